@@ -1,0 +1,41 @@
+# make       builds both trees into build/
+# make run   sets up, builds and starts Pexaron.exe under Wine
+# make test  sets up, builds both trees and runs every test
+BUILD ?= build
+export PX_BUILD_DIR := $(abspath $(BUILD))
+JPEG_PREFIX := $(PX_BUILD_DIR)/deps/libjpeg-turbo
+
+.PHONY: all setup native win32 fuzz test run clean
+
+all: native win32
+
+setup:
+	@BUILD_DIR=$(PX_BUILD_DIR) scripts/setup.sh
+
+$(BUILD)/native/build.ninja: | setup
+	@cmake -S . -B $(BUILD)/native -G Ninja -DCMAKE_CXX_COMPILER=g++ -DCMAKE_C_COMPILER=gcc \
+	  -DCMAKE_CXX_COMPILER_LAUNCHER=ccache >/dev/null
+
+$(BUILD)/win32/build.ninja: | setup
+	@cmake -S . -B $(BUILD)/win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+	  -DPX_JPEG_PREFIX=$(JPEG_PREFIX) -DCMAKE_CXX_COMPILER_LAUNCHER=ccache >/dev/null
+
+native: setup $(BUILD)/native/build.ninja
+	@cmake --build $(BUILD)/native
+
+win32: setup $(BUILD)/win32/build.ninja
+	@cmake --build $(BUILD)/win32
+
+fuzz: setup
+	@cmake -S . -B $(BUILD)/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
+	  -DPX_FUZZ=ON >/dev/null
+	@cmake --build $(BUILD)/fuzz
+
+test: all fuzz
+	@scripts/run-tests.sh
+
+run: setup win32
+	@scripts/run-pexaron.sh
+
+clean:
+	rm -rf $(BUILD)/native $(BUILD)/win32 $(BUILD)/fuzz

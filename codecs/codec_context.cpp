@@ -1,0 +1,153 @@
+#include "codecs/codec_context.h"
+
+#include "codecs/file_io.h"
+#include "codecs/pixel_memory.h"
+
+CodecContext* init_codec_context(CodecContext* context, uint8_t no_own_files) {
+    init_conversion_context(context);
+    context->no_own_files = no_own_files;
+    if (no_own_files == 0) {
+        context->in_memory = 0;
+        context->error = kCodecOk;
+        context->output_file = kClosedFile;
+        context->input_file = kClosedFile;
+        context->mapping = 0;
+        context->view = nullptr;
+        context->view_size = 0;
+        context->output_failed = false;
+        context->input = ByteCursor();
+    }
+    return context;
+}
+
+void close_codec_files(CodecContext* context) {
+    if (context->view) {
+        file_unmap_view(context->view, context->view_size);
+        context->view = nullptr;
+        context->view_size = 0;
+    }
+    if (context->mapping) {
+        file_close_mapping(context->mapping);
+        context->mapping = 0;
+    }
+    if (context->input_file != kClosedFile) {
+        file_close(context->input_file);
+        context->input_file = kClosedFile;
+    }
+    if (context->output_file != kClosedFile) {
+        file_close(context->output_file);
+        context->output_file = kClosedFile;
+    }
+    context->input = ByteCursor();
+}
+
+void close_codec_files_if_owned(CodecContext* context) {
+    if (!context->no_own_files) close_codec_files(context);
+}
+
+uint32_t map_input_file(const std::u16string& path, CodecContext* context) {
+    OsHandle file = file_open_read(path);
+    if (file == kClosedFile) {
+        set_codec_error(context, kCodecReadFailed);
+        return 0;
+    }
+    context->input_file = file;
+    uint64_t size = 0;
+    // Files of 4 GB and more cannot be mapped whole into a 32-bit process.
+    if (!file_size(file, &size) || size == 0 || size > 0xFFFFFFFFull ||
+        !file_map_readonly(file, size, &context->mapping, &context->view)) {
+        set_codec_error(context, kCodecReadFailed);
+        return 0;
+    }
+    context->view_size = size;
+    context->input = ByteCursor(context->view, static_cast<size_t>(size));
+    context->loaded.file_size = static_cast<uint32_t>(size);
+    FileTime time = {};
+    if (file_last_write_time(file, &time)) context->loaded.last_write_time = time;
+    return static_cast<uint32_t>(size);
+}
+
+namespace {
+
+template <typename T>
+T checked(CodecContext* context, T value) {
+    if (context->input.overrun()) set_codec_error(context, kCodecBadData);
+    return value;
+}
+
+}  // namespace
+
+uint8_t read_u8(CodecContext* c) { return checked(c, c->input.u8()); }
+uint16_t read_le16(CodecContext* c) { return checked(c, c->input.le16()); }
+uint16_t read_be16(CodecContext* c) { return checked(c, c->input.be16()); }
+uint32_t read_le32(CodecContext* c) { return checked(c, c->input.le32()); }
+uint32_t read_be32(CodecContext* c) { return checked(c, c->input.be32()); }
+
+bool write_output(CodecContext* context, const void* data, uint64_t size) {
+    if (context->output_failed) return false;
+    const uint8_t* p = static_cast<const uint8_t*>(data);
+    while (size > 0) {
+        const uint32_t chunk = size > 0x40000000u ? 0x40000000u : static_cast<uint32_t>(size);
+        if (context->output_file == kClosedFile || !file_write(context->output_file, p, chunk)) {
+            context->output_failed = true;
+            set_codec_error(context, kCodecSaveFailed);
+            return false;
+        }
+        p += chunk;
+        size -= chunk;
+    }
+    return true;
+}
+
+bool write_be32(CodecContext* context, uint32_t value) {
+    const uint8_t bytes[4] = {static_cast<uint8_t>(value >> 24), static_cast<uint8_t>(value >> 16),
+                              static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
+    return write_output(context, bytes, 4);
+}
+
+void set_dib_info_header(CodecContext* context, int32_t width, int32_t height, int32_t bit_count,
+                         int32_t x_ppm, int32_t y_ppm) {
+    BitmapInfoHeader& h = context->loaded.info;
+    h.size = 40;
+    h.width = width;
+    h.height = height;
+    h.planes = 1;
+    h.bit_count = static_cast<uint16_t>(bit_count);
+    h.compression = kBiRgb;
+    h.size_image = 0;
+    h.x_pels_per_meter = x_ppm;
+    h.y_pels_per_meter = y_ppm;
+    h.clr_used = 0;
+    h.clr_important = 0;
+}
+
+bool allocate_loaded_rows(CodecContext* context, int64_t bytes) {
+    LoadedImage& image = context->loaded;
+    image.pixels = nullptr;
+    image.bitmap = 0;
+    if (bytes < 0 || bytes > kMaxImageBytes) {
+        set_codec_error(context, kCodecNoMemory);
+        return false;
+    }
+    if (context->in_memory) {
+        image.pixels = alloc_pixels(bytes);
+    } else {
+        image.bitmap = create_dib_section(image.info, image.palette, &image.pixels);
+        if (!image.bitmap) image.pixels = nullptr;
+    }
+    if (!image.pixels) {
+        set_codec_error(context, kCodecNoMemory);
+        return false;
+    }
+    return true;
+}
+
+void free_loaded_image(LoadedImage* image) {
+    if (image->bitmap) {
+        delete_bitmap(image->bitmap);
+    } else if (image->pixels) {
+        free_pixels(image->pixels);
+    }
+    image->bitmap = 0;
+    image->pixels = nullptr;
+}

@@ -1,0 +1,91 @@
+// The codec context every read and write goes through, and the decoded image it returns.
+//
+// Every use follows one pattern: reset the format's context, read or write, release the
+// context, whether the operation succeeded or not. The global set made at start-up is shared
+// by all threads and is only used under the process-wide lock.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "codecs/codec_errors.h"
+#include "codecs/conversion.h"
+#include "common/byte_cursor.h"
+#include "common/win_types.h"
+
+struct LoadedImage {
+    BitmapInfoHeader info;
+    RgbQuad palette[256];
+    int32_t format;  // FileTypeCode of the source; 0 when a plug-in decoded it
+    uint8_t* pixels;  // bottom-up rows padded to 4 bytes
+    OsHandle bitmap;  // the DIB section in DIB-section mode, else 0
+    uint32_t file_size;
+    int32_t source_bits;
+    FileTime last_write_time;
+};
+
+struct CodecContext : ConversionContext {
+    // Set on the global contexts: the generic release and close operations then leave the
+    // handles alone, and each use sets and clears them itself.
+    uint8_t no_own_files = 0;
+    // 1: rows in plain virtual memory, no bitmap object; 0: rows in a DIB section.
+    uint8_t in_memory = 0;
+    OsHandle output_file = kClosedFile;
+    OsHandle input_file = kClosedFile;
+    OsHandle mapping = 0;
+    const uint8_t* view = nullptr;
+    uint64_t view_size = 0;
+    LoadedImage loaded = {};
+    int32_t error = kCodecOk;
+
+    // The read cursor over the mapped input. A read past the end yields zero and marks the
+    // context with error 6, so no reader ever touches memory outside the mapping.
+    ByteCursor input;
+    // Set when a write to the output file failed or was short; a writer whose output failed
+    // reports failure.
+    bool output_failed = false;
+
+    // Frees the format's own buffers (decoder intermediates, writer buffers). The decoded rows
+    // of a successful read belong to the caller and are not touched.
+    virtual void free_format_buffers() {}
+};
+
+// Sets the error unless one is already recorded: the first failure is the one reported.
+inline void set_codec_error(CodecContext* context, int32_t code) {
+    if (context->error == kCodecOk) context->error = code;
+}
+
+CodecContext* init_codec_context(CodecContext* context, uint8_t no_own_files);
+
+// Unmaps the view, closes the mapping, the input and the output file. Idempotent: each
+// handle is reset once it is closed.
+void close_codec_files(CodecContext* context);
+void close_codec_files_if_owned(CodecContext* context);
+
+// Opens and maps the whole file read-only, sets the read cursor over it, stores the file size
+// and last-write time in the loaded image and returns the size; 0 with error 4 on failure
+// (an empty file has no view and fails too). Handles already made stay for the release.
+uint32_t map_input_file(const std::u16string& path, CodecContext* context);
+
+// Reads at the cursor; past the end they return 0 and set error 6.
+uint8_t read_u8(CodecContext* context);
+uint16_t read_le16(CodecContext* context);
+uint16_t read_be16(CodecContext* context);
+uint32_t read_le32(CodecContext* context);
+uint32_t read_be32(CodecContext* context);
+
+// Writes to the context's output file; a failed or short write marks output_failed and
+// sets error 7.
+bool write_output(CodecContext* context, const void* data, uint64_t size);
+bool write_be32(CodecContext* context, uint32_t value);
+
+void set_dib_info_header(CodecContext* context, int32_t width, int32_t height, int32_t bit_count,
+                         int32_t x_ppm, int32_t y_ppm);
+
+// Allocates the rows of the loaded image for its info header: virtual memory in in-memory
+// mode, a DIB section otherwise (with the loaded palette). Sets error 1 on failure.
+[[nodiscard]] bool allocate_loaded_rows(CodecContext* context, int64_t bytes);
+
+// Frees the rows (or deletes the DIB section) of a loaded image and clears the pointers. For
+// callers that own a decoded image, and for readers cleaning up after a failure.
+void free_loaded_image(LoadedImage* image);

@@ -1,0 +1,353 @@
+#include "codecs/conversion.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "codecs/palette.h"
+
+ConversionContext* init_conversion_context(ConversionContext* context) {
+    context->dither_mode = kDitherDiv16;
+    context->width = 0;
+    context->height = 0;
+    context->source_bits = 0;
+    context->target_bits = 0;
+    context->squares_centre = nullptr;
+    context->size_overflow = false;
+    context->work_pixels = nullptr;
+    context->work_buffer = nullptr;
+    return context;
+}
+
+static int64_t row_bytes_for_depth(int64_t width, int32_t bits) {
+    switch (bits) {
+    case 1: return (width + 7) / 8;
+    case 2: return (width + 3) / 4;
+    case 4: return (width + 1) / 2;
+    case 8: return width;
+    case 24: return 3 * width;
+    case 48: return 6 * width;
+    default: return 4 * width;
+    }
+}
+
+int64_t stride_for_depth(int64_t width, int32_t bits) {
+    if (width < 0) return -1;
+    int64_t row = row_bytes_for_depth(width, bits);
+    int64_t stride = (bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 24)
+                         ? (row + 3) & ~int64_t{3}
+                         : row;
+    return stride > kMaxImageBytes ? -1 : stride;
+}
+
+ConversionContext* compute_row_sizes(ConversionContext* context) {
+    const int64_t w = context->width;
+    const int64_t h = context->height;
+    const int64_t stride = stride_for_depth(w, context->target_bits);
+    const int64_t row = w >= 0 ? row_bytes_for_depth(w, context->target_bits) : -1;
+    const int64_t image = (stride < 0 || h < 0) ? -1 : stride * h;
+    if (stride < 0 || row < 0 || h < 0 || image > kMaxImageBytes) {
+        context->size_overflow = true;
+        context->row_bytes = 0;
+        context->stride = 0;
+        context->image_bytes = 0;
+        return context;
+    }
+    context->size_overflow = false;
+    context->row_bytes = static_cast<int32_t>(row);
+    context->stride = static_cast<int32_t>(stride);
+    context->image_bytes = static_cast<int32_t>(image);
+    return context;
+}
+
+uint8_t* alloc_work(int64_t bytes) {
+    if (bytes < 0 || bytes > kMaxImageBytes) return nullptr;
+    return static_cast<uint8_t*>(std::calloc(1, bytes ? static_cast<size_t>(bytes) : 1));
+}
+
+void free_work(void* block) { std::free(block); }
+
+void setup_diffusion(ConversionContext* c) {
+    uint8_t* clamp = c->clamp_table + kErrorRange;
+    for (int i = -255; i <= 510; ++i) clamp[i] = static_cast<uint8_t>(i < 0 ? 0 : (i > 255 ? 255 : i));
+    static const int kWeights[4] = {1, 3, 5, 7};
+    c->diffusing = c->dither_mode >= 0 && c->dither_mode <= 2;
+    if (!c->diffusing) return;
+    for (int k = 0; k < 4; ++k) {
+        int32_t* t = c->weight_tables[k] + kErrorRange;
+        for (int e = -255; e <= 255; ++e) {
+            const int32_t v = kWeights[k] * e;
+            // Shifts of negative values round towards minus infinity; the division of mode 1
+            // truncates towards zero. Both are part of the expected output.
+            switch (c->dither_mode) {
+            case kDitherDiv16: t[e] = v >> 4; break;
+            case kDitherDiv24: t[e] = v / 24; break;
+            default: t[e] = v >> 5; break;
+            }
+        }
+    }
+}
+
+const int32_t* ensure_squares(ConversionContext* c) {
+    if (!c->squares_centre) {
+        for (int i = -255; i <= 255; ++i) c->squares[i + kErrorRange] = i * i;
+        c->squares_centre = c->squares + kErrorRange;
+    }
+    return c->squares_centre;
+}
+
+DiffusionPosition diffusion_position(int32_t x, int32_t y, int32_t width, int32_t height) {
+    if (y == height - 1) return x == width - 1 ? DiffusionPosition::kFinal : DiffusionPosition::kLastRow;
+    if (width == 1) return DiffusionPosition::kSingleColumn;
+    if (x == 0) return DiffusionPosition::kFirst;
+    if (x == width - 1) return DiffusionPosition::kLast;
+    return DiffusionPosition::kMiddle;
+}
+
+void spread_error(const ConversionContext* c, uint8_t* p, int32_t stride, int32_t step,
+                  DiffusionPosition position, int32_t error) {
+    if (!c->diffusing) return;
+    const uint8_t* clamp = c->clamp();
+    uint8_t* below = p + stride;
+    auto add = [clamp](uint8_t* q, int32_t share) { *q = clamp[*q + share]; };
+    switch (position) {
+    case DiffusionPosition::kFirst:
+        add(p + step, c->w7()[error]);
+        add(below, c->w5()[error]);
+        add(below + step, c->w1()[error]);
+        break;
+    case DiffusionPosition::kMiddle:
+        add(p + step, c->w7()[error]);
+        add(below, c->w5()[error]);
+        add(below + step, c->w1()[error]);
+        add(below - step, c->w3()[error]);
+        break;
+    case DiffusionPosition::kLast:
+        add(below, c->w5()[error]);
+        add(below - step, c->w3()[error]);
+        break;
+    case DiffusionPosition::kSingleColumn:
+        add(below, c->w5()[error]);
+        break;
+    case DiffusionPosition::kLastRow:
+        add(p + step, c->w7()[error]);
+        break;
+    case DiffusionPosition::kFinal:
+        break;
+    }
+}
+
+namespace {
+
+uint8_t g_red_grey[256], g_green_grey[256], g_blue_grey[256];
+bool g_grey_ready = false;
+
+void ensure_grey_tables() {
+    if (g_grey_ready) return;
+    for (int v = 0; v < 256; ++v) {
+        g_red_grey[v] = static_cast<uint8_t>((306 * v) >> 10);
+        g_green_grey[v] = static_cast<uint8_t>((603 * v) >> 10);
+        g_blue_grey[v] = static_cast<uint8_t>((117 * v) >> 10);
+    }
+    g_grey_ready = true;
+}
+
+}  // namespace
+
+uint8_t grey_of_bgr(uint8_t blue, uint8_t green, uint8_t red) {
+    ensure_grey_tables();
+    return static_cast<uint8_t>(g_red_grey[red] + g_blue_grey[blue] + g_green_grey[green]);
+}
+
+uint8_t grey_of_entry(const RgbQuad& e) {
+    return static_cast<uint8_t>((117 * e.blue + 603 * e.green + 306 * e.red) >> 10);
+}
+
+// Writes grey rows of `row_bytes` (>= width) bytes into `out`.
+static void grey_rows(const ConversionContext* c, const RgbQuad* palette, const uint8_t* src,
+                      uint8_t* out, int64_t out_stride) {
+    const int64_t src_stride = stride_for_depth(c->width, c->source_bits);
+    if (c->source_bits == 8) {
+        uint8_t lut[256];
+        for (int i = 0; i < 256; ++i) lut[i] = grey_of_entry(palette[i]);
+        for (int32_t y = 0; y < c->height; ++y) {
+            const uint8_t* s = src + y * src_stride;
+            uint8_t* d = out + y * out_stride;
+            for (int32_t x = 0; x < c->width; ++x) d[x] = lut[s[x]];
+        }
+    } else {
+        for (int32_t y = 0; y < c->height; ++y) {
+            const uint8_t* s = src + y * src_stride;
+            uint8_t* d = out + y * out_stride;
+            for (int32_t x = 0; x < c->width; ++x, s += 3) d[x] = grey_of_bgr(s[0], s[1], s[2]);
+        }
+    }
+}
+
+uint8_t* make_grey_work_copy(const ConversionContext* c, const RgbQuad* palette, const uint8_t* src) {
+    const int64_t bytes = static_cast<int64_t>(c->width) * c->height;
+    if (c->width < 0 || c->height < 0 || stride_for_depth(c->width, c->source_bits) < 0) return nullptr;
+    uint8_t* grey = alloc_work(bytes);
+    if (!grey) return nullptr;
+    grey_rows(c, palette, src, grey, c->width);
+    return grey;
+}
+
+uint8_t* make_bgr_work_copy(ConversionContext* c, const RgbQuad* palette, const uint8_t* src) {
+    const int64_t stride = stride_for_depth(c->width, 24);
+    const int64_t src_stride = stride_for_depth(c->width, c->source_bits);
+    if (stride < 0 || src_stride < 0 || c->height < 0 || stride * c->height > kMaxImageBytes) return nullptr;
+    uint8_t* work = alloc_work(stride * c->height);
+    if (!work) return nullptr;
+    c->work_stride = static_cast<int32_t>(stride);
+    for (int32_t y = 0; y < c->height; ++y) {
+        const uint8_t* s = src + y * src_stride;
+        uint8_t* d = work + y * stride;
+        if (c->source_bits == 8) {
+            for (int32_t x = 0; x < c->width; ++x, d += 3) {
+                const RgbQuad& e = palette[s[x]];
+                d[0] = e.blue;
+                d[1] = e.green;
+                d[2] = e.red;
+            }
+        } else {
+            std::memcpy(d, s, static_cast<size_t>(3) * c->width);
+        }
+    }
+    return work;
+}
+
+bool convert_to_8bit_grey(ConversionContext* c, const RgbQuad* palette, const uint8_t* src, uint8_t* dst) {
+    if (c->target_bits != 8 || (c->source_bits != 8 && c->source_bits != 24)) return false;
+    if (c->width < 0 || c->height < 0 || stride_for_depth(c->width, c->source_bits) < 0 ||
+        static_cast<int64_t>(c->width) * c->height > kMaxImageBytes)
+        return false;
+    grey_rows(c, palette, src, dst, c->width);
+    return true;
+}
+
+namespace {
+
+// 1-bit reduction of an 8- or 24-bit source through a grey work copy.
+bool reduce_to_1bit(ConversionContext* c) {
+    uint8_t* grey = make_grey_work_copy(c, c->source_palette, c->source_pixels);
+    if (!grey) return false;
+    c->work_pixels = grey;
+    RgbQuad* pal = c->target_palette;
+    if (pal) {
+        pal[0].blue = pal[0].green = pal[0].red = 0;
+        pal[1].blue = pal[1].green = pal[1].red = 255;
+    }
+    uint8_t* dst = c->target_pixels;
+    const int32_t stride = c->stride;
+    for (int32_t y = 0; y < c->height; ++y) std::memset(dst + static_cast<int64_t>(y) * stride, 0, c->row_bytes);
+    diffuse_grey_threshold(c, grey, [dst, stride](int32_t x, int32_t y, int bit) {
+        if (bit) dst[static_cast<int64_t>(y) * stride + (x >> 3)] |= static_cast<uint8_t>(0x80 >> (x & 7));
+    });
+    free_work(grey);
+    c->work_pixels = nullptr;
+    return true;
+}
+
+void expand_indexed(ConversionContext* c, int bits, const RgbQuad* palette, const uint8_t* src,
+                    uint8_t* dst, bool to_24) {
+    const int64_t src_stride = stride_for_depth(c->width, bits);
+    const int mask = (1 << bits) - 1;
+    const int per_byte = 8 / bits;
+    for (int32_t y = 0; y < c->height; ++y) {
+        const uint8_t* s = src + y * src_stride;
+        uint8_t* d = dst + static_cast<int64_t>(y) * c->stride;
+        for (int32_t x = 0; x < c->width; ++x) {
+            const int shift = 8 - bits * (x % per_byte + 1);
+            const int index = (s[x / per_byte] >> shift) & mask;
+            if (to_24) {
+                const RgbQuad& e = palette[index];
+                *d++ = e.blue;
+                *d++ = e.green;
+                *d++ = e.red;
+            } else {
+                *d++ = static_cast<uint8_t>(index);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+bool convert_pixel_depth(RgbQuad* target_palette, uint8_t* target_pixels, ConversionContext* c,
+                         RgbQuad* source_palette, const uint8_t* source_pixels) {
+    c->target_palette = target_palette;
+    c->target_pixels = target_pixels;
+    c->source_palette = source_palette;
+    c->source_pixels = source_pixels;
+    if (c->size_overflow || c->width < 0 || c->height < 0) return false;
+    const int64_t src_stride = stride_for_depth(c->width, c->source_bits);
+    if (src_stride < 0 || src_stride * c->height > kMaxImageBytes) return false;
+
+    const int s = c->source_bits;
+    const int t = c->target_bits;
+    auto copy_palette = [&](int entries) {
+        if (target_palette && source_palette)
+            std::memcpy(target_palette, source_palette, sizeof(RgbQuad) * entries);
+    };
+
+    if ((s == 1 || s == 4) && t == 8) {
+        copy_palette(s == 1 ? 2 : 16);
+        expand_indexed(c, s, source_palette, source_pixels, target_pixels, false);
+        return true;
+    }
+    if (s == 2 && t == 8) {
+        expand_indexed(c, 2, source_palette, source_pixels, target_pixels, false);
+        return true;
+    }
+    if ((s == 1 || s == 4 || s == 8) && t == 24) {
+        if (s == 8) {
+            for (int32_t y = 0; y < c->height; ++y) {
+                const uint8_t* sp = source_pixels + y * src_stride;
+                uint8_t* d = target_pixels + static_cast<int64_t>(y) * c->stride;
+                for (int32_t x = 0; x < c->width; ++x) {
+                    const RgbQuad& e = source_palette[sp[x]];
+                    *d++ = e.blue;
+                    *d++ = e.green;
+                    *d++ = e.red;
+                }
+            }
+        } else {
+            expand_indexed(c, s, source_palette, source_pixels, target_pixels, true);
+        }
+        return true;
+    }
+    if (s == 8 && t == 8) {
+        copy_palette(256);
+        std::memcpy(target_pixels, source_pixels, static_cast<size_t>(c->image_bytes));
+        return true;
+    }
+    if (s == 24 && t == 24) {
+        std::memcpy(target_pixels, source_pixels, static_cast<size_t>(c->image_bytes));
+        return true;
+    }
+    if ((s == 8 || s == 24) && t == 1) {
+        setup_diffusion(c);
+        return reduce_to_1bit(c);
+    }
+    if ((s == 8 && (t == 2 || t == 4)) || (s == 24 && (t == 2 || t == 4 || t == 8))) {
+        setup_diffusion(c);
+        return reduce_to_palette(c);
+    }
+    if (s == 24 && t == 48) {
+        for (int32_t y = 0; y < c->height; ++y) {
+            const uint8_t* sp = source_pixels + y * src_stride;
+            uint8_t* d = target_pixels + static_cast<int64_t>(y) * c->stride;
+            for (int32_t i = 0; i < 3 * c->width; ++i) d[2 * i + 1] = sp[i];
+        }
+        return true;
+    }
+    if (s == 48 && t == 24) {
+        for (int32_t y = 0; y < c->height; ++y) {
+            const uint8_t* sp = source_pixels + y * src_stride;
+            uint8_t* d = target_pixels + static_cast<int64_t>(y) * c->stride;
+            for (int32_t i = 0; i < 3 * c->width; ++i) d[i] = sp[2 * i + 1];
+        }
+        return true;
+    }
+    return false;
+}

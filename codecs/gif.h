@@ -1,0 +1,6 @@
+// GIF reader (with animation frames) and writer.
+#pragma once
+
+#include "codecs/codec_context.h"
+
+struct GifContext : CodecContext {};

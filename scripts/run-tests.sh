@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Runs every test of both trees with one Xvfb display and one Wine server for the whole run.
+set -uo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+. "$top/scripts/wine-env.sh"
+"$top/scripts/wine-prefix.sh"
+
+xvfb_pid=
+if [ -z "${DISPLAY:-}" ]; then
+  for n in $(seq 90 140); do
+    [ -e /tmp/.X$n-lock ] && continue
+    Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY=:$n
+    break
+  done
+  for _ in $(seq 50); do [ -e /tmp/.X11-unix/X${DISPLAY#:} ] && break; sleep 0.1; done
+fi
+wineserver -p 60 >/dev/null 2>&1 || true
+# Wine's background services would otherwise start inside the first test and hold CTest's
+# output pipes open after it ends; start them here, detached from any pipe.
+wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+cleanup() {
+  wineserver -k >/dev/null 2>&1 || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  true
+}
+trap cleanup EXIT
+
+jobs=$(nproc)
+status=0
+echo "== native tests"
+ctest --test-dir "$PX_BUILD_DIR/native" --output-on-failure -j "$jobs" || status=1
+echo "== Windows tests under Wine"
+ctest --test-dir "$PX_BUILD_DIR/win32" --output-on-failure -j "$jobs" || status=1
+exit $status
