@@ -3,14 +3,16 @@
 # make test  sets up, builds both trees and runs every test
 BUILD ?= build
 export PX_BUILD_DIR := $(abspath $(BUILD))
-JPEG_PREFIX := $(PX_BUILD_DIR)/deps/libjpeg-turbo
+# Dependencies and reference suites are shared by every build folder of the checkout.
+export PX_DEPS_DIR ?= $(abspath build/deps)
+JPEG_PREFIX := $(PX_DEPS_DIR)/libjpeg-turbo
 
 .PHONY: all setup native win32 fuzz test run clean
 
 all: native win32
 
 setup:
-	@BUILD_DIR=$(PX_BUILD_DIR) scripts/setup.sh
+	@scripts/setup.sh
 
 $(BUILD)/native/build.ninja: | setup
 	@cmake -S . -B $(BUILD)/native -G Ninja -DCMAKE_CXX_COMPILER=g++ -DCMAKE_C_COMPILER=gcc \

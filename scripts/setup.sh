@@ -4,8 +4,8 @@
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD_DIR:-$top/build}
-mkdir -p "$build"
+deps=${PX_DEPS_DIR:-$top/build/deps}
+mkdir -p "$deps"
 
 packages=(
   gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix binutils-mingw-w64-i686
@@ -79,10 +79,10 @@ fi
 # libjpeg-turbo for the Windows target, built from Debian's source package of the same
 # version as the native library, so both trees decode identically.
 ver=$(dpkg-query -W -f='${source:Version}' libjpeg62-turbo-dev | sed 's/^[0-9]*://')
-jpeg_prefix=$build/deps/libjpeg-turbo-$ver
+jpeg_prefix=$deps/libjpeg-turbo-$ver
 if [ ! -f "$jpeg_prefix/lib/libjpeg.a" ]; then
   log "cross-building libjpeg-turbo $ver"
-  work=$build/deps/src
+  work=$deps/src
   rm -rf "$work"
   mkdir -p "$work"
   apt_update
@@ -104,4 +104,4 @@ if [ ! -f "$jpeg_prefix/lib/libjpeg.a" ]; then
     "$jpeg_prefix/include/"
   rm -rf "$work"
 fi
-ln -sfn "$jpeg_prefix" "$build/deps/libjpeg-turbo"
+ln -sfn "$jpeg_prefix" "$deps/libjpeg-turbo"

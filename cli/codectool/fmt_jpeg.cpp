@@ -9,3 +9,4 @@ int tool_encode_jpeg(const LoadedImage&, const std::u16string&, const ToolArgs&)
 
 int tool_transform(const ToolArgs&) { return report_codec_error(kCodecUnsupported); }
 int tool_exif(const ToolArgs&) { return report_codec_error(kCodecUnsupported); }
+int tool_comment_jpeg(const ToolArgs&) { return report_codec_error(kCodecUnsupported); }

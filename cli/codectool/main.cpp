@@ -132,6 +132,15 @@ int cmd_encode(const ToolArgs& args) {
     return status;
 }
 
+int cmd_comment(const ToolArgs& args) {
+    if (args.positional.size() < 2) return report_usage("comment get|set FILE [TEXT]");
+    switch (detect_file_type(tool_path(args.positional[1]))) {
+    case kFilePng: return tool_comment_png(args);
+    case kFileJpeg: return tool_comment_jpeg(args);
+    default: return report_codec_error(kCodecCommentNotEditable);
+    }
+}
+
 int run(int argc, char** argv) {
     if (argc < 2) {
         std::fputs(kUsage, stderr);
@@ -151,7 +160,7 @@ int run(int argc, char** argv) {
     else if (command == "transform")
         status = tool_transform(args);
     else if (command == "comment")
-        status = tool_comment(args);
+        status = cmd_comment(args);
     else if (command == "exif")
         status = tool_exif(args);
     else if (command == "textlist")
