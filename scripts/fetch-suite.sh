@@ -19,11 +19,13 @@ if [ ! -f "$dest/.ready" ]; then
   }
   for t in "$dest"/download/*.orig.tar.* "$dest"/download/*.debian.tar.*; do
     [ -f "$t" ] || continue
+    case $t in *.asc) continue ;; esac  # detached signatures sit beside the tarballs
     tar -C "$dest" -xf "$t"
   done
   # Some packages ship extra upstream tarballs (orig-NAME.tar.*).
   for t in "$dest"/download/*.orig-*.tar.*; do
     [ -f "$t" ] || continue
+    case $t in *.asc) continue ;; esac  # detached signatures sit beside the tarballs
     tar -C "$dest" -xf "$t"
   done
   touch "$dest/.ready"
