@@ -1,0 +1,331 @@
+#include "kernels/geometry.h"
+
+#include <cmath>
+#include <cstring>
+#include <new>
+
+namespace {
+
+int64_t row_bytes(int64_t width, int bits) { return ((bits == 24 ? 3 * width : width) + 3) & ~int64_t{3}; }
+
+template <int Bpp>
+void copy_pixel(uint8_t* d, const uint8_t* s) {
+    d[0] = s[0];
+    if (Bpp == 3) {
+        d[1] = s[1];
+        d[2] = s[2];
+    }
+}
+
+// dst[r][i] = src[row(r, i)][col(r, i)] over a destination of dw x dh.
+template <int Bpp, typename Map>
+void remap(const DibPair& p, int32_t dw, int32_t dh, Map map) {
+    const int64_t ss = row_bytes(p.width, Bpp * 8);
+    const int64_t ds = row_bytes(dw, Bpp * 8);
+    for (int32_t r = 0; r < dh; ++r) {
+        uint8_t* d = p.destination + r * ds;
+        for (int32_t i = 0; i < dw; ++i, d += Bpp) {
+            int32_t sr, sc;
+            map(r, i, &sr, &sc);
+            copy_pixel<Bpp>(d, p.source + sr * ss + static_cast<int64_t>(sc) * Bpp);
+        }
+    }
+}
+
+template <int Bpp>
+void rotate90(const DibPair& p) {
+    const int32_t w = p.width;
+    remap<Bpp>(p, p.height, p.width, [w](int32_t r, int32_t i, int32_t* sr, int32_t* sc) {
+        *sr = i;
+        *sc = w - 1 - r;
+    });
+}
+
+template <int Bpp>
+void rotate180(const DibPair& p) {
+    const int32_t w = p.width, h = p.height;
+    remap<Bpp>(p, w, h, [w, h](int32_t r, int32_t i, int32_t* sr, int32_t* sc) {
+        *sr = h - 1 - r;
+        *sc = w - 1 - i;
+    });
+}
+
+template <int Bpp>
+void rotate270(const DibPair& p) {
+    const int32_t h = p.height;
+    remap<Bpp>(p, p.height, p.width, [h](int32_t r, int32_t i, int32_t* sr, int32_t* sc) {
+        *sr = h - 1 - i;
+        *sc = r;
+    });
+}
+
+template <int Bpp>
+void mirror_rows(const DibPair& p) {
+    const int32_t w = p.width;
+    remap<Bpp>(p, w, p.height, [w](int32_t r, int32_t i, int32_t* sr, int32_t* sc) {
+        *sr = r;
+        *sc = w - 1 - i;
+    });
+}
+
+void flip_rows(const DibPair& p, int bits) {
+    const int64_t stride = row_bytes(p.width, bits);
+    for (int32_t r = 0; r < p.height; ++r) {
+        std::memcpy(p.destination + r * stride, p.source + (p.height - 1 - r) * stride, static_cast<size_t>(stride));
+    }
+}
+
+// Clips the inclusive rectangle to the image; false when nothing is left.
+bool clip_rect(const DibPair& p, int* left, int* top, int* right, int* bottom) {
+    if (*left < 0) *left = 0;
+    if (*top < 0) *top = 0;
+    if (*right > p.width - 1) *right = p.width - 1;
+    if (*bottom > p.height - 1) *bottom = p.height - 1;
+    return *left <= *right && *top <= *bottom;
+}
+
+void crop(const DibPair& p, int bits, int left, int top, int right, int bottom) {
+    if (!clip_rect(p, &left, &top, &right, &bottom)) return;
+    const int bpp = bits / 8;
+    const int64_t ss = row_bytes(p.width, bits);
+    const int64_t ds = row_bytes(right - left + 1, bits);
+    const size_t bytes = static_cast<size_t>(right - left + 1) * bpp;
+    int64_t r = 0;
+    for (int64_t sr = p.height - 1 - bottom; sr <= p.height - 1 - top; ++sr, ++r) {
+        std::memcpy(p.destination + r * ds, p.source + sr * ss + static_cast<int64_t>(left) * bpp, bytes);
+    }
+}
+
+struct Turn {
+    int32_t sn;
+    int32_t cs;
+};
+
+Turn turn_for(int angle) {
+    const double radians = (angle / 10.0) * 3.1415926535 / 180.0;
+    return {static_cast<int32_t>(256.0 * std::sin(radians)), static_cast<int32_t>(256.0 * std::cos(radians))};
+}
+
+// A pass resamples n values spaced src_step apart into m values spaced dst_step apart.
+struct PassPlan {
+    int32_t n = 0;
+    int32_t m = 0;
+    bool shrink = false;
+    int64_t k = 0;  // area window in 1/32768 of a source value
+    uint8_t* table = nullptr;
+    int64_t table_size = 0;
+    int64_t step = 0;  // linear: source advance per output in 1/65536
+};
+
+void release_plan(PassPlan* plan) {
+    delete[] plan->table;
+    plan->table = nullptr;
+}
+
+bool make_plan(int32_t n, int32_t m, PassPlan* plan) {
+    plan->n = n;
+    plan->m = m;
+    if (m > 2 * static_cast<int64_t>(n)) return false;
+    if (m >= n) {
+        plan->shrink = false;
+        plan->step = static_cast<int64_t>(n) * 65536 / m;
+        return true;
+    }
+    plan->shrink = true;
+    const double x = static_cast<double>(n) / m;
+    plan->k = static_cast<int64_t>(32768.0 * x);
+    // The table is indexed by the sum of the values of one output window: at most floor(x)
+    // whole values and two partial ones. Sizing it by k (32,768 x) instead would ask for
+    // 800 MB to shrink 25,000 pixels to 1.
+    const int64_t needed = 255 * (static_cast<int64_t>(x) + 2) + 1;
+    plan->table_size = needed < plan->k ? needed : plan->k;
+    plan->table = new (std::nothrow) uint8_t[static_cast<size_t>(plan->table_size)];
+    if (!plan->table) return false;
+    for (int64_t i = 0; i < plan->table_size; ++i) {
+        const int64_t q = static_cast<int64_t>(static_cast<double>(i) / x);
+        plan->table[i] = static_cast<uint8_t>(q > 255 ? 255 : q);
+    }
+    return true;
+}
+
+void run_pass(const PassPlan& plan, const uint8_t* src, int64_t src_step, uint8_t* dst, int64_t dst_step) {
+    const int32_t n = plan.n;
+    const int32_t m = plan.m;
+    if (!plan.shrink) {
+        for (int32_t k = 0; k < m; ++k) {
+            const int64_t pos = k * plan.step;
+            const int64_t l = pos >> 16;
+            const int64_t f = pos & 65535;
+            const int64_t a = src[l * src_step];
+            int64_t value = a;
+            if (l < n - 1) value = (a * (65536 - f) + src[(l + 1) * src_step] * f) >> 16;
+            dst[k * dst_step] = static_cast<uint8_t>(value);
+        }
+        return;
+    }
+    const int64_t last_index = plan.table_size - 1;
+    auto lookup = [&](int64_t i) { return plan.table[i < last_index ? i : last_index]; };
+    int64_t s = 0;
+    int64_t p = 0;
+    int32_t out = 0;
+    for (int32_t i = 0; i < n - 1; ++i) {
+        const int64_t value = src[i * src_step];
+        p += 32768;
+        if (p < plan.k) {
+            s += value;
+            continue;
+        }
+        const int64_t c = value * (p - plan.k) / 32768;
+        if (out < m) dst[(out++) * dst_step] = lookup(s + value - c);
+        s = c;
+        p -= plan.k;
+    }
+    const int64_t value = src[static_cast<int64_t>(n - 1) * src_step];
+    p += 32768;
+    const int64_t counted = p < plan.k ? value : value - value * (p - plan.k) / 32768;
+    if (out < m) dst[out * dst_step] = lookup(s + counted);
+}
+
+// Along rows: each of height rows of width pixels into new_width pixels.
+bool horizontal_pass(const uint8_t* src, int32_t width, int32_t height, uint8_t* dst, int32_t new_width) {
+    PassPlan plan;
+    if (!make_plan(width, new_width, &plan)) return false;
+    const int64_t ss = row_bytes(width, 24);
+    const int64_t ds = row_bytes(new_width, 24);
+    for (int32_t y = 0; y < height; ++y) {
+        for (int ch = 0; ch < 3; ++ch) run_pass(plan, src + y * ss + ch, 3, dst + y * ds + ch, 3);
+    }
+    release_plan(&plan);
+    return true;
+}
+
+// Along columns: height rows into new_height rows, width unchanged.
+bool vertical_pass(const uint8_t* src, int32_t width, int32_t height, uint8_t* dst, int32_t new_height) {
+    PassPlan plan;
+    if (!make_plan(height, new_height, &plan)) return false;
+    const int64_t stride = row_bytes(width, 24);
+    for (int64_t x = 0; x < 3 * static_cast<int64_t>(width); ++x) run_pass(plan, src + x, stride, dst + x, stride);
+    release_plan(&plan);
+    return true;
+}
+
+}  // namespace
+
+void rotate90_8(const DibPair& p) { rotate90<1>(p); }
+void rotate90_24(const DibPair& p) { rotate90<3>(p); }
+void rotate180_8(const DibPair& p) { rotate180<1>(p); }
+void rotate180_24(const DibPair& p) { rotate180<3>(p); }
+void rotate270_8(const DibPair& p) { rotate270<1>(p); }
+void rotate270_24(const DibPair& p) { rotate270<3>(p); }
+void mirror_rows_8(const DibPair& p) { mirror_rows<1>(p); }
+void mirror_rows_24(const DibPair& p) { mirror_rows<3>(p); }
+void flip_rows_8(const DibPair& p) { flip_rows(p, 8); }
+void flip_rows_24(const DibPair& p) { flip_rows(p, 24); }
+
+bool rotate_flip_pixels(const DibPair& pair, int type, int bits) {
+    using Routine = void (*)(const DibPair&);
+    static const Routine k8[] = {rotate90_8, rotate180_8, rotate270_8, mirror_rows_8, flip_rows_8};
+    static const Routine k24[] = {rotate90_24, rotate180_24, rotate270_24, mirror_rows_24, flip_rows_24};
+    if (type < 1 || type > 5 || (bits != 8 && bits != 24)) return false;
+    if (pair.width <= 0 || pair.height <= 0) return true;
+    (bits == 8 ? k8 : k24)[type - 1](pair);
+    return true;
+}
+
+void crop_pixels_8(const DibPair& p, int left, int top, int right, int bottom) { crop(p, 8, left, top, right, bottom); }
+void crop_pixels_24(const DibPair& p, int left, int top, int right, int bottom) {
+    crop(p, 24, left, top, right, bottom);
+}
+
+bool crop_pixels(const DibPair& pair, int bits, int left, int top, int right, int bottom) {
+    if (bits != 8 && bits != 24) return false;
+    crop(pair, bits, left, top, right, bottom);
+    return true;
+}
+
+void rotate_pixels_nearest(const DibPair& p, int angle, const uint8_t* background) {
+    const Turn t = turn_for(angle);
+    const int32_t w = p.width, h = p.height;
+    const int32_t cx = w >> 1, cy = h >> 1;
+    const int64_t stride = row_bytes(w, 24);
+    for (int32_t y = 0; y < h; ++y) {
+        int32_t u = 256 * cx + (0 - cx) * t.cs - (y - cy) * t.sn;
+        int32_t v = 256 * cy + (0 - cx) * t.sn + (y - cy) * t.cs;
+        uint8_t* d = p.destination + y * stride;
+        for (int32_t x = 0; x < w; ++x, d += 3, u += t.cs, v += t.sn) {
+            const int32_t sx = u >> 8, sy = v >> 8;
+            if (u >= 0 && v >= 0 && sx < w && sy < h) {
+                const uint8_t* s = p.source + sy * stride + 3 * static_cast<int64_t>(sx);
+                d[0] = s[0];
+                d[1] = s[1];
+                d[2] = s[2];
+            } else {
+                d[0] = background[2];
+                d[1] = background[1];
+                d[2] = background[0];
+            }
+        }
+    }
+}
+
+void rotate_pixels_smooth(const DibPair& p, int angle, const uint8_t* background, int dw, int dh) {
+    if (dw <= 0 || dh <= 0) return;
+    const Turn t = turn_for(angle);
+    const int32_t w = p.width, h = p.height;
+    const int32_t cx = w >> 1, cy = h >> 1;
+    const int32_t dcx = dw >> 1, dcy = dh >> 1;
+    const int64_t ss = row_bytes(w, 24);
+    const int64_t ds = row_bytes(dw, 24);
+    const uint8_t bg[3] = {background[2], background[1], background[0]};
+    for (int32_t y = 0; y < dh; ++y) {
+        int32_t u = 256 * cx + (0 - dcx) * t.cs - (y - dcy) * t.sn;
+        int32_t v = 256 * cy + (0 - dcx) * t.sn + (y - dcy) * t.cs;
+        uint8_t* d = p.destination + y * ds;
+        for (int32_t x = 0; x < dw; ++x, d += 3, u += t.cs, v += t.sn) {
+            const int32_t x0 = u >> 8, y0 = v >> 8;
+            const int32_t fx = u & 255, fy = v & 255;
+            const bool row0 = v >= 0 && y0 < h;
+            const bool row1 = v >= -256 && y0 + 1 < h;
+            const bool col0 = u >= 0 && x0 < w;
+            const bool col1 = u >= -256 && x0 + 1 < w;
+            auto at = [&](int32_t sx, int32_t sy) { return p.source + sy * ss + 3 * static_cast<int64_t>(sx); };
+            const uint8_t* s00 = row0 && col0 ? at(x0, y0) : bg;
+            const uint8_t* s10 = row0 && col1 ? at(x0 + 1, y0) : bg;
+            const uint8_t* s01 = row1 && col0 ? at(x0, y0 + 1) : bg;
+            const uint8_t* s11 = row1 && col1 ? at(x0 + 1, y0 + 1) : bg;
+            for (int ch = 0; ch < 3; ++ch) {
+                const int32_t top = (256 - fx) * s01[ch] + fx * s11[ch];
+                const int32_t bottom = fx * s10[ch] + (256 - fx) * s00[ch];
+                d[ch] = static_cast<uint8_t>((fy * top + (256 - fy) * bottom) >> 16);
+            }
+        }
+    }
+}
+
+bool resize_pixels(DibPair& pair, int32_t new_width, int32_t new_height) {
+    if (new_width <= 0 || new_height <= 0 || new_width > kMaxResizeDimension || new_height > kMaxResizeDimension) {
+        return false;
+    }
+    if (pair.width <= 0 || pair.height <= 0) return false;
+    // Larger enlargements are made in several steps by the callers; refuse them before any
+    // row is written.
+    if (new_width > 2 * static_cast<int64_t>(pair.width) || new_height > 2 * static_cast<int64_t>(pair.height)) {
+        return false;
+    }
+    if (new_height == pair.height) {
+        if (new_width == pair.width) return false;
+        return horizontal_pass(pair.source, pair.width, pair.height, pair.destination, new_width);
+    }
+    if (new_width == pair.width) {
+        return vertical_pass(pair.source, pair.width, pair.height, pair.destination, new_height);
+    }
+    const int64_t bytes = row_bytes(pair.width, 24) * new_height;
+    uint8_t* temp = new (std::nothrow) uint8_t[static_cast<size_t>(bytes)];
+    if (!temp) return false;
+    bool ok = vertical_pass(pair.source, pair.width, pair.height, temp, new_height) &&
+              horizontal_pass(temp, pair.width, new_height, pair.destination, new_width);
+    // The record keeps the caller's source and height: pointing it at the temporary rows
+    // would leave it referring to freed memory.
+    delete[] temp;
+    return ok;
+}
