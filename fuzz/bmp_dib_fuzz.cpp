@@ -1,0 +1,19 @@
+// The packed-DIB parser of the clipboard path over arbitrary blocks.
+#include <cstddef>
+#include <cstdint>
+
+#include "codecs/bmp.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    BmpContext context;
+    init_bmp_context(&context, 0);
+    bmp_reader_reset(&context);
+    LoadedImage* image = parse_packed_dib(&context, data, size);
+    if ((image != nullptr) != (context.error == kCodecOk)) __builtin_trap();
+    if (image) {
+        LoadedImage kept = *image;
+        free_loaded_image(&kept);
+    }
+    bmp_reader_release(&context);
+    return 0;
+}
