@@ -1,0 +1,47 @@
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "shell/core/key_table.h"
+#include "shell/core/settings_slots.h"
+#include "shell/core/settings_store.h"
+
+// Reads every kind of slot from an arbitrary file, loads the three groups and both key tables,
+// then rewrites the file and checks that every data entry of the result lies inside it.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    SettingsReader r = settings_parse(data, size);
+    char16_t text[kSettingsStringChars];
+    static char16_t long_text[kSettingsLongStringChars];
+    uint8_t blob[540];
+    for (int slot = 0; slot < kSettingsSlotCount; slot += 7) {
+        (void)settings_int(r, slot, 0);
+        settings_read_string(r, slot, text);
+        (void)settings_read_blob(r, slot, blob, sizeof blob);
+    }
+    settings_read_long_string(r, long_text);
+    MainSettingsEnvironment env;
+    env.work_area = ScreenRect{0, 0, 1024, 768};
+    env.largest_square = 700;
+    MainSettings main_settings;
+    load_main_settings(r, env, &main_settings);
+    SingleViewSettings view_settings;
+    load_single_view_settings(r, WindowPlace{0, 0, 800, 600}, &view_settings);
+    ConversionSettings conversion;
+    load_conversion_settings(r, &conversion);
+    KeyTable keys;
+    load_main_key_table(r, &keys);
+    load_view_key_table(r, &keys);
+
+    SettingsWriter w = settings_begin_write(data, size);
+    save_main_settings(w, main_settings);
+    const std::vector<uint8_t> image = settings_build_image(w);
+    SettingsReader back = settings_parse(image.data(), image.size());
+    if (!back.ok) __builtin_trap();
+    for (int slot = 0; slot < kSettingsSlotCount; ++slot) {
+        const SettingsEntry e = settings_entry(back, slot);
+        if (e.offset > 1 && (e.offset < static_cast<int32_t>(kSettingsDataStart) || e.size < 0 ||
+                             static_cast<uint64_t>(e.offset) + static_cast<uint64_t>(e.size) > image.size()))
+            __builtin_trap();
+    }
+    return 0;
+}

@@ -1,0 +1,35 @@
+// The settings file on Windows: its path, the file operations, and the three groups of
+// settings loaded into the process-wide state and written back at exit.
+#pragma once
+
+#include <windows.h>
+
+#include "shell/core/key_table.h"
+
+// Tests point the settings folder at a scratch folder; null returns to the user's
+// application-data folder.
+void set_settings_folder_override(const wchar_t* folder);
+
+// Fills the settings path (%APPDATA%\Pexaron\Pexaron.ini), making the folder when missing.
+// False when the application-data folder is unknown or the settings folder cannot be made.
+bool build_settings_path();
+
+// Installs file operations that tell a missing settings file from a busy one.
+void install_windows_settings_file_ops();
+
+// Reads the main group and the main key table, and makes the main accelerator table.
+void load_main_settings_group();
+// Read on first need; a busy file is tried again on the next need and leaves the group
+// unloaded, so that its stored values are never overwritten by defaults at exit.
+bool load_single_view_settings_group();
+bool load_conversion_settings_group();
+
+// The exit pass: main group (with both key tables), then the lazily read groups that were
+// read in this run. False when the file could not be written; the old file is then intact.
+bool save_settings_groups();
+
+HACCEL create_accelerators(const KeyEntry* entries, int count);
+// Copies up to `count` entries out of a live table; returns how many it holds.
+int copy_accelerators(HACCEL table, KeyEntry* entries, int count);
+// The image windows' table: the 90 entries, then the main table's external-tool keys.
+HACCEL create_view_accelerators(const KeyEntry* view_entries, const KeyEntry* main_entries);

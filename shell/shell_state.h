@@ -1,0 +1,75 @@
+// Process-wide state of the main program: set up at start-up, read by every thread.
+#pragma once
+
+#include <windows.h>
+
+#include "shell/core/key_table.h"
+#include "shell/core/settings_slots.h"
+
+struct ShellState {
+    HANDLE heap = nullptr;
+    HINSTANCE instance = nullptr;
+    int os_class = 0;
+    HFONT ui_font = nullptr;
+    DWORD_PTR help_cookie = 0;
+    wchar_t settings_path[MAX_PATH] = {};
+    wchar_t cache_folder[MAX_PATH] = {};
+
+    // measure_screen
+    int frame_width = 0;
+    int frame_height = 0;
+    RECT work_area = {};
+    int largest_square = 0;
+    HCURSOR arrow_cursor = nullptr;
+    HCURSOR wait_cursor = nullptr;
+    HCURSOR no_cursor = nullptr;
+    bool themed = false;
+
+    DWORD main_thread_id = 0;
+    HANDLE view_thread[2] = {};
+    unsigned view_thread_id[2] = {};
+    HANDLE preview_thread = nullptr;
+    unsigned preview_thread_id = 0;
+    HHOOK main_mouse_hook = nullptr;
+    HHOOK main_keyboard_hook = nullptr;
+    volatile LONG view_busy[2] = {};
+    HANDLE batch_thread = nullptr;
+    HANDLE image_thread = nullptr;
+    unsigned image_thread_id = 0;
+
+    // Main window
+    HWND main_window = nullptr;
+    HWND client_window = nullptr;
+    HWND rebar = nullptr;
+    HWND menu_toolbar = nullptr;
+    HWND tree_pane = nullptr;
+    HWND tree = nullptr;
+    HWND info_list = nullptr;
+    HWND view_frame[2] = {};
+    HWND preview_window = nullptr;
+    volatile LONG main_active = 0;
+    bool menu_keyboard_mode = false;
+    int open_menu = -1;
+    bool auto_tree_visible = false;
+    volatile LONG active_view = 0;
+    HACCEL main_accelerators = nullptr;
+    HACCEL view_accelerators = nullptr;
+
+    MainSettings main_settings;
+    KeyTable main_keys;
+    SingleViewSettings single_view;
+    bool single_view_loaded = false;
+    KeyTable view_keys;
+    ConversionSettings conversion;
+    bool conversion_loaded = false;
+    // Printing's page size pair, set when the single-view group loads.
+    SIZE print_size = {};
+    // Sixteen custom colours of the colour chooser.
+    COLORREF custom_colours[16] = {};
+    int filter_index = 0;
+};
+
+extern ShellState g_shell;
+
+inline const wchar_t* wide(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+inline std::u16string u16(const wchar_t* s) { return std::u16string(reinterpret_cast<const char16_t*>(s)); }

@@ -1,0 +1,348 @@
+#include "shell/startup.h"
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <objbase.h>
+#include <process.h>
+#include <shellapi.h>
+#include <shlwapi.h>
+#include <uxtheme.h>
+
+#include <cstdlib>
+#include <ctime>
+
+#include "codecs/codec_set.h"
+#include "common/win/app_messages.h"
+#include "common/win/error_message.h"
+#include "common/win/message_box.h"
+#include "common/win/process_lock.h"
+#include "shell/core/shell_rules.h"
+#include "shell/dialogs.h"
+#include "shell/folder_tree.h"
+#include "shell/image_window.h"
+#include "shell/main_menus.h"
+#include "shell/main_window.h"
+#include "shell/preview_window.h"
+#include "shell/settings_win.h"
+#include "shell/shell_helpers.h"
+#include "shell/shell_state.h"
+#include "shell/thumbnail_cache.h"
+#include "shell/thumbnail_view.h"
+
+ShellState g_shell;
+
+namespace {
+
+constexpr DWORD kStillActive = 259;
+constexpr UINT kHelpInitialize = 0x001C;
+constexpr UINT kHelpUninitialize = 0x001D;
+
+using HtmlHelpFunction = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
+HMODULE g_help_library = nullptr;
+HtmlHelpFunction g_html_help = nullptr;
+
+void initialise_help() {
+    g_help_library = LoadLibraryW(L"hhctrl.ocx");
+    if (g_help_library)
+        g_html_help = reinterpret_cast<HtmlHelpFunction>(
+            reinterpret_cast<void*>(GetProcAddress(g_help_library, "HtmlHelpW")));
+    if (g_html_help) g_html_help(nullptr, nullptr, kHelpInitialize, reinterpret_cast<DWORD_PTR>(&g_shell.help_cookie));
+}
+
+void end_help() {
+    if (g_html_help) g_html_help(nullptr, nullptr, kHelpUninitialize, g_shell.help_cookie);
+    if (g_help_library) FreeLibrary(g_help_library);
+    g_html_help = nullptr;
+    g_help_library = nullptr;
+}
+
+// Classes whose windows belong to the image windows and the dialogs; until those exist their
+// windows get the default procedure.
+LRESULT CALLBACK placeholder_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    return DefWindowProcW(window, message, wparam, lparam);
+}
+
+void register_classes() {
+    HICON icon = static_cast<HICON>(
+        LoadImageW(g_shell.instance, MAKEINTRESOURCEW(100), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+    HCURSOR arrow = g_shell.arrow_cursor;
+    struct ClassEntry {
+        const wchar_t* name;
+        WNDPROC procedure;
+        bool with_icon;
+    } const classes[] = {
+        {L"Pexaron_main_class", main_window_proc, true},
+        {L"Pexaron_client_class", client_window_proc, false},
+        {L"Pexaron_trbase_class", tree_pane_proc, false},
+        {L"Pexaron_vwin_class", placeholder_window_proc, true},
+        {L"Pexaron_vbar_class", placeholder_window_proc, false},
+        {L"Pexaron_swin_class", placeholder_window_proc, true},
+        {L"Pexaron_sch1_class", placeholder_window_proc, false},
+        {L"Pexaron_sch2_class", placeholder_window_proc, false},
+        {L"Pexaron_list_class", placeholder_window_proc, false},
+        {L"Pexaron_hisw_class", placeholder_window_proc, false},
+        {L"Pexaron_navi_class", placeholder_window_proc, false},
+        {L"Pexaron_cvtmain_class", placeholder_window_proc, false},
+        {L"Pexaron_cvtbase_class", placeholder_window_proc, false},
+        {L"Pexaron_tabbase_class", placeholder_window_proc, false},
+        {L"Pexaron_oprv_class", placeholder_window_proc, false},
+        {L"Pexaron_cbox_class", placeholder_window_proc, false},
+    };
+    for (const ClassEntry& c : classes) {
+        HCURSOR cursor = arrow;
+        if (lstrcmpW(c.name, L"Pexaron_cbox_class") == 0) cursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32649));
+        if (lstrcmpW(c.name, L"Pexaron_navi_class") == 0) cursor = nullptr;
+        const int background = lstrcmpW(c.name, L"Pexaron_client_class") == 0 ? COLOR_BTNFACE + 1 : 0;
+        register_window_class(c.procedure, c.with_icon ? icon : nullptr, cursor, background, c.name);
+    }
+}
+
+void remove_main_hooks() {
+    if (g_shell.main_keyboard_hook) UnhookWindowsHookEx(g_shell.main_keyboard_hook);
+    if (g_shell.main_mouse_hook) UnhookWindowsHookEx(g_shell.main_mouse_hook);
+    g_shell.main_keyboard_hook = nullptr;
+    g_shell.main_mouse_hook = nullptr;
+}
+
+void remove_view1_hooks() { remove_view_hooks(0); }
+void remove_view2_hooks() { remove_view_hooks(1); }
+
+// Tells a thread to end and waits for it; on success the handle is closed and forgotten.
+ThreadWait end_thread(HANDLE* thread, HWND window, WPARAM code, DWORD timeout_ms, void (*remove_hooks)()) {
+    if (!*thread) return ThreadWait::ended;
+    if (window) SendMessageW(window, kAppMessage, code, 0);
+    const ThreadWait result = wait_for_thread(*thread, timeout_ms, remove_hooks);
+    if (result != ThreadWait::left_running) {
+        CloseHandle(*thread);
+        *thread = nullptr;
+    }
+    return result;
+}
+
+}  // namespace
+
+int detect_os_version() {
+    OSVERSIONINFOW info = {};
+    info.dwOSVersionInfoSize = sizeof info;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    if (!GetVersionExW(&info)) return 0;
+#pragma GCC diagnostic pop
+    return os_class_for_version(info.dwMajorVersion, info.dwMinorVersion);
+}
+
+void measure_screen() {
+    RECT frame = {0, 0, 0, 0};
+    AdjustWindowRectEx(&frame, WS_POPUP | WS_THICKFRAME, FALSE, WS_EX_CLIENTEDGE);
+    g_shell.frame_width = frame.right - frame.left;
+    g_shell.frame_height = frame.bottom - frame.top;
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &g_shell.work_area, 0);
+    const int w = g_shell.work_area.right - g_shell.work_area.left - g_shell.frame_width;
+    const int h = g_shell.work_area.bottom - g_shell.work_area.top - g_shell.frame_height;
+    g_shell.largest_square = w < h ? w : h;
+    g_shell.arrow_cursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+    g_shell.wait_cursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32514));
+    g_shell.no_cursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32648));
+    // Visual styles are looked up at run time: the program also runs where there are none.
+    g_shell.themed = false;
+    if (HMODULE theme = GetModuleHandleW(L"uxtheme.dll")) {
+        using IsThemeActiveFunction = BOOL(WINAPI*)();
+        auto active = reinterpret_cast<IsThemeActiveFunction>(reinterpret_cast<void*>(GetProcAddress(theme, "IsThemeActive")));
+        g_shell.themed = active && active();
+    }
+}
+
+void forward_to_running_instance(HWND running, const wchar_t* command_line) {
+    int count = 0;
+    LPWSTR* args = CommandLineToArgvW(command_line, &count);
+    if (!args) return;
+    if (count >= 2) {
+        wchar_t path[MAX_PATH] = {};
+        const DWORD n = GetLongPathNameW(args[1], path, MAX_PATH);
+        if (n == 0 || n >= MAX_PATH) lstrcpynW(path, args[1], MAX_PATH);
+        COPYDATASTRUCT data = {};
+        data.dwData = 0;
+        data.cbData = static_cast<DWORD>(2 * lstrlenW(path) + 2);
+        data.lpData = path;
+        SendMessageW(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+    }
+    LocalFree(args);
+}
+
+bool start_single_instance(int show, const wchar_t* command_line) {
+    if (g_shell.os_class == 0 || !build_settings_path()) {
+        app_message_box(nullptr, L"ファイル実行に失敗しました。", L"Error", MB_ICONERROR | MB_SETFOREGROUND);
+        return false;
+    }
+    lstrcpynW(g_shell.cache_folder, g_shell.settings_path, MAX_PATH);
+    PathRemoveFileSpecW(g_shell.cache_folder);
+    if (lstrlenW(g_shell.cache_folder) + 7 < MAX_PATH) lstrcatW(g_shell.cache_folder, L"\\cache\\");
+    HWND running = FindWindowW(L"Pexaron_main_class", nullptr);
+    if (!running) {
+        set_startup_command_line(command_line);
+        return init_application(show);
+    }
+    if (IsIconic(running)) ShowWindowAsync(running, SW_RESTORE);
+    SetForegroundWindow(running);
+    forward_to_running_instance(running, command_line);
+    return false;
+}
+
+bool init_application(int show) {
+    srand(static_cast<unsigned>(time(nullptr)));
+    measure_screen();
+    install_windows_settings_file_ops();
+    load_main_settings_group();
+    build_main_menus();
+    if (!create_codec_contexts()) return false;
+    register_classes();
+    INITCOMMONCONTROLSEX controls = {sizeof controls, 0x43F};
+    InitCommonControlsEx(&controls);
+    g_shell.main_thread_id = GetCurrentThreadId();
+    g_shell.main_mouse_hook = SetWindowsHookExW(WH_MOUSE, main_mouse_hook, nullptr, g_shell.main_thread_id);
+    g_shell.main_keyboard_hook = SetWindowsHookExW(WH_KEYBOARD, main_keyboard_hook, nullptr, g_shell.main_thread_id);
+    g_shell.view_busy[0] = 0;
+    g_shell.view_busy[1] = 0;
+    if (!create_main_window(g_shell.main_settings.window, show)) {
+        remove_main_hooks();
+        destroy_codec_contexts();
+        return false;
+    }
+    process_lock_init();
+    g_shell.view_thread[0] = reinterpret_cast<HANDLE>(
+        _beginthreadex(nullptr, 0, view1_thread_proc, nullptr, 0, &g_shell.view_thread_id[0]));
+    g_shell.view_thread[1] = reinterpret_cast<HANDLE>(
+        _beginthreadex(nullptr, 0, view2_thread_proc, nullptr, 0, &g_shell.view_thread_id[1]));
+    g_shell.preview_thread = reinterpret_cast<HANDLE>(
+        _beginthreadex(nullptr, 0, preview_thread_proc, nullptr, 0, &g_shell.preview_thread_id));
+    return true;
+}
+
+int run_message_loop() {
+    MSG msg = {};
+    BOOL got;
+    while ((got = GetMessageW(&msg, nullptr, 0, 0)) != 0) {
+        if (got == -1) break;
+        if (g_shell.main_active && g_shell.main_accelerators && g_shell.main_window &&
+            TranslateAcceleratorW(g_shell.main_window, g_shell.main_accelerators, &msg))
+            continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return got == 0 ? static_cast<int>(msg.wParam) : 0;
+}
+
+ThreadWait wait_for_thread(HANDLE thread, DWORD timeout_ms, void (*remove_hooks)()) {
+    DWORD exit_code = 0;
+    if (!GetExitCodeThread(thread, &exit_code) || exit_code != kStillActive) return ThreadWait::ended;
+    if (WaitForSingleObject(thread, timeout_ms) == WAIT_OBJECT_0) return ThreadWait::ended;
+    // A thread killed inside the lock would leave it held for ever. While this thread holds
+    // the lock, the other cannot be inside it.
+    const bool guarded = process_lock_exists();
+    if (guarded && !process_lock_try_enter()) return ThreadWait::left_running;
+    if (WaitForSingleObject(thread, 0) == WAIT_OBJECT_0) {
+        if (guarded) process_lock_leave();
+        return ThreadWait::ended;
+    }
+    if (remove_hooks) remove_hooks();
+    TerminateThread(thread, kStillActive);
+    WaitForSingleObject(thread, 1000);
+    if (guarded) process_lock_leave();
+    return ThreadWait::terminated;
+}
+
+bool shutdown_main_window() {
+    bool busy = false;
+    for (int i = 0; i < 2; ++i) {
+        if (g_shell.view_busy[i] && g_shell.view_frame[i]) {
+            PostMessageW(g_shell.view_frame[i], kAppMessage, kViewClear, 0);
+            busy = true;
+        }
+    }
+    if (busy) return false;
+    if (HWND batch = batch_window()) {
+        if (batch_conversion_running()) {
+            ShowWindowAsync(batch, SW_RESTORE);
+            SetForegroundWindow(batch);
+            if (app_message_box(batch, L"変換処理を中止しますか？", L"一括変換",
+                                MB_YESNO | MB_ICONWARNING | MB_SETFOREGROUND) == IDYES)
+                PostMessageW(batch, kAppMessage, kBatchStop, 0);
+            return false;
+        }
+        SendMessageW(batch, WM_CLOSE, 0, 0);
+        if (g_shell.batch_thread && end_thread(&g_shell.batch_thread, nullptr, 0, 10000, nullptr) == ThreadWait::left_running)
+            return false;
+    }
+    if (g_shell.image_thread) {
+        if (HWND image = current_image_window()) {
+            SendMessageW(image, WM_CLOSE, 0, 0);
+            // Its user chose to keep it open (for example to save first): so does the program.
+            if (IsWindow(image)) return false;
+        }
+        if (end_thread(&g_shell.image_thread, nullptr, 0, 10000, remove_image_window_hooks) == ThreadWait::left_running)
+            return false;
+    }
+    close_view_change_notifications();
+    remove_main_hooks();
+    bool abandoned = false;
+    abandoned |= end_thread(&g_shell.view_thread[0], g_shell.view_frame[0], kViewClose, 10000, remove_view1_hooks) ==
+                 ThreadWait::left_running;
+    abandoned |= end_thread(&g_shell.view_thread[1], g_shell.view_frame[1], kViewClose, 1000, remove_view2_hooks) ==
+                 ThreadWait::left_running;
+    abandoned |= end_thread(&g_shell.preview_thread, g_shell.preview_window, kPreviewEnd, 1000, remove_preview_hook) ==
+                 ThreadWait::left_running;
+    // A thread left running may still be inside the lock or a decode: both then stay for the
+    // process exit to reclaim.
+    if (!abandoned) process_lock_delete();
+    free_printer_setup_handles();
+    restore_subclassed_controls();
+    if (!abandoned) destroy_codec_contexts();
+    destroy_main_menus();
+    save_settings_at_exit();
+    return true;
+}
+
+bool save_settings_at_exit() {
+    free_view_file_lists();
+    if (g_shell.main_settings.optimise_cache) compact_thumbnail_cache_index();
+    MainSettings& s = g_shell.main_settings;
+    if (g_shell.main_window) {
+        WINDOWPLACEMENT placement = {};
+        placement.length = sizeof placement;
+        if (GetWindowPlacement(g_shell.main_window, &placement)) {
+            const RECT& r = placement.rcNormalPosition;
+            s.window = WindowPlace{r.left, r.top, r.right - r.left, r.bottom - r.top};
+        }
+    }
+    if (g_shell.info_list) {
+        for (int i = 0; i < 2; ++i)
+            s.info_column_width[i] = static_cast<int32_t>(SendMessageW(g_shell.info_list, LVM_GETCOLUMNWIDTH, i, 0));
+    }
+    const bool saved = save_settings_groups();
+    if (g_shell.main_accelerators) DestroyAcceleratorTable(g_shell.main_accelerators);
+    if (g_shell.view_accelerators) DestroyAcceleratorTable(g_shell.view_accelerators);
+    g_shell.main_accelerators = nullptr;
+    g_shell.view_accelerators = nullptr;
+    if (!saved) show_error_message(g_shell.main_window, 7);
+    return saved;
+}
+
+int pexaron_main(HINSTANCE instance, int show) {
+    g_shell.heap = HeapCreate(0, 0x10000, 0);
+    if (!g_shell.heap) return 0;
+    g_shell.instance = instance;
+    g_shell.os_class = detect_os_version();
+    create_ui_font();
+    initialise_help();
+    // The folder tree and the shortcut helpers use the shell namespace from the first window on.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    int exit_code = 0;
+    if (start_single_instance(show, GetCommandLineW())) exit_code = run_message_loop();
+    if (SUCCEEDED(com)) CoUninitialize();
+    end_help();
+    delete_ui_font();
+    HeapDestroy(g_shell.heap);
+    g_shell.heap = nullptr;
+    return exit_code;
+}

@@ -1,0 +1,19 @@
+// The two thumbnail views, each on a thread of its own, and the watching of their folders.
+#pragma once
+
+#include <windows.h>
+
+unsigned __stdcall view1_thread_proc(void*);
+unsigned __stdcall view2_thread_proc(void*);
+// Removes the hooks of a view thread that is about to be terminated.
+void remove_view_hooks(int view);
+// Posts clear and refresh to the view after setting its folder.
+void open_folder_in_view(int view, const wchar_t* folder);
+// Copies the view's folder (empty when it shows none).
+void view_folder(int view, wchar_t* folder);
+void free_view_file_lists();
+
+void close_view_change_notifications();
+void start_watching_view_folders();
+void recheck_view_folders();
+void refresh_views_showing(const wchar_t* folder);

@@ -1,0 +1,158 @@
+// Stands in for the thumbnail views until they are built: each thread makes its frame with the
+// status bar and an empty base, reports the frame, keeps its folder and answers the codes that
+// start-up, the title and shutdown rely on. Nothing is listed, so a view is never busy.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <process.h>
+
+#include <mutex>
+
+#include "common/win/app_messages.h"
+#include "shell/shell_helpers.h"
+#include "shell/shell_state.h"
+#include "shell/thumbnail_view.h"
+
+namespace {
+
+struct ViewSeam {
+    HWND frame = nullptr;
+    HWND status = nullptr;
+    HWND base = nullptr;
+    HHOOK mouse_hook = nullptr;
+    HHOOK keyboard_hook = nullptr;
+    std::mutex folder_lock;
+    wchar_t folder[MAX_PATH] = {};
+};
+
+ViewSeam g_views[2];
+
+int view_of(HWND frame) { return frame == g_views[1].frame ? 1 : 0; }
+
+LRESULT CALLBACK view_mouse_hook(int code, WPARAM wparam, LPARAM lparam) {
+    return CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
+void update_status(int n) {
+    ViewSeam& v = g_views[n];
+    wchar_t folder[MAX_PATH];
+    view_folder(n, folder);
+    SendMessageW(v.status, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(L" 更新  "));
+    SendMessageW(v.status, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(L"消去  "));
+    SendMessageW(v.status, SB_SETTEXTW, 2, reinterpret_cast<LPARAM>(L"0/0"));
+    SendMessageW(v.status, SB_SETTEXTW, 3, reinterpret_cast<LPARAM>(folder));
+}
+
+LRESULT CALLBACK base_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_ERASEBKGND) {
+        RECT rc;
+        GetClientRect(window, &rc);
+        FillRect(reinterpret_cast<HDC>(wparam), &rc, GetSysColorBrush(COLOR_WINDOW));
+        return 1;
+    }
+    return DefWindowProcW(window, message, wparam, lparam);
+}
+
+LRESULT CALLBACK frame_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    const int n = view_of(window);
+    ViewSeam& v = g_views[n];
+    switch (message) {
+        case WM_SIZE: {
+            SendMessageW(v.status, WM_SIZE, 0, 0);
+            RECT status_rect = {};
+            GetWindowRect(v.status, &status_rect);
+            SetWindowPos(v.base, nullptr, 0, 0, LOWORD(lparam), HIWORD(lparam) - (status_rect.bottom - status_rect.top),
+                         SWP_NOMOVE | SWP_NOZORDER);
+            return 0;
+        }
+        case WM_DESTROY: PostQuitMessage(0); return 0;
+        case kAppMessage:
+            switch (wparam) {
+                case kViewActivate:
+                    InterlockedExchange(&g_shell.active_view, n);
+                    SendMessageW(g_shell.main_window, kAppMessage, kMainActiveView, 0);
+                    return 0;
+                case kViewRefresh:
+                    update_status(n);
+                    PostMessageW(g_shell.main_window, kAppMessage, kMainFolderChanged, 0);
+                    return 0;
+                case kViewClear:
+                    PostMessageW(g_shell.main_window, kAppMessage, n ? kMainInfo2 : kMainInfo1, 0);
+                    update_status(n);
+                    return 0;
+                case kViewClose: DestroyWindow(window); return 0;
+                default: return 0;
+            }
+        default: return DefWindowProcW(window, message, wparam, lparam);
+    }
+}
+
+unsigned view_thread(int n) {
+    ViewSeam& v = g_views[n];
+    register_window_class(frame_proc, nullptr, g_shell.arrow_cursor, 0, n ? L"Pexaron_bswin2_class" : L"Pexaron_bswin1_class");
+    register_window_class(base_proc, nullptr, g_shell.arrow_cursor, 0, n ? L"Pexaron_base2_class" : L"Pexaron_base1_class");
+    v.mouse_hook = SetWindowsHookExW(WH_MOUSE, view_mouse_hook, nullptr, GetCurrentThreadId());
+    v.keyboard_hook = SetWindowsHookExW(WH_KEYBOARD, view_mouse_hook, nullptr, GetCurrentThreadId());
+    v.frame = CreateWindowExW(0, n ? L"Pexaron_bswin2_class" : L"Pexaron_bswin1_class", nullptr,
+                              WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 0, 0, g_shell.client_window,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(n ? 600 : 500)), g_shell.instance, nullptr);
+    v.status = CreateStatusWindowW(WS_CHILD | WS_VISIBLE | SBARS_TOOLTIPS, L"", v.frame, n ? 602 : 502);
+    SendMessageW(v.status, WM_SETFONT, reinterpret_cast<WPARAM>(g_shell.ui_font), FALSE);
+    int parts[4] = {36, 70, 134, -1};
+    SendMessageW(v.status, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(parts));
+    update_status(n);
+    v.base = CreateWindowExW(WS_EX_STATICEDGE | WS_EX_ACCEPTFILES, n ? L"Pexaron_base2_class" : L"Pexaron_base1_class",
+                             nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_VSCROLL, 0, 0,
+                             0, 0, v.frame, reinterpret_cast<HMENU>(static_cast<INT_PTR>(n ? 601 : 501)),
+                             g_shell.instance, nullptr);
+    PostMessageW(g_shell.main_window, kAppMessage, n ? kMainView2Frame : kMainView1Frame,
+                 reinterpret_cast<LPARAM>(v.frame));
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (g_shell.main_active && g_shell.main_accelerators &&
+            TranslateAcceleratorW(g_shell.main_window, g_shell.main_accelerators, &msg))
+            continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    remove_view_hooks(n);
+    v.frame = nullptr;
+    return 0;
+}
+
+}  // namespace
+
+unsigned __stdcall view1_thread_proc(void*) { return view_thread(0); }
+unsigned __stdcall view2_thread_proc(void*) { return view_thread(1); }
+
+void remove_view_hooks(int view) {
+    ViewSeam& v = g_views[view & 1];
+    if (v.mouse_hook) UnhookWindowsHookEx(v.mouse_hook);
+    if (v.keyboard_hook) UnhookWindowsHookEx(v.keyboard_hook);
+    v.mouse_hook = nullptr;
+    v.keyboard_hook = nullptr;
+}
+
+void open_folder_in_view(int view, const wchar_t* folder) {
+    ViewSeam& v = g_views[view & 1];
+    {
+        std::lock_guard<std::mutex> hold(v.folder_lock);
+        lstrcpynW(v.folder, folder, MAX_PATH);
+    }
+    if (v.frame) {
+        PostMessageW(v.frame, kAppMessage, kViewClear, 0);
+        PostMessageW(v.frame, kAppMessage, kViewRefresh, 0);
+    }
+}
+
+void view_folder(int view, wchar_t* folder) {
+    ViewSeam& v = g_views[view & 1];
+    std::lock_guard<std::mutex> hold(v.folder_lock);
+    lstrcpynW(folder, v.folder, MAX_PATH);
+}
+
+void free_view_file_lists() {}
+void close_view_change_notifications() {}
+void start_watching_view_folders() {}
+void recheck_view_folders() {}
+void refresh_views_showing(const wchar_t*) {}

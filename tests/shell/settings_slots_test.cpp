@@ -1,0 +1,222 @@
+#include "shell/core/settings_slots.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/shell/settings_file_builder.h"
+
+namespace {
+
+MainSettingsEnvironment environment() {
+    MainSettingsEnvironment env;
+    env.work_area = ScreenRect{0, 0, 1280, 994};
+    env.largest_square = 900;
+    env.folder_exists = [](const std::u16string& f) { return f.find(u"gone") == std::u16string::npos; };
+    env.pictures_folder = u"C:\\Pictures";
+    return env;
+}
+
+MainSettings load_main(SettingsFileBuilder& b) {
+    SettingsReader r = settings_parse(b.bytes().data(), b.bytes().size());
+    MainSettings s;
+    load_main_settings(r, environment(), &s);
+    return s;
+}
+
+SingleViewSettings load_view(SettingsFileBuilder& b) {
+    SettingsReader r = settings_parse(b.bytes().data(), b.bytes().size());
+    SingleViewSettings s;
+    load_single_view_settings(r, WindowPlace{100, 50, 1000, 700}, &s);
+    return s;
+}
+
+TEST(MainSettingsTest, DefaultsWithoutAFile) {
+    SettingsReader none;
+    MainSettings s;
+    load_main_settings(none, environment(), &s);
+    EXPECT_EQ(s.window.left, 640 - 400);
+    EXPECT_EQ(s.window.top, 497 - 300);
+    EXPECT_EQ(s.window.width, 800);
+    EXPECT_EQ(s.window.height, 600);
+    EXPECT_EQ(s.preview_max, 900);
+    EXPECT_EQ(s.thumb_width, 144);
+    EXPECT_EQ(s.marked_colour, 0x80FFFF);
+    ASSERT_EQ(s.folders.size(), 1u);
+    EXPECT_EQ(s.folders[0], u"C:\\Pictures");
+    EXPECT_EQ(s.viewer_limit, 5);
+    EXPECT_EQ(s.presets[0].width, 0);
+}
+
+TEST(MainSettingsTest, ClampedSlots) {
+    struct Case {
+        int slot;
+        int32_t stored;
+        int32_t MainSettings::*field;
+        int32_t expected;
+    } cases[] = {
+        {11, 20, &MainSettings::thumb_width, 32},      {11, 2000, &MainSettings::thumb_width, 800},
+        {12, 2000, &MainSettings::thumb_height, 800},  {12, 31, &MainSettings::thumb_height, 32},
+        {12, 32, &MainSettings::thumb_height, 32},     {11, 800, &MainSettings::thumb_width, 800},
+        {26, 50, &MainSettings::preview_max, 100},     {26, 5000, &MainSettings::preview_max, 900},
+        {26, 400, &MainSettings::preview_max, 400},    {27, 6, &MainSettings::options_page, 0},
+        {27, 5, &MainSettings::options_page, 5},       {27, -1, &MainSettings::options_page, 0},
+        {0, 3, &MainSettings::maximised, 1},           {7, 2, &MainSettings::tree_auto_show, 0},
+        {13, 0x12345678, &MainSettings::marked_colour, 0x345678},
+        {32, -1, &MainSettings::background_colour, 0xFFFFFF},
+        {16, 2, &MainSettings::view_layout, 2},        {16, 7, &MainSettings::view_layout, 0},
+    };
+    for (const Case& c : cases) {
+        SettingsFileBuilder b;
+        b.integer(c.slot, c.stored);
+        EXPECT_EQ(load_main(b).*(c.field), c.expected) << "slot " << c.slot << " = " << c.stored;
+    }
+    SettingsFileBuilder b;
+    b.integer(9, 0x10041).integer(10, -1);
+    const MainSettings s = load_main(b);
+    EXPECT_EQ(s.info_column_width[0], 0x41);
+    EXPECT_EQ(s.info_column_width[1], 0xFFFF);
+}
+
+TEST(MainSettingsTest, FoldersSkipMissingAndStopAtTheFirstEmpty) {
+    SettingsFileBuilder b;
+    b.text(196, u"C:\\a").text(197, u"C:\\gone").text(198, u"C:\\c").text(200, u"C:\\after-gap");
+    const MainSettings s = load_main(b);
+    ASSERT_EQ(s.folders.size(), 2u);
+    EXPECT_EQ(s.folders[0], u"C:\\a");
+    EXPECT_EQ(s.folders[1], u"C:\\c");
+}
+
+TEST(MainSettingsTest, SizePresets) {
+    SettingsFileBuilder b;
+    b.integer(398, 20).integer(406, 2000).integer(399, 100).integer(400, 300).integer(408, 0);
+    const MainSettings s = load_main(b);
+    EXPECT_EQ(s.presets[0].width, 32);
+    EXPECT_EQ(s.presets[0].height, 800);
+    EXPECT_EQ(s.presets[1].width, 0);  // height missing: empty
+    EXPECT_EQ(s.presets[2].width, 0);  // height 0: empty
+    EXPECT_EQ(s.presets[2].height, 0);
+}
+
+TEST(MainSettingsTest, RoundTripThroughTheStore) {
+    SettingsFileBuilder b;
+    b.integer(11, 200).integer(16, 1).integer(385, 9).text(140, u"C:\\tool.exe").text(196, u"C:\\x")
+        .integer(401, 64).integer(409, 48).integer(29, 1800).text(41, u"rename");
+    const MainSettings first = load_main(b);
+    SettingsWriter w = settings_begin_write(nullptr, 0);
+    save_main_settings(w, first);
+    const std::vector<uint8_t> image = settings_build_image(w);
+    SettingsReader r = settings_parse(image.data(), image.size());
+    MainSettings second;
+    load_main_settings(r, environment(), &second);
+    EXPECT_EQ(second.thumb_width, 200);
+    EXPECT_EQ(second.view_layout, 1);
+    EXPECT_EQ(second.viewer_limit, 9);
+    EXPECT_EQ(second.tool_path[0], u"C:\\tool.exe");
+    EXPECT_EQ(second.folders, first.folders);
+    EXPECT_EQ(second.presets[3].width, 64);
+    EXPECT_EQ(second.presets[3].height, 48);
+    EXPECT_EQ(second.display_gamma, 1800);
+    EXPECT_EQ(second.rename_texts[1], u"rename");
+    EXPECT_EQ(second.window.left, first.window.left);
+    // Every integer of the group lands in its own slot.
+    for (int slot = 0; slot <= 46; ++slot)
+        if (slot != 40 && slot != 41) {
+            EXPECT_EQ(settings_entry(r, slot).offset, 1) << slot;
+        }
+    EXPECT_EQ(settings_int(r, 12, 0), 108);
+    EXPECT_EQ(settings_int(r, 26, 0), 900);
+    EXPECT_EQ(settings_int(r, 39, -1), 0);
+    EXPECT_EQ(settings_int(r, 46, 0), 1);
+    EXPECT_EQ(settings_int(r, 383, 0), 2);
+}
+
+TEST(SingleViewSettingsTest, LimitsAndDefaults) {
+    struct Case {
+        int slot;
+        int32_t stored;  // INT32_MIN: absent
+        int32_t expected;
+    } cases[] = {
+        {48, INT32_MIN, 4}, {48, 4, 4}, {48, 0, 3}, {48, 5, 3},
+        {66, 61, 1},        {66, 0, 1}, {66, 60, 60},
+        {67, 5, 3},         {67, -1, 3}, {67, 4, 4}, {68, 9, 1},
+        {77, 6, 2},         {77, 5, 5},  {78, 9, 24}, {78, 8, 8}, {78, 0, 24},
+        {80, 4, 0},         {82, 10, 9}, {82, 0, 0},  {86, 6, 0}, {87, 0, 75}, {87, 101, 75}, {87, 1, 1},
+        {88, 3, 0},         {90, 3, 2},  {90, 1, 1},  {85, 0x7F000102, 0x000102},
+    };
+    for (const Case& c : cases) {
+        SettingsFileBuilder b;
+        if (c.stored != INT32_MIN) b.integer(c.slot, c.stored);
+        const SingleViewSettings s = load_view(b);
+        int32_t got = 0;
+        switch (c.slot) {
+            case 48: got = s.stretch_mode; break;
+            case 66: got = s.slide_interval; break;
+            case 67: got = s.view_background; break;
+            case 68: got = s.edit_background; break;
+            case 77: got = s.save.save_format; break;
+            case 78: got = s.save.target_bits; break;
+            case 80: got = s.save.dither_mode; break;
+            case 82: got = s.save.png_compression; break;
+            case 85: got = s.save.transparent_colour; break;
+            case 86: got = s.save.png_filter; break;
+            case 87: got = s.save.jpeg_quality; break;
+            case 88: got = s.save.jpeg_sampling; break;
+            case 90: got = s.save.jpeg_markers; break;
+        }
+        EXPECT_EQ(got, c.expected) << "slot " << c.slot << " = " << c.stored;
+    }
+    SettingsFileBuilder b;
+    b.integer(74, 400);
+    const SingleViewSettings s = load_view(b);
+    EXPECT_EQ(s.edit_window.left, 100 + (1000 - 400) / 2);
+    EXPECT_EQ(s.edit_window.top, 50 + (700 - 600) / 2);
+}
+
+TEST(SingleViewSettingsTest, RoundTrip) {
+    SettingsFileBuilder b;
+    b.integer(65, 1).integer(66, 30).integer(72, 11).integer(93, 250).integer(384, 0).integer(60, 1);
+    const SingleViewSettings first = load_view(b);
+    SettingsWriter w = settings_begin_write(nullptr, 0);
+    save_single_view_settings(w, first);
+    const std::vector<uint8_t> image = settings_build_image(w);
+    SettingsReader r = settings_parse(image.data(), image.size());
+    for (int slot = 48; slot <= 93; ++slot) EXPECT_EQ(settings_entry(r, slot).offset, 1) << slot;
+    EXPECT_EQ(settings_int(r, 66, 0), 30);
+    EXPECT_EQ(settings_int(r, 72, 0), 11);
+    EXPECT_EQ(settings_int(r, 93, 0), 250);
+    EXPECT_EQ(settings_int(r, 384, 1), 0);
+    EXPECT_EQ(settings_int(r, 60, 0), 1);
+    EXPECT_EQ(settings_int(r, 87, 0), 75);
+}
+
+TEST(ConversionSettingsTest, DefaultsLimitsAndRoundTrip) {
+    SettingsFileBuilder b;
+    b.integer(94, 6).integer(96, 50).text(110, u"pre").text(164, u"C:\\out1").text(165, u"C:\\out2")
+        .text(167, u"C:\\after-gap");
+    SettingsReader r = settings_parse(b.bytes().data(), b.bytes().size());
+    ConversionSettings s;
+    load_conversion_settings(r, &s);
+    EXPECT_EQ(s.at(94), 2);
+    EXPECT_EQ(s.at(96), 50);
+    EXPECT_EQ(s.at(136), 1);
+    EXPECT_EQ(s.at(115), 1);
+    EXPECT_EQ(s.subfolder, u"Output");
+    EXPECT_EQ(s.prefix, u"pre");
+    ASSERT_EQ(s.history.size(), 2u);
+
+    s.comment = std::u16string(10000, u'c');
+    SettingsWriter w = settings_begin_write(nullptr, 0);
+    save_conversion_settings(w, s);
+    const std::vector<uint8_t> image = settings_build_image(w);
+    SettingsReader back = settings_parse(image.data(), image.size());
+    ConversionSettings t;
+    load_conversion_settings(back, &t);
+    EXPECT_EQ(t.comment.size(), 10000u);
+    EXPECT_EQ(t.history, s.history);
+    EXPECT_EQ(t.prefix, u"pre");
+    for (int slot = kBatchFirstSlot; slot <= kBatchLastSlot; ++slot)
+        if (is_conversion_int_slot(slot)) {
+            EXPECT_EQ(t.at(slot), s.at(slot)) << slot;
+        }
+}
+
+}  // namespace
