@@ -134,11 +134,7 @@ bool make_plan(int32_t n, int32_t m, PassPlan* plan) {
     plan->shrink = true;
     const double x = static_cast<double>(n) / m;
     plan->k = static_cast<int64_t>(32768.0 * x);
-    // The table is indexed by the sum of the values of one output window: at most floor(x)
-    // whole values and two partial ones. Sizing it by k (32,768 x) instead would ask for
-    // 800 MB to shrink 25,000 pixels to 1.
-    const int64_t needed = 255 * (static_cast<int64_t>(x) + 2) + 1;
-    plan->table_size = needed < plan->k ? needed : plan->k;
+    plan->table_size = resize_shrink_table_bytes(n, m);
     plan->table = new (std::nothrow) uint8_t[static_cast<size_t>(plan->table_size)];
     if (!plan->table) return false;
     for (int64_t i = 0; i < plan->table_size; ++i) {
@@ -210,6 +206,17 @@ bool vertical_pass(const uint8_t* src, int32_t width, int32_t height, uint8_t* d
 }
 
 }  // namespace
+
+int64_t resize_shrink_table_bytes(int32_t n, int32_t m) {
+    if (m <= 0 || n <= m) return 0;
+    const double x = static_cast<double>(n) / m;
+    const int64_t k = static_cast<int64_t>(32768.0 * x);
+    // The table is indexed by the sum of the values of one output window: at most floor(x)
+    // whole values and two partial ones. Sizing it by k (32,768 x) instead would ask for
+    // 800 MB to shrink 25,000 pixels to 1.
+    const int64_t needed = 255 * (static_cast<int64_t>(x) + 2) + 1;
+    return needed < k ? needed : k;
+}
 
 void rotate90_8(const DibPair& p) { rotate90<1>(p); }
 void rotate90_24(const DibPair& p) { rotate90<3>(p); }

@@ -55,3 +55,7 @@ void rotate_pixels_smooth(const DibPair& pair, int angle, const uint8_t* backgro
 // twice in one axis and when memory is short. The record is left as the caller filled it.
 constexpr int32_t kMaxResizeDimension = 25000;
 [[nodiscard]] bool resize_pixels(DibPair& pair, int32_t new_width, int32_t new_height);
+
+// Bytes of the area-averaging table for shrinking n values to m: bounded by the largest sum
+// one output can see, not by the 32,768-per-value window.
+int64_t resize_shrink_table_bytes(int32_t n, int32_t m);

@@ -1,0 +1,390 @@
+#include "kernels/geometry.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "tests/kernels/naive_kernels.h"
+
+namespace {
+
+using naive::Image;
+
+Image apply_rotate_flip(const Image& src, int type) {
+    const bool swap = type == 1 || type == 3;
+    Image dst(swap ? src.height : src.width, swap ? src.width : src.height, src.bits, 0xEE);
+    DibPair pair{src.width, src.height, src.pixels.data(), dst.pixels.data()};
+    EXPECT_TRUE(rotate_flip_pixels(pair, type, src.bits));
+    return dst;
+}
+
+// Rows padded with a marker in the source: flip_rows copies padding, the others must not
+// carry it into pixel bytes.
+Image padded_random(int w, int h, int bits, naive::Rng& rng) { return naive::random_image(w, h, bits, rng); }
+
+bool same_pixels(const Image& a, const Image& b) {
+    if (a.width != b.width || a.height != b.height || a.bits != b.bits) return false;
+    const int row = a.width * a.bits / 8;
+    for (int y = 0; y < a.height; ++y) {
+        if (std::memcmp(a.at(0, y), b.at(0, y), row) != 0) return false;
+    }
+    return true;
+}
+
+TEST(RotateFlip, CompositionsAreIdentities) {
+    naive::Rng rng(31);
+    for (int bits : {8, 24}) {
+        for (int w : {1, 2, 3, 5, 7}) {
+            for (int h : {1, 2, 3}) {
+                SCOPED_TRACE(std::to_string(bits) + " bits " + std::to_string(w) + "x" + std::to_string(h));
+                const Image src = padded_random(w, h, bits, rng);
+                Image q = src;
+                for (int i = 0; i < 4; ++i) q = apply_rotate_flip(q, 1);
+                EXPECT_TRUE(same_pixels(q, src));
+                EXPECT_TRUE(same_pixels(apply_rotate_flip(apply_rotate_flip(src, 1), 3), src));
+                EXPECT_TRUE(same_pixels(apply_rotate_flip(apply_rotate_flip(src, 2), 2), src));
+                EXPECT_TRUE(same_pixels(apply_rotate_flip(apply_rotate_flip(src, 4), 4), src));
+                EXPECT_TRUE(same_pixels(apply_rotate_flip(apply_rotate_flip(src, 5), 5), src));
+                // A half turn is both flips.
+                EXPECT_TRUE(same_pixels(apply_rotate_flip(apply_rotate_flip(src, 4), 5), apply_rotate_flip(src, 2)));
+            }
+        }
+    }
+}
+
+TEST(RotateFlip, QuarterTurnOfThreeByTwoIsPaddedTwoByThree) {
+    Image src(3, 2, 8);
+    // memory row 0 (bottom) = 1 2 3, row 1 (top) = 4 5 6
+    const uint8_t v[6] = {1, 2, 3, 4, 5, 6};
+    for (int i = 0; i < 6; ++i) *src.at(i % 3, i / 3) = v[i];
+    const Image dst = apply_rotate_flip(src, 1);
+    ASSERT_EQ(dst.width, 2);
+    ASSERT_EQ(dst.stride, 4);
+    // Clockwise on screen: the top row 4 5 6 becomes the right column, read downward.
+    const uint8_t want[3][2] = {{3, 6}, {2, 5}, {1, 4}};  // memory rows 0..2
+    for (int r = 0; r < 3; ++r) {
+        for (int i = 0; i < 2; ++i) EXPECT_EQ(*dst.at(i, r), want[r][i]) << r << "," << i;
+    }
+}
+
+TEST(RotateFlip, RejectsOtherTypesAndDepths) {
+    Image src(2, 2, 24, 9);
+    Image dst(2, 2, 24, 0);
+    DibPair pair{2, 2, src.pixels.data(), dst.pixels.data()};
+    for (int type : {0, 6, -1}) EXPECT_FALSE(rotate_flip_pixels(pair, type, 24));
+    EXPECT_FALSE(rotate_flip_pixels(pair, 1, 32));
+    EXPECT_FALSE(crop_pixels(pair, 16, 0, 0, 1, 1));
+    for (uint8_t b : dst.pixels) EXPECT_EQ(b, 0);
+}
+
+Image crop(const Image& src, int left, int top, int right, int bottom, uint8_t fill = 0xEE) {
+    const int w = right >= left ? right - left + 1 : 1, h = bottom >= top ? bottom - top + 1 : 1;
+    Image dst(w, h, src.bits, fill);
+    DibPair pair{src.width, src.height, src.pixels.data(), dst.pixels.data()};
+    EXPECT_TRUE(crop_pixels(pair, src.bits, left, top, right, bottom));
+    return dst;
+}
+
+TEST(Crop, MatchesPlainCopyAndWholeImageReproduces) {
+    naive::Rng rng(32);
+    for (int bits : {8, 24}) {
+        const Image src = padded_random(7, 5, bits, rng);
+        EXPECT_TRUE(same_pixels(crop(src, 0, 0, 6, 4), src));
+        const Image part = crop(src, 2, 1, 4, 3);  // rows from the top
+        for (int y = 0; y < 3; ++y) {
+            for (int x = 0; x < 3; ++x) {
+                // destination memory row y is image row (3 - y) from the top; source memory row 4 - (3 - y)
+                ASSERT_EQ(0, std::memcmp(part.at(x, y), src.at(2 + x, 1 + y), bits / 8));
+            }
+        }
+    }
+}
+
+// An inverted rectangle is an empty result: nothing written, however far apart the edges.
+TEST(Crop, InvertedOrOutsideRectangleWritesNothing) {
+    naive::Rng rng(33);
+    const Image src = padded_random(5, 4, 24, rng);
+    for (auto r : std::vector<std::array<int, 4>>{{3, 0, 1, 2}, {0, 3, 2, 1}, {4, 0, -100000, 3}, {10, 10, 20, 20}}) {
+        const Image out = crop(src, r[0], r[1], r[2], r[3]);
+        for (uint8_t b : out.pixels) ASSERT_EQ(b, 0xEE);
+    }
+    // A rectangle reaching past the image is clipped to it.
+    Image dst(5, 4, 24, 0xEE);
+    DibPair pair{5, 4, src.pixels.data(), dst.pixels.data()};
+    EXPECT_TRUE(crop_pixels(pair, 24, -3, -2, 100, 100));
+    EXPECT_TRUE(same_pixels(dst, src));
+}
+
+// Rotation by the formula, one pixel at a time (no incremental steps).
+Image naive_rotate(const Image& src, int angle, const uint8_t* bg_rgb, int dw, int dh, bool smooth) {
+    const double a = (angle / 10.0) * 3.1415926535 / 180.0;
+    const int sn = static_cast<int>(256 * std::sin(a)), cs = static_cast<int>(256 * std::cos(a));
+    Image dst(dw, dh, 24, 0xEE);
+    const int cx = src.width >> 1, cy = src.height >> 1, dcx = dw >> 1, dcy = dh >> 1;
+    const uint8_t bg[3] = {bg_rgb[2], bg_rgb[1], bg_rgb[0]};
+    auto sample = [&](int x, int y, bool inside) { return inside ? src.at(x, y) : bg; };
+    for (int y = 0; y < dh; ++y) {
+        for (int x = 0; x < dw; ++x) {
+            const int u = 256 * cx + (x - dcx) * cs - (y - dcy) * sn;
+            const int v = 256 * cy + (x - dcx) * sn + (y - dcy) * cs;
+            uint8_t* d = dst.at(x, y);
+            const int x0 = static_cast<int>(std::floor(u / 256.0)), y0 = static_cast<int>(std::floor(v / 256.0));
+            if (!smooth) {
+                const uint8_t* s = sample(x0, y0, u >= 0 && v >= 0 && x0 < src.width && y0 < src.height);
+                std::memcpy(d, s, 3);
+                continue;
+            }
+            const int fx = u - 256 * x0, fy = v - 256 * y0;
+            const bool r0 = v >= 0 && y0 < src.height, r1 = v >= -256 && y0 + 1 < src.height;
+            const bool c0 = u >= 0 && x0 < src.width, c1 = u >= -256 && x0 + 1 < src.width;
+            const uint8_t* s00 = sample(x0, y0, r0 && c0);
+            const uint8_t* s10 = sample(x0 + 1, y0, r0 && c1);
+            const uint8_t* s01 = sample(x0, y0 + 1, r1 && c0);
+            const uint8_t* s11 = sample(x0 + 1, y0 + 1, r1 && c1);
+            for (int ch = 0; ch < 3; ++ch) {
+                d[ch] = static_cast<uint8_t>((fy * ((256 - fx) * s01[ch] + fx * s11[ch]) +
+                                              (256 - fy) * (fx * s10[ch] + (256 - fx) * s00[ch])) >> 16);
+            }
+        }
+    }
+    return dst;
+}
+
+TEST(ArbitraryRotation, MatchesFormulaOnOddSizes) {
+    naive::Rng rng(34);
+    const uint8_t bg[3] = {250, 20, 130};
+    for (int angle : {0, 1, 123, 300, 450, -300, 900, -900, 1800, 3599}) {
+        for (int w : {1, 2, 3, 5, 7}) {
+            for (int h : {1, 4, 5}) {
+                SCOPED_TRACE("angle " + std::to_string(angle) + " " + std::to_string(w) + "x" + std::to_string(h));
+                const Image src = padded_random(w, h, 24, rng);
+                Image near(w, h, 24, 0xEE);
+                rotate_pixels_nearest(DibPair{w, h, src.pixels.data(), near.pixels.data()}, angle, bg);
+                ASSERT_EQ(near.pixels, naive_rotate(src, angle, bg, w, h, false).pixels);
+                const int dw = w + 3, dh = h + 2;
+                Image smooth(dw, dh, 24, 0xEE);
+                rotate_pixels_smooth(DibPair{w, h, src.pixels.data(), smooth.pixels.data()}, angle, bg, dw, dh);
+                ASSERT_EQ(smooth.pixels, naive_rotate(src, angle, bg, dw, dh, true).pixels);
+            }
+        }
+    }
+}
+
+TEST(ArbitraryRotation, ZeroReproducesAndOutsideIsBackground) {
+    naive::Rng rng(35);
+    const uint8_t bg[3] = {1, 2, 3};
+    const Image src = padded_random(5, 3, 24, rng);
+    Image dst(5, 3, 24, 0);
+    rotate_pixels_nearest(DibPair{5, 3, src.pixels.data(), dst.pixels.data()}, 0, bg);
+    EXPECT_TRUE(same_pixels(dst, src));
+    rotate_pixels_nearest(DibPair{5, 3, src.pixels.data(), dst.pixels.data()}, 450, bg);
+    // A corner of a 5x3 image turned by 45 degrees maps outside the source.
+    EXPECT_EQ(dst.at(0, 0)[0], 3);
+    EXPECT_EQ(dst.at(0, 0)[1], 2);
+    EXPECT_EQ(dst.at(0, 0)[2], 1);
+}
+
+// One pass of the resize by the formula; the shrink table value trunc(i / x) is computed
+// directly for each sum.
+std::vector<int> naive_pass(const std::vector<int>& in, int m) {
+    const int n = static_cast<int>(in.size());
+    std::vector<int> out;
+    if (m >= n) {
+        const int64_t step = static_cast<int64_t>(n) * 65536 / m;
+        for (int k = 0; k < m; ++k) {
+            const int64_t p = k * step, l = p >> 16, f = p & 65535;
+            out.push_back(l < n - 1 ? static_cast<int>((in[l] * (65536 - f) + in[l + 1] * f) >> 16) : in[l]);
+        }
+        return out;
+    }
+    const double x = static_cast<double>(n) / m;
+    const int64_t K = static_cast<int64_t>(32768.0 * x);
+    auto A = [&](int64_t i) { return static_cast<int>(static_cast<double>(i) / x); };
+    int64_t s = 0, p = 0;
+    for (int i = 0; i < n - 1; ++i) {
+        p += 32768;
+        if (p < K) {
+            s += in[i];
+        } else {
+            const int64_t c = in[i] * (p - K) / 32768;
+            out.push_back(A(s + in[i] - c));
+            s = c;
+            p -= K;
+        }
+    }
+    p += 32768;
+    const int last = in[n - 1];
+    out.push_back(A(s + (p < K ? last : last - last * (p - K) / 32768)));
+    return out;
+}
+
+Image naive_resize(const Image& src, int nw, int nh) {
+    Image mid(src.width, nh, 24, 0);
+    for (int x = 0; x < src.width; ++x) {
+        for (int ch = 0; ch < 3; ++ch) {
+            std::vector<int> col;
+            for (int y = 0; y < src.height; ++y) col.push_back(src.at(x, y)[ch]);
+            const auto out = naive_pass(col, nh);
+            for (int y = 0; y < nh; ++y) mid.at(x, y)[ch] = static_cast<uint8_t>(out[y]);
+        }
+    }
+    Image dst(nw, nh, 24, 0xEE);
+    for (int y = 0; y < nh; ++y) {
+        for (int ch = 0; ch < 3; ++ch) {
+            std::vector<int> row;
+            for (int x = 0; x < src.width; ++x) row.push_back(mid.at(x, y)[ch]);
+            const auto out = naive_pass(row, nw);
+            for (int x = 0; x < nw; ++x) dst.at(x, y)[ch] = static_cast<uint8_t>(out[x]);
+        }
+    }
+    return dst;
+}
+
+TEST(Resize, MatchesFormulaInEachAxisAndBoth) {
+    naive::Rng rng(36);
+    const std::pair<int, int> sizes[] = {{1, 1}, {2, 3}, {3, 2}, {5, 7}, {7, 5}, {7, 1}, {1, 7}};
+    for (auto [w, h] : sizes) {
+        const Image src = padded_random(w, h, 24, rng);
+        for (int nw : {1, 2, w, 2 * w - 1, 2 * w}) {
+            for (int nh : {1, h, 2 * h}) {
+                if (nw < 1 || (nw == w && nh == h)) continue;
+                SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h) + " -> " + std::to_string(nw) + "x" +
+                             std::to_string(nh));
+                Image dst(nw, nh, 24, 0xEE);
+                DibPair pair{w, h, src.pixels.data(), dst.pixels.data()};
+                ASSERT_TRUE(resize_pixels(pair, nw, nh));
+                // The caller's record still describes the caller's image afterwards.
+                EXPECT_EQ(pair.source, src.pixels.data());
+                EXPECT_EQ(pair.height, h);
+                EXPECT_TRUE(same_pixels(dst, naive_resize(src, nw, nh)));
+            }
+        }
+    }
+}
+
+TEST(Resize, RefusedSizesWriteNothing) {
+    naive::Rng rng(37);
+    const Image src = padded_random(100, 2, 24, rng);
+    struct Case {
+        int w, h;
+    } cases[] = {{25001, 2}, {100, 2}, {201, 2}, {0, 2}, {-5, 2}, {100, 0}, {50, 5}};
+    for (const Case& c : cases) {
+        Image dst(std::max(c.w, 1) > 25001 ? 1 : std::max(c.w, 1), std::max(c.h, 1), 24, 0xEE);
+        DibPair pair{100, 2, src.pixels.data(), dst.pixels.data()};
+        EXPECT_FALSE(resize_pixels(pair, c.w, c.h)) << c.w << "x" << c.h;
+        for (uint8_t b : dst.pixels) ASSERT_EQ(b, 0xEE);
+    }
+    Image ok(200, 2, 24);
+    DibPair pair{100, 2, src.pixels.data(), ok.pixels.data()};
+    EXPECT_TRUE(resize_pixels(pair, 200, 2));
+}
+
+TEST(Resize, ShrinkingFourToTwoAveragesPairs) {
+    Image src(4, 1, 24);
+    const uint8_t v[4] = {10, 21, 200, 255};
+    for (int x = 0; x < 4; ++x) src.at(x, 0)[0] = src.at(x, 0)[1] = src.at(x, 0)[2] = v[x];
+    Image dst(2, 1, 24);
+    DibPair pair{4, 1, src.pixels.data(), dst.pixels.data()};
+    ASSERT_TRUE(resize_pixels(pair, 2, 1));
+    EXPECT_EQ(dst.at(0, 0)[0], 15);
+    EXPECT_EQ(dst.at(1, 0)[0], 227);
+}
+
+// The widest source shrunk to one pixel: the table is sized from the ratio actually used.
+TEST(Resize, WidestSourceToOnePixel) {
+    Image src(25000, 1, 24, 200);
+    Image dst(1, 1, 24, 0);
+    DibPair pair{25000, 1, src.pixels.data(), dst.pixels.data()};
+    ASSERT_TRUE(resize_pixels(pair, 1, 1));
+    EXPECT_EQ(dst.at(0, 0)[0], 200);
+    EXPECT_LT(resize_shrink_table_bytes(25000, 1), 8 << 20);
+
+    naive::Rng rng(39);
+    const Image row = padded_random(25000, 1, 24, rng);
+    for (int m : {1, 3, 997}) {
+        Image out(m, 1, 24, 0xEE);
+        DibPair p{25000, 1, row.pixels.data(), out.pixels.data()};
+        ASSERT_TRUE(resize_pixels(p, m, 1));
+        EXPECT_TRUE(same_pixels(out, naive_resize(row, m, 1))) << m;
+    }
+}
+
+// Reference comparison with ImageMagick on the same images, through PPM/PGM files. Natively
+// only: the tool is a host program.
+#ifndef _WIN32
+std::string scratch(const std::string& name) { return std::string(PX_TEST_BINARY_DIR) + "/kernels_" + name; }
+
+void write_pnm(const Image& img, const std::string& path) {
+    std::ofstream f(path, std::ios::binary);
+    f << (img.bits == 24 ? "P6\n" : "P5\n") << img.width << " " << img.height << "\n255\n";
+    for (int y = img.height - 1; y >= 0; --y) {
+        for (int x = 0; x < img.width; ++x) {
+            const uint8_t* p = img.at(x, y);
+            if (img.bits == 24) {
+                const char rgb[3] = {static_cast<char>(p[2]), static_cast<char>(p[1]), static_cast<char>(p[0])};
+                f.write(rgb, 3);
+            } else {
+                f.put(static_cast<char>(p[0]));
+            }
+        }
+    }
+}
+
+bool read_pnm(const std::string& path, int bits, Image* out) {
+    std::ifstream f(path, std::ios::binary);
+    std::string magic;
+    int w = 0, h = 0, maxval = 0;
+    if (!(f >> magic >> w >> h >> maxval) || maxval != 255) return false;
+    f.get();
+    *out = Image(w, h, bits);
+    for (int y = h - 1; y >= 0; --y) {
+        for (int x = 0; x < w; ++x) {
+            uint8_t* p = out->at(x, y);
+            if (bits == 24) {
+                char rgb[3];
+                f.read(rgb, 3);
+                p[0] = static_cast<uint8_t>(rgb[2]);
+                p[1] = static_cast<uint8_t>(rgb[1]);
+                p[2] = static_cast<uint8_t>(rgb[0]);
+            } else {
+                p[0] = static_cast<uint8_t>(f.get());
+            }
+        }
+    }
+    return static_cast<bool>(f);
+}
+
+TEST(GeometryReference, QuarterTurnsFlipsAndCropEqualImageMagick) {
+    if (std::system("/usr/bin/convert -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "ImageMagick not installed";
+    naive::Rng rng(38);
+    struct Op {
+        const char* args;
+        int type;  // 0: crop 2,1 .. 4,2
+    } ops[] = {{"-rotate 90", 1}, {"-rotate 180", 2}, {"-rotate 270", 3}, {"-flop", 4}, {"-flip", 5},
+               {"-crop 3x2+2+1 +repage", 0}};
+    for (int bits : {8, 24}) {
+        for (auto [w, h] : {std::pair<int, int>{5, 3}, {7, 4}, {6, 5}}) {
+            const Image src = padded_random(w, h, bits, rng);
+            const std::string in = scratch("in.pnm"), out = scratch("out.pnm");
+            write_pnm(src, in);
+            for (const Op& op : ops) {
+                SCOPED_TRACE(std::string(op.args) + " " + std::to_string(bits) + " bits " + std::to_string(w) + "x" +
+                             std::to_string(h));
+                const std::string cmd = "/usr/bin/convert " + in + " " + op.args + " " + out;
+                ASSERT_EQ(std::system(cmd.c_str()), 0);
+                Image want;
+                ASSERT_TRUE(read_pnm(out, bits, &want));
+                const Image got = op.type ? apply_rotate_flip(src, op.type) : crop(src, 2, 1, 4, 2);
+                EXPECT_TRUE(same_pixels(got, want));
+            }
+            std::remove(in.c_str());
+            std::remove(out.c_str());
+        }
+    }
+}
+#endif
+
+}  // namespace
