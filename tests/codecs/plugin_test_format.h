@@ -125,3 +125,40 @@ inline void expect_matches_test_picture(const LoadedImage& image, const TestPict
     }
     EXPECT_EQ(mismatches, 0);
 }
+
+// The picture as 24-bit rows (bottom-up, padded to 4), expanded here through its palette
+// independently of the codecs' own conversion; missing bytes count as zero.
+inline std::vector<uint8_t> test_picture_as_24(const TestPicture& p) {
+    const int64_t in_stride = test_picture_stride(p);
+    const int64_t out_stride = (3 * int64_t(p.width) + 3) & ~int64_t(3);
+    std::vector<uint8_t> out(size_t(out_stride * p.height), 0);
+    auto byte_at = [&](int64_t i) -> uint8_t { return i < int64_t(p.rows.size()) ? p.rows[size_t(i)] : 0; };
+    for (int64_t y = 0; y < p.height; ++y) {
+        for (int64_t x = 0; x < p.width; ++x) {
+            uint8_t* d = &out[size_t(y * out_stride + 3 * x)];
+            const int64_t row = y * in_stride;
+            if (p.bits == 24) {
+                for (int c = 0; c < 3; ++c) d[c] = byte_at(row + 3 * x + c);
+                continue;
+            }
+            const int per_byte = 8 / p.bits;
+            const uint8_t b = byte_at(row + x / per_byte);
+            const int shift = 8 - p.bits * (int(x % per_byte) + 1);
+            const int index = (b >> shift) & ((1 << p.bits) - 1);
+            const RgbQuad q = index < int(p.palette.size()) ? p.palette[size_t(index)] : RgbQuad{0, 0, 0, 0};
+            d[0] = q.blue;
+            d[1] = q.green;
+            d[2] = q.red;
+        }
+    }
+    return out;
+}
+
+// Compares 24-bit rows with the reference, pixel bytes only (padding is whatever the source had).
+inline bool same_24_pixels(const uint8_t* rows, const std::vector<uint8_t>& want, int32_t width, int32_t height) {
+    const int64_t stride = (3 * int64_t(width) + 3) & ~int64_t(3);
+    for (int64_t y = 0; y < height; ++y) {
+        if (std::memcmp(rows + y * stride, &want[size_t(y * stride)], size_t(3 * width)) != 0) return false;
+    }
+    return true;
+}

@@ -1,0 +1,402 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "codecs/browser_load.h"
+#include "codecs/codec_set.h"
+#include "codecs/pixel_memory.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+struct FitCase {
+    int32_t box_w, box_h, w, h, want_w, want_h;
+};
+
+TEST(BrowserFit, FitsWithinTheBoxAndNeverToZero) {
+    const FitCase cases[] = {
+        {96, 96, 10, 2000, 1, 96},       // width would round to 0
+        {800, 800, 1, 25000, 1, 800},    // products beyond 32 bits
+        {800, 600, 25000, 1, 800, 1},
+        {144, 108, 300, 200, 144, 95},   // width-bound
+        {144, 108, 4000, 3000, 143, 108},  // equal factors take the height branch
+        {100, 100, 200, 200, 100, 100},
+        {144, 108, 145, 108, 144, 107},
+        {32, 800, 3, 7, 32, 74},
+    };
+    for (const FitCase& c : cases) {
+        int32_t size[2] = {c.w, c.h};
+        fit_size_to_box(c.box_w, c.box_h, size);
+        EXPECT_EQ(size[0], c.want_w) << c.w << "x" << c.h;
+        EXPECT_EQ(size[1], c.want_h) << c.w << "x" << c.h;
+    }
+}
+
+struct LayoutCase {
+    int32_t w, h, s, m1, m2, o;
+    PreviewLayout want;
+};
+
+TEST(BrowserPreview, LayoutValuesRoundHalfAwayFromZero) {
+    const LayoutCase cases[] = {
+        {400, 300, 200, 10, 20, 800, {110, 95, 810, 620, 200, 150}},
+        {8, 3, 100, 0, 0, 100, {100, 38, 100, 38, 100, 38}},     // 37.5 rounds up
+        {300, 400, 200, 10, 20, 800, {85, 120, 610, 820, 150, 200}},
+        {50, 50, 100, 6, 8, 700, {106, 108, 706, 708, 100, 100}},  // square: height branch
+        {1000, 1, 100, 4, 4, 900, {104, 4, 904, 5, 100, 1}},        // fitted height at least 1
+        {1, 1000, 100, 4, 4, 900, {4, 104, 5, 904, 1, 100}},
+    };
+    for (const LayoutCase& c : cases) {
+        const PreviewLayout l = compute_preview_layout(c.w, c.h, c.s, c.m1, c.m2, c.o);
+        EXPECT_EQ(l.min_width, c.want.min_width) << c.w << "x" << c.h;
+        EXPECT_EQ(l.min_height, c.want.min_height) << c.w << "x" << c.h;
+        EXPECT_EQ(l.max_width, c.want.max_width) << c.w << "x" << c.h;
+        EXPECT_EQ(l.max_height, c.want.max_height) << c.w << "x" << c.h;
+        EXPECT_EQ(l.fitted_width, c.want.fitted_width) << c.w << "x" << c.h;
+        EXPECT_EQ(l.fitted_height, c.want.fitted_height) << c.w << "x" << c.h;
+    }
+}
+
+class BrowserShrink : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(create_codec_contexts());
+        options_ = g_browser_options;
+        g_browser_options.box_width = 144;
+        g_browser_options.box_height = 108;
+    }
+    void TearDown() override {
+        release_load_result();
+        g_browser_options = options_;
+        destroy_codec_contexts();
+    }
+    // Publishes a 24-bit image of the given size as if a load had just made it.
+    void publish(int32_t w, int32_t h) {
+        image_ = {};
+        image_.info.size = 40;
+        image_.info.width = w;
+        image_.info.height = h;
+        image_.info.planes = 1;
+        image_.info.bit_count = 24;
+        image_.pixels = alloc_pixels(((3 * int64_t(w) + 3) & ~3) * h);
+        g_load_result.image = &image_;
+        g_load_result.full_width = w * 2;
+        g_load_result.full_height = h * 2;
+        g_load_result.current_width = w;
+        g_load_result.current_height = h;
+        g_load_result.header = image_.info;
+    }
+    LoadedImage image_ = {};
+    BrowserOptions options_;
+};
+
+TEST_F(BrowserShrink, ExactBoxIsKeptAndOnePixelMoreIsResampled) {
+    publish(144, 108);
+    uint8_t* before = image_.pixels;
+    int32_t size[2] = {};
+    ASSERT_TRUE(shrink_loaded_image_to_box(size, false));
+    EXPECT_EQ(image_.pixels, before);
+    EXPECT_EQ(size[0], 144);
+    EXPECT_EQ(size[1], 108);
+    release_load_result();
+
+    publish(145, 108);
+    ASSERT_TRUE(shrink_loaded_image_to_box(size, false));
+    EXPECT_EQ(size[0], 144);
+    EXPECT_EQ(size[1], 107);
+    EXPECT_EQ(g_load_result.current_width, 144);
+    EXPECT_EQ(g_load_result.current_height, 107);
+    EXPECT_EQ(g_load_result.header.width, 144);
+    EXPECT_EQ(g_load_result.header.height, 107);
+    EXPECT_EQ(g_load_result.header.bit_count, 24);
+    ASSERT_NE(image_.pixels, nullptr);
+}
+
+TEST_F(BrowserShrink, SizeOnlyLooksAtTheFullSizeFirst) {
+    publish(50, 40);  // full size 100 x 80 fits the box
+    int32_t size[2] = {};
+    ASSERT_TRUE(shrink_loaded_image_to_box(size, true));
+    EXPECT_EQ(size[0], 100);
+    EXPECT_EQ(size[1], 80);
+    release_load_result();
+    publish(200, 100);  // full size 400 x 200: the current size is fitted
+    uint8_t* before = image_.pixels;
+    ASSERT_TRUE(shrink_loaded_image_to_box(size, true));
+    EXPECT_EQ(size[0], 144);
+    EXPECT_EQ(size[1], 71);  // 14-bit factors truncate
+    EXPECT_EQ(image_.pixels, before);
+}
+
+TEST_F(BrowserShrink, StoreTakesTheRowsAndRefreshRenewsOnlyFiveWords) {
+    publish(20, 10);
+    g_load_result.time_low = 1;
+    g_load_result.time_high = 2;
+    g_load_result.file_size = 5;
+    g_load_result.format = 3;
+    g_load_result.source_bits = 8;
+    g_load_result.w1 = 7;
+    g_load_result.w4 = 9;
+    ThumbnailTarget entry;
+    uint8_t* rows = image_.pixels;
+    store_thumbnail_in_entry(&entry);
+    EXPECT_EQ(entry.bits, rows);
+    EXPECT_EQ(image_.pixels, nullptr);
+    const uint32_t want[kLoadInfoWords] = {1, 2, 40, 20, 5, 3, 8, 7, 0, 0, 9};
+    for (int i = 0; i < kLoadInfoWords; ++i) EXPECT_EQ(entry.load_info[i], want[i]) << i;
+    EXPECT_EQ(entry.thumbnail_width, 20);
+    EXPECT_EQ(entry.header.bit_count, 24);
+
+    publish(6, 4);
+    g_load_result.time_low = 11;
+    g_load_result.format = 99;
+    g_load_result.w1 = 99;
+    refresh_thumbnail_in_entry(&entry);  // the old rows are freed, not leaked
+    EXPECT_EQ(entry.load_info[0], 11u);
+    EXPECT_EQ(entry.load_info[2], 12u);
+    EXPECT_EQ(entry.load_info[5], 3u);
+    EXPECT_EQ(entry.load_info[7], 7u);
+    EXPECT_EQ(entry.thumbnail_width, 6);
+    free_pixels(entry.bits);
+}
+
+TEST(BrowserLoad, MissingEmptyAndUnknownFilesGiveNothing) {
+    ASSERT_TRUE(create_codec_contexts());
+    const std::u16string empty = scratch_path("empty.bin");
+    ASSERT_TRUE(write_bytes(empty, {}));
+    const std::u16string unknown = scratch_path("unknown.bin");
+    ASSERT_TRUE(write_bytes(unknown, std::vector<uint8_t>(64, 'z')));
+    const BrowserOptions saved = g_browser_options;
+    g_browser_options.plugin_folder.clear();
+    for (const std::u16string& path : {scratch_path("missing.bin"), empty, unknown}) {
+        int32_t loaded = 0;
+        EXPECT_EQ(load_image_24(nullptr, 0, path, &loaded), nullptr);
+        EXPECT_EQ(loaded, 0);
+    }
+    g_browser_options = saved;
+    destroy_codec_contexts();
+}
+
+}  // namespace
+
+#ifndef _WIN32
+// Natively the plug-ins are the in-process stand-ins of the native loader and the lossless
+// transform is jpegtran's, so the loader's own rules run under the sanitizers.
+#include <sys/stat.h>
+
+#include <cstdlib>
+
+#include "codecs/file_io.h"
+#include "codecs/plugin_native.h"
+#include "common/utf16.h"
+#include "tests/codecs/browser_test_support.h"
+#include "tests/codecs/plugin_native_fake.h"
+#include "tests/codecs/plugin_test_format.h"
+
+namespace {
+
+class BrowserNative : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(create_codec_contexts());
+        saved_ = g_browser_options;
+        register_fake_test_plugins();
+        folder_ = scratch_path("plugins");
+        mkdir(utf16_to_utf8(folder_).c_str(), 0700);
+        for (const char* name : {"raw.spi", "off128.spi", "fail.spi"}) {
+            ASSERT_TRUE(write_bytes(folder_ + u"/" + utf8_to_utf16(name), {'x'}));
+        }
+        g_browser_options.plugin_folder = folder_;
+        blocks_ = plugin_native_live_blocks();
+    }
+    void TearDown() override {
+        release_load_result();
+        release_preview_image();
+        EXPECT_EQ(plugin_native_live_blocks(), blocks_);
+        EXPECT_EQ(plugin_native_loaded_modules(), 0);
+        plugin_native_clear_registry();
+        g_browser_options = saved_;
+        g_in_place_transform_steps = default_in_place_transform_steps();
+        destroy_codec_contexts();
+    }
+    std::u16string folder_;
+    BrowserOptions saved_;
+    int blocks_ = 0;
+};
+
+TEST_F(BrowserNative, PluginPicturesOfEveryDepthComeOutAt24Bits) {
+    for (const PluginDecodeCaseData& c : plugin_decode_cases()) {
+        const std::u16string path = scratch_path(std::string(c.name) + ".bin");
+        ASSERT_TRUE(write_bytes(path, encode_test_picture(c.picture)));
+        int32_t loaded = 0;
+        LoadedImage* image = load_image_24(nullptr, 0, path, &loaded);
+        if (!c.accepted) {
+            EXPECT_EQ(image, nullptr) << c.name;
+            continue;
+        }
+        ASSERT_NE(image, nullptr) << c.name;
+        EXPECT_EQ(loaded, 1);
+        const LoadResult& r = g_load_result;
+        EXPECT_EQ(r.format, 0);
+        EXPECT_EQ(r.source_bits, c.picture.depth ? c.picture.depth : c.picture.bits) << c.name;
+        EXPECT_EQ(r.full_width, int32_t(c.picture.width));
+        EXPECT_EQ(r.current_height, c.picture.height);
+        EXPECT_EQ(r.header.bit_count, 24);
+        EXPECT_EQ(image->info.bit_count, 24);
+        const std::vector<uint8_t> want = test_picture_as_24(c.picture);
+        EXPECT_TRUE(same_24_pixels(image->pixels, want, int32_t(c.picture.width), c.picture.height)) << c.name;
+        release_load_result();
+    }
+}
+
+TEST_F(BrowserNative, PluginsAreAskedOnlyWithAFolderAndAFileToRead) {
+    const std::u16string path = scratch_path("pic.bin");
+    ASSERT_TRUE(write_bytes(path, encode_test_picture(make_test_picture(3, 3, 8, 4))));
+    const std::u16string empty = scratch_path("empty.bin");
+    ASSERT_TRUE(write_bytes(empty, {}));
+    const int before = fake_plugins::picture_calls();
+    EXPECT_EQ(load_image_24(nullptr, 0, empty, nullptr), nullptr);
+    g_browser_options.plugin_folder.clear();
+    EXPECT_EQ(load_image_24(nullptr, 0, path, nullptr), nullptr);
+    g_browser_options.plugin_folder = folder_ + u"/missing";
+    EXPECT_EQ(load_image_24(nullptr, 0, path, nullptr), nullptr);
+    EXPECT_EQ(fake_plugins::picture_calls(), before);
+}
+
+TEST_F(BrowserNative, FailingPluginLeaksNothing) {
+    TestPicture picture = make_test_picture(4, 4, 24);
+    picture.magic = "PXFL";
+    const std::u16string path = scratch_path("fail.bin");
+    ASSERT_TRUE(write_bytes(path, encode_test_picture(picture)));
+    EXPECT_EQ(load_image_24(nullptr, 0, path, nullptr), nullptr);
+}
+
+TEST_F(BrowserNative, ThumbnailIsConvertedThenFitted) {
+    const std::u16string path = scratch_path("wide.bin");
+    ASSERT_TRUE(write_bytes(path, encode_test_picture(make_test_picture(300, 20, 8, 3))));
+    g_browser_options.box_width = 96;
+    g_browser_options.box_height = 96;
+    ASSERT_NE(load_thumbnail_image_24(nullptr, 0, path, nullptr), nullptr);
+    int32_t size[2];
+    ASSERT_TRUE(shrink_loaded_image_to_box(size, false));
+    EXPECT_EQ(size[0], 96);
+    EXPECT_EQ(size[1], 6);
+    ThumbnailTarget entry;
+    store_thumbnail_in_entry(&entry);
+    EXPECT_EQ(entry.load_info[6], 8u);  // the source depth stays 8
+    EXPECT_EQ(entry.load_info[2], 300u);
+    EXPECT_EQ(entry.thumbnail_width, 96);
+    EXPECT_EQ(entry.header.bit_count, 24);
+    free_pixels(entry.bits);
+}
+
+TEST_F(BrowserNative, PreviewFitsTheSquareOrKeepsSmallImages) {
+    g_browser_options.preview_size = 100;
+    g_browser_options.preview_frame_width = 4;
+    g_browser_options.preview_frame_height = 6;
+    g_browser_options.preview_max_size = 500;
+    g_browser_options.jpeg_box_width = 7;
+    const std::u16string big = scratch_path("big.bin");
+    ASSERT_TRUE(write_bytes(big, encode_test_picture(make_test_picture(400, 300, 24))));
+    ASSERT_TRUE(load_preview_image(big, nullptr, 0));
+    EXPECT_EQ(g_preview.header.width, 100);
+    EXPECT_EQ(g_preview.header.height, 75);
+    EXPECT_EQ(g_preview.layout[0], 104);
+    EXPECT_EQ(g_preview.layout[1], 81);
+    EXPECT_EQ(g_preview.layout[2], 504);
+    EXPECT_EQ(g_preview.layout[3], 381);
+    // The preview's box is its own: a later full-size load is not reduced by it.
+    EXPECT_EQ(g_browser_options.jpeg_box_width, 7);
+
+    const std::u16string small = scratch_path("small.bin");
+    const TestPicture picture = make_test_picture(5, 3, 4, 16);
+    ASSERT_TRUE(write_bytes(small, encode_test_picture(picture)));
+    ASSERT_TRUE(load_preview_image(small, nullptr, 0));
+    EXPECT_EQ(g_preview.header.width, 5);
+    EXPECT_EQ(g_preview.header.height, 3);
+    const std::vector<uint8_t> want = test_picture_as_24(picture);
+    EXPECT_TRUE(same_24_pixels(g_preview.pixels, want, 5, 3));
+}
+
+// The transform step runs jpegtran; `extra` lets a test make it produce a wrong file.
+std::string g_jpegtran_extra;
+bool jpegtran_step(const std::u16string& source, const std::u16string& target, int32_t kind) {
+    static const char* const ops[] = {"", "-rotate 90", "-rotate 180", "-rotate 270", "-flip horizontal",
+                                      "-flip vertical"};
+    const std::string command = "jpegtran -copy all " + g_jpegtran_extra + " " + ops[kind] + " '" +
+                                utf16_to_utf8(source) + "' > '" + utf16_to_utf8(target) + "'";
+    return std::system(command.c_str()) == 0;
+}
+bool failing_step(const std::u16string&, const std::u16string&) { return false; }
+bool failing_recycle(const std::u16string&) { return false; }
+bool failing_transform(const std::u16string&, const std::u16string&, int32_t) { return false; }
+
+FileTime time_of(const std::u16string& path) {
+    FileTime t = {};
+    OsHandle f = file_open_read(path);
+    EXPECT_NE(f, kClosedFile);
+    file_last_write_time(f, &t);
+    file_close(f);
+    return t;
+}
+
+std::u16string fresh_copy_of_fixture(const char* name) {
+    std::vector<uint8_t> bytes;
+    EXPECT_TRUE(read_bytes(browser_fixture("rot_420.jpg"), &bytes));
+    const std::u16string path = scratch_path(name);
+    EXPECT_TRUE(write_bytes(path, bytes));
+    return path;
+}
+
+TEST_F(BrowserNative, InPlaceRotationReplacesTheFileWithTheTrimmedRotation) {
+    g_in_place_transform_steps.transform = jpegtran_step;
+    g_jpegtran_extra = "-trim";
+    for (int kind = 1; kind <= 5; ++kind) {
+        const std::u16string path = fresh_copy_of_fixture("photo.jpg");
+        ASSERT_TRUE(transform_jpeg_file_in_place(path, time_of(path), kind)) << kind;
+        DecodedJpeg got, want;
+        ASSERT_TRUE(decode_jpeg_file(path, &got));
+        ASSERT_TRUE(decode_jpeg_file(browser_fixture("rot_420_kind" + std::to_string(kind) + ".jpg"), &want));
+        EXPECT_EQ(got.width, want.width) << kind;
+        EXPECT_EQ(got.height, want.height) << kind;
+        EXPECT_EQ(got.samples, want.samples) << kind;
+        for (const char16_t* tag : {u".rot0", u".bak0"}) EXPECT_FALSE(read_bytes(path + tag, &want.samples));
+    }
+}
+
+TEST_F(BrowserNative, InPlaceRotationFailuresLeaveTheOriginal) {
+    std::vector<uint8_t> original;
+    ASSERT_TRUE(read_bytes(browser_fixture("rot_420.jpg"), &original));
+    struct Case {
+        const char* name;
+        bool (*transform)(const std::u16string&, const std::u16string&, int32_t);
+        bool (*recycle)(const std::u16string&);
+        bool (*replace)(const std::u16string&, const std::u16string&);
+        std::string extra;
+        bool stale_time;
+    } cases[] = {
+        {"replace_fails", jpegtran_step, browser_recycle_file, failing_step, "-trim", false},
+        {"recycle_fails", jpegtran_step, failing_recycle, file_replace, "-trim", false},
+        {"transform_fails", failing_transform, browser_recycle_file, file_replace, "-trim", false},
+        // Without trimming the edge strip stays on the wrong side: the check refuses it.
+        {"untrimmed_output", jpegtran_step, browser_recycle_file, file_replace, "", false},
+        {"changed_since_listed", jpegtran_step, browser_recycle_file, file_replace, "-trim", true},
+    };
+    for (const Case& c : cases) {
+        g_in_place_transform_steps.transform = c.transform;
+        g_in_place_transform_steps.recycle = c.recycle;
+        g_in_place_transform_steps.replace = c.replace;
+        g_jpegtran_extra = c.extra;
+        const std::u16string path = fresh_copy_of_fixture("photo.jpg");
+        FileTime listed = time_of(path);
+        if (c.stale_time) listed.low ^= 1;
+        EXPECT_FALSE(transform_jpeg_file_in_place(path, listed, 1)) << c.name;
+        EXPECT_NE(g_in_place_transform_error, 0) << c.name;
+        std::vector<uint8_t> now;
+        ASSERT_TRUE(read_bytes(path, &now)) << c.name;
+        EXPECT_EQ(now, original) << c.name;
+        for (const char16_t* tag : {u".rot0", u".bak0"}) EXPECT_FALSE(read_bytes(path + tag, &now)) << c.name;
+    }
+}
+
+}  // namespace
+#endif
