@@ -1,0 +1,67 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "codecs/jpeg.h"
+#include "codecs/win/jpeg_error_box.h"
+#include "common/win/message_box.h"
+
+namespace {
+
+struct Box {
+    std::wstring text, caption;
+    UINT style;
+};
+std::vector<Box> g_jpeg_boxes;
+
+int record_jpeg_box(HWND, const wchar_t* text, const wchar_t* caption, UINT style) {
+    g_jpeg_boxes.push_back({text, caption, style});
+    return IDOK;
+}
+
+struct ErrorCase {
+    int32_t code;
+    const char16_t* library_text;
+    const wchar_t* shown;  // null: no box
+    const wchar_t* caption;
+};
+
+TEST(JpegErrorBox, CodecTextsLibraryTextOrNothing) {
+    const ErrorCase cases[] = {
+        {0, u"", nullptr, nullptr},
+        {0, u"Not a JPEG file", L"Not a JPEG file", L"JPEG Library Error"},
+        {6, u"Bogus marker length", L"Bogus marker length", L"JPEG Library Error"},
+        {4, u"ignored", L"ファイルから読み取りに失敗しました。", L"Error"},
+        {7, u"", L"画像の保存に失敗しました。", L"Error"},
+        // A file refused for its size has no library message and still says why.
+        {2, u"", L"未対応の形式です。", L"Error"},
+        {2, u"Unsupported color conversion request", L"Unsupported color conversion request",
+         L"JPEG Library Error"},
+        {9, u"", nullptr, nullptr},
+    };
+    MessageBoxHook old = set_message_box_hook(record_jpeg_box);
+    for (const ErrorCase& c : cases) {
+        g_jpeg_boxes.clear();
+        std::u16string text = c.library_text;
+        text.copy(g_jpeg_error_text, text.size());
+        g_jpeg_error_text[text.size()] = 0;
+        CodecContext context;
+        context.error = c.code;
+        show_jpeg_error(nullptr, &context);
+        if (!c.shown) {
+            EXPECT_TRUE(g_jpeg_boxes.empty()) << c.code;
+            continue;
+        }
+        ASSERT_EQ(g_jpeg_boxes.size(), 1u) << c.code;
+        EXPECT_EQ(g_jpeg_boxes[0].text, c.shown);
+        EXPECT_EQ(g_jpeg_boxes[0].caption, c.caption);
+        EXPECT_NE(g_jpeg_boxes[0].style & MB_ICONERROR, 0u);
+    }
+    set_message_box_hook(old);
+    clear_jpeg_error_text();
+}
+
+}  // namespace
