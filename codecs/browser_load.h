@@ -45,10 +45,14 @@ struct BrowserOptions {
     int32_t jpeg_box_width = 0;
     int32_t jpeg_box_height = 0;
     std::u16string plugin_folder;
-    // PNG and GIF display options (the second is stored inverted), PNG gamma switch and value.
-    int32_t display_options[4] = {0, 0, 0, 0};
-    int32_t gamma_enabled = 0;
-    double gamma = 1.0;
+    // Display options of the PNG and GIF readers: apply transparency, use the file's
+    // background colour (the readers take it inverted), the configured background colour
+    // (0x00BBGGRR), and the PNG display gamma (x 1000) when gamma correction is on.
+    int32_t apply_transparency = 1;
+    int32_t use_file_background = 1;
+    uint32_t background_colour = 0xFFFFFF;
+    int32_t gamma_enabled = 1;
+    int32_t display_gamma_x1000 = 2200;
     // Preview size S, the preview frame's extra width M1 and height M2, the largest size O.
     int32_t preview_size = 400;
     int32_t preview_frame_width = 0;

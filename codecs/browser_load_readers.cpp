@@ -1,14 +1,89 @@
 // The built-in readers as the browser runs them: reset the global context, read in in-memory
-// mode, publish the full size and the format words, release the context.
+// mode, publish the full size and the format words, release the context whatever the result.
+#include "codecs/bmp.h"
 #include "codecs/browser_load.h"
 #include "codecs/codec_set.h"
+#include "codecs/gif.h"
+#include "codecs/tiff.h"
 
-// Until a format's reader is in the codecs, its files go to the plug-ins.
-LoadedImage* load_bmp_bits(const std::u16string&) { return nullptr; }
+namespace {
+
+// What the shared contexts' own resets may leave: each use starts with closed handles.
+void clear_handles(CodecContext* c) {
+    c->input_file = kClosedFile;
+    c->output_file = kClosedFile;
+    c->mapping = 0;
+    c->view = nullptr;
+    c->view_size = 0;
+    c->error = kCodecOk;
+    c->output_failed = false;
+}
+
+void publish_full_size(const LoadedImage* image) {
+    g_load_result.full_width = image->info.width;
+    g_load_result.full_height = image->info.height;
+}
+
+}  // namespace
+
+LoadedImage* load_bmp_bits(const std::u16string& path) {
+    BmpContext* c = g_codecs.bmp_reader;
+    if (!c) return nullptr;
+    bmp_reader_reset(c);
+    clear_handles(c);
+    c->in_memory = 1;
+    LoadedImage* image = read_bmp_file(path, c);
+    if (image) publish_full_size(image);
+    bmp_reader_release(c);
+    return image;
+}
+
+// Until the PNG reader is in the codecs, PNG files go to the plug-ins.
 LoadedImage* load_png_bits(const std::u16string&) { return nullptr; }
+
+// Until the JPEG reader is in the codecs, JPEG files go to the plug-ins.
 LoadedImage* load_jpeg_bits(const uint8_t*, uint32_t, const std::u16string&) { return nullptr; }
-LoadedImage* load_tiff_bits(const std::u16string&) { return nullptr; }
-LoadedImage* load_gif_bits(const std::u16string&) { return nullptr; }
+
+LoadedImage* load_tiff_bits(const std::u16string& path) {
+    TiffContext* c = g_codecs.tiff_reader;
+    if (!c) return nullptr;
+    tiff_reader_reset(c);
+    clear_handles(c);
+    c->in_memory = 1;
+    LoadedImage* image = nullptr;
+    if (map_input_file(path, c) != 0) image = read_tiff_image(c);
+    if (image) {
+        publish_full_size(image);
+        g_load_result.w1 = c->description_seen ? 1 : 0;
+    }
+    tiff_reader_release(c);
+    return image;
+}
+
+LoadedImage* load_gif_bits(const std::u16string& path) {
+    GifContext* c = g_codecs.gif_reader;
+    if (!c) return nullptr;
+    gif_reader_reset(c);
+    clear_handles(c);
+    c->in_memory = 1;
+    const BrowserOptions& o = g_browser_options;
+    c->replace_transparent_colour = o.apply_transparency ? 1 : 0;
+    c->use_configured_colour = o.use_file_background ? 0 : 1;
+    c->configured_colour[0] = static_cast<uint8_t>(o.background_colour);
+    c->configured_colour[1] = static_cast<uint8_t>(o.background_colour >> 8);
+    c->configured_colour[2] = static_cast<uint8_t>(o.background_colour >> 16);
+    c->animation_wanted = 0;
+    LoadedImage* image = nullptr;
+    if (map_input_file(path, c) != 0) image = read_gif_image(c);
+    if (image) {
+        publish_full_size(image);
+        g_load_result.w1 = c->comment_seen ? 1 : 0;
+        g_load_result.w3 = c->interlaced ? 1 : 0;
+        g_load_result.w4 = c->transparent_frames > 0 ? 1 : 0;
+    }
+    gif_reader_release(c);
+    return image;
+}
 
 // Stands in for the lossless JPEG transform until it is in the codecs: it writes nothing.
 bool jpeg_transform_file_seam(const std::u16string&, const std::u16string&, int32_t) { return false; }

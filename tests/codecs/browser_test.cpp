@@ -5,6 +5,8 @@
 #include "codecs/browser_load.h"
 #include "codecs/codec_set.h"
 #include "codecs/pixel_memory.h"
+#include "tests/codecs/browser_test_support.h"
+#include "tests/codecs/plugin_test_format.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -188,9 +190,7 @@ TEST(BrowserLoad, MissingEmptyAndUnknownFilesGiveNothing) {
 #include "codecs/file_io.h"
 #include "codecs/plugin_native.h"
 #include "common/utf16.h"
-#include "tests/codecs/browser_test_support.h"
 #include "tests/codecs/plugin_native_fake.h"
-#include "tests/codecs/plugin_test_format.h"
 
 namespace {
 
@@ -400,3 +400,52 @@ TEST_F(BrowserNative, InPlaceRotationFailuresLeaveTheOriginal) {
 
 }  // namespace
 #endif
+
+namespace {
+
+struct FormatCase {
+    const char* file;
+    int32_t format;
+    int32_t source_bits;  // -1: not checked
+    int32_t w3;           // interlace word
+};
+
+// Each built-in reader through load_image_24, against Pillow's 24-bit decode of the same file.
+TEST(BrowserFormats, EveryBuiltInReaderGivesTheReferencePixels) {
+    ASSERT_TRUE(create_codec_contexts());
+    const BrowserOptions saved = g_browser_options;
+    g_browser_options.plugin_folder.clear();
+    const FormatCase cases[] = {
+        {"bmp_1.bmp", 1, 1, 0},   {"bmp_4.bmp", 1, 4, 0},      {"bmp_8.bmp", 1, 8, 0},
+        {"bmp_24.bmp", 1, 24, 0}, {"gif_8.gif", 5, -1, 0},     {"gif_interlaced.gif", 5, -1, 0},
+        {"tiff_1.tif", 4, 1, 0},  {"tiff_grey.tif", 4, 8, 0},  {"tiff_pal.tif", 4, 8, 0},
+        {"tiff_24.tif", 4, 24, 0},
+    };
+    for (const FormatCase& c : cases) {
+        const std::string name = c.file;
+        int width = 0, height = 0;
+        std::vector<uint8_t> want;
+        ASSERT_TRUE(read_ppm_as_bitmap_rows(browser_fixture(name.substr(0, name.rfind('.')) + ".ppm"), &width,
+                                            &height, &want))
+            << name;
+        int32_t loaded = 0;
+        LoadedImage* image = load_image_24(nullptr, 0, browser_fixture(name), &loaded);
+        ASSERT_NE(image, nullptr) << name;
+        EXPECT_EQ(loaded, 1);
+        EXPECT_EQ(g_load_result.format, c.format) << name;
+        if (c.source_bits >= 0) {
+            EXPECT_EQ(g_load_result.source_bits, c.source_bits) << name;
+        }
+        EXPECT_EQ(g_load_result.w3, c.w3) << name;
+        EXPECT_EQ(g_load_result.full_width, width) << name;
+        EXPECT_EQ(g_load_result.full_height, height) << name;
+        EXPECT_EQ(g_load_result.header.bit_count, 24) << name;
+        ASSERT_EQ(image->info.width, width) << name;
+        EXPECT_TRUE(same_24_pixels(image->pixels, want, width, height)) << name;
+        release_load_result();
+    }
+    g_browser_options = saved;
+    destroy_codec_contexts();
+}
+
+}  // namespace

@@ -63,3 +63,33 @@ inline bool decode_jpeg_file(const std::u16string& path, DecodedJpeg* out) {
 inline std::u16string browser_fixture(const std::string& name) {
     return utf8_to_utf16(std::string(PX_TEST_SOURCE_DIR) + "/tests/codecs/browser_fixtures/" + name);
 }
+
+// Reads a binary PPM (as Pillow writes it) into 24-bit rows in the bitmap's layout:
+// bottom-up, blue-green-red, padded to 4.
+inline bool read_ppm_as_bitmap_rows(const std::u16string& path, int* width, int* height, std::vector<uint8_t>* rows) {
+    std::vector<uint8_t> bytes;
+    if (!read_bytes(path, &bytes)) return false;
+    int fields[3] = {};
+    size_t at = 2;
+    if (bytes.size() < 2 || bytes[0] != 'P' || bytes[1] != '6') return false;
+    for (int& field : fields) {
+        while (at < bytes.size() && (bytes[at] == ' ' || bytes[at] == '\n' || bytes[at] == '\r' || bytes[at] == '\t')) ++at;
+        while (at < bytes.size() && bytes[at] >= '0' && bytes[at] <= '9') field = field * 10 + (bytes[at++] - '0');
+    }
+    ++at;  // the single whitespace byte after the maximum value
+    *width = fields[0];
+    *height = fields[1];
+    const size_t stride = (3 * size_t(*width) + 3) & ~size_t(3);
+    if (fields[2] != 255 || bytes.size() < at + 3 * size_t(*width) * *height) return false;
+    rows->assign(stride * *height, 0);
+    for (int y = 0; y < *height; ++y) {
+        const uint8_t* src = &bytes[at + 3 * size_t(*width) * y];
+        uint8_t* dst = &(*rows)[stride * (*height - 1 - y)];
+        for (int x = 0; x < *width; ++x) {
+            dst[3 * x] = src[3 * x + 2];
+            dst[3 * x + 1] = src[3 * x + 1];
+            dst[3 * x + 2] = src[3 * x];
+        }
+    }
+    return true;
+}
