@@ -19,15 +19,24 @@ void copy_pixel(uint8_t* d, const uint8_t* s) {
 
 // dst[r][i] = src[row(r, i)][col(r, i)] over a destination of dw x dh.
 template <int Bpp, typename Map>
-void remap(const DibPair& p, int32_t dw, int32_t dh, Map map) {
+void remap(const DibPair& p, int32_t dw, int32_t dh, Map map, bool tiled) {
     const int64_t ss = row_bytes(p.width, Bpp * 8);
     const int64_t ds = row_bytes(dw, Bpp * 8);
-    for (int32_t r = 0; r < dh; ++r) {
-        uint8_t* d = p.destination + r * ds;
-        for (int32_t i = 0; i < dw; ++i, d += Bpp) {
-            int32_t sr, sc;
-            map(r, i, &sr, &sc);
-            copy_pixel<Bpp>(d, p.source + sr * ss + static_cast<int64_t>(sc) * Bpp);
+    // Tiles keep the quarter turns, which read the source across its rows, within the cache.
+    const int32_t tile_rows = tiled ? 64 : 1;
+    const int32_t tile_cols = tiled ? 64 : dw;
+    for (int32_t r0 = 0; r0 < dh; r0 += tile_rows) {
+        const int32_t r1 = r0 + tile_rows < dh ? r0 + tile_rows : dh;
+        for (int32_t i0 = 0; i0 < dw; i0 += tile_cols) {
+            const int32_t i1 = i0 + tile_cols < dw ? i0 + tile_cols : dw;
+            for (int32_t r = r0; r < r1; ++r) {
+                uint8_t* d = p.destination + r * ds + static_cast<int64_t>(i0) * Bpp;
+                for (int32_t i = i0; i < i1; ++i, d += Bpp) {
+                    int32_t sr, sc;
+                    map(r, i, &sr, &sc);
+                    copy_pixel<Bpp>(d, p.source + sr * ss + static_cast<int64_t>(sc) * Bpp);
+                }
+            }
         }
     }
 }
@@ -38,7 +47,7 @@ void rotate90(const DibPair& p) {
     remap<Bpp>(p, p.height, p.width, [w](int32_t r, int32_t i, int32_t* sr, int32_t* sc) {
         *sr = i;
         *sc = w - 1 - r;
-    });
+    }, true);
 }
 
 template <int Bpp>
@@ -47,7 +56,7 @@ void rotate180(const DibPair& p) {
     remap<Bpp>(p, w, h, [w, h](int32_t r, int32_t i, int32_t* sr, int32_t* sc) {
         *sr = h - 1 - r;
         *sc = w - 1 - i;
-    });
+    }, false);
 }
 
 template <int Bpp>
@@ -56,7 +65,7 @@ void rotate270(const DibPair& p) {
     remap<Bpp>(p, p.height, p.width, [h](int32_t r, int32_t i, int32_t* sr, int32_t* sc) {
         *sr = h - 1 - i;
         *sc = r;
-    });
+    }, true);
 }
 
 template <int Bpp>
@@ -65,7 +74,7 @@ void mirror_rows(const DibPair& p) {
     remap<Bpp>(p, w, p.height, [w](int32_t r, int32_t i, int32_t* sr, int32_t* sc) {
         *sr = r;
         *sc = w - 1 - i;
-    });
+    }, false);
 }
 
 void flip_rows(const DibPair& p, int bits) {
@@ -195,12 +204,75 @@ bool horizontal_pass(const uint8_t* src, int32_t width, int32_t height, uint8_t*
     return true;
 }
 
-// Along columns: height rows into new_height rows, width unchanged.
+// Along columns: height rows into new_height rows, width unchanged. The pass walks whole
+// rows, keeping one running sum per column byte, since the window positions depend only on
+// the row and a column-by-column walk would touch a new cache line for every value.
 bool vertical_pass(const uint8_t* src, int32_t width, int32_t height, uint8_t* dst, int32_t new_height) {
     PassPlan plan;
     if (!make_plan(height, new_height, &plan)) return false;
     const int64_t stride = row_bytes(width, 24);
-    for (int64_t x = 0; x < 3 * static_cast<int64_t>(width); ++x) run_pass(plan, src + x, stride, dst + x, stride);
+    const int64_t bytes = 3 * static_cast<int64_t>(width);
+    const int32_t n = plan.n, m = plan.m;
+    if (!plan.shrink) {
+        for (int32_t k = 0; k < m; ++k) {
+            const int64_t pos = k * plan.step;
+            const int64_t l = pos >> 16;
+            const int32_t f = static_cast<int32_t>(pos & 65535);
+            const uint8_t* a = src + l * stride;
+            uint8_t* d = dst + k * stride;
+            if (l < n - 1) {
+                const uint8_t* b = a + stride;
+                for (int64_t x = 0; x < bytes; ++x) {
+                    d[x] = static_cast<uint8_t>((static_cast<int64_t>(a[x]) * (65536 - f) + static_cast<int64_t>(b[x]) * f) >> 16);
+                }
+            } else {
+                std::memcpy(d, a, static_cast<size_t>(bytes));
+            }
+        }
+        return true;
+    }
+    int32_t* sums = new (std::nothrow) int32_t[static_cast<size_t>(bytes)];
+    if (!sums) {
+        release_plan(&plan);
+        return false;
+    }
+    std::memset(sums, 0, static_cast<size_t>(bytes) * sizeof(int32_t));
+    const int64_t last_index = plan.table_size - 1;
+    const uint8_t* table = plan.table;
+    auto lookup = [&](int64_t i) { return table[i < last_index ? i : last_index]; };
+    int64_t p = 0;
+    int32_t out = 0;
+    for (int32_t i = 0; i < n - 1; ++i) {
+        const uint8_t* row = src + i * stride;
+        p += 32768;
+        if (p < plan.k) {
+            for (int64_t x = 0; x < bytes; ++x) sums[x] += row[x];
+            continue;
+        }
+        const int32_t over = static_cast<int32_t>(p - plan.k);
+        if (out < m) {
+            uint8_t* d = dst + static_cast<int64_t>(out) * stride;
+            for (int64_t x = 0; x < bytes; ++x) {
+                const int32_t v = row[x];
+                const int32_t c = v * over / 32768;
+                d[x] = lookup(sums[x] + v - c);
+                sums[x] = c;
+            }
+            ++out;
+        }
+        p -= plan.k;
+    }
+    p += 32768;
+    if (out < m) {
+        const uint8_t* row = src + static_cast<int64_t>(n - 1) * stride;
+        uint8_t* d = dst + static_cast<int64_t>(out) * stride;
+        const int32_t over = p < plan.k ? 0 : static_cast<int32_t>(p - plan.k);
+        for (int64_t x = 0; x < bytes; ++x) {
+            const int32_t v = row[x];
+            d[x] = lookup(sums[x] + v - v * over / 32768);
+        }
+    }
+    delete[] sums;
     release_plan(&plan);
     return true;
 }

@@ -12,21 +12,6 @@ namespace {
 
 using naive::Image;
 
-int tip_coverage(int d, int col, int row) {
-    double dx, dy, radius;
-    if (d % 2) {
-        radius = (d + 1) / 2;
-        dx = col - (d - 1) / 2;
-        dy = row - (d - 1) / 2;
-    } else {
-        radius = d / 2;
-        dx = std::abs(col - (d - 1) / 2.0) - 0.25;  // cells sit 0.25, 1.25, ... from the centre
-        dy = std::abs(row - (d - 1) / 2.0) - 0.25;
-    }
-    const int scaled = naive::rounded(std::sqrt(dx * dx + dy * dy) * 255.0 / radius);
-    return 255 - std::min(255, scaled);
-}
-
 // The brush kernels' tables, built once for the whole suite.
 class BrushKernels : public ::testing::Test {
 protected:
@@ -59,29 +44,6 @@ protected:
 };
 BrushKernels::Tables* BrushKernels::s_tables = nullptr;
 
-bool naive_red_eye(uint8_t* p) {
-    int b = p[0], g = p[1], r = p[2];
-    if (b == g && g == r) return false;
-    const int hue = naive::hue_of(b, g, r);
-    if (hue >= 21 && hue <= 279) return false;
-    const int mx = std::max({b, g, r}), mn = std::min({b, g, r});
-    if (hue <= 20) {
-        if (mx + mn > 199 && r - b < 129) return false;
-        for (; g > b + 12; g -= 4, r -= 4) {}
-        for (; r > g + 12; r -= 4) {}
-    } else if (hue <= 299) {
-        for (; r > g + 12; r -= 4, b -= 4) {}
-        for (; b > r + 12; b -= 4) {}
-    } else {
-        for (; b > g + 12; b -= 4, r -= 4) {}
-        for (; r > b + 12; r -= 4) {}
-    }
-    p[0] = static_cast<uint8_t>(b);
-    p[1] = static_cast<uint8_t>(g);
-    p[2] = static_cast<uint8_t>(r);
-    return true;
-}
-
 struct Mode {
     const char* name;
     void (*plain)(const DabRect*);
@@ -104,86 +66,12 @@ const Mode kModes[] = {
 
 const uint8_t kColour[3] = {30, 200, 90};  // red, green, blue
 
-// The effect of one pixel at (x, memory row y); false leaves the source (red-eye only).
-bool naive_effect(const Mode& mode, const Image& src, int x, int y, uint8_t* e) {
-    const uint8_t* s = src.at(x, y);
-    std::memcpy(e, s, 3);
-    const std::string name = mode.name;
-    if (name == "paint") {
-        for (int ch = 0; ch < 3; ++ch) e[ch] = static_cast<uint8_t>(naive::mix(128, kColour[2 - ch], s[ch]));
-    } else if (name == "brighten" || name == "darken") {
-        for (int ch = 0; ch < 3; ++ch) e[ch] = static_cast<uint8_t>(naive::gamma_value(100 + mode.level, s[ch]));
-    } else if (name == "vivid" || name == "pale") {
-        naive::hsl(e, 0, 0, mode.level);
-    } else if (name == "sharpen" || name == "blur") {
-        for (int ch = 0; ch < 3; ++ch) {
-            int around = 0;
-            for (int dy = -1; dy <= 1; ++dy) {
-                for (int dx = -1; dx <= 1; ++dx) {
-                    if (dx || dy) around += src.at(x + dx, y + dy)[ch];
-                }
-            }
-            if (name == "sharpen") {
-                const int sharp = naive::clampi(static_cast<int>(std::floor((24 * s[ch] - around) / 16.0)), 0, 255);
-                e[ch] = static_cast<uint8_t>(naive::mix(255 - mode.level, s[ch], sharp));
-            } else {
-                const int sum = around + s[ch];
-                const int mean = (32768 + 7281 * sum) >> 16;
-                e[ch] = static_cast<uint8_t>(naive::mix(mode.level, mean, s[ch]));
-            }
-        }
-    } else if (name == "denoise") {
-        const int order[9][2] = {{0, 0}, {-1, 0}, {1, 0}, {0, -1}, {-1, -1}, {1, -1}, {0, 1}, {-1, 1}, {1, 1}};
-        const uint8_t* px[9];
-        int g[9];
-        for (int i = 0; i < 9; ++i) {
-            px[i] = src.at(x + order[i][0], y + order[i][1]);
-            g[i] = ((30 * px[i][0]) >> 8) + ((151 * px[i][1]) >> 8) + ((77 * px[i][2]) >> 8);
-        }
-        for (int k = 0; k < 4; ++k) {
-            int best = k;
-            for (int i = k + 1; i < 9; ++i) best = g[i] < g[best] ? i : best;
-            std::swap(g[k], g[best]);
-            std::swap(px[k], px[best]);
-        }
-        int median = 4;
-        for (int i = 5; i < 9; ++i) median = g[i] < g[median] ? i : median;
-        std::memcpy(e, px[median], 3);
-    } else {
-        return naive_red_eye(e);
-    }
-    return true;
-}
-
-void naive_dab(const Mode& mode, const Image& src, Image* dst, const uint8_t* mask, const DabRect& r) {
-    const int d = r.right - r.left;
-    const int edge = mode.inset ? 1 : 0;
-    for (int iy = std::max(r.top, edge); iy < std::min(r.bottom, src.height - edge); ++iy) {
-        for (int x = std::max(r.left, edge); x < std::min(r.right, src.width - edge); ++x) {
-            const int y = src.height - 1 - iy;
-            const uint8_t* s = src.at(x, y);
-            uint8_t* out = dst->at(x, y);
-            const int m = mask ? mask[y * src.width + x] : 0;
-            uint8_t e[3];
-            if (m == 255 || !naive_effect(mode, src, x, y, e)) {
-                std::memcpy(out, s, 3);
-                continue;
-            }
-            const int c = tip_coverage(d, x - r.left, iy - r.top);
-            for (int ch = 0; ch < 3; ++ch) {
-                const int em = m ? naive::mix(m, s[ch], e[ch]) : e[ch];
-                out[ch] = static_cast<uint8_t>(naive::mix(c, em, out[ch]));
-            }
-        }
-    }
-}
-
 TEST_F(BrushKernels, TipsFollowTheCoverageFormula) {
     ASSERT_NE(s_tables->tips_block, nullptr);
     for (int d = kBrushTipMinDiameter; d <= kBrushTipMaxDiameter; ++d) {
         const uint8_t* tip = s_tables->tips[d - 3];
         for (int row = 0; row < d; ++row) {
-            for (int col = 0; col < d; ++col) ASSERT_EQ(tip[row * d + col], tip_coverage(d, col, row)) << d;
+            for (int col = 0; col < d; ++col) ASSERT_EQ(tip[row * d + col], naive::tip_coverage(d, col, row)) << d;
         }
     }
     const uint8_t* t3 = s_tables->tips[0];
@@ -222,7 +110,7 @@ TEST_F(BrushKernels, DabsMatchFormulaWithAndWithoutMask) {
                                  (with_mask ? " masked" : "") + " at " + std::to_string(r.left) + "," +
                                  std::to_string(r.top));
                     (with_mask ? mode.masked : mode.plain)(&r);
-                    naive_dab(mode, src, &want, m, r);
+                    naive::dab(naive::BrushMode{mode.name, mode.level, mode.inset, kColour, 128}, src, &want, m, r);
                     ASSERT_EQ(dst.pixels, want.pixels);
                 }
             }
@@ -240,7 +128,7 @@ TEST_F(BrushKernels, RepeatedBlurDabsConvergeToOneFullBlur) {
     for (int i = 0; i < 200; ++i) brush_blur(&r);
     // The centre cell has full coverage: after one dab it already holds the blur, and it stays.
     uint8_t e[3];
-    naive_effect(Mode{"blur", nullptr, nullptr, 255, true}, src, 4, 4, e);
+    naive::brush_effect(naive::BrushMode{"blur", 255, true, kColour, 128}, src, 4, 4, e);
     for (int ch = 0; ch < 3; ++ch) EXPECT_EQ(dst.at(4, 4)[ch], e[ch]);
 }
 

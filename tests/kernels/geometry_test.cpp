@@ -118,41 +118,6 @@ TEST(Crop, InvertedOrOutsideRectangleWritesNothing) {
     EXPECT_TRUE(same_pixels(dst, src));
 }
 
-// Rotation by the formula, one pixel at a time (no incremental steps).
-Image naive_rotate(const Image& src, int angle, const uint8_t* bg_rgb, int dw, int dh, bool smooth) {
-    const double a = (angle / 10.0) * 3.1415926535 / 180.0;
-    const int sn = static_cast<int>(256 * std::sin(a)), cs = static_cast<int>(256 * std::cos(a));
-    Image dst(dw, dh, 24, 0xEE);
-    const int cx = src.width >> 1, cy = src.height >> 1, dcx = dw >> 1, dcy = dh >> 1;
-    const uint8_t bg[3] = {bg_rgb[2], bg_rgb[1], bg_rgb[0]};
-    auto sample = [&](int x, int y, bool inside) { return inside ? src.at(x, y) : bg; };
-    for (int y = 0; y < dh; ++y) {
-        for (int x = 0; x < dw; ++x) {
-            const int u = 256 * cx + (x - dcx) * cs - (y - dcy) * sn;
-            const int v = 256 * cy + (x - dcx) * sn + (y - dcy) * cs;
-            uint8_t* d = dst.at(x, y);
-            const int x0 = static_cast<int>(std::floor(u / 256.0)), y0 = static_cast<int>(std::floor(v / 256.0));
-            if (!smooth) {
-                const uint8_t* s = sample(x0, y0, u >= 0 && v >= 0 && x0 < src.width && y0 < src.height);
-                std::memcpy(d, s, 3);
-                continue;
-            }
-            const int fx = u - 256 * x0, fy = v - 256 * y0;
-            const bool r0 = v >= 0 && y0 < src.height, r1 = v >= -256 && y0 + 1 < src.height;
-            const bool c0 = u >= 0 && x0 < src.width, c1 = u >= -256 && x0 + 1 < src.width;
-            const uint8_t* s00 = sample(x0, y0, r0 && c0);
-            const uint8_t* s10 = sample(x0 + 1, y0, r0 && c1);
-            const uint8_t* s01 = sample(x0, y0 + 1, r1 && c0);
-            const uint8_t* s11 = sample(x0 + 1, y0 + 1, r1 && c1);
-            for (int ch = 0; ch < 3; ++ch) {
-                d[ch] = static_cast<uint8_t>((fy * ((256 - fx) * s01[ch] + fx * s11[ch]) +
-                                              (256 - fy) * (fx * s10[ch] + (256 - fx) * s00[ch])) >> 16);
-            }
-        }
-    }
-    return dst;
-}
-
 TEST(ArbitraryRotation, MatchesFormulaOnOddSizes) {
     naive::Rng rng(34);
     const uint8_t bg[3] = {250, 20, 130};
@@ -163,11 +128,11 @@ TEST(ArbitraryRotation, MatchesFormulaOnOddSizes) {
                 const Image src = padded_random(w, h, 24, rng);
                 Image near(w, h, 24, 0xEE);
                 rotate_pixels_nearest(DibPair{w, h, src.pixels.data(), near.pixels.data()}, angle, bg);
-                ASSERT_EQ(near.pixels, naive_rotate(src, angle, bg, w, h, false).pixels);
+                ASSERT_EQ(near.pixels, naive::rotate(src, angle, bg, w, h, false).pixels);
                 const int dw = w + 3, dh = h + 2;
                 Image smooth(dw, dh, 24, 0xEE);
                 rotate_pixels_smooth(DibPair{w, h, src.pixels.data(), smooth.pixels.data()}, angle, bg, dw, dh);
-                ASSERT_EQ(smooth.pixels, naive_rotate(src, angle, bg, dw, dh, true).pixels);
+                ASSERT_EQ(smooth.pixels, naive::rotate(src, angle, bg, dw, dh, true).pixels);
             }
         }
     }
@@ -187,62 +152,6 @@ TEST(ArbitraryRotation, ZeroReproducesAndOutsideIsBackground) {
     EXPECT_EQ(dst.at(0, 0)[2], 1);
 }
 
-// One pass of the resize by the formula; the shrink table value trunc(i / x) is computed
-// directly for each sum.
-std::vector<int> naive_pass(const std::vector<int>& in, int m) {
-    const int n = static_cast<int>(in.size());
-    std::vector<int> out;
-    if (m >= n) {
-        const int64_t step = static_cast<int64_t>(n) * 65536 / m;
-        for (int k = 0; k < m; ++k) {
-            const int64_t p = k * step, l = p >> 16, f = p & 65535;
-            out.push_back(l < n - 1 ? static_cast<int>((in[l] * (65536 - f) + in[l + 1] * f) >> 16) : in[l]);
-        }
-        return out;
-    }
-    const double x = static_cast<double>(n) / m;
-    const int64_t K = static_cast<int64_t>(32768.0 * x);
-    auto A = [&](int64_t i) { return static_cast<int>(static_cast<double>(i) / x); };
-    int64_t s = 0, p = 0;
-    for (int i = 0; i < n - 1; ++i) {
-        p += 32768;
-        if (p < K) {
-            s += in[i];
-        } else {
-            const int64_t c = in[i] * (p - K) / 32768;
-            out.push_back(A(s + in[i] - c));
-            s = c;
-            p -= K;
-        }
-    }
-    p += 32768;
-    const int last = in[n - 1];
-    out.push_back(A(s + (p < K ? last : last - last * (p - K) / 32768)));
-    return out;
-}
-
-Image naive_resize(const Image& src, int nw, int nh) {
-    Image mid(src.width, nh, 24, 0);
-    for (int x = 0; x < src.width; ++x) {
-        for (int ch = 0; ch < 3; ++ch) {
-            std::vector<int> col;
-            for (int y = 0; y < src.height; ++y) col.push_back(src.at(x, y)[ch]);
-            const auto out = naive_pass(col, nh);
-            for (int y = 0; y < nh; ++y) mid.at(x, y)[ch] = static_cast<uint8_t>(out[y]);
-        }
-    }
-    Image dst(nw, nh, 24, 0xEE);
-    for (int y = 0; y < nh; ++y) {
-        for (int ch = 0; ch < 3; ++ch) {
-            std::vector<int> row;
-            for (int x = 0; x < src.width; ++x) row.push_back(mid.at(x, y)[ch]);
-            const auto out = naive_pass(row, nw);
-            for (int x = 0; x < nw; ++x) dst.at(x, y)[ch] = static_cast<uint8_t>(out[x]);
-        }
-    }
-    return dst;
-}
-
 TEST(Resize, MatchesFormulaInEachAxisAndBoth) {
     naive::Rng rng(36);
     const std::pair<int, int> sizes[] = {{1, 1}, {2, 3}, {3, 2}, {5, 7}, {7, 5}, {7, 1}, {1, 7}};
@@ -259,7 +168,7 @@ TEST(Resize, MatchesFormulaInEachAxisAndBoth) {
                 // The caller's record still describes the caller's image afterwards.
                 EXPECT_EQ(pair.source, src.pixels.data());
                 EXPECT_EQ(pair.height, h);
-                EXPECT_TRUE(same_pixels(dst, naive_resize(src, nw, nh)));
+                EXPECT_TRUE(same_pixels(dst, naive::resize(src, nw, nh)));
             }
         }
     }
@@ -308,7 +217,7 @@ TEST(Resize, WidestSourceToOnePixel) {
         Image out(m, 1, 24, 0xEE);
         DibPair p{25000, 1, row.pixels.data(), out.pixels.data()};
         ASSERT_TRUE(resize_pixels(p, m, 1));
-        EXPECT_TRUE(same_pixels(out, naive_resize(row, m, 1))) << m;
+        EXPECT_TRUE(same_pixels(out, naive::resize(row, m, 1))) << m;
     }
 }
 

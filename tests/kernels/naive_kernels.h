@@ -9,9 +9,11 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "kernels/adjust_context.h"
+#include "kernels/brush_kernels.h"
 #include "kernels/lookup_tables.h"
 
 namespace naive {
@@ -257,5 +259,218 @@ struct Tables {
                          src_pal, dst_pal);
     }
 };
+
+// Rotation by the formula, one pixel at a time (no incremental steps).
+inline Image rotate(const Image& src, int angle, const uint8_t* bg_rgb, int dw, int dh, bool smooth) {
+    const double a = (angle / 10.0) * 3.1415926535 / 180.0;
+    const int sn = static_cast<int>(256 * std::sin(a)), cs = static_cast<int>(256 * std::cos(a));
+    Image dst(dw, dh, 24, 0xEE);
+    const int cx = src.width >> 1, cy = src.height >> 1, dcx = dw >> 1, dcy = dh >> 1;
+    const uint8_t bg[3] = {bg_rgb[2], bg_rgb[1], bg_rgb[0]};
+    auto sample = [&](int x, int y, bool inside) { return inside ? src.at(x, y) : bg; };
+    for (int y = 0; y < dh; ++y) {
+        for (int x = 0; x < dw; ++x) {
+            const int u = 256 * cx + (x - dcx) * cs - (y - dcy) * sn;
+            const int v = 256 * cy + (x - dcx) * sn + (y - dcy) * cs;
+            uint8_t* d = dst.at(x, y);
+            const int x0 = static_cast<int>(std::floor(u / 256.0)), y0 = static_cast<int>(std::floor(v / 256.0));
+            if (!smooth) {
+                const uint8_t* s = sample(x0, y0, u >= 0 && v >= 0 && x0 < src.width && y0 < src.height);
+                std::memcpy(d, s, 3);
+                continue;
+            }
+            const int fx = u - 256 * x0, fy = v - 256 * y0;
+            const bool r0 = v >= 0 && y0 < src.height, r1 = v >= -256 && y0 + 1 < src.height;
+            const bool c0 = u >= 0 && x0 < src.width, c1 = u >= -256 && x0 + 1 < src.width;
+            const uint8_t* s00 = sample(x0, y0, r0 && c0);
+            const uint8_t* s10 = sample(x0 + 1, y0, r0 && c1);
+            const uint8_t* s01 = sample(x0, y0 + 1, r1 && c0);
+            const uint8_t* s11 = sample(x0 + 1, y0 + 1, r1 && c1);
+            for (int ch = 0; ch < 3; ++ch) {
+                d[ch] = static_cast<uint8_t>((fy * ((256 - fx) * s01[ch] + fx * s11[ch]) +
+                                              (256 - fy) * (fx * s10[ch] + (256 - fx) * s00[ch])) >> 16);
+            }
+        }
+    }
+    return dst;
+}
+
+// One pass of the resize by the formula; the shrink table value trunc(i / x) is computed
+// directly for each sum.
+inline std::vector<int> resize_pass(const std::vector<int>& in, int m) {
+    const int n = static_cast<int>(in.size());
+    std::vector<int> out;
+    if (m >= n) {
+        const int64_t step = static_cast<int64_t>(n) * 65536 / m;
+        for (int k = 0; k < m; ++k) {
+            const int64_t p = k * step, l = p >> 16, f = p & 65535;
+            out.push_back(l < n - 1 ? static_cast<int>((in[l] * (65536 - f) + in[l + 1] * f) >> 16) : in[l]);
+        }
+        return out;
+    }
+    const double x = static_cast<double>(n) / m;
+    const int64_t K = static_cast<int64_t>(32768.0 * x);
+    auto A = [&](int64_t i) { return static_cast<int>(static_cast<double>(i) / x); };
+    int64_t s = 0, p = 0;
+    for (int i = 0; i < n - 1; ++i) {
+        p += 32768;
+        if (p < K) {
+            s += in[i];
+        } else {
+            const int64_t c = in[i] * (p - K) / 32768;
+            out.push_back(A(s + in[i] - c));
+            s = c;
+            p -= K;
+        }
+    }
+    p += 32768;
+    const int last = in[n - 1];
+    out.push_back(A(s + (p < K ? last : last - last * (p - K) / 32768)));
+    return out;
+}
+
+inline Image resize(const Image& src, int nw, int nh) {
+    Image mid(src.width, nh, 24, 0);
+    for (int x = 0; x < src.width; ++x) {
+        for (int ch = 0; ch < 3; ++ch) {
+            std::vector<int> col;
+            for (int y = 0; y < src.height; ++y) col.push_back(src.at(x, y)[ch]);
+            const auto out = resize_pass(col, nh);
+            for (int y = 0; y < nh; ++y) mid.at(x, y)[ch] = static_cast<uint8_t>(out[y]);
+        }
+    }
+    Image dst(nw, nh, 24, 0xEE);
+    for (int y = 0; y < nh; ++y) {
+        for (int ch = 0; ch < 3; ++ch) {
+            std::vector<int> row;
+            for (int x = 0; x < src.width; ++x) row.push_back(mid.at(x, y)[ch]);
+            const auto out = resize_pass(row, nw);
+            for (int x = 0; x < nw; ++x) dst.at(x, y)[ch] = static_cast<uint8_t>(out[x]);
+        }
+    }
+    return dst;
+}
+
+inline int tip_coverage(int d, int col, int row) {
+    double dx, dy, radius;
+    if (d % 2) {
+        radius = (d + 1) / 2;
+        dx = col - (d - 1) / 2;
+        dy = row - (d - 1) / 2;
+    } else {
+        radius = d / 2;
+        dx = std::abs(col - (d - 1) / 2.0) - 0.25;  // cells sit 0.25, 1.25, ... from the centre
+        dy = std::abs(row - (d - 1) / 2.0) - 0.25;
+    }
+    const int scaled = rounded(std::sqrt(dx * dx + dy * dy) * 255.0 / radius);
+    return 255 - std::min(255, scaled);
+}
+
+inline bool red_eye(uint8_t* p) {
+    int b = p[0], g = p[1], r = p[2];
+    if (b == g && g == r) return false;
+    const int hue = hue_of(b, g, r);
+    if (hue >= 21 && hue <= 279) return false;
+    const int mx = std::max({b, g, r}), mn = std::min({b, g, r});
+    if (hue <= 20) {
+        if (mx + mn > 199 && r - b < 129) return false;
+        for (; g > b + 12; g -= 4, r -= 4) {}
+        for (; r > g + 12; r -= 4) {}
+    } else if (hue <= 299) {
+        for (; r > g + 12; r -= 4, b -= 4) {}
+        for (; b > r + 12; b -= 4) {}
+    } else {
+        for (; b > g + 12; b -= 4, r -= 4) {}
+        for (; r > b + 12; r -= 4) {}
+    }
+    p[0] = static_cast<uint8_t>(b);
+    p[1] = static_cast<uint8_t>(g);
+    p[2] = static_cast<uint8_t>(r);
+    return true;
+}
+
+// The effect of one pixel at (x, memory row y); false leaves the source (red-eye only).
+// A brush mode by name, as the dab tests and benchmarks drive it.
+struct BrushMode {
+    const char* name;
+    int level;
+    bool inset;  // leaves the outermost rows and columns alone
+    const uint8_t* colour_rgb;
+    int opacity;
+};
+
+inline bool brush_effect(const BrushMode& mode, const Image& src, int x, int y, uint8_t* e) {
+    const uint8_t* s = src.at(x, y);
+    std::memcpy(e, s, 3);
+    const std::string name = mode.name;
+    if (name == "paint") {
+        for (int ch = 0; ch < 3; ++ch) e[ch] = static_cast<uint8_t>(mix(mode.opacity, mode.colour_rgb[2 - ch], s[ch]));
+    } else if (name == "brighten" || name == "darken") {
+        for (int ch = 0; ch < 3; ++ch) e[ch] = static_cast<uint8_t>(gamma_value(100 + mode.level, s[ch]));
+    } else if (name == "vivid" || name == "pale") {
+        hsl(e, 0, 0, mode.level);
+    } else if (name == "sharpen" || name == "blur") {
+        for (int ch = 0; ch < 3; ++ch) {
+            int around = 0;
+            for (int dy = -1; dy <= 1; ++dy) {
+                for (int dx = -1; dx <= 1; ++dx) {
+                    if (dx || dy) around += src.at(x + dx, y + dy)[ch];
+                }
+            }
+            if (name == "sharpen") {
+                const int sharp = clampi(static_cast<int>(std::floor((24 * s[ch] - around) / 16.0)), 0, 255);
+                e[ch] = static_cast<uint8_t>(mix(255 - mode.level, s[ch], sharp));
+            } else {
+                const int sum = around + s[ch];
+                const int mean = (32768 + 7281 * sum) >> 16;
+                e[ch] = static_cast<uint8_t>(mix(mode.level, mean, s[ch]));
+            }
+        }
+    } else if (name == "denoise") {
+        const int order[9][2] = {{0, 0}, {-1, 0}, {1, 0}, {0, -1}, {-1, -1}, {1, -1}, {0, 1}, {-1, 1}, {1, 1}};
+        const uint8_t* px[9];
+        int g[9];
+        for (int i = 0; i < 9; ++i) {
+            px[i] = src.at(x + order[i][0], y + order[i][1]);
+            g[i] = ((30 * px[i][0]) >> 8) + ((151 * px[i][1]) >> 8) + ((77 * px[i][2]) >> 8);
+        }
+        for (int k = 0; k < 4; ++k) {
+            int best = k;
+            for (int i = k + 1; i < 9; ++i) best = g[i] < g[best] ? i : best;
+            std::swap(g[k], g[best]);
+            std::swap(px[k], px[best]);
+        }
+        int median = 4;
+        for (int i = 5; i < 9; ++i) median = g[i] < g[median] ? i : median;
+        std::memcpy(e, px[median], 3);
+    } else {
+        return red_eye(e);
+    }
+    return true;
+}
+
+inline void dab(const BrushMode& mode, const Image& src, Image* dst, const uint8_t* mask, const DabRect& r) {
+    const int d = r.right - r.left;
+    const int edge = mode.inset ? 1 : 0;
+    for (int iy = std::max(r.top, edge); iy < std::min(r.bottom, src.height - edge); ++iy) {
+        for (int x = std::max(r.left, edge); x < std::min(r.right, src.width - edge); ++x) {
+            const int y = src.height - 1 - iy;
+            const uint8_t* s = src.at(x, y);
+            uint8_t* out = dst->at(x, y);
+            const int m = mask ? mask[y * src.width + x] : 0;
+            uint8_t e[3];
+            if (m == 255 || !brush_effect(mode, src, x, y, e)) {
+                std::memcpy(out, s, 3);
+                continue;
+            }
+            const int c = tip_coverage(d, x - r.left, iy - r.top);
+            for (int ch = 0; ch < 3; ++ch) {
+                const int em = m ? mix(m, s[ch], e[ch]) : e[ch];
+                out[ch] = static_cast<uint8_t>(mix(c, em, out[ch]));
+            }
+        }
+    }
+}
+
 
 }  // namespace naive
