@@ -1,11 +1,166 @@
-// Seam until the png codec lands: the format is reported as unsupported.
+// PNG commands of codectool: decode with the reader's display options, encode with the
+// writer's options, the comment and the list of text chunks.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
 #include "cli/codectool/codectool.h"
+#include "codecs/codec_set.h"
+#include "codecs/file_io.h"
+#include "codecs/png.h"
 
-int32_t tool_decode_png(const std::u16string&, const ToolArgs&, LoadedImage*) { return kCodecUnsupported; }
+namespace {
 
-int tool_encode_png(const LoadedImage&, const std::u16string&, const ToolArgs&) {
-    return report_codec_error(kCodecUnsupported);
+// "a,b,c" into up to three integers; false when the count differs.
+bool parse_list(const std::string& text, int count, int* out) {
+    int n = 0;
+    const char* p = text.c_str();
+    while (*p && n < count) {
+        char* end = nullptr;
+        out[n++] = static_cast<int>(std::strtol(p, &end, 10));
+        if (end == p) return false;
+        p = *end == ',' ? end + 1 : end;
+    }
+    return n == count && *p == 0;
 }
 
-int tool_comment_png(const ToolArgs&) { return report_codec_error(kCodecUnsupported); }
-int tool_textlist(const ToolArgs&) { return report_codec_error(kCodecUnsupported); }
+}  // namespace
+
+int32_t tool_decode_png(const std::u16string& path, const ToolArgs& args, LoadedImage* out) {
+    PngContext* c = g_codecs.png_reader;
+    c->error = kCodecOk;
+    c->input_file = kClosedFile;
+    c->output_file = kClosedFile;
+    c->mapping = 0;
+    c->view = nullptr;
+    c->grey = 0;
+    c->interlace = 0;
+    png_reader_reset(c);
+    c->in_memory = args.has("dib") ? 0 : 1;
+    c->blend_table = g_blend_table;
+    c->transparency = args.has("no-transparency") ? 0 : 1;
+    c->ignore_bkgd = args.has("ignore-bkgd") ? 1 : 0;
+    int rgb[3];
+    if (args.has("background") && parse_list(args.get("background"), 3, rgb)) {
+        c->configured_red = static_cast<uint8_t>(rgb[0]);
+        c->configured_green = static_cast<uint8_t>(rgb[1]);
+        c->configured_blue = static_cast<uint8_t>(rgb[2]);
+    }
+    const int display_gamma = args.get_int("display-gamma", 0);
+    if (display_gamma > 0) c->display_gamma = static_cast<uint32_t>(display_gamma < 1 ? 1 : display_gamma);
+    LoadedImage* image = read_png_file(c, path);
+    int32_t code = kCodecOk;
+    if (image) {
+        *out = *image;
+        c->loaded.pixels = nullptr;
+        c->loaded.bitmap = 0;
+        if (args.has("info"))
+            std::fprintf(stderr, "interlace %d alpha %d trns %d texts %d comments %d zlib %d\n", c->interlace,
+                         c->alpha, c->trns_seen, c->text_chunks, c->comment_chunks, c->error);
+    } else {
+        code = c->error != kCodecOk ? c->error : kCodecBadData;
+    }
+    png_reader_release(c);
+    return code;
+}
+
+int tool_encode_png(const LoadedImage& image, const std::u16string& output, const ToolArgs& args) {
+    PngWriterContext context;
+    init_codec_context(&context, 0);
+    png_build_crc_table(&context);
+    png_writer_reset(&context);
+    context.width = image.info.width;
+    context.height = image.info.height < 0 ? -image.info.height : image.info.height;
+    context.source_bits = image.info.bit_count;
+    context.target_bits = args.get_int("bits", image.info.bit_count);
+    context.dither_mode = args.get_int("dither", kDitherNone);
+    compute_row_sizes(&context);
+    context.grey = args.has("grey") ? 1 : 0;
+    context.interlace = args.has("interlace") ? 1 : 0;
+    context.filter_mode = args.get_int("filter", 0);
+    context.level = args.get_int("level", 9);
+    context.gamma = static_cast<uint32_t>(args.get_int("gamma", 0));
+    uint8_t colour[3] = {};
+    int rgb[3];
+    if (args.has("transparent")) {
+        if (!parse_list(args.get("transparent"), 3, rgb)) return report_usage("--transparent R,G,B");
+        for (int i = 0; i < 3; ++i) colour[i] = static_cast<uint8_t>(rgb[i]);
+        context.transparent = 1;
+        context.transparent_colour = colour;
+    }
+    int res[2];
+    if (args.has("res")) {
+        if (!parse_list(args.get("res"), 2, res)) return report_usage("--res X,Y");
+        context.horizontal_resolution = res[0];
+        context.vertical_resolution = res[1];
+    }
+    const std::string comment = args.get("comment");
+    if (args.has("comment")) context.comment = comment.c_str();
+    RgbQuad palette[256];
+    std::memcpy(palette, image.palette, sizeof palette);
+    const bool ok = write_png_file(output, &context, palette, image.pixels);
+    const int32_t code = context.error;
+    png_writer_release(&context);
+    if (!ok) return report_codec_error(code != kCodecOk ? code : kCodecSaveFailed);
+    return 0;
+}
+
+int tool_comment_png(const ToolArgs& args) {
+    const std::string& verb = args.positional[0];
+    const std::u16string path = tool_path(args.positional[1]);
+    PngContext context;
+    init_codec_context(&context, 0);
+    png_build_crc_table(&context);
+    if (verb == "get") {
+        std::vector<char> text(kPngCommentBytes);
+        png_read_comment(&context, path, text.data());
+        const int32_t code = context.error;
+        close_codec_files(&context);
+        if (code != kCodecOk) return report_codec_error(code);
+        std::fwrite(text.data(), 1, std::strlen(text.data()), stdout);
+        std::fputc('\n', stdout);
+        return 0;
+    }
+    if (verb != "set") return report_usage("comment get|set FILE [TEXT]");
+    const bool remove = args.positional.size() < 3;
+    const std::string text = remove ? std::string() : args.positional[2];
+    const std::u16string temp = tool_path(args.positional[1] + ".tmp");
+    int32_t mode = remove ? 0 : 1;
+    const bool ok = png_write_comment(path, &context, temp, text.c_str(), &mode);
+    const bool wrote = context.output_file != kClosedFile;
+    const int32_t code = context.error;
+    close_codec_files(&context);
+    if (!ok) {
+        if (wrote) (void)file_delete(temp);
+        return report_codec_error(code != kCodecOk ? code : kCodecCreateFailed);
+    }
+    if (wrote && !file_replace(temp, path)) {
+        (void)file_delete(temp);
+        return report_codec_error(kCodecCreateFailed);
+    }
+    std::printf("%s\n", !wrote ? "unchanged" : mode == 1 ? "inserted" : mode == 0 ? "replaced" : "removed");
+    return 0;
+}
+
+int tool_textlist(const ToolArgs& args) {
+    if (args.positional.size() != 1) return report_usage("textlist FILE");
+    PngContext context;
+    init_codec_context(&context, 0);
+    png_build_crc_table(&context);
+    std::vector<uint8_t> buffer(kPngTextListBytes, 0);
+    const bool listed = png_list_text_chunks(tool_path(args.positional[0]), buffer.data(), &context);
+    const int32_t code = context.error;
+    close_codec_files(&context);
+    if (code != kCodecOk) return report_codec_error(code);
+    if (!listed) return 0;
+    for (int i = 0; i < kPngTextEntries; ++i) {
+        const char* keyword = reinterpret_cast<const char*>(buffer.data() + i * kPngKeywordSlot);
+        if (!keyword[0]) break;
+        const char* text = reinterpret_cast<const char*>(buffer.data() + kPngTextEntries * kPngKeywordSlot +
+                                                         i * kPngTextSlot);
+        std::printf("%s: %s\n", keyword, text);
+    }
+    return 0;
+}

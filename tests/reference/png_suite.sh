@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# PngSuite: every valid file decodes to the expected pixels (Pillow's samples reduced by the
+# reader's rules), each interlaced file equals its non-interlaced twin, and every corrupt file
+# is refused with its code. Then libpng's test images and crashers decode or fail cleanly.
+# usage: png_suite.sh CODECTOOL BUILD_DIR
+set -uo pipefail
+tool=$1
+build=$2
+here=$(cd "$(dirname "$0")" && pwd)
+top=$(cd "$here/../.." && pwd)
+run() { ${PX_EMULATOR:+"$PX_EMULATOR"} "$tool" "$@"; }
+
+suite=$("$top/scripts/fetch-suite.sh" libspng)/tests/images
+out=$build/png_suite
+rm -rf "$out"
+mkdir -p "$out"
+for f in "$suite"/*.png; do
+  stem=$(basename "$f" .png)
+  run decode "$f" -o "$out/$stem.bmp" >"$out/$stem.status" 2>&1
+  case $stem in
+    g*) run decode "$f" -o "$out/$stem.g.bmp" --display-gamma 2200 >/dev/null 2>&1 ;;
+  esac
+done
+/usr/bin/python3 "$here/png_suite_check.py" "$suite" "$out" || exit 1
+
+# libpng's images: any outcome but a crash (status 0 or 1 with its line) is clean.
+libpng=$("$top/scripts/fetch-suite.sh" libpng1.6)/contrib/testpngs
+status=0
+count=0
+for f in "$libpng"/*.png "$libpng"/crashers/*.png; do
+  line=$(run decode "$f" -o "$out/libpng.bmp" 2>&1)
+  rc=$?
+  count=$((count + 1))
+  if [ $rc -gt 1 ] || ! printf '%s\n' "$line" | grep -Eq '^([0-9]+x[0-9]+ (8|24)|error [0-9]+:)'; then
+    echo "$(basename "$f"): exit $rc: $line"
+    status=1
+  fi
+done
+echo "$count libpng test images decoded or refused cleanly"
+exit $status
