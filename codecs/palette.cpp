@@ -129,25 +129,110 @@ int exact_index(const RgbQuad* palette, int entries, const uint8_t* p) {
     return 0;
 }
 
-// Nearest entry by the sum of squared channel differences; the first smallest wins. A
-// partial sum that already reaches the best cannot win, so it is abandoned early.
-int nearest_index(const RgbQuad* palette, int entries, const int32_t* sq, int blue, int green, int red) {
-    int32_t best = kDistanceStart;
-    int best_index = 0;
-    for (int i = 0; i < entries; ++i) {
-        int32_t d = sq[blue - palette[i].blue];
-        if (d >= best) continue;
-        d += sq[green - palette[i].green];
-        if (d >= best) continue;
-        d += sq[red - palette[i].red];
-        if (d < best) {
-            best = d;
-            best_index = i;
-            if (d == 0) break;
+// Nearest entry by the sum of squared channel differences; the first smallest wins.
+//
+// The palettes searched here are sorted by blue + green + red. Since (db + dg + dr)^2 is at
+// most 3 (db^2 + dg^2 + dr^2), an entry whose channel sum differs from the pixel's by s is at
+// least s^2 / 3 away: the search starts at the entries with the pixel's own sum and walks
+// outwards until that bound exceeds the best distance. Ties go to the lower index, so the
+// result is the one a full scan in palette order gives. Recent answers are kept in a small
+// direct-mapped cache keyed by the exact colour.
+class NearestSearch {
+public:
+    NearestSearch(const RgbQuad* palette, int entries, const int32_t* squares)
+        : palette_(palette), entries_(entries), sq_(squares) {
+        for (int i = 0; i < entries; ++i) sums_[i] = channel_sum(palette[i]);
+        for (int i = 1; i < entries; ++i) sorted_ = sorted_ && sums_[i - 1] <= sums_[i];
+        keys_ = reinterpret_cast<uint32_t*>(alloc_work(static_cast<int64_t>(sizeof(uint32_t) + 1) * kCacheSize));
+        if (keys_) {
+            std::memset(keys_, 0xFF, sizeof(uint32_t) * kCacheSize);  // no colour is 0xFFFFFFFF
+            values_ = reinterpret_cast<uint8_t*>(keys_ + kCacheSize);
         }
     }
-    return best_index;
-}
+    ~NearestSearch() { free_work(keys_); }
+    NearestSearch(const NearestSearch&) = delete;
+    NearestSearch& operator=(const NearestSearch&) = delete;
+
+    int find(int blue, int green, int red) {
+        const uint32_t colour = (static_cast<uint32_t>(red) << 16) | (static_cast<uint32_t>(green) << 8) |
+                                static_cast<uint32_t>(blue);
+        uint32_t slot = 0;
+        if (keys_) {
+            slot = (colour * 2654435761u) >> (32 - kCacheBits);
+            if (keys_[slot] == colour) return values_[slot];
+        }
+        const int index = sorted_ ? search_sorted(blue, green, red) : scan(blue, green, red);
+        if (keys_) {
+            keys_[slot] = colour;
+            values_[slot] = static_cast<uint8_t>(index);
+        }
+        return index;
+    }
+
+private:
+    static constexpr int kCacheBits = 16;
+    static constexpr int kCacheSize = 1 << kCacheBits;
+
+    int32_t distance(int i, int blue, int green, int red) const {
+        return sq_[blue - palette_[i].blue] + sq_[green - palette_[i].green] + sq_[red - palette_[i].red];
+    }
+
+    int scan(int blue, int green, int red) const {
+        int32_t best = kDistanceStart;
+        int best_index = 0;
+        for (int i = 0; i < entries_; ++i) {
+            const int32_t d = distance(i, blue, green, red);
+            if (d < best) {
+                best = d;
+                best_index = i;
+            }
+        }
+        return best_index;
+    }
+
+    int search_sorted(int blue, int green, int red) const {
+        const int32_t sum = blue + green + red;
+        int hi = 0;
+        while (hi < entries_ && sums_[hi] < sum) ++hi;
+        int lo = hi - 1;
+        int32_t best = kDistanceStart;
+        int best_index = entries_;
+        auto consider = [&](int i) {
+            const int32_t d = distance(i, blue, green, red);
+            if (d < best || (d == best && i < best_index)) {
+                best = d;
+                best_index = i;
+            }
+        };
+        while (lo >= 0 || hi < entries_) {
+            if (hi < entries_) {
+                const int32_t s = sums_[hi] - sum;
+                if (s * s > 3 * best) {
+                    hi = entries_;
+                } else {
+                    consider(hi++);
+                }
+            }
+            if (lo >= 0) {
+                const int32_t s = sum - sums_[lo];
+                if (s * s > 3 * best) {
+                    lo = -1;
+                } else {
+                    consider(lo--);
+                }
+            }
+        }
+        return best_index;
+    }
+
+    const RgbQuad* palette_;
+    int entries_;
+    const int32_t* sq_;
+    int32_t sums_[256] = {};
+    bool sorted_ = true;
+    uint32_t* keys_ = nullptr;  // the cache is optional: without memory for it, every pixel is searched
+    uint8_t* values_ = nullptr;
+};
 
 // One histogram bucket. The sums are 64-bit: a 32-bit sum of a channel overflows on large
 // images (17 million white pixels already), which turned white into grey.
@@ -292,8 +377,9 @@ bool reduce_indexed(ConversionContext* c, const RgbQuad* source_palette, const u
     } else if (ok) {
         ok = build_seeded_palette(c, work, stride, bitset, bits, palette);
         if (ok) {
+            NearestSearch nearest(palette, n, sq);
             diffuse_bgr(c, work, c->work_stride, palette,
-                        [&](int b, int g, int r) { return nearest_index(palette, n, sq, b, g, r); }, store);
+                        [&nearest](int b, int g, int r) { return nearest.find(b, g, r); }, store);
         }
     }
     free_work(bitset);
