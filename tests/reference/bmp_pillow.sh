@@ -12,7 +12,7 @@ suite=$("$top/scripts/fetch-suite.sh" pillow)/Tests/images/bmp
 (cd "$suite" && sha256sum --quiet -c "$here/bmp_suite.sha256")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-. "$here/bmp_common.sh"
+. "$here/bmp_common.bash"
 compare() { /usr/bin/python3 "$here/bmp_compare.py" "$@"; }
 
 photo=$suite/g/rgb24.bmp

@@ -11,7 +11,7 @@ suite=$("$top/scripts/fetch-suite.sh" pillow)/Tests/images/bmp
 (cd "$suite" && sha256sum --quiet -c "$here/bmp_suite.sha256")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-. "$here/bmp_common.sh"
+. "$here/bmp_common.bash"
 
 failures=0
 problem() {
