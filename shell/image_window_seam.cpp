@@ -17,6 +17,8 @@ volatile LONG g_refuse_close = 0;
 HWND volatile g_window = nullptr;
 HANDLE volatile g_ready = nullptr;
 
+}  // namespace
+
 LRESULT CALLBACK edit_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_CLOSE) {
         if (!g_refuse_close) DestroyWindow(window);
@@ -29,8 +31,9 @@ LRESULT CALLBACK edit_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
     return DefWindowProcW(window, message, wparam, lparam);
 }
 
+namespace {
+
 unsigned __stdcall edit_thread(void*) {
-    register_window_class(edit_window_proc, nullptr, g_shell.arrow_cursor, COLOR_BTNFACE + 1, L"Pexaron_swin_class");
     HWND window = CreateWindowExW(0, L"Pexaron_swin_class", L"編集用ウィンドウ", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300,
                                   nullptr, nullptr, g_shell.instance, nullptr);
     g_window = window;

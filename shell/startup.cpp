@@ -77,7 +77,7 @@ void register_classes() {
         {L"Pexaron_trbase_class", tree_pane_proc, false},
         {L"Pexaron_vwin_class", placeholder_window_proc, true},
         {L"Pexaron_vbar_class", placeholder_window_proc, false},
-        {L"Pexaron_swin_class", placeholder_window_proc, true},
+        {L"Pexaron_swin_class", edit_window_proc, true},
         {L"Pexaron_sch1_class", placeholder_window_proc, false},
         {L"Pexaron_sch2_class", placeholder_window_proc, false},
         {L"Pexaron_list_class", placeholder_window_proc, false},
