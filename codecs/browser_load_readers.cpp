@@ -4,6 +4,7 @@
 #include "codecs/browser_load.h"
 #include "codecs/codec_set.h"
 #include "codecs/gif.h"
+#include "codecs/jpeg.h"
 #include "codecs/tiff.h"
 
 namespace {
@@ -41,8 +42,34 @@ LoadedImage* load_bmp_bits(const std::u16string& path) {
 // Until the PNG reader is in the codecs, PNG files go to the plug-ins.
 LoadedImage* load_png_bits(const std::u16string&) { return nullptr; }
 
-// Until the JPEG reader is in the codecs, JPEG files go to the plug-ins.
-LoadedImage* load_jpeg_bits(const uint8_t*, uint32_t, const std::u16string&) { return nullptr; }
+LoadedImage* load_jpeg_bits(const uint8_t* data, uint32_t size, const std::u16string& path) {
+    JpegReaderContext* c = g_codecs.jpeg_reader;
+    if (!c) return nullptr;
+    jpeg_reader_reset(c);
+    clear_handles(c);
+    c->in_memory = 1;
+    const BrowserOptions& o = g_browser_options;
+    if (o.jpeg_box_width != 0 && o.jpeg_box_height != 0) {
+        c->scaled_decode = 1;
+        c->box_width = o.jpeg_box_width;
+        c->box_height = o.jpeg_box_height;
+    }
+    if (data) {
+        c->data_supplied = 1;
+        c->loaded.file_size = size;
+    }
+    LoadedImage* image = read_jpeg_image(c, path, data);
+    if (image) {
+        // The size in the file, not the reduced size the box asked for.
+        g_load_result.full_width = c->source_width;
+        g_load_result.full_height = c->source_height;
+        g_load_result.w1 = c->comment_count;
+        g_load_result.w2 = c->app1_seen ? 1 : 0;
+        g_load_result.w3 = c->progressive ? 1 : 0;
+    }
+    jpeg_reader_release(c);
+    return image;
+}
 
 LoadedImage* load_tiff_bits(const std::u16string& path) {
     TiffContext* c = g_codecs.tiff_reader;
@@ -85,5 +112,16 @@ LoadedImage* load_gif_bits(const std::u16string& path) {
     return image;
 }
 
-// Stands in for the lossless JPEG transform until it is in the codecs: it writes nothing.
-bool jpeg_transform_file_seam(const std::u16string&, const std::u16string&, int32_t) { return false; }
+// The lossless transform on a context of its own, trimming the partial iMCU strips that the
+// transform would otherwise leave on the wrong side, copying every marker. Its files, the
+// source's mapping among them, are closed before it returns: the source is about to be
+// replaced.
+bool jpeg_transform_in_place_step(const std::u16string& source, const std::u16string& target, int32_t kind) {
+    JpegTransformContext context;
+    init_codec_context(&context, 0);
+    clear_jpeg_error_text();
+    jpeg_set_transform(&context, kind, 1, kJpegCopyAll, 0, 0);
+    const bool ok = jpeg_transform_file(&context, source, target);
+    close_codec_files(&context);
+    return ok;
+}

@@ -115,11 +115,11 @@ bool transform_in_place(const std::u16string& path, FileTime listed_time, int32_
 
 }  // namespace
 
-bool jpeg_transform_file_seam(const std::u16string& source, const std::u16string& target, int32_t kind);
+bool jpeg_transform_in_place_step(const std::u16string& source, const std::u16string& target, int32_t kind);
 
 InPlaceTransformSteps default_in_place_transform_steps() {
     InPlaceTransformSteps steps;
-    steps.transform = jpeg_transform_file_seam;
+    steps.transform = jpeg_transform_in_place_step;
     steps.recycle = browser_recycle_file;
     steps.replace = file_replace;
     return steps;

@@ -4,6 +4,7 @@
 
 #include "codecs/browser_load.h"
 #include "codecs/codec_set.h"
+#include "codecs/file_io.h"
 #include "codecs/pixel_memory.h"
 #include "tests/codecs/browser_test_support.h"
 #include "tests/codecs/plugin_test_format.h"
@@ -407,7 +408,7 @@ struct FormatCase {
     const char* file;
     int32_t format;
     int32_t source_bits;  // -1: not checked
-    int32_t w3;           // interlace word
+    int32_t w1, w2, w3;   // format words
 };
 
 // Each built-in reader through load_image_24, against Pillow's 24-bit decode of the same file.
@@ -416,10 +417,13 @@ TEST(BrowserFormats, EveryBuiltInReaderGivesTheReferencePixels) {
     const BrowserOptions saved = g_browser_options;
     g_browser_options.plugin_folder.clear();
     const FormatCase cases[] = {
-        {"bmp_1.bmp", 1, 1, 0},   {"bmp_4.bmp", 1, 4, 0},      {"bmp_8.bmp", 1, 8, 0},
-        {"bmp_24.bmp", 1, 24, 0}, {"gif_8.gif", 5, -1, 0},     {"gif_interlaced.gif", 5, -1, 0},
-        {"tiff_1.tif", 4, 1, 0},  {"tiff_grey.tif", 4, 8, 0},  {"tiff_pal.tif", 4, 8, 0},
-        {"tiff_24.tif", 4, 24, 0},
+        {"bmp_1.bmp", 1, 1, 0, 0, 0},       {"bmp_4.bmp", 1, 4, 0, 0, 0},
+        {"bmp_8.bmp", 1, 8, 0, 0, 0},       {"bmp_24.bmp", 1, 24, 0, 0, 0},
+        {"gif_8.gif", 5, -1, 0, 0, 0},      {"gif_interlaced.gif", 5, -1, 0, 0, 0},
+        {"tiff_1.tif", 4, 1, 0, 0, 0},      {"tiff_grey.tif", 4, 8, 0, 0, 0},
+        {"tiff_pal.tif", 4, 8, 0, 0, 0},    {"tiff_24.tif", 4, 24, 0, 0, 0},
+        {"jpeg_420.jpg", 3, 24, 0, 0, 0},   {"jpeg_grey.jpg", 3, 8, 0, 0, 0},
+        {"jpeg_prog.jpg", 3, 24, 2, 1, 1},  // two comments, an APP1, progressive
     };
     for (const FormatCase& c : cases) {
         const std::string name = c.file;
@@ -436,6 +440,8 @@ TEST(BrowserFormats, EveryBuiltInReaderGivesTheReferencePixels) {
         if (c.source_bits >= 0) {
             EXPECT_EQ(g_load_result.source_bits, c.source_bits) << name;
         }
+        EXPECT_EQ(g_load_result.w1, c.w1) << name;
+        EXPECT_EQ(g_load_result.w2, c.w2) << name;
         EXPECT_EQ(g_load_result.w3, c.w3) << name;
         EXPECT_EQ(g_load_result.full_width, width) << name;
         EXPECT_EQ(g_load_result.full_height, height) << name;
@@ -446,6 +452,60 @@ TEST(BrowserFormats, EveryBuiltInReaderGivesTheReferencePixels) {
     }
     g_browser_options = saved;
     destroy_codec_contexts();
+}
+
+// A thumbnail decode of a JPEG runs at the DCT scale that fits the box: 100 x 75 for a
+// 12 x 9 box decodes at 1/8, exactly as djpeg -scale 1/8 does, and the full size stays
+// published.
+TEST(BrowserFormats, ThumbnailJpegDecodesAtTheScaleOfTheBox) {
+    ASSERT_TRUE(create_codec_contexts());
+    const BrowserOptions saved = g_browser_options;
+    g_browser_options.box_width = 12;
+    g_browser_options.box_height = 9;
+    int width = 0, height = 0;
+    std::vector<uint8_t> want;
+    ASSERT_TRUE(read_ppm_as_bitmap_rows(browser_fixture("jpeg_420_scale8.ppm"), &width, &height, &want));
+    LoadedImage* image = load_thumbnail_image_24(nullptr, 0, browser_fixture("jpeg_420.jpg"), nullptr);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(g_load_result.full_width, 100);
+    EXPECT_EQ(g_load_result.full_height, 75);
+    ASSERT_EQ(g_load_result.current_width, width);
+    ASSERT_EQ(g_load_result.current_height, height);
+    EXPECT_TRUE(same_24_pixels(image->pixels, want, width, height));
+    // The box is the thumbnail load's own: a plain load afterwards decodes at full size.
+    EXPECT_EQ(g_browser_options.jpeg_box_width, saved.jpeg_box_width);
+    release_load_result();
+
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(read_bytes(browser_fixture("jpeg_420.jpg"), &bytes));
+    image = load_thumbnail_image_24(bytes.data(), uint32_t(bytes.size()), browser_fixture("jpeg_420.jpg"), nullptr);
+    ASSERT_NE(image, nullptr);
+    EXPECT_TRUE(same_24_pixels(image->pixels, want, width, height));
+    release_load_result();
+    g_browser_options = saved;
+    destroy_codec_contexts();
+}
+
+// The in-place rotation with the program's own lossless transform gives jpegtran's result.
+TEST(BrowserFormats, InPlaceRotationMatchesJpegtran) {
+    for (int kind = 1; kind <= 5; ++kind) {
+        std::vector<uint8_t> bytes;
+        ASSERT_TRUE(read_bytes(browser_fixture("rot_420.jpg"), &bytes));
+        const std::u16string path = scratch_path("rotate.jpg");
+        ASSERT_TRUE(write_bytes(path, bytes));
+        FileTime listed = {};
+        OsHandle f = file_open_read(path);
+        ASSERT_NE(f, kClosedFile);
+        ASSERT_TRUE(file_last_write_time(f, &listed));
+        file_close(f);
+        ASSERT_TRUE(transform_jpeg_file_in_place(path, listed, kind)) << kind;
+        DecodedJpeg got, want;
+        ASSERT_TRUE(decode_jpeg_file(path, &got));
+        ASSERT_TRUE(decode_jpeg_file(browser_fixture("rot_420_kind" + std::to_string(kind) + ".jpg"), &want));
+        EXPECT_EQ(got.width, want.width) << kind;
+        EXPECT_EQ(got.height, want.height) << kind;
+        EXPECT_EQ(got.samples, want.samples) << kind;
+    }
 }
 
 }  // namespace

@@ -49,3 +49,23 @@ for name in list(out) + ["bmp_4.bmp"]:
 PY
 /usr/bin/convert bmp_8.bmp -type Palette -colors 16 BMP3:bmp_4.bmp
 /usr/bin/python3 -c "from PIL import Image; Image.open('bmp_4.bmp').convert('RGB').save('bmp_4.ppm')"
+
+# JPEGs with djpeg's decode (the integer DCT, as the reader decodes) as the reference: plain
+# 4:2:0, greyscale, progressive with comments, and the 1/8 scale a small box asks for.
+/usr/bin/convert rot_420.jpg -colorspace Gray -type Grayscale pgm:- | cjpeg -grayscale -quality 85 > jpeg_grey.jpg
+djpeg -dct int rot_420.jpg | cjpeg -progressive -quality 80 | wrjpgcom -comment "first" > jpeg_prog.tmp
+/usr/bin/python3 - <<'PY'
+# A second COM segment and an APP1 segment after the first comment.
+data = open("jpeg_prog.tmp", "rb").read()
+i = data.index(b"\xff\xfe")
+extra = b"\xff\xfe\x00\x08second" + b"\xff\xe1\x00\x08Exif\x00\x00"
+open("jpeg_prog.jpg", "wb").write(data[:i] + extra + data[i:])
+PY
+rm jpeg_prog.tmp
+cp rot_420.jpg jpeg_420.jpg
+for f in jpeg_420 jpeg_grey jpeg_prog; do
+  djpeg -dct int -pnm $f.jpg > $f.pnm
+  /usr/bin/python3 -c "from PIL import Image; Image.open('$f.pnm').convert('RGB').save('$f.ppm')"
+  rm $f.pnm
+done
+djpeg -dct int -scale 1/8 jpeg_420.jpg > jpeg_420_scale8.ppm
