@@ -14,6 +14,7 @@ packages=(
   imagemagick ccache dpkg-dev
   libjpeg-turbo-progs pngcheck python3-pil libimage-exiftool-perl libtiff-tools
   giflib-tools gifsicle
+  libbenchmark-dev libvips-tools
 )
 
 sudo_() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
