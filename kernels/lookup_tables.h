@@ -11,15 +11,18 @@ struct AdjustContext;
 
 // 101 bytes: rounded(i * 255 / 100).
 constexpr int kPercentTableSize = 101;
+using PercentTable = uint8_t[kPercentTableSize];
 uint8_t* build_percent_table(uint8_t* table);
 
 // 256 x 256 bytes, t[a][v] at 256a + v: v scaled by a / 255. A kernel mixes x over y with
 // weight w as t[w][x] + t[255 - w][y].
 constexpr int kBlendTableSize = 65536;
+using BlendTable = uint8_t[kBlendTableSize];
 uint8_t* build_blend_table(uint8_t* table);
 
 // 511 signed squares of -255..255; returns the centre (the entry for 0).
 constexpr int kSquaresTableSize = 511;
+using SquaresTable = int32_t[kSquaresTableSize];
 const int32_t* build_squares_table(int32_t* table);
 
 // 256 rows of 510 bytes; row w stretches the span 0..w onto 0..255 and is indexed -254..255
@@ -27,23 +30,29 @@ const int32_t* build_squares_table(int32_t* table);
 constexpr int kLevelsRowBytes = 510;
 constexpr int kLevelsRowCentre = 254;
 constexpr int kLevelsStretchTableSize = 256 * kLevelsRowBytes;
+using LevelsStretchTable = uint8_t[kLevelsStretchTableSize];
 uint8_t* build_levels_stretch_table(uint8_t* table);
 
 // 201 curves of 256 bytes; returns curve 100 (the identity). Curve 100 + k for k = -100..100.
 constexpr int kGammaCurvesSize = 201 * 256;
+using GammaCurves = uint8_t[kGammaCurvesSize];
 uint8_t* build_gamma_curves(uint8_t* table);
 
 // 766 bytes for -255..510 clamped to 0..255; returns the centre.
 constexpr int kClampTableSize = 766;
+using ClampTable = uint8_t[kClampTableSize];
 uint8_t* build_clamp_table(uint8_t* table);
 
 // 201 tables of 256 bytes around the pivot; returns table 0 (table k at centre + 256k).
 constexpr int kContrastTablesSize = 201 * 256;
+using ContrastTables = uint8_t[kContrastTablesSize];
 uint8_t* build_contrast_tables(uint8_t* table, int pivot);
 
 // About i / 25 and i / 9 rounded, for sums of 25 and 9 channel values.
 constexpr int kDiv25TableSize = 6376;
 constexpr int kDiv9TableSize = 2296;
+using Div25Table = uint8_t[kDiv25TableSize];
+using Div9Table = uint8_t[kDiv9TableSize];
 uint8_t* build_div25_table(uint8_t* table);
 // Fills the table and publishes it to the brush kernels (brush_kernels.cpp).
 uint8_t* brush_build_div9_table(uint8_t* table);
@@ -54,18 +63,25 @@ uint8_t* build_div9_table(uint8_t* table);
 constexpr int kUnsharpRowsSize = 101 * 256;
 constexpr int kUnsharpClampSize = 3443;
 constexpr int kUnsharpClampCentre = 1600;
+struct UnsharpTables {
+    int16_t rows[kUnsharpRowsSize];
+    uint8_t clamp[kUnsharpClampSize];
+};
 uint8_t* build_unsharp_tables(int16_t* rows, uint8_t* clamp);
 
 // 65 rows of 256 products k * v, k = -32..32; returns row 0.
 constexpr int kCoefficientTablesSize = 65 * 256;
+using CoefficientTables = int32_t[kCoefficientTablesSize];
 int32_t* build_coefficient_tables(int32_t* table);
 
 // Blue, green, red tables of 117v, 601v, 306v: the sum shifted right by 10 is the luma.
 constexpr int kLumaTables1024Size = 3 * 256;
+using LumaTables1024 = int32_t[kLumaTables1024Size];
 int32_t* build_luma_tables_1024(int32_t* table);
 
 // Blue, green, red tables of (30v) >> 8, (151v) >> 8, (77v) >> 8: the sum is the grey.
 constexpr int kGreyTables256Size = 3 * 256;
+using GreyTables256 = uint8_t[kGreyTables256Size];
 uint8_t* build_luma_tables_256(uint8_t* table);
 
 // The integer hue/saturation/lightness model in one block of 552,574 bytes.
@@ -122,6 +138,11 @@ constexpr int kBrushTipCount = 126;
 constexpr int kBrushTipMinDiameter = 3;
 constexpr int kBrushTipMaxDiameter = 128;
 constexpr int64_t kBrushTipsBlockSize = 707259;
+// The block of all tips and the pointers into it.
+struct BrushTips {
+    uint8_t* block = nullptr;
+    uint8_t* tips[kBrushTipCount] = {};
+};
 uint8_t* build_brush_tips(uint8_t** pointers);
 void free_brush_tips(uint8_t* block);
 
