@@ -22,6 +22,7 @@ struct TiffContext : CodecContext {
     uint32_t y_resolution_offset = 0;
     int32_t resolution_unit = 2;
     uint8_t description_seen = 0;
+    uint8_t tiled = 0;
     uint32_t* strip_offsets = nullptr;
     uint32_t* strip_byte_counts = nullptr;
     uint32_t strip_offset_count = 0;

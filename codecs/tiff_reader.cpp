@@ -104,6 +104,10 @@ bool read_entry(TiffContext* c, const Entry& e) {
     case 284: c->planar_configuration = static_cast<int32_t>(scalar(c, e)); return true;
     case 296: c->resolution_unit = static_cast<int32_t>(scalar(c, e)); return true;
     case 320: c->colour_map_offset = r32_at(c, e.value_at); return true;
+    case 322:  // TileWidth
+    case 324:  // TileOffsets
+        c->tiled = 1;
+        return true;
     default: return true;
     }
 }
@@ -149,6 +153,8 @@ bool decode(TiffContext* c) {
         if (!read_entry(c, e)) return false;
     }
     if (c->error != kCodecOk) return false;
+    // Tiles are a layout of their own, refused like compression, not a malformed file.
+    if (c->tiled) return fail(c, kCodecUnsupported);
     if (c->width == 0 || c->height == 0) return fail(c, kCodecBadData);
     if (!c->strip_offsets || !c->strip_byte_counts || c->strip_offset_count != c->strip_byte_count_count)
         return fail(c, kCodecBadData);
@@ -285,6 +291,7 @@ void tiff_reader_reset(TiffContext* c) {
     c->y_resolution_offset = 0;
     c->resolution_unit = 2;
     c->description_seen = 0;
+    c->tiled = 0;
     c->strip_offset_count = 0;
     c->strip_byte_count_count = 0;
     c->strip_count = 0;

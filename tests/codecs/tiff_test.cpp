@@ -242,6 +242,10 @@ TEST(TiffReader, RefusesWhatItDoesNotReadWithTheirCodes) {
     t = basic(true, 1, 1, 8, 1, {1});
     t.tags.erase(t.tags.begin() + 4);
     add("no_photometric", t, kCodecUnsupported);
+    t = basic(true, 1, 1, 8, 1, {1});
+    t.tags.push_back({322, 3, 1, 16, {}});
+    t.tags.push_back({324, 4, 1, 8, {}});
+    add("tiled", t, kCodecUnsupported);
     add("palette_without_map", basic(true, 1, 1, 8, 3, {1}), kCodecUnsupported);
     add("cmyk", basic(true, 1, 1, 8, 5, {1}), kCodecUnsupported);
     add("grey_16", basic(true, 1, 1, 16, 1, {1, 2}), kCodecUnsupported);
