@@ -20,11 +20,13 @@
 #include "shell/folder_tree.h"
 #include "shell/image_window.h"
 #include "shell/image_window_test_seam.h"
+#include "shell/main_menus.h"
 #include "shell/main_window.h"
 #include "shell/settings_win.h"
 #include "shell/shell_helpers.h"
 #include "shell/shell_state.h"
 #include "shell/startup.h"
+#include "shell/thumbnail_view.h"
 #include "tests/shell/settings_file_builder.h"
 #include "tests/support/test_support.h"
 
@@ -568,6 +570,63 @@ TEST_F(ShellAppTest, CloseIsRefusedWhileAViewBuildsOrAConversionRuns) {
     EXPECT_EQ(posted[0], 0u);
     set_batch_state_for_tests(nullptr, false);
     DestroyWindow(batch);
+}
+
+TEST_F(ShellAppTest, AltModeKeysDriveTheMenuBar) {
+    start_app();
+    SendMessageW(g_shell.main_window, WM_ACTIVATE, WA_ACTIVE, 0);
+    ASSERT_EQ(g_shell.main_active, 1);
+    constexpr LPARAM kUp = static_cast<LPARAM>(0xC0000000u);
+    EXPECT_EQ(main_keyboard_hook(HC_ACTION, 'V', 0), 0);  // outside the mode keys pass on
+    EXPECT_EQ(main_keyboard_hook(HC_ACTION, VK_MENU, 0), 1);
+    EXPECT_TRUE(g_shell.menu_keyboard_mode);
+    main_keyboard_hook(HC_ACTION, VK_MENU, kUp);
+    EXPECT_EQ(menu_bar_hot(), 0);
+    struct Step {
+        WPARAM key;
+        int hot;
+    } steps[] = {{'V', 1}, {VK_RIGHT, 2}, {'H', 4}, {VK_RIGHT, 0}, {VK_LEFT, 4}, {'F', 0}, {VK_LEFT, 4}};
+    for (const Step& st : steps) {
+        EXPECT_EQ(main_keyboard_hook(HC_ACTION, st.key, 0), 1);
+        EXPECT_EQ(main_keyboard_hook(HC_ACTION, st.key, kUp), 1);
+        ASSERT_TRUE(pump_until([&] { return menu_bar_hot() == st.hot; }, 2000)) << st.key;
+    }
+    EXPECT_EQ(main_keyboard_hook(HC_ACTION, VK_ESCAPE, 0), 1);
+    EXPECT_FALSE(g_shell.menu_keyboard_mode);
+    EXPECT_EQ(menu_bar_hot(), -1);
+    // Alt pressed twice leaves the mode; deactivation leaves it too.
+    main_keyboard_hook(HC_ACTION, VK_MENU, 0);
+    main_keyboard_hook(HC_ACTION, VK_MENU, 0);
+    EXPECT_FALSE(g_shell.menu_keyboard_mode);
+    main_keyboard_hook(HC_ACTION, VK_MENU, 0);
+    SendMessageW(g_shell.main_window, WM_ACTIVATE, WA_INACTIVE, 0);
+    EXPECT_EQ(g_shell.main_active, 0);
+    EXPECT_FALSE(g_shell.menu_keyboard_mode);
+    EXPECT_EQ(main_keyboard_hook(HC_ACTION, VK_MENU, 0), 0);
+}
+
+TEST_F(ShellAppTest, ActivatingAViewPutsItsFolderInTheTitle) {
+    start_app();
+    const std::wstring folder = make_scratch_folder("view2");
+    open_folder_in_view(1, folder.c_str());
+    PostMessageW(g_shell.view_frame[1], kAppMessage, kViewActivate, 0);
+    const std::wstring expected = L"-2- " + folder;
+    EXPECT_TRUE(pump_until([&] {
+        wchar_t title[MAX_PATH + 8];
+        GetWindowTextW(g_shell.main_window, title, MAX_PATH + 8);
+        return expected == title;
+    }));
+    EXPECT_EQ(g_shell.active_view, 1);
+}
+
+TEST_F(ShellAppTest, MaximisedStateIsSavedAndRestored) {
+    start_app();
+    ShowWindow(g_shell.main_window, SW_MAXIMIZE);
+    ASSERT_TRUE(pump_until([] { return g_shell.main_settings.maximised == 1; }));
+    ASSERT_TRUE(close_app());
+    EXPECT_EQ(settings_int(stored(), 0, -1), 1);
+    start_app();
+    EXPECT_TRUE(IsZoomed(g_shell.main_window));
 }
 
 // Thread procedures for the wait rule.
