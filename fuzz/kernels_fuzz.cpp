@@ -59,7 +59,9 @@ struct Tables {
     }
 };
 
-int64_t stride_of(int w) { return (3 * static_cast<int64_t>(w) + 3) & ~int64_t{3}; }
+int64_t stride_of(int w) {
+    return (3 * static_cast<int64_t>(w) + 3) & ~int64_t{3};
+}
 
 }  // namespace
 
@@ -77,25 +79,50 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (auto& b : mask) b = in.byte();
     uint8_t src_pal[1024], dst_pal[1024], poster[256];
     for (auto& b : src_pal) b = in.byte();
-    const uint8_t colour[3] = {static_cast<uint8_t>(a[3]), static_cast<uint8_t>(a[4]), static_cast<uint8_t>(a[5])};
+    const uint8_t colour[3] = {static_cast<uint8_t>(a[3]), static_cast<uint8_t>(a[4]),
+                               static_cast<uint8_t>(a[5])};
 
     AdjustContext* c = &t->context;
     set_adjust_image(c, w, h, 24, src.data(), dst.data(), masked ? mask.data() : nullptr, src_pal, dst_pal);
     prepare_contrast_tables(c, t->luma, t->contrast);
     set_range_falloff(a[5], c);
     switch (op) {
-        case 0: apply_levels_rgb(c, a[0], a[1], a[2]); apply_levels_palette(c, a[0], a[1], a[2]); break;
-        case 1: apply_gamma_rgb(c, a[0], a[1], a[2]); apply_gamma_palette(c, a[0], a[1], a[2]); break;
-        case 2: apply_brightness_rgb(c, a[0], a[1], a[2]); apply_brightness_palette(c, a[0], a[1], a[2]); break;
-        case 3: apply_contrast_rgb(c, a[0], a[1], a[2]); apply_contrast_palette(c, a[0], a[1], a[2]); break;
-        case 4: apply_posterize_rgb(c, a[0], poster); apply_posterize_palette(c, a[1], poster); break;
-        case 5: apply_hue_saturation_rgb(c, a[0], a[1], a[2]); apply_hue_saturation_palette(c, a[0], a[1], a[2]); break;
+        case 0:
+            apply_levels_rgb(c, a[0], a[1], a[2]);
+            apply_levels_palette(c, a[0], a[1], a[2]);
+            break;
+        case 1:
+            apply_gamma_rgb(c, a[0], a[1], a[2]);
+            apply_gamma_palette(c, a[0], a[1], a[2]);
+            break;
+        case 2:
+            apply_brightness_rgb(c, a[0], a[1], a[2]);
+            apply_brightness_palette(c, a[0], a[1], a[2]);
+            break;
+        case 3:
+            apply_contrast_rgb(c, a[0], a[1], a[2]);
+            apply_contrast_palette(c, a[0], a[1], a[2]);
+            break;
+        case 4:
+            apply_posterize_rgb(c, a[0], poster);
+            apply_posterize_palette(c, a[1], poster);
+            break;
+        case 5:
+            apply_hue_saturation_rgb(c, a[0], a[1], a[2]);
+            apply_hue_saturation_palette(c, a[0], a[1], a[2]);
+            break;
         case 6:
             apply_hue_saturation_in_range_rgb(c, a[0], a[1], a[2], colour);
             apply_hue_saturation_in_range_palette(c, a[0], a[1], a[2], colour);
             break;
-        case 7: replace_colour_rgb(c, a[0], colour, colour); replace_colour_palette(c, a[0], colour, colour); break;
-        case 8: apply_shadow_highlight_rgb(c, a[0], a[1]); apply_shadow_highlight_palette(c, a[0], a[1]); break;
+        case 7:
+            replace_colour_rgb(c, a[0], colour, colour);
+            replace_colour_palette(c, a[0], colour, colour);
+            break;
+        case 8:
+            apply_shadow_highlight_rgb(c, a[0], a[1]);
+            apply_shadow_highlight_palette(c, a[0], a[1]);
+            break;
         case 9: equalize_rgb(c); break;
         case 10:
             apply_colour_filter_rgb(c, &t->luminance, a[0], colour);
@@ -121,7 +148,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case 14: {
             // Sizes outside 1..32 are beyond twice the source and must be refused before
             // anything is written into the smaller destination.
-            const int nw = a[0] < 1 ? 1 : (a[0] > 32 ? 32 : a[0]), nh = a[1] < 1 ? 1 : (a[1] > 32 ? 32 : a[1]);
+            const int nw = a[0] < 1 ? 1 : (a[0] > 32 ? 32 : a[0]),
+                      nh = a[1] < 1 ? 1 : (a[1] > 32 ? 32 : a[1]);
             std::vector<uint8_t> out(static_cast<size_t>(stride_of(nw) * nh));
             DibPair pair{w, h, src.data(), out.data()};
             (void)resize_pixels(pair, a[0], a[1]);
@@ -143,9 +171,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             g_brush_state.paint_colour = colour;
             const DabRect rect{a[2] % 64, a[3] % 64, a[2] % 64 + (a[4] & 255), a[3] % 64 + (a[5] & 255)};
             void (*const dabs[][2])(const DabRect*) = {
-                {paint_dab, paint_dab_masked},           {brush_tone, brush_tone_masked},
-                {brush_saturation, brush_saturation_masked}, {brush_sharpen, brush_sharpen_masked},
-                {brush_blur, brush_blur_masked},         {brush_denoise, brush_denoise_masked},
+                {paint_dab, paint_dab_masked},
+                {brush_tone, brush_tone_masked},
+                {brush_saturation, brush_saturation_masked},
+                {brush_sharpen, brush_sharpen_masked},
+                {brush_blur, brush_blur_masked},
+                {brush_denoise, brush_denoise_masked},
                 {brush_red_eye, brush_red_eye_masked},
             };
             dabs[op - 17][masked ? 1 : 0](&rect);

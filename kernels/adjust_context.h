@@ -20,11 +20,11 @@ struct AdjustContext {
     const uint8_t* mask = nullptr;           // width * height bytes, 255 outside; null = all
     int32_t range_threshold = 0;
     const uint8_t* blend = nullptr;
-    const uint8_t* levels = nullptr;          // row 0 of LevelsStretchTable
-    const uint8_t* gamma = nullptr;           // curve 100
-    const uint8_t* clamp = nullptr;           // centre
-    const uint8_t* contrast = nullptr;        // table 0
-    const int32_t* squares = nullptr;         // centre
+    const uint8_t* levels = nullptr;    // row 0 of LevelsStretchTable
+    const uint8_t* gamma = nullptr;     // curve 100
+    const uint8_t* clamp = nullptr;     // centre
+    const uint8_t* contrast = nullptr;  // table 0
+    const int32_t* squares = nullptr;   // centre
     int32_t falloff[kFalloffWeights] = {};
     // This context's own view of its HSL tables (install_hsl_tables_for_adjust).
     HslAddresses hsl;

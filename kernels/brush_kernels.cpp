@@ -111,7 +111,8 @@ void run_dab(const DabRect* rect, bool masked, bool inset, Effect effect) {
                 continue;
             }
             if (m != 0) {
-                for (int ch = 0; ch < 3; ++ch) e[ch] = static_cast<uint8_t>(t[256 * m + s[ch]] + t[256 * (255 - m) + e[ch]]);
+                for (int ch = 0; ch < 3; ++ch)
+                    e[ch] = static_cast<uint8_t>(t[256 * m + s[ch]] + t[256 * (255 - m) + e[ch]]);
             }
             const int c = cover[x];
             for (int ch = 0; ch < 3; ++ch) {
@@ -150,7 +151,8 @@ void fill(bool masked) {
             uint8_t e[3];
             paint_effect(s, e);
             if (mv != 0) {
-                for (int ch = 0; ch < 3; ++ch) e[ch] = static_cast<uint8_t>(t[256 * mv + s[ch]] + t[256 * (255 - mv) + e[ch]]);
+                for (int ch = 0; ch < 3; ++ch)
+                    e[ch] = static_cast<uint8_t>(t[256 * mv + s[ch]] + t[256 * (255 - mv) + e[ch]]);
             }
             d[0] = e[0];
             d[1] = e[1];
@@ -206,8 +208,8 @@ void blur(const DabRect* rect, bool masked) {
     run_dab(rect, masked, true, [=](const uint8_t* s, uint8_t* e) {
         for (int ch = 0; ch < 3; ++ch) {
             const uint8_t* p = s + ch;
-            const int sum = p[-3] + p[0] + p[3] + p[-stride - 3] + p[-stride] + p[-stride + 3] + p[stride - 3] +
-                            p[stride] + p[stride + 3];
+            const int sum = p[-3] + p[0] + p[3] + p[-stride - 3] + p[-stride] + p[-stride + 3] +
+                            p[stride - 3] + p[stride] + p[stride + 3];
             e[ch] = static_cast<uint8_t>(take[mean9[sum]] + keep[p[0]]);
         }
         return true;
@@ -218,8 +220,9 @@ void denoise(const DabRect* rect, bool masked) {
     const int64_t stride = g_brush_state.stride;
     const uint8_t* grey = g_brush_state.grey;
     run_dab(rect, masked, true, [=](const uint8_t* s, uint8_t* e) {
-        const uint8_t* px[9] = {s,          s - 3,          s + 3,          s - stride, s - stride - 3,
-                                s - stride + 3, s + stride, s + stride - 3, s + stride + 3};
+        const uint8_t* px[9] = {s,          s - 3,          s + 3,
+                                s - stride, s - stride - 3, s - stride + 3,
+                                s + stride, s + stride - 3, s + stride + 3};
         int g[9];
         for (int i = 0; i < 9; ++i) g[i] = grey[px[i][0]] + grey[256 + px[i][1]] + grey[512 + px[i][2]];
         for (int k = 0; k < 4; ++k) {
@@ -256,19 +259,51 @@ void red_eye(const DabRect* rect, bool masked) {
 
 }  // namespace
 
-void paint_fill_masked() { fill(true); }
-void paint_fill() { fill(false); }
-void paint_dab_masked(const DabRect* rect) { run_dab(rect, true, false, paint_effect); }
-void paint_dab(const DabRect* rect) { run_dab(rect, false, false, paint_effect); }
-void brush_tone_masked(const DabRect* rect) { tone(rect, true); }
-void brush_tone(const DabRect* rect) { tone(rect, false); }
-void brush_saturation_masked(const DabRect* rect) { saturation(rect, true); }
-void brush_saturation(const DabRect* rect) { saturation(rect, false); }
-void brush_sharpen_masked(const DabRect* rect) { sharpen(rect, true); }
-void brush_sharpen(const DabRect* rect) { sharpen(rect, false); }
-void brush_blur_masked(const DabRect* rect) { blur(rect, true); }
-void brush_blur(const DabRect* rect) { blur(rect, false); }
-void brush_denoise_masked(const DabRect* rect) { denoise(rect, true); }
-void brush_denoise(const DabRect* rect) { denoise(rect, false); }
-void brush_red_eye_masked(const DabRect* rect) { red_eye(rect, true); }
-void brush_red_eye(const DabRect* rect) { red_eye(rect, false); }
+void paint_fill_masked() {
+    fill(true);
+}
+void paint_fill() {
+    fill(false);
+}
+void paint_dab_masked(const DabRect* rect) {
+    run_dab(rect, true, false, paint_effect);
+}
+void paint_dab(const DabRect* rect) {
+    run_dab(rect, false, false, paint_effect);
+}
+void brush_tone_masked(const DabRect* rect) {
+    tone(rect, true);
+}
+void brush_tone(const DabRect* rect) {
+    tone(rect, false);
+}
+void brush_saturation_masked(const DabRect* rect) {
+    saturation(rect, true);
+}
+void brush_saturation(const DabRect* rect) {
+    saturation(rect, false);
+}
+void brush_sharpen_masked(const DabRect* rect) {
+    sharpen(rect, true);
+}
+void brush_sharpen(const DabRect* rect) {
+    sharpen(rect, false);
+}
+void brush_blur_masked(const DabRect* rect) {
+    blur(rect, true);
+}
+void brush_blur(const DabRect* rect) {
+    blur(rect, false);
+}
+void brush_denoise_masked(const DabRect* rect) {
+    denoise(rect, true);
+}
+void brush_denoise(const DabRect* rect) {
+    denoise(rect, false);
+}
+void brush_red_eye_masked(const DabRect* rect) {
+    red_eye(rect, true);
+}
+void brush_red_eye(const DabRect* rect) {
+    red_eye(rect, false);
+}

@@ -181,40 +181,46 @@ void apply_hue_saturation_in_range_rgb(AdjustContext* c, int hue, int lightness,
                                        const uint8_t* picked) {
     const HslArgs a = clamp_hsl_args(hue, lightness, saturation);
     const int32_t threshold = usable_threshold(c);
-    for_each_masked_pixel(c, [&](const uint8_t* s, uint8_t* e) { in_range_effect(c, a, picked, threshold, s, e); });
+    for_each_masked_pixel(
+        c, [&](const uint8_t* s, uint8_t* e) { in_range_effect(c, a, picked, threshold, s, e); });
 }
 
 void apply_hue_saturation_in_range_palette(AdjustContext* c, int hue, int lightness, int saturation,
                                            const uint8_t* picked) {
     const HslArgs a = clamp_hsl_args(hue, lightness, saturation);
     const int32_t threshold = usable_threshold(c);
-    for_each_palette_entry(c, [&](const uint8_t* s, uint8_t* e) { in_range_effect(c, a, picked, threshold, s, e); });
+    for_each_palette_entry(
+        c, [&](const uint8_t* s, uint8_t* e) { in_range_effect(c, a, picked, threshold, s, e); });
 }
 
 void replace_colour_rgb(AdjustContext* c, int strength, const uint8_t* from, const uint8_t* to) {
     strength = clamp_int(strength, 0, 255);
     const int32_t threshold = usable_threshold(c);
-    for_each_masked_pixel(c, [&](const uint8_t* s, uint8_t* e) { replace_effect(c, strength, from, to, threshold, s, e); });
+    for_each_masked_pixel(
+        c, [&](const uint8_t* s, uint8_t* e) { replace_effect(c, strength, from, to, threshold, s, e); });
 }
 
 void replace_colour_palette(AdjustContext* c, int strength, const uint8_t* from, const uint8_t* to) {
     strength = clamp_int(strength, 0, 255);
     const int32_t threshold = usable_threshold(c);
-    for_each_palette_entry(c, [&](const uint8_t* s, uint8_t* e) { replace_effect(c, strength, from, to, threshold, s, e); });
+    for_each_palette_entry(
+        c, [&](const uint8_t* s, uint8_t* e) { replace_effect(c, strength, from, to, threshold, s, e); });
 }
 
 void apply_shadow_highlight_rgb(AdjustContext* c, int ks, int kh) {
     ks = clamp_int(ks, -100, 100);
     kh = clamp_int(kh, -100, 100);
     const int32_t threshold = usable_threshold(c);
-    for_each_masked_pixel(c, [&](const uint8_t* s, uint8_t* e) { shadow_highlight_effect(c, ks, kh, threshold, s, e); });
+    for_each_masked_pixel(
+        c, [&](const uint8_t* s, uint8_t* e) { shadow_highlight_effect(c, ks, kh, threshold, s, e); });
 }
 
 void apply_shadow_highlight_palette(AdjustContext* c, int ks, int kh) {
     ks = clamp_int(ks, -100, 100);
     kh = clamp_int(kh, -100, 100);
     const int32_t threshold = usable_threshold(c);
-    for_each_palette_entry(c, [&](const uint8_t* s, uint8_t* e) { shadow_highlight_effect(c, ks, kh, threshold, s, e); });
+    for_each_palette_entry(
+        c, [&](const uint8_t* s, uint8_t* e) { shadow_highlight_effect(c, ks, kh, threshold, s, e); });
 }
 
 void equalize_rgb(AdjustContext* c) {
@@ -245,7 +251,8 @@ void equalize_rgb(AdjustContext* c) {
     }
     int delta[256];
     for (int j = 0; j < 256; ++j) {
-        const int eq = static_cast<int>(static_cast<double>(cdf[j] - c0) / static_cast<double>(n - c0) * 255.0);
+        const int eq =
+            static_cast<int>(static_cast<double>(cdf[j] - c0) / static_cast<double>(n - c0) * 255.0);
         delta[j] = (eq - j) >> 1;
     }
     for_each_masked_pixel(c, [&](const uint8_t* s, uint8_t* e) {
@@ -273,17 +280,21 @@ void apply_colour_filter_rgb(AdjustContext* c, const LuminanceTables* lt, int de
     for_each_masked_pixel(c, [&](const uint8_t* s, uint8_t* e) { filter_effect(c, lt, density, rgb, s, e); });
 }
 
-void apply_colour_filter_palette(AdjustContext* c, const LuminanceTables* lt, int density, const uint8_t* rgb) {
+void apply_colour_filter_palette(AdjustContext* c, const LuminanceTables* lt, int density,
+                                 const uint8_t* rgb) {
     density = clamp_int(density, 0, 255);
-    for_each_palette_entry(c, [&](const uint8_t* s, uint8_t* e) { filter_effect(c, lt, density, rgb, s, e); });
+    for_each_palette_entry(c,
+                           [&](const uint8_t* s, uint8_t* e) { filter_effect(c, lt, density, rgb, s, e); });
 }
 
 void apply_colour_balance_rgb(AdjustContext* c, const LuminanceTables* lt, int blue, int green, int red) {
-    const int offsets[3] = {clamp_int(blue, -255, 255), clamp_int(green, -255, 255), clamp_int(red, -255, 255)};
+    const int offsets[3] = {clamp_int(blue, -255, 255), clamp_int(green, -255, 255),
+                            clamp_int(red, -255, 255)};
     for_each_masked_pixel(c, [&](const uint8_t* s, uint8_t* e) { balance_effect(lt, offsets, s, e); });
 }
 
 void apply_colour_balance_palette(AdjustContext* c, const LuminanceTables* lt, int blue, int green, int red) {
-    const int offsets[3] = {clamp_int(blue, -255, 255), clamp_int(green, -255, 255), clamp_int(red, -255, 255)};
+    const int offsets[3] = {clamp_int(blue, -255, 255), clamp_int(green, -255, 255),
+                            clamp_int(red, -255, 255)};
     for_each_palette_entry(c, [&](const uint8_t* s, uint8_t* e) { balance_effect(lt, offsets, s, e); });
 }

@@ -47,8 +47,8 @@ void apply_colour_filter_palette(AdjustContext* context, const LuminanceTables* 
 
 void apply_colour_balance_rgb(AdjustContext* context, const LuminanceTables* tables, int blue, int green,
                               int red);
-void apply_colour_balance_palette(AdjustContext* context, const LuminanceTables* tables, int blue,
-                                  int green, int red);
+void apply_colour_balance_palette(AdjustContext* context, const LuminanceTables* tables, int blue, int green,
+                                  int red);
 
 // Gives the changed colour x back the luminance of the source colour s (both blue, green, red).
 void restore_luminance(const LuminanceTables* tables, const uint8_t* s, uint8_t* x);

@@ -6,7 +6,9 @@
 
 namespace {
 
-int64_t row_bytes(int64_t width, int bits) { return ((bits == 24 ? 3 * width : width) + 3) & ~int64_t{3}; }
+int64_t row_bytes(int64_t width, int bits) {
+    return ((bits == 24 ? 3 * width : width) + 3) & ~int64_t{3};
+}
 
 template <int Bpp>
 void copy_pixel(uint8_t* d, const uint8_t* s) {
@@ -44,43 +46,56 @@ void remap(const DibPair& p, int32_t dw, int32_t dh, Map map, bool tiled) {
 template <int Bpp>
 void rotate90(const DibPair& p) {
     const int32_t w = p.width;
-    remap<Bpp>(p, p.height, p.width, [w](int32_t r, int32_t i, int32_t* sr, int32_t* sc) {
-        *sr = i;
-        *sc = w - 1 - r;
-    }, true);
+    remap<Bpp>(
+        p, p.height, p.width,
+        [w](int32_t r, int32_t i, int32_t* sr, int32_t* sc) {
+            *sr = i;
+            *sc = w - 1 - r;
+        },
+        true);
 }
 
 template <int Bpp>
 void rotate180(const DibPair& p) {
     const int32_t w = p.width, h = p.height;
-    remap<Bpp>(p, w, h, [w, h](int32_t r, int32_t i, int32_t* sr, int32_t* sc) {
-        *sr = h - 1 - r;
-        *sc = w - 1 - i;
-    }, false);
+    remap<Bpp>(
+        p, w, h,
+        [w, h](int32_t r, int32_t i, int32_t* sr, int32_t* sc) {
+            *sr = h - 1 - r;
+            *sc = w - 1 - i;
+        },
+        false);
 }
 
 template <int Bpp>
 void rotate270(const DibPair& p) {
     const int32_t h = p.height;
-    remap<Bpp>(p, p.height, p.width, [h](int32_t r, int32_t i, int32_t* sr, int32_t* sc) {
-        *sr = h - 1 - i;
-        *sc = r;
-    }, true);
+    remap<Bpp>(
+        p, p.height, p.width,
+        [h](int32_t r, int32_t i, int32_t* sr, int32_t* sc) {
+            *sr = h - 1 - i;
+            *sc = r;
+        },
+        true);
 }
 
 template <int Bpp>
 void mirror_rows(const DibPair& p) {
     const int32_t w = p.width;
-    remap<Bpp>(p, w, p.height, [w](int32_t r, int32_t i, int32_t* sr, int32_t* sc) {
-        *sr = r;
-        *sc = w - 1 - i;
-    }, false);
+    remap<Bpp>(
+        p, w, p.height,
+        [w](int32_t r, int32_t i, int32_t* sr, int32_t* sc) {
+            *sr = r;
+            *sc = w - 1 - i;
+        },
+        false);
 }
 
 void flip_rows(const DibPair& p, int bits) {
     const int64_t stride = row_bytes(p.width, bits);
     for (int32_t r = 0; r < p.height; ++r) {
-        std::memcpy(p.destination + r * stride, p.source + (p.height - 1 - r) * stride, static_cast<size_t>(stride));
+        std::memcpy(p.destination + r * stride, p.source + (p.height - 1 - r) * stride,
+                    static_cast<size_t>(stride));
     }
 }
 
@@ -223,7 +238,8 @@ bool vertical_pass(const uint8_t* src, int32_t width, int32_t height, uint8_t* d
             if (l < n - 1) {
                 const uint8_t* b = a + stride;
                 for (int64_t x = 0; x < bytes; ++x) {
-                    d[x] = static_cast<uint8_t>((static_cast<int64_t>(a[x]) * (65536 - f) + static_cast<int64_t>(b[x]) * f) >> 16);
+                    d[x] = static_cast<uint8_t>(
+                        (static_cast<int64_t>(a[x]) * (65536 - f) + static_cast<int64_t>(b[x]) * f) >> 16);
                 }
             } else {
                 std::memcpy(d, a, static_cast<size_t>(bytes));
@@ -290,16 +306,36 @@ int64_t resize_shrink_table_bytes(int32_t n, int32_t m) {
     return needed < k ? needed : k;
 }
 
-void rotate90_8(const DibPair& p) { rotate90<1>(p); }
-void rotate90_24(const DibPair& p) { rotate90<3>(p); }
-void rotate180_8(const DibPair& p) { rotate180<1>(p); }
-void rotate180_24(const DibPair& p) { rotate180<3>(p); }
-void rotate270_8(const DibPair& p) { rotate270<1>(p); }
-void rotate270_24(const DibPair& p) { rotate270<3>(p); }
-void mirror_rows_8(const DibPair& p) { mirror_rows<1>(p); }
-void mirror_rows_24(const DibPair& p) { mirror_rows<3>(p); }
-void flip_rows_8(const DibPair& p) { flip_rows(p, 8); }
-void flip_rows_24(const DibPair& p) { flip_rows(p, 24); }
+void rotate90_8(const DibPair& p) {
+    rotate90<1>(p);
+}
+void rotate90_24(const DibPair& p) {
+    rotate90<3>(p);
+}
+void rotate180_8(const DibPair& p) {
+    rotate180<1>(p);
+}
+void rotate180_24(const DibPair& p) {
+    rotate180<3>(p);
+}
+void rotate270_8(const DibPair& p) {
+    rotate270<1>(p);
+}
+void rotate270_24(const DibPair& p) {
+    rotate270<3>(p);
+}
+void mirror_rows_8(const DibPair& p) {
+    mirror_rows<1>(p);
+}
+void mirror_rows_24(const DibPair& p) {
+    mirror_rows<3>(p);
+}
+void flip_rows_8(const DibPair& p) {
+    flip_rows(p, 8);
+}
+void flip_rows_24(const DibPair& p) {
+    flip_rows(p, 24);
+}
 
 bool rotate_flip_pixels(const DibPair& pair, int type, int bits) {
     using Routine = void (*)(const DibPair&);
@@ -311,7 +347,9 @@ bool rotate_flip_pixels(const DibPair& pair, int type, int bits) {
     return true;
 }
 
-void crop_pixels_8(const DibPair& p, int left, int top, int right, int bottom) { crop(p, 8, left, top, right, bottom); }
+void crop_pixels_8(const DibPair& p, int left, int top, int right, int bottom) {
+    crop(p, 8, left, top, right, bottom);
+}
 void crop_pixels_24(const DibPair& p, int left, int top, int right, int bottom) {
     crop(p, 24, left, top, right, bottom);
 }
@@ -367,7 +405,9 @@ void rotate_pixels_smooth(const DibPair& p, int angle, const uint8_t* background
             const bool row1 = v >= -256 && y0 + 1 < h;
             const bool col0 = u >= 0 && x0 < w;
             const bool col1 = u >= -256 && x0 + 1 < w;
-            auto at = [&](int32_t sx, int32_t sy) { return p.source + sy * ss + 3 * static_cast<int64_t>(sx); };
+            auto at = [&](int32_t sx, int32_t sy) {
+                return p.source + sy * ss + 3 * static_cast<int64_t>(sx);
+            };
             const uint8_t* s00 = row0 && col0 ? at(x0, y0) : bg;
             const uint8_t* s10 = row0 && col1 ? at(x0 + 1, y0) : bg;
             const uint8_t* s01 = row1 && col0 ? at(x0, y0 + 1) : bg;
@@ -382,13 +422,15 @@ void rotate_pixels_smooth(const DibPair& p, int angle, const uint8_t* background
 }
 
 bool resize_pixels(DibPair& pair, int32_t new_width, int32_t new_height) {
-    if (new_width <= 0 || new_height <= 0 || new_width > kMaxResizeDimension || new_height > kMaxResizeDimension) {
+    if (new_width <= 0 || new_height <= 0 || new_width > kMaxResizeDimension ||
+        new_height > kMaxResizeDimension) {
         return false;
     }
     if (pair.width <= 0 || pair.height <= 0) return false;
     // Larger enlargements are made in several steps by the callers; refuse them before any
     // row is written.
-    if (new_width > 2 * static_cast<int64_t>(pair.width) || new_height > 2 * static_cast<int64_t>(pair.height)) {
+    if (new_width > 2 * static_cast<int64_t>(pair.width) ||
+        new_height > 2 * static_cast<int64_t>(pair.height)) {
         return false;
     }
     if (new_height == pair.height) {

@@ -13,7 +13,7 @@ struct DibPair {
 };
 
 enum RotateFlipType : int {
-    kRotate90 = 1,    // clockwise
+    kRotate90 = 1,  // clockwise
     kRotate180 = 2,
     kRotate270 = 3,   // clockwise, that is 90 counter-clockwise
     kMirrorRows = 4,  // left-right

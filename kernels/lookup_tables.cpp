@@ -8,9 +8,13 @@
 namespace {
 
 // floor(x + 0.5) in double precision; every value rounded here is non-negative.
-int rounded(double x) { return static_cast<int>(std::floor(x + 0.5)); }
+int rounded(double x) {
+    return static_cast<int>(std::floor(x + 0.5));
+}
 
-uint8_t clamp_byte(int v) { return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v)); }
+uint8_t clamp_byte(int v) {
+    return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
+}
 
 // The 766-byte clamp shared by ClampTable and the HSL block: -255..510.
 uint8_t* fill_clamp_766(uint8_t* table) {
@@ -86,7 +90,9 @@ uint8_t* build_gamma_curves(uint8_t* table) {
     return table + 256 * 100;
 }
 
-uint8_t* build_clamp_table(uint8_t* table) { return fill_clamp_766(table); }
+uint8_t* build_clamp_table(uint8_t* table) {
+    return fill_clamp_766(table);
+}
 
 uint8_t* build_contrast_tables(uint8_t* table, int pivot) {
     uint8_t* centre = table + 256 * 100;
@@ -266,7 +272,9 @@ uint8_t* build_brush_tips(uint8_t** pointers) {
     return block;
 }
 
-void free_brush_tips(uint8_t* block) { delete[] block; }
+void free_brush_tips(uint8_t* block) {
+    delete[] block;
+}
 
 const int32_t* build_context_squares_table(int32_t* storage, AdjustContext* context) {
     context->squares = build_squares_table(storage);
@@ -277,7 +285,7 @@ void set_range_falloff(int tolerance, AdjustContext* context) {
     // The tolerance comes from the settings file: beyond 150 the weights would run past the
     // context's array.
     const int t = tolerance < 0 ? 0 : (tolerance > kMaxTolerance ? kMaxTolerance : tolerance);
-    const int32_t threshold = 3 * context->squares[t];
+    const int32_t threshold = 3 * (context->squares ? context->squares[t] : t * t);
     context->range_threshold = threshold;
     if (threshold == 0) {
         context->falloff[0] = 255;
@@ -288,7 +296,9 @@ void set_range_falloff(int tolerance, AdjustContext* context) {
     }
 }
 
-void set_default_range_falloff(AdjustContext* context) { set_range_falloff(kDefaultTolerance, context); }
+void set_default_range_falloff(AdjustContext* context) {
+    set_range_falloff(kDefaultTolerance, context);
+}
 
 // Row sums are 64-bit: a row wider than about 14,000 white pixels overflows 32 bits.
 int mean_luma_rgb(const uint8_t* pixels, int width, int height, int stride) {

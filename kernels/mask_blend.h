@@ -61,4 +61,6 @@ inline void map_palette_channels(const AdjustContext* c, const uint8_t* mb, cons
     }
 }
 
-inline int clamp_int(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
+inline int clamp_int(int v, int lo, int hi) {
+    return v < lo ? lo : (v > hi ? hi : v);
+}

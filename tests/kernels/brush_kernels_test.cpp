@@ -71,7 +71,8 @@ TEST_F(BrushKernels, TipsFollowTheCoverageFormula) {
     for (int d = kBrushTipMinDiameter; d <= kBrushTipMaxDiameter; ++d) {
         const uint8_t* tip = s_tables->tips[d - 3];
         for (int row = 0; row < d; ++row) {
-            for (int col = 0; col < d; ++col) ASSERT_EQ(tip[row * d + col], naive::tip_coverage(d, col, row)) << d;
+            for (int col = 0; col < d; ++col)
+                ASSERT_EQ(tip[row * d + col], naive::tip_coverage(d, col, row)) << d;
         }
     }
     const uint8_t* t3 = s_tables->tips[0];
@@ -104,13 +105,15 @@ TEST_F(BrushKernels, DabsMatchFormulaWithAndWithoutMask) {
                 const uint8_t* m = with_mask ? mask.data() : nullptr;
                 set_brush_image(w, h, src.pixels.data(), dst.pixels.data(), m);
                 Image want = dst;
-                for (const DabRect& r : {DabRect{-2, -1, 3, 4}, DabRect{w - 2, h - 3, w + 2, h + 1}, DabRect{0, 0, 4, 4},
-                                         DabRect{-1, -1, 8, 8}, DabRect{w, 0, w + 3, 3}, DabRect{-5, -5, -2, -2}}) {
+                for (const DabRect& r :
+                     {DabRect{-2, -1, 3, 4}, DabRect{w - 2, h - 3, w + 2, h + 1}, DabRect{0, 0, 4, 4},
+                      DabRect{-1, -1, 8, 8}, DabRect{w, 0, w + 3, 3}, DabRect{-5, -5, -2, -2}}) {
                     SCOPED_TRACE(std::string(mode.name) + " " + std::to_string(w) + "x" + std::to_string(h) +
                                  (with_mask ? " masked" : "") + " at " + std::to_string(r.left) + "," +
                                  std::to_string(r.top));
                     (with_mask ? mode.masked : mode.plain)(&r);
-                    naive::dab(naive::BrushMode{mode.name, mode.level, mode.inset, kColour, 128}, src, &want, m, r);
+                    naive::dab(naive::BrushMode{mode.name, mode.level, mode.inset, kColour, 128}, src, &want,
+                               m, r);
                     ASSERT_EQ(dst.pixels, want.pixels);
                 }
             }
@@ -138,7 +141,7 @@ TEST_F(BrushKernels, RedEyeRule) {
         bool changed;
         uint8_t ob, og, orr;
     } cases[] = {
-        {40, 40, 200, true, 40, 40, 52},       // dark red: pulled down to green + 12
+        {40, 40, 200, true, 40, 40, 52},        // dark red: pulled down to green + 12
         {200, 200, 255, false, 200, 200, 255},  // light pink: left alone
         {90, 90, 90, false, 90, 90, 90},        // grey
         {40, 200, 40, false, 40, 200, 40},      // green
@@ -162,9 +165,11 @@ TEST_F(BrushKernels, FillMatchesFormulaAndKeepsOutsidePixels) {
         const auto mask = naive::random_mask(5, 3, rng);
         set_brush_image(5, 3, src.pixels.data(), dst.pixels.data(), mask.data());
         with_mask ? paint_fill_masked() : paint_fill();
-        const Image want = naive::apply_masked(src, with_mask ? mask.data() : nullptr, [](const uint8_t* s, uint8_t* e) {
-            for (int ch = 0; ch < 3; ++ch) e[ch] = static_cast<uint8_t>(naive::mix(128, kColour[2 - ch], s[ch]));
-        });
+        const Image want =
+            naive::apply_masked(src, with_mask ? mask.data() : nullptr, [](const uint8_t* s, uint8_t* e) {
+                for (int ch = 0; ch < 3; ++ch)
+                    e[ch] = static_cast<uint8_t>(naive::mix(128, kColour[2 - ch], s[ch]));
+            });
         for (int y = 0; y < 3; ++y) ASSERT_EQ(0, std::memcmp(dst.at(0, y), want.at(0, y), 15));
     }
 }
@@ -214,7 +219,8 @@ TEST_F(BrushKernels, DenoiseTieTakesTheFifthGatheredPixel) {
         for (int r = 0; r < 256 && colours.size() < 9; r += 5) {
             for (int b = 0; b < 256; ++b) {
                 if (((30 * b) >> 8) + ((151 * g) >> 8) + ((77 * r) >> 8) == 60) {
-                    colours.push_back({static_cast<uint8_t>(b), static_cast<uint8_t>(g), static_cast<uint8_t>(r)});
+                    colours.push_back(
+                        {static_cast<uint8_t>(b), static_cast<uint8_t>(g), static_cast<uint8_t>(r)});
                     break;
                 }
             }

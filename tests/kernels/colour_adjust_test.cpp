@@ -30,30 +30,39 @@ std::vector<ChannelCase> channel_cases() {
          [](int, int v, int) { return v > 100 ? 255 : 0; }},
         {"gamma", [](AdjustContext* c) { apply_gamma_rgb(c, -100, 37, 100); },
          [](AdjustContext* c) { apply_gamma_palette(c, -100, 37, 100); },
-         [](int ch, int v, int) { return naive::gamma_value(100 + (ch == 0 ? -100 : ch == 1 ? 37 : 100), v); }},
+         [](int ch, int v, int) {
+             return naive::gamma_value(100 + (ch == 0 ? -100 : ch == 1 ? 37 : 100), v);
+         }},
         {"brightness", [](AdjustContext* c) { apply_brightness_rgb(c, -255, 40, 255); },
          [](AdjustContext* c) { apply_brightness_palette(c, -255, 40, 255); },
-         [](int ch, int v, int) { return naive::clampi(v + (ch == 0 ? -255 : ch == 1 ? 40 : 255), 0, 255); }},
+         [](int ch, int v, int) {
+             return naive::clampi(v + (ch == 0 ? -255 : ch == 1 ? 40 : 255), 0, 255);
+         }},
         {"contrast", [](AdjustContext* c) { apply_contrast_rgb(c, -100, 1, 100); },
          [](AdjustContext* c) { apply_contrast_palette(c, -100, 1, 100); },
-         [](int ch, int v, int pivot) { return naive::contrast_value(ch == 0 ? -100 : ch == 1 ? 1 : 100, pivot, v); }},
-        {"invert", [](AdjustContext* c) { invert_colours_rgb(c); }, [](AdjustContext* c) { invert_colours_palette(c); },
-         [](int, int v, int) { return 255 - v; }},
+         [](int ch, int v, int pivot) {
+             return naive::contrast_value(ch == 0 ? -100 : ch == 1 ? 1 : 100, pivot, v);
+         }},
+        {"invert", [](AdjustContext* c) { invert_colours_rgb(c); },
+         [](AdjustContext* c) { invert_colours_palette(c); }, [](int, int v, int) { return 255 - v; }},
         {"posterize5", [](AdjustContext* c) { apply_posterize_rgb(c, 5, poster); },
          [](AdjustContext* c) { apply_posterize_palette(c, 5, poster); },
          [](int, int v, int) { return naive::posterize_value(5, v); }},
         // Out-of-range arguments as a damaged settings file may hold them: clamped.
         {"gamma_clamped", [](AdjustContext* c) { apply_gamma_rgb(c, -5000, 5000, 0); },
          [](AdjustContext* c) { apply_gamma_palette(c, -5000, 5000, 0); },
-         [](int ch, int v, int) { return naive::gamma_value(ch == 0 ? 0 : ch == 1 ? 200 : 100, v); }},
+         [](int ch, int v, int) {
+             return naive::gamma_value(ch == 0 ? 0 : ch == 1 ? 200 : 100, v);
+         }},
         {"brightness_clamped", [](AdjustContext* c) { apply_brightness_rgb(c, -900, 900, 0); },
          [](AdjustContext* c) { apply_brightness_palette(c, -900, 900, 0); },
-         [](int ch, int v, int) { return ch == 0 ? 0 : ch == 1 ? 255 : v; }},
+         [](int ch, int v, int) { return ch == 0   ? 0
+                                         : ch == 1 ? 255
+                                                   : v; }},
         {"posterize_clamped", [](AdjustContext* c) { apply_posterize_rgb(c, 100000, poster); },
          [](AdjustContext* c) { apply_posterize_palette(c, 1, poster); }, nullptr},
     };
 }
-
 
 // Every channel kernel against the formula, on odd widths, with and without a mask; the whole
 // buffer is compared, so a write into the row padding or past the end shows as well.
@@ -65,8 +74,8 @@ TEST(ChannelKernels, MatchFormulaOnOddWidthsWithAndWithoutMask) {
         for (int w : {1, 2, 3, 5, 7}) {
             for (int h : {1, 2, 3}) {
                 for (bool with_mask : {false, true}) {
-                    SCOPED_TRACE(std::string(kc.name) + " w=" + std::to_string(w) + " h=" + std::to_string(h) +
-                                 (with_mask ? " masked" : ""));
+                    SCOPED_TRACE(std::string(kc.name) + " w=" + std::to_string(w) +
+                                 " h=" + std::to_string(h) + (with_mask ? " masked" : ""));
                     Image src = naive::random_image(w, h, 24, rng);
                     const auto mask = naive::random_mask(w, h, rng);
                     const uint8_t* m = with_mask ? mask.data() : nullptr;
@@ -76,7 +85,8 @@ TEST(ChannelKernels, MatchFormulaOnOddWidthsWithAndWithoutMask) {
                     prepare_contrast_tables(tables.ctx.get(), tables.luma_t.data(), tables.contrast_t.data());
                     kc.run_rgb(tables.ctx.get());
                     const Image want = naive::apply_masked(src, m, [&](const uint8_t* s, uint8_t* e) {
-                        for (int ch = 0; ch < 3; ++ch) e[ch] = static_cast<uint8_t>(kc.effect(ch, s[ch], pivot));
+                        for (int ch = 0; ch < 3; ++ch)
+                            e[ch] = static_cast<uint8_t>(kc.effect(ch, s[ch], pivot));
                     });
                     ASSERT_EQ(dst.pixels, want.pixels);
                 }
@@ -101,7 +111,8 @@ TEST(ChannelKernels, PaletteTwinsMapEveryEntryAndKeepTheReservedByte) {
         const int pivot = naive::mean_luma(src, src_pal.data());
         kc.run_palette(tables.ctx.get());
         for (int i = 0; i < 256; ++i) {
-            for (int ch = 0; ch < 3; ++ch) ASSERT_EQ(dst_pal[4 * i + ch], kc.effect(ch, src_pal[4 * i + ch], pivot)) << i;
+            for (int ch = 0; ch < 3; ++ch)
+                ASSERT_EQ(dst_pal[4 * i + ch], kc.effect(ch, src_pal[4 * i + ch], pivot)) << i;
             ASSERT_EQ(dst_pal[4 * i + 3], 0xA5);
         }
         EXPECT_EQ(dst.pixels, src.pixels);
@@ -155,7 +166,9 @@ TEST(ChannelKernels, LevelsOneChannelWritesOnlyThatByte) {
             for (int x = 0; x < 5; ++x) {
                 for (int ch = 0; ch < 3; ++ch) {
                     const int s = src.at(x, y)[ch];
-                    const int want = ch == channel ? naive::masked(mask[y * 5 + x], s, naive::levels_value(180, 20, s)) : 7;
+                    const int want = ch == channel
+                                         ? naive::masked(mask[y * 5 + x], s, naive::levels_value(180, 20, s))
+                                         : 7;
                     ASSERT_EQ(dst.at(x, y)[ch], want) << x << "," << y << " ch " << ch;
                 }
             }

@@ -46,25 +46,30 @@ std::vector<ModelCase> model_cases() {
          [](AdjustContext* c, const LuminanceTables*) { apply_hue_saturation_palette(c, 4000, -4000, 4000); },
          [](const uint8_t*, uint8_t* e) { naive::hsl(e, 180, -255, 255); }},
         {"in_range", 90,
-         [](AdjustContext* c, const LuminanceTables*) { apply_hue_saturation_in_range_rgb(c, 120, 20, -40, kPicked); },
+         [](AdjustContext* c, const LuminanceTables*) {
+             apply_hue_saturation_in_range_rgb(c, 120, 20, -40, kPicked);
+         },
          [](AdjustContext* c, const LuminanceTables*) {
              apply_hue_saturation_in_range_palette(c, 120, 20, -40, kPicked);
          },
          [](const uint8_t* s, uint8_t* e) { hsl_in_range(90, s, e, 120, 20, -40); }},
-        {"replace", 150, [](AdjustContext* c, const LuminanceTables*) { replace_colour_rgb(c, 180, kPicked, kTarget); },
+        {"replace", 150,
+         [](AdjustContext* c, const LuminanceTables*) { replace_colour_rgb(c, 180, kPicked, kTarget); },
          [](AdjustContext* c, const LuminanceTables*) { replace_colour_palette(c, 180, kPicked, kTarget); },
          [](const uint8_t* s, uint8_t* e) {
              const int dist = naive::sq_distance(s, kPicked);
              if (dist > 3 * 150 * 150) return;
              const int w = naive::blend(180, naive::falloff(150, dist));
-             for (int ch = 0; ch < 3; ++ch) e[ch] = static_cast<uint8_t>(naive::mix(w, kTarget[2 - ch], s[ch]));
+             for (int ch = 0; ch < 3; ++ch)
+                 e[ch] = static_cast<uint8_t>(naive::mix(w, kTarget[2 - ch], s[ch]));
          }},
         {"shadow_highlight", 127,
          [](AdjustContext* c, const LuminanceTables*) { apply_shadow_highlight_rgb(c, 40, 25); },
          [](AdjustContext* c, const LuminanceTables*) { apply_shadow_highlight_palette(c, 40, 25); },
          [](const uint8_t* s, uint8_t* e) {
              const int d0 = s[0] * s[0] + s[1] * s[1] + s[2] * s[2];
-             const int d1 = (s[0] - 255) * (s[0] - 255) + (s[1] - 255) * (s[1] - 255) + (s[2] - 255) * (s[2] - 255);
+             const int d1 =
+                 (s[0] - 255) * (s[0] - 255) + (s[1] - 255) * (s[1] - 255) + (s[2] - 255) * (s[2] - 255);
              int curve, w;
              if (d0 <= 48387) {
                  curve = 140;
@@ -83,7 +88,8 @@ std::vector<ModelCase> model_cases() {
          [](AdjustContext* c, const LuminanceTables* t) { apply_colour_filter_rgb(c, t, 170, kTarget); },
          [](AdjustContext* c, const LuminanceTables* t) { apply_colour_filter_palette(c, t, 170, kTarget); },
          [](const uint8_t* s, uint8_t* e) {
-             for (int ch = 0; ch < 3; ++ch) e[ch] = static_cast<uint8_t>(naive::mix(170, kTarget[2 - ch], s[ch]));
+             for (int ch = 0; ch < 3; ++ch)
+                 e[ch] = static_cast<uint8_t>(naive::mix(170, kTarget[2 - ch], s[ch]));
              naive::restore_luminance(s, e);
          }},
         {"colour_balance", 127,
@@ -91,7 +97,8 @@ std::vector<ModelCase> model_cases() {
          [](AdjustContext* c, const LuminanceTables* t) { apply_colour_balance_palette(c, t, 255, -60, 13); },
          [](const uint8_t* s, uint8_t* e) {
              const int off[3] = {255, -60, 13};
-             for (int ch = 0; ch < 3; ++ch) e[ch] = static_cast<uint8_t>(naive::clampi(s[ch] + off[ch], 0, 255));
+             for (int ch = 0; ch < 3; ++ch)
+                 e[ch] = static_cast<uint8_t>(naive::clampi(s[ch] + off[ch], 0, 255));
              naive::restore_luminance(s, e);
          }},
     };
@@ -105,8 +112,8 @@ TEST(ColourModelKernels, MatchFormulaOnOddWidthsWithAndWithoutMask) {
         for (int w : {1, 2, 3, 5, 7}) {
             for (int h : {1, 3}) {
                 for (bool with_mask : {false, true}) {
-                    SCOPED_TRACE(std::string(mc.name) + " w=" + std::to_string(w) + " h=" + std::to_string(h) +
-                                 (with_mask ? " masked" : ""));
+                    SCOPED_TRACE(std::string(mc.name) + " w=" + std::to_string(w) +
+                                 " h=" + std::to_string(h) + (with_mask ? " masked" : ""));
                     Image src = naive::random_image(w, h, 24, rng);
                     // Seed colours near the picked one so the range paths are taken.
                     for (int i = 0; i + 3 <= 3 * w; i += 6) {
@@ -161,7 +168,7 @@ TEST(ColourModelKernels, HslTurnsAndGreys) {
         {{0, 0, 255}, 240, 0, 0, {254, 254, 0}},  // shifts are clamped to 180 degrees
         {{0, 0, 255}, -120, 0, 0, {254, 0, 0}},
         {{90, 90, 90}, 77, 20, 0, {110, 110, 110}},  // a grey only moves in lightness
-        {{128, 128, 128}, 0, 0, 255, {1, 1, 255}},  // a grey counts as hue 0: red
+        {{128, 128, 128}, 0, 0, 255, {1, 1, 255}},   // a grey counts as hue 0: red
     };
     for (const HslCase& hc : cases) {
         uint8_t b = hc.in[0], g = hc.in[1], r = hc.in[2];
@@ -248,7 +255,8 @@ TEST(Equalize, MatchesFormulaWithMask) {
         const Image want = naive::apply_masked(src, mask.data(), [&](const uint8_t* s, uint8_t* e) {
             const int y = naive::luma_rounded(s);
             if (n == c0) return;
-            const int eq = static_cast<int>(static_cast<double>(cdf[y] - c0) / static_cast<double>(n - c0) * 255.0);
+            const int eq =
+                static_cast<int>(static_cast<double>(cdf[y] - c0) / static_cast<double>(n - c0) * 255.0);
             naive::hsl(e, 0, (eq - y) >> 1, 0);
         });
         ASSERT_EQ(dst.pixels, want.pixels) << w;
@@ -272,7 +280,8 @@ TEST(Equalize, OneLumaLeavesTheImageUnchanged) {
         std::fill(dst.pixels.begin(), dst.pixels.end(), 1);
         equalize_rgb(tables.ctx.get());
         for (int y = 0; y < 2; ++y) {
-            for (int x = 0; x < 3 * w; ++x) ASSERT_EQ(dst.pixels[y * dst.stride + x], src.pixels[y * src.stride + x]);
+            for (int x = 0; x < 3 * w; ++x)
+                ASSERT_EQ(dst.pixels[y * dst.stride + x], src.pixels[y * src.stride + x]);
         }
     }
 }

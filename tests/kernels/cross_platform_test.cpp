@@ -74,7 +74,8 @@ uint64_t kernel_digest() {
         if (resize_pixels(pair, w, h)) dg.add(out.pixels);
     }
     naive::Image turned(23, 37, 24, 0);
-    if (rotate_flip_pixels(DibPair{37, 23, src.pixels.data(), turned.pixels.data()}, 1, 24)) dg.add(turned.pixels);
+    if (rotate_flip_pixels(DibPair{37, 23, src.pixels.data(), turned.pixels.data()}, 1, 24))
+        dg.add(turned.pixels);
 
     uint8_t blend[kBlendTableSize], gamma[kGammaCurvesSize], grey[kGreyTables256Size], div9[kDiv9TableSize];
     auto hsl = std::make_unique<HslTables>();

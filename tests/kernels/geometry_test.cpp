@@ -23,7 +23,9 @@ Image apply_rotate_flip(const Image& src, int type) {
 
 // Rows padded with a marker in the source: flip_rows copies padding, the others must not
 // carry it into pixel bytes.
-Image padded_random(int w, int h, int bits, naive::Rng& rng) { return naive::random_image(w, h, bits, rng); }
+Image padded_random(int w, int h, int bits, naive::Rng& rng) {
+    return naive::random_image(w, h, bits, rng);
+}
 
 bool same_pixels(const Image& a, const Image& b) {
     if (a.width != b.width || a.height != b.height || a.bits != b.bits) return false;
@@ -49,7 +51,8 @@ TEST(RotateFlip, CompositionsAreIdentities) {
                 EXPECT_TRUE(same_pixels(apply_rotate_flip(apply_rotate_flip(src, 4), 4), src));
                 EXPECT_TRUE(same_pixels(apply_rotate_flip(apply_rotate_flip(src, 5), 5), src));
                 // A half turn is both flips.
-                EXPECT_TRUE(same_pixels(apply_rotate_flip(apply_rotate_flip(src, 4), 5), apply_rotate_flip(src, 2)));
+                EXPECT_TRUE(
+                    same_pixels(apply_rotate_flip(apply_rotate_flip(src, 4), 5), apply_rotate_flip(src, 2)));
             }
         }
     }
@@ -107,7 +110,8 @@ TEST(Crop, MatchesPlainCopyAndWholeImageReproduces) {
 TEST(Crop, InvertedOrOutsideRectangleWritesNothing) {
     naive::Rng rng(33);
     const Image src = padded_random(5, 4, 24, rng);
-    for (auto r : std::vector<std::array<int, 4>>{{3, 0, 1, 2}, {0, 3, 2, 1}, {4, 0, -100000, 3}, {10, 10, 20, 20}}) {
+    for (auto r :
+         std::vector<std::array<int, 4>>{{3, 0, 1, 2}, {0, 3, 2, 1}, {4, 0, -100000, 3}, {10, 10, 20, 20}}) {
         const Image out = crop(src, r[0], r[1], r[2], r[3]);
         for (uint8_t b : out.pixels) ASSERT_EQ(b, 0xEE);
     }
@@ -124,14 +128,16 @@ TEST(ArbitraryRotation, MatchesFormulaOnOddSizes) {
     for (int angle : {0, 1, 123, 300, 450, -300, 900, -900, 1800, 3599}) {
         for (int w : {1, 2, 3, 5, 7}) {
             for (int h : {1, 4, 5}) {
-                SCOPED_TRACE("angle " + std::to_string(angle) + " " + std::to_string(w) + "x" + std::to_string(h));
+                SCOPED_TRACE("angle " + std::to_string(angle) + " " + std::to_string(w) + "x" +
+                             std::to_string(h));
                 const Image src = padded_random(w, h, 24, rng);
                 Image near(w, h, 24, 0xEE);
                 rotate_pixels_nearest(DibPair{w, h, src.pixels.data(), near.pixels.data()}, angle, bg);
                 ASSERT_EQ(near.pixels, naive::rotate(src, angle, bg, w, h, false).pixels);
                 const int dw = w + 3, dh = h + 2;
                 Image smooth(dw, dh, 24, 0xEE);
-                rotate_pixels_smooth(DibPair{w, h, src.pixels.data(), smooth.pixels.data()}, angle, bg, dw, dh);
+                rotate_pixels_smooth(DibPair{w, h, src.pixels.data(), smooth.pixels.data()}, angle, bg, dw,
+                                     dh);
                 ASSERT_EQ(smooth.pixels, naive::rotate(src, angle, bg, dw, dh, true).pixels);
             }
         }
@@ -224,7 +230,9 @@ TEST(Resize, WidestSourceToOnePixel) {
 // Reference comparison with ImageMagick on the same images, through PPM/PGM files. Natively
 // only: the tool is a host program.
 #ifndef _WIN32
-std::string scratch(const std::string& name) { return std::string(PX_TEST_BINARY_DIR) + "/kernels_" + name; }
+std::string scratch(const std::string& name) {
+    return std::string(PX_TEST_BINARY_DIR) + "/kernels_" + name;
+}
 
 void write_pnm(const Image& img, const std::string& path) {
     std::ofstream f(path, std::ios::binary);
@@ -233,7 +241,8 @@ void write_pnm(const Image& img, const std::string& path) {
         for (int x = 0; x < img.width; ++x) {
             const uint8_t* p = img.at(x, y);
             if (img.bits == 24) {
-                const char rgb[3] = {static_cast<char>(p[2]), static_cast<char>(p[1]), static_cast<char>(p[0])};
+                const char rgb[3] = {static_cast<char>(p[2]), static_cast<char>(p[1]),
+                                     static_cast<char>(p[0])};
                 f.write(rgb, 3);
             } else {
                 f.put(static_cast<char>(p[0]));
@@ -267,21 +276,22 @@ bool read_pnm(const std::string& path, int bits, Image* out) {
 }
 
 TEST(GeometryReference, QuarterTurnsFlipsAndCropEqualImageMagick) {
-    if (std::system("/usr/bin/convert -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "ImageMagick not installed";
+    if (std::system("/usr/bin/convert -version >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "ImageMagick not installed";
     naive::Rng rng(38);
     struct Op {
         const char* args;
         int type;  // 0: crop 2,1 .. 4,2
-    } ops[] = {{"-rotate 90", 1}, {"-rotate 180", 2}, {"-rotate 270", 3}, {"-flop", 4}, {"-flip", 5},
-               {"-crop 3x2+2+1 +repage", 0}};
+    } ops[] = {{"-rotate 90", 1}, {"-rotate 180", 2}, {"-rotate 270", 3},
+               {"-flop", 4},      {"-flip", 5},       {"-crop 3x2+2+1 +repage", 0}};
     for (int bits : {8, 24}) {
         for (auto [w, h] : {std::pair<int, int>{5, 3}, {7, 4}, {6, 5}}) {
             const Image src = padded_random(w, h, bits, rng);
             const std::string in = scratch("in.pnm"), out = scratch("out.pnm");
             write_pnm(src, in);
             for (const Op& op : ops) {
-                SCOPED_TRACE(std::string(op.args) + " " + std::to_string(bits) + " bits " + std::to_string(w) + "x" +
-                             std::to_string(h));
+                SCOPED_TRACE(std::string(op.args) + " " + std::to_string(bits) + " bits " +
+                             std::to_string(w) + "x" + std::to_string(h));
                 const std::string cmd = "/usr/bin/convert " + in + " " + op.args + " " + out;
                 ASSERT_EQ(std::system(cmd.c_str()), 0);
                 Image want;

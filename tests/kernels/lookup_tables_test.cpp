@@ -38,7 +38,8 @@ TEST(SmallTables, FollowTheirRules) {
     std::vector<uint8_t> d25(kDiv25TableSize), d9(kDiv9TableSize);
     build_div25_table(d25.data());
     build_div9_table(d9.data());
-    for (int i = 0; i < kDiv25TableSize; ++i) ASSERT_LE(std::abs(d25[i] * 25 - i), 13) << i;  // rounded i / 25
+    for (int i = 0; i < kDiv25TableSize; ++i)
+        ASSERT_LE(std::abs(d25[i] * 25 - i), 13) << i;  // rounded i / 25
     for (int i = 0; i < kDiv9TableSize; ++i) ASSERT_LE(std::abs(d9[i] * 9 - i), 5) << i;
     EXPECT_EQ(d25[6375], 255);
     EXPECT_EQ(d9[2295], 255);
@@ -49,8 +50,8 @@ TEST(SmallTables, FollowTheirRules) {
     EXPECT_EQ(uc[-1600], 0);
     EXPECT_EQ(uc[128], 128);
     EXPECT_EQ(uc[1842], 255);
-    EXPECT_EQ(rows[256 * 3 + 0], -48);  // floor(-128 * 3 / 8)
-    EXPECT_EQ(rows[256 * 3 + 127], -1);  // floor(-1 * 3 / 8)
+    EXPECT_EQ(rows[256 * 3 + 0], -48);       // floor(-128 * 3 / 8)
+    EXPECT_EQ(rows[256 * 3 + 127], -1);      // floor(-1 * 3 / 8)
     EXPECT_EQ(rows[256 * 100 + 255], 1587);  // floor(127 * 100 / 8)
 
     std::vector<int32_t> coef(kCoefficientTablesSize);
@@ -82,7 +83,8 @@ TEST(GammaCurves, CurvesAndTheirNamedPoints) {
     const uint8_t* c100 = build_gamma_curves(t.data());
     ASSERT_EQ(c100, t.data() + 256 * 100);
     for (int k = -100; k <= 100; ++k) {
-        for (int j = 0; j < 256; ++j) ASSERT_EQ(c100[256 * k + j], naive::gamma_value(100 + k, j)) << k << "," << j;
+        for (int j = 0; j < 256; ++j)
+            ASSERT_EQ(c100[256 * k + j], naive::gamma_value(100 + k, j)) << k << "," << j;
     }
     for (int j = 0; j < 256; ++j) EXPECT_EQ(c100[j], j);
     EXPECT_EQ(0, std::memcmp(t.data(), t.data() + 256, 256));
@@ -126,7 +128,8 @@ TEST(HslTables, SubTablesFollowTheirRules) {
     for (int i = -255; i <= 510; ++i) ASSERT_EQ(a.clamp[i], naive::clampi(i, 0, 255));
     EXPECT_EQ(a.top_values[256 * 127 + 255], 254);
     EXPECT_EQ(a.top_values[256 * 200 + 100], 200 + 100 - 200 * 100 / 255);
-    EXPECT_EQ(reinterpret_cast<const uint8_t*>(a.hue_wrap) - reinterpret_cast<const uint8_t*>(t.get()), 549888 + 600);
+    EXPECT_EQ(reinterpret_cast<const uint8_t*>(a.hue_wrap) - reinterpret_cast<const uint8_t*>(t.get()),
+              549888 + 600);
 }
 
 TEST(LuminanceTables, WeightsInversesAndShares) {
@@ -155,12 +158,16 @@ TEST(MeanLuma, PerRowShiftAnd64BitSums) {
         const naive::Image idx = naive::random_image(w, 3, 8, rng);
         std::vector<uint8_t> pal(1024);
         for (auto& b : pal) b = rng.byte();
-        EXPECT_EQ(mean_luma_palette(idx.pixels.data(), pal.data(), w, 3, idx.stride), naive::mean_luma(idx, pal.data()));
+        EXPECT_EQ(mean_luma_palette(idx.pixels.data(), pal.data(), w, 3, idx.stride),
+                  naive::mean_luma(idx, pal.data()));
     }
     // A white row of 30,000 pixels: 601 * 255 per pixel overflows a 32-bit green sum.
     naive::Image wide(30000, 1, 24, 255);
     EXPECT_EQ(mean_luma_rgb(wide.pixels.data(), 30000, 1, wide.stride), naive::mean_luma(wide, nullptr));
     EXPECT_GE(mean_luma_rgb(wide.pixels.data(), 30000, 1, wide.stride), 254);
+    // 18 megapixels of white: the image total passes 2^32.
+    naive::Image big(6000, 3000, 24, 255);
+    EXPECT_EQ(mean_luma_rgb(big.pixels.data(), 6000, 3000, big.stride), 254);
 }
 
 }  // namespace

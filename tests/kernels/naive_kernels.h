@@ -31,7 +31,9 @@ struct Rng {
     uint8_t byte() { return static_cast<uint8_t>(next() >> 5); }
 };
 
-inline int stride_of(int width, int bits) { return ((bits == 24 ? 3 * width : width) + 3) & ~3; }
+inline int stride_of(int width, int bits) {
+    return ((bits == 24 ? 3 * width : width) + 3) & ~3;
+}
 
 // A bottom-up bitmap with 4-byte padded rows; the padding is filled too, so a kernel that
 // writes into it or reads it as a pixel is caught by comparing whole buffers.
@@ -44,7 +46,11 @@ struct Image {
 
     Image() = default;
     Image(int w, int h, int b, uint8_t fill = 0)
-        : width(w), height(h), bits(b), stride(stride_of(w, b)), pixels(static_cast<size_t>(stride) * h, fill) {}
+        : width(w),
+          height(h),
+          bits(b),
+          stride(stride_of(w, b)),
+          pixels(static_cast<size_t>(stride) * h, fill) {}
     uint8_t* at(int x, int memory_row) { return pixels.data() + memory_row * stride + x * (bits / 8); }
     const uint8_t* at(int x, int memory_row) const {
         return pixels.data() + memory_row * stride + x * (bits / 8);
@@ -67,7 +73,9 @@ inline std::vector<uint8_t> random_mask(int w, int h, Rng& rng) {
     return m;
 }
 
-inline int clampi(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
+inline int clampi(int v, int lo, int hi) {
+    return v < lo ? lo : (v > hi ? hi : v);
+}
 
 // t[a][v] from its formula.
 inline int blend(int a, int v) {
@@ -78,7 +86,9 @@ inline int blend(int a, int v) {
     return static_cast<int>(((lo * 65536 / 255) * hi + 32768) >> 16);
 }
 
-inline int mix(int w, int x, int y) { return blend(w, x) + blend(255 - w, y); }
+inline int mix(int w, int x, int y) {
+    return blend(w, x) + blend(255 - w, y);
+}
 
 // The mask rule: m = 255 keeps the source, 0 takes the effect, between mixes.
 inline int masked(int m, int s, int e) {
@@ -87,7 +97,9 @@ inline int masked(int m, int s, int e) {
     return mix(m, s, e);
 }
 
-inline int rounded(double x) { return static_cast<int>(std::floor(x + 0.5)); }
+inline int rounded(double x) {
+    return static_cast<int>(std::floor(x + 0.5));
+}
 
 inline int gamma_value(int i, int j) {
     if (j == 0) return 0;
@@ -144,7 +156,9 @@ inline int luma_rounded(const uint8_t* p) {
     return rounded(0.114 * p[0]) + rounded(0.587 * p[1]) + rounded(0.299 * p[2]);
 }
 
-inline int wrap(int h) { return h < 0 ? h + 360 : (h >= 360 ? h - 360 : h); }
+inline int wrap(int h) {
+    return h < 0 ? h + 360 : (h >= 360 ? h - 360 : h);
+}
 
 inline int hue_of(int b, int g, int r) {
     const int mx = std::max(r, std::max(g, b)), mn = std::min(r, std::min(g, b));
@@ -255,8 +269,8 @@ struct Tables {
     void bind(const Image& src, Image* dst, const uint8_t* mask, const uint8_t* src_pal = nullptr,
               uint8_t* dst_pal = nullptr) {
         *dst = src;
-        set_adjust_image(ctx.get(), src.width, src.height, src.bits, src.pixels.data(), dst->pixels.data(), mask,
-                         src_pal, dst_pal);
+        set_adjust_image(ctx.get(), src.width, src.height, src.bits, src.pixels.data(), dst->pixels.data(),
+                         mask, src_pal, dst_pal);
     }
 };
 
@@ -273,7 +287,8 @@ inline Image rotate(const Image& src, int angle, const uint8_t* bg_rgb, int dw, 
             const int u = 256 * cx + (x - dcx) * cs - (y - dcy) * sn;
             const int v = 256 * cy + (x - dcx) * sn + (y - dcy) * cs;
             uint8_t* d = dst.at(x, y);
-            const int x0 = static_cast<int>(std::floor(u / 256.0)), y0 = static_cast<int>(std::floor(v / 256.0));
+            const int x0 = static_cast<int>(std::floor(u / 256.0)),
+                      y0 = static_cast<int>(std::floor(v / 256.0));
             if (!smooth) {
                 const uint8_t* s = sample(x0, y0, u >= 0 && v >= 0 && x0 < src.width && y0 < src.height);
                 std::memcpy(d, s, 3);
@@ -288,7 +303,8 @@ inline Image rotate(const Image& src, int angle, const uint8_t* bg_rgb, int dw, 
             const uint8_t* s11 = sample(x0 + 1, y0 + 1, r1 && c1);
             for (int ch = 0; ch < 3; ++ch) {
                 d[ch] = static_cast<uint8_t>((fy * ((256 - fx) * s01[ch] + fx * s11[ch]) +
-                                              (256 - fy) * (fx * s10[ch] + (256 - fx) * s00[ch])) >> 16);
+                                              (256 - fy) * (fx * s10[ch] + (256 - fx) * s00[ch])) >>
+                                             16);
             }
         }
     }
@@ -374,14 +390,20 @@ inline bool red_eye(uint8_t* p) {
     const int mx = std::max({b, g, r}), mn = std::min({b, g, r});
     if (hue <= 20) {
         if (mx + mn > 199 && r - b < 129) return false;
-        for (; g > b + 12; g -= 4, r -= 4) {}
-        for (; r > g + 12; r -= 4) {}
+        for (; g > b + 12; g -= 4, r -= 4) {
+        }
+        for (; r > g + 12; r -= 4) {
+        }
     } else if (hue <= 299) {
-        for (; r > g + 12; r -= 4, b -= 4) {}
-        for (; b > r + 12; b -= 4) {}
+        for (; r > g + 12; r -= 4, b -= 4) {
+        }
+        for (; b > r + 12; b -= 4) {
+        }
     } else {
-        for (; b > g + 12; b -= 4, r -= 4) {}
-        for (; r > b + 12; r -= 4) {}
+        for (; b > g + 12; b -= 4, r -= 4) {
+        }
+        for (; r > b + 12; r -= 4) {
+        }
     }
     p[0] = static_cast<uint8_t>(b);
     p[1] = static_cast<uint8_t>(g);
@@ -404,7 +426,8 @@ inline bool brush_effect(const BrushMode& mode, const Image& src, int x, int y, 
     std::memcpy(e, s, 3);
     const std::string name = mode.name;
     if (name == "paint") {
-        for (int ch = 0; ch < 3; ++ch) e[ch] = static_cast<uint8_t>(mix(mode.opacity, mode.colour_rgb[2 - ch], s[ch]));
+        for (int ch = 0; ch < 3; ++ch)
+            e[ch] = static_cast<uint8_t>(mix(mode.opacity, mode.colour_rgb[2 - ch], s[ch]));
     } else if (name == "brighten" || name == "darken") {
         for (int ch = 0; ch < 3; ++ch) e[ch] = static_cast<uint8_t>(gamma_value(100 + mode.level, s[ch]));
     } else if (name == "vivid" || name == "pale") {
@@ -427,7 +450,8 @@ inline bool brush_effect(const BrushMode& mode, const Image& src, int x, int y, 
             }
         }
     } else if (name == "denoise") {
-        const int order[9][2] = {{0, 0}, {-1, 0}, {1, 0}, {0, -1}, {-1, -1}, {1, -1}, {0, 1}, {-1, 1}, {1, 1}};
+        const int order[9][2] = {{0, 0},  {-1, 0}, {1, 0},  {0, -1}, {-1, -1},
+                                 {1, -1}, {0, 1},  {-1, 1}, {1, 1}};
         const uint8_t* px[9];
         int g[9];
         for (int i = 0; i < 9; ++i) {
@@ -471,6 +495,5 @@ inline void dab(const BrushMode& mode, const Image& src, Image* dst, const uint8
         }
     }
 }
-
 
 }  // namespace naive
