@@ -8,6 +8,7 @@
 #include "shell/folder_tree.h"
 #include "shell/shell_helpers.h"
 #include "shell/shell_state.h"
+#include "shell/shell_texts.h"
 #include "shell/thumbnail_view.h"
 
 namespace {
@@ -61,16 +62,16 @@ void create_folder_tree_pane(HWND client) {
     LVCOLUMNW column = {};
     column.mask = LVCF_TEXT | LVCF_WIDTH;
     column.cx = g_shell.main_settings.info_column_width[0];
-    column.pszText = const_cast<wchar_t*>(L"項目");
+    column.pszText = const_cast<wchar_t*>(kInfoColumnItem);
     SendMessageW(g_shell.info_list, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
     column.cx = g_shell.main_settings.info_column_width[1];
-    column.pszText = const_cast<wchar_t*>(L"内容");
+    column.pszText = const_cast<wchar_t*>(kInfoColumnValue);
     SendMessageW(g_shell.info_list, LVM_INSERTCOLUMNW, 1, reinterpret_cast<LPARAM>(&column));
     TVINSERTSTRUCTW item = {};
     item.hParent = TVI_ROOT;
     item.hInsertAfter = TVI_LAST;
     item.item.mask = TVIF_TEXT;
-    item.item.pszText = const_cast<wchar_t*>(L"デスクトップ");
+    item.item.pszText = const_cast<wchar_t*>(kTreeDesktop);
     HTREEITEM root = reinterpret_cast<HTREEITEM>(
         SendMessageW(g_shell.tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
     for (const std::u16string& folder : g_shell.main_settings.folders) {

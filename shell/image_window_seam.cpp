@@ -10,6 +10,7 @@
 #include "shell/image_window_test_seam.h"
 #include "shell/shell_helpers.h"
 #include "shell/shell_state.h"
+#include "shell/shell_texts.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ LRESULT CALLBACK edit_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
 namespace {
 
 unsigned __stdcall edit_thread(void*) {
-    HWND window = CreateWindowExW(0, L"Pexaron_swin_class", L"編集用ウィンドウ", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300,
+    HWND window = CreateWindowExW(0, L"Pexaron_swin_class", kEditWindowTitle, WS_OVERLAPPEDWINDOW, 0, 0, 400, 300,
                                   nullptr, nullptr, g_shell.instance, nullptr);
     g_window = window;
     if (g_ready) SetEvent(g_ready);

@@ -6,10 +6,10 @@
 
 #include "shell/main_menus.h"
 #include "shell/shell_state.h"
+#include "shell/shell_texts.h"
 
 namespace {
 
-const wchar_t* const kMenuCaptions[5] = {L"ファイル(&F)", L"表示(&V)", L"イメージ(&I)", L"ツール(&T)", L"ヘルプ(&H)"};
 int g_hot = -1;
 
 }  // namespace
@@ -39,7 +39,7 @@ void create_main_rebar(HWND main_window) {
         buttons[i].idCommand = 7000 + 100 * i;
         buttons[i].fsState = TBSTATE_ENABLED;
         buttons[i].fsStyle = BTNS_SHOWTEXT | BTNS_AUTOSIZE;
-        buttons[i].iString = reinterpret_cast<INT_PTR>(kMenuCaptions[i]);
+        buttons[i].iString = reinterpret_cast<INT_PTR>(kMenuBarCaptions[i]);
     }
     SendMessageW(bar, TB_ADDBUTTONSW, 5, reinterpret_cast<LPARAM>(buttons));
     SIZE size = {};

@@ -27,6 +27,7 @@
 #include "shell/settings_win.h"
 #include "shell/shell_helpers.h"
 #include "shell/shell_state.h"
+#include "shell/shell_texts.h"
 #include "shell/thumbnail_cache.h"
 #include "shell/thumbnail_view.h"
 
@@ -172,7 +173,7 @@ void forward_to_running_instance(HWND running, const wchar_t* command_line) {
 
 bool start_single_instance(int show, const wchar_t* command_line) {
     if (g_shell.os_class == 0 || !build_settings_path()) {
-        app_message_box(nullptr, L"ファイル実行に失敗しました。", L"Error", MB_ICONERROR | MB_SETFOREGROUND);
+        app_message_box(nullptr, kTextStartRefused, kCaptionError, MB_ICONERROR | MB_SETFOREGROUND);
         return false;
     }
     lstrcpynW(g_shell.cache_folder, g_shell.settings_path, MAX_PATH);
@@ -265,7 +266,7 @@ bool shutdown_main_window() {
         if (batch_conversion_running()) {
             ShowWindowAsync(batch, SW_RESTORE);
             SetForegroundWindow(batch);
-            if (app_message_box(batch, L"変換処理を中止しますか？", L"一括変換",
+            if (app_message_box(batch, kTextStopConversion, kCaptionConversion,
                                 MB_YESNO | MB_ICONWARNING | MB_SETFOREGROUND) == IDYES)
                 PostMessageW(batch, kAppMessage, kBatchStop, 0);
             return false;

@@ -11,6 +11,7 @@
 #include "common/win/app_messages.h"
 #include "shell/shell_helpers.h"
 #include "shell/shell_state.h"
+#include "shell/shell_texts.h"
 #include "shell/thumbnail_view.h"
 
 namespace {
@@ -37,8 +38,8 @@ void update_status(int n) {
     ViewSeam& v = g_views[n];
     wchar_t folder[MAX_PATH];
     view_folder(n, folder);
-    SendMessageW(v.status, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(L" 更新  "));
-    SendMessageW(v.status, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(L"消去  "));
+    SendMessageW(v.status, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(kStatusRefresh));
+    SendMessageW(v.status, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(kStatusClear));
     SendMessageW(v.status, SB_SETTEXTW, 2, reinterpret_cast<LPARAM>(L"0/0"));
     SendMessageW(v.status, SB_SETTEXTW, 3, reinterpret_cast<LPARAM>(folder));
 }

@@ -113,6 +113,24 @@ INSTANTIATE_TEST_SUITE_P(Files, SettingsHostileTest, ::testing::ValuesIn(kHostil
                              return n;
                          });
 
+TEST(SettingsReaderTest, EveryPrefixOfAValidFileReadsWholeValuesOrDefaults) {
+    SettingsFileBuilder b;
+    b.integer(3, 640).text(196, u"C:\\写真").data(137, {9, 0, 'A', 0, 0x60, 0x1B}).integer(499, -1);
+    const std::vector<uint8_t> whole = b.bytes();
+    for (size_t n = 0; n <= whole.size(); ++n) {
+        const SettingsReader r = settings_parse(whole.data(), n);
+        const bool directory = n >= 4004;
+        EXPECT_EQ(r.ok, directory) << n;
+        EXPECT_EQ(settings_int(r, 3, 0), directory ? 640 : 0) << n;
+        EXPECT_EQ(settings_int(r, 499, 0), directory ? -1 : 0) << n;
+        const std::u16string text = settings_string(r, 196);
+        EXPECT_TRUE(text.empty() || text == u"C:\\写真") << n;
+        EXPECT_EQ(text.empty(), n < 4004 + 10) << n;
+        uint8_t blob[6] = {};
+        EXPECT_EQ(settings_read_blob(r, 137, blob, sizeof blob), n == whole.size()) << n;
+    }
+}
+
 TEST(SettingsReaderTest, IntegersOnlyFromIntegerEntries) {
     SettingsFileBuilder b;
     b.integer(0, -5).integer(499, 0x7FFFFFFF).text(3, u"ab");
