@@ -307,3 +307,73 @@ TEST(GeometryReference, QuarterTurnsFlipsAndCropEqualImageMagick) {
 #endif
 
 }  // namespace
+
+namespace {
+
+// Every turn and flip against its coordinate rule on odd sizes at both depths, comparing the
+// whole destination buffers: only a top-bottom flip carries the row padding along.
+TEST(RotateFlip, MatchTheirCoordinateRules) {
+    naive::Rng rng(40);
+    for (int bits : {8, 24}) {
+        const int bpp = bits / 8;
+        for (int w : {1, 2, 3, 5, 7}) {
+            for (int h : {1, 2, 3, 5}) {
+                const Image src = naive::random_image(w, h, bits, rng);
+                for (int type = 1; type <= 5; ++type) {
+                    SCOPED_TRACE("type " + std::to_string(type) + " " + std::to_string(bits) + " bits " +
+                                 std::to_string(w) + "x" + std::to_string(h));
+                    const bool swap = type == 1 || type == 3;
+                    Image want(swap ? h : w, swap ? w : h, bits, 0xEE);
+                    for (int r = 0; r < want.height; ++r) {
+                        if (type == 5) {
+                            std::memcpy(want.at(0, r), src.at(0, h - 1 - r), want.stride);
+                            continue;
+                        }
+                        for (int i = 0; i < want.width; ++i) {
+                            const int sr = type == 1 ? i : type == 3 ? h - 1 - i : type == 2 ? h - 1 - r : r;
+                            const int sc = type == 1 ? w - 1 - r : type == 3 ? r : w - 1 - i;
+                            std::memcpy(want.at(i, r), src.at(sc, sr), bpp);
+                        }
+                    }
+                    EXPECT_EQ(apply_rotate_flip(src, type).pixels, want.pixels);
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Every rectangle of small odd images at both depths; the destination's padding stays as it
+// was.
+TEST(Crop, EveryRectangleMatchesPlainCopy) {
+    naive::Rng rng(41);
+    for (int bits : {8, 24}) {
+        const int bpp = bits / 8;
+        for (int w : {1, 2, 3, 5, 7}) {
+            for (int h : {1, 2, 5}) {
+                const Image src = naive::random_image(w, h, bits, rng);
+                for (int l = 0; l < w; ++l) {
+                    for (int r = l; r < w; ++r) {
+                        for (int t = 0; t < h; ++t) {
+                            for (int b = t; b < h; ++b) {
+                                Image want(r - l + 1, b - t + 1, bits, 0xEE);
+                                for (int y = 0; y < want.height; ++y) {
+                                    // destination memory row y is image row b - y from the top
+                                    std::memcpy(want.at(0, y), src.at(l, h - 1 - (b - y)), want.width * bpp);
+                                }
+                                ASSERT_EQ(crop(src, l, t, r, b).pixels, want.pixels)
+                                    << bits << " bits " << w << "x" << h << " rect " << l << "," << t << ","
+                                    << r << "," << b;
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
