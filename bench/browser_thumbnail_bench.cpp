@@ -1,0 +1,111 @@
+// Thumbnails per second over a folder of 12-megapixel JPEGs (PX_BENCH_FILES, default 200, in
+// PX_BENCH_DIR), beside libjpeg's own 1/8-scaled decode, djpeg -scale 1/8 and vipsthumbnail
+// on the same files. The ratios are reported as counters of the browser's benchmark.
+#include <benchmark/benchmark.h>
+#include <sys/stat.h>
+
+#include <chrono>
+
+#include "bench/browser_thumbnail_common.h"
+
+namespace {
+
+std::string bench_folder() {
+    const char* dir = std::getenv("PX_BENCH_DIR");
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string folder = dir && *dir ? dir : std::string(tmp && *tmp ? tmp : "/tmp") + "/px-thumbnail-bench";
+    mkdir(folder.c_str(), 0755);
+    return folder;
+}
+
+const std::vector<std::string>& files() {
+    static const std::vector<std::string> list = [] {
+        const char* n = std::getenv("PX_BENCH_FILES");
+        return thumbnail_bench::bench_files(bench_folder(), n && *n ? std::atoi(n) : 200);
+    }();
+    return list;
+}
+
+bool tool_present(const char* name) { return std::system((std::string("command -v ") + name + " >/dev/null").c_str()) == 0; }
+
+// Seconds for one pass of `work` over all files.
+template <typename Work>
+double seconds_for(Work work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double scale8_pass() {
+    std::vector<unsigned char> rows;
+    return seconds_for([&] {
+        for (const std::string& f : files()) thumbnail_bench::decode_scale8(f.c_str(), &rows);
+    });
+}
+
+double djpeg_pass() {
+    return seconds_for([&] {
+        for (const std::string& f : files()) {
+            const std::string command = "djpeg -dct int -scale 1/8 '" + f + "' > /dev/null";
+            if (std::system(command.c_str()) != 0) return;
+        }
+    });
+}
+
+double vips_pass() {
+    const std::string out = bench_folder() + "/vips-out";
+    mkdir(out.c_str(), 0755);
+    std::string command = "vipsthumbnail --size 144x108 -o '" + out + "/%s.jpg'";
+    for (const std::string& f : files()) command += " '" + f + "'";
+    return seconds_for([&] { (void)std::system(command.c_str()); });
+}
+
+void BM_BrowserThumbnails(benchmark::State& state) {
+    if (files().empty() || !create_codec_contexts()) {
+        state.SkipWithError("no benchmark files");
+        return;
+    }
+    g_browser_options.box_width = 144;
+    g_browser_options.box_height = 108;
+    std::vector<std::u16string> paths;
+    for (const std::string& f : files()) paths.push_back(utf8_to_utf16(f));
+    double ours = 0;
+    int64_t made = 0;
+    for (auto _ : state) {
+        const double s = seconds_for([&] {
+            for (const std::u16string& p : paths) made += thumbnail_bench::make_thumbnail(p) ? 1 : 0;
+        });
+        ours += s;
+    }
+    const double rate = double(files().size()) * double(state.iterations()) / ours;
+    state.counters["thumbnails_per_s"] = rate;
+    state.counters["made"] = double(made);
+    // Each baseline over the same files, once: rates and the browser's rate as a ratio.
+    const double scale8 = double(files().size()) / scale8_pass();
+    state.counters["libjpeg_1_8_per_s"] = scale8;
+    state.counters["ratio_to_libjpeg_1_8"] = rate / scale8;
+    if (tool_present("djpeg")) {
+        const double djpeg = double(files().size()) / djpeg_pass();
+        state.counters["djpeg_1_8_per_s"] = djpeg;
+        state.counters["ratio_to_djpeg_1_8"] = rate / djpeg;
+    }
+    if (tool_present("vipsthumbnail")) {
+        const double vips = double(files().size()) / vips_pass();
+        state.counters["vipsthumbnail_per_s"] = vips;
+        state.counters["ratio_to_vipsthumbnail"] = rate / vips;
+    }
+    destroy_codec_contexts();
+}
+BENCHMARK(BM_BrowserThumbnails)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
+
+// The baseline alone, for its own timing figures.
+void BM_LibjpegScale8Decode(benchmark::State& state) {
+    std::vector<unsigned char> rows;
+    for (auto _ : state) {
+        for (const std::string& f : files()) thumbnail_bench::decode_scale8(f.c_str(), &rows);
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(files().size()));
+}
+BENCHMARK(BM_LibjpegScale8Decode)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
+
+}  // namespace
