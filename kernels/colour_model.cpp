@@ -3,6 +3,13 @@
 #include "kernels/colour_adjust.h"
 #include "kernels/mask_blend.h"
 
+int normalise_hue_shift(int shift) {
+    shift %= 360;
+    if (shift > 180) shift -= 360;
+    if (shift < -180) shift += 360;
+    return shift;
+}
+
 namespace {
 
 template <typename Effect>
@@ -38,7 +45,7 @@ struct HslArgs {
 };
 
 HslArgs clamp_hsl_args(int hue, int lightness, int saturation) {
-    return {clamp_int(hue, -180, 180), clamp_int(lightness, -255, 255), clamp_int(saturation, -255, 255)};
+    return {normalise_hue_shift(hue), clamp_int(lightness, -255, 255), clamp_int(saturation, -255, 255)};
 }
 
 void hsl_effect(const HslAddresses& hsl, const HslArgs& a, const uint8_t* s, uint8_t* e) {
@@ -138,7 +145,7 @@ int hsl_hue(const HslAddresses& hsl, int b, int g, int r) {
 
 void adjust_pixel_hsl(const HslAddresses& hsl, uint8_t& blue, uint8_t& green, uint8_t& red, int hue_shift,
                       int lightness_delta, int saturation_delta) {
-    hue_shift = clamp_int(hue_shift, -180, 180);
+    hue_shift = normalise_hue_shift(hue_shift);
     lightness_delta = clamp_int(lightness_delta, -255, 255);
     saturation_delta = clamp_int(saturation_delta, -255, 255);
     const int b = blue, g = green, r = red;

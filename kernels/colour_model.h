@@ -12,6 +12,10 @@
 // hue_shift -180..180 degrees, lightness and saturation deltas -255..255.
 void adjust_pixel_hsl(const HslAddresses& hsl, uint8_t& blue, uint8_t& green, uint8_t& red, int hue_shift,
                       int lightness_delta, int saturation_delta);
+// A hue shift turned into -180..180 (a shift is circular), so that the hue-wrap table is
+// never indexed outside -300..659.
+int normalise_hue_shift(int shift);
+
 // The hue (0..359) that adjust_pixel_hsl assigns to a colour that is not grey.
 int hsl_hue(const HslAddresses& hsl, int blue, int green, int red);
 

@@ -44,7 +44,7 @@ std::vector<ModelCase> model_cases() {
         {"hue_saturation_clamped", 127,
          [](AdjustContext* c, const LuminanceTables*) { apply_hue_saturation_rgb(c, 4000, -4000, 4000); },
          [](AdjustContext* c, const LuminanceTables*) { apply_hue_saturation_palette(c, 4000, -4000, 4000); },
-         [](const uint8_t*, uint8_t* e) { naive::hsl(e, 180, -255, 255); }},
+         [](const uint8_t*, uint8_t* e) { naive::hsl(e, 40, -255, 255); }},
         {"in_range", 90,
          [](AdjustContext* c, const LuminanceTables*) {
              apply_hue_saturation_in_range_rgb(c, 120, 20, -40, kPicked);
@@ -165,7 +165,8 @@ TEST(ColourModelKernels, HslTurnsAndGreys) {
     const HslCase cases[] = {
         // The integer model tops out at 254 for lightness 127: red turns green, not 255.
         {{0, 0, 255}, 120, 0, 0, {0, 254, 0}},
-        {{0, 0, 255}, 240, 0, 0, {254, 254, 0}},  // shifts are clamped to 180 degrees
+        {{0, 0, 255}, 240, 0, 0, {254, 0, 0}},
+        {{0, 0, 255}, 600, 0, 0, {254, 0, 0}},  // a shift is circular
         {{0, 0, 255}, -120, 0, 0, {254, 0, 0}},
         {{90, 90, 90}, 77, 20, 0, {110, 110, 110}},  // a grey only moves in lightness
         {{128, 128, 128}, 0, 0, 255, {1, 1, 255}},   // a grey counts as hue 0: red
