@@ -38,6 +38,35 @@ int32_t usable_threshold(const AdjustContext* c) {
     return t < 0 ? -1 : (t >= kFalloffWeights ? kFalloffWeights - 1 : t);
 }
 
+// The conversion itself; its callers have brought the amounts into range.
+void hsl_core(const HslAddresses& hsl, uint8_t& blue, uint8_t& green, uint8_t& red, int hue_shift,
+              int lightness_delta, int saturation_delta) {
+    const int b = blue, g = green, r = red;
+    const int mx = r > g ? (r > b ? r : b) : (g > b ? g : b);
+    const int mn = r < g ? (r < b ? r : b) : (g < b ? g : b);
+    const int l = mx + mn;
+    const int L = l >> 1;
+    int S = 0;
+    int hue = 0;
+    if (mx != mn) {
+        S = hsl.saturations[256 * l + (mx - mn)];
+        hue = hsl_hue(hsl, b, g, r);
+    }
+    const int S2 = hsl.clamp[S + saturation_delta];
+    const int L2 = hsl.clamp[L + lightness_delta];
+    if (S2 == 0) {
+        blue = green = red = static_cast<uint8_t>(L2);
+        return;
+    }
+    const int top = hsl.top_values[256 * L2 + S2];
+    const int bottom = 2 * L2 - top;
+    const int span = top - bottom;
+    const int h = hue + hue_shift;
+    blue = static_cast<uint8_t>(bottom + hsl.ramps[256 * hsl.hue_wrap[h - 120] + span]);
+    green = static_cast<uint8_t>(bottom + hsl.ramps[256 * hsl.hue_wrap[h] + span]);
+    red = static_cast<uint8_t>(bottom + hsl.ramps[256 * hsl.hue_wrap[h + 120] + span]);
+}
+
 struct HslArgs {
     int hue;
     int lightness;
@@ -52,7 +81,7 @@ void hsl_effect(const HslAddresses& hsl, const HslArgs& a, const uint8_t* s, uin
     e[0] = s[0];
     e[1] = s[1];
     e[2] = s[2];
-    adjust_pixel_hsl(hsl, e[0], e[1], e[2], a.hue, a.lightness, a.saturation);
+    hsl_core(hsl, e[0], e[1], e[2], a.hue, a.lightness, a.saturation);
 }
 
 void in_range_effect(const AdjustContext* c, const HslArgs& a, const uint8_t* picked, int32_t threshold,
@@ -145,33 +174,8 @@ int hsl_hue(const HslAddresses& hsl, int b, int g, int r) {
 
 void adjust_pixel_hsl(const HslAddresses& hsl, uint8_t& blue, uint8_t& green, uint8_t& red, int hue_shift,
                       int lightness_delta, int saturation_delta) {
-    hue_shift = normalise_hue_shift(hue_shift);
-    lightness_delta = clamp_int(lightness_delta, -255, 255);
-    saturation_delta = clamp_int(saturation_delta, -255, 255);
-    const int b = blue, g = green, r = red;
-    const int mx = r > g ? (r > b ? r : b) : (g > b ? g : b);
-    const int mn = r < g ? (r < b ? r : b) : (g < b ? g : b);
-    const int l = mx + mn;
-    const int L = l >> 1;
-    int S = 0;
-    int hue = 0;
-    if (mx != mn) {
-        S = hsl.saturations[256 * l + (mx - mn)];
-        hue = hsl_hue(hsl, b, g, r);
-    }
-    const int S2 = hsl.clamp[S + saturation_delta];
-    const int L2 = hsl.clamp[L + lightness_delta];
-    if (S2 == 0) {
-        blue = green = red = static_cast<uint8_t>(L2);
-        return;
-    }
-    const int top = hsl.top_values[256 * L2 + S2];
-    const int bottom = 2 * L2 - top;
-    const int span = top - bottom;
-    const int h = hue + hue_shift;
-    blue = static_cast<uint8_t>(bottom + hsl.ramps[256 * hsl.hue_wrap[h - 120] + span]);
-    green = static_cast<uint8_t>(bottom + hsl.ramps[256 * hsl.hue_wrap[h] + span]);
-    red = static_cast<uint8_t>(bottom + hsl.ramps[256 * hsl.hue_wrap[h + 120] + span]);
+    hsl_core(hsl, blue, green, red, normalise_hue_shift(hue_shift), clamp_int(lightness_delta, -255, 255),
+             clamp_int(saturation_delta, -255, 255));
 }
 
 void apply_hue_saturation_rgb(AdjustContext* c, int hue, int lightness, int saturation) {
@@ -266,7 +270,7 @@ void equalize_rgb(AdjustContext* c) {
         e[0] = s[0];
         e[1] = s[1];
         e[2] = s[2];
-        adjust_pixel_hsl(c->hsl, e[0], e[1], e[2], 0, delta[tb[s[0]] + tg[s[1]] + tr[s[2]]], 0);
+        hsl_core(c->hsl, e[0], e[1], e[2], 0, delta[tb[s[0]] + tg[s[1]] + tr[s[2]]], 0);
     });
 }
 
