@@ -5,6 +5,7 @@
 #include "codecs/codec_set.h"
 #include "codecs/gif.h"
 #include "codecs/jpeg.h"
+#include "codecs/png.h"
 #include "codecs/tiff.h"
 
 namespace {
@@ -39,8 +40,33 @@ LoadedImage* load_bmp_bits(const std::u16string& path) {
     return image;
 }
 
-// Until the PNG reader is in the codecs, PNG files go to the plug-ins.
-LoadedImage* load_png_bits(const std::u16string&) { return nullptr; }
+LoadedImage* load_png_bits(const std::u16string& path) {
+    PngContext* c = g_codecs.png_reader;
+    if (!c) return nullptr;
+    png_reader_reset(c);
+    clear_handles(c);
+    c->grey = 0;
+    c->interlace = 0;
+    c->in_memory = 1;
+    const BrowserOptions& o = g_browser_options;
+    c->blend_table = g_blend_table;
+    c->transparency = o.apply_transparency ? 1 : 0;
+    c->ignore_bkgd = o.use_file_background ? 0 : 1;
+    c->configured_red = static_cast<uint8_t>(o.background_colour);
+    c->configured_green = static_cast<uint8_t>(o.background_colour >> 8);
+    c->configured_blue = static_cast<uint8_t>(o.background_colour >> 16);
+    if (o.gamma_enabled) c->display_gamma = o.display_gamma_x1000 < 1000 ? 1000u : uint32_t(o.display_gamma_x1000);
+    LoadedImage* image = read_png_file(c, path);
+    if (image) {
+        publish_full_size(image);
+        g_load_result.w1 = c->comment_chunks;
+        g_load_result.w2 = c->text_chunks;
+        g_load_result.w3 = c->interlace;
+        g_load_result.w4 = (c->alpha || c->trns_seen) ? 1 : 0;
+    }
+    png_reader_release(c);
+    return image;
+}
 
 LoadedImage* load_jpeg_bits(const uint8_t* data, uint32_t size, const std::u16string& path) {
     JpegReaderContext* c = g_codecs.jpeg_reader;

@@ -424,7 +424,14 @@ TEST(BrowserFormats, EveryBuiltInReaderGivesTheReferencePixels) {
         {"tiff_pal.tif", 4, 8, 0, 0, 0},    {"tiff_24.tif", 4, 24, 0, 0, 0},
         {"jpeg_420.jpg", 3, 24, 0, 0, 0},   {"jpeg_grey.jpg", 3, 8, 0, 0, 0},
         {"jpeg_prog.jpg", 3, 24, 2, 1, 1},  // two comments, an APP1, progressive
+        {"png_1.png", 2, 1, 0, 0, 0},       {"png_grey.png", 2, 8, 0, 0, 0},
+        {"png_pal4.png", 2, 4, 0, 0, 0},    {"png_rgb.png", 2, 24, 0, 0, 0},
+        {"png_rgba.png", 2, -1, 0, 0, 0},   {"png_interlaced.png", 2, 8, 0, 2, 1},  // two tEXt from ImageMagick
+        {"png_text.png", 2, 24, 1, 2, 0},   // a Comment chunk among two text chunks
     };
+    // Pillow's reference drops alpha and knows no display gamma.
+    g_browser_options.apply_transparency = 0;
+    g_browser_options.gamma_enabled = 0;
     for (const FormatCase& c : cases) {
         const std::string name = c.file;
         int width = 0, height = 0;
@@ -443,6 +450,7 @@ TEST(BrowserFormats, EveryBuiltInReaderGivesTheReferencePixels) {
         EXPECT_EQ(g_load_result.w1, c.w1) << name;
         EXPECT_EQ(g_load_result.w2, c.w2) << name;
         EXPECT_EQ(g_load_result.w3, c.w3) << name;
+        EXPECT_EQ(g_load_result.w4, name == "png_rgba.png" ? 1 : 0) << name;
         EXPECT_EQ(g_load_result.full_width, width) << name;
         EXPECT_EQ(g_load_result.full_height, height) << name;
         EXPECT_EQ(g_load_result.header.bit_count, 24) << name;

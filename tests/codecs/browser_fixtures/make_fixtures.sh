@@ -69,3 +69,32 @@ for f in jpeg_420 jpeg_grey jpeg_prog; do
   rm $f.pnm
 done
 djpeg -dct int -scale 1/8 jpeg_420.jpg > jpeg_420_scale8.ppm
+
+# PNGs of each colour type, with Pillow's decode as the reference (alpha dropped, as the
+# loader does with transparency handling off), one interlaced and one with text chunks.
+/usr/bin/python3 - <<'PY'
+from PIL import Image, PngImagePlugin
+w, h = 7, 5
+rgb = Image.new("RGB", (w, h))
+rgb.putdata([((x * 40) % 256, (y * 60) % 256, ((x + y) * 25) % 256) for y in range(h) for x in range(w)])
+rgba = rgb.copy()
+rgba.putalpha(Image.new("L", (w, h), 128))
+mono = rgb.convert("L").point(lambda v: 255 if v > 100 else 0).convert("1")
+text = PngImagePlugin.PngInfo()
+text.add_text("Comment", "first")
+text.add_text("Title", "second")
+saves = {
+    "png_1.png": (mono, {}),
+    "png_grey.png": (rgb.convert("L"), {}),
+    "png_pal4.png": (rgb.quantize(colors=16), {"bits": 4}),
+    "png_rgb.png": (rgb, {}),
+    "png_rgba.png": (rgba, {}),
+    "png_text.png": (rgb, {"pnginfo": text}),
+}
+for name, (img, kw) in saves.items():
+    img.save(name, "PNG", **kw)
+PY
+/usr/bin/convert png_rgb.png -interlace PNG png_interlaced.png
+for f in png_1 png_grey png_pal4 png_rgb png_rgba png_text png_interlaced; do
+  /usr/bin/python3 -c "from PIL import Image; Image.open('$f.png').convert('RGB').save('$f.ppm')"
+done
