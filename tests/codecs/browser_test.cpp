@@ -263,6 +263,18 @@ TEST_F(BrowserNative, PluginsAreAskedOnlyWithAFolderAndAFileToRead) {
     EXPECT_EQ(fake_plugins::picture_calls(), before);
 }
 
+TEST_F(BrowserNative, RefusedJpegIsRetriedThroughThePlugins) {
+    const TestPicture picture = make_test_picture(6, 4, 8, 5);
+    const std::u16string path = scratch_path("not_really.jpg");
+    ASSERT_TRUE(write_bytes(path, fake_jpeg_for_plugin(picture)));
+    g_load_result.w1 = 5;  // left over from an earlier load
+    LoadedImage* image = load_image_24(nullptr, 0, path, nullptr);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(g_load_result.format, 0);
+    EXPECT_EQ(g_load_result.w1, 0);
+    EXPECT_TRUE(same_24_pixels(image->pixels, test_picture_as_24(picture), 6, 4));
+}
+
 TEST_F(BrowserNative, FailingPluginLeaksNothing) {
     TestPicture picture = make_test_picture(4, 4, 24);
     picture.magic = "PXFL";

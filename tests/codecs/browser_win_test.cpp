@@ -69,6 +69,16 @@ TEST_F(BrowserWin, TestFormatThroughThePluginAt24Bits) {
     }
 }
 
+TEST_F(BrowserWin, RefusedJpegIsRetriedThroughThePlugins) {
+    const TestPicture picture = make_test_picture(6, 4, 8, 5);
+    const std::u16string path = scratch_path("not_really.jpg");
+    ASSERT_TRUE(write_bytes(path, fake_jpeg_for_plugin(picture)));
+    LoadedImage* image = load_image_24(nullptr, 0, path, nullptr);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(g_load_result.format, 0);
+    EXPECT_TRUE(same_24_pixels(image->pixels, test_picture_as_24(picture), 6, 4));
+}
+
 TEST_F(BrowserWin, ThumbnailAndPreviewAreHalftoneShrunk) {
     const std::u16string path = scratch_path("wide.pxr");
     ASSERT_TRUE(write_bytes(path, encode_test_picture(make_test_picture(301, 17, 4, 16))));

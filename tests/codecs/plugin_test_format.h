@@ -162,3 +162,15 @@ inline bool same_24_pixels(const uint8_t* rows, const std::vector<uint8_t>& want
     }
     return true;
 }
+
+// A file that starts like a JPEG but is the test format behind a 128-byte prefix: the JPEG
+// reader refuses it and the offset-128 plug-in reads it.
+inline std::vector<uint8_t> fake_jpeg_for_plugin(const TestPicture& picture) {
+    TestPicture p = picture;
+    p.prefix_128 = true;
+    p.magic = "PX28";
+    std::vector<uint8_t> bytes = encode_test_picture(p);
+    bytes[0] = 0xFF;
+    bytes[1] = 0xD8;
+    return bytes;
+}
