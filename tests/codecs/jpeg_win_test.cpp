@@ -8,6 +8,8 @@
 #include "codecs/jpeg.h"
 #include "codecs/win/jpeg_error_box.h"
 #include "common/win/message_box.h"
+#include "tests/codecs/jpeg_test_util.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -62,6 +64,30 @@ TEST(JpegErrorBox, CodecTextsLibraryTextOrNothing) {
     }
     set_message_box_hook(old);
     clear_jpeg_error_text();
+}
+
+TEST(JpegReaderWin, DibSectionModeHoldsTheRowsInABitmap) {
+    const std::vector<uint8_t> jpeg = jpeg_test::encode(jpeg_test::make_picture(13, 7));
+    const std::u16string path = scratch_path("dib.jpg");
+    ASSERT_TRUE(write_bytes(path, jpeg));
+    JpegReaderContext context;
+    init_codec_context(&context, 0);
+    jpeg_reader_reset(&context);
+    context.in_memory = 0;
+    LoadedImage* image = read_jpeg_image(&context, path, nullptr);
+    ASSERT_NE(image, nullptr);
+    ASSERT_NE(image->bitmap, 0);
+    DIBSECTION section = {};
+    ASSERT_EQ(GetObjectW(reinterpret_cast<HBITMAP>(image->bitmap), sizeof section, &section),
+              static_cast<int>(sizeof section));
+    EXPECT_EQ(section.dsBm.bmBits, image->pixels);
+    EXPECT_EQ(section.dsBmih.biWidth, 13);
+    EXPECT_EQ(section.dsBmih.biHeight, 7);
+    EXPECT_EQ(section.dsBmih.biBitCount, 24);
+    const HBITMAP bitmap = reinterpret_cast<HBITMAP>(image->bitmap);
+    free_loaded_image(image);
+    EXPECT_EQ(GetObjectW(bitmap, sizeof section, &section), 0);  // the section is gone
+    jpeg_reader_release(&context);
 }
 
 }  // namespace
