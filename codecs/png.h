@@ -20,6 +20,8 @@ using PngUnpack = void (*)(PngContext* context, uint8_t** destination, uint8_t d
 
 struct PngContext : CodecContext {
     uint32_t crc_table[256] = {};
+    // Derived from crc_table so that the CRC of the image data runs eight bytes per step.
+    uint32_t crc_slices[7][256] = {};
     int32_t bit_depth = 0;
     int32_t colour_type = 0;
     uint8_t grey = 0;       // colour types 0 and 4

@@ -29,55 +29,86 @@ namespace {
 
 enum Filter { kNone = 0, kSub = 1, kUp = 2, kAverage = 3, kPaeth = 4 };
 
-template <int F>
-inline uint8_t unfilter(uint8_t x, uint8_t a, uint8_t b, uint8_t c) {
+// Undoes one filter over n bytes of a row in place (n is a multiple of kBpp); the distance to
+// the byte on the left is kBpp, a compile-time constant. The left pixel and the one above-left
+// are carried in locals: reloading a byte just stored would put store forwarding on the
+// dependency chain of every byte.
+template <int F, int kBpp>
+inline void unfilter_row(uint8_t* cur, const uint8_t* prev, int32_t n) {
     if constexpr (F == kNone) {
-        return x;
-    } else if constexpr (F == kSub) {
-        return static_cast<uint8_t>(x + a);
+        (void)cur;
+        (void)prev;
+        (void)n;
     } else if constexpr (F == kUp) {
-        return static_cast<uint8_t>(x + b);
-    } else if constexpr (F == kAverage) {
-        return static_cast<uint8_t>(x + ((a + b) >> 1));
+        for (int32_t i = 0; i < n; ++i) cur[i] = static_cast<uint8_t>(cur[i] + prev[i]);
     } else {
-        return static_cast<uint8_t>(x + paeth_predictor(a, b, c));
+        if (n < kBpp) return;
+        int left[kBpp];
+        int above_left[kBpp];
+        for (int k = 0; k < kBpp; ++k) {
+            // First pixel: a = c = 0, so Sub adds nothing, Average adds b / 2 and Paeth adds b.
+            int v = cur[k];
+            if constexpr (F == kAverage) v += prev[k] >> 1;
+            if constexpr (F == kPaeth) v += prev[k];
+            left[k] = v & 0xFF;
+            cur[k] = static_cast<uint8_t>(v);
+            above_left[k] = prev[k];
+        }
+        for (int32_t i = kBpp; i < n; i += kBpp) {
+            for (int k = 0; k < kBpp; ++k) {
+                const int x = cur[i + k];
+                int v;
+                if constexpr (F == kSub) {
+                    v = x + left[k];
+                } else if constexpr (F == kAverage) {
+                    v = x + ((left[k] + prev[i + k]) >> 1);
+                } else {
+                    const int a = left[k], b = prev[i + k], c = above_left[k];
+                    // The predictor without branches: distances of p = a + b - c to a, b, c.
+                    const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+                    v = x + ((pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c));
+                    above_left[k] = b;
+                }
+                left[k] = v & 0xFF;
+                cur[i + k] = static_cast<uint8_t>(v);
+            }
+        }
     }
 }
 
-// Whole-byte layouts: kChannels kept samples of kSample bytes each (1 or 2, big-endian).
+// Whole-byte layouts: kChannels kept samples of kSample bytes each (1 or 2, big-endian; only
+// the high byte is kept). The row is unfiltered, then its pixels are written.
 template <int kChannels, int kSample, int F>
 void convert_row(PngContext* context, uint8_t* destination) {
     constexpr int kBpp = kChannels * kSample;
     uint8_t* cur = context->current_row + 1;
-    const uint8_t* prev = context->previous_row + 1;
     const int32_t n = context->row_pixels;
-    const int32_t dstep = kChannels >= 3 ? context->destination_step : context->pixel_step;
-    const int32_t astep = context->pixel_step;
-    uint8_t* alpha = context->alpha_row;
+    unfilter_row<F, kBpp>(cur, context->previous_row + 1, n * kBpp);
+    const int32_t step = context->pixel_step;
     uint8_t* d = destination;
-    for (int32_t x = 0; x < n; ++x) {
-        uint8_t* p = cur + static_cast<size_t>(x) * kBpp;
-        const uint8_t* q = prev + static_cast<size_t>(x) * kBpp;
-        for (int j = 0; j < kChannels; ++j) {
-            const int o = j * kSample;
-            if (x == 0) {
-                p[o] = unfilter<F>(p[o], 0, q[o], 0);
-            } else {
-                p[o] = unfilter<F>(p[o], p[o - kBpp], q[o], q[o - kBpp]);
+    const uint8_t* p = cur;
+    if constexpr (kChannels >= 3) {
+        if (step == 1) {
+            for (int32_t x = 0; x < n; ++x, p += kBpp, d += 3) {
+                d[0] = p[2 * kSample];
+                d[1] = p[kSample];
+                d[2] = p[0];
+            }
+        } else {
+            const int32_t dstep = context->destination_step;
+            for (int32_t x = 0; x < n; ++x, p += kBpp, d += dstep) {
+                d[0] = p[2 * kSample];
+                d[1] = p[kSample];
+                d[2] = p[0];
             }
         }
-        if constexpr (kChannels >= 3) {
-            d[0] = p[2 * kSample];
-            d[1] = p[kSample];
-            d[2] = p[0];
-        } else {
-            d[0] = p[0];
-        }
-        d += dstep;
-        if constexpr (kChannels == 2 || kChannels == 4) {
-            *alpha = p[(kChannels - 1) * kSample];
-            alpha += astep;
-        }
+    } else {
+        for (int32_t x = 0; x < n; ++x, p += kBpp, d += step) *d = *p;
+    }
+    if constexpr (kChannels == 2 || kChannels == 4) {
+        uint8_t* alpha = context->alpha_row;
+        p = cur + (kChannels - 1) * kSample;
+        for (int32_t x = 0; x < n; ++x, p += kBpp, alpha += step) *alpha = *p;
     }
 }
 
@@ -109,19 +140,12 @@ void unpack_last(PngContext* context, uint8_t** destination, uint8_t data) {
 template <int F>
 void convert_packed_row(PngContext* context, uint8_t* destination) {
     uint8_t* cur = context->current_row + 1;
-    const uint8_t* prev = context->previous_row + 1;
     const int32_t n = context->inflated_row_bytes - 1;
+    unfilter_row<F, 1>(cur, context->previous_row + 1, n);
     uint8_t* d = destination;
-    for (int32_t i = 0; i < n; ++i) {
-        const uint8_t a = i ? cur[i - 1] : 0;
-        const uint8_t c = i ? prev[i - 1] : 0;
-        cur[i] = unfilter<F>(cur[i], a, prev[i], c);
-        if (i == n - 1 && context->last_byte_pixels != 0) {
-            context->unpack_last(context, &d, cur[i]);
-        } else {
-            context->unpack_whole(context, &d, cur[i]);
-        }
-    }
+    const int32_t whole = context->last_byte_pixels != 0 ? n - 1 : n;
+    for (int32_t i = 0; i < whole; ++i) context->unpack_whole(context, &d, cur[i]);
+    if (whole < n) context->unpack_last(context, &d, cur[n - 1]);
 }
 
 template <int kChannels, int kSample>

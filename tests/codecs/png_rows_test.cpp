@@ -244,3 +244,21 @@ TEST(PngRows, StreamEndingHalfwayKeepsTheUpperRows) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PngCrc, ChunkCrcEqualsZlibForEveryTailLength) {
+    PngContext c;
+    png_build_crc_table(&c);
+    Bytes data(1000);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 131 + 7);
+    const uint8_t type[4] = {'I', 'D', 'A', 'T'};
+    for (uint32_t n : {0u, 1u, 7u, 8u, 9u, 15u, 16u, 17u, 63u, 1000u}) {
+        Bytes whole(type, type + 4);
+        whole.insert(whole.end(), data.begin(), data.begin() + n);
+        const uint32_t want = static_cast<uint32_t>(crc32(0, whole.data(), static_cast<uInt>(whole.size())));
+        EXPECT_EQ(png_chunk_crc(&c, type, n, data.data()), want) << n;
+    }
+}
+
+}  // namespace
