@@ -81,7 +81,7 @@ bool read_entry(TiffContext* c, const Entry& e) {
     case 258:
         c->sample_count = static_cast<int32_t>(e.count);
         if (e.count == 1) {
-            c->bits_per_sample = r16_at(c, e.value_at);
+            c->bits_per_sample = static_cast<int32_t>(scalar(c, e));
         } else if (e.count == 3) {
             const uint32_t at = r32_at(c, e.value_at);
             if (!within(c, at, 6)) return fail(c, kCodecBadData);

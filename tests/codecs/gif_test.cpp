@@ -679,6 +679,47 @@ TEST(GifWriter, TransparentColourPicksTheHighestExactOrFirstNearestEntry) {
     }
 }
 
+TEST(GifWriter, ReducesTrueColourAndKeepsEveryColourThatFits) {
+    // 3 x 2, 24 bits, bottom-up rows padded to 12 bytes; three colours fit a 2-bit table.
+    const uint8_t blue[3] = {255, 0, 0}, red[3] = {0, 0, 255}, grey[3] = {90, 90, 90};
+    const uint8_t* top[3] = {blue, red, grey};
+    const uint8_t* bottom[3] = {grey, grey, blue};
+    uint8_t source[24] = {};
+    for (int x = 0; x < 3; ++x) {
+        std::memcpy(source + 3 * x, bottom[x], 3);
+        std::memcpy(source + 12 + 3 * x, top[x], 3);
+    }
+    for (bool interlace : {false, true}) {
+        GifWriterContext c;
+        init_codec_context(&c, 0);
+        c.width = 3;
+        c.height = 2;
+        c.source_bits = 24;
+        c.target_bits = 2;
+        c.dither_mode = kDitherNone;
+        c.interlace = interlace;
+        compute_row_sizes(&c);
+        const std::u16string path = scratch_path("reduced.gif");
+        ASSERT_TRUE(write_gif_file(path, &c, nullptr, source)) << c.error;
+        gif_writer_release(&c);
+        Bytes file;
+        ASSERT_TRUE(read_bytes(path, &file));
+        EXPECT_EQ(file[10], 0x91);
+        Decoded d;
+        decode(file, &d);
+        ASSERT_NE(d.image, nullptr) << d.error;
+        for (int x = 0; x < 3; ++x) {
+            for (int y = 0; y < 2; ++y) {
+                const RgbQuad& e = d.image->palette[d.pixel(x, y)];
+                const uint8_t* want = y == 0 ? top[x] : bottom[x];
+                EXPECT_EQ(e.blue, want[0]) << x << "," << y;
+                EXPECT_EQ(e.green, want[1]) << x << "," << y;
+                EXPECT_EQ(e.red, want[2]) << x << "," << y;
+            }
+        }
+    }
+}
+
 TEST(GifWriter, FailedOutputIsReportedAsFailure) {
     GifWriterContext c;
     init_codec_context(&c, 0);
