@@ -215,3 +215,33 @@ TEST(PngText, ListsKeywordAndTextPairs) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PngText, EveryPrefixFailsTheListAndNeverYieldsAPartialComment) {
+    PngFile f = image_start();
+    f.text("Title", "t").text("Comment", "whole comment");
+    const Bytes full = finish(f);
+    for (size_t n = 0; n < full.size(); ++n) {
+        const Bytes prefix(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(n));
+        const Listed l = list(prefix);
+        EXPECT_FALSE(l.ok) << n;
+        EXPECT_EQ(l.error, kCodecReadFailed) << n;
+        int32_t error = 0;
+        const std::string comment = read_comment(prefix, &error);
+        EXPECT_TRUE(comment.empty() ? error == kCodecReadFailed : comment == "whole comment") << n;
+    }
+}
+
+#ifndef _WIN32
+TEST(PngText, FailedCopyAfterTheCommentCarriesACode) {
+    const std::u16string source = scratch_path("full_src.png");
+    write_bytes(source, finish(image_start().text("Comment", "old")));
+    TextContext t;
+    int32_t mode = 1;
+    EXPECT_FALSE(png_write_comment(source, &t.c, u"/dev/full", "new", &mode));
+    EXPECT_NE(t.c.error, 0);
+}
+#endif
+
+}  // namespace

@@ -452,3 +452,45 @@ TEST(PngWriter, WriteFailureIsReportedWithACode) {
 #endif
 
 }  // namespace
+
+namespace {
+
+struct StatusLog {
+    std::u16string current = u"ready";
+    std::vector<std::u16string> shown;
+};
+
+void show_status(void* window, const char16_t* text) {
+    auto* log = static_cast<StatusLog*>(window);
+    log->current = text;
+    log->shown.push_back(text);
+}
+std::u16string get_status(void* window) { return static_cast<StatusLog*>(window)->current; }
+
+TEST(PngWriter, StatusTextShowsCompressionAndIsRestored) {
+    for (int level : {9, 10}) {
+        Source s = colour_source(3, 3);
+        PngWriterContext c;
+        init_codec_context(&c, 0);
+        png_build_crc_table(&c);
+        png_writer_reset(&c);
+        c.width = 3;
+        c.height = 3;
+        c.source_bits = 24;
+        c.target_bits = 24;
+        compute_row_sizes(&c);
+        c.level = level;
+        StatusLog log;
+        c.status_window = &log;
+        c.status_text = show_status;
+        c.status_get = get_status;
+        const bool ok = write_png_file(scratch_path("status.png"), &c, s.palette, s.pixels.data());
+        png_writer_release(&c);
+        EXPECT_EQ(ok, level == 9);
+        ASSERT_EQ(log.shown.size(), 2u);
+        EXPECT_EQ(log.shown[0], u"compress...");
+        EXPECT_EQ(log.current, u"ready");
+    }
+}
+
+}  // namespace
