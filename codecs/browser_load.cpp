@@ -76,14 +76,6 @@ private:
 
 }  // namespace
 
-// The built-in readers; each resets its global context, reads in in-memory mode, publishes
-// the full size and its format words, and releases the context.
-LoadedImage* load_bmp_bits(const std::u16string& path);
-LoadedImage* load_png_bits(const std::u16string& path);
-LoadedImage* load_jpeg_bits(const uint8_t* data, uint32_t size, const std::u16string& path);
-LoadedImage* load_tiff_bits(const std::u16string& path);
-LoadedImage* load_gif_bits(const std::u16string& path);
-
 LoadedImage* load_plugin_bits(const std::u16string& path) {
     PluginContext* record = plugin_record();
     record->module = 0;

@@ -84,6 +84,19 @@ struct ThumbnailTarget {
     int32_t thumbnail_height = 0;
 };
 
+// The per-format loaders behind load_image_24: each resets its global reader, reads in
+// in-memory mode, publishes the full size and its format words and releases the reader,
+// whatever the result. The JPEG loader decodes towards the JPEG box when both its sides are
+// set, and takes `data` (`size` bytes) in place of the file when it is not null.
+LoadedImage* load_bmp_bits(const std::u16string& path);
+LoadedImage* load_png_bits(const std::u16string& path);
+LoadedImage* load_jpeg_bits(const uint8_t* data, uint32_t size, const std::u16string& path);
+LoadedImage* load_tiff_bits(const std::u16string& path);
+LoadedImage* load_gif_bits(const std::u16string& path);
+// Runs the plug-ins only when the plug-in folder is set and exists; the plug-in's blocks and
+// library are released before it returns, whatever the result.
+LoadedImage* load_plugin_bits(const std::u16string& path);
+
 // Decodes `path` (JPEG data may be given in memory instead) on the global reader contexts,
 // falls back to the plug-ins, converts to 24 bits and publishes the result. The caller owns
 // the returned rows (release_load_result frees them). Null on failure; `loaded` gets 1 on

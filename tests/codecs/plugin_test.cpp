@@ -78,6 +78,53 @@ TEST_P(PluginNativeDecode, DecodesClipsAndReleasesEverything) {
 INSTANTIATE_TEST_SUITE_P(Cases, PluginNativeDecode, ::testing::ValuesIn(plugin_decode_cases()),
                          [](const ::testing::TestParamInfo<PluginDecodeCaseData>& p) { return std::string(p.param.name); });
 
+// A plug-in whose blocks are cut short: every information block shorter than the header is
+// refused without a read past its end, and a pixel block of any length is taken as far as it goes.
+std::vector<uint8_t> g_cut_info;
+std::vector<uint8_t> g_cut_pixels;
+int32_t cut_picture(const char*, intptr_t, uint32_t, OsHandle* info_out, OsHandle* pixels_out, PluginProgressFn,
+                    intptr_t) {
+    *info_out = plugin_native_alloc(g_cut_info.data(), g_cut_info.size());
+    *pixels_out = plugin_native_alloc(g_cut_pixels.data(), g_cut_pixels.size());
+    return 0;
+}
+
+TEST_F(PluginNative, TruncatedBlocksAreRefusedOrClipped) {
+    PluginExports e = fake_plugins::Fake<'R', 'W', 0, false>::exports();
+    e.get_picture = cut_picture;
+    e.get_picture_info = nullptr;
+    plugin_native_clear_registry();
+    plugin_native_register(u"raw.spi", e);
+    const TestPicture picture = make_test_picture(3, 2, 24);
+    const std::u16string path = scratch_path("cut.bin");
+    ASSERT_TRUE(write_bytes(path, encode_test_picture(picture)));
+    std::vector<uint8_t> header(40, 0);
+    const uint32_t fields[] = {40, 3, 2};
+    std::memcpy(header.data(), fields, sizeof fields);
+    header[12] = 1;
+    header[14] = 24;
+    for (size_t info_size = 0; info_size <= header.size(); ++info_size) {
+        for (size_t pixel_size : {size_t(0), size_t(1), size_t(11), picture.rows.size(), picture.rows.size() + 9}) {
+            g_cut_info.assign(header.begin(), header.begin() + long(info_size));
+            g_cut_pixels.assign(pixel_size, 0x5A);
+            PluginContext record;
+            init_codec_context(&record, 0);
+            record.in_memory = 1;
+            LoadedImage* image = read_plugin_image(path, folder_, &record);
+            const bool want = info_size == header.size() && pixel_size > 0;
+            EXPECT_EQ(image != nullptr, want) << info_size << " " << pixel_size;
+            if (image) {
+                const size_t copied = std::min(pixel_size, picture.rows.size());
+                for (size_t i = 0; i < picture.rows.size(); ++i) {
+                    ASSERT_EQ(image->pixels[i], i < copied ? 0x5A : 0) << i;
+                }
+                free_loaded_image(image);
+            }
+            plugin_release_handles(&record);
+        }
+    }
+}
+
 TEST_F(PluginNative, FailedDecodeKeepsBlocksUntilTheRelease) {
     TestPicture picture = make_test_picture(4, 4, 24);
     picture.magic = "PXFL";
