@@ -1,6 +1,8 @@
 #include <windows.h>
 #include <shlwapi.h>
 
+#include <cstring>
+
 #include "codecs/plugin.h"
 
 namespace {
@@ -57,11 +59,26 @@ bool plugin_folder_exists(const std::u16string& folder) {
     return !folder.empty() && PathIsDirectoryW(wide(folder)) != FALSE;
 }
 
+namespace {
+
+// False when the name does not fit or a character has no equivalent in the code page.
+bool to_ansi(const wchar_t* path, char (&buffer)[MAX_PATH]) {
+    BOOL lossy = FALSE;
+    std::memset(buffer, 0, sizeof buffer);
+    return WideCharToMultiByte(CP_ACP, 0, path, -1, buffer, MAX_PATH, nullptr, &lossy) != 0 && !lossy;
+}
+
+}  // namespace
+
 std::string plugin_ansi_path(const std::u16string& path) {
-    char buffer[MAX_PATH] = {};
-    // A name that does not fit is handed over empty rather than cut, so that no plug-in
+    char buffer[MAX_PATH];
+    if (to_ansi(wide(path), buffer)) return std::string(buffer);
+    // The plug-ins take code-page names only: a name the code page cannot spell is handed
+    // over in its short form, and otherwise empty rather than garbled, so that no plug-in
     // opens some other file.
-    if (WideCharToMultiByte(CP_ACP, 0, wide(path), -1, buffer, MAX_PATH, nullptr, nullptr) == 0) return std::string();
+    wchar_t short_path[MAX_PATH] = {};
+    const DWORD n = GetShortPathNameW(wide(path), short_path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH || !to_ansi(short_path, buffer)) return std::string();
     return std::string(buffer);
 }
 

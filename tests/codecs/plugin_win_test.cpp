@@ -105,6 +105,25 @@ TEST_P(PluginDecode, ReadsThroughTheChosenPlugin) {
 INSTANTIATE_TEST_SUITE_P(Cases, PluginDecode, ::testing::ValuesIn(plugin_decode_cases()),
                          [](const ::testing::TestParamInfo<PluginDecodeCaseData>& p) { return std::string(p.param.name); });
 
+// Plug-ins take names in the system code page; a name it cannot spell reaches them in its
+// short form.
+TEST(PluginWin, NameOutsideTheCodePageReachesThePlugin) {
+    const std::u16string folder = plugin_folder({"raw"});
+    const TestPicture picture = make_test_picture(4, 3, 24);
+    for (const char16_t* name : {u"\u753b\u50cf.pxr", u"\ud55c\uae00.pxr"}) {
+        const std::u16string path = scratch_path("") + name;
+        ASSERT_TRUE(write_bytes(path, encode_test_picture(picture)));
+        PluginContext record;
+        init_codec_context(&record, 0);
+        record.in_memory = 1;
+        LoadedImage* image = read_plugin_image(path, folder, &record);
+        ASSERT_NE(image, nullptr);
+        expect_matches_test_picture(*image, picture);
+        free_loaded_image(image);
+        plugin_release_handles(&record);
+    }
+}
+
 TEST(PluginWin, FailingPluginLeavesItsBlocksForTheRelease) {
     const std::u16string folder = plugin_folder({"fail"});
     TestPicture picture = make_test_picture(3, 2, 24);
