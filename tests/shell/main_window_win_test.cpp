@@ -28,6 +28,7 @@
 #include "shell/startup.h"
 #include "shell/thumbnail_view.h"
 #include "tests/shell/settings_file_builder.h"
+#include "tests/shell/unique_scratch.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -66,7 +67,7 @@ bool pump_until(const std::function<bool()>& done, DWORD timeout_ms = 10000) {
 std::wstring to_wide(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
 
 std::wstring make_scratch_folder(const char* name) {
-    const std::wstring folder = to_wide(scratch_path(name));
+    const std::wstring folder = to_wide(unique_scratch_path(name));
     CreateDirectoryW(folder.c_str(), nullptr);
     return folder;
 }
@@ -492,7 +493,7 @@ TEST_F(ShellAppTest, FailedSettingsWriteAtExitIsReportedAndKeepsTheOldFile) {
 
 TEST_F(ShellAppTest, StartIsRefusedWithoutASettingsFolder) {
     // A file where the folder should be: the folder cannot be made.
-    const std::u16string blocker = scratch_path("blocker");
+    const std::u16string blocker = unique_scratch_path("blocker");
     ASSERT_TRUE(write_bytes(blocker + u"", {1}));
     const std::wstring parent(blocker.begin(), blocker.end());
     set_settings_folder_override(parent.c_str());

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "tests/shell/settings_file_builder.h"
+#include "tests/shell/unique_scratch.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -301,7 +302,7 @@ protected:
 };
 
 TEST_F(SettingsFileTest, MissingFileReadsAsDefaultsAndIsCreatedByTheWriter) {
-    const std::u16string path = scratch_path("new.ini");
+    const std::u16string path = unique_scratch_path("new.ini");
     SettingsReader r = settings_open_read(path);
     EXPECT_EQ(r.status, SettingsFileStatus::missing);
     EXPECT_FALSE(r.ok);
@@ -328,7 +329,7 @@ TEST_F(SettingsFileTest, FailedWriteLeavesThePreviousFileAndReportsFailure) {
                   {"short write", &FaultyOps::short_write},
                   {"replace", &FaultyOps::fail_replace}};
     for (const Fault& f : faults) {
-        const std::u16string path = scratch_path("keep.ini");
+        const std::u16string path = unique_scratch_path("keep.ini");
         ASSERT_TRUE(write_bytes(path, b.bytes()));
         ops_.*(f.flag) = true;
         SettingsWriter w = settings_open_write(path);
@@ -347,7 +348,7 @@ TEST_F(SettingsFileTest, FailedWriteLeavesThePreviousFileAndReportsFailure) {
 TEST_F(SettingsFileTest, BusyFileIsRetriedThenReportedBusy) {
     SettingsFileBuilder b;
     b.integer(3, 1234);
-    const std::u16string path = scratch_path("busy.ini");
+    const std::u16string path = unique_scratch_path("busy.ini");
     ASSERT_TRUE(write_bytes(path, b.bytes()));
     ops_.busy_reads = 2;
     SettingsReader r = settings_open_read(path);

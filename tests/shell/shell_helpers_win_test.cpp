@@ -14,12 +14,13 @@
 #include "shell/main_window.h"
 #include "shell/shell_helpers.h"
 #include "shell/shell_state.h"
+#include "tests/shell/unique_scratch.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
 std::wstring scratch_folder(const char* name) {
-    const std::u16string p = scratch_path(name);
+    const std::u16string p = unique_scratch_path(name);
     const std::wstring folder(p.begin(), p.end());
     CreateDirectoryW(folder.c_str(), nullptr);
     return folder;
