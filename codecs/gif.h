@@ -59,6 +59,15 @@ int64_t gif_lzw_bound(int64_t pixel_count);
 int64_t gif_encode_lzw(GifLzwEncoder* state, int32_t min_code_size, const uint8_t* pixels, int64_t pixel_count,
                        uint8_t* out, int64_t out_capacity);
 
+// Receives `size` bytes of encoder output; false stops the encoding as failed.
+using GifLzwFlush = bool (*)(void* user, const uint8_t* data, int64_t size);
+
+// The same coding, handed out through `flush` each time the `chunk` of `chunk_size` bytes is
+// full and once at the end, so the output needs no buffer the size of the image. Returns the
+// byte count, or -1 when a flush failed.
+int64_t gif_encode_lzw_stream(GifLzwEncoder* state, int32_t min_code_size, const uint8_t* pixels,
+                              int64_t pixel_count, uint8_t* chunk, int64_t chunk_size, GifLzwFlush flush, void* user);
+
 // The animation record that gif_get_animation_info fills. The frame buffers after the first
 // belong to the caller once taken (free with gif_free_animation_frames); frame 0 is the
 // LoadedImage's own rows.

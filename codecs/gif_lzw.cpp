@@ -126,8 +126,11 @@ struct BitWriter {
     GifLzwEncoder* s;
     uint8_t* out;
     int64_t capacity;
-    int64_t size = 0;
-    bool overflow = false;
+    GifLzwFlush flush;
+    void* user;
+    int64_t size = 0;   // bytes in `out`
+    int64_t total = 0;  // bytes produced
+    bool failed = false;
 
     void put(int32_t code) {
         s->accumulator |= static_cast<uint32_t>(code) << s->bit_count;
@@ -140,10 +143,18 @@ struct BitWriter {
     }
     void byte(uint8_t b) {
         if (size >= capacity) {
-            overflow = true;
-            return;
+            if (!flush || failed || !flush(user, out, size)) {
+                failed = true;
+                return;
+            }
+            size = 0;
         }
         out[size++] = b;
+        ++total;
+    }
+    bool finish() {
+        if (!failed && flush && size > 0 && !flush(user, out, size)) failed = true;
+        return !failed;
     }
 };
 
@@ -158,8 +169,9 @@ void clear_dictionary(GifLzwEncoder* s) {
 
 }  // namespace
 
-int64_t gif_encode_lzw(GifLzwEncoder* s, int32_t min_code_size, const uint8_t* pixels, int64_t pixel_count,
-                       uint8_t* out, int64_t out_capacity) {
+namespace {
+
+int64_t encode(GifLzwEncoder* s, int32_t min_code_size, const uint8_t* pixels, int64_t pixel_count, BitWriter& w) {
     static_assert(GifLzwEncoder::kSlots == 1 << 13, "slot_of gives 13 bits");
     if (min_code_size < 2 || min_code_size > 8) return -1;
     s->clear_code = 1 << min_code_size;
@@ -170,7 +182,6 @@ int64_t gif_encode_lzw(GifLzwEncoder* s, int32_t min_code_size, const uint8_t* p
     s->bit_count = 0;
     std::memset(s->slot_generation, 0, sizeof s->slot_generation);
     s->generation = 1;
-    BitWriter w{s, out, out_capacity};
     w.put(s->clear_code);
     if (pixel_count > 0) {
         const uint8_t mask = static_cast<uint8_t>(s->clear_code - 1);
@@ -215,5 +226,19 @@ int64_t gif_encode_lzw(GifLzwEncoder* s, int32_t min_code_size, const uint8_t* p
     w.byte(static_cast<uint8_t>(s->accumulator));
     s->accumulator = 0;
     s->bit_count = 0;
-    return w.overflow ? -1 : w.size;
+    return w.finish() ? w.total : -1;
+}
+
+}  // namespace
+
+int64_t gif_encode_lzw(GifLzwEncoder* s, int32_t min_code_size, const uint8_t* pixels, int64_t pixel_count,
+                       uint8_t* out, int64_t out_capacity) {
+    BitWriter w{s, out, out_capacity, nullptr, nullptr};
+    return encode(s, min_code_size, pixels, pixel_count, w);
+}
+
+int64_t gif_encode_lzw_stream(GifLzwEncoder* s, int32_t min_code_size, const uint8_t* pixels, int64_t pixel_count,
+                              uint8_t* chunk, int64_t chunk_size, GifLzwFlush flush, void* user) {
+    BitWriter w{s, chunk, chunk_size, flush, user};
+    return encode(s, min_code_size, pixels, pixel_count, w);
 }

@@ -40,6 +40,24 @@ void order_rows(const GifWriterContext* c, const uint8_t* indices, uint8_t* pixe
         for (int32_t r = kStart[pass]; r < h; r += kStep[pass]) put_row(r);
 }
 
+// The encoder's chunk holds whole sub-blocks; its framed copy follows it in the same buffer.
+constexpr int64_t kChunkBytes = 255 * 256;
+
+// Frames a chunk of LZW data as sub-blocks of at most 255 bytes and writes it.
+bool write_sub_blocks(void* user, const uint8_t* data, int64_t size) {
+    GifWriterContext* c = static_cast<GifWriterContext*>(user);
+    uint8_t* blocks = c->work_buffer_gif + kChunkBytes;
+    int64_t used = 0;
+    for (int64_t done = 0; done < size;) {
+        const int64_t len = size - done < 255 ? size - done : 255;
+        blocks[used++] = static_cast<uint8_t>(len);
+        std::memcpy(blocks + used, data + done, static_cast<size_t>(len));
+        used += len;
+        done += len;
+    }
+    return write_output(c, blocks, static_cast<uint64_t>(used));
+}
+
 }  // namespace
 
 int32_t gif_find_transparent_index(const RgbQuad* palette, int32_t entries, const uint8_t* colour) {
@@ -70,8 +88,7 @@ bool gif_write_indexed(GifWriterContext* c, const RgbQuad* palette, const uint8_
     if (c->width < 1 || c->width > 0xFFFF || c->height < 1 || c->height > 0xFFFF) return fail(c, kCodecSaveFailed);
     const int32_t entries = 1 << bits;
     const int64_t pixel_count = static_cast<int64_t>(c->width) * c->height;
-    const int64_t bound = gif_lzw_bound(pixel_count);
-    if (bound < 0 || pixel_count > kMaxImageBytes) return fail(c, kCodecNoMemory);
+    if (pixel_count > kMaxImageBytes) return fail(c, kCodecNoMemory);
 
     int32_t transparent_index = 0;
     if (c->transparency && c->transparent_colour)
@@ -109,38 +126,20 @@ bool gif_write_indexed(GifWriterContext* c, const RgbQuad* palette, const uint8_
     order_rows(c, indices, c->pixel_buffer);
     c->minimum_code_size = bits == 1 ? 2 : bits;
 
-    // The compressed data is bounded by the image's own pixel count, whatever sizes the caller
-    // left in the conversion part of the context.
-    c->work_buffer_gif = alloc_pixels(bound);
-    if (!c->encoder) c->encoder = new (std::nothrow) GifLzwEncoder;
-    if (!c->work_buffer_gif || !c->encoder) return fail(c, kCodecNoMemory);
-    const int64_t size =
-        gif_encode_lzw(c->encoder, c->minimum_code_size, c->pixel_buffer, pixel_count, c->work_buffer_gif, bound);
-    free_pixels(c->pixel_buffer);
-    c->pixel_buffer = nullptr;
-    if (size < 0) return fail(c, kCodecNoMemory);
-
+    // The compressed data goes out in sub-blocks as it is produced: the buffers are a fixed
+    // chunk and its framed copy, whatever sizes the caller left in the conversion part.
     const uint8_t code_size = static_cast<uint8_t>(c->minimum_code_size);
     if (!write_output(c, &code_size, 1)) return false;
-    // Sub-blocks of at most 255 bytes, gathered so that each write is large.
-    constexpr int64_t kChunk = 256 * 256;
-    uint8_t* blocks = alloc_pixels(kChunk);
-    if (!blocks) return fail(c, kCodecNoMemory);
-    int64_t done = 0;
-    while (done < size) {
-        int64_t used = 0;
-        while (done < size && used + 256 <= kChunk) {
-            const int64_t len = size - done < 255 ? size - done : 255;
-            blocks[used++] = static_cast<uint8_t>(len);
-            std::memcpy(blocks + used, c->work_buffer_gif + done, static_cast<size_t>(len));
-            used += len;
-            done += len;
-        }
-        if (!write_output(c, blocks, static_cast<uint64_t>(used))) break;
-    }
-    free_pixels(blocks);
+    c->work_buffer_gif = alloc_pixels(2 * kChunkBytes + 256);
+    if (!c->encoder) c->encoder = new (std::nothrow) GifLzwEncoder;
+    if (!c->work_buffer_gif || !c->encoder) return fail(c, kCodecNoMemory);
+    const int64_t size = gif_encode_lzw_stream(c->encoder, c->minimum_code_size, c->pixel_buffer, pixel_count,
+                                               c->work_buffer_gif, kChunkBytes, write_sub_blocks, c);
+    free_pixels(c->pixel_buffer);
+    c->pixel_buffer = nullptr;
     free_pixels(c->work_buffer_gif);
     c->work_buffer_gif = nullptr;
+    if (size < 0) return false;
     const uint8_t tail[2] = {0x00, 0x3B};
     if (!write_output(c, tail, 2)) return false;
     return !c->output_failed;

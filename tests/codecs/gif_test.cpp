@@ -534,6 +534,18 @@ TEST(GifLzw, RoundTripsAndRestartsAfterEachClear) {
         const int64_t size = gif_encode_lzw(encoder.get(), c.min_code_size, pixels.data(), c.count, data.data(), bound);
         ASSERT_GT(size, 0) << c.name;
         data.resize(static_cast<size_t>(size));
+        // Streamed through a small chunk, the output is the same bytes.
+        Bytes streamed;
+        uint8_t chunk[7];
+        const int64_t streamed_size = gif_encode_lzw_stream(
+            encoder.get(), c.min_code_size, pixels.data(), c.count, chunk, sizeof chunk,
+            [](void* user, const uint8_t* p, int64_t n) {
+                static_cast<Bytes*>(user)->insert(static_cast<Bytes*>(user)->end(), p, p + n);
+                return true;
+            },
+            &streamed);
+        EXPECT_EQ(streamed_size, size) << c.name;
+        EXPECT_EQ(streamed, data) << c.name;
         auto decoder = std::make_unique<GifLzwDecoder>();
         Bytes out(pixels.size());
         EXPECT_EQ(gif_decode_lzw(decoder.get(), c.min_code_size, data.data(), size, out.data(), c.count), c.count)
