@@ -2,8 +2,7 @@
 // from the system library) and Pillow on the same file. Counters: x_libpng = our time /
 // libpng's time (goal: at most 1), pillow_ms = Pillow's best decode time in a separate process,
 // x_pillow = our time / Pillow's. The ratios use processor time, which a busy machine disturbs
-// less than wall time. Build it optimised (the native test tree adds sanitizers), e.g.
-// bench/png_bench.sh.
+// less than wall time. Target px_png_bench builds it optimised, without the sanitizers.
 #include <benchmark/benchmark.h>
 
 #include <ctime>
