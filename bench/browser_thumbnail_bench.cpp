@@ -13,7 +13,8 @@ namespace {
 std::string bench_folder() {
     const char* dir = std::getenv("PX_BENCH_DIR");
     const char* tmp = std::getenv("TMPDIR");
-    const std::string folder = dir && *dir ? dir : std::string(tmp && *tmp ? tmp : "/tmp") + "/px-thumbnail-bench";
+    const std::string folder =
+        dir && *dir ? dir : std::string(tmp && *tmp ? tmp : "/tmp") + "/px-thumbnail-bench";
     mkdir(folder.c_str(), 0755);
     return folder;
 }
@@ -26,7 +27,9 @@ const std::vector<std::string>& files() {
     return list;
 }
 
-bool tool_present(const char* name) { return std::system((std::string("command -v ") + name + " >/dev/null").c_str()) == 0; }
+bool tool_present(const char* name) {
+    return std::system((std::string("command -v ") + name + " >/dev/null").c_str()) == 0;
+}
 
 // Seconds for one pass of `work` over all files.
 template <typename Work>

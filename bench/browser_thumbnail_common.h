@@ -3,13 +3,13 @@
 // it, and the baseline it is measured against, libjpeg's own 1/8-scaled decode of each file.
 #pragma once
 
+#include <jpeglib.h>
+
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
-
-#include <jpeglib.h>
 
 #include "codecs/browser_load.h"
 #include "codecs/codec_set.h"
@@ -24,7 +24,9 @@ struct Error {
     jpeg_error_mgr manager;
     jmp_buf recovery;
 };
-inline void error_exit(j_common_ptr info) { std::longjmp(reinterpret_cast<Error*>(info->err)->recovery, 1); }
+inline void error_exit(j_common_ptr info) {
+    std::longjmp(reinterpret_cast<Error*>(info->err)->recovery, 1);
+}
 
 inline bool file_present(const std::string& path) {
     FILE* f = std::fopen(path.c_str(), "rb");

@@ -51,7 +51,9 @@ ConversionContext* base_context() {
 }
 
 // Round half away from zero of a / b for a >= 0, b > 0.
-int32_t round_ratio(int64_t a, int64_t b) { return static_cast<int32_t>((2 * a + b) / (2 * b)); }
+int32_t round_ratio(int64_t a, int64_t b) {
+    return static_cast<int32_t>((2 * a + b) / (2 * b));
+}
 
 // Sets the JPEG box for the length of one load, so that a preview's or thumbnail's box never
 // shrinks the decode of a later caller that wants the full image.
@@ -101,13 +103,13 @@ LoadedImage* load_image_24(const uint8_t* data, uint32_t size, const std::u16str
     LoadedImage* image = nullptr;
     const FileTypeCode type = detect_file_type(path);
     switch (type) {
-    case kFileBmp: image = load_bmp_bits(path); break;
-    case kFilePng: image = load_png_bits(path); break;
-    case kFileJpeg: image = load_jpeg_bits(data, size, path); break;
-    case kFileTiff: image = load_tiff_bits(path); break;
-    case kFileGif: image = load_gif_bits(path); break;
-    case kFileUnknown: break;
-    default: return nullptr;  // too short to tell: not offered to the plug-ins
+        case kFileBmp: image = load_bmp_bits(path); break;
+        case kFilePng: image = load_png_bits(path); break;
+        case kFileJpeg: image = load_jpeg_bits(data, size, path); break;
+        case kFileTiff: image = load_tiff_bits(path); break;
+        case kFileGif: image = load_gif_bits(path); break;
+        case kFileUnknown: break;
+        default: return nullptr;  // too short to tell: not offered to the plug-ins
     }
     if (!image) {
         r.w1 = r.w2 = r.w3 = r.w4 = 0;
@@ -130,8 +132,7 @@ LoadedImage* load_image_24(const uint8_t* data, uint32_t size, const std::u16str
         c->target_bits = 24;
         compute_row_sizes(c);
         uint8_t* rows = c->size_overflow ? nullptr : alloc_pixels(c->image_bytes);
-        const bool converted =
-            rows && convert_pixel_depth(nullptr, rows, c, image->palette, image->pixels);
+        const bool converted = rows && convert_pixel_depth(nullptr, rows, c, image->palette, image->pixels);
         free_loaded_image(image);
         if (!converted) {
             free_pixels(rows);
@@ -161,7 +162,8 @@ LoadedImage* load_image_24(const uint8_t* data, uint32_t size, const std::u16str
     return image;
 }
 
-LoadedImage* load_thumbnail_image_24(const uint8_t* data, uint32_t size, const std::u16string& path, int32_t* loaded) {
+LoadedImage* load_thumbnail_image_24(const uint8_t* data, uint32_t size, const std::u16string& path,
+                                     int32_t* loaded) {
     JpegBoxScope box(g_browser_options.box_width, g_browser_options.box_height);
     return load_image_24(data, size, path, loaded);
 }
@@ -188,7 +190,9 @@ void fit_size_to_box(int32_t box_width, int32_t box_height, int32_t size[2]) {
     }
 }
 
-void fit_to_box(int32_t size[2]) { fit_size_to_box(g_browser_options.box_width, g_browser_options.box_height, size); }
+void fit_to_box(int32_t size[2]) {
+    fit_size_to_box(g_browser_options.box_width, g_browser_options.box_height, size);
+}
 
 bool shrink_loaded_image_to_box(int32_t size[2], bool size_only) {
     LoadResult& r = g_load_result;
@@ -210,8 +214,9 @@ bool shrink_loaded_image_to_box(int32_t size[2], bool size_only) {
     if (bw >= r.current_width && bh >= r.current_height) return true;
     fit_to_box(size);
     LoadedImage* image = r.image;
-    uint8_t* rows = image ? browser_resample_24(image->pixels, r.current_width, r.current_height, size[0], size[1])
-                          : nullptr;
+    uint8_t* rows =
+        image ? browser_resample_24(image->pixels, r.current_width, r.current_height, size[0], size[1])
+              : nullptr;
     if (image) free_loaded_image(image);
     if (!rows) return false;
     image->pixels = rows;
@@ -266,9 +271,9 @@ bool load_preview_image(const std::u16string& path, const uint8_t* data, uint32_
     const LoadResult& r = g_load_result;
     const int32_t w = r.current_width;
     const int32_t h = r.current_height;
-    const PreviewLayout l = compute_preview_layout(w, h, s, g_browser_options.preview_frame_width,
-                                                   g_browser_options.preview_frame_height,
-                                                   g_browser_options.preview_max_size);
+    const PreviewLayout l =
+        compute_preview_layout(w, h, s, g_browser_options.preview_frame_width,
+                               g_browser_options.preview_frame_height, g_browser_options.preview_max_size);
     g_preview.layout[0] = l.min_width;
     g_preview.layout[1] = l.min_height;
     g_preview.layout[2] = l.max_width;
@@ -325,6 +330,10 @@ void move_thumbnail(ThumbnailTarget* entry, int words) {
 
 }  // namespace
 
-void store_thumbnail_in_entry(ThumbnailTarget* entry) { move_thumbnail(entry, kLoadInfoWords); }
+void store_thumbnail_in_entry(ThumbnailTarget* entry) {
+    move_thumbnail(entry, kLoadInfoWords);
+}
 
-void refresh_thumbnail_in_entry(ThumbnailTarget* entry) { move_thumbnail(entry, 5); }
+void refresh_thumbnail_in_entry(ThumbnailTarget* entry) {
+    move_thumbnail(entry, 5);
+}

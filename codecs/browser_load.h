@@ -104,7 +104,8 @@ LoadedImage* load_plugin_bits(const std::u16string& path);
 LoadedImage* load_image_24(const uint8_t* data, uint32_t size, const std::u16string& path, int32_t* loaded);
 
 // load_image_24 with the JPEG reader decoding at the DCT scale that fits the thumbnail box.
-LoadedImage* load_thumbnail_image_24(const uint8_t* data, uint32_t size, const std::u16string& path, int32_t* loaded);
+LoadedImage* load_thumbnail_image_24(const uint8_t* data, uint32_t size, const std::u16string& path,
+                                     int32_t* loaded);
 
 // Frees the rows of the last load unless a thumbnail entry took them over.
 void release_load_result();

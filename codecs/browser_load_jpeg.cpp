@@ -1,10 +1,10 @@
 #include "codecs/browser_load_jpeg.h"
 
+#include <jpeglib.h>
+
 #include <csetjmp>
 #include <cstdio>
 #include <vector>
-
-#include <jpeglib.h>
 
 #include "codecs/file_io.h"
 
@@ -15,7 +15,9 @@ struct ProbeError {
     jmp_buf recovery;
 };
 
-void probe_error_exit(j_common_ptr info) { std::longjmp(reinterpret_cast<ProbeError*>(info->err)->recovery, 1); }
+void probe_error_exit(j_common_ptr info) {
+    std::longjmp(reinterpret_cast<ProbeError*>(info->err)->recovery, 1);
+}
 void probe_silence(j_common_ptr, int) {}
 
 // Owns nothing with a destructor: the library's longjmp may leave it at any call.
@@ -41,7 +43,9 @@ bool probe_header(const uint8_t* data, unsigned long size, JpegHeaderFacts* fact
 }
 
 // Whole iMCUs only, unless the side is shorter than one.
-int32_t trim(int32_t side, int32_t imcu) { return side >= imcu ? side / imcu * imcu : side; }
+int32_t trim(int32_t side, int32_t imcu) {
+    return side >= imcu ? side / imcu * imcu : side;
+}
 
 }  // namespace
 
@@ -53,7 +57,8 @@ bool read_jpeg_header_facts(const std::u16string& path, JpegHeaderFacts* facts) 
     std::vector<uint8_t> head(1u << 20);
     uint32_t total = 0;
     uint32_t got = 0;
-    while (total < head.size() && file_read(file, head.data() + total, uint32_t(head.size()) - total, &got) && got)
+    while (total < head.size() && file_read(file, head.data() + total, uint32_t(head.size()) - total, &got) &&
+           got)
         total += got;
     file_close(file);
     return total > 0 && probe_header(head.data(), total, facts);
@@ -61,29 +66,29 @@ bool read_jpeg_header_facts(const std::u16string& path, JpegHeaderFacts* facts) 
 
 void jpeg_trimmed_transform_size(const JpegHeaderFacts& s, int32_t kind, int32_t* width, int32_t* height) {
     switch (kind) {
-    case 1:  // rotate 90: transposed, then the right edge trimmed
-        *width = trim(s.height, s.imcu_height);
-        *height = s.width;
-        break;
-    case 3:  // rotate 270: transposed, then the bottom edge trimmed
-        *width = s.height;
-        *height = trim(s.width, s.imcu_width);
-        break;
-    case 2:
-        *width = trim(s.width, s.imcu_width);
-        *height = trim(s.height, s.imcu_height);
-        break;
-    case 4:
-        *width = trim(s.width, s.imcu_width);
-        *height = s.height;
-        break;
-    case 5:
-        *width = s.width;
-        *height = trim(s.height, s.imcu_height);
-        break;
-    default:
-        *width = s.width;
-        *height = s.height;
-        break;
+        case 1:  // rotate 90: transposed, then the right edge trimmed
+            *width = trim(s.height, s.imcu_height);
+            *height = s.width;
+            break;
+        case 3:  // rotate 270: transposed, then the bottom edge trimmed
+            *width = s.height;
+            *height = trim(s.width, s.imcu_width);
+            break;
+        case 2:
+            *width = trim(s.width, s.imcu_width);
+            *height = trim(s.height, s.imcu_height);
+            break;
+        case 4:
+            *width = trim(s.width, s.imcu_width);
+            *height = s.height;
+            break;
+        case 5:
+            *width = s.width;
+            *height = trim(s.height, s.imcu_height);
+            break;
+        default:
+            *width = s.width;
+            *height = s.height;
+            break;
     }
 }

@@ -15,4 +15,5 @@ struct JpegHeaderFacts {
 bool read_jpeg_header_facts(const std::u16string& path, JpegHeaderFacts* facts);
 
 // The size a lossless transform of `kind` with trimming gives for a source of these facts.
-void jpeg_trimmed_transform_size(const JpegHeaderFacts& source, int32_t kind, int32_t* width, int32_t* height);
+void jpeg_trimmed_transform_size(const JpegHeaderFacts& source, int32_t kind, int32_t* width,
+                                 int32_t* height);

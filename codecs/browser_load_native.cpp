@@ -39,7 +39,9 @@ uint8_t* browser_resample_24(const uint8_t* rows, int32_t width, int32_t height,
 }
 
 // No recycle bin here: the file is removed.
-bool browser_recycle_file(const std::u16string& path) { return file_delete(path); }
+bool browser_recycle_file(const std::u16string& path) {
+    return file_delete(path);
+}
 
 void browser_show_wait_cursor(bool) {}
 

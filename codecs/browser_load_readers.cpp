@@ -55,7 +55,8 @@ LoadedImage* load_png_bits(const std::u16string& path) {
     c->configured_red = static_cast<uint8_t>(o.background_colour);
     c->configured_green = static_cast<uint8_t>(o.background_colour >> 8);
     c->configured_blue = static_cast<uint8_t>(o.background_colour >> 16);
-    if (o.gamma_enabled) c->display_gamma = o.display_gamma_x1000 < 1000 ? 1000u : uint32_t(o.display_gamma_x1000);
+    if (o.gamma_enabled)
+        c->display_gamma = o.display_gamma_x1000 < 1000 ? 1000u : uint32_t(o.display_gamma_x1000);
     LoadedImage* image = read_png_file(c, path);
     if (image) {
         publish_full_size(image);

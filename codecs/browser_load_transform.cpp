@@ -13,7 +13,9 @@ int32_t g_in_place_transform_error = kCodecOk;
 
 namespace {
 
-bool same_time(const FileTime& a, const FileTime& b) { return a.low == b.low && a.high == b.high; }
+bool same_time(const FileTime& a, const FileTime& b) {
+    return a.low == b.low && a.high == b.high;
+}
 
 bool path_exists(const std::u16string& path) {
     OsHandle file = file_open_read(path);
@@ -89,7 +91,8 @@ bool transform_in_place(const std::u16string& path, FileTime listed_time, int32_
         return fail(kCodecSaveFailed);
     }
     JpegHeaderFacts result;
-    if (!read_jpeg_header_facts(rotated, &result) || result.width != want_width || result.height != want_height) {
+    if (!read_jpeg_header_facts(rotated, &result) || result.width != want_width ||
+        result.height != want_height) {
         file_delete(rotated);
         return fail(kCodecSaveFailed);
     }

@@ -9,11 +9,13 @@
 namespace {
 
 uint32_t le32_at(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 
-uint16_t le16_at(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint16_t le16_at(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
 
 // Asks for one info entry into a zeroed buffer; the text is cut at the buffer's last byte
 // so that a plug-in that fills it without a terminating zero cannot run a reader off it.
@@ -25,7 +27,9 @@ int32_t plugin_info_text(const PluginExports& exports, int32_t number, char (&bu
 }
 
 // The program shows no progress and never cancels a decode.
-int32_t PX_PLUGIN_CALL plugin_progress(int32_t, int32_t, intptr_t) { return 0; }
+int32_t PX_PLUGIN_CALL plugin_progress(int32_t, int32_t, intptr_t) {
+    return 0;
+}
 
 bool is_import_filter(const PluginExports& exports) {
     if (!exports.get_plugin_info) return false;
@@ -39,7 +43,8 @@ bool read_file_head(const std::u16string& path, uint8_t* head, uint32_t* file_by
     OsHandle file = file_open_read(path);
     if (file == kClosedFile) return false;
     uint64_t size = 0;
-    if (file_size(file, &size)) *file_bytes = size > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<uint32_t>(size);
+    if (file_size(file, &size))
+        *file_bytes = size > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<uint32_t>(size);
     uint32_t got = 0;
     uint32_t total = 0;
     while (total < static_cast<uint32_t>(kPluginHeadBytes)) {
@@ -67,7 +72,8 @@ bool choose_plugin(const std::u16string& path, const std::u16string& folder, con
                 *chosen = exports;
                 return true;
             }
-            if (exports.is_supported(ansi.c_str(), reinterpret_cast<uintptr_t>(head + kPluginSecondHeadOffset)) != 0) {
+            if (exports.is_supported(ansi.c_str(),
+                                     reinterpret_cast<uintptr_t>(head + kPluginSecondHeadOffset)) != 0) {
                 record->head_offset = kPluginSecondHeadOffset;
                 *chosen = exports;
                 return true;
@@ -81,7 +87,9 @@ bool choose_plugin(const std::u16string& path, const std::u16string& folder, con
 
 }  // namespace
 
-void PluginContext::free_format_buffers() { plugin_release_handles(this); }
+void PluginContext::free_format_buffers() {
+    plugin_release_handles(this);
+}
 
 bool plugin_add_patterns(const char* text, std::vector<std::u16string>* list) {
     const char* p = text;
@@ -91,7 +99,8 @@ bool plugin_add_patterns(const char* text, std::vector<std::u16string>* list) {
         if (length > 0) {
             const std::string part(p, length);
             std::u16string pattern = plugin_lower_case(plugin_text_to_wide(part.c_str()));
-            if (pattern.size() > static_cast<size_t>(kPluginTextBytes - 1)) pattern.resize(kPluginTextBytes - 1);
+            if (pattern.size() > static_cast<size_t>(kPluginTextBytes - 1))
+                pattern.resize(kPluginTextBytes - 1);
             bool known = detect_type_from_extension(pattern) != kFileUnknown;
             for (size_t i = 0; !known && i < list->size(); ++i) known = (*list)[i] == pattern;
             if (!known) {
@@ -115,8 +124,8 @@ void plugin_collect_extensions(const PluginExports& exports, std::vector<std::u1
     }
 }
 
-void plugin_scan_folder(std::vector<std::u16string>* list, PluginContext* record, const std::u16string& folder,
-                        bool want_patterns) {
+void plugin_scan_folder(std::vector<std::u16string>* list, PluginContext* record,
+                        const std::u16string& folder, bool want_patterns) {
     int accepted = 0;
     for (const std::u16string& name : plugin_list_folder(folder)) {
         record->module = plugin_load_module(plugin_join_path(folder, name));
@@ -138,7 +147,8 @@ void plugin_scan_folder(std::vector<std::u16string>* list, PluginContext* record
     }
 }
 
-LoadedImage* read_plugin_image(const std::u16string& path, const std::u16string& folder, PluginContext* record) {
+LoadedImage* read_plugin_image(const std::u16string& path, const std::u16string& folder,
+                               PluginContext* record) {
     uint8_t head[kPluginHeadBytes] = {};
     if (!read_file_head(path, head, &record->loaded.file_size)) return nullptr;
     PluginExports exports;
@@ -158,8 +168,8 @@ LoadedImage* read_plugin_image(const std::u16string& path, const std::u16string&
     if (!exports.get_picture) return nullptr;
     OsHandle info_block = 0;
     OsHandle pixel_block = 0;
-    const int32_t status = exports.get_picture(ansi.c_str(), record->head_offset, 0, &info_block, &pixel_block,
-                                               plugin_progress, 0);
+    const int32_t status = exports.get_picture(ansi.c_str(), record->head_offset, 0, &info_block,
+                                               &pixel_block, plugin_progress, 0);
     // Whatever the plug-in handed back is the record's to free, success or not.
     record->info_memory = info_block;
     record->pixel_memory = pixel_block;
@@ -182,15 +192,17 @@ LoadedImage* read_plugin_image(const std::u16string& path, const std::u16string&
     header.clr_used = le32_at(info + 32);
     header.clr_important = le32_at(info + 36);
     const int bits = header.bit_count;
-    if (header.compression != kBiRgb || header.width < 1 || header.width > kPluginMaxSide || header.height < 1 ||
-        header.height > kPluginMaxSide || (bits != 1 && bits != 4 && bits != 8 && bits != 24)) {
+    if (header.compression != kBiRgb || header.width < 1 || header.width > kPluginMaxSide ||
+        header.height < 1 || header.height > kPluginMaxSide ||
+        (bits != 1 && bits != 4 && bits != 8 && bits != 24)) {
         return nullptr;
     }
 
     LoadedImage& image = record->loaded;
     image.info = header;
     std::memset(image.palette, 0, sizeof image.palette);
-    const uint64_t info_copy = info_size < static_cast<uint64_t>(kPluginMaxInfoBytes) ? info_size : kPluginMaxInfoBytes;
+    const uint64_t info_copy =
+        info_size < static_cast<uint64_t>(kPluginMaxInfoBytes) ? info_size : kPluginMaxInfoBytes;
     for (uint64_t i = 0; 40 + 4 * i + 4 <= info_copy; ++i) {
         const uint8_t* e = info + 40 + 4 * i;
         image.palette[i] = RgbQuad{e[0], e[1], e[2], e[3]};
@@ -201,7 +213,8 @@ LoadedImage* read_plugin_image(const std::u16string& path, const std::u16string&
     const uint8_t* pixels = plugin_memory_lock(pixel_block);
     if (!pixels || pixel_size == 0) return nullptr;
     const int64_t needed = stride_for_depth(header.width, bits) * header.height;
-    const uint64_t copy = pixel_size < static_cast<uint64_t>(needed) ? pixel_size : static_cast<uint64_t>(needed);
+    const uint64_t copy =
+        pixel_size < static_cast<uint64_t>(needed) ? pixel_size : static_cast<uint64_t>(needed);
     if (!allocate_loaded_rows(record, needed)) {
         record->error = kCodecOk;  // plug-in failures carry no codec error
         return nullptr;
@@ -218,7 +231,8 @@ LoadedImage* read_plugin_image(const std::u16string& path, const std::u16string&
     return &image;
 }
 
-void plugin_describe(std::u16string* patterns, std::u16string* description, const std::u16string& plugin_path) {
+void plugin_describe(std::u16string* patterns, std::u16string* description,
+                     const std::u16string& plugin_path) {
     OsHandle module = plugin_load_module(plugin_path);
     if (!module) return;
     const PluginExports exports = plugin_module_exports(module);
@@ -248,7 +262,8 @@ void plugin_describe(std::u16string* patterns, std::u16string* description, cons
             }
             *patterns = plugin_text_to_wide(joined_patterns.c_str());
             *description = plugin_text_to_wide(joined_descriptions.c_str());
-            if (patterns->size() > static_cast<size_t>(kPluginTextBytes - 1)) patterns->resize(kPluginTextBytes - 1);
+            if (patterns->size() > static_cast<size_t>(kPluginTextBytes - 1))
+                patterns->resize(kPluginTextBytes - 1);
             if (description->size() > static_cast<size_t>(kPluginTextBytes - 1)) {
                 description->resize(kPluginTextBytes - 1);
             }

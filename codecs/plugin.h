@@ -28,7 +28,7 @@ using GetPictureFn = int32_t(PX_PLUGIN_CALL*)(const char* file_name, intptr_t of
 using ConfigurationDlgFn = int32_t(PX_PLUGIN_CALL*)(OsHandle parent, int32_t function);
 
 // Limits of the plug-in interface.
-constexpr int kPluginHeadBytes = 2176;      // first bytes handed to IsSupported
+constexpr int kPluginHeadBytes = 2176;  // first bytes handed to IsSupported
 constexpr int kPluginSecondHeadOffset = 128;
 constexpr int kPluginMaxPlugins = 100;
 constexpr int kPluginMaxPatterns = 100;
@@ -76,11 +76,13 @@ bool plugin_add_patterns(const char* text, std::vector<std::u16string>* list);
 // Finds the plug-in for the file and decodes it into the record's loaded image (rows in plain
 // memory when the record's in-memory flag is set, else a DIB section). Null on any failure;
 // after a plug-in was chosen its module and memory stay in the record for the release.
-LoadedImage* read_plugin_image(const std::u16string& path, const std::u16string& folder, PluginContext* record);
+LoadedImage* read_plugin_image(const std::u16string& path, const std::u16string& folder,
+                               PluginContext* record);
 
 // One plug-in's joined patterns (";" between) and descriptions ("/" between) for the options
 // dialog; the outputs are left untouched when the plug-in gives no first pair.
-void plugin_describe(std::u16string* patterns, std::u16string* description, const std::u16string& plugin_path);
+void plugin_describe(std::u16string* patterns, std::u16string* description,
+                     const std::u16string& plugin_path);
 
 // Shows the plug-in's own settings dialog, when it has one; false when it has none.
 bool plugin_open_configuration(const std::u16string& plugin_path, OsHandle parent_window);

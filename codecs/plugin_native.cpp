@@ -68,10 +68,16 @@ void plugin_native_register(const std::u16string& file_name, const PluginExports
     registry()[file_name] = exports;
 }
 
-void plugin_native_clear_registry() { registry().clear(); }
+void plugin_native_clear_registry() {
+    registry().clear();
+}
 
-OsHandle plugin_native_alloc(const void* data, uint64_t size) { return new_block(data, size); }
-OsHandle plugin_native_global_alloc(uint64_t size) { return new_block(nullptr, size); }
+OsHandle plugin_native_alloc(const void* data, uint64_t size) {
+    return new_block(data, size);
+}
+OsHandle plugin_native_global_alloc(uint64_t size) {
+    return new_block(nullptr, size);
+}
 
 int plugin_native_live_blocks() {
     int n = 0;
@@ -112,7 +118,8 @@ std::vector<std::u16string> plugin_list_folder(const std::u16string& folder) {
     if (!dir) return names;
     while (dirent* entry = readdir(dir)) {
         const std::string name = entry->d_name;
-        if (name.size() > 4 && compare_ascii_nocase(utf8_to_utf16(name.substr(name.size() - 4)), u".spi") == 0) {
+        if (name.size() > 4 &&
+            compare_ascii_nocase(utf8_to_utf16(name.substr(name.size() - 4)), u".spi") == 0) {
             names.push_back(utf8_to_utf16(name));
         }
     }
@@ -166,6 +173,8 @@ void plugin_memory_free(OsHandle block) {
     if (block_of(block)) blocks()[block - 1].reset();
 }
 
-void plugin_global_free(OsHandle block) { plugin_memory_free(block); }
+void plugin_global_free(OsHandle block) {
+    plugin_memory_free(block);
+}
 
 #endif

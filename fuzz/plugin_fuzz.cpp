@@ -29,13 +29,16 @@ int32_t info(int32_t n, char* buffer, int32_t length) {
     std::memcpy(buffer, "00IN", 4);
     return 4;
 }
-int32_t supported(const char*, uintptr_t) { return 1; }
+int32_t supported(const char*, uintptr_t) {
+    return 1;
+}
 int32_t picture_info(const char*, intptr_t, uint32_t, uint8_t* record) {
     // The reported depth comes from the pixel block's first bytes, when there are two.
     if (g_pixel_size >= 2) std::memcpy(record + kPictureInfoDepthOffset, g_pixels, 2);
     return 0;
 }
-int32_t picture(const char*, intptr_t, uint32_t, OsHandle* info_out, OsHandle* pixels_out, PluginProgressFn, intptr_t) {
+int32_t picture(const char*, intptr_t, uint32_t, OsHandle* info_out, OsHandle* pixels_out, PluginProgressFn,
+                intptr_t) {
     // Empty blocks are still blocks: the reader must cope with size 0.
     *info_out = plugin_native_alloc(g_info, g_info_size);
     *pixels_out = plugin_native_alloc(g_pixels, g_pixel_size);
@@ -93,7 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     LoadedImage* image = read_plugin_image(path, folder, &record);
     if (image) {
         const BitmapInfoHeader& h = image->info;
-        if (h.width < 1 || h.width > kPluginMaxSide || h.height < 1 || h.height > kPluginMaxSide) __builtin_trap();
+        if (h.width < 1 || h.width > kPluginMaxSide || h.height < 1 || h.height > kPluginMaxSide)
+            __builtin_trap();
         // Touch every row byte the image claims to have.
         const int64_t bytes = stride_for_depth(h.width, h.bit_count) * h.height;
         volatile uint8_t sink = 0;

@@ -1,5 +1,8 @@
+// <windows.h> must come first.
+// clang-format off
 #include <windows.h>
 #include <shellapi.h>
+// clang-format on
 
 #include <cstring>
 
@@ -35,8 +38,8 @@ uint8_t* browser_resample_24(const uint8_t* rows, int32_t width, int32_t height,
     BITMAPINFO source = target;
     source.bmiHeader.biWidth = width;
     source.bmiHeader.biHeight = height;
-    const int copied = StretchDIBits(dc, 0, 0, fitted_width, fitted_height, 0, 0, width, height, rows, &source,
-                                     DIB_RGB_COLORS, SRCCOPY);
+    const int copied = StretchDIBits(dc, 0, 0, fitted_width, fitted_height, 0, 0, width, height, rows,
+                                     &source, DIB_RGB_COLORS, SRCCOPY);
     GdiFlush();
     const bool drawn = copied != 0 && copied != static_cast<int>(GDI_ERROR);
     if (drawn) std::memcpy(out, bits, static_cast<size_t>(stride * fitted_height));
@@ -64,4 +67,6 @@ bool browser_recycle_file(const std::u16string& path) {
     return SHFileOperationW(&op) == 0 && !op.fAnyOperationsAborted;
 }
 
-void browser_show_wait_cursor(bool waiting) { SetCursor(LoadCursorW(nullptr, waiting ? IDC_WAIT : IDC_ARROW)); }
+void browser_show_wait_cursor(bool waiting) {
+    SetCursor(LoadCursorW(nullptr, waiting ? IDC_WAIT : IDC_ARROW));
+}

@@ -1,5 +1,8 @@
+// <windows.h> must come first.
+// clang-format off
 #include <windows.h>
 #include <shlwapi.h>
+// clang-format on
 
 #include <cstring>
 
@@ -7,9 +10,15 @@
 
 namespace {
 
-const wchar_t* wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
-HMODULE as_module(OsHandle h) { return reinterpret_cast<HMODULE>(h); }
-HLOCAL as_local(OsHandle h) { return reinterpret_cast<HLOCAL>(h); }
+const wchar_t* wide(const std::u16string& text) {
+    return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+HMODULE as_module(OsHandle h) {
+    return reinterpret_cast<HMODULE>(h);
+}
+HLOCAL as_local(OsHandle h) {
+    return reinterpret_cast<HLOCAL>(h);
+}
 
 template <typename Fn>
 Fn find_export(HMODULE module, const char* name) {
@@ -95,7 +104,8 @@ std::u16string plugin_text_to_wide(const char* text) {
 
 std::u16string plugin_lower_case(const std::u16string& text) {
     std::u16string lower = text;
-    if (!lower.empty()) CharLowerBuffW(reinterpret_cast<wchar_t*>(&lower[0]), static_cast<DWORD>(lower.size()));
+    if (!lower.empty())
+        CharLowerBuffW(reinterpret_cast<wchar_t*>(&lower[0]), static_cast<DWORD>(lower.size()));
     return lower;
 }
 
@@ -105,12 +115,22 @@ std::u16string plugin_join_path(const std::u16string& folder, const std::u16stri
     return path + name;
 }
 
-uint8_t* plugin_memory_lock(OsHandle block) { return static_cast<uint8_t*>(LocalLock(as_local(block))); }
+uint8_t* plugin_memory_lock(OsHandle block) {
+    return static_cast<uint8_t*>(LocalLock(as_local(block)));
+}
 
-void plugin_memory_unlock(OsHandle block) { LocalUnlock(as_local(block)); }
+void plugin_memory_unlock(OsHandle block) {
+    LocalUnlock(as_local(block));
+}
 
-uint64_t plugin_memory_size(OsHandle block) { return LocalSize(as_local(block)); }
+uint64_t plugin_memory_size(OsHandle block) {
+    return LocalSize(as_local(block));
+}
 
-void plugin_memory_free(OsHandle block) { LocalFree(as_local(block)); }
+void plugin_memory_free(OsHandle block) {
+    LocalFree(as_local(block));
+}
 
-void plugin_global_free(OsHandle block) { GlobalFree(reinterpret_cast<HGLOBAL>(block)); }
+void plugin_global_free(OsHandle block) {
+    GlobalFree(reinterpret_cast<HGLOBAL>(block));
+}

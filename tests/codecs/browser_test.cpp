@@ -18,14 +18,11 @@ struct FitCase {
 
 TEST(BrowserFit, FitsWithinTheBoxAndNeverToZero) {
     const FitCase cases[] = {
-        {96, 96, 10, 2000, 1, 96},       // width would round to 0
-        {800, 800, 1, 25000, 1, 800},    // products beyond 32 bits
-        {800, 600, 25000, 1, 800, 1},
-        {144, 108, 300, 200, 144, 95},   // width-bound
+        {96, 96, 10, 2000, 1, 96},                                        // width would round to 0
+        {800, 800, 1, 25000, 1, 800},                                     // products beyond 32 bits
+        {800, 600, 25000, 1, 800, 1},     {144, 108, 300, 200, 144, 95},  // width-bound
         {144, 108, 4000, 3000, 143, 108},  // equal factors take the height branch
-        {100, 100, 200, 200, 100, 100},
-        {144, 108, 145, 108, 144, 107},
-        {32, 800, 3, 7, 32, 74},
+        {100, 100, 200, 200, 100, 100},   {144, 108, 145, 108, 144, 107}, {32, 800, 3, 7, 32, 74},
     };
     for (const FitCase& c : cases) {
         int32_t size[2] = {c.w, c.h};
@@ -43,10 +40,10 @@ struct LayoutCase {
 TEST(BrowserPreview, LayoutValuesRoundHalfAwayFromZero) {
     const LayoutCase cases[] = {
         {400, 300, 200, 10, 20, 800, {110, 95, 810, 620, 200, 150}},
-        {8, 3, 100, 0, 0, 100, {100, 38, 100, 38, 100, 38}},     // 37.5 rounds up
+        {8, 3, 100, 0, 0, 100, {100, 38, 100, 38, 100, 38}},  // 37.5 rounds up
         {300, 400, 200, 10, 20, 800, {85, 120, 610, 820, 150, 200}},
         {50, 50, 100, 6, 8, 700, {106, 108, 706, 708, 100, 100}},  // square: height branch
-        {1000, 1, 100, 4, 4, 900, {104, 4, 904, 5, 100, 1}},        // fitted height at least 1
+        {1000, 1, 100, 4, 4, 900, {104, 4, 904, 5, 100, 1}},       // fitted height at least 1
         {1, 1000, 100, 4, 4, 900, {4, 104, 5, 904, 1, 100}},
     };
     for (const LayoutCase& c : cases) {
@@ -244,7 +241,8 @@ TEST_F(BrowserNative, PluginPicturesOfEveryDepthComeOutAt24Bits) {
         EXPECT_EQ(r.header.bit_count, 24);
         EXPECT_EQ(image->info.bit_count, 24);
         const std::vector<uint8_t> want = test_picture_as_24(c.picture);
-        EXPECT_TRUE(same_24_pixels(image->pixels, want, int32_t(c.picture.width), c.picture.height)) << c.name;
+        EXPECT_TRUE(same_24_pixels(image->pixels, want, int32_t(c.picture.width), c.picture.height))
+            << c.name;
         release_load_result();
     }
 }
@@ -333,15 +331,21 @@ TEST_F(BrowserNative, PreviewFitsTheSquareOrKeepsSmallImages) {
 // The transform step runs jpegtran; `extra` lets a test make it produce a wrong file.
 std::string g_jpegtran_extra;
 bool jpegtran_step(const std::u16string& source, const std::u16string& target, int32_t kind) {
-    static const char* const ops[] = {"", "-rotate 90", "-rotate 180", "-rotate 270", "-flip horizontal",
-                                      "-flip vertical"};
+    static const char* const ops[] = {
+        "", "-rotate 90", "-rotate 180", "-rotate 270", "-flip horizontal", "-flip vertical"};
     const std::string command = "jpegtran -copy all " + g_jpegtran_extra + " " + ops[kind] + " '" +
                                 utf16_to_utf8(source) + "' > '" + utf16_to_utf8(target) + "'";
     return std::system(command.c_str()) == 0;
 }
-bool failing_step(const std::u16string&, const std::u16string&) { return false; }
-bool failing_recycle(const std::u16string&) { return false; }
-bool failing_transform(const std::u16string&, const std::u16string&, int32_t) { return false; }
+bool failing_step(const std::u16string&, const std::u16string&) {
+    return false;
+}
+bool failing_recycle(const std::u16string&) {
+    return false;
+}
+bool failing_transform(const std::u16string&, const std::u16string&, int32_t) {
+    return false;
+}
 
 FileTime time_of(const std::u16string& path) {
     FileTime t = {};
@@ -429,17 +433,26 @@ TEST(BrowserFormats, EveryBuiltInReaderGivesTheReferencePixels) {
     const BrowserOptions saved = g_browser_options;
     g_browser_options.plugin_folder.clear();
     const FormatCase cases[] = {
-        {"bmp_1.bmp", 1, 1, 0, 0, 0},       {"bmp_4.bmp", 1, 4, 0, 0, 0},
-        {"bmp_8.bmp", 1, 8, 0, 0, 0},       {"bmp_24.bmp", 1, 24, 0, 0, 0},
-        {"gif_8.gif", 5, -1, 0, 0, 0},      {"gif_interlaced.gif", 5, -1, 0, 0, 0},
-        {"tiff_1.tif", 4, 1, 0, 0, 0},      {"tiff_grey.tif", 4, 8, 0, 0, 0},
-        {"tiff_pal.tif", 4, 8, 0, 0, 0},    {"tiff_24.tif", 4, 24, 0, 0, 0},
-        {"jpeg_420.jpg", 3, 24, 0, 0, 0},   {"jpeg_grey.jpg", 3, 8, 0, 0, 0},
+        {"bmp_1.bmp", 1, 1, 0, 0, 0},
+        {"bmp_4.bmp", 1, 4, 0, 0, 0},
+        {"bmp_8.bmp", 1, 8, 0, 0, 0},
+        {"bmp_24.bmp", 1, 24, 0, 0, 0},
+        {"gif_8.gif", 5, -1, 0, 0, 0},
+        {"gif_interlaced.gif", 5, -1, 0, 0, 0},
+        {"tiff_1.tif", 4, 1, 0, 0, 0},
+        {"tiff_grey.tif", 4, 8, 0, 0, 0},
+        {"tiff_pal.tif", 4, 8, 0, 0, 0},
+        {"tiff_24.tif", 4, 24, 0, 0, 0},
+        {"jpeg_420.jpg", 3, 24, 0, 0, 0},
+        {"jpeg_grey.jpg", 3, 8, 0, 0, 0},
         {"jpeg_prog.jpg", 3, 24, 2, 1, 1},  // two comments, an APP1, progressive
-        {"png_1.png", 2, 1, 0, 0, 0},       {"png_grey.png", 2, 8, 0, 0, 0},
-        {"png_pal4.png", 2, 4, 0, 0, 0},    {"png_rgb.png", 2, 24, 0, 0, 0},
-        {"png_rgba.png", 2, -1, 0, 0, 0},   {"png_interlaced.png", 2, 8, 0, 2, 1},  // two tEXt from ImageMagick
-        {"png_text.png", 2, 24, 1, 2, 0},   // a Comment chunk among two text chunks
+        {"png_1.png", 2, 1, 0, 0, 0},
+        {"png_grey.png", 2, 8, 0, 0, 0},
+        {"png_pal4.png", 2, 4, 0, 0, 0},
+        {"png_rgb.png", 2, 24, 0, 0, 0},
+        {"png_rgba.png", 2, -1, 0, 0, 0},
+        {"png_interlaced.png", 2, 8, 0, 2, 1},  // two tEXt from ImageMagick
+        {"png_text.png", 2, 24, 1, 2, 0},       // a Comment chunk among two text chunks
     };
     // Pillow's reference drops alpha and knows no display gamma.
     g_browser_options.apply_transparency = 0;
@@ -498,7 +511,8 @@ TEST(BrowserFormats, ThumbnailJpegDecodesAtTheScaleOfTheBox) {
 
     std::vector<uint8_t> bytes;
     ASSERT_TRUE(read_bytes(browser_fixture("jpeg_420.jpg"), &bytes));
-    image = load_thumbnail_image_24(bytes.data(), uint32_t(bytes.size()), browser_fixture("jpeg_420.jpg"), nullptr);
+    image = load_thumbnail_image_24(bytes.data(), uint32_t(bytes.size()), browser_fixture("jpeg_420.jpg"),
+                                    nullptr);
     ASSERT_NE(image, nullptr);
     EXPECT_TRUE(same_24_pixels(image->pixels, want, width, height));
     release_load_result();

@@ -2,12 +2,12 @@
 // and the in-place transform steps that tests swap in.
 #pragma once
 
+#include <jpeglib.h>
+
 #include <csetjmp>
 #include <cstdio>
 #include <string>
 #include <vector>
-
-#include <jpeglib.h>
 
 #include "common/utf16.h"
 #include "tests/support/test_support.h"
@@ -24,7 +24,9 @@ struct Error {
     jpeg_error_mgr manager;
     jmp_buf recovery;
 };
-inline void error_exit(j_common_ptr info) { std::longjmp(reinterpret_cast<Error*>(info->err)->recovery, 1); }
+inline void error_exit(j_common_ptr info) {
+    std::longjmp(reinterpret_cast<Error*>(info->err)->recovery, 1);
+}
 
 // Owns nothing with a destructor across the library calls.
 inline bool decode(const std::vector<uint8_t>* bytes, DecodedJpeg* out) {
@@ -66,15 +68,19 @@ inline std::u16string browser_fixture(const std::string& name) {
 
 // Reads a binary PPM (as Pillow writes it) into 24-bit rows in the bitmap's layout:
 // bottom-up, blue-green-red, padded to 4.
-inline bool read_ppm_as_bitmap_rows(const std::u16string& path, int* width, int* height, std::vector<uint8_t>* rows) {
+inline bool read_ppm_as_bitmap_rows(const std::u16string& path, int* width, int* height,
+                                    std::vector<uint8_t>* rows) {
     std::vector<uint8_t> bytes;
     if (!read_bytes(path, &bytes)) return false;
     int fields[3] = {};
     size_t at = 2;
     if (bytes.size() < 2 || bytes[0] != 'P' || bytes[1] != '6') return false;
     for (int& field : fields) {
-        while (at < bytes.size() && (bytes[at] == ' ' || bytes[at] == '\n' || bytes[at] == '\r' || bytes[at] == '\t')) ++at;
-        while (at < bytes.size() && bytes[at] >= '0' && bytes[at] <= '9') field = field * 10 + (bytes[at++] - '0');
+        while (at < bytes.size() &&
+               (bytes[at] == ' ' || bytes[at] == '\n' || bytes[at] == '\r' || bytes[at] == '\t'))
+            ++at;
+        while (at < bytes.size() && bytes[at] >= '0' && bytes[at] <= '9')
+            field = field * 10 + (bytes[at++] - '0');
     }
     ++at;  // the single whitespace byte after the maximum value
     *width = fields[0];

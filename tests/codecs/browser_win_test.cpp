@@ -1,8 +1,7 @@
 // The browser loader under Wine: real plug-in libraries, the display's halftone resample and
 // the shell's recycle bin.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstring>
 
@@ -16,7 +15,9 @@
 
 namespace {
 
-const wchar_t* wide(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+const wchar_t* wide(const std::u16string& s) {
+    return reinterpret_cast<const wchar_t*>(s.c_str());
+}
 
 class BrowserWin : public ::testing::Test {
 protected:
@@ -27,7 +28,8 @@ protected:
         ASSERT_TRUE(CreateDirectoryW(wide(folder_), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
         for (const char* v : {"raw", "off128", "fail", "notfilter"}) {
             const std::u16string name = utf8_to_utf16(std::string(v) + ".spi");
-            ASSERT_TRUE(CopyFileW(wide(utf8_to_utf16(PX_TEST_PLUGIN_DIR "/") + name), wide(folder_ + u"\\" + name), FALSE));
+            ASSERT_TRUE(CopyFileW(wide(utf8_to_utf16(PX_TEST_PLUGIN_DIR "/") + name),
+                                  wide(folder_ + u"\\" + name), FALSE));
         }
         g_browser_options.plugin_folder = folder_;
     }
@@ -108,7 +110,9 @@ bool reference_transform(const std::u16string&, const std::u16string& target, in
     return read_bytes(browser_fixture("rot_420_kind" + std::to_string(kind) + ".jpg"), &bytes) &&
            write_bytes(target, bytes);
 }
-bool failing_replace(const std::u16string&, const std::u16string&) { return false; }
+bool failing_replace(const std::u16string&, const std::u16string&) {
+    return false;
+}
 
 FileTime listed_time(const std::u16string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;

@@ -26,14 +26,17 @@ inline std::vector<uint8_t> file_bytes(const char* name) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-inline uint32_t le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
+inline uint32_t le32(const uint8_t* p) {
+    return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
+}
 
 // The same behaviour as the Windows test plug-ins, one per template argument.
 template <char M3, char M4, int kOffset, bool kFails>
 struct Fake {
     static bool magic(const uint8_t* p) { return p[0] == 'P' && p[1] == 'X' && p[2] == M3 && p[3] == M4; }
     static int32_t info(int32_t n, char* buffer, int32_t length) {
-        static const char* const texts[] = {"00IN", "fake", "*.pxr;*.JPG;;*.PXR", "Raw", "*.XYZ", "Xyz", nullptr};
+        static const char* const texts[] = {"00IN", "fake", "*.pxr;*.JPG;;*.PXR", "Raw", "*.XYZ",
+                                            "Xyz",  nullptr};
         for (int i = 0; texts[i]; ++i) {
             if (i == n) {
                 std::strncpy(buffer, texts[i], size_t(length));
@@ -42,7 +45,9 @@ struct Fake {
         }
         return 0;
     }
-    static int32_t supported(const char*, uintptr_t data) { return magic(reinterpret_cast<const uint8_t*>(data)); }
+    static int32_t supported(const char*, uintptr_t data) {
+        return magic(reinterpret_cast<const uint8_t*>(data));
+    }
     static int32_t picture_info(const char* name, intptr_t offset, uint32_t, uint8_t* record) {
         if (offset != kOffset) return 2;
         const std::vector<uint8_t> d = file_bytes(name);
@@ -53,8 +58,8 @@ struct Fake {
         std::memcpy(record + kPictureInfoTextOffset, &text, 4);
         return 0;
     }
-    static int32_t picture(const char* name, intptr_t offset, uint32_t, OsHandle* info_out, OsHandle* pixels_out,
-                           PluginProgressFn progress, intptr_t) {
+    static int32_t picture(const char* name, intptr_t offset, uint32_t, OsHandle* info_out,
+                           OsHandle* pixels_out, PluginProgressFn progress, intptr_t) {
         ++picture_calls();
         if (offset != kOffset || progress(0, 1, 0) != 0) return 2;
         const std::vector<uint8_t> d = file_bytes(name);
@@ -96,7 +101,6 @@ struct Fake {
         return e;
     }
 };
-
 
 }  // namespace fake_plugins
 

@@ -2,6 +2,8 @@
 // so that every path runs under the sanitizers and every block and module is counted.
 #ifndef _WIN32
 
+#include "codecs/plugin.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -10,7 +12,6 @@
 #include <fstream>
 #include <iterator>
 
-#include "codecs/plugin.h"
 #include "codecs/plugin_native.h"
 #include "common/utf16.h"
 #include "tests/codecs/plugin_native_fake.h"
@@ -76,14 +77,16 @@ TEST_P(PluginNativeDecode, DecodesClipsAndReleasesEverything) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, PluginNativeDecode, ::testing::ValuesIn(plugin_decode_cases()),
-                         [](const ::testing::TestParamInfo<PluginDecodeCaseData>& p) { return std::string(p.param.name); });
+                         [](const ::testing::TestParamInfo<PluginDecodeCaseData>& p) {
+                             return std::string(p.param.name);
+                         });
 
 // A plug-in whose blocks are cut short: every information block shorter than the header is
 // refused without a read past its end, and a pixel block of any length is taken as far as it goes.
 std::vector<uint8_t> g_cut_info;
 std::vector<uint8_t> g_cut_pixels;
-int32_t cut_picture(const char*, intptr_t, uint32_t, OsHandle* info_out, OsHandle* pixels_out, PluginProgressFn,
-                    intptr_t) {
+int32_t cut_picture(const char*, intptr_t, uint32_t, OsHandle* info_out, OsHandle* pixels_out,
+                    PluginProgressFn, intptr_t) {
     *info_out = plugin_native_alloc(g_cut_info.data(), g_cut_info.size());
     *pixels_out = plugin_native_alloc(g_cut_pixels.data(), g_cut_pixels.size());
     return 0;
@@ -104,7 +107,8 @@ TEST_F(PluginNative, TruncatedBlocksAreRefusedOrClipped) {
     header[12] = 1;
     header[14] = 24;
     for (size_t info_size = 0; info_size <= header.size(); ++info_size) {
-        for (size_t pixel_size : {size_t(0), size_t(1), size_t(11), picture.rows.size(), picture.rows.size() + 9}) {
+        for (size_t pixel_size :
+             {size_t(0), size_t(1), size_t(11), picture.rows.size(), picture.rows.size() + 9}) {
             g_cut_info.assign(header.begin(), header.begin() + long(info_size));
             g_cut_pixels.assign(pixel_size, 0x5A);
             PluginContext record;

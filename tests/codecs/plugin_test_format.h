@@ -23,7 +23,9 @@ struct TestPicture {
     std::vector<uint8_t> rows;  // bottom-up, padded to 4 bytes
 };
 
-inline int64_t test_picture_stride(const TestPicture& p) { return ((int64_t(p.width) * p.bits + 31) / 32) * 4; }
+inline int64_t test_picture_stride(const TestPicture& p) {
+    return ((int64_t(p.width) * p.bits + 31) / 32) * 4;
+}
 
 inline TestPicture make_test_picture(uint32_t width, int32_t height, uint16_t bits, int entries = 0) {
     TestPicture p;
@@ -155,7 +157,8 @@ inline std::vector<uint8_t> test_picture_as_24(const TestPicture& p) {
 }
 
 // Compares 24-bit rows with the reference, pixel bytes only (padding is whatever the source had).
-inline bool same_24_pixels(const uint8_t* rows, const std::vector<uint8_t>& want, int32_t width, int32_t height) {
+inline bool same_24_pixels(const uint8_t* rows, const std::vector<uint8_t>& want, int32_t width,
+                           int32_t height) {
     const int64_t stride = (3 * int64_t(width) + 3) & ~int64_t(3);
     for (int64_t y = 0; y < height; ++y) {
         if (std::memcmp(rows + y * stride, &want[size_t(y * stride)], size_t(3 * width)) != 0) return false;

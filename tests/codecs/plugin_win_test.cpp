@@ -1,19 +1,20 @@
 // The plug-in loader against real libraries (tests/plugins) under Wine.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <cstring>
 
 #include "codecs/plugin.h"
-#include "tests/codecs/plugin_test_format.h"
 #include "common/utf16.h"
+#include "tests/codecs/plugin_test_format.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
-const wchar_t* wide(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+const wchar_t* wide(const std::u16string& s) {
+    return reinterpret_cast<const wchar_t*>(s.c_str());
+}
 
 // A fresh folder holding copies of the named test plug-ins.
 std::u16string plugin_folder(std::initializer_list<const char*> variants) {
@@ -103,7 +104,9 @@ TEST_P(PluginDecode, ReadsThroughTheChosenPlugin) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, PluginDecode, ::testing::ValuesIn(plugin_decode_cases()),
-                         [](const ::testing::TestParamInfo<PluginDecodeCaseData>& p) { return std::string(p.param.name); });
+                         [](const ::testing::TestParamInfo<PluginDecodeCaseData>& p) {
+                             return std::string(p.param.name);
+                         });
 
 // Plug-ins take names in the system code page; a name it cannot spell reaches them in its
 // short form.
@@ -153,7 +156,8 @@ TEST(PluginWin, NothingChosenForUnknownFilesEmptyFilesOrMissingFolders) {
     ASSERT_TRUE(write_bytes(good, encode_test_picture(make_test_picture(2, 2, 24))));
     struct {
         std::u16string path, folder;
-    } cases[] = {{unknown, folder}, {empty, folder}, {good, folder + u"\\missing"}, {scratch_path("none"), folder}};
+    } cases[] = {
+        {unknown, folder}, {empty, folder}, {good, folder + u"\\missing"}, {scratch_path("none"), folder}};
     for (auto& c : cases) {
         PluginContext record;
         init_codec_context(&record, 0);

@@ -10,8 +10,8 @@
 #define EXPORT __declspec(dllexport)
 
 #if defined(PX_PLUGIN_VARIANT_raw)
-static const char* const kInfo[] = {"00IN", "raw test plug-in", "*.pxr;*.JPG;;*.PXR", "Raw test",
-                                    "*.XYZ", "Xyz test", NULL};
+static const char* const kInfo[] = {
+    "00IN", "raw test plug-in", "*.pxr;*.JPG;;*.PXR", "Raw test", "*.XYZ", "Xyz test", NULL};
 static const char kMagic[4] = {'P', 'X', 'R', 'W'};
 #define HEAD_OFFSET 0
 #elif defined(PX_PLUGIN_VARIANT_off128)
@@ -28,8 +28,12 @@ static const char kMagic[4] = {'P', 'X', 'R', 'W'};
 #define HEAD_OFFSET 0
 #endif
 
-static unsigned le32(const unsigned char* p) { return p[0] | p[1] << 8 | p[2] << 16 | (unsigned)p[3] << 24; }
-static unsigned le16(const unsigned char* p) { return p[0] | p[1] << 8; }
+static unsigned le32(const unsigned char* p) {
+    return p[0] | p[1] << 8 | p[2] << 16 | (unsigned)p[3] << 24;
+}
+static unsigned le16(const unsigned char* p) {
+    return p[0] | p[1] << 8;
+}
 
 EXPORT int WINAPI GetPluginInfo(int number, LPSTR buffer, int length) {
     int n = 0;
@@ -93,8 +97,8 @@ EXPORT int WINAPI GetPictureInfo(LPCSTR name, LONG_PTR offset, unsigned flag, Pi
     return result;
 }
 
-EXPORT int WINAPI GetPicture(LPCSTR name, LONG_PTR offset, unsigned flag, HLOCAL* info_out, HLOCAL* pixels_out,
-                             FARPROC progress, LONG_PTR user) {
+EXPORT int WINAPI GetPicture(LPCSTR name, LONG_PTR offset, unsigned flag, HLOCAL* info_out,
+                             HLOCAL* pixels_out, FARPROC progress, LONG_PTR user) {
     DWORD size = 0;
     unsigned char* data;
     const unsigned char* p;
