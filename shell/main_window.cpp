@@ -53,7 +53,7 @@ void first_argument_long_form(wchar_t* out) {
     int count = 0;
     LPWSTR* args = CommandLineToArgvW(startup_command_line(), &count);
     if (!args) return;
-    if (count >= 2) {
+    if (count >= 2 && lstrlenW(args[1]) < MAX_PATH) {
         const DWORD n = GetLongPathNameW(args[1], out, MAX_PATH);
         if (n == 0 || n >= MAX_PATH) lstrcpynW(out, args[1], MAX_PATH);
     }

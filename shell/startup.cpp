@@ -158,7 +158,8 @@ void forward_to_running_instance(HWND running, const wchar_t* command_line) {
     int count = 0;
     LPWSTR* args = CommandLineToArgvW(command_line, &count);
     if (!args) return;
-    if (count >= 2) {
+    // A path that does not fit the receiver's buffer would arrive cut short: it is not sent.
+    if (count >= 2 && lstrlenW(args[1]) < MAX_PATH) {
         wchar_t path[MAX_PATH] = {};
         const DWORD n = GetLongPathNameW(args[1], path, MAX_PATH);
         if (n == 0 || n >= MAX_PATH) lstrcpynW(path, args[1], MAX_PATH);

@@ -232,8 +232,11 @@ TEST_F(ShellAppTest, CommandLinePathOpensAtStartAndASecondStartForwardsItsArgume
     EXPECT_STREQ(last_opened_folder(), expected);
     ASSERT_TRUE(pump_until([] { return !IsIconic(g_shell.main_window); }));
 
-    // Without an argument nothing is sent.
+    // Without an argument nothing is sent, nor with one too long to arrive whole.
     EXPECT_FALSE(start_single_instance(SW_SHOWNORMAL, L"Pexaron.exe"));
+    EXPECT_STREQ(last_opened_folder(), expected);
+    const std::wstring long_argument = L"Pexaron.exe C:\\" + std::wstring(300, L'a');
+    EXPECT_FALSE(start_single_instance(SW_SHOWNORMAL, long_argument.c_str()));
     EXPECT_STREQ(last_opened_folder(), expected);
 }
 
