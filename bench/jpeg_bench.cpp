@@ -9,7 +9,10 @@
 #include <cstdlib>
 #include <vector>
 
+// jpeglib.h needs size_t and FILE declared before it.
+// clang-format off
 #include <jpeglib.h>
+// clang-format on
 
 #include "codecs/jpeg.h"
 
@@ -35,7 +38,8 @@ const std::vector<uint8_t>& test_file(int which) {
             const int edge = ((x / (97 + which * 13)) + (y / 89)) % 2 ? 40 : 0;
             row[3 * x] = static_cast<uint8_t>(std::min(255, std::max(0, x * 200 / kWidth + noise + edge)));
             row[3 * x + 1] = static_cast<uint8_t>(std::min(255, std::max(0, y * 180 / kHeight + noise)));
-            row[3 * x + 2] = static_cast<uint8_t>(std::min(255, std::max(0, ((x + y) % 512) / 2 + noise - edge / 2)));
+            row[3 * x + 2] =
+                static_cast<uint8_t>(std::min(255, std::max(0, ((x + y) % 512) / 2 + noise - edge / 2)));
         }
     }
     JpegWriterContext context;
@@ -74,7 +78,9 @@ struct Jump {
     jmp_buf target;
 };
 
-void jump_on_error(j_common_ptr object) { longjmp(reinterpret_cast<Jump*>(object->err)->target, 1); }
+void jump_on_error(j_common_ptr object) {
+    longjmp(reinterpret_cast<Jump*>(object->err)->target, 1);
+}
 
 // libjpeg-turbo's own decode into a buffer of its caller, as djpeg -scale 1/8 does it.
 bool library_decode_into(const std::vector<uint8_t>& file, std::vector<uint8_t>* out) {

@@ -25,7 +25,9 @@ constexpr uint16_t kTagFocalLength = 0x920A;
 
 constexpr uint16_t kLittleEndian = 0x4949;  // "II"
 
-bool little_endian(const JpegReaderContext* context) { return context->exif_byte_order == kLittleEndian; }
+bool little_endian(const JpegReaderContext* context) {
+    return context->exif_byte_order == kLittleEndian;
+}
 
 // Reads at an absolute offset of the mapped data without moving the cursor; 0 beyond the data.
 uint32_t value_at(const JpegReaderContext* context, uint64_t offset, int bytes) {
@@ -63,8 +65,8 @@ uint32_t clamp_to_u32(double value) {
 
 }  // namespace
 
-bool exif_exposure_from_shutter_speed(int32_t numerator, int32_t denominator,
-                                      uint32_t* exposure_numerator, uint32_t* exposure_denominator) {
+bool exif_exposure_from_shutter_speed(int32_t numerator, int32_t denominator, uint32_t* exposure_numerator,
+                                      uint32_t* exposure_denominator) {
     if (denominator == 0) return false;
     const double apex = static_cast<double>(numerator) / static_cast<double>(denominator);
     // Beyond +-32 the value would not fit 32 bits either way.
@@ -137,95 +139,95 @@ bool exif_read_exif_ifd(JpegReaderContext* context, ExifSummary* summary, uint32
         const uint64_t field = entry + 8;
         const uint64_t at = static_cast<uint64_t>(tiff_header) + value_at(context, field, 4);
         switch (tag) {
-        case kTagExposureTime:
-            if (summary->exposure_numerator == 0) {
-                const Rational r = rational_at(context, at);
-                summary->exposure_numerator = r.numerator;
-                summary->exposure_denominator = r.denominator;
-                have_exposure_time = r.numerator != 0 && r.denominator != 0;
-            }
-            found = true;
-            break;
-        case kTagFNumber:
-            if (summary->f_number_numerator == 0) {
-                const Rational r = rational_at(context, at);
-                summary->f_number_numerator = r.numerator;
-                summary->f_number_denominator = r.denominator;
-            }
-            found = true;
-            break;
-        case kTagExposureProgram:
-            summary->exposure_program = static_cast<uint16_t>(value_at(context, field, 2));
-            found = true;
-            break;
-        case kTagIsoSpeed:
-            summary->iso_speed = static_cast<uint16_t>(value_at(context, field, 2));
-            found = true;
-            break;
-        case kTagDateTimeOriginal:
-            if (bytes_within(context, at, 20)) {
-                std::memcpy(summary->date_time_original, c.begin() + at, 20);
+            case kTagExposureTime:
+                if (summary->exposure_numerator == 0) {
+                    const Rational r = rational_at(context, at);
+                    summary->exposure_numerator = r.numerator;
+                    summary->exposure_denominator = r.denominator;
+                    have_exposure_time = r.numerator != 0 && r.denominator != 0;
+                }
                 found = true;
+                break;
+            case kTagFNumber:
+                if (summary->f_number_numerator == 0) {
+                    const Rational r = rational_at(context, at);
+                    summary->f_number_numerator = r.numerator;
+                    summary->f_number_denominator = r.denominator;
+                }
+                found = true;
+                break;
+            case kTagExposureProgram:
+                summary->exposure_program = static_cast<uint16_t>(value_at(context, field, 2));
+                found = true;
+                break;
+            case kTagIsoSpeed:
+                summary->iso_speed = static_cast<uint16_t>(value_at(context, field, 2));
+                found = true;
+                break;
+            case kTagDateTimeOriginal:
+                if (bytes_within(context, at, 20)) {
+                    std::memcpy(summary->date_time_original, c.begin() + at, 20);
+                    found = true;
+                }
+                break;
+            case kTagShutterSpeed: {
+                const Rational r = rational_at(context, at);
+                uint32_t n = 0;
+                uint32_t d = 0;
+                // Exposures of a second or longer keep an ExposureTime that was stored, which
+                // states them exactly; a shorter one is replaced as the camera's APEX value says.
+                if (exif_exposure_from_shutter_speed(static_cast<int32_t>(r.numerator),
+                                                     static_cast<int32_t>(r.denominator), &n, &d) &&
+                    !(d == 1 && n > 1 && have_exposure_time)) {
+                    summary->exposure_numerator = n;
+                    summary->exposure_denominator = d;
+                }
+                found = true;
+                break;
             }
-            break;
-        case kTagShutterSpeed: {
-            const Rational r = rational_at(context, at);
-            uint32_t n = 0;
-            uint32_t d = 0;
-            // Exposures of a second or longer keep an ExposureTime that was stored, which
-            // states them exactly; a shorter one is replaced as the camera's APEX value says.
-            if (exif_exposure_from_shutter_speed(static_cast<int32_t>(r.numerator),
-                                                 static_cast<int32_t>(r.denominator), &n, &d) &&
-                !(d == 1 && n > 1 && have_exposure_time)) {
-                summary->exposure_numerator = n;
-                summary->exposure_denominator = d;
+            case kTagAperture: {
+                // An APEX value; the summary holds an f-number, so FNumber wins when it was stored
+                // and otherwise the f-number 2^(Av/2) is kept in tenths.
+                const Rational r = rational_at(context, at);
+                if (summary->f_number_numerator == 0 && r.denominator != 0) {
+                    const double av = static_cast<double>(r.numerator) / r.denominator;
+                    summary->f_number_numerator =
+                        clamp_to_u32(std::floor(std::pow(2.0, av / 2 > 60 ? 60 : av / 2) * 10 + 0.5));
+                    summary->f_number_denominator = 10;
+                }
+                found = true;
+                break;
             }
-            found = true;
-            break;
-        }
-        case kTagAperture: {
-            // An APEX value; the summary holds an f-number, so FNumber wins when it was stored
-            // and otherwise the f-number 2^(Av/2) is kept in tenths.
-            const Rational r = rational_at(context, at);
-            if (summary->f_number_numerator == 0 && r.denominator != 0) {
-                const double av = static_cast<double>(r.numerator) / r.denominator;
-                summary->f_number_numerator = clamp_to_u32(std::floor(std::pow(2.0, av / 2 > 60 ? 60 : av / 2) * 10 + 0.5));
-                summary->f_number_denominator = 10;
+            case kTagExposureBias: {
+                const Rational r = rational_at(context, at);
+                summary->exposure_bias_numerator = static_cast<int32_t>(r.numerator);
+                summary->exposure_bias_denominator = static_cast<int32_t>(r.denominator);
+                found = true;
+                break;
             }
-            found = true;
-            break;
-        }
-        case kTagExposureBias: {
-            const Rational r = rational_at(context, at);
-            summary->exposure_bias_numerator = static_cast<int32_t>(r.numerator);
-            summary->exposure_bias_denominator = static_cast<int32_t>(r.denominator);
-            found = true;
-            break;
-        }
-        case kTagMaxAperture: {
-            const Rational r = rational_at(context, at);
-            summary->max_aperture_numerator = r.numerator;
-            summary->max_aperture_denominator = r.denominator;
-            found = true;
-            break;
-        }
-        case kTagMeteringMode:
-            summary->metering_mode = static_cast<uint16_t>(value_at(context, field, 2));
-            found = true;
-            break;
-        case kTagFlash:
-            summary->flash = static_cast<uint16_t>(value_at(context, field, 2));
-            found = true;
-            break;
-        case kTagFocalLength: {
-            const Rational r = rational_at(context, at);
-            summary->focal_length_numerator = r.numerator;
-            summary->focal_length_denominator = r.denominator;
-            found = true;
-            break;
-        }
-        default:
-            break;
+            case kTagMaxAperture: {
+                const Rational r = rational_at(context, at);
+                summary->max_aperture_numerator = r.numerator;
+                summary->max_aperture_denominator = r.denominator;
+                found = true;
+                break;
+            }
+            case kTagMeteringMode:
+                summary->metering_mode = static_cast<uint16_t>(value_at(context, field, 2));
+                found = true;
+                break;
+            case kTagFlash:
+                summary->flash = static_cast<uint16_t>(value_at(context, field, 2));
+                found = true;
+                break;
+            case kTagFocalLength: {
+                const Rational r = rational_at(context, at);
+                summary->focal_length_numerator = r.numerator;
+                summary->focal_length_denominator = r.denominator;
+                found = true;
+                break;
+            }
+            default: break;
         }
         c.seek(entry + 12);
     }

@@ -14,7 +14,7 @@ struct ExifSummary {
     uint32_t f_number_numerator;
     uint32_t f_number_denominator;
     uint16_t exposure_program;
-    uint16_t iso_speed;  // the first value only
+    uint16_t iso_speed;           // the first value only
     char date_time_original[20];  // "YYYY:MM:DD HH:MM:SS" and its zero
     int32_t exposure_bias_numerator;
     int32_t exposure_bias_denominator;
@@ -44,5 +44,5 @@ bool exif_read_exif_ifd(JpegReaderContext* context, ExifSummary* summary, uint32
 
 // ShutterSpeedValue (APEX, n/d) as an exposure time. Times shorter than a second are 1/x with
 // x the integer part of 2^(n/d); a second or longer is whole seconds over 1. False for d = 0.
-bool exif_exposure_from_shutter_speed(int32_t numerator, int32_t denominator,
-                                      uint32_t* exposure_numerator, uint32_t* exposure_denominator);
+bool exif_exposure_from_shutter_speed(int32_t numerator, int32_t denominator, uint32_t* exposure_numerator,
+                                      uint32_t* exposure_denominator);

@@ -30,10 +30,10 @@ struct JpegReaderContext : CodecContext {
     // Set by the caller: decode at exactly 1/N (1, 2, 4 or 8) instead of by the box. For the
     // command-line harness and the benchmarks, which compare fixed scales.
     int32_t scale_denominator = 0;
-    int32_t source_width = 0;   // the size in the file, before any scaling
+    int32_t source_width = 0;  // the size in the file, before any scaling
     int32_t source_height = 0;
-    int32_t comment_count = 0;  // COM segments met while decoding
-    int32_t app1_seen = 0;      // 1 once an APP1 segment was met
+    int32_t comment_count = 0;     // COM segments met while decoding
+    int32_t app1_seen = 0;         // 1 once an APP1 segment was met
     uint16_t exif_byte_order = 0;  // TIFF header word while an Exif block is read
 };
 
@@ -104,8 +104,8 @@ void jpeg_writer_release(JpegWriterContext* context);
 void jpeg_writer_release_global(JpegWriterContext* context);
 
 // quality over 100 becomes 75; sampling 1 gives 2x1, 2 gives 1x1, anything else 2x2.
-void jpeg_set_save_options(JpegWriterContext* context, int32_t quality, uint8_t progressive,
-                           uint8_t grey, int32_t sampling);
+void jpeg_set_save_options(JpegWriterContext* context, int32_t quality, uint8_t progressive, uint8_t grey,
+                           int32_t sampling);
 
 // Encodes bottom-up rows (width, height and source_bits from the context; 8 bits go through
 // `palette`) into a new file at `path`. The output handle stays in the context for the release.
@@ -114,13 +114,12 @@ void jpeg_set_save_options(JpegWriterContext* context, int32_t quality, uint8_t 
 
 // Encodes 24-bit bottom-up rows into `buffer`. `*count` holds the capacity on entry and the
 // bytes written on success; output never goes past the capacity (a JPEG that does not fit fails).
-[[nodiscard]] bool write_jpeg_image_to_memory(JpegWriterContext* context, uint8_t* buffer,
-                                              uint32_t* count, const uint8_t* bits);
+[[nodiscard]] bool write_jpeg_image_to_memory(JpegWriterContext* context, uint8_t* buffer, uint32_t* count,
+                                              const uint8_t* bits);
 
 // Writes the highest-quality encode whose size is within `limit_kb` kilobytes. When no quality
 // fits, no file is written and the save fails with error 7.
-[[nodiscard]] bool write_jpeg_file_size_limited(JpegWriterContext* context,
-                                                const std::u16string& path,
+[[nodiscard]] bool write_jpeg_file_size_limited(JpegWriterContext* context, const std::u16string& path,
                                                 const RgbQuad* palette, const uint8_t* bits,
                                                 uint32_t limit_kb);
 
@@ -128,16 +127,14 @@ void jpeg_set_save_options(JpegWriterContext* context, int32_t quality, uint8_t 
 
 // Reads the first COM segment before the first scan into `out` (zero-terminated 8-bit text,
 // ESC dropped, CR inserted before each bare LF). The caller closes the context's files.
-void jpeg_read_comment(const std::u16string& path, CodecContext* context, char* out,
-                       uint32_t out_capacity);
+void jpeg_read_comment(const std::u16string& path, CodecContext* context, char* out, uint32_t out_capacity);
 // The same over the context's read cursor (the file already mapped, cursor at its start).
 void jpeg_read_comment_at_cursor(CodecContext* context, char* out, uint32_t out_capacity);
 
 // Writes the source with the comment added, replaced (mode nonzero) or removed (mode 0) to
 // `destination`. On return mode is 1 = added, 0 = replaced or nothing to remove, -1 = removed.
 [[nodiscard]] bool jpeg_write_comment(const std::u16string& source, CodecContext* context,
-                                      const std::u16string& destination, const char* text,
-                                      int32_t* mode);
+                                      const std::u16string& destination, const char* text, int32_t* mode);
 [[nodiscard]] bool jpeg_find_comment_position(CodecContext* context, uint32_t* insert_offset,
                                               uint32_t* resume_offset);
 [[nodiscard]] bool jpeg_write_comment_segment(const char* text, CodecContext* context);
@@ -146,8 +143,8 @@ void jpeg_read_comment_at_cursor(CodecContext* context, char* out, uint32_t out_
 // ---- lossless transform ----
 
 // kind: 1 rotate 90, 2 rotate 180, 3 rotate 270, 4 flip horizontal, 5 flip vertical, else none.
-void jpeg_set_transform(JpegTransformContext* context, int32_t kind, uint8_t trim,
-                        int32_t marker_copy, uint8_t progressive, uint8_t force_grey);
+void jpeg_set_transform(JpegTransformContext* context, int32_t kind, uint8_t trim, int32_t marker_copy,
+                        uint8_t progressive, uint8_t force_grey);
 void jpeg_transform_reset(JpegTransformContext* context);
 void jpeg_transform_release(JpegTransformContext* context);
 // Transforms `source` into the new file `destination`. The source stays mapped until the

@@ -88,15 +88,13 @@ void jpeg_read_comment_at_cursor(CodecContext* context, char* out, uint32_t out_
     }
 }
 
-void jpeg_read_comment(const std::u16string& path, CodecContext* context, char* out,
-                       uint32_t out_capacity) {
+void jpeg_read_comment(const std::u16string& path, CodecContext* context, char* out, uint32_t out_capacity) {
     if (out_capacity > 0) out[0] = 0;
     if (map_input_file(path, context) == 0) return;
     jpeg_read_comment_at_cursor(context, out, out_capacity);
 }
 
-bool jpeg_find_comment_position(CodecContext* context, uint32_t* insert_offset,
-                                uint32_t* resume_offset) {
+bool jpeg_find_comment_position(CodecContext* context, uint32_t* insert_offset, uint32_t* resume_offset) {
     *insert_offset = 0;
     *resume_offset = 0;
     ByteCursor& c = context->input;

@@ -6,7 +6,9 @@
 
 char16_t g_jpeg_error_text[kJpegErrorTextLength];
 
-void clear_jpeg_error_text() { g_jpeg_error_text[0] = 0; }
+void clear_jpeg_error_text() {
+    g_jpeg_error_text[0] = 0;
+}
 
 namespace {
 
@@ -40,8 +42,8 @@ void source_skip(j_decompress_ptr object, long count) {  // NOLINT(runtime/int):
 
 void file_destination_init(j_compress_ptr object) {
     JpegFileDestination* d = reinterpret_cast<JpegFileDestination*>(object->dest);
-    d->buffer = static_cast<JOCTET*>((*object->mem->alloc_small)(
-        reinterpret_cast<j_common_ptr>(object), JPOOL_IMAGE, kJpegFileBufferBytes));
+    d->buffer = static_cast<JOCTET*>((*object->mem->alloc_small)(reinterpret_cast<j_common_ptr>(object),
+                                                                 JPOOL_IMAGE, kJpegFileBufferBytes));
     d->pub.next_output_byte = d->buffer;
     d->pub.free_in_buffer = kJpegFileBufferBytes;
 }
@@ -116,8 +118,8 @@ void jpeg_use_file_destination(j_compress_ptr object, JpegFileDestination* desti
     object->dest = &destination->pub;
 }
 
-void jpeg_use_memory_destination(j_compress_ptr object, JpegMemoryDestination* destination,
-                                 uint8_t* buffer, size_t capacity) {
+void jpeg_use_memory_destination(j_compress_ptr object, JpegMemoryDestination* destination, uint8_t* buffer,
+                                 size_t capacity) {
     destination->buffer = buffer;
     destination->capacity = capacity;
     destination->pub.init_destination = memory_destination_init;

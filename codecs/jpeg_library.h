@@ -11,10 +11,19 @@
 #include <cstdint>
 #include <cstdio>
 
+// jpeglib.h needs size_t and FILE declared before it.
+// clang-format off
 #include <jpeglib.h>
 #include <jerror.h>
+// clang-format on
 
 #include "codecs/codec_context.h"
+
+struct JpegReaderContext;
+
+// After the header is read: the reduced DCT scale for the reader's box (jpeg_scale_for_box),
+// and the output size that follows from it.
+void jpeg_choose_scale(j_decompress_ptr object, const JpegReaderContext* context);
 
 struct JpegErrorManager {
     jpeg_error_mgr pub;
@@ -55,6 +64,6 @@ struct JpegMemoryDestination {
     uint8_t* buffer;
     size_t capacity;
 };
-void jpeg_use_memory_destination(j_compress_ptr object, JpegMemoryDestination* destination,
-                                 uint8_t* buffer, size_t capacity);
+void jpeg_use_memory_destination(j_compress_ptr object, JpegMemoryDestination* destination, uint8_t* buffer,
+                                 size_t capacity);
 size_t jpeg_memory_destination_bytes(const JpegMemoryDestination* destination);

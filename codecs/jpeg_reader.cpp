@@ -41,18 +41,10 @@ int32_t scale_for_ratio(uint32_t n) {
     return 1;
 }
 
-void jpeg_choose_scale(j_decompress_ptr object, const JpegReaderContext* context) {
-    object->scale_num = 1;
-    object->scale_denom = static_cast<unsigned int>(jpeg_scale_for_box(
-        object->image_width, object->image_height, static_cast<uint32_t>(context->box_width),
-        static_cast<uint32_t>(context->box_height)));
-    jpeg_calc_output_dimensions(object);
-}
-
 // T[a][b] = a * b / 255 for the CMYK mix, built once per decode in the library's image pool.
 uint8_t* build_cmyk_table(j_decompress_ptr object) {
-    uint8_t* table = static_cast<uint8_t*>((*object->mem->alloc_large)(
-        reinterpret_cast<j_common_ptr>(object), JPOOL_IMAGE, 256 * 256));
+    uint8_t* table = static_cast<uint8_t*>(
+        (*object->mem->alloc_large)(reinterpret_cast<j_common_ptr>(object), JPOOL_IMAGE, 256 * 256));
     for (uint32_t a = 0; a < 256; ++a)
         for (uint32_t b = 0; b < 256; ++b) table[a * 256 + b] = static_cast<uint8_t>(a * b / 255);
     return table;
@@ -128,8 +120,8 @@ bool decode_with_library(JpegReaderContext* context, const uint8_t* data, size_t
     // Rows go straight into the bitmap, the first decoded row into the last stored row.
     if (components == 4) {
         const uint8_t* table = build_cmyk_table(&object);
-        JSAMPARRAY row = (*object.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&object),
-                                                      JPOOL_IMAGE, width * 4, 1);
+        JSAMPARRAY row =
+            (*object.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&object), JPOOL_IMAGE, width * 4, 1);
         while (object.output_scanline < height) {
             uint8_t* out = image.pixels + stride * (height - 1 - object.output_scanline);
             if (jpeg_read_scanlines(&object, row, 1) != 1) break;
@@ -163,6 +155,14 @@ bool decode_with_library(JpegReaderContext* context, const uint8_t* data, size_t
 
 }  // namespace
 
+void jpeg_choose_scale(j_decompress_ptr object, const JpegReaderContext* context) {
+    object->scale_num = 1;
+    object->scale_denom = static_cast<unsigned int>(jpeg_scale_for_box(
+        object->image_width, object->image_height, static_cast<uint32_t>(context->box_width),
+        static_cast<uint32_t>(context->box_height)));
+    jpeg_calc_output_dimensions(object);
+}
+
 int32_t jpeg_scale_for_box(uint32_t image_width, uint32_t image_height, uint32_t box_width,
                            uint32_t box_height) {
     // An empty box asks for no reduction in that direction.
@@ -194,10 +194,11 @@ void jpeg_reader_reset(JpegReaderContext* context) {
     std::memset(context->loaded.palette, 0, sizeof context->loaded.palette);
 }
 
-void jpeg_reader_release(JpegReaderContext* context) { close_codec_files(context); }
+void jpeg_reader_release(JpegReaderContext* context) {
+    close_codec_files(context);
+}
 
-LoadedImage* read_jpeg_image(JpegReaderContext* context, const std::u16string& path,
-                             const uint8_t* data) {
+LoadedImage* read_jpeg_image(JpegReaderContext* context, const std::u16string& path, const uint8_t* data) {
     LoadedImage& image = context->loaded;
     image.pixels = nullptr;
     image.bitmap = 0;

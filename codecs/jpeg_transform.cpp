@@ -30,15 +30,19 @@ JDIMENSION round_up(JDIMENSION value, int multiple) {
     return (value + m - 1) / m * m;
 }
 
-bool mirrors_rows(int32_t code) { return code == kJpegFlipVertical || code == kJpegRotate180; }
-bool transposes(int32_t code) { return code == kJpegRotate90 || code == kJpegRotate270; }
+bool mirrors_rows(int32_t code) {
+    return code == kJpegFlipVertical || code == kJpegRotate180;
+}
+bool transposes(int32_t code) {
+    return code == kJpegRotate90 || code == kJpegRotate270;
+}
 
-void request_workspace(JpegTransformContext* context, TransformJob* job) {
+void jpeg_transform_request_workspace(JpegTransformContext* context, TransformJob* job) {
     jpeg_decompress_struct* src = &job->source;
-    context->output_components = (context->force_grey && src->jpeg_color_space == JCS_YCbCr &&
-                                  src->num_components == 3)
-                                     ? 1
-                                     : src->num_components;
+    context->output_components =
+        (context->force_grey && src->jpeg_color_space == JCS_YCbCr && src->num_components == 3)
+            ? 1
+            : src->num_components;
     job->has_workspace = mirrors_rows(context->transform_code) || transposes(context->transform_code);
     if (!job->has_workspace) return;
     for (int ci = 0; ci < context->output_components; ++ci) {
@@ -76,7 +80,7 @@ int max_v_samp(const jpeg_compress_struct* out) {
     return m;
 }
 
-void transpose_parameters(jpeg_compress_struct* out) {
+void jpeg_transform_transpose_parameters(jpeg_compress_struct* out) {
     const JDIMENSION width = out->image_width;
     out->image_width = out->image_height;
     out->image_height = width;
@@ -98,20 +102,20 @@ void transpose_parameters(jpeg_compress_struct* out) {
     }
 }
 
-void trim_right(jpeg_compress_struct* out) {
+void jpeg_transform_trim_right(jpeg_compress_struct* out) {
     const JDIMENSION imcu = static_cast<JDIMENSION>(max_h_samp(out) * DCTSIZE);
     const JDIMENSION columns = out->image_width / imcu;
     if (columns >= 1) out->image_width = columns * imcu;
 }
 
-void trim_bottom(jpeg_compress_struct* out) {
+void jpeg_transform_trim_bottom(jpeg_compress_struct* out) {
     const JDIMENSION imcu = static_cast<JDIMENSION>(max_v_samp(out) * DCTSIZE);
     const JDIMENSION rows = out->image_height / imcu;
     if (rows >= 1) out->image_height = rows * imcu;
 }
 
-jvirt_barray_ptr* adjust_parameters(JpegTransformContext* context, TransformJob* job,
-                                    jvirt_barray_ptr* source_arrays) {
+jvirt_barray_ptr* jpeg_transform_adjust_parameters(JpegTransformContext* context, TransformJob* job,
+                                                   jvirt_barray_ptr* source_arrays) {
     jpeg_compress_struct* out = &job->output;
     if (context->force_grey) {
         if ((out->jpeg_color_space == JCS_YCbCr && out->num_components == 3) ||
@@ -126,33 +130,32 @@ jvirt_barray_ptr* adjust_parameters(JpegTransformContext* context, TransformJob*
     }
     const bool trim = context->trim != 0;
     switch (context->transform_code) {
-    case kJpegRotate90:
-        transpose_parameters(out);
-        if (trim) trim_right(out);
-        break;
-    case kJpegRotate270:
-        transpose_parameters(out);
-        if (trim) trim_bottom(out);
-        break;
-    case kJpegRotate180:
-        if (trim) {
-            trim_right(out);
-            trim_bottom(out);
-        }
-        break;
-    case kJpegFlipHorizontal:
-        if (trim) trim_right(out);
-        break;
-    case kJpegFlipVertical:
-        if (trim) trim_bottom(out);
-        break;
-    default:
-        break;
+        case kJpegRotate90:
+            jpeg_transform_transpose_parameters(out);
+            if (trim) jpeg_transform_trim_right(out);
+            break;
+        case kJpegRotate270:
+            jpeg_transform_transpose_parameters(out);
+            if (trim) jpeg_transform_trim_bottom(out);
+            break;
+        case kJpegRotate180:
+            if (trim) {
+                jpeg_transform_trim_right(out);
+                jpeg_transform_trim_bottom(out);
+            }
+            break;
+        case kJpegFlipHorizontal:
+            if (trim) jpeg_transform_trim_right(out);
+            break;
+        case kJpegFlipVertical:
+            if (trim) jpeg_transform_trim_bottom(out);
+            break;
+        default: break;
     }
     return job->has_workspace ? job->workspace : source_arrays;
 }
 
-void copy_markers(const JpegTransformContext* context, TransformJob* job) {
+void jpeg_transform_copy_markers(const JpegTransformContext* context, TransformJob* job) {
     if (context->marker_copy != kJpegCopyComments && context->marker_copy != kJpegCopyAll) return;
     jpeg_compress_struct* out = &job->output;
     for (jpeg_saved_marker_ptr m = job->source.marker_list; m; m = m->next) {
@@ -193,12 +196,23 @@ void transpose_block(JCOEFPTR out, const JCOEF* in, bool negate_odd_rows, bool n
         }
 }
 
-void flip_h(TransformJob* job, jvirt_barray_ptr array, JDIMENSION rows, JDIMENSION comp_width) {
-    for (JDIMENSION r = 0; r < rows; ++r) {
-        JBLOCKROW row = block_row(job, array, r, true);
-        for (JDIMENSION c = 0; c * 2 < comp_width; ++c) {
+// The geometry of one output component: its blocks in whole iMCUs, and the extent of the
+// arrays to fill.
+struct ComponentPlan {
+    jvirt_barray_ptr source;
+    jvirt_barray_ptr output;
+    JDIMENSION comp_width;
+    JDIMENSION comp_height;
+    JDIMENSION rows;
+    JDIMENSION columns;
+};
+
+void jpeg_transform_flip_h(TransformJob* job, const ComponentPlan& p) {
+    for (JDIMENSION r = 0; r < p.rows; ++r) {
+        JBLOCKROW row = block_row(job, p.source, r, true);
+        for (JDIMENSION c = 0; c * 2 < p.comp_width; ++c) {
             JCOEF* a = row[c];
-            JCOEF* b = row[comp_width - 1 - c];
+            JCOEF* b = row[p.comp_width - 1 - c];
             if (a == b) {
                 for (int k = 1; k < DCTSIZE2; k += 2) a[k] = static_cast<JCOEF>(-a[k]);
                 continue;
@@ -213,49 +227,76 @@ void flip_h(TransformJob* job, jvirt_barray_ptr array, JDIMENSION rows, JDIMENSI
     }
 }
 
-void transform_component(const JpegTransformContext* context, TransformJob* job, int ci,
-                         jvirt_barray_ptr src, jvirt_barray_ptr out) {
-    jpeg_compress_struct* o = &job->output;
-    const jpeg_component_info& comp = o->comp_info[ci];
-    const JDIMENSION comp_width = (o->image_width / static_cast<JDIMENSION>(max_h_samp(o) * DCTSIZE)) *
-                                  static_cast<JDIMENSION>(comp.h_samp_factor);
-    const JDIMENSION comp_height = (o->image_height / static_cast<JDIMENSION>(max_v_samp(o) * DCTSIZE)) *
-                                   static_cast<JDIMENSION>(comp.v_samp_factor);
-    const int32_t code = context->transform_code;
-    if (code == kJpegFlipHorizontal) {
-        const jpeg_component_info& s = job->source.comp_info[ci];
-        const JDIMENSION rows = round_up(s.height_in_blocks, s.v_samp_factor);
-        flip_h(job, src, rows, comp_width);
-        return;
+void jpeg_transform_flip_v(TransformJob* job, const ComponentPlan& p) {
+    for (JDIMENSION r = 0; r < p.rows; ++r) {
+        JBLOCKROW dst = block_row(job, p.output, r, true);
+        const bool inside = r < p.comp_height;
+        JBLOCKROW in = block_row(job, p.source, inside ? p.comp_height - 1 - r : r, false);
+        for (JDIMENSION c = 0; c < p.columns; ++c) copy_block(dst[c], in[c], inside, false);
     }
-    if (!job->has_workspace) return;
-    const JDIMENSION rows = job->workspace_rows[ci];
-    const JDIMENSION columns = job->workspace_columns[ci];
-    for (JDIMENSION r = 0; r < rows; ++r) {
-        JBLOCKROW dst = block_row(job, out, r, true);
-        if (code == kJpegFlipVertical) {
-            const bool inside = r < comp_height;
-            JBLOCKROW in = block_row(job, src, inside ? comp_height - 1 - r : r, false);
-            for (JDIMENSION c = 0; c < columns; ++c) copy_block(dst[c], in[c], inside, false);
-        } else if (code == kJpegRotate180) {
-            const bool row_inside = r < comp_height;
-            JBLOCKROW in = block_row(job, src, row_inside ? comp_height - 1 - r : r, false);
-            for (JDIMENSION c = 0; c < columns; ++c) {
-                const bool column_inside = c < comp_width;
-                copy_block(dst[c], in[column_inside ? comp_width - 1 - c : c], row_inside, column_inside);
-            }
-        } else if (code == kJpegRotate90) {
-            for (JDIMENSION c = 0; c < columns; ++c) {
-                const bool inside = c < comp_width;
-                JBLOCKROW in = block_row(job, src, inside ? comp_width - 1 - c : c, false);
-                transpose_block(dst[c], in[r], inside, false);
-            }
-        } else if (code == kJpegRotate270) {
-            const bool inside = r < comp_height;
-            for (JDIMENSION c = 0; c < columns; ++c) {
-                JBLOCKROW in = block_row(job, src, c, false);
-                transpose_block(dst[c], in[inside ? comp_height - 1 - r : r], false, inside);
-            }
+}
+
+void jpeg_transform_rot_90(TransformJob* job, const ComponentPlan& p) {
+    for (JDIMENSION r = 0; r < p.rows; ++r) {
+        JBLOCKROW dst = block_row(job, p.output, r, true);
+        for (JDIMENSION c = 0; c < p.columns; ++c) {
+            const bool inside = c < p.comp_width;
+            JBLOCKROW in = block_row(job, p.source, inside ? p.comp_width - 1 - c : c, false);
+            transpose_block(dst[c], in[r], inside, false);
+        }
+    }
+}
+
+void jpeg_transform_rot_180(TransformJob* job, const ComponentPlan& p) {
+    for (JDIMENSION r = 0; r < p.rows; ++r) {
+        JBLOCKROW dst = block_row(job, p.output, r, true);
+        const bool row_inside = r < p.comp_height;
+        JBLOCKROW in = block_row(job, p.source, row_inside ? p.comp_height - 1 - r : r, false);
+        for (JDIMENSION c = 0; c < p.columns; ++c) {
+            const bool column_inside = c < p.comp_width;
+            copy_block(dst[c], in[column_inside ? p.comp_width - 1 - c : c], row_inside, column_inside);
+        }
+    }
+}
+
+void jpeg_transform_rot_270(TransformJob* job, const ComponentPlan& p) {
+    for (JDIMENSION r = 0; r < p.rows; ++r) {
+        JBLOCKROW dst = block_row(job, p.output, r, true);
+        const bool inside = r < p.comp_height;
+        for (JDIMENSION c = 0; c < p.columns; ++c) {
+            JBLOCKROW in = block_row(job, p.source, c, false);
+            transpose_block(dst[c], in[inside ? p.comp_height - 1 - r : r], false, inside);
+        }
+    }
+}
+
+void jpeg_transform_execute(const JpegTransformContext* context, TransformJob* job,
+                            jvirt_barray_ptr* source_arrays, jvirt_barray_ptr* output_arrays) {
+    jpeg_compress_struct* o = &job->output;
+    const JDIMENSION imcu_columns = o->image_width / static_cast<JDIMENSION>(max_h_samp(o) * DCTSIZE);
+    const JDIMENSION imcu_rows = o->image_height / static_cast<JDIMENSION>(max_v_samp(o) * DCTSIZE);
+    for (int ci = 0; ci < o->num_components; ++ci) {
+        const jpeg_component_info& comp = o->comp_info[ci];
+        ComponentPlan p;
+        p.source = source_arrays[ci];
+        p.output = output_arrays[ci];
+        p.comp_width = imcu_columns * static_cast<JDIMENSION>(comp.h_samp_factor);
+        p.comp_height = imcu_rows * static_cast<JDIMENSION>(comp.v_samp_factor);
+        if (job->has_workspace) {
+            p.rows = job->workspace_rows[ci];
+            p.columns = job->workspace_columns[ci];
+        } else {
+            const jpeg_component_info& s = job->source.comp_info[ci];
+            p.rows = round_up(s.height_in_blocks, s.v_samp_factor);
+            p.columns = round_up(s.width_in_blocks, s.h_samp_factor);
+        }
+        switch (context->transform_code) {
+            case kJpegFlipHorizontal: jpeg_transform_flip_h(job, p); break;
+            case kJpegFlipVertical: jpeg_transform_flip_v(job, p); break;
+            case kJpegRotate90: jpeg_transform_rot_90(job, p); break;
+            case kJpegRotate180: jpeg_transform_rot_180(job, p); break;
+            case kJpegRotate270: jpeg_transform_rot_270(job, p); break;
+            default: break;  // the coefficients are written back as they are
         }
     }
 }
@@ -282,17 +323,16 @@ bool transform_with_library(JpegTransformContext* context, TransformJob* job) {
         jpeg_save_markers(&job->source, JPEG_COM, 0xFFFF);
     }
     jpeg_read_header(&job->source, TRUE);
-    request_workspace(context, job);
+    jpeg_transform_request_workspace(context, job);
     jvirt_barray_ptr* source_arrays = jpeg_read_coefficients(&job->source);
     jpeg_copy_critical_parameters(&job->source, &job->output);
-    jvirt_barray_ptr* arrays = adjust_parameters(context, job, source_arrays);
+    jvirt_barray_ptr* arrays = jpeg_transform_adjust_parameters(context, job, source_arrays);
     job->output.optimize_coding = TRUE;
     if (context->progressive) jpeg_simple_progression(&job->output);
     jpeg_use_file_destination(&job->output, &job->destination, context);
     jpeg_write_coefficients(&job->output, arrays);
-    copy_markers(context, job);
-    for (int ci = 0; ci < job->output.num_components; ++ci)
-        transform_component(context, job, ci, source_arrays[ci], arrays[ci]);
+    jpeg_transform_copy_markers(context, job);
+    jpeg_transform_execute(context, job, source_arrays, arrays);
     jpeg_finish_compress(&job->output);
     jpeg_finish_decompress(&job->source);
     context->output_width = static_cast<int32_t>(job->output.image_width);
@@ -310,15 +350,15 @@ void close_output(JpegTransformContext* context) {
 
 }  // namespace
 
-void jpeg_set_transform(JpegTransformContext* context, int32_t kind, uint8_t trim,
-                        int32_t marker_copy, uint8_t progressive, uint8_t force_grey) {
+void jpeg_set_transform(JpegTransformContext* context, int32_t kind, uint8_t trim, int32_t marker_copy,
+                        uint8_t progressive, uint8_t force_grey) {
     switch (kind) {
-    case 1: context->transform_code = kJpegRotate90; break;
-    case 2: context->transform_code = kJpegRotate180; break;
-    case 3: context->transform_code = kJpegRotate270; break;
-    case 4: context->transform_code = kJpegFlipHorizontal; break;
-    case 5: context->transform_code = kJpegFlipVertical; break;
-    default: context->transform_code = kJpegTransformNone; break;
+        case 1: context->transform_code = kJpegRotate90; break;
+        case 2: context->transform_code = kJpegRotate180; break;
+        case 3: context->transform_code = kJpegRotate270; break;
+        case 4: context->transform_code = kJpegFlipHorizontal; break;
+        case 5: context->transform_code = kJpegFlipVertical; break;
+        default: context->transform_code = kJpegTransformNone; break;
     }
     context->trim = trim;
     context->marker_copy = marker_copy;
@@ -347,7 +387,9 @@ void jpeg_transform_reset(JpegTransformContext* context) {
     context->output_height = 0;
 }
 
-void jpeg_transform_release(JpegTransformContext* context) { close_codec_files(context); }
+void jpeg_transform_release(JpegTransformContext* context) {
+    close_codec_files(context);
+}
 
 bool jpeg_transform_file(JpegTransformContext* context, const std::u16string& source,
                          const std::u16string& destination) {

@@ -39,7 +39,9 @@ boolean growing_empty(j_compress_ptr object) {
 void growing_term(j_compress_ptr) {}
 
 // 24-bit stride of the context's width, the layout every encode reads.
-int64_t bgr_stride(const JpegWriterContext* context) { return stride_for_depth(context->width, 24); }
+int64_t bgr_stride(const JpegWriterContext* context) {
+    return stride_for_depth(context->width, 24);
+}
 
 bool valid_size(const JpegWriterContext* context) {
     if (context->width < 1 || context->height < 1) return false;
@@ -51,8 +53,7 @@ bool valid_size(const JpegWriterContext* context) {
 enum class Sink { kFile, kMemory, kGrowing };
 
 // The library part of one encode. Holds nothing with a destructor (see jpeg_library.h).
-bool encode_with_library(JpegWriterContext* context, const uint8_t* rows, Sink sink,
-                         void* destination) {
+bool encode_with_library(JpegWriterContext* context, const uint8_t* rows, Sink sink, void* destination) {
     jpeg_compress_struct object;
     std::memset(&object, 0, sizeof object);
     JpegErrorManager errors;
@@ -120,8 +121,7 @@ bool encode_with_library(JpegWriterContext* context, const uint8_t* rows, Sink s
 
 // Turns an 8-bit source into the context's conversion buffer; 24-bit rows pass unchanged.
 // Returns the rows to encode, or null with the error set.
-const uint8_t* rows_to_encode(JpegWriterContext* context, const RgbQuad* palette,
-                              const uint8_t* bits) {
+const uint8_t* rows_to_encode(JpegWriterContext* context, const RgbQuad* palette, const uint8_t* bits) {
     if (context->source_bits == 24) return bits;
     if (context->source_bits != 8 || !palette) {
         set_codec_error(context, kCodecSaveFailed);
@@ -198,8 +198,8 @@ void jpeg_writer_release(JpegWriterContext* context) {
     jpeg_writer_release_global(context);
 }
 
-void jpeg_set_save_options(JpegWriterContext* context, int32_t quality, uint8_t progressive,
-                           uint8_t grey, int32_t sampling) {
+void jpeg_set_save_options(JpegWriterContext* context, int32_t quality, uint8_t progressive, uint8_t grey,
+                           int32_t sampling) {
     context->quality = quality > 100 ? 75 : quality;
     context->progressive = progressive;
     context->grey_output = grey;
@@ -215,8 +215,8 @@ void jpeg_set_save_options(JpegWriterContext* context, int32_t quality, uint8_t 
     }
 }
 
-bool write_jpeg_image(JpegWriterContext* context, const std::u16string& path,
-                      const RgbQuad* palette, const uint8_t* bits) {
+bool write_jpeg_image(JpegWriterContext* context, const std::u16string& path, const RgbQuad* palette,
+                      const uint8_t* bits) {
     if (!bits || !valid_size(context)) {
         set_codec_error(context, kCodecSaveFailed);
         return false;

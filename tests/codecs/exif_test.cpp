@@ -1,10 +1,10 @@
+#include "codecs/exif.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include "codecs/exif.h"
 
 namespace {
 
@@ -201,12 +201,12 @@ struct ShutterCase {
 TEST(Exif, ShutterSpeedValueGivesTheExposureTime) {
     const ShutterCase cases[] = {
         {6, 1, false, 1, 64},
-        {5906, 1000, false, 1, 59},   // 2^5.906 = 59.96...
-        {5906, 1000, true, 1, 59},    // replaces ExposureTime 1/60
-        {0, 1, false, 1, 1},          // one second
-        {-1, 1, false, 2, 1},         // two seconds, not 1/0
-        {-3, 1, true, 15, 2},         // 8 s by APEX; the stored 15/2 s stays
-        {6, 0, true, 15, 2},          // no division by zero: ExposureTime stays
+        {5906, 1000, false, 1, 59},        // 2^5.906 = 59.96...
+        {5906, 1000, true, 1, 59},         // replaces ExposureTime 1/60
+        {0, 1, false, 1, 1},               // one second
+        {-1, 1, false, 2, 1},              // two seconds, not 1/0
+        {-3, 1, true, 15, 2},              // 8 s by APEX; the stored 15/2 s stays
+        {6, 0, true, 15, 2},               // no division by zero: ExposureTime stays
         {1000, 1, false, 1, 0xFFFFFFFFu},  // no overflow
         {-1000, 1, false, 0xFFFFFFFFu, 1},
         {INT32_MIN, -1, false, 1, 0xFFFFFFFFu},

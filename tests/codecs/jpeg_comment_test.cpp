@@ -17,7 +17,9 @@ Bytes segment(uint8_t marker, const Bytes& body) {
     return s;
 }
 
-Bytes text_bytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
+Bytes text_bytes(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
 
 // SOI, the given segments, a scan header and EOI: enough for the marker walks.
 Bytes file_of(const std::vector<Bytes>& segments) {
@@ -59,15 +61,23 @@ TEST(JpegComment, ReadCases) {
     const ReadCase cases[] = {
         {"lf becomes crlf", file_of({kJfif, segment(0xFE, text_bytes("a\nb\r\nc"))}), "a\r\nb\r\nc", 0},
         {"leading lf", file_of({segment(0xFE, text_bytes("\nx"))}), "\r\nx", 0},
-        {"escape dropped", file_of({segment(0xFE, text_bytes("a\x1b" "b"))}), "ab", 0},
+        {"escape dropped",
+         file_of({segment(0xFE, text_bytes("a\x1b"
+                                           "b"))}),
+         "ab", 0},
         {"empty segment", file_of({segment(0xFE, {})}), "", 0},
         {"first comment only", file_of({segment(0xFE, text_bytes("one")), segment(0xFE, text_bytes("two"))}),
          "one", 0},
         {"scan before comment", {0xFF, 0xD8, 0xFF, 0xDA, 0x00, 0x02, 0xFF, 0xFE, 0x00, 0x03, 'x'}, "", 0},
         {"end before comment", {0xFF, 0xD8, 0xFF, 0xD9}, "", 0},
-        {"fill bytes before marker", {0xFF, 0xD8, 0xFF, 0xFF, 0xFF, 0xFE, 0x00, 0x03, 'f', 0xFF, 0xD9}, "f", 0},
-        {"zero length passed over", {0xFF, 0xD8, 0xFF, 0xFE, 0x00, 0x00, 0xFF, 0xFE, 0x00, 0x04, 'o', 'k', 0xFF, 0xD9},
-         "ok", 0},
+        {"fill bytes before marker",
+         {0xFF, 0xD8, 0xFF, 0xFF, 0xFF, 0xFE, 0x00, 0x03, 'f', 0xFF, 0xD9},
+         "f",
+         0},
+        {"zero length passed over",
+         {0xFF, 0xD8, 0xFF, 0xFE, 0x00, 0x00, 0xFF, 0xFE, 0x00, 0x04, 'o', 'k', 0xFF, 0xD9},
+         "ok",
+         0},
         {"length one", {0xFF, 0xD8, 0xFF, 0xFE, 0x00, 0x01, 0xFF, 0xD9}, "", kCodecReadFailed},
         {"past the data", {0xFF, 0xD8, 0xFF, 0xFE, 0x00, 0x09, 'a', 'b'}, "", kCodecReadFailed},
         {"no length bytes", {0xFF, 0xD8, 0xFF, 0xFE, 0x00}, "", kCodecReadFailed},

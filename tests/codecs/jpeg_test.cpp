@@ -1,10 +1,11 @@
+#include "codecs/jpeg.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
 
 #include "codecs/file_io.h"
-#include "codecs/jpeg.h"
 #include "tests/codecs/jpeg_test_util.h"
 #include "tests/support/test_support.h"
 
@@ -27,16 +28,12 @@ struct ScaleCase {
 
 TEST(JpegChooseScale, SmallerRatioDecidesAndKeepsTheBoxCovered) {
     const ScaleCase cases[] = {
-        {4000, 3000, 160, 120, 8},  // n = 25
-        {4000, 3000, 1000, 1000, 2},  // n = min(4, 3)
-        {3000, 3000, 3000, 3000, 1},
-        {3000, 3000, 4000, 4000, 1},  // n = 0
-        {800, 800, 100, 100, 8},
-        {799, 800, 100, 100, 4},  // n = 7
-        {400, 400, 100, 100, 4},
-        {399, 400, 100, 100, 2},
-        {200, 200, 100, 100, 2},
-        {199, 200, 100, 100, 1},
+        {4000, 3000, 160, 120, 8},                                 // n = 25
+        {4000, 3000, 1000, 1000, 2},                               // n = min(4, 3)
+        {3000, 3000, 3000, 3000, 1}, {3000, 3000, 4000, 4000, 1},  // n = 0
+        {800, 800, 100, 100, 8},     {799, 800, 100, 100, 4},      // n = 7
+        {400, 400, 100, 100, 4},     {399, 400, 100, 100, 2},
+        {200, 200, 100, 100, 2},     {199, 200, 100, 100, 1},
     };
     for (const ScaleCase& c : cases)
         EXPECT_EQ(jpeg_scale_for_box(c.width, c.height, c.box_width, c.box_height), c.denominator)
@@ -352,7 +349,8 @@ TEST(JpegWriter, CreateAndWriteFailuresAreReported) {
     context.width = picture.width;
     context.height = picture.height;
     context.source_bits = 24;
-    EXPECT_FALSE(write_jpeg_image(&context, scratch_path("no-such-folder/x.jpg"), nullptr, picture.bits.data()));
+    EXPECT_FALSE(
+        write_jpeg_image(&context, scratch_path("no-such-folder/x.jpg"), nullptr, picture.bits.data()));
     EXPECT_EQ(context.error, kCodecCreateFailed);
     jpeg_writer_release(&context);
 #ifndef _WIN32

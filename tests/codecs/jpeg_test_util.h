@@ -11,7 +11,10 @@
 #include <string>
 #include <vector>
 
+// jpeglib.h needs size_t and FILE declared before it.
+// clang-format off
 #include <jpeglib.h>
+// clang-format on
 
 #include "codecs/jpeg.h"
 
@@ -57,7 +60,7 @@ inline Bgr make_picture(int32_t width, int32_t height) {
     for (int32_t y = 0; y < height; ++y)
         for (int32_t x = 0; x < width; ++x) {
             uint8_t* p = image.pixel(x, y);
-            p[0] = static_cast<uint8_t>(40 + (150 * x) / (width > 1 ? width - 1 : 1));   // blue grows right
+            p[0] = static_cast<uint8_t>(40 + (150 * x) / (width > 1 ? width - 1 : 1));    // blue grows right
             p[1] = static_cast<uint8_t>(60 + (120 * y) / (height > 1 ? height - 1 : 1));  // green grows up
             p[2] = 128;
         }
@@ -90,11 +93,13 @@ struct JpegTestErrors {
     jmp_buf jump;
 };
 
-inline void on_error(j_common_ptr object) { longjmp(reinterpret_cast<JpegTestErrors*>(object->err)->jump, 1); }
+inline void on_error(j_common_ptr object) {
+    longjmp(reinterpret_cast<JpegTestErrors*>(object->err)->jump, 1);
+}
 
 // Library part of the CMYK fixture; nothing with a destructor lives here.
 inline bool cmyk_with_library(int32_t width, int32_t height, const uint8_t cmyk[4], uint8_t* row,
-                       unsigned char** data, unsigned long* size) {  // NOLINT(runtime/int)
+                              unsigned char** data, unsigned long* size) {  // NOLINT(runtime/int)
     jpeg_compress_struct object;
     JpegTestErrors errors;
     object.err = jpeg_std_error(&errors.pub);
@@ -154,7 +159,8 @@ inline void decode(const std::vector<uint8_t>& data, Decoded* out, int32_t scale
 }
 
 // Inserts `segment` (marker bytes included) right after the SOI marker.
-inline std::vector<uint8_t> insert_after_soi(const std::vector<uint8_t>& jpeg, const std::vector<uint8_t>& segment) {
+inline std::vector<uint8_t> insert_after_soi(const std::vector<uint8_t>& jpeg,
+                                             const std::vector<uint8_t>& segment) {
     std::vector<uint8_t> out(jpeg.begin(), jpeg.begin() + 2);
     out.insert(out.end(), segment.begin(), segment.end());
     out.insert(out.end(), jpeg.begin() + 2, jpeg.end());

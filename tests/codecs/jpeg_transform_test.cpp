@@ -43,7 +43,7 @@ Outcome transform(const std::vector<uint8_t>& source, int32_t kind, bool trim,
 }
 
 TEST(JpegTransform, KindsMapToCodes) {
-    const int32_t want[] = {kJpegTransformNone, kJpegRotate90, kJpegRotate180, kJpegRotate270,
+    const int32_t want[] = {kJpegTransformNone,  kJpegRotate90,     kJpegRotate180,    kJpegRotate270,
                             kJpegFlipHorizontal, kJpegFlipVertical, kJpegTransformNone};
     for (int32_t kind = 0; kind <= 6; ++kind) {
         JpegTransformContext context;
@@ -70,9 +70,8 @@ TEST(JpegTransform, OutputSizesWithAndWithoutTrim) {
     // 100x75 at 4:2:0: the iMCU is 16x16, so 6 whole columns and 4 whole rows.
     const std::vector<uint8_t> source = encode(make_picture(100, 75));
     const SizeCase cases[] = {
-        {1, false, 75, 100}, {1, true, 64, 100}, {2, false, 100, 75}, {2, true, 96, 64},
-        {3, false, 75, 100}, {3, true, 75, 96},  {4, true, 96, 75},   {5, true, 100, 64},
-        {0, true, 100, 75},
+        {1, false, 75, 100}, {1, true, 64, 100}, {2, false, 100, 75}, {2, true, 96, 64},  {3, false, 75, 100},
+        {3, true, 75, 96},   {4, true, 96, 75},  {5, true, 100, 64},  {0, true, 100, 75},
     };
     for (const SizeCase& c : cases) {
         const Outcome o = transform(source, c.kind, c.trim);
@@ -116,11 +115,20 @@ TEST(JpegTransform, RotationMovesPixelsWhereTheyBelong) {
                 int32_t ox = x;
                 int32_t oy = y;
                 switch (k.kind) {
-                case 1: ox = h - 1 - y; oy = x; break;
-                case 2: ox = w - 1 - x; oy = h - 1 - y; break;
-                case 3: ox = y; oy = w - 1 - x; break;
-                case 4: ox = w - 1 - x; break;
-                case 5: oy = h - 1 - y; break;
+                    case 1:
+                        ox = h - 1 - y;
+                        oy = x;
+                        break;
+                    case 2:
+                        ox = w - 1 - x;
+                        oy = h - 1 - y;
+                        break;
+                    case 3:
+                        ox = y;
+                        oy = w - 1 - x;
+                        break;
+                    case 4: ox = w - 1 - x; break;
+                    case 5: oy = h - 1 - y; break;
                 }
                 const uint8_t* p = d.image.pixels + (k.out_h - 1 - oy) * stride + ox * 3;
                 for (int c = 0; c < 3; ++c) worst = std::max(worst, std::abs(p[c] - src(x, y)[c]));
@@ -244,8 +252,8 @@ TEST(JpegTransform, FailuresAndEveryPrefix) {
 #endif
     // Every prefix transforms or fails with the library's message; nothing crashes or leaks.
     for (size_t n = 1; n < source.size(); n += 3) {
-        const Outcome o = transform(std::vector<uint8_t>(source.begin(), source.begin() + static_cast<int64_t>(n)), 1,
-                                    false);
+        const Outcome o = transform(
+            std::vector<uint8_t>(source.begin(), source.begin() + static_cast<int64_t>(n)), 1, false);
         if (!o.ok) {
             EXPECT_TRUE(o.error != kCodecOk || g_jpeg_error_text[0] != 0) << n;
         }
