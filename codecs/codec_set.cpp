@@ -17,6 +17,8 @@ const int32_t* g_squares_centre = nullptr;
 
 namespace {
 
+MemoryDcFactory g_dc_factory = nullptr;
+
 template <typename T>
 T* make_shared_context() {
     T* context = new (std::nothrow) T();
@@ -42,6 +44,12 @@ bool fail() {
 
 }  // namespace
 
+MemoryDcFactory set_memory_dc_factory(MemoryDcFactory factory) {
+    MemoryDcFactory old = g_dc_factory;
+    g_dc_factory = factory;
+    return old;
+}
+
 bool create_codec_contexts() {
     CodecContextSet& s = g_codecs;
     s.base = new (std::nothrow) ConversionContext();
@@ -57,7 +65,7 @@ bool create_codec_contexts() {
     if (!(s.jpeg_writer = make_shared_context<JpegWriterContext>())) return fail();
     build_blend_table(g_blend_table);
     g_squares_centre = build_squares_table(g_squares_table);
-    s.memory_dc = codec_platform_create_memory_dc();
+    s.memory_dc = g_dc_factory ? g_dc_factory() : codec_platform_create_memory_dc();
     if (!s.memory_dc) return fail();
     return true;
 }

@@ -38,6 +38,11 @@ extern const int32_t* g_squares_centre;
 bool create_codec_contexts();
 void destroy_codec_contexts();
 
+// Replaces the memory DC maker (null restores the platform's), so tests can make the
+// start-up fail at its last step; returns the previous one.
+using MemoryDcFactory = OsHandle (*)();
+MemoryDcFactory set_memory_dc_factory(MemoryDcFactory factory);
+
 // Platform glue: the memory DC (0 on failure) and the start-up error box.
 OsHandle codec_platform_create_memory_dc();
 void codec_platform_delete_memory_dc(OsHandle dc);

@@ -67,13 +67,13 @@ uint8_t* alloc_work(int64_t bytes) {
 void free_work(void* block) { std::free(block); }
 
 void setup_diffusion(ConversionContext* c) {
-    uint8_t* clamp = c->clamp_table + kErrorRange;
+    uint8_t* clamp = c->clamp_table + kDiffusionErrorRange;
     for (int i = -255; i <= 510; ++i) clamp[i] = static_cast<uint8_t>(i < 0 ? 0 : (i > 255 ? 255 : i));
     static const int kWeights[4] = {1, 3, 5, 7};
     c->diffusing = c->dither_mode >= 0 && c->dither_mode <= 2;
     if (!c->diffusing) return;
     for (int k = 0; k < 4; ++k) {
-        int32_t* t = c->weight_tables[k] + kErrorRange;
+        int32_t* t = c->weight_tables[k] + kDiffusionErrorRange;
         for (int e = -255; e <= 255; ++e) {
             const int32_t v = kWeights[k] * e;
             // Shifts of negative values round towards minus infinity; the division of mode 1
@@ -89,8 +89,8 @@ void setup_diffusion(ConversionContext* c) {
 
 const int32_t* ensure_squares(ConversionContext* c) {
     if (!c->squares_centre) {
-        for (int i = -255; i <= 255; ++i) c->squares[i + kErrorRange] = i * i;
-        c->squares_centre = c->squares + kErrorRange;
+        for (int i = -255; i <= 255; ++i) c->squares[i + kDiffusionErrorRange] = i * i;
+        c->squares_centre = c->squares + kDiffusionErrorRange;
     }
     return c->squares_centre;
 }

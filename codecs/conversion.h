@@ -14,9 +14,9 @@ enum DitherMode : int32_t {
 };
 
 // Tables addressed through their centres so that negative errors index them directly.
-constexpr int kErrorRange = 255;
-constexpr int kErrorTableSize = 2 * kErrorRange + 1;  // -255..255
-constexpr int kClampTableSize = 766;                  // -255..510
+constexpr int kDiffusionErrorRange = 255;
+constexpr int kDiffusionTableSize = 2 * kDiffusionErrorRange + 1;  // -255..255
+constexpr int kDiffusionClampSize = 766;                  // -255..510
 
 // Where a pixel lies decides which neighbours receive its error.
 enum class DiffusionPosition : uint8_t {
@@ -40,9 +40,9 @@ struct ConversionContext {
     int32_t work_stride = 0;
     uint8_t* work_pixels = nullptr;
     uint8_t* work_buffer = nullptr;
-    int32_t squares[kErrorTableSize] = {};
-    uint8_t clamp_table[kClampTableSize] = {};
-    int32_t weight_tables[4][kErrorTableSize] = {};  // weights 1, 3, 5, 7
+    int32_t squares[kDiffusionTableSize] = {};
+    uint8_t clamp_table[kDiffusionClampSize] = {};
+    int32_t weight_tables[4][kDiffusionTableSize] = {};  // weights 1, 3, 5, 7
     bool diffusing = false;  // the position operations spread errors (modes 0-2)
     int32_t width = 0;
     int32_t height = 0;
@@ -53,11 +53,11 @@ struct ConversionContext {
     // refuses such a context instead of computing with wrapped sizes.
     bool size_overflow = false;
 
-    const int32_t* w1() const { return weight_tables[0] + kErrorRange; }
-    const int32_t* w3() const { return weight_tables[1] + kErrorRange; }
-    const int32_t* w5() const { return weight_tables[2] + kErrorRange; }
-    const int32_t* w7() const { return weight_tables[3] + kErrorRange; }
-    const uint8_t* clamp() const { return clamp_table + kErrorRange; }
+    const int32_t* w1() const { return weight_tables[0] + kDiffusionErrorRange; }
+    const int32_t* w3() const { return weight_tables[1] + kDiffusionErrorRange; }
+    const int32_t* w5() const { return weight_tables[2] + kDiffusionErrorRange; }
+    const int32_t* w7() const { return weight_tables[3] + kDiffusionErrorRange; }
+    const uint8_t* clamp() const { return clamp_table + kDiffusionErrorRange; }
 
     virtual ~ConversionContext() = default;
 };
