@@ -5,17 +5,8 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 . "$top/scripts/wine-env.sh"
 "$top/scripts/wine-prefix.sh"
 
-xvfb_pid=
-if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 90 140); do
-    [ -e /tmp/.X$n-lock ] && continue
-    Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=:$n
-    break
-  done
-  for _ in $(seq 50); do [ -e /tmp/.X11-unix/X${DISPLAY#:} ] && break; sleep 0.1; done
-fi
+. "$top/scripts/xvfb-start.sh"
+[ -n "${DISPLAY:-}" ] || start_xvfb
 wineserver -p 60 >/dev/null 2>&1 || true
 # Wine's background services would otherwise start inside the first test and hold CTest's
 # output pipes open after it ends; start them here, detached from any pipe.

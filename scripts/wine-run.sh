@@ -5,7 +5,12 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine-env.sh"
 "$here/wine-prefix.sh"
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+if [ -n "${DISPLAY:-}" ]; then
+  exec wine "$@"
 fi
-exec wine "$@"
+. "$here/xvfb-start.sh"
+start_xvfb
+status=0
+wine "$@" || status=$?
+kill "$xvfb_pid" 2>/dev/null || true
+exit $status
