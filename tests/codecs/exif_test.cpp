@@ -314,3 +314,35 @@ TEST(Exif, ValueReadersStopAtTheEnd) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Exif, EveryPrefixOfABlockEndsCleanly) {
+    const Bytes file = jpeg_with_app1(exif_payload(full_block(false).tiff()));
+    const ExifSummary full = read(file).summary;
+    for (size_t n = 0; n < file.size(); ++n) {
+        const Result r = read(Bytes(file.begin(), file.begin() + static_cast<int64_t>(n)));
+        if (r.found) {
+            EXPECT_EQ(r.error, kCodecOk) << n;
+        }
+        // Whatever was filled is the true value; what lay beyond the data stays zero.
+        const ExifSummary& s = r.summary;
+        auto same_or_zero = [&](uint64_t got, uint64_t want, const char* name) {
+            EXPECT_TRUE(got == 0 || got == want) << name << " at prefix " << n;
+        };
+        same_or_zero(s.exposure_numerator, full.exposure_numerator, "exposure");
+        same_or_zero(s.exposure_denominator, full.exposure_denominator, "exposure");
+        same_or_zero(s.f_number_numerator, full.f_number_numerator, "f-number");
+        same_or_zero(s.iso_speed, full.iso_speed, "iso");
+        same_or_zero(static_cast<uint32_t>(s.exposure_bias_numerator),
+                     static_cast<uint32_t>(full.exposure_bias_numerator), "bias");
+        same_or_zero(s.focal_length_numerator, full.focal_length_numerator, "focal length");
+        same_or_zero(s.flash, full.flash, "flash");
+        EXPECT_TRUE(s.maker[0] == 0 || std::memcmp(s.maker, full.maker, 64) == 0) << n;
+        EXPECT_TRUE(s.date_time_original[0] == 0 ||
+                    std::memcmp(s.date_time_original, full.date_time_original, 20) == 0)
+            << n;
+    }
+}
+
+}  // namespace

@@ -234,3 +234,34 @@ TEST(JpegComment, SkipSegmentChecksLengthAndEnd) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(JpegComment, EveryPrefixReadsTheTextOrFailsCleanly) {
+    const Bytes file = file_of({kJfif, segment(0xFE, text_bytes("prefix\ntext")), kDqt});
+    for (size_t n = 0; n < file.size(); ++n) {
+        CodecContext context;
+        init_codec_context(&context, 0);
+        const Bytes prefix(file.begin(), file.begin() + static_cast<int64_t>(n));
+        context.input = ByteCursor(prefix.data(), prefix.size());
+        char out[32];
+        jpeg_read_comment_at_cursor(&context, out, sizeof out);
+        const std::string text(out);
+        const size_t body_end = 2 + kJfif.size() + 4 + 11;
+        if (n >= body_end) {
+            EXPECT_EQ(text, "prefix\r\ntext") << n;
+            EXPECT_EQ(context.error, kCodecOk) << n;
+        } else {
+            EXPECT_EQ(text, "") << n;
+            EXPECT_EQ(context.error, kCodecReadFailed) << n;
+        }
+        uint32_t insert = 0;
+        uint32_t resume = 0;
+        init_codec_context(&context, 0);
+        context.input = ByteCursor(prefix.data(), prefix.size());
+        const bool placed = jpeg_find_comment_position(&context, &insert, &resume);
+        EXPECT_EQ(placed, n >= body_end) << n;
+    }
+}
+
+}  // namespace
