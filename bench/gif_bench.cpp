@@ -37,7 +37,8 @@ const Image& image(bool noise) {
     if (noise)
         for (uint8_t& p : im.rows) p = static_cast<uint8_t>(random());
     for (int i = 0; i < 256; ++i)
-        im.palette[i] = {static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i * 7), 0};
+        im.palette[i] = {static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i * 7),
+                         0};
     return im;
 }
 
@@ -106,7 +107,8 @@ void BM_WriteGif(benchmark::State& state) {
         c.output_file = file_create_write(path);
         const bool ok = gif_write_indexed(&c, im.palette, im.rows.data());
         gif_writer_release(&c);
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (!ok) state.SkipWithError("write failed");
         state.SetIterationTime(seconds);
         total += seconds;

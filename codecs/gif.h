@@ -56,8 +56,8 @@ int64_t gif_lzw_bound(int64_t pixel_count);
 
 // Encodes the pixels (each below 2^min_code_size) into `out`; returns the byte count, or -1
 // when `out_capacity` is too small (never the case with gif_lzw_bound bytes).
-int64_t gif_encode_lzw(GifLzwEncoder* state, int32_t min_code_size, const uint8_t* pixels, int64_t pixel_count,
-                       uint8_t* out, int64_t out_capacity);
+int64_t gif_encode_lzw(GifLzwEncoder* state, int32_t min_code_size, const uint8_t* pixels,
+                       int64_t pixel_count, uint8_t* out, int64_t out_capacity);
 
 // Receives `size` bytes of encoder output; false stops the encoding as failed.
 using GifLzwFlush = bool (*)(void* user, const uint8_t* data, int64_t size);
@@ -66,7 +66,8 @@ using GifLzwFlush = bool (*)(void* user, const uint8_t* data, int64_t size);
 // full and once at the end, so the output needs no buffer the size of the image. Returns the
 // byte count, or -1 when a flush failed.
 int64_t gif_encode_lzw_stream(GifLzwEncoder* state, int32_t min_code_size, const uint8_t* pixels,
-                              int64_t pixel_count, uint8_t* chunk, int64_t chunk_size, GifLzwFlush flush, void* user);
+                              int64_t pixel_count, uint8_t* chunk, int64_t chunk_size, GifLzwFlush flush,
+                              void* user);
 
 // The animation record that gif_get_animation_info fills. The frame buffers after the first
 // belong to the caller once taken (free with gif_free_animation_frames); frame 0 is the
@@ -168,8 +169,9 @@ int32_t gif_find_transparent_index(const RgbQuad* palette, int32_t entries, cons
 
 // Writes the indices (one byte per pixel, rows bottom-up of exactly width bytes) with the
 // palette to the context's open output file. False on any failure, with the error set.
-[[nodiscard]] bool gif_write_indexed(GifWriterContext* context, const RgbQuad* palette, const uint8_t* indices);
+[[nodiscard]] bool gif_write_indexed(GifWriterContext* context, const RgbQuad* palette,
+                                     const uint8_t* indices);
 
-[[nodiscard]] bool write_gif_file(const std::u16string& path, GifWriterContext* context, RgbQuad* source_palette,
-                                  const uint8_t* source_bits);
+[[nodiscard]] bool write_gif_file(const std::u16string& path, GifWriterContext* context,
+                                  RgbQuad* source_palette, const uint8_t* source_bits);
 void gif_writer_release(GifWriterContext* context);

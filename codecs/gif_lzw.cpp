@@ -158,7 +158,9 @@ struct BitWriter {
     }
 };
 
-inline uint32_t slot_of(uint32_t key) { return (key * 2654435761u) >> (32 - 13); }
+inline uint32_t slot_of(uint32_t key) {
+    return (key * 2654435761u) >> (32 - 13);
+}
 
 void clear_dictionary(GifLzwEncoder* s) {
     if (++s->generation == 0) {
@@ -171,7 +173,8 @@ void clear_dictionary(GifLzwEncoder* s) {
 
 namespace {
 
-int64_t encode(GifLzwEncoder* s, int32_t min_code_size, const uint8_t* pixels, int64_t pixel_count, BitWriter& w) {
+int64_t encode(GifLzwEncoder* s, int32_t min_code_size, const uint8_t* pixels, int64_t pixel_count,
+               BitWriter& w) {
     static_assert(GifLzwEncoder::kSlots == 1 << 13, "slot_of gives 13 bits");
     if (min_code_size < 2 || min_code_size > 8) return -1;
     s->clear_code = 1 << min_code_size;
@@ -237,8 +240,9 @@ int64_t gif_encode_lzw(GifLzwEncoder* s, int32_t min_code_size, const uint8_t* p
     return encode(s, min_code_size, pixels, pixel_count, w);
 }
 
-int64_t gif_encode_lzw_stream(GifLzwEncoder* s, int32_t min_code_size, const uint8_t* pixels, int64_t pixel_count,
-                              uint8_t* chunk, int64_t chunk_size, GifLzwFlush flush, void* user) {
+int64_t gif_encode_lzw_stream(GifLzwEncoder* s, int32_t min_code_size, const uint8_t* pixels,
+                              int64_t pixel_count, uint8_t* chunk, int64_t chunk_size, GifLzwFlush flush,
+                              void* user) {
     BitWriter w{s, chunk, chunk_size, flush, user};
     return encode(s, min_code_size, pixels, pixel_count, w);
 }

@@ -12,7 +12,9 @@ bool fail(GifContext* c, int32_t code) {
     return false;
 }
 
-int64_t canvas_stride(int32_t width) { return (static_cast<int64_t>(width) + 3) & ~int64_t{3}; }
+int64_t canvas_stride(int32_t width) {
+    return (static_cast<int64_t>(width) + 3) & ~int64_t{3};
+}
 
 void free_frames(GifContext* c, bool including_first) {
     for (int32_t i = including_first ? 0 : 1; i < kGifMaxFrames; ++i) {
@@ -92,17 +94,15 @@ bool read_extension(GifContext* c) {
     const uint8_t label = read_u8(c);
     if (c->input.overrun()) return fail(c, kCodecBadData);
     switch (label) {
-    case 0xF9: return read_graphic_control(c);
-    case 0xFE:
-        c->comment_seen = 1;
-        return skip_sub_blocks(c);
-    case 0xFF: return read_application(c);
-    case 0x01: {
-        const uint8_t size = read_u8(c);
-        if (c->input.overrun() || !c->input.skip(size)) return fail(c, kCodecBadData);
-        return skip_sub_blocks(c);
-    }
-    default: return fail(c, kCodecReadFailed);
+        case 0xF9: return read_graphic_control(c);
+        case 0xFE: c->comment_seen = 1; return skip_sub_blocks(c);
+        case 0xFF: return read_application(c);
+        case 0x01: {
+            const uint8_t size = read_u8(c);
+            if (c->input.overrun() || !c->input.skip(size)) return fail(c, kCodecBadData);
+            return skip_sub_blocks(c);
+        }
+        default: return fail(c, kCodecReadFailed);
     }
 }
 
@@ -245,7 +245,6 @@ bool place_later_frame(GifContext* c, int32_t width, int32_t height) {
 
     uint8_t* out = alloc_pixels(bytes);
     if (!out) return fail(c, kCodecNoMemory);
-    // Rows of the decoded image by canvas row, for interlaced images.
     const uint8_t* previous = c->previous_frame;
     const int32_t pl = c->previous_left, pt = c->previous_top;
     const int32_t pw = c->previous_width, ph = c->previous_height;
@@ -337,7 +336,8 @@ bool read_image(GifContext* c) {
         const int32_t bits = (packed & 7) + 1;
         const int32_t entries = 1 << bits;
         std::memset(c->local_table, 0, sizeof c->local_table);
-        if (!c->input.read_bytes(c->local_table, static_cast<size_t>(3 * entries))) return fail(c, kCodecBadData);
+        if (!c->input.read_bytes(c->local_table, static_cast<size_t>(3 * entries)))
+            return fail(c, kCodecBadData);
         c->local_table_present = 1;
         c->local_table_entries = entries;
         if (c->frame_count == 0) c->colour_bits = bits;
@@ -364,7 +364,8 @@ bool read_image(GifContext* c) {
     c->data_buffer = nullptr;
     c->data_size = 0;
 
-    const bool placed = c->frame_count == 0 ? place_first_frame(c, width, height) : place_later_frame(c, width, height);
+    const bool placed =
+        c->frame_count == 0 ? place_first_frame(c, width, height) : place_later_frame(c, width, height);
     if (!placed) return false;
     const int32_t k = c->frame_count;
     c->disposals[k] = c->disposal;
@@ -391,7 +392,8 @@ bool decode(GifContext* c) {
     ByteCursor& in = c->input;
     if (!in.has(13)) return fail(c, kCodecBadData);
     const uint8_t* s = in.data();
-    if (std::memcmp(s, "GIF", 3) != 0 || (std::memcmp(s + 3, "87a", 3) != 0 && std::memcmp(s + 3, "89a", 3) != 0))
+    if (std::memcmp(s, "GIF", 3) != 0 ||
+        (std::memcmp(s + 3, "87a", 3) != 0 && std::memcmp(s + 3, "89a", 3) != 0))
         return fail(c, kCodecBadData);
     in.skip(6);
     c->screen_width = read_le16(c);

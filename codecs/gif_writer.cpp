@@ -27,8 +27,8 @@ void order_rows(const GifWriterContext* c, const uint8_t* indices, uint8_t* pixe
     int32_t position = 0;
     auto put_row = [&](int32_t r) {
         // Indices are bottom-up: image row r is stored row h - 1 - r.
-        std::memcpy(pixels + static_cast<int64_t>(position++) * w, indices + static_cast<int64_t>(h - 1 - r) * w,
-                    static_cast<size_t>(w));
+        std::memcpy(pixels + static_cast<int64_t>(position++) * w,
+                    indices + static_cast<int64_t>(h - 1 - r) * w, static_cast<size_t>(w));
     };
     if (!c->interlace) {
         for (int32_t r = 0; r < h; ++r) put_row(r);
@@ -85,7 +85,8 @@ int32_t gif_find_transparent_index(const RgbQuad* palette, int32_t entries, cons
 bool gif_write_indexed(GifWriterContext* c, const RgbQuad* palette, const uint8_t* indices) {
     const int32_t bits = c->target_bits;
     if (bits < 1 || bits > 8) return fail(c, kCodecSaveFailed);
-    if (c->width < 1 || c->width > 0xFFFF || c->height < 1 || c->height > 0xFFFF) return fail(c, kCodecSaveFailed);
+    if (c->width < 1 || c->width > 0xFFFF || c->height < 1 || c->height > 0xFFFF)
+        return fail(c, kCodecSaveFailed);
     const int32_t entries = 1 << bits;
     const int64_t pixel_count = static_cast<int64_t>(c->width) * c->height;
     if (pixel_count > kMaxImageBytes) return fail(c, kCodecNoMemory);
@@ -111,7 +112,8 @@ bool gif_write_indexed(GifWriterContext* c, const RgbQuad* palette, const uint8_
         header[n++] = palette[i].blue;
     }
     if (transparency) {
-        const uint8_t control[8] = {0x21, 0xF9, 0x04, 0x01, 0x00, 0x00, static_cast<uint8_t>(transparent_index), 0x00};
+        const uint8_t control[8] = {
+            0x21, 0xF9, 0x04, 0x01, 0x00, 0x00, static_cast<uint8_t>(transparent_index), 0x00};
         std::memcpy(header + n, control, sizeof control);
         n += sizeof control;
     }

@@ -57,6 +57,6 @@ struct TiffWriterContext : CodecContext {
 };
 
 void tiff_writer_reset(TiffWriterContext* context);
-[[nodiscard]] bool write_tiff_file(const std::u16string& path, TiffWriterContext* context, RgbQuad* source_palette,
-                                   const uint8_t* source_bits);
+[[nodiscard]] bool write_tiff_file(const std::u16string& path, TiffWriterContext* context,
+                                   RgbQuad* source_palette, const uint8_t* source_bits);
 void tiff_writer_release(TiffWriterContext* context);

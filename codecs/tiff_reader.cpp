@@ -12,8 +12,12 @@ bool fail(TiffContext* c, int32_t code) {
     return false;
 }
 
-uint16_t r16(TiffContext* c) { return c->little_endian ? read_le16(c) : read_be16(c); }
-uint32_t r32(TiffContext* c) { return c->little_endian ? read_le32(c) : read_be32(c); }
+uint16_t r16(TiffContext* c) {
+    return c->little_endian ? read_le16(c) : read_be16(c);
+}
+uint32_t r32(TiffContext* c) {
+    return c->little_endian ? read_le32(c) : read_be32(c);
+}
 
 uint16_t r16_at(TiffContext* c, uint64_t offset) {
     const size_t keep = c->input.offset();
@@ -46,9 +50,9 @@ struct Entry {
 // The first value of a BYTE, SHORT or LONG entry, read from the value field.
 uint32_t scalar(TiffContext* c, const Entry& e) {
     switch (e.type) {
-    case 1: return c->input.begin()[e.value_at];
-    case 3: return r16_at(c, e.value_at);
-    default: return r32_at(c, e.value_at);
+        case 1: return c->input.begin()[e.value_at];
+        case 3: return r16_at(c, e.value_at);
+        default: return r32_at(c, e.value_at);
     }
 }
 
@@ -69,46 +73,46 @@ bool read_strip_table(TiffContext* c, const Entry& e, uint32_t** table, uint32_t
 
 bool read_entry(TiffContext* c, const Entry& e) {
     switch (e.tag) {
-    case 256:
-    case 257: {
-        if (e.type != 3 && e.type != 4) return fail(c, kCodecBadData);
-        const uint32_t v = scalar(c, e);
-        if (v == 0) return fail(c, kCodecBadData);
-        if (v > kTiffMaxSize) return fail(c, kCodecUnsupported);
-        (e.tag == 256 ? c->width : c->height) = static_cast<int32_t>(v);
-        return true;
-    }
-    case 258:
-        c->sample_count = static_cast<int32_t>(e.count);
-        if (e.count == 1) {
-            c->bits_per_sample = static_cast<int32_t>(scalar(c, e));
-        } else if (e.count == 3) {
-            const uint32_t at = r32_at(c, e.value_at);
-            if (!within(c, at, 6)) return fail(c, kCodecBadData);
-            const uint16_t a = r16_at(c, at), b = r16_at(c, at + 2), d = r16_at(c, at + 4);
-            if (a != b || a != d || (a != 8 && a != 16)) return fail(c, kCodecUnsupported);
-            c->bits_per_sample = a;
+        case 256:
+        case 257: {
+            if (e.type != 3 && e.type != 4) return fail(c, kCodecBadData);
+            const uint32_t v = scalar(c, e);
+            if (v == 0) return fail(c, kCodecBadData);
+            if (v > kTiffMaxSize) return fail(c, kCodecUnsupported);
+            (e.tag == 256 ? c->width : c->height) = static_cast<int32_t>(v);
+            return true;
         }
-        return true;
-    case 259:
-        c->compression = static_cast<int32_t>(scalar(c, e));
-        if (c->compression != 1) return fail(c, kCodecUnsupported);
-        return true;
-    case 262: c->photometric = static_cast<int32_t>(scalar(c, e)); return true;
-    case 270: c->description_seen = 1; return true;
-    case 273: return read_strip_table(c, e, &c->strip_offsets, &c->strip_offset_count);
-    case 277: c->samples_per_pixel = static_cast<int32_t>(scalar(c, e)); return true;
-    case 279: return read_strip_table(c, e, &c->strip_byte_counts, &c->strip_byte_count_count);
-    case 282: c->x_resolution_offset = r32_at(c, e.value_at); return true;
-    case 283: c->y_resolution_offset = r32_at(c, e.value_at); return true;
-    case 284: c->planar_configuration = static_cast<int32_t>(scalar(c, e)); return true;
-    case 296: c->resolution_unit = static_cast<int32_t>(scalar(c, e)); return true;
-    case 320: c->colour_map_offset = r32_at(c, e.value_at); return true;
-    case 322:  // TileWidth
-    case 324:  // TileOffsets
-        c->tiled = 1;
-        return true;
-    default: return true;
+        case 258:
+            c->sample_count = static_cast<int32_t>(e.count);
+            if (e.count == 1) {
+                c->bits_per_sample = static_cast<int32_t>(scalar(c, e));
+            } else if (e.count == 3) {
+                const uint32_t at = r32_at(c, e.value_at);
+                if (!within(c, at, 6)) return fail(c, kCodecBadData);
+                const uint16_t a = r16_at(c, at), b = r16_at(c, at + 2), d = r16_at(c, at + 4);
+                if (a != b || a != d || (a != 8 && a != 16)) return fail(c, kCodecUnsupported);
+                c->bits_per_sample = a;
+            }
+            return true;
+        case 259:
+            c->compression = static_cast<int32_t>(scalar(c, e));
+            if (c->compression != 1) return fail(c, kCodecUnsupported);
+            return true;
+        case 262: c->photometric = static_cast<int32_t>(scalar(c, e)); return true;
+        case 270: c->description_seen = 1; return true;
+        case 273: return read_strip_table(c, e, &c->strip_offsets, &c->strip_offset_count);
+        case 277: c->samples_per_pixel = static_cast<int32_t>(scalar(c, e)); return true;
+        case 279: return read_strip_table(c, e, &c->strip_byte_counts, &c->strip_byte_count_count);
+        case 282: c->x_resolution_offset = r32_at(c, e.value_at); return true;
+        case 283: c->y_resolution_offset = r32_at(c, e.value_at); return true;
+        case 284: c->planar_configuration = static_cast<int32_t>(scalar(c, e)); return true;
+        case 296: c->resolution_unit = static_cast<int32_t>(scalar(c, e)); return true;
+        case 320: c->colour_map_offset = r32_at(c, e.value_at); return true;
+        case 322:  // TileWidth
+        case 324:  // TileOffsets
+            c->tiled = 1;
+            return true;
+        default: return true;
     }
 }
 
@@ -178,7 +182,8 @@ bool decode(TiffContext* c) {
     }
     // Samples stored apart (planar) or more samples than the bits describe (alpha) would be
     // shown as wrong pixels: refuse them like any other layout we do not read.
-    if (c->samples_per_pixel != 0 && c->samples_per_pixel != c->sample_count) return fail(c, kCodecUnsupported);
+    if (c->samples_per_pixel != 0 && c->samples_per_pixel != c->sample_count)
+        return fail(c, kCodecUnsupported);
     if (c->planar_configuration != 1 && c->sample_count > 1) return fail(c, kCodecUnsupported);
     const int64_t stride = stride_for_depth(c->width, c->output_bits);
     if (stride < 0 || stride * c->height > kMaxImageBytes) return fail(c, kCodecUnsupported);
@@ -215,8 +220,9 @@ bool decode(TiffContext* c) {
     if (!c->strip_data) return fail(c, kCodecNoMemory);
     int64_t filled = 0;
     for (uint32_t i = 0; i < c->strip_count && filled < needed; ++i) {
-        const int64_t take =
-            c->strip_byte_counts[i] < static_cast<uint64_t>(needed - filled) ? c->strip_byte_counts[i] : needed - filled;
+        const int64_t take = c->strip_byte_counts[i] < static_cast<uint64_t>(needed - filled)
+                                 ? c->strip_byte_counts[i]
+                                 : needed - filled;
         std::memcpy(c->strip_data + filled, in.begin() + c->strip_offsets[i], static_cast<size_t>(take));
         filled += take;
     }
@@ -246,7 +252,8 @@ bool decode(TiffContext* c) {
         } else if (bits == 8) {
             std::memcpy(dst, src, static_cast<size_t>(c->width));
         } else if (bits == 4) {
-            for (int32_t x = 0; x < c->width; ++x) dst[x] = (x & 1) ? (src[x >> 1] & 0x0F) : (src[x >> 1] >> 4);
+            for (int32_t x = 0; x < c->width; ++x)
+                dst[x] = (x & 1) ? (src[x >> 1] & 0x0F) : (src[x >> 1] >> 4);
         } else {
             for (int32_t x = 0; x < c->width; ++x) dst[x] = (src[x >> 3] >> (7 - (x & 7))) & 1;
         }
@@ -267,7 +274,9 @@ void tiff_free_buffers(TiffContext* c) {
     c->strip_data = nullptr;
 }
 
-void TiffContext::free_format_buffers() { tiff_free_buffers(this); }
+void TiffContext::free_format_buffers() {
+    tiff_free_buffers(this);
+}
 
 void tiff_reader_reset(TiffContext* c) {
     tiff_free_buffers(c);

@@ -25,12 +25,14 @@ struct Layout {
 
 bool plan(int32_t bits, bool grey, Layout* l) {
     switch (bits) {
-    case 1: *l = {1, 11, 146, 154, 0, 0, 162}; return true;
-    case 4: *l = {3, 12, 158, 166, 174, 48, 270}; return true;
-    case 8: *l = grey ? Layout{1, 11, 146, 154, 0, 0, 162} : Layout{3, 12, 158, 166, 174, 768, 1710}; return true;
-    case 24:
-    case 48: *l = {2, 12, 164, 172, 0, 0, 180}; return true;
-    default: return false;
+        case 1: *l = {1, 11, 146, 154, 0, 0, 162}; return true;
+        case 4: *l = {3, 12, 158, 166, 174, 48, 270}; return true;
+        case 8:
+            *l = grey ? Layout{1, 11, 146, 154, 0, 0, 162} : Layout{3, 12, 158, 166, 174, 768, 1710};
+            return true;
+        case 24:
+        case 48: *l = {2, 12, 164, 172, 0, 0, 180}; return true;
+        default: return false;
     }
 }
 
@@ -59,7 +61,9 @@ private:
 };
 
 // Bytes per stored row: rows of 1- and 4-bit images start on a byte boundary.
-int64_t row_bytes(int32_t width, int32_t bits) { return (static_cast<int64_t>(width) * bits + 7) / 8; }
+int64_t row_bytes(int32_t width, int32_t bits) {
+    return (static_cast<int64_t>(width) * bits + 7) / 8;
+}
 
 // Fills the strip, top row first, from the source rows (bottom-up) by target layout.
 bool fill_strip(TiffWriterContext* c, const Layout& l, RgbQuad* source_palette, const uint8_t* source,
@@ -154,7 +158,8 @@ bool fill_strip(TiffWriterContext* c, const Layout& l, RgbQuad* source_palette, 
         }
     } else {
         for (int32_t y = 0; y < h; ++y)
-            std::memcpy(out(y), work + static_cast<int64_t>(h - 1 - y) * c->stride, static_cast<size_t>(out_row));
+            std::memcpy(out(y), work + static_cast<int64_t>(h - 1 - y) * c->stride,
+                        static_cast<size_t>(out_row));
         if (target == 4 && (w & 1))
             for (int32_t y = 0; y < h; ++y) out(y)[out_row - 1] &= 0xF0;
     }

@@ -7,7 +7,8 @@
 #include "codecs/gif.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size >= 10 && static_cast<uint32_t>(data[6] | (data[7] << 8)) * (data[8] | (data[9] << 8)) > 65536) return 0;
+    if (size >= 10 && static_cast<uint32_t>(data[6] | (data[7] << 8)) * (data[8] | (data[9] << 8)) > 65536)
+        return 0;
     for (int mode = 0; mode < 2; ++mode) {
         auto context = std::make_unique<GifContext>();
         init_codec_context(context.get(), 0);

@@ -13,7 +13,9 @@ uint64_t declared_pixels(const uint8_t* data, size_t size) {
     if (size < 8) return 0;
     const bool little = data[0] == 'I';
     auto u16 = [&](size_t at) -> uint32_t {
-        return at + 2 > size ? 0 : little ? (data[at] | (data[at + 1] << 8)) : ((data[at] << 8) | data[at + 1]);
+        return at + 2 > size ? 0
+               : little      ? (data[at] | (data[at + 1] << 8))
+                             : ((data[at] << 8) | data[at + 1]);
     };
     auto u32 = [&](size_t at) -> uint32_t {
         return little ? (u16(at) | (u16(at + 2) << 16)) : ((u16(at) << 16) | u16(at + 2));

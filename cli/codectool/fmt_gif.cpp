@@ -70,7 +70,8 @@ int32_t tool_decode_gif(const std::u16string& path, const ToolArgs& args, Loaded
         const std::string output = args.get("o");
         for (int i = 0; i < count; ++i) {
             std::printf("frame %d delay %d disposal %d\n", i, info->delays[i], info->disposals[i]);
-            if (i > 0 && !output.empty()) dump_loaded_image_bmp(frame_path(output, i), frame_image(first, *info, i));
+            if (i > 0 && !output.empty())
+                dump_loaded_image_bmp(frame_path(output, i), frame_image(first, *info, i));
         }
     }
     if (wanted_frame >= count) {

@@ -1,3 +1,5 @@
+#include "codecs/gif.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -6,7 +8,6 @@
 #include <vector>
 
 #include "codecs/file_io.h"
-#include "codecs/gif.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -15,11 +16,11 @@ using Bytes = std::vector<uint8_t>;
 
 // The 10 x 10 four-colour example image that circulates with descriptions of the format
 // (white, red, blue, black), with its LZW data as published.
-const Bytes kSample = {
-    'G', 'I', 'F', '8', '9', 'a', 0x0A, 0x00, 0x0A, 0x00, 0x91, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0x00,
-    0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0x21, 0xF9, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0x2C, 0x00, 0x00,
-    0x00, 0x00, 0x0A, 0x00, 0x0A, 0x00, 0x00, 0x02, 0x16, 0x8C, 0x2D, 0x99, 0x87, 0x2A, 0x1C, 0xDC, 0x33, 0xA0,
-    0x02, 0x75, 0xEC, 0x95, 0xFA, 0xA8, 0xDE, 0x60, 0x8C, 0x04, 0x91, 0x4C, 0x01, 0x00, 0x3B};
+const Bytes kSample = {'G',  'I',  'F',  '8',  '9',  'a',  0x0A, 0x00, 0x0A, 0x00, 0x91, 0x00, 0x00, 0xFF,
+                       0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0x21, 0xF9, 0x04,
+                       0x00, 0x00, 0x00, 0x00, 0x00, 0x2C, 0x00, 0x00, 0x00, 0x00, 0x0A, 0x00, 0x0A, 0x00,
+                       0x00, 0x02, 0x16, 0x8C, 0x2D, 0x99, 0x87, 0x2A, 0x1C, 0xDC, 0x33, 0xA0, 0x02, 0x75,
+                       0xEC, 0x95, 0xFA, 0xA8, 0xDE, 0x60, 0x8C, 0x04, 0x91, 0x4C, 0x01, 0x00, 0x3B};
 
 const char* const kSampleRows[10] = {"1111122222", "1111122222", "1111122222", "1110000222", "1110000222",
                                      "2220000111", "2220000111", "2222211111", "2222211111", "2222211111"};
@@ -34,8 +35,8 @@ Bytes image_data(const Bytes& pixels, int min_code_size, size_t keep_bytes = SIZ
     auto encoder = std::make_unique<GifLzwEncoder>();
     const int64_t bound = gif_lzw_bound(static_cast<int64_t>(pixels.size()));
     Bytes lzw(static_cast<size_t>(bound));
-    const int64_t n = gif_encode_lzw(encoder.get(), min_code_size, pixels.data(), static_cast<int64_t>(pixels.size()),
-                                     lzw.data(), bound);
+    const int64_t n = gif_encode_lzw(encoder.get(), min_code_size, pixels.data(),
+                                     static_cast<int64_t>(pixels.size()), lzw.data(), bound);
     lzw.resize(std::min(static_cast<size_t>(n), keep_bytes));
     Bytes out = {static_cast<uint8_t>(min_code_size)};
     for (size_t i = 0; i < lzw.size(); i += 255) {
@@ -129,7 +130,9 @@ struct Decoded {
         const int stride = (width + 3) & ~3;
         return rows[static_cast<size_t>(height - 1 - y) * stride + x];
     }
-    uint8_t pixel(int x, int y) const { return at(image->pixels, image->info.width, image->info.height, x, y); }
+    uint8_t pixel(int x, int y) const {
+        return at(image->pixels, image->info.width, image->info.height, x, y);
+    }
 
     ~Decoded() {
         if (image) free_loaded_image(image);
@@ -179,7 +182,8 @@ Bytes with(Bytes b, size_t at, uint8_t value) {
 std::vector<ErrorCase> error_cases() {
     const Bytes pixels(4, 1);
     std::vector<ErrorCase> cases = {
-        {"version_88a", GifBuilder(2, 2, 2, 0, "88a").image(0, 0, 2, 2, pixels, 2).trailer().b, kCodecBadData},
+        {"version_88a", GifBuilder(2, 2, 2, 0, "88a").image(0, 0, 2, 2, pixels, 2).trailer().b,
+         kCodecBadData},
         {"screen_width_0", GifBuilder(0, 10, 2).image(0, 0, 0, 0, {}, 2).trailer().b, kCodecUnsupported},
         {"screen_height_25001", GifBuilder(1, 25001, 2).trailer().b, kCodecUnsupported},
         {"short_header", Bytes(kSample.begin(), kSample.begin() + 12), kCodecBadData},
@@ -278,14 +282,17 @@ TEST(GifReader, InterlacedRowsLandInPlaceForOddHeights) {
         const int width = 3;
         Bytes pixels(static_cast<size_t>(width * height));
         for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) pixels[static_cast<size_t>(y * width + x)] = static_cast<uint8_t>(y * 3 + x);
-        const Bytes file = GifBuilder(width, height, 8).image(0, 0, width, height, pixels, 8, {}, true).trailer().b;
+            for (int x = 0; x < width; ++x)
+                pixels[static_cast<size_t>(y * width + x)] = static_cast<uint8_t>(y * 3 + x);
+        const Bytes file =
+            GifBuilder(width, height, 8).image(0, 0, width, height, pixels, 8, {}, true).trailer().b;
         Decoded d;
         decode(file, &d);
         ASSERT_NE(d.image, nullptr) << height;
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
-                EXPECT_EQ(d.pixel(x, y), pixels[static_cast<size_t>(y * width + x)]) << height << ":" << x << "," << y;
+                EXPECT_EQ(d.pixel(x, y), pixels[static_cast<size_t>(y * width + x)])
+                    << height << ":" << x << "," << y;
     }
 }
 
@@ -339,7 +346,9 @@ Colour frame_colour(const GifAnimationInfo& info, int frame, int width, int heig
     return {e.red, e.green, e.blue};
 }
 
-Colour global(int i) { return {i, 255 - i, 16 * i}; }
+Colour global(int i) {
+    return {i, 255 - i, 16 * i};
+}
 
 class GifAnimation : public ::testing::TestWithParam<bool> {};
 
@@ -393,7 +402,31 @@ TEST_P(GifAnimation, FramesComposeWithTheirOwnDisposalAndTables) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, GifAnimation, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "InMemory" : "DibSection"; });
+                         [](const ::testing::TestParamInfo<bool>& p) {
+                             return p.param ? "InMemory" : "DibSection";
+                         });
+
+TEST(GifReader, KeptColoursMissingFromAFullLocalTableTakeTheNearestEntry) {
+    Bytes ramp;
+    for (int i = 0; i < 256; ++i)
+        ramp.insert(ramp.end(), {static_cast<uint8_t>(i), static_cast<uint8_t>(i), static_cast<uint8_t>(i)});
+    const Bytes file = GifBuilder(2, 1, 1)
+                           .looping(0)
+                           .image(0, 0, 2, 1, {0, 1}, 2)
+                           .image(0, 0, 1, 1, {5}, 8, ramp)
+                           .trailer()
+                           .b;
+    Decoded d;
+    decode(file, &d, true);
+    ASSERT_NE(d.image, nullptr) << d.error;
+    auto info = std::make_unique<GifAnimationInfo>();
+    ASSERT_TRUE(gif_get_animation_info(d.context.get(), info.get()));
+    ASSERT_EQ(info->frame_count, 2);
+    EXPECT_EQ(frame_colour(*info, 1, 2, 1, 0, 0), (Colour{5, 5, 5}));
+    // Global entry 1 is (1, 254, 16); the nearest grey is 90.
+    EXPECT_EQ(frame_colour(*info, 1, 2, 1, 1, 0), (Colour{90, 90, 90}));
+    gif_free_animation_frames(info.get());
+}
 
 TEST(GifReader, AnimationNeedsTheLoopingExtensionAndTheWish) {
     struct Case {
@@ -402,7 +435,8 @@ TEST(GifReader, AnimationNeedsTheLoopingExtensionAndTheWish) {
         bool wanted;
         int frames;
     };
-    const Case cases[] = {{"no_extension", false, true, 1}, {"not_wanted", true, false, 1}, {"both", true, true, 3}};
+    const Case cases[] = {
+        {"no_extension", false, true, 1}, {"not_wanted", true, false, 1}, {"both", true, true, 3}};
     for (const Case& c : cases) {
         GifBuilder g(2, 2, 2);
         if (c.looping) g.looping(0);
@@ -520,8 +554,8 @@ TEST(GifLzw, RoundTripsAndRestartsAfterEachClear) {
         bool noise;
     };
     const Case cases[] = {
-        {"one_pixel", 2, 1, false},   {"flat", 8, 100000, false},      {"noise_2", 2, 70000, true},
-        {"noise_4", 4, 50000, true},  {"noise_8", 8, 300 * 301, true}, {"stripes_5", 5, 4097, false},
+        {"one_pixel", 2, 1, false},  {"flat", 8, 100000, false},      {"noise_2", 2, 70000, true},
+        {"noise_4", 4, 50000, true}, {"noise_8", 8, 300 * 301, true}, {"stripes_5", 5, 4097, false},
     };
     std::mt19937 random(11);
     for (const Case& c : cases) {
@@ -531,7 +565,8 @@ TEST(GifLzw, RoundTripsAndRestartsAfterEachClear) {
         auto encoder = std::make_unique<GifLzwEncoder>();
         const int64_t bound = gif_lzw_bound(c.count);
         Bytes data(static_cast<size_t>(bound));
-        const int64_t size = gif_encode_lzw(encoder.get(), c.min_code_size, pixels.data(), c.count, data.data(), bound);
+        const int64_t size =
+            gif_encode_lzw(encoder.get(), c.min_code_size, pixels.data(), c.count, data.data(), bound);
         ASSERT_GT(size, 0) << c.name;
         data.resize(static_cast<size_t>(size));
         // Streamed through a small chunk, the output is the same bytes.
@@ -548,7 +583,8 @@ TEST(GifLzw, RoundTripsAndRestartsAfterEachClear) {
         EXPECT_EQ(streamed, data) << c.name;
         auto decoder = std::make_unique<GifLzwDecoder>();
         Bytes out(pixels.size());
-        EXPECT_EQ(gif_decode_lzw(decoder.get(), c.min_code_size, data.data(), size, out.data(), c.count), c.count)
+        EXPECT_EQ(gif_decode_lzw(decoder.get(), c.min_code_size, data.data(), size, out.data(), c.count),
+                  c.count)
             << c.name;
         EXPECT_EQ(out, pixels) << c.name;
         int clears = 0;
@@ -568,8 +604,8 @@ TEST(GifLzw, EncodesThePublishedSampleToItsPublishedData) {
         for (int x = 0; x < 10; ++x) pixels.push_back(static_cast<uint8_t>(row[x] - '0'));
     auto encoder = std::make_unique<GifLzwEncoder>();
     Bytes data(static_cast<size_t>(gif_lzw_bound(100)));
-    const int64_t size = gif_encode_lzw(encoder.get(), 2, pixels.data(), 100, data.data(),
-                                        static_cast<int64_t>(data.size()));
+    const int64_t size =
+        gif_encode_lzw(encoder.get(), 2, pixels.data(), 100, data.data(), static_cast<int64_t>(data.size()));
     ASSERT_GE(size, 22);
     // The published data is 22 bytes; we append the byte of remaining bits even when empty.
     EXPECT_TRUE(std::equal(kSample.begin() + 45, kSample.begin() + 45 + 22, data.begin()));
@@ -594,11 +630,13 @@ Written write_indexed(int width, int height, int bits, const Bytes& top_down, bo
     c.transparency = transparent != nullptr;
     c.transparent_colour = transparent;
     RgbQuad own[256];
-    for (int i = 0; i < 256; ++i) own[i] = RgbQuad{static_cast<uint8_t>(i), static_cast<uint8_t>(i / 2), static_cast<uint8_t>(255 - i), 0};
+    for (int i = 0; i < 256; ++i)
+        own[i] =
+            RgbQuad{static_cast<uint8_t>(i), static_cast<uint8_t>(i / 2), static_cast<uint8_t>(255 - i), 0};
     Bytes bottom_up(top_down.size());
     for (int y = 0; y < height; ++y)
-        std::memcpy(&bottom_up[static_cast<size_t>((height - 1 - y) * width)], &top_down[static_cast<size_t>(y * width)],
-                    static_cast<size_t>(width));
+        std::memcpy(&bottom_up[static_cast<size_t>((height - 1 - y) * width)],
+                    &top_down[static_cast<size_t>(y * width)], static_cast<size_t>(width));
     const std::u16string path = scratch_path("w.gif");
     c.output_file = file_create_write(path);
     Written w;
@@ -660,7 +698,8 @@ TEST(GifWriter, InterlacedRowsAreStoredByPass) {
     ASSERT_TRUE(w.ok);
     const size_t data = 13 + 48 + 10;
     EXPECT_EQ(w.file[data - 1], 0x40);
-    const Bytes lzw(w.file.begin() + static_cast<long>(data) + 2, w.file.begin() + static_cast<long>(data) + 2 + w.file[data + 1]);
+    const Bytes lzw(w.file.begin() + static_cast<long>(data) + 2,
+                    w.file.begin() + static_cast<long>(data) + 2 + w.file[data + 1]);
     auto decoder = std::make_unique<GifLzwDecoder>();
     uint8_t out[5];
     ASSERT_EQ(gif_decode_lzw(decoder.get(), 4, lzw.data(), static_cast<int64_t>(lzw.size()), out, 5), 5);

@@ -1,10 +1,11 @@
+#include "codecs/tiff.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <memory>
 #include <vector>
 
-#include "codecs/tiff.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -90,7 +91,8 @@ struct TiffBuilder {
 };
 
 // A minimal image: width, height, bits, photometric, one strip with the pixels.
-TiffBuilder basic(bool little, uint32_t width, uint32_t height, uint32_t bits, uint32_t photometric, Bytes pixels) {
+TiffBuilder basic(bool little, uint32_t width, uint32_t height, uint32_t bits, uint32_t photometric,
+                  Bytes pixels) {
     TiffBuilder t{little, {}, std::move(pixels)};
     t.tags = {{256, 3, 1, width, {}},
               {257, 4, 1, height, {}},
@@ -223,7 +225,9 @@ TEST(TiffReader, RefusesWhatItDoesNotReadWithTheirCodes) {
         int32_t error;
     };
     std::vector<Case> cases;
-    auto add = [&](const char* name, TiffBuilder t, int32_t error) { cases.push_back({name, t.build(), error}); };
+    auto add = [&](const char* name, TiffBuilder t, int32_t error) {
+        cases.push_back({name, t.build(), error});
+    };
     TiffBuilder t = rgb(true, 1, 1, 8, {1, 2, 3});
     t.tags[2].data = t.shorts({8, 8, 16});
     add("bits_8_8_16", t, kCodecUnsupported);
@@ -308,12 +312,9 @@ TEST(TiffReader, ResolutionFollowsItsUnit) {
         int32_t expected;
     };
     const Case cases[] = {
-        {"dpi_300", 0, true, 300, 1, 11811},
-        {"per_cm", 3, true, 120, 1, 12000},
-        {"half_dpi", 2, true, 145, 2, 2854},
-        {"no_x", 2, false, 300, 1, 0},
-        {"zero_denominator", 2, true, 300, 0, 0},
-        {"no_unit_kind", 1, true, 300, 1, 0},
+        {"dpi_300", 0, true, 300, 1, 11811},      {"per_cm", 3, true, 120, 1, 12000},
+        {"half_dpi", 2, true, 145, 2, 2854},      {"no_x", 2, false, 300, 1, 0},
+        {"zero_denominator", 2, true, 300, 0, 0}, {"no_unit_kind", 1, true, 300, 1, 0},
     };
     for (const Case& c : cases) {
         TiffBuilder t = basic(true, 1, 1, 8, 1, {1});
@@ -349,8 +350,8 @@ struct Written {
     int32_t error = 0;
 };
 
-Written write(int width, int height, int source_bits, int target_bits, const Bytes& source, const RgbQuad* palette,
-              bool grey = false, int ppm = 0) {
+Written write(int width, int height, int source_bits, int target_bits, const Bytes& source,
+              const RgbQuad* palette, bool grey = false, int ppm = 0) {
     TiffWriterContext c;
     init_codec_context(&c, 0);
     tiff_writer_reset(&c);
@@ -374,7 +375,9 @@ Written write(int width, int height, int source_bits, int target_bits, const Byt
 uint32_t le32_at(const Bytes& b, size_t at) {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
 }
-uint16_t le16_at(const Bytes& b, size_t at) { return static_cast<uint16_t>(b[at] | (b[at + 1] << 8)); }
+uint16_t le16_at(const Bytes& b, size_t at) {
+    return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
+}
 
 TEST(TiffWriter, LayoutsByTargetDepth) {
     RgbQuad palette[256];
@@ -420,7 +423,8 @@ TEST(TiffWriter, ResolutionIsWrittenAsDotsPerInch) {
 
 TEST(TiffWriter, RoundTripsThroughTheReader) {
     RgbQuad palette[256];
-    for (int i = 0; i < 256; ++i) palette[i] = {static_cast<uint8_t>(3 * i), static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), 0};
+    for (int i = 0; i < 256; ++i)
+        palette[i] = {static_cast<uint8_t>(3 * i), static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), 0};
     for (int width : {1, 2, 3, 5, 10}) {
         const int height = 3;
         const int stride8 = (width + 3) & ~3, stride24 = (3 * width + 3) & ~3;
@@ -434,7 +438,9 @@ TEST(TiffWriter, RoundTripsThroughTheReader) {
         decode(w.file, &d);
         ASSERT_NE(d.image, nullptr);
         for (int y = 0; y < height; ++y)
-            EXPECT_EQ(std::memcmp(d.row(y), &bgr[static_cast<size_t>((height - 1 - y) * stride24)], static_cast<size_t>(3 * width)), 0);
+            EXPECT_EQ(std::memcmp(d.row(y), &bgr[static_cast<size_t>((height - 1 - y) * stride24)],
+                                  static_cast<size_t>(3 * width)),
+                      0);
         // 8-bit palette
         w = write(width, height, 8, 8, eight, palette);
         ASSERT_TRUE(w.ok);
@@ -443,7 +449,9 @@ TEST(TiffWriter, RoundTripsThroughTheReader) {
         ASSERT_NE(p.image, nullptr);
         EXPECT_EQ(p.image->palette[100].blue, 44);
         for (int y = 0; y < height; ++y)
-            EXPECT_EQ(std::memcmp(p.row(y), &eight[static_cast<size_t>((height - 1 - y) * stride8)], static_cast<size_t>(width)), 0);
+            EXPECT_EQ(std::memcmp(p.row(y), &eight[static_cast<size_t>((height - 1 - y) * stride8)],
+                                  static_cast<size_t>(width)),
+                      0);
         // 1-bit from a black and white source
         RgbQuad bw[256] = {};
         bw[1] = {255, 255, 255, 0};
@@ -457,7 +465,8 @@ TEST(TiffWriter, RoundTripsThroughTheReader) {
         ASSERT_NE(m.image, nullptr);
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
-                EXPECT_EQ(m.image->palette[m.row(y)[x]].red, mono[static_cast<size_t>((height - 1 - y) * stride8 + x)] ? 255 : 0);
+                EXPECT_EQ(m.image->palette[m.row(y)[x]].red,
+                          mono[static_cast<size_t>((height - 1 - y) * stride8 + x)] ? 255 : 0);
     }
 }
 
