@@ -3,4 +3,6 @@
 
 #include "shell/startup.h"
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show) { return pexaron_main(instance, show); }
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show) {
+    return pexaron_main(instance, show);
+}

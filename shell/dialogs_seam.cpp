@@ -10,8 +10,12 @@ bool g_running = false;
 
 }  // namespace
 
-HWND batch_window() { return g_batch_window; }
-bool batch_conversion_running() { return g_running; }
+HWND batch_window() {
+    return g_batch_window;
+}
+bool batch_conversion_running() {
+    return g_running;
+}
 void free_printer_setup_handles() {}
 void show_main_operations_help(HWND) {}
 

@@ -1,9 +1,11 @@
 // Stands in for the folder tree until it is built: the pane with an empty tree control and the
 // information list; opening a path hands its folder to the active view.
+// <windows.h> must come first.
+// clang-format off
 #include <windows.h>
-
 #include <commctrl.h>
 #include <shlwapi.h>
+// clang-format on
 
 #include "shell/folder_tree.h"
 #include "shell/shell_helpers.h"
@@ -50,13 +52,13 @@ void create_folder_tree_pane(HWND client) {
     g_shell.tree_pane = CreateWindowExW(WS_EX_DLGMODALFRAME, L"Pexaron_trbase_class", nullptr,
                                         WS_CHILD | WS_CLIPCHILDREN | WS_THICKFRAME, 0, 0, 0, 0, client,
                                         reinterpret_cast<HMENU>(400), instance, nullptr);
-    g_shell.tree = CreateWindowExW(WS_EX_CLIENTEDGE, WC_TREEVIEWW, nullptr,
-                                   WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT |
-                                       TVS_SHOWSELALWAYS,
-                                   0, 0, 0, 0, g_shell.tree_pane, reinterpret_cast<HMENU>(401), instance, nullptr);
-    g_shell.info_list = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, nullptr,
-                                        WS_CHILD | LVS_REPORT | LVS_NOSORTHEADER, 0, 0, 0, 0, g_shell.tree_pane,
-                                        reinterpret_cast<HMENU>(402), instance, nullptr);
+    g_shell.tree = CreateWindowExW(
+        WS_EX_CLIENTEDGE, WC_TREEVIEWW, nullptr,
+        WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS, 0, 0, 0,
+        0, g_shell.tree_pane, reinterpret_cast<HMENU>(401), instance, nullptr);
+    g_shell.info_list =
+        CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, nullptr, WS_CHILD | LVS_REPORT | LVS_NOSORTHEADER, 0,
+                        0, 0, 0, g_shell.tree_pane, reinterpret_cast<HMENU>(402), instance, nullptr);
     SendMessageW(g_shell.tree, WM_SETFONT, reinterpret_cast<WPARAM>(g_shell.ui_font), FALSE);
     SendMessageW(g_shell.info_list, WM_SETFONT, reinterpret_cast<WPARAM>(g_shell.ui_font), FALSE);
     LVCOLUMNW column = {};
@@ -96,6 +98,10 @@ void show_entry_info(int, LPARAM) {
 }
 
 void restore_subclassed_controls() {}
-bool tree_wants_context_menu() { return false; }
+bool tree_wants_context_menu() {
+    return false;
+}
 void clear_tree_drop_target() {}
-const wchar_t* last_opened_folder() { return g_last_folder; }
+const wchar_t* last_opened_folder() {
+    return g_last_folder;
+}

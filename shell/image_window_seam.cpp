@@ -1,9 +1,11 @@
 // Stands in for the edit window until it is built: a top-level window on its own thread that
 // closes on WM_CLOSE and reports its end with code 170. Tests can make it refuse to close, as
 // the real window does when its user cancels saving.
+// <windows.h> must come first.
+// clang-format off
 #include <windows.h>
-
 #include <process.h>
+// clang-format on
 
 #include "common/win/app_messages.h"
 #include "shell/image_window.h"
@@ -35,8 +37,8 @@ LRESULT CALLBACK edit_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
 namespace {
 
 unsigned __stdcall edit_thread(void*) {
-    HWND window = CreateWindowExW(0, L"Pexaron_swin_class", kEditWindowTitle, WS_OVERLAPPEDWINDOW, 0, 0, 400, 300,
-                                  nullptr, nullptr, g_shell.instance, nullptr);
+    HWND window = CreateWindowExW(0, L"Pexaron_swin_class", kEditWindowTitle, WS_OVERLAPPEDWINDOW, 0, 0, 400,
+                                  300, nullptr, nullptr, g_shell.instance, nullptr);
     g_window = window;
     if (g_ready) SetEvent(g_ready);
     MSG msg;
@@ -45,7 +47,8 @@ unsigned __stdcall edit_thread(void*) {
         DispatchMessageW(&msg);
     }
     g_window = nullptr;
-    PostMessageW(g_shell.main_window, kAppMessage, kMainThreadEnded, reinterpret_cast<LPARAM>(&g_shell.image_thread));
+    PostMessageW(g_shell.main_window, kAppMessage, kMainThreadEnded,
+                 reinterpret_cast<LPARAM>(&g_shell.image_thread));
     return 0;
 }
 
@@ -62,8 +65,12 @@ HANDLE start_edit_window_thread(unsigned* thread_id) {
     return thread;
 }
 
-HWND current_image_window() { return g_window; }
+HWND current_image_window() {
+    return g_window;
+}
 void image_window_remeasure() {}
 void remove_image_window_hooks() {}
 
-void set_image_window_refuses_close(bool refuse) { InterlockedExchange(&g_refuse_close, refuse ? 1 : 0); }
+void set_image_window_refuses_close(bool refuse) {
+    InterlockedExchange(&g_refuse_close, refuse ? 1 : 0);
+}

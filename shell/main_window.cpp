@@ -1,10 +1,12 @@
 #include "shell/main_window.h"
 
+// <windows.h> must come first.
+// clang-format off
 #include <windows.h>
-
 #include <commctrl.h>
 #include <shellapi.h>
 #include <shlwapi.h>
+// clang-format on
 
 #include <string>
 
@@ -100,9 +102,13 @@ void set_startup_command_line(const wchar_t* command_line) {
     g_command_line = command_line ? command_line : L"";
 }
 
-const wchar_t* startup_command_line() { return g_command_line_set ? g_command_line.c_str() : GetCommandLineW(); }
+const wchar_t* startup_command_line() {
+    return g_command_line_set ? g_command_line.c_str() : GetCommandLineW();
+}
 
-bool startup_tail_done() { return g_tail_done; }
+bool startup_tail_done() {
+    return g_tail_done;
+}
 
 HWND create_main_window(const WindowPlace& place, int show) {
     RECT wanted = {place.left, place.top, place.left + place.width, place.top + place.height};
@@ -115,10 +121,11 @@ HWND create_main_window(const WindowPlace& place, int show) {
     }
     g_tail_done = false;
     HWND window = CreateWindowExW(WS_EX_APPWINDOW, L"Pexaron_main_class", L"Pexaron",
-                                  WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, fitted.left, fitted.top, fitted.width,
-                                  fitted.height, nullptr, nullptr, g_shell.instance, nullptr);
+                                  WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, fitted.left, fitted.top,
+                                  fitted.width, fitted.height, nullptr, nullptr, g_shell.instance, nullptr);
     if (!window) return nullptr;
-    if (show == SW_SHOWNORMAL || show == SW_SHOW) show = g_shell.main_settings.maximised ? SW_MAXIMIZE : SW_SHOWNORMAL;
+    if (show == SW_SHOWNORMAL || show == SW_SHOW)
+        show = g_shell.main_settings.maximised ? SW_MAXIMIZE : SW_SHOWNORMAL;
     ShowWindow(window, show);
     UpdateWindow(window);
     return window;
@@ -133,8 +140,8 @@ void layout_panes() {
     RECT tree = {0, -30, g_shell.main_settings.tree_width, h + 30};
     AdjustWindowRectEx(&tree, WS_CHILD | WS_CLIPCHILDREN | WS_THICKFRAME, FALSE, WS_EX_DLGMODALFRAME);
     if (g_shell.tree_pane)
-        SetWindowPos(g_shell.tree_pane, nullptr, tree.left, tree.top, tree.right - tree.left, tree.bottom - tree.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(g_shell.tree_pane, nullptr, tree.left, tree.top, tree.right - tree.left,
+                     tree.bottom - tree.top, SWP_NOZORDER | SWP_NOACTIVATE);
     const int views_left = g_shell.main_settings.tree_auto_show ? 0 : tree.right;
     const PaneLayout layout = compute_view_layout(w, h, views_left, g_shell.main_settings.view_layout);
     for (int i = 0; i < 2; ++i) {
@@ -199,13 +206,21 @@ void main_app_message(WPARAM code, LPARAM value) {
             break;
         }
         case kMainActionImage1:
-        case kMainActionImage2: run_mouse_action(static_cast<int>(code - 122), g_shell.main_settings.action_image_double); break;
+        case kMainActionImage2:
+            run_mouse_action(static_cast<int>(code - 122), g_shell.main_settings.action_image_double);
+            break;
         case kMainActionInfo1:
-        case kMainActionInfo2: run_mouse_action(static_cast<int>(code - 124), g_shell.main_settings.action_info_double); break;
+        case kMainActionInfo2:
+            run_mouse_action(static_cast<int>(code - 124), g_shell.main_settings.action_info_double);
+            break;
         case kMainBothImage1:
-        case kMainBothImage2: run_mouse_action(static_cast<int>(code - 126), g_shell.main_settings.action_image_both); break;
+        case kMainBothImage2:
+            run_mouse_action(static_cast<int>(code - 126), g_shell.main_settings.action_image_both);
+            break;
         case kMainBothInfo1:
-        case kMainBothInfo2: run_mouse_action(static_cast<int>(code - 128), g_shell.main_settings.action_info_both); break;
+        case kMainBothInfo2:
+            run_mouse_action(static_cast<int>(code - 128), g_shell.main_settings.action_info_both);
+            break;
         case kMainFilesDropped: {
             HDROP drop = reinterpret_cast<HDROP>(value);
             wchar_t path[MAX_PATH] = {};
@@ -245,7 +260,8 @@ void main_app_message(WPARAM code, LPARAM value) {
             break;
         }
         case kMainOpenEditWindow:
-            if (!g_shell.image_thread) g_shell.image_thread = start_edit_window_thread(&g_shell.image_thread_id);
+            if (!g_shell.image_thread)
+                g_shell.image_thread = start_edit_window_thread(&g_shell.image_thread_id);
             break;
         case kMainFolderConverted: refresh_views_showing(reinterpret_cast<const wchar_t*>(value)); break;
         default: break;
@@ -269,12 +285,14 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
             GetClientRect(window, &rc);
             const int top = rebar_bottom() + 1;
             g_shell.client_window = CreateWindowExW(
-                0, L"Pexaron_client_class", nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, top,
-                rc.right, rc.bottom - top > 0 ? rc.bottom - top : 0, window,
+                0, L"Pexaron_client_class", nullptr,
+                WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, top, rc.right,
+                rc.bottom - top > 0 ? rc.bottom - top : 0, window,
                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kClientId)), g_shell.instance, nullptr);
             create_folder_tree_pane(g_shell.client_window);
             set_main_title();
-            if (!g_shell.main_settings.tree_auto_show && g_shell.tree_pane) ShowWindow(g_shell.tree_pane, SW_SHOW);
+            if (!g_shell.main_settings.tree_auto_show && g_shell.tree_pane)
+                ShowWindow(g_shell.tree_pane, SW_SHOW);
             return 0;
         }
         case WM_DESTROY: PostQuitMessage(0); return 0;
@@ -292,7 +310,8 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
             if (wparam == SIZE_MINIMIZED) break;
             if (g_shell.rebar) {
                 SendMessageW(g_shell.rebar, WM_SIZE, wparam, lparam);
-                if (SendMessageW(g_shell.rebar, RB_GETROWCOUNT, 0, 0) == 1) SendMessageW(g_shell.rebar, RB_MAXIMIZEBAND, 1, 0);
+                if (SendMessageW(g_shell.rebar, RB_GETROWCOUNT, 0, 0) == 1)
+                    SendMessageW(g_shell.rebar, RB_MAXIMIZEBAND, 1, 0);
             }
             place_client_window();
             if (wparam == SIZE_MAXIMIZED) g_shell.main_settings.maximised = 1;
@@ -407,7 +426,7 @@ LRESULT CALLBACK main_keyboard_hook(int code, WPARAM wparam, LPARAM lparam) {
         WPARAM code;
         LPARAM value;
     } static const kKeys[] = {{VK_RETURN, 110, 0}, {VK_UP, 110, 0}, {VK_DOWN, 110, 0}, {VK_LEFT, 111, 0},
-                              {VK_RIGHT, 112, 0},  {'F', 113, 0},   {'V', 114, 1},    {'I', 115, 2},
+                              {VK_RIGHT, 112, 0},  {'F', 113, 0},   {'V', 114, 1},     {'I', 115, 2},
                               {'T', 116, 3},       {'H', 117, 4}};
     for (const KeyCode& k : kKeys) {
         if (k.key != wparam) continue;

@@ -31,13 +31,15 @@ LRESULT CALLBACK preview_proc(HWND window, UINT message, WPARAM wparam, LPARAM l
 unsigned __stdcall preview_thread_proc(void*) {
     register_window_class(preview_proc, nullptr, g_shell.arrow_cursor, 0, L"Pexaron_prvwin_class");
     g_keyboard_hook = SetWindowsHookExW(WH_KEYBOARD, preview_keyboard_hook, nullptr, GetCurrentThreadId());
-    HWND window = CreateWindowExW(WS_EX_CLIENTEDGE, L"Pexaron_prvwin_class", nullptr, WS_POPUP | WS_THICKFRAME, 0, 0,
-                                  0, 0, g_shell.client_window, nullptr, g_shell.instance, nullptr);
+    HWND window =
+        CreateWindowExW(WS_EX_CLIENTEDGE, L"Pexaron_prvwin_class", nullptr, WS_POPUP | WS_THICKFRAME, 0, 0, 0,
+                        0, g_shell.client_window, nullptr, g_shell.instance, nullptr);
     InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&g_shell.preview_window), window);
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_IDLE);
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (g_shell.main_accelerators && TranslateAcceleratorW(g_shell.main_window, g_shell.main_accelerators, &msg))
+        if (g_shell.main_accelerators &&
+            TranslateAcceleratorW(g_shell.main_window, g_shell.main_accelerators, &msg))
             continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);

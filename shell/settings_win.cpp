@@ -1,9 +1,11 @@
 #include "shell/settings_win.h"
 
+// <windows.h> must come first.
+// clang-format off
 #include <windows.h>
-
 #include <shlobj.h>
 #include <shlwapi.h>
+// clang-format on
 
 #include <string>
 #include <vector>
@@ -18,7 +20,8 @@ std::wstring g_folder_override;
 
 class WindowsSettingsFileOps : public SettingsFileOps {
 public:
-    SettingsFileStatus read_file(const std::u16string& path, std::vector<uint8_t>* bytes, uint32_t limit) override {
+    SettingsFileStatus read_file(const std::u16string& path, std::vector<uint8_t>* bytes,
+                                 uint32_t limit) override {
         bytes->clear();
         FileHandle file(CreateFileW(wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -40,7 +43,8 @@ public:
         size_t done = 0;
         while (done < bytes->size()) {
             DWORD got = 0;
-            if (!ReadFile(file.get(), bytes->data() + done, static_cast<DWORD>(bytes->size() - done), &got, nullptr)) {
+            if (!ReadFile(file.get(), bytes->data() + done, static_cast<DWORD>(bytes->size() - done), &got,
+                          nullptr)) {
                 bytes->clear();
                 return SettingsFileStatus::failed;
             }
@@ -52,16 +56,18 @@ public:
     }
 
     bool write_new_file(const std::u16string& path, const uint8_t* data, size_t size) override {
-        FileHandle file(CreateFileW(wide(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                    nullptr));
+        FileHandle file(CreateFileW(wide(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.valid()) return false;
         DWORD written = 0;
-        const bool ok = WriteFile(file.get(), data, static_cast<DWORD>(size), &written, nullptr) && written == size;
+        const bool ok =
+            WriteFile(file.get(), data, static_cast<DWORD>(size), &written, nullptr) && written == size;
         return FlushFileBuffers(file.get()) && ok;
     }
 
     bool replace_file(const std::u16string& source, const std::u16string& target) override {
-        return MoveFileExW(wide(source), wide(target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+        return MoveFileExW(wide(source), wide(target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
+               FALSE;
     }
 
     void delete_file(const std::u16string& path) override { DeleteFileW(wide(path)); }
@@ -71,7 +77,9 @@ public:
 
 WindowsSettingsFileOps g_windows_ops;
 
-std::u16string settings_path() { return u16(g_shell.settings_path); }
+std::u16string settings_path() {
+    return u16(g_shell.settings_path);
+}
 
 MainSettingsEnvironment main_environment() {
     MainSettingsEnvironment env;
@@ -80,7 +88,8 @@ MainSettingsEnvironment main_environment() {
     env.largest_square = g_shell.largest_square;
     env.folder_exists = [](const std::u16string& folder) { return PathIsDirectoryW(wide(folder)) != FALSE; };
     wchar_t pictures[MAX_PATH] = {};
-    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_MYPICTURES, nullptr, 0, pictures))) env.pictures_folder = u16(pictures);
+    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_MYPICTURES, nullptr, 0, pictures)))
+        env.pictures_folder = u16(pictures);
     return env;
 }
 
@@ -92,7 +101,9 @@ void to_accel(const KeyEntry& e, ACCEL* a) {
 
 }  // namespace
 
-void set_settings_folder_override(const wchar_t* folder) { g_folder_override = folder ? folder : L""; }
+void set_settings_folder_override(const wchar_t* folder) {
+    g_folder_override = folder ? folder : L"";
+}
 
 bool build_settings_path() {
     wchar_t path[MAX_PATH] = {};
@@ -109,7 +120,9 @@ bool build_settings_path() {
     return true;
 }
 
-void install_windows_settings_file_ops() { set_settings_file_ops(&g_windows_ops); }
+void install_windows_settings_file_ops() {
+    set_settings_file_ops(&g_windows_ops);
+}
 
 HACCEL create_accelerators(const KeyEntry* entries, int count) {
     std::vector<ACCEL> table(static_cast<size_t>(count));
@@ -155,7 +168,8 @@ bool load_single_view_settings_group() {
                                  main_rect.bottom - main_rect.top};
     load_single_view_settings(reader, main_place, &g_shell.single_view);
     load_view_key_table(reader, &g_shell.view_keys);
-    const bool loaded = reader.status != SettingsFileStatus::busy && reader.status != SettingsFileStatus::failed;
+    const bool loaded =
+        reader.status != SettingsFileStatus::busy && reader.status != SettingsFileStatus::failed;
     settings_close_read(reader);
     if (g_shell.view_accelerators) DestroyAcceleratorTable(g_shell.view_accelerators);
     KeyEntry main_live[kMainKeyCount];

@@ -1,11 +1,13 @@
 #include "shell/shell_helpers.h"
 
+// <windows.h> must come first.
+// clang-format off
 #include <windows.h>
-
 #include <commctrl.h>
 #include <imm.h>
 #include <shlobj.h>
 #include <shlwapi.h>
+// clang-format on
 
 #include <string>
 
@@ -27,7 +29,8 @@ void delete_ui_font() {
     g_shell.ui_font = nullptr;
 }
 
-ATOM register_window_class(WNDPROC procedure, HICON icon, HCURSOR cursor, int background, const wchar_t* name) {
+ATOM register_window_class(WNDPROC procedure, HICON icon, HCURSOR cursor, int background,
+                           const wchar_t* name) {
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof wc;
     wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;

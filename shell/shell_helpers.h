@@ -6,7 +6,8 @@
 void create_ui_font();
 void delete_ui_font();
 
-ATOM register_window_class(WNDPROC procedure, HICON icon, HCURSOR cursor, int background, const wchar_t* name);
+ATOM register_window_class(WNDPROC procedure, HICON icon, HCURSOR cursor, int background,
+                           const wchar_t* name);
 ATOM register_window_class_owndc(WNDPROC procedure, HICON icon, HCURSOR cursor, const wchar_t* name);
 
 int count_files_in_folder(const wchar_t* folder);

@@ -71,5 +71,9 @@ struct ShellState {
 
 extern ShellState g_shell;
 
-inline const wchar_t* wide(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
-inline std::u16string u16(const wchar_t* s) { return std::u16string(reinterpret_cast<const char16_t*>(s)); }
+inline const wchar_t* wide(const std::u16string& s) {
+    return reinterpret_cast<const wchar_t*>(s.c_str());
+}
+inline std::u16string u16(const wchar_t* s) {
+    return std::u16string(reinterpret_cast<const char16_t*>(s));
+}

@@ -1,13 +1,15 @@
 #include "shell/startup.h"
 
+// <windows.h> must come first.
+// clang-format off
 #include <windows.h>
-
 #include <commctrl.h>
 #include <objbase.h>
 #include <process.h>
 #include <shellapi.h>
 #include <shlwapi.h>
 #include <uxtheme.h>
+// clang-format on
 
 #include <cstdlib>
 #include <ctime>
@@ -48,7 +50,8 @@ void initialise_help() {
     if (g_help_library)
         g_html_help = reinterpret_cast<HtmlHelpFunction>(
             reinterpret_cast<void*>(GetProcAddress(g_help_library, "HtmlHelpW")));
-    if (g_html_help) g_html_help(nullptr, nullptr, kHelpInitialize, reinterpret_cast<DWORD_PTR>(&g_shell.help_cookie));
+    if (g_html_help)
+        g_html_help(nullptr, nullptr, kHelpInitialize, reinterpret_cast<DWORD_PTR>(&g_shell.help_cookie));
 }
 
 void end_help() {
@@ -92,7 +95,8 @@ void register_classes() {
     };
     for (const ClassEntry& c : classes) {
         HCURSOR cursor = arrow;
-        if (lstrcmpW(c.name, L"Pexaron_cbox_class") == 0) cursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32649));
+        if (lstrcmpW(c.name, L"Pexaron_cbox_class") == 0)
+            cursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32649));
         if (lstrcmpW(c.name, L"Pexaron_navi_class") == 0) cursor = nullptr;
         const int background = lstrcmpW(c.name, L"Pexaron_client_class") == 0 ? COLOR_BTNFACE + 1 : 0;
         register_window_class(c.procedure, c.with_icon ? icon : nullptr, cursor, background, c.name);
@@ -106,8 +110,12 @@ void remove_main_hooks() {
     g_shell.main_mouse_hook = nullptr;
 }
 
-void remove_view1_hooks() { remove_view_hooks(0); }
-void remove_view2_hooks() { remove_view_hooks(1); }
+void remove_view1_hooks() {
+    remove_view_hooks(0);
+}
+void remove_view2_hooks() {
+    remove_view_hooks(1);
+}
 
 // Tells a thread to end and waits for it; on success the handle is closed and forgotten.
 ThreadWait end_thread(HANDLE* thread, HWND window, WPARAM code, DWORD timeout_ms, void (*remove_hooks)()) {
@@ -149,7 +157,8 @@ void measure_screen() {
     g_shell.themed = false;
     if (HMODULE theme = GetModuleHandleW(L"uxtheme.dll")) {
         using IsThemeActiveFunction = BOOL(WINAPI*)();
-        auto active = reinterpret_cast<IsThemeActiveFunction>(reinterpret_cast<void*>(GetProcAddress(theme, "IsThemeActive")));
+        auto active = reinterpret_cast<IsThemeActiveFunction>(
+            reinterpret_cast<void*>(GetProcAddress(theme, "IsThemeActive")));
         g_shell.themed = active && active();
     }
 }
@@ -203,7 +212,8 @@ bool init_application(int show) {
     InitCommonControlsEx(&controls);
     g_shell.main_thread_id = GetCurrentThreadId();
     g_shell.main_mouse_hook = SetWindowsHookExW(WH_MOUSE, main_mouse_hook, nullptr, g_shell.main_thread_id);
-    g_shell.main_keyboard_hook = SetWindowsHookExW(WH_KEYBOARD, main_keyboard_hook, nullptr, g_shell.main_thread_id);
+    g_shell.main_keyboard_hook =
+        SetWindowsHookExW(WH_KEYBOARD, main_keyboard_hook, nullptr, g_shell.main_thread_id);
     g_shell.view_busy[0] = 0;
     g_shell.view_busy[1] = 0;
     if (!create_main_window(g_shell.main_settings.window, show)) {
@@ -273,7 +283,8 @@ bool shutdown_main_window() {
             return false;
         }
         SendMessageW(batch, WM_CLOSE, 0, 0);
-        if (g_shell.batch_thread && end_thread(&g_shell.batch_thread, nullptr, 0, 10000, nullptr) == ThreadWait::left_running)
+        if (g_shell.batch_thread &&
+            end_thread(&g_shell.batch_thread, nullptr, 0, 10000, nullptr) == ThreadWait::left_running)
             return false;
     }
     if (g_shell.image_thread) {
@@ -282,18 +293,19 @@ bool shutdown_main_window() {
             // Its user chose to keep it open (for example to save first): so does the program.
             if (IsWindow(image)) return false;
         }
-        if (end_thread(&g_shell.image_thread, nullptr, 0, 10000, remove_image_window_hooks) == ThreadWait::left_running)
+        if (end_thread(&g_shell.image_thread, nullptr, 0, 10000, remove_image_window_hooks) ==
+            ThreadWait::left_running)
             return false;
     }
     close_view_change_notifications();
     remove_main_hooks();
     bool abandoned = false;
-    abandoned |= end_thread(&g_shell.view_thread[0], g_shell.view_frame[0], kViewClose, 10000, remove_view1_hooks) ==
-                 ThreadWait::left_running;
-    abandoned |= end_thread(&g_shell.view_thread[1], g_shell.view_frame[1], kViewClose, 1000, remove_view2_hooks) ==
-                 ThreadWait::left_running;
-    abandoned |= end_thread(&g_shell.preview_thread, g_shell.preview_window, kPreviewEnd, 1000, remove_preview_hook) ==
-                 ThreadWait::left_running;
+    abandoned |= end_thread(&g_shell.view_thread[0], g_shell.view_frame[0], kViewClose, 10000,
+                            remove_view1_hooks) == ThreadWait::left_running;
+    abandoned |= end_thread(&g_shell.view_thread[1], g_shell.view_frame[1], kViewClose, 1000,
+                            remove_view2_hooks) == ThreadWait::left_running;
+    abandoned |= end_thread(&g_shell.preview_thread, g_shell.preview_window, kPreviewEnd, 1000,
+                            remove_preview_hook) == ThreadWait::left_running;
     // A thread left running may still be inside the lock or a decode: both then stay for the
     // process exit to reclaim.
     if (!abandoned) process_lock_delete();
@@ -319,7 +331,8 @@ bool save_settings_at_exit() {
     }
     if (g_shell.info_list) {
         for (int i = 0; i < 2; ++i)
-            s.info_column_width[i] = static_cast<int32_t>(SendMessageW(g_shell.info_list, LVM_GETCOLUMNWIDTH, i, 0));
+            s.info_column_width[i] =
+                static_cast<int32_t>(SendMessageW(g_shell.info_list, LVM_GETCOLUMNWIDTH, i, 0));
     }
     const bool saved = save_settings_groups();
     if (g_shell.main_accelerators) DestroyAcceleratorTable(g_shell.main_accelerators);

@@ -1,10 +1,12 @@
 // Stands in for the thumbnail views until they are built: each thread makes its frame with the
 // status bar and an empty base, reports the frame, keeps its folder and answers the codes that
 // start-up, the title and shutdown rely on. Nothing is listed, so a view is never busy.
+// <windows.h> must come first.
+// clang-format off
 #include <windows.h>
-
 #include <commctrl.h>
 #include <process.h>
+// clang-format on
 
 #include <mutex>
 
@@ -28,7 +30,9 @@ struct ViewSeam {
 
 ViewSeam g_views[2];
 
-int view_of(HWND frame) { return frame == g_views[1].frame ? 1 : 0; }
+int view_of(HWND frame) {
+    return frame == g_views[1].frame ? 1 : 0;
+}
 
 LRESULT CALLBACK view_mouse_hook(int code, WPARAM wparam, LPARAM lparam) {
     return CallNextHookEx(nullptr, code, wparam, lparam);
@@ -62,8 +66,8 @@ LRESULT CALLBACK frame_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
             SendMessageW(v.status, WM_SIZE, 0, 0);
             RECT status_rect = {};
             GetWindowRect(v.status, &status_rect);
-            SetWindowPos(v.base, nullptr, 0, 0, LOWORD(lparam), HIWORD(lparam) - (status_rect.bottom - status_rect.top),
-                         SWP_NOMOVE | SWP_NOZORDER);
+            SetWindowPos(v.base, nullptr, 0, 0, LOWORD(lparam),
+                         HIWORD(lparam) - (status_rect.bottom - status_rect.top), SWP_NOMOVE | SWP_NOZORDER);
             return 0;
         }
         case WM_DESTROY: PostQuitMessage(0); return 0;
@@ -90,22 +94,25 @@ LRESULT CALLBACK frame_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
 
 unsigned view_thread(int n) {
     ViewSeam& v = g_views[n];
-    register_window_class(frame_proc, nullptr, g_shell.arrow_cursor, 0, n ? L"Pexaron_bswin2_class" : L"Pexaron_bswin1_class");
-    register_window_class(base_proc, nullptr, g_shell.arrow_cursor, 0, n ? L"Pexaron_base2_class" : L"Pexaron_base1_class");
+    register_window_class(frame_proc, nullptr, g_shell.arrow_cursor, 0,
+                          n ? L"Pexaron_bswin2_class" : L"Pexaron_bswin1_class");
+    register_window_class(base_proc, nullptr, g_shell.arrow_cursor, 0,
+                          n ? L"Pexaron_base2_class" : L"Pexaron_base1_class");
     v.mouse_hook = SetWindowsHookExW(WH_MOUSE, view_mouse_hook, nullptr, GetCurrentThreadId());
     v.keyboard_hook = SetWindowsHookExW(WH_KEYBOARD, view_mouse_hook, nullptr, GetCurrentThreadId());
     v.frame = CreateWindowExW(0, n ? L"Pexaron_bswin2_class" : L"Pexaron_bswin1_class", nullptr,
                               WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 0, 0, g_shell.client_window,
-                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(n ? 600 : 500)), g_shell.instance, nullptr);
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(n ? 600 : 500)), g_shell.instance,
+                              nullptr);
     v.status = CreateStatusWindowW(WS_CHILD | WS_VISIBLE | SBARS_TOOLTIPS, L"", v.frame, n ? 602 : 502);
     SendMessageW(v.status, WM_SETFONT, reinterpret_cast<WPARAM>(g_shell.ui_font), FALSE);
     int parts[4] = {36, 70, 134, -1};
     SendMessageW(v.status, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(parts));
     update_status(n);
-    v.base = CreateWindowExW(WS_EX_STATICEDGE | WS_EX_ACCEPTFILES, n ? L"Pexaron_base2_class" : L"Pexaron_base1_class",
-                             nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_VSCROLL, 0, 0,
-                             0, 0, v.frame, reinterpret_cast<HMENU>(static_cast<INT_PTR>(n ? 601 : 501)),
-                             g_shell.instance, nullptr);
+    v.base = CreateWindowExW(
+        WS_EX_STATICEDGE | WS_EX_ACCEPTFILES, n ? L"Pexaron_base2_class" : L"Pexaron_base1_class", nullptr,
+        WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_VSCROLL, 0, 0, 0, 0, v.frame,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(n ? 601 : 501)), g_shell.instance, nullptr);
     PostMessageW(g_shell.main_window, kAppMessage, n ? kMainView2Frame : kMainView1Frame,
                  reinterpret_cast<LPARAM>(v.frame));
     MSG msg;
@@ -123,8 +130,12 @@ unsigned view_thread(int n) {
 
 }  // namespace
 
-unsigned __stdcall view1_thread_proc(void*) { return view_thread(0); }
-unsigned __stdcall view2_thread_proc(void*) { return view_thread(1); }
+unsigned __stdcall view1_thread_proc(void*) {
+    return view_thread(0);
+}
+unsigned __stdcall view2_thread_proc(void*) {
+    return view_thread(1);
+}
 
 void remove_view_hooks(int view) {
     ViewSeam& v = g_views[view & 1];

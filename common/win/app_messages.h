@@ -9,16 +9,16 @@ constexpr UINT kAppMessage = WM_APP;
 
 // To the main window (main_app_message).
 enum MainCode : WPARAM {
-    kMainView1Frame = 100,        // view 1 thread; lParam its frame window
-    kMainView2Frame = 101,        // view 2 thread; lParam its frame window
-    kMainOpenHotMenu = 110,       // keyboard hook
-    kMainHotPrevious = 111,       // keyboard hook (Left)
-    kMainHotNext = 112,           // keyboard hook (Right)
-    kMainOpenMenuFirst = 113,     // 113-117: keyboard hook, toolbar drop-down; lParam button 0-4
+    kMainView1Frame = 100,     // view 1 thread; lParam its frame window
+    kMainView2Frame = 101,     // view 2 thread; lParam its frame window
+    kMainOpenHotMenu = 110,    // keyboard hook
+    kMainHotPrevious = 111,    // keyboard hook (Left)
+    kMainHotNext = 112,        // keyboard hook (Right)
+    kMainOpenMenuFirst = 113,  // 113-117: keyboard hook, toolbar drop-down; lParam button 0-4
     kMainOpenMenuLast = 117,
-    kMainClickHotButton = 120,    // menu-bar hot tracking
-    kMainThumbMenu = 121,         // thumbnail cells; lParam screen point (x low, y high, signed)
-    kMainActionImage1 = 122,      // 122-129 mouse actions of the views and the preview
+    kMainClickHotButton = 120,  // menu-bar hot tracking
+    kMainThumbMenu = 121,       // thumbnail cells; lParam screen point (x low, y high, signed)
+    kMainActionImage1 = 122,    // 122-129 mouse actions of the views and the preview
     kMainActionImage2 = 123,
     kMainActionInfo1 = 124,
     kMainActionInfo2 = 125,
@@ -26,18 +26,18 @@ enum MainCode : WPARAM {
     kMainBothImage2 = 127,
     kMainBothInfo1 = 128,
     kMainBothInfo2 = 129,
-    kMainFilesDropped = 140,      // views; lParam the HDROP, finished by the main window
-    kMainToolbarChecks = 141,     // views: a busy state changed
-    kMainFolderChanged = 142,     // views: a refresh starts
-    kMainAutoTree = 150,          // views; lParam 1 show, 0 hide the auto-shown tree
-    kMainActiveView = 151,        // views
-    kMainDragStarts = 152,        // views
-    kMainInfo1 = 153,             // view 1; lParam a FileEntry of its array or 0
-    kMainInfo2 = 154,             // view 2
-    kMainShowError = 160,         // any thread; lParam the error code
-    kMainThreadEnded = 170,       // image-window and batch threads; lParam points to its HANDLE
-    kMainOpenEditWindow = 180,    // single view thread, at its end
-    kMainFolderConverted = 190,   // batch conversion; lParam the folder text (batch window's)
+    kMainFilesDropped = 140,     // views; lParam the HDROP, finished by the main window
+    kMainToolbarChecks = 141,    // views: a busy state changed
+    kMainFolderChanged = 142,    // views: a refresh starts
+    kMainAutoTree = 150,         // views; lParam 1 show, 0 hide the auto-shown tree
+    kMainActiveView = 151,       // views
+    kMainDragStarts = 152,       // views
+    kMainInfo1 = 153,            // view 1; lParam a FileEntry of its array or 0
+    kMainInfo2 = 154,            // view 2
+    kMainShowError = 160,        // any thread; lParam the error code
+    kMainThreadEnded = 170,      // image-window and batch threads; lParam points to its HANDLE
+    kMainOpenEditWindow = 180,   // single view thread, at its end
+    kMainFolderConverted = 190,  // batch conversion; lParam the folder text (batch window's)
 };
 constexpr WPARAM kMainFirstCode = 100;
 constexpr WPARAM kMainLastCode = 190;

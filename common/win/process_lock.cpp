@@ -22,7 +22,9 @@ void process_lock_delete() {
     DeleteCriticalSection(&g_lock);
 }
 
-bool process_lock_exists() { return g_exists; }
+bool process_lock_exists() {
+    return g_exists;
+}
 
 void process_lock_enter() {
     if (!g_exists) return;
@@ -43,4 +45,6 @@ void process_lock_leave() {
     LeaveCriticalSection(&g_lock);
 }
 
-bool process_lock_held() { return InterlockedCompareExchange(&g_depth, 0, 0) != 0; }
+bool process_lock_held() {
+    return InterlockedCompareExchange(&g_depth, 0, 0) != 0;
+}

@@ -90,17 +90,14 @@ struct ViewKey {
 };
 
 const ViewKey kViewBound[] = {
-    {8010, kPlain, kVkLeft},     {8012, kPlain, kVkUp},       {8013, kPlain, kVkDown},
-    {8011, kPlain, kVkRight},    {8030, kPlain, kVkBack},     {8031, kCtrl, 'S'},
-    {8050, kPlain, kVkDelete},   {8070, kCtrl, 'P'},          {8100, kCtrl, kVkLeft},
-    {8101, kCtrl, kVkRight},     {8110, kPlain, kVkSpace},    {8130, kPlain, kVkPrior},
-    {8131, kPlain, kVkNext},     {8140, kCtrl, kVkUp},        {8141, kCtrl, kVkDown},
-    {8200, kPlain, kVkReturn},   {8201, kPlain, kVkTab},      {8202, kPlain, kVkEscape},
-    {8203, kPlain, kVkEnd},      {8230, kPlain, 'S'},         {8231, kPlain, 'D'},
-    {8232, kPlain, 'F'},         {8300, kShift, kVkLeft},     {8301, kShift, kVkRight},
-    {8302, kShift, kVkUp},       {8303, kShift, kVkDown},     {8320, kPlain, 'C'},
-    {8321, kPlain, 'V'},         {8330, kPlain, 'A'},         {8401, kCtrl, 'Z'},
-    {8402, kCtrlShift, 'Z'},
+    {8010, kPlain, kVkLeft}, {8012, kPlain, kVkUp},     {8013, kPlain, kVkDown},   {8011, kPlain, kVkRight},
+    {8030, kPlain, kVkBack}, {8031, kCtrl, 'S'},        {8050, kPlain, kVkDelete}, {8070, kCtrl, 'P'},
+    {8100, kCtrl, kVkLeft},  {8101, kCtrl, kVkRight},   {8110, kPlain, kVkSpace},  {8130, kPlain, kVkPrior},
+    {8131, kPlain, kVkNext}, {8140, kCtrl, kVkUp},      {8141, kCtrl, kVkDown},    {8200, kPlain, kVkReturn},
+    {8201, kPlain, kVkTab},  {8202, kPlain, kVkEscape}, {8203, kPlain, kVkEnd},    {8230, kPlain, 'S'},
+    {8231, kPlain, 'D'},     {8232, kPlain, 'F'},       {8300, kShift, kVkLeft},   {8301, kShift, kVkRight},
+    {8302, kShift, kVkUp},   {8303, kShift, kVkDown},   {8320, kPlain, 'C'},       {8321, kPlain, 'V'},
+    {8330, kPlain, 'A'},     {8401, kCtrl, 'Z'},        {8402, kCtrlShift, 'Z'},
 };
 
 // The image-window commands in table order.
@@ -112,14 +109,17 @@ void view_commands(uint16_t* cmds) {
     for (uint16_t c = 8120; c <= 8125; ++c) cmds[n++] = c;
     for (uint16_t c : {8130, 8131, 8140, 8141, 8150, 8200, 8201, 8202, 8203}) cmds[n++] = c;
     for (uint16_t c = 8211; c <= 8215; ++c) cmds[n++] = c;
-    for (uint16_t c : {8220, 8230, 8231, 8232, 8300, 8301, 8302, 8303, 8310, 8311, 8320, 8321, 8330}) cmds[n++] = c;
+    for (uint16_t c : {8220, 8230, 8231, 8232, 8300, 8301, 8302, 8303, 8310, 8311, 8320, 8321, 8330})
+        cmds[n++] = c;
     for (uint16_t c = 8401; c <= 8408; ++c) cmds[n++] = c;
     for (uint16_t c = 8411; c <= 8418; ++c) cmds[n++] = c;
     for (uint16_t c = 8421; c <= 8434; ++c) cmds[n++] = c;
     for (uint16_t c = 8441; c <= 8447; ++c) cmds[n++] = c;
 }
 
-uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 
 void merge_from_slot(const SettingsReader& reader, int slot, uint32_t capacity, KeyTable* table) {
     uint8_t stored[kViewKeyCount * kKeyEntryBytes];

@@ -2,13 +2,17 @@
 
 namespace {
 
-int32_t flag(const SettingsReader& r, int slot, int32_t fallback) { return settings_int(r, slot, fallback) & 1; }
+int32_t flag(const SettingsReader& r, int slot, int32_t fallback) {
+    return settings_int(r, slot, fallback) & 1;
+}
 
 int32_t colour(const SettingsReader& r, int slot, int32_t fallback) {
     return settings_int(r, slot, fallback) & 0xFFFFFF;
 }
 
-int32_t clamp(int32_t v, int32_t low, int32_t high) { return v < low ? low : v > high ? high : v; }
+int32_t clamp(int32_t v, int32_t low, int32_t high) {
+    return v < low ? low : v > high ? high : v;
+}
 
 // A value outside [low, high] falls back to `fallback`.
 int32_t ranged(const SettingsReader& r, int slot, int32_t fallback, int32_t low, int32_t high) {
@@ -132,16 +136,15 @@ void save_main_settings(SettingsWriter& w, const MainSettings& s) {
         settings_write_int(w, kPresetWidthSlot + i, s.presets[i].width);
         settings_write_int(w, kPresetHeightSlot + i, s.presets[i].height);
     }
-    const int32_t rest[] = {s.thumb_width,        s.thumb_height,       s.marked_colour,
-                            s.action_image_double, s.action_info_double, s.view_layout,
-                            s.preview_enabled,    s.captions_shown,     s.caption_lines[0],
-                            s.caption_lines[1],   s.caption_lines[2],   s.caption_lines[3],
-                            s.cache_enabled,      s.expand_desktop,     s.optimise_cache,
-                            s.preview_max,        s.options_page,       s.png_gamma_on,
-                            s.display_gamma,      s.transparency_on,    s.background_info_on,
-                            s.background_colour,  s.delete_silently,    s.thumb_print_option,
-                            s.rename_option,      s.rename_values[0],   s.rename_values[1],
-                            s.rename_flags[0],    s.rename_flags[1]};
+    const int32_t rest[] = {
+        s.thumb_width,        s.thumb_height,      s.marked_colour,    s.action_image_double,
+        s.action_info_double, s.view_layout,       s.preview_enabled,  s.captions_shown,
+        s.caption_lines[0],   s.caption_lines[1],  s.caption_lines[2], s.caption_lines[3],
+        s.cache_enabled,      s.expand_desktop,    s.optimise_cache,   s.preview_max,
+        s.options_page,       s.png_gamma_on,      s.display_gamma,    s.transparency_on,
+        s.background_info_on, s.background_colour, s.delete_silently,  s.thumb_print_option,
+        s.rename_option,      s.rename_values[0],  s.rename_values[1], s.rename_flags[0],
+        s.rename_flags[1]};
     int slot = 11;
     for (int32_t v : rest) settings_write_int(w, slot++, v);
     settings_write_string(w, 40, s.rename_texts[0]);
@@ -151,7 +154,8 @@ void save_main_settings(SettingsWriter& w, const MainSettings& s) {
     settings_write_int(w, 383, s.action_info_both);
 }
 
-void load_single_view_settings(const SettingsReader& r, const WindowPlace& main_window, SingleViewSettings* out) {
+void load_single_view_settings(const SettingsReader& r, const WindowPlace& main_window,
+                               SingleViewSettings* out) {
     SingleViewSettings& s = *out;
     s = SingleViewSettings{};
     const SettingsEntry stretch = settings_entry(r, 48);
@@ -177,8 +181,10 @@ void load_single_view_settings(const SettingsReader& r, const WindowPlace& main_
     s.edit_maximised = flag(r, 71, 0);
     s.edit_window.width = settings_int(r, 74, 800);
     s.edit_window.height = settings_int(r, 75, 600);
-    s.edit_window.left = settings_int(r, 72, main_window.left + (main_window.width - s.edit_window.width) / 2);
-    s.edit_window.top = settings_int(r, 73, main_window.top + (main_window.height - s.edit_window.height) / 2);
+    s.edit_window.left =
+        settings_int(r, 72, main_window.left + (main_window.width - s.edit_window.width) / 2);
+    s.edit_window.top =
+        settings_int(r, 73, main_window.top + (main_window.height - s.edit_window.height) / 2);
     s.edit_layout = settings_int(r, 76, 2);
     SaveSettings& v = s.save;
     v.save_format = ranged(r, 77, 2, 0, 5);
@@ -215,16 +221,15 @@ void save_single_view_settings(SettingsWriter& w, const SingleViewSettings& s) {
     settings_write_int(w, 64, s.double_click_closes_edit);
     settings_write_int(w, 384, s.both_buttons_edit);
     const SaveSettings& v = s.save;
-    const int32_t rest[] = {s.slide_repeat,       s.slide_interval,    s.view_background,
-                            s.edit_background,    s.wheel_reversed,    s.edit_scroll_bars,
-                            s.edit_maximised,     s.edit_window.left,  s.edit_window.top,
-                            s.edit_window.width,  s.edit_window.height, s.edit_layout,
-                            v.save_format,        v.target_bits,       v.greyscale,
-                            v.dither_mode,        v.interlace,         v.png_compression,
-                            v.write_gamma,        v.gamma,             v.transparent_colour,
-                            v.png_filter,         v.jpeg_quality,      v.jpeg_sampling,
-                            v.progressive,        v.jpeg_markers,      v.jpeg_trim,
-                            v.jpeg_size_limit_on, v.jpeg_size_limit_kb};
+    const int32_t rest[] = {
+        s.slide_repeat,       s.slide_interval,    s.view_background,    s.edit_background,
+        s.wheel_reversed,     s.edit_scroll_bars,  s.edit_maximised,     s.edit_window.left,
+        s.edit_window.top,    s.edit_window.width, s.edit_window.height, s.edit_layout,
+        v.save_format,        v.target_bits,       v.greyscale,          v.dither_mode,
+        v.interlace,          v.png_compression,   v.write_gamma,        v.gamma,
+        v.transparent_colour, v.png_filter,        v.jpeg_quality,       v.jpeg_sampling,
+        v.progressive,        v.jpeg_markers,      v.jpeg_trim,          v.jpeg_size_limit_on,
+        v.jpeg_size_limit_kb};
     int slot = 65;
     for (int32_t value : rest) settings_write_int(w, slot++, value);
 }

@@ -68,7 +68,9 @@ void put_i32(uint8_t* p, int32_t value) {
     p[3] = static_cast<uint8_t>(v >> 24);
 }
 
-bool valid_slot(int slot) { return slot >= 0 && slot < kSettingsSlotCount; }
+bool valid_slot(int slot) {
+    return slot >= 0 && slot < kSettingsSlotCount;
+}
 
 void parse_directory(const uint8_t* bytes, std::vector<SettingsEntry>* directory) {
     directory->assign(kSettingsSlotCount, SettingsEntry{});
@@ -93,14 +95,15 @@ void read_text(const SettingsReader& reader, int slot, uint32_t byte_bound, char
     const uint8_t* p = slot_bytes(reader, e);
     if (!p) return;
     const int32_t units = e.size / 2;
-    for (int32_t i = 0; i < units; ++i)
-        buffer[i] = static_cast<char16_t>(p[2 * i] | (p[2 * i + 1] << 8));
+    for (int32_t i = 0; i < units; ++i) buffer[i] = static_cast<char16_t>(p[2 * i] | (p[2 * i + 1] << 8));
     buffer[units] = 0;
 }
 
 }  // namespace
 
-SettingsFileOps& portable_settings_file_ops() { return g_portable_ops; }
+SettingsFileOps& portable_settings_file_ops() {
+    return g_portable_ops;
+}
 
 SettingsFileOps* set_settings_file_ops(SettingsFileOps* ops) {
     SettingsFileOps* old = g_ops;
@@ -108,7 +111,9 @@ SettingsFileOps* set_settings_file_ops(SettingsFileOps* ops) {
     return old;
 }
 
-SettingsFileOps& settings_file_ops() { return g_ops ? *g_ops : g_portable_ops; }
+SettingsFileOps& settings_file_ops() {
+    return g_ops ? *g_ops : g_portable_ops;
+}
 
 SettingsReader settings_parse(const uint8_t* data, size_t size) {
     SettingsReader reader;
@@ -184,7 +189,8 @@ SettingsWriter settings_begin_write(const uint8_t* old_file, size_t size) {
     writer.directory.assign(kSettingsSlotCount, SettingsEntry{});
     writer.rewritten.assign(kSettingsSlotCount, 0);
     if (size > kSettingsFileLimit) size = kSettingsFileLimit;
-    if (size >= 4 && static_cast<uint32_t>(read_i32(old_file)) == kSettingsMagic && size >= kSettingsDataStart) {
+    if (size >= 4 && static_cast<uint32_t>(read_i32(old_file)) == kSettingsMagic &&
+        size >= kSettingsDataStart) {
         parse_directory(old_file, &writer.directory);
         writer.old_data.assign(old_file + kSettingsDataStart, old_file + size);
         writer.has_old_data = true;
@@ -261,8 +267,9 @@ std::vector<uint8_t> settings_build_image(SettingsWriter& writer) {
         SettingsEntry& e = writer.directory[s];
         if (writer.rewritten[s] || e.offset <= 1) continue;
         const int64_t from = static_cast<int64_t>(e.offset) - kSettingsDataStart;
-        const bool inside = writer.has_old_data && e.size > 0 && from >= 0 &&
-                            static_cast<uint64_t>(from) + static_cast<uint64_t>(e.size) <= writer.old_data.size();
+        const bool inside =
+            writer.has_old_data && e.size > 0 && from >= 0 &&
+            static_cast<uint64_t>(from) + static_cast<uint64_t>(e.size) <= writer.old_data.size();
         if (!inside) {
             e = SettingsEntry{};
             continue;
@@ -276,7 +283,8 @@ std::vector<uint8_t> settings_build_image(SettingsWriter& writer) {
         put_i32(image.data() + 4 + 8 * s, writer.directory[s].offset);
         put_i32(image.data() + 8 + 8 * s, writer.directory[s].size);
     }
-    if (!writer.data.empty()) std::memcpy(image.data() + kSettingsDataStart, writer.data.data(), writer.data.size());
+    if (!writer.data.empty())
+        std::memcpy(image.data() + kSettingsDataStart, writer.data.data(), writer.data.size());
     return image;
 }
 

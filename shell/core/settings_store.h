@@ -20,7 +20,7 @@ constexpr uint32_t kSettingsDirectoryBytes = 8 * kSettingsSlotCount;
 constexpr uint32_t kSettingsDataStart = 4 + kSettingsDirectoryBytes;
 // Larger files are damaged or foreign: only this much is read, the rest never referenced.
 constexpr uint32_t kSettingsFileLimit = 16u << 20;
-constexpr int kSettingsStringChars = 260;        // buffer of settings_read_string
+constexpr int kSettingsStringChars = 260;  // buffer of settings_read_string
 constexpr int kSettingsLongStringSlot = 120;
 constexpr int kSettingsLongStringChars = 10001;  // buffer of settings_read_long_string
 
@@ -94,9 +94,9 @@ struct SettingsWriter {
     std::vector<SettingsEntry> directory;  // in memory
     std::vector<uint8_t> rewritten;        // per slot: set by this pass, so old bytes are stale
     bool has_old_data = false;
-    std::vector<uint8_t> old_data;         // the bytes after kSettingsDataStart of the old file
-    std::vector<uint8_t> data;             // the new data area, appended to by each write
-    std::unique_lock<std::mutex> pass;     // one writing pass at a time in this process
+    std::vector<uint8_t> old_data;      // the bytes after kSettingsDataStart of the old file
+    std::vector<uint8_t> data;          // the new data area, appended to by each write
+    std::unique_lock<std::mutex> pass;  // one writing pass at a time in this process
 };
 
 // Starts a pass over the file at `path`. Not ok when the file exists but cannot be read;

@@ -12,7 +12,8 @@ WindowPlace fit_window_to_work_area(const WindowPlace& window, const ScreenRect&
     const int64_t work_h = static_cast<int64_t>(work.bottom) - work.top;
     const int64_t right = static_cast<int64_t>(window.left) + window.width;
     const int64_t bottom = static_cast<int64_t>(window.top) + window.height;
-    if (window.width > 0 && window.height > 0 && window.left >= work.left && window.top >= work.top && right <= work.right && bottom <= work.bottom)
+    if (window.width > 0 && window.height > 0 && window.left >= work.left && window.top >= work.top &&
+        right <= work.right && bottom <= work.bottom)
         return window;
     WindowPlace out = window;
     int64_t w = window.width < work_w ? window.width : work_w;
@@ -33,7 +34,8 @@ WindowPlace fit_window_to_work_area(const WindowPlace& window, const ScreenRect&
     return out;
 }
 
-PaneLayout compute_view_layout(int32_t client_width, int32_t client_height, int32_t views_left, int32_t layout) {
+PaneLayout compute_view_layout(int32_t client_width, int32_t client_height, int32_t views_left,
+                               int32_t layout) {
     PaneLayout out;
     const int32_t w = client_width;
     const int32_t x = views_left;

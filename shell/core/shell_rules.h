@@ -27,7 +27,8 @@ struct PaneLayout {
 
 // `views_left` is where the views start: the tree pane's right edge, or 0 when the tree is
 // auto-shown. Layout 0 both side by side, 1 view 1 only, 2 view 2 only.
-PaneLayout compute_view_layout(int32_t client_width, int32_t client_height, int32_t views_left, int32_t layout);
+PaneLayout compute_view_layout(int32_t client_width, int32_t client_height, int32_t views_left,
+                               int32_t layout);
 
 // "1234567" becomes "1,234,567"; shorter than four digits stays; cut at 255 characters.
 void insert_thousands_separators(std::u16string& digits);

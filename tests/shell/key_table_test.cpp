@@ -29,10 +29,10 @@ TEST(KeyTableTest, MainDefaults) {
         uint16_t cmd;
         uint8_t fVirt;
         uint16_t key;
-    } cases[] = {{0, 7010, 1, 0},      {1, 7020, 1, 0x2E},   {3, 7040, 9, 'A'},   {5, 7050, 9, 'P'},
-                 {17, 7151, 1, 0x1B},  {20, 7211, 1, 0x0D},  {28, 7311, 1, '1'},  {35, 7318, 1, '8'},
-                 {39, 7410, 1, 0x70},  {46, 7530, 1, 0},     {52, 7805, 1, 0},    {53, 7810, 1, 0x25},
-                 {56, 7813, 1, 0x22},  {59, 7830, 1, 'A'}};
+    } cases[] = {{0, 7010, 1, 0},     {1, 7020, 1, 0x2E},  {3, 7040, 9, 'A'},  {5, 7050, 9, 'P'},
+                 {17, 7151, 1, 0x1B}, {20, 7211, 1, 0x0D}, {28, 7311, 1, '1'}, {35, 7318, 1, '8'},
+                 {39, 7410, 1, 0x70}, {46, 7530, 1, 0},    {52, 7805, 1, 0},   {53, 7810, 1, 0x25},
+                 {56, 7813, 1, 0x22}, {59, 7830, 1, 'A'}};
     for (const Case& c : cases) {
         EXPECT_EQ(t[c.index].cmd, c.cmd) << c.index;
         EXPECT_EQ(t[c.index].fVirt, c.fVirt) << c.index;
@@ -75,9 +75,9 @@ TEST(KeyTableTest, MergeRules) {
     const std::vector<uint8_t> s = stored({
         {0x11 | 0x08, 0x1234, 7010},  // Alt and a high key byte are dropped
         {0x01, 'Q', 7020},
-        {0x01, 'W', 7020},            // only the first match counts
-        {0x01, 'Q', 7021},            // the same key twice is kept as it is
-        {0x09, 'Z', 9999},            // not a command of this table
+        {0x01, 'W', 7020},  // only the first match counts
+        {0x01, 'Q', 7021},  // the same key twice is kept as it is
+        {0x09, 'Z', 9999},  // not a command of this table
     });
     merge_stored_keys(t, kMainKeyCount, s.data(), 5);
     EXPECT_EQ(t[0].fVirt, 0x09);

@@ -1,12 +1,14 @@
 // The main program under Wine: real windows and threads, settings in a scratch folder, boxes
 // answered through the message-box hook.
+// <windows.h> must come first.
+// clang-format off
 #include <windows.h>
-
 #include <commctrl.h>
-#include <gtest/gtest.h>
 #include <objbase.h>
 #include <process.h>
 #include <shlwapi.h>
+// clang-format on
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
@@ -53,7 +55,8 @@ bool pump_until(const std::function<bool()>& done, DWORD timeout_ms = 10000) {
     while (!done()) {
         const DWORD elapsed = GetTickCount() - start;
         if (elapsed >= timeout_ms) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, timeout_ms - elapsed < 50 ? timeout_ms - elapsed : 50, QS_ALLINPUT);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, timeout_ms - elapsed < 50 ? timeout_ms - elapsed : 50,
+                                  QS_ALLINPUT);
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) continue;
@@ -64,7 +67,9 @@ bool pump_until(const std::function<bool()>& done, DWORD timeout_ms = 10000) {
     return true;
 }
 
-std::wstring to_wide(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
+std::wstring to_wide(const std::u16string& s) {
+    return std::wstring(s.begin(), s.end());
+}
 
 std::wstring make_scratch_folder(const char* name) {
     const std::wstring folder = to_wide(unique_scratch_path(name));
@@ -148,10 +153,12 @@ TEST_F(ShellAppTest, MainWindowTakesTitleAndPlaceAndLayoutFromTheSettings) {
         int layout;
         bool view1_shown, view2_shown;
         const wchar_t* title;
-    } cases[] = {{0, true, true, L"-1- Pexaron"}, {1, true, false, L"-1- Pexaron"}, {2, false, true, L"-2- Pexaron"}};
+    } cases[] = {
+        {0, true, true, L"-1- Pexaron"}, {1, true, false, L"-1- Pexaron"}, {2, false, true, L"-2- Pexaron"}};
     for (const Case& c : cases) {
         SettingsFileBuilder b;
-        b.integer(1, 100).integer(2, 80).integer(3, 700).integer(4, 500).integer(6, 200).integer(16, c.layout);
+        b.integer(1, 100).integer(2, 80).integer(3, 700).integer(4, 500).integer(6, 200).integer(16,
+                                                                                                 c.layout);
         store_settings(b);
         start_app();
         HWND main = g_shell.main_window;
@@ -266,7 +273,8 @@ TEST_F(ShellAppTest, SecondProcessForwardsToTheFirst) {
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    const bool ended = pump_until([&] { return WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0; }, 30000);
+    const bool ended =
+        pump_until([&] { return WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0; }, 30000);
     DWORD exit_code = 1;
     GetExitCodeProcess(pi.hProcess, &exit_code);
     CloseHandle(pi.hThread);
@@ -329,20 +337,37 @@ TEST_F(ShellAppTest, MalformedCopyDataIsIgnored) {
 
 TEST_F(ShellAppTest, PostedErrorCodesShowTheirBoxes) {
     static const wchar_t* const kTexts[] = {
-        L"メモリ確保に失敗しました。", L"データ読み取りに失敗しました。", L"フォルダが無効です。",
-        L"クリップボードをオープンに失敗しました。", L"一時ファイル作成に失敗しました。",
-        L"一時ファイル削除に失敗しました。", L"ファイル削除に失敗しました。", L"ファイル作成に失敗しました。",
-        L"ファイル実行に失敗しました。", L"ごみ箱のファイルです。", L"フォルダ作成に失敗しました。",
-        L"キャッシュファイルアクセスに失敗しました。", L"キャッシュ情報がありません。", L"画像の表示に失敗しました。",
-        L"ファイルが変更されています。\nこのコマンドは実行できません。", L"コマンドを実行できません。",
-        L"印刷プレビューに失敗しました。", L"印刷実行に失敗しました。", L"履歴の保存に失敗しました。",
-        L"履歴の実行に失敗しました。", L"ファイル変換に失敗しました。", L"変換処理中につき実行できません。",
-        L"入力フォルダが無効です。", L"出力フォルダが無効です。", L"対象ファイルがありません。",
-        L"入力フォルダの内容が変更されました。\n入力設定を確認してください。", L"HTMLタグ書き込みに失敗しました。",
+        L"メモリ確保に失敗しました。",
+        L"データ読み取りに失敗しました。",
+        L"フォルダが無効です。",
+        L"クリップボードをオープンに失敗しました。",
+        L"一時ファイル作成に失敗しました。",
+        L"一時ファイル削除に失敗しました。",
+        L"ファイル削除に失敗しました。",
+        L"ファイル作成に失敗しました。",
+        L"ファイル実行に失敗しました。",
+        L"ごみ箱のファイルです。",
+        L"フォルダ作成に失敗しました。",
+        L"キャッシュファイルアクセスに失敗しました。",
+        L"キャッシュ情報がありません。",
+        L"画像の表示に失敗しました。",
+        L"ファイルが変更されています。\nこのコマンドは実行できません。",
+        L"コマンドを実行できません。",
+        L"印刷プレビューに失敗しました。",
+        L"印刷実行に失敗しました。",
+        L"履歴の保存に失敗しました。",
+        L"履歴の実行に失敗しました。",
+        L"ファイル変換に失敗しました。",
+        L"変換処理中につき実行できません。",
+        L"入力フォルダが無効です。",
+        L"出力フォルダが無効です。",
+        L"対象ファイルがありません。",
+        L"入力フォルダの内容が変更されました。\n入力設定を確認してください。",
+        L"HTMLタグ書き込みに失敗しました。",
     };
     start_app();
-    const LPARAM codes[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26,
-                            27, 1000, -1};
+    const LPARAM codes[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13,   14,
+                            15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 1000, -1};
     for (LPARAM code : codes) {
         g_boxes.clear();
         PostMessageW(g_shell.main_window, kAppMessage, kMainShowError, code);
@@ -425,7 +450,7 @@ TEST_F(ShellAppTest, KeyTablesLoadDefaultsAndStoredChangesIntoAcceleratorTables)
     EXPECT_EQ(live[16].fVirt, 0x09);  // Alt dropped
     EXPECT_EQ(live[16].key, 0x75);    // high byte dropped
     EXPECT_EQ(live[2].key, 'Q');
-    EXPECT_EQ(live[3].cmd, 7040);     // untouched default
+    EXPECT_EQ(live[3].cmd, 7040);  // untouched default
     EXPECT_EQ(live[3].fVirt, 0x09);
     EXPECT_EQ(live[3].key, 'A');
 
@@ -456,8 +481,8 @@ TEST_F(ShellAppTest, BusyLazyGroupIsRetriedAndNeverWrittenOverTheStoredValues) {
     store_settings(b);
     start_app();
     {
-        HANDLE held = CreateFileW(settings_file_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE held = CreateFileW(settings_file_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         ASSERT_NE(held, INVALID_HANDLE_VALUE);
         EXPECT_FALSE(load_single_view_settings_group());
         EXPECT_FALSE(load_conversion_settings_group());
@@ -556,7 +581,8 @@ TEST_F(ShellAppTest, CloseIsRefusedWhileAViewBuildsOrAConversionRuns) {
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"test_batch_class";
     RegisterClassW(&wc);
-    HWND batch = CreateWindowW(L"test_batch_class", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
+    HWND batch = CreateWindowW(L"test_batch_class", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                               wc.hInstance, nullptr);
     set_batch_state_for_tests(batch, true);
     for (int answer : {IDNO, IDYES}) {
         g_boxes.clear();
@@ -650,10 +676,14 @@ unsigned __stdcall sleep_forever(void* ready) {
     return 0;
 }
 
-unsigned __stdcall end_at_once(void*) { return 0; }
+unsigned __stdcall end_at_once(void*) {
+    return 0;
+}
 
 int g_hooks_removed = 0;
-void count_hook_removal() { ++g_hooks_removed; }
+void count_hook_removal() {
+    ++g_hooks_removed;
+}
 
 TEST(WaitRuleTest, NeverEndsAThreadThatMayHoldTheLock) {
     process_lock_init();
@@ -671,12 +701,18 @@ TEST(WaitRuleTest, NeverEndsAThreadThatMayHoldTheLock) {
         g_hooks_removed = 0;
         HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, c.proc, ready, 0, nullptr));
-        if (c.proc != end_at_once) WaitForSingleObject(ready, 5000);
-        else WaitForSingleObject(thread, 5000);
-        EXPECT_EQ(static_cast<int>(wait_for_thread(thread, 100, count_hook_removal)), static_cast<int>(c.expected)) << c.name;
+        if (c.proc != end_at_once)
+            WaitForSingleObject(ready, 5000);
+        else
+            WaitForSingleObject(thread, 5000);
+        EXPECT_EQ(static_cast<int>(wait_for_thread(thread, 100, count_hook_removal)),
+                  static_cast<int>(c.expected))
+            << c.name;
         EXPECT_EQ(g_hooks_removed, c.hooks_removed) << c.name;
-        if (c.expected == ThreadWait::left_running) left.push_back(thread);
-        else CloseHandle(thread);
+        if (c.expected == ThreadWait::left_running)
+            left.push_back(thread);
+        else
+            CloseHandle(thread);
         CloseHandle(ready);
     }
     EXPECT_TRUE(process_lock_held());

@@ -53,16 +53,24 @@ TEST(MainSettingsTest, ClampedSlots) {
         int32_t MainSettings::*field;
         int32_t expected;
     } cases[] = {
-        {11, 20, &MainSettings::thumb_width, 32},      {11, 2000, &MainSettings::thumb_width, 800},
-        {12, 2000, &MainSettings::thumb_height, 800},  {12, 31, &MainSettings::thumb_height, 32},
-        {12, 32, &MainSettings::thumb_height, 32},     {11, 800, &MainSettings::thumb_width, 800},
-        {26, 50, &MainSettings::preview_max, 100},     {26, 5000, &MainSettings::preview_max, 900},
-        {26, 400, &MainSettings::preview_max, 400},    {27, 6, &MainSettings::options_page, 0},
-        {27, 5, &MainSettings::options_page, 5},       {27, -1, &MainSettings::options_page, 0},
-        {0, 3, &MainSettings::maximised, 1},           {7, 2, &MainSettings::tree_auto_show, 0},
+        {11, 20, &MainSettings::thumb_width, 32},
+        {11, 2000, &MainSettings::thumb_width, 800},
+        {12, 2000, &MainSettings::thumb_height, 800},
+        {12, 31, &MainSettings::thumb_height, 32},
+        {12, 32, &MainSettings::thumb_height, 32},
+        {11, 800, &MainSettings::thumb_width, 800},
+        {26, 50, &MainSettings::preview_max, 100},
+        {26, 5000, &MainSettings::preview_max, 900},
+        {26, 400, &MainSettings::preview_max, 400},
+        {27, 6, &MainSettings::options_page, 0},
+        {27, 5, &MainSettings::options_page, 5},
+        {27, -1, &MainSettings::options_page, 0},
+        {0, 3, &MainSettings::maximised, 1},
+        {7, 2, &MainSettings::tree_auto_show, 0},
         {13, 0x12345678, &MainSettings::marked_colour, 0x345678},
         {32, -1, &MainSettings::background_colour, 0xFFFFFF},
-        {16, 2, &MainSettings::view_layout, 2},        {16, 7, &MainSettings::view_layout, 0},
+        {16, 2, &MainSettings::view_layout, 2},
+        {16, 7, &MainSettings::view_layout, 0},
     };
     for (const Case& c : cases) {
         SettingsFileBuilder b;
@@ -98,8 +106,15 @@ TEST(MainSettingsTest, SizePresets) {
 
 TEST(MainSettingsTest, RoundTripThroughTheStore) {
     SettingsFileBuilder b;
-    b.integer(11, 200).integer(16, 1).integer(385, 9).text(140, u"C:\\tool.exe").text(196, u"C:\\x")
-        .integer(401, 64).integer(409, 48).integer(29, 1800).text(41, u"rename");
+    b.integer(11, 200)
+        .integer(16, 1)
+        .integer(385, 9)
+        .text(140, u"C:\\tool.exe")
+        .text(196, u"C:\\x")
+        .integer(401, 64)
+        .integer(409, 48)
+        .integer(29, 1800)
+        .text(41, u"rename");
     const MainSettings first = load_main(b);
     SettingsWriter w = settings_begin_write(nullptr, 0);
     save_main_settings(w, first);
@@ -135,12 +150,15 @@ TEST(SingleViewSettingsTest, LimitsAndDefaults) {
         int32_t stored;  // INT32_MIN: absent
         int32_t expected;
     } cases[] = {
-        {48, INT32_MIN, 4}, {48, 4, 4}, {48, 0, 3}, {48, 5, 3},
-        {66, 61, 1},        {66, 0, 1}, {66, 60, 60},
-        {67, 5, 3},         {67, -1, 3}, {67, 4, 4}, {68, 9, 1},
-        {77, 6, 2},         {77, 5, 5},  {78, 9, 24}, {78, 8, 8}, {78, 0, 24},
-        {80, 4, 0},         {82, 10, 9}, {82, 0, 0},  {86, 6, 0}, {87, 0, 75}, {87, 101, 75}, {87, 1, 1},
-        {88, 3, 0},         {90, 3, 2},  {90, 1, 1},  {85, 0x7F000102, 0x000102},
+        {48, INT32_MIN, 4}, {48, 4, 4},  {48, 0, 3},
+        {48, 5, 3},         {66, 61, 1}, {66, 0, 1},
+        {66, 60, 60},       {67, 5, 3},  {67, -1, 3},
+        {67, 4, 4},         {68, 9, 1},  {77, 6, 2},
+        {77, 5, 5},         {78, 9, 24}, {78, 8, 8},
+        {78, 0, 24},        {80, 4, 0},  {82, 10, 9},
+        {82, 0, 0},         {86, 6, 0},  {87, 0, 75},
+        {87, 101, 75},      {87, 1, 1},  {88, 3, 0},
+        {90, 3, 2},         {90, 1, 1},  {85, 0x7F000102, 0x000102},
     };
     for (const Case& c : cases) {
         SettingsFileBuilder b;
@@ -190,7 +208,11 @@ TEST(SingleViewSettingsTest, RoundTrip) {
 
 TEST(ConversionSettingsTest, DefaultsLimitsAndRoundTrip) {
     SettingsFileBuilder b;
-    b.integer(94, 6).integer(96, 50).text(110, u"pre").text(164, u"C:\\out1").text(165, u"C:\\out2")
+    b.integer(94, 6)
+        .integer(96, 50)
+        .text(110, u"pre")
+        .text(164, u"C:\\out1")
+        .text(165, u"C:\\out2")
         .text(167, u"C:\\after-gap");
     SettingsReader r = settings_parse(b.bytes().data(), b.bytes().size());
     ConversionSettings s;

@@ -10,7 +10,9 @@
 
 namespace {
 
-SettingsReader parse(const std::vector<uint8_t>& bytes) { return settings_parse(bytes.data(), bytes.size()); }
+SettingsReader parse(const std::vector<uint8_t>& bytes) {
+    return settings_parse(bytes.data(), bytes.size());
+}
 
 std::vector<uint8_t> text_bytes(size_t byte_count, uint8_t fill = 'a') {
     std::vector<uint8_t> b(byte_count);
@@ -32,20 +34,26 @@ std::vector<uint8_t> with_entry(int32_t offset, int32_t size) {
 
 const HostileCase kHostile[] = {
     {"empty", [] { return std::vector<uint8_t>(); }},
-    {"three bytes of magic", [] { return std::vector<uint8_t>{0xF4, 0x01, 0x64}; }},
-    {"wrong magic", [] {
+    {"three bytes of magic",
+     [] {
+         return std::vector<uint8_t>{0xF4, 0x01, 0x64};
+     }},
+    {"wrong magic",
+     [] {
          SettingsFileBuilder b;
          b.integer(5, 7);
          b.bytes()[3] = 1;
          return b.bytes();
      }},
-    {"truncated directory", [] {
+    {"truncated directory",
+     [] {
          SettingsFileBuilder b;
          b.integer(5, 7);
          b.bytes().resize(1000);
          return b.bytes();
      }},
-    {"directory one byte short", [] {
+    {"directory one byte short",
+     [] {
          SettingsFileBuilder b;
          b.integer(5, 7);
          b.bytes().resize(4003);
@@ -81,8 +89,9 @@ TEST_P(SettingsHostileTest, LookupsGiveDefaultsOrStayInsideTheFile) {
     // Entries pointing outside the file must not read at all.
     if (bytes.size() == 4100) {
         EXPECT_EQ(settings_int(r, 5, 42), 42);
-        const bool inside = settings_entry(r, 6).offset > 1 && settings_entry(r, 6).size >= 0 &&
-                            static_cast<uint64_t>(settings_entry(r, 6).offset) + settings_entry(r, 6).size <= 4100;
+        const bool inside =
+            settings_entry(r, 6).offset > 1 && settings_entry(r, 6).size >= 0 &&
+            static_cast<uint64_t>(settings_entry(r, 6).offset) + settings_entry(r, 6).size <= 4100;
         if (!inside) {
             EXPECT_EQ(settings_string(r, 6), u"");
             EXPECT_FALSE(settings_read_blob(r, 137, blob, sizeof blob));
@@ -271,7 +280,8 @@ public:
     int reads = 0;
     int pauses = 0;
 
-    SettingsFileStatus read_file(const std::u16string& path, std::vector<uint8_t>* bytes, uint32_t limit) override {
+    SettingsFileStatus read_file(const std::u16string& path, std::vector<uint8_t>* bytes,
+                                 uint32_t limit) override {
         ++reads;
         if (busy_reads > 0) {
             --busy_reads;

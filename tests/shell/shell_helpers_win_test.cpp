@@ -1,10 +1,12 @@
 // The shell and window helpers against the real shell under Wine.
+// <windows.h> must come first.
+// clang-format off
 #include <windows.h>
-
 #include <commctrl.h>
-#include <gtest/gtest.h>
 #include <objbase.h>
 #include <shlobj.h>
+// clang-format on
+#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
@@ -27,7 +29,8 @@ std::wstring scratch_folder(const char* name) {
 }
 
 void touch(const std::wstring& path) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h =
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     DWORD n;
     WriteFile(h, "x", 1, &n, nullptr);
@@ -74,7 +77,9 @@ TEST(ShellHelpersTest, NamesCompareWithoutCase) {
         const wchar_t* a;
         const wchar_t* b;
         int sign;
-    } cases[] = {{L"Photo.JPG", L"photo.jpg", 0}, {L"a.bmp", L"b.bmp", -1}, {L"b.bmp", L"A.bmp", 1},
+    } cases[] = {{L"Photo.JPG", L"photo.jpg", 0},
+                 {L"a.bmp", L"b.bmp", -1},
+                 {L"b.bmp", L"A.bmp", 1},
                  {L"img2.png", L"img10.png", 1}};
     for (const Case& c : cases) {
         const int r = compare_names(c.a, c.b);
@@ -103,7 +108,8 @@ TEST(ShellHelpersTest, ShortcutRoundTrip) {
     wchar_t path[MAX_PATH];
     lstrcpynW(path, link.c_str(), MAX_PATH);
     ASSERT_TRUE(resolve_shortcut(path));
-    EXPECT_EQ(CompareStringW(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, path, -1, target.c_str(), -1), CSTR_EQUAL)
+    EXPECT_EQ(CompareStringW(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, path, -1, target.c_str(), -1),
+              CSTR_EQUAL)
         << path;
     lstrcpynW(path, target.c_str(), MAX_PATH);
     EXPECT_FALSE(resolve_shortcut(path));
@@ -143,7 +149,8 @@ TEST(ShellCallbacksTest, BrowseCallbackPreselectsOnlyANonEmptyFolder) {
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"test_browse_class";
     RegisterClassW(&wc);
-    HWND dialog = CreateWindowW(L"test_browse_class", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance, nullptr);
+    HWND dialog = CreateWindowW(L"test_browse_class", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                wc.hInstance, nullptr);
     g_sent.clear();
     EXPECT_EQ(browse_folder_callback(dialog, BFFM_INITIALIZED, 0, reinterpret_cast<LPARAM>(L"")), 1);
     EXPECT_EQ(browse_folder_callback(dialog, BFFM_SELCHANGED, 0, reinterpret_cast<LPARAM>(L"C:\\x")), 1);

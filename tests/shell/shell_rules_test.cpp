@@ -9,7 +9,8 @@ TEST(ShellRulesTest, OsClass) {
         uint32_t major, minor;
         int expected;
     } cases[] = {{5, 0, 0}, {5, 1, 1}, {5, 2, 0}, {4, 10, 0}, {6, 0, 2}, {6, 3, 2}, {7, 0, 3}, {10, 0, 3}};
-    for (const Case& c : cases) EXPECT_EQ(os_class_for_version(c.major, c.minor), c.expected) << c.major << "." << c.minor;
+    for (const Case& c : cases)
+        EXPECT_EQ(os_class_for_version(c.major, c.minor), c.expected) << c.major << "." << c.minor;
 }
 
 TEST(ShellRulesTest, WindowFitsTheWorkArea) {
@@ -17,13 +18,12 @@ TEST(ShellRulesTest, WindowFitsTheWorkArea) {
     struct Case {
         WindowPlace in, out;
     } cases[] = {
-        {{100, 100, 800, 600}, {100, 100, 800, 600}},       // inside: unchanged
-        {{0, 0, 10000, 20}, {0, 0, 1280, 20}},              // too wide
-        {{-5000, -5000, 800, 600}, {0, 0, 800, 600}},       // wholly off to the top left
-        {{5000, 3000, 800, 600}, {480, 394, 800, 600}},     // wholly off to the bottom right
-        {{1000, 900, 800, 600}, {480, 394, 800, 600}},      // partly off
-        {{10, 10, 2000, 3000}, {0, 0, 1280, 994}},
-        {{10, 10, -5, 0}, {0, 0, 1280, 994}},
+        {{100, 100, 800, 600}, {100, 100, 800, 600}},    // inside: unchanged
+        {{0, 0, 10000, 20}, {0, 0, 1280, 20}},           // too wide
+        {{-5000, -5000, 800, 600}, {0, 0, 800, 600}},    // wholly off to the top left
+        {{5000, 3000, 800, 600}, {480, 394, 800, 600}},  // wholly off to the bottom right
+        {{1000, 900, 800, 600}, {480, 394, 800, 600}},   // partly off
+        {{10, 10, 2000, 3000}, {0, 0, 1280, 994}},      {{10, 10, -5, 0}, {0, 0, 1280, 994}},
     };
     for (const Case& c : cases) {
         const WindowPlace got = fit_window_to_work_area(c.in, work);
@@ -59,8 +59,12 @@ TEST(ShellRulesTest, ViewLayouts) {
 TEST(ShellRulesTest, ThousandsSeparators) {
     struct Case {
         std::u16string in, out;
-    } cases[] = {{u"", u""},        {u"999", u"999"},         {u"1000", u"1,000"},
-                 {u"123456", u"123,456"}, {u"1234567", u"1,234,567"}, {u"12345678", u"12,345,678"}};
+    } cases[] = {{u"", u""},
+                 {u"999", u"999"},
+                 {u"1000", u"1,000"},
+                 {u"123456", u"123,456"},
+                 {u"1234567", u"1,234,567"},
+                 {u"12345678", u"12,345,678"}};
     for (Case c : cases) {
         insert_thousands_separators(c.in);
         EXPECT_EQ(c.in, c.out);

@@ -8,6 +8,7 @@
 #include "tests/support/test_support.h"
 
 inline std::u16string unique_scratch_path(const std::string& name) {
-    static const std::string run = std::to_string(std::chrono::system_clock::now().time_since_epoch().count());
+    static const std::string run =
+        std::to_string(std::chrono::system_clock::now().time_since_epoch().count());
     return scratch_path(run + "-" + name);
 }
