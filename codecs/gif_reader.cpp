@@ -257,7 +257,7 @@ bool place_later_frame(GifContext* c, int32_t width, int32_t height) {
             return fail(c, kCodecNoMemory);
         }
     }
-    // Image row shown on each canvas row (-1: none), so interlace costs one table.
+    // The decoded row holding each image row, so interlace costs one table.
     int32_t* source_row = reinterpret_cast<int32_t*>(alloc_pixels(static_cast<int64_t>(height) * 4));
     if (height > 0 && !source_row) {
         free_pixels(out);

@@ -58,27 +58,33 @@ int32_t tool_decode_gif(const std::u16string& path, const ToolArgs& args, Loaded
     }
     const LoadedImage first = *image;
     if (!gif_get_animation_info(c, info.get())) {
-        *out = first;
         gif_reader_release(c);
         if (all_frames) std::printf("frames 1 loop none\n");
-        return wanted_frame > 0 ? kCodecUnsupported : kCodecOk;
+        if (wanted_frame > 0) {
+            LoadedImage owned = first;
+            free_loaded_image(&owned);
+            return kCodecUnsupported;
+        }
+        *out = first;
+        return kCodecOk;
     }
     gif_reader_release(c);
     const int count = info->frame_count;
+    bool dumped = true;
     if (all_frames) {
         std::printf("frames %d loop %d\n", count, info->loop_count);
         const std::string output = args.get("o");
         for (int i = 0; i < count; ++i) {
             std::printf("frame %d delay %d disposal %d\n", i, info->delays[i], info->disposals[i]);
-            if (i > 0 && !output.empty())
-                dump_loaded_image_bmp(frame_path(output, i), frame_image(first, *info, i));
+            if (i > 0 && !output.empty() && dumped)
+                dumped = dump_loaded_image_bmp(frame_path(output, i), frame_image(first, *info, i));
         }
     }
-    if (wanted_frame >= count) {
+    if (wanted_frame >= count || !dumped) {
         LoadedImage owned = first;
         free_loaded_image(&owned);
         gif_free_animation_frames(info.get());
-        return kCodecUnsupported;
+        return dumped ? kCodecUnsupported : kCodecCreateFailed;
     }
     if (wanted_frame == 0) {
         *out = first;
