@@ -184,3 +184,8 @@ void gif_writer_release(GifWriterContext* c) {
     c->free_format_buffers();
     close_codec_files(c);
 }
+
+void gif_writer_release_global(GifWriterContext* c) {
+    c->free_format_buffers();
+    close_codec_files(c);
+}

@@ -60,3 +60,5 @@ void tiff_writer_reset(TiffWriterContext* context);
 [[nodiscard]] bool write_tiff_file(const std::u16string& path, TiffWriterContext* context,
                                    RgbQuad* source_palette, const uint8_t* source_bits);
 void tiff_writer_release(TiffWriterContext* context);
+// The same for the batch conversion's writer context, without the no-own-files test.
+void tiff_writer_release_global(TiffWriterContext* context);

@@ -255,3 +255,8 @@ void tiff_writer_release(TiffWriterContext* c) {
     c->free_format_buffers();
     close_codec_files(c);
 }
+
+void tiff_writer_release_global(TiffWriterContext* c) {
+    c->free_format_buffers();
+    close_codec_files(c);
+}

@@ -511,4 +511,18 @@ TEST(TiffWriter, RefusesUnsupportedTargetsAndReportsFailedFiles) {
     tiff_writer_release(&ctx);
 }
 
+TEST(TiffWriter, ReleaseOfASharedContextLeavesItsHandlesButTheGlobalReleaseClosesThem) {
+    TiffWriterContext c;
+    init_codec_context(&c, 1);
+    tiff_writer_reset(&c);
+    c.width = c.height = 1;
+    c.source_bits = c.target_bits = 24;
+    const uint8_t pixel[4] = {1, 2, 3, 0};
+    ASSERT_TRUE(write_tiff_file(scratch_path("shared.tif"), &c, nullptr, pixel));
+    tiff_writer_release(&c);
+    EXPECT_NE(c.output_file, kClosedFile);
+    tiff_writer_release_global(&c);
+    EXPECT_EQ(c.output_file, kClosedFile);
+}
+
 }  // namespace
