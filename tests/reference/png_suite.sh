@@ -9,6 +9,9 @@ build=$2
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(cd "$here/../.." && pwd)
 run() { ${PX_EMULATOR:+"$PX_EMULATOR"} "$tool" "$@"; }
+# Decodes run a few at a time: under Wine each start of the tool costs far more than its work.
+jobs=4
+throttle() { while [ "$(jobs -rp | wc -l)" -ge $jobs ]; do wait -n; done; }
 
 suite=$("$top/scripts/fetch-suite.sh" libspng)/tests/images
 out=$build/png_suite
@@ -16,23 +19,35 @@ rm -rf "$out"
 mkdir -p "$out"
 for f in "$suite"/*.png; do
   stem=$(basename "$f" .png)
-  run decode "$f" -o "$out/$stem.bmp" >"$out/$stem.status" 2>&1
+  throttle
+  run decode "$f" -o "$out/$stem.bmp" >"$out/$stem.status" 2>&1 &
   case $stem in
-    g*) run decode "$f" -o "$out/$stem.g.bmp" --display-gamma 2200 >/dev/null 2>&1 ;;
+    g*) throttle; run decode "$f" -o "$out/$stem.g.bmp" --display-gamma 2200 >/dev/null 2>&1 & ;;
   esac
 done
+wait
 /usr/bin/python3 "$here/png_suite_check.py" "$suite" "$out" || exit 1
 
 # libpng's images: any outcome but a crash (status 0 or 1 with its line) is clean.
 libpng=$("$top/scripts/fetch-suite.sh" libpng1.6)/contrib/testpngs
-status=0
+mkdir -p "$out/libpng"
 count=0
 for f in "$libpng"/*.png "$libpng"/crashers/*.png; do
-  line=$(run decode "$f" -o "$out/libpng.bmp" 2>&1)
-  rc=$?
   count=$((count + 1))
-  if [ $rc -gt 1 ] || ! printf '%s\n' "$line" | grep -Eq '^([0-9]+x[0-9]+ (8|24)|error [0-9]+:)'; then
-    echo "$(basename "$f"): exit $rc: $line"
+  throttle
+  (
+    line=$(run decode "$f" -o "$out/libpng/$count.bmp" 2>&1)
+    echo "$? $line" >"$out/libpng/$count.status"
+    echo "$f" >>"$out/libpng/$count.status"
+  ) &
+done
+wait
+status=0
+for s in "$out"/libpng/*.status; do
+  rc=$(head -n 1 "$s" | cut -d' ' -f1)
+  line=$(head -n 1 "$s" | cut -d' ' -f2-)
+  if [ "$rc" -gt 1 ] || ! printf '%s\n' "$line" | grep -Eq '^([0-9]+x[0-9]+ (8|24)|error [0-9]+:)'; then
+    echo "$(tail -n 1 "$s"): exit $rc: $line"
     status=1
   fi
 done
