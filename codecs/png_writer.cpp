@@ -29,6 +29,7 @@ voidpf zlib_alloc(voidpf, uInt items, uInt size) { return std::calloc(items, siz
 void zlib_free(voidpf, voidpf address) { std::free(address); }
 
 // Forward filters over one row: out[0] is the type, raw and previous hold data from byte 1.
+// One loop per type, so the choice is not made again for every byte.
 void filter_row(int type, const uint8_t* raw, const uint8_t* previous, uint8_t* out, int32_t row_bytes,
                 int32_t bpp) {
     out[0] = static_cast<uint8_t>(type);
@@ -36,19 +37,26 @@ void filter_row(int type, const uint8_t* raw, const uint8_t* previous, uint8_t* 
     const uint8_t* p = previous + 1;
     uint8_t* o = out + 1;
     const int32_t n = row_bytes - 1;
-    for (int32_t i = 0; i < n; ++i) {
-        const uint8_t a = i >= bpp ? r[i - bpp] : 0;
-        const uint8_t b = p[i];
-        const uint8_t cc = i >= bpp ? p[i - bpp] : 0;
-        uint8_t predictor = 0;
-        switch (type) {
-        case 1: predictor = a; break;
-        case 2: predictor = b; break;
-        case 3: predictor = static_cast<uint8_t>((a + b) >> 1); break;
-        case 4: predictor = paeth_predictor(a, b, cc); break;
-        default: break;
-        }
-        o[i] = static_cast<uint8_t>(r[i] - predictor);
+    const int32_t head = n < bpp ? n : bpp;
+    switch (type) {
+    case 1:
+        for (int32_t i = 0; i < head; ++i) o[i] = r[i];
+        for (int32_t i = bpp; i < n; ++i) o[i] = static_cast<uint8_t>(r[i] - r[i - bpp]);
+        break;
+    case 2:
+        for (int32_t i = 0; i < n; ++i) o[i] = static_cast<uint8_t>(r[i] - p[i]);
+        break;
+    case 3:
+        for (int32_t i = 0; i < head; ++i) o[i] = static_cast<uint8_t>(r[i] - (p[i] >> 1));
+        for (int32_t i = bpp; i < n; ++i) o[i] = static_cast<uint8_t>(r[i] - ((r[i - bpp] + p[i]) >> 1));
+        break;
+    case 4:
+        for (int32_t i = 0; i < head; ++i) o[i] = static_cast<uint8_t>(r[i] - p[i]);
+        for (int32_t i = bpp; i < n; ++i) o[i] = static_cast<uint8_t>(r[i] - paeth_predictor(r[i - bpp], p[i], p[i - bpp]));
+        break;
+    default:
+        for (int32_t i = 0; i < n; ++i) o[i] = r[i];
+        break;
     }
 }
 
