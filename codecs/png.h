@@ -166,8 +166,8 @@ int32_t png_writer_setup(PngWriterContext* context);
 void png_writer_release(PngWriterContext* context);
 // For a context whose handles are set and cleared by each use (no-own-files).
 void png_writer_release_global(PngWriterContext* context);
-// The filter-type choice of the adaptive mode over the five candidate rows (type byte first);
-// exposed for tests.
+// The adaptive mode's score of one candidate row (its type byte first): the count of bytes
+// equal to the byte before them and within 3 of 0 modulo 256. The highest score wins.
 int png_adaptive_score(const uint8_t* row, int32_t row_bytes);
 
 // --- text chunks -----------------------------------------------------------------------------

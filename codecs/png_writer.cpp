@@ -512,6 +512,9 @@ int32_t png_writer_setup(PngWriterContext* context) {
         set_codec_error(c, kCodecSaveFailed);
         return 0;
     }
+    // The encoders size their temporaries from the row sizes; a caller that forgot them must
+    // not make them write through stale values.
+    compute_row_sizes(c);
     if (c->width < 1 || c->height < 1 || c->size_overflow) {
         set_codec_error(c, kCodecSaveFailed);
         return 0;
