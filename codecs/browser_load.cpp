@@ -8,6 +8,7 @@
 #include "codecs/file_type.h"
 #include "codecs/pixel_memory.h"
 #include "codecs/plugin.h"
+#include "kernels/geometry.h"
 
 LoadResult g_load_result;
 BrowserOptions g_browser_options;
@@ -173,20 +174,42 @@ void release_load_result() {
     g_load_result.image = nullptr;
 }
 
+uint8_t* browser_resample_24(const uint8_t* rows, int32_t width, int32_t height, int32_t fitted_width,
+                             int32_t fitted_height) {
+    // The kernels' area average rather than the display's halftone stretch: the same
+    // thumbnail on every system, and under Wine the halftone stretch neither averages nor
+    // keeps up with the scaled decode.
+    if (!rows) return nullptr;
+    uint8_t* out = alloc_pixels(stride_for_depth(fitted_width, 24) * fitted_height);
+    if (!out) return nullptr;
+    DibPair pair;
+    pair.width = width;
+    pair.height = height;
+    pair.source = rows;
+    pair.destination = out;
+    if (fitted_width == width && fitted_height == height) {
+        std::memcpy(out, rows, static_cast<size_t>(stride_for_depth(width, 24) * height));
+    } else if (!resize_pixels(pair, fitted_width, fitted_height)) {
+        free_pixels(out);
+        return nullptr;
+    }
+    return out;
+}
+
 void fit_size_to_box(int32_t box_width, int32_t box_height, int32_t size[2]) {
     const int64_t w = size[0] > 0 ? size[0] : 1;
     const int64_t h = size[1] > 0 ? size[1] : 1;
-    // 64-bit products: a 1 x 25000 image in an 800 box overflows 32 bits.
-    const int64_t sx = int64_t(box_width) * 16384 / w;
-    const int64_t sy = int64_t(box_height) * 16384 / h;
-    if (sx < sy) {
-        const int64_t scaled = sx * h;
+    // Exact ratios in 64 bits. Factors truncated to 14 bits would put a square picture in a
+    // square box one pixel narrower than high (a 6 x 6 one in a 2 x 2 box even 1 x 2), and a
+    // 4000 x 3000 photo in a 144 x 108 box at 143 x 108; the dependent side never becomes 0.
+    if (int64_t(box_width) * h < int64_t(box_height) * w) {
+        const int64_t fitted = h * box_width / w;
         size[0] = box_width;
-        size[1] = scaled < 16384 ? 1 : static_cast<int32_t>(scaled >> 14);
+        size[1] = fitted < 1 ? 1 : static_cast<int32_t>(fitted);
     } else {
-        const int64_t scaled = w * sy;
+        const int64_t fitted = w * box_height / h;
         size[1] = box_height;
-        size[0] = scaled < 16384 ? 1 : static_cast<int32_t>(scaled >> 14);
+        size[0] = fitted < 1 ? 1 : static_cast<int32_t>(fitted);
     }
 }
 

@@ -110,7 +110,8 @@ LoadedImage* load_thumbnail_image_24(const uint8_t* data, uint32_t size, const s
 // Frees the rows of the last load unless a thumbnail entry took them over.
 void release_load_result();
 
-// The fitted size of `size` ({width, height}) in a box; never 0 in either direction.
+// The fitted size of `size` ({width, height}) in a box: the side that binds takes the box,
+// the other keeps the aspect ratio (rounded down, never to 0).
 void fit_size_to_box(int32_t box_width, int32_t box_height, int32_t size[2]);
 // The same with the thumbnail box of the options.
 void fit_to_box(int32_t size[2]);
@@ -159,10 +160,12 @@ struct InPlaceTransformSteps {
 InPlaceTransformSteps default_in_place_transform_steps();
 extern InPlaceTransformSteps g_in_place_transform_steps;
 
-// Platform layer: the halftone resample of 24-bit rows into a new buffer of the fitted size
-// (null when memory is short), the recycle bin and the wait cursor.
+// Shrinks 24-bit rows into a new buffer of the fitted size by area averaging; null when
+// memory is short.
 uint8_t* browser_resample_24(const uint8_t* rows, int32_t width, int32_t height, int32_t fitted_width,
                              int32_t fitted_height);
+
+// Platform layer: the recycle bin and the wait cursor.
 bool browser_recycle_file(const std::u16string& path);
 void browser_show_wait_cursor(bool waiting);
 

@@ -17,13 +17,21 @@ struct FitCase {
 };
 
 TEST(BrowserFit, FitsWithinTheBoxAndNeverToZero) {
+    // clang-format off
     const FitCase cases[] = {
-        {96, 96, 10, 2000, 1, 96},                                        // width would round to 0
-        {800, 800, 1, 25000, 1, 800},                                     // products beyond 32 bits
-        {800, 600, 25000, 1, 800, 1},     {144, 108, 300, 200, 144, 95},  // width-bound
-        {144, 108, 4000, 3000, 143, 108},  // equal factors take the height branch
-        {100, 100, 200, 200, 100, 100},   {144, 108, 145, 108, 144, 107}, {32, 800, 3, 7, 32, 74},
+        {96, 96, 10, 2000, 1, 96},         // width would round to 0
+        {800, 800, 1, 25000, 1, 800},      // products beyond 32 bits
+        {800, 600, 25000, 1, 800, 1},
+        {144, 108, 300, 200, 144, 96},     // width-bound
+        {144, 108, 4000, 3000, 144, 108},  // the box's own shape fills it
+        {100, 100, 200, 200, 100, 100},
+        {2, 2, 6, 6, 2, 2},                // squares stay square
+        {100, 100, 300, 300, 100, 100},
+        {144, 108, 145, 108, 144, 107},
+        {32, 800, 3, 7, 32, 74},
+        {144, 108, 3, 2000, 1, 108},
     };
+    // clang-format on
     for (const FitCase& c : cases) {
         int32_t size[2] = {c.w, c.h};
         fit_size_to_box(c.box_w, c.box_h, size);
@@ -112,6 +120,28 @@ TEST_F(BrowserShrink, ExactBoxIsKeptAndOnePixelMoreIsResampled) {
     ASSERT_NE(image_.pixels, nullptr);
 }
 
+// Shrinking averages areas: the four uniform 3 x 3 quarters of a 6 x 6 image become the four
+// pixels of its 2 x 2 thumbnail, each in its place (rows bottom-up).
+TEST_F(BrowserShrink, ThumbnailPixelsAreAreaAverages) {
+    g_browser_options.box_width = 2;
+    g_browser_options.box_height = 2;
+    publish(6, 6);
+    const uint8_t quarter[2][2][3] = {{{10, 20, 30}, {40, 50, 60}}, {{70, 80, 90}, {200, 210, 220}}};
+    const int stride = 20;  // 18 bytes padded to 4
+    for (int y = 0; y < 6; ++y) {
+        for (int x = 0; x < 6; ++x) std::memcpy(image_.pixels + y * stride + 3 * x, quarter[y / 3][x / 3], 3);
+    }
+    int32_t size[2];
+    ASSERT_TRUE(shrink_loaded_image_to_box(size, false));
+    ASSERT_EQ(size[0], 2);
+    ASSERT_EQ(size[1], 2);
+    for (int y = 0; y < 2; ++y) {
+        for (int x = 0; x < 2; ++x) {
+            EXPECT_EQ(std::memcmp(image_.pixels + y * 8 + 3 * x, quarter[y][x], 3), 0) << x << "," << y;
+        }
+    }
+}
+
 TEST_F(BrowserShrink, SizeOnlyLooksAtTheFullSizeFirst) {
     publish(50, 40);  // full size 100 x 80 fits the box
     int32_t size[2] = {};
@@ -123,7 +153,7 @@ TEST_F(BrowserShrink, SizeOnlyLooksAtTheFullSizeFirst) {
     uint8_t* before = image_.pixels;
     ASSERT_TRUE(shrink_loaded_image_to_box(size, true));
     EXPECT_EQ(size[0], 144);
-    EXPECT_EQ(size[1], 71);  // 14-bit factors truncate
+    EXPECT_EQ(size[1], 72);
     EXPECT_EQ(image_.pixels, before);
 }
 
