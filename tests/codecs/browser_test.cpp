@@ -483,6 +483,13 @@ TEST(BrowserFormats, EveryBuiltInReaderGivesTheReferencePixels) {
         {"png_rgba.png", 2, -1, 0, 0, 0},
         {"png_interlaced.png", 2, 8, 0, 2, 1},  // two tEXt from ImageMagick
         {"png_text.png", 2, 24, 1, 2, 0},       // a Comment chunk among two text chunks
+        {"bmp_16.bmp", 1, 16, 0, 0, 0},
+        {"bmp_32.bmp", 1, 32, 0, 0, 0},
+        {"gif_2.gif", 5, -1, 0, 0, 0},
+        {"tiff_4.tif", 4, 4, 0, 0, 0},
+        {"png_pal2.png", 2, 2, 0, 0, 0},
+        {"png_grey16.png", 2, 16, 0, 0, 0},
+        {"png_48.png", 2, 48, 0, 0, 0},
     };
     // Pillow's reference drops alpha and knows no display gamma.
     g_browser_options.apply_transparency = 0;

@@ -94,7 +94,36 @@ saves = {
 for name, (img, kw) in saves.items():
     img.save(name, "PNG", **kw)
 PY
+# (its two date text chunks make the file differ from run to run)
 /usr/bin/convert png_rgb.png -interlace PNG png_interlaced.png
 for f in png_1 png_grey png_pal4 png_rgb png_rgba png_text png_interlaced; do
   /usr/bin/python3 -c "from PIL import Image; Image.open('$f.png').convert('RGB').save('$f.ppm')"
+done
+
+# More depths: 16- and 32-bit BMP, 2-colour GIF, 2-bit grey and 16-bit colour PNG, 4-bit TIFF.
+/usr/bin/python3 - <<'PY'
+from PIL import Image
+rgb = Image.open("png_rgb.png").convert("RGB")
+rgba = rgb.copy()
+rgba.putalpha(200)
+rgba.save("bmp_32.bmp", "BMP")
+rgb.quantize(colors=2).save("gif_2.gif", "GIF")
+PY
+/usr/bin/convert png_rgb.png -define bmp:subtype=RGB565 bmp_16.bmp
+/usr/bin/convert png_rgb.png -define png:exclude-chunks=date,time PNG48:png_48.png
+/usr/bin/python3 - <<'PY'
+from PIL import Image
+rgb = Image.open("png_rgb.png").convert("RGB")
+rgb.quantize(colors=4).save("png_pal2.png", "PNG", bits=2)
+# 16-bit grey whose high bytes are the 8-bit picture: the reference is the 8-bit picture.
+grey = rgb.convert("L")
+wide = Image.new("I;16", grey.size)
+wide.putdata([v * 257 for v in grey.getdata()])
+wide.save("png_grey16.png", "PNG")
+grey.convert("RGB").save("png_grey16.ppm")
+PY
+/usr/bin/convert png_rgb.png -colors 16 -depth 4 -type Palette -compress None tiff_4.tif
+for f in bmp_32 bmp_16 gif_2 png_pal2 png_48 tiff_4; do
+  ext=$(ls $f.* | grep -v ppm | head -1)
+  /usr/bin/python3 -c "from PIL import Image; Image.open('$ext').convert('RGB').save('$f.ppm')"
 done
