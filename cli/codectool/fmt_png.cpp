@@ -49,7 +49,7 @@ int32_t tool_decode_png(const std::u16string& path, const ToolArgs& args, Loaded
         c->configured_blue = static_cast<uint8_t>(rgb[2]);
     }
     const int display_gamma = args.get_int("display-gamma", 0);
-    if (display_gamma > 0) c->display_gamma = static_cast<uint32_t>(display_gamma < 1 ? 1 : display_gamma);
+    if (display_gamma > 0) c->display_gamma = static_cast<uint32_t>(display_gamma);
     LoadedImage* image = read_png_file(c, path);
     int32_t code = kCodecOk;
     if (image) {

@@ -24,6 +24,9 @@ for f in "$suite"/*.png; do
   case $stem in
     g*) throttle; run decode "$f" -o "$out/$stem.g.bmp" --display-gamma 2200 >/dev/null 2>&1 & ;;
   esac
+  case $stem in
+    t*|*a08|*a16) throttle; run decode "$f" -o "$out/$stem.n.bmp" --no-transparency >/dev/null 2>&1 & ;;
+  esac
 done
 wait
 /usr/bin/python3 "$here/png_suite_check.py" "$suite" "$out" || exit 1

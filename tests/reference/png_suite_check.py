@@ -1,5 +1,6 @@
 """Compares codectool's decodes of PngSuite with the expected pixels. Arguments: suite folder,
-output folder (NAME.bmp, NAME.g.bmp decoded with display gamma 2200, NAME.status)."""
+output folder (NAME.bmp, NAME.g.bmp decoded with display gamma 2200, NAME.n.bmp decoded
+without transparency handling, NAME.status)."""
 import os
 import sys
 
@@ -27,16 +28,18 @@ for name in sorted(os.listdir(suite)):
             failures.append('%s: %r, expected %s' % (stem, status, want))
         checked += 1
         continue
-    variants = [('', 0)]
+    variants = [('', 0, True)]
     if os.path.exists(os.path.join(out, stem + '.g.bmp')):
-        variants.append(('.g', 2200))
-    for suffix, gamma in variants:
+        variants.append(('.g', 2200, True))
+    if os.path.exists(os.path.join(out, stem + '.n.bmp')):
+        variants.append(('.n', 0, False))
+    for suffix, gamma, transparency in variants:
         try:
             got = read_bmp(os.path.join(out, stem + suffix + '.bmp'))
         except OSError:
             failures.append('%s%s: no output (%s)' % (stem, suffix, status))
             continue
-        want = expected(os.path.join(suite, name), display_gamma=gamma)
+        want = expected(os.path.join(suite, name), display_gamma=gamma, transparency=transparency)
         checked += 1
         if got[:2] != want[:2]:
             failures.append('%s%s: size %s, expected %s' % (stem, suffix, got[:2], want[:2]))
