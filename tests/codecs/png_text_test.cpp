@@ -245,3 +245,37 @@ TEST(PngText, FailedCopyAfterTheCommentCarriesACode) {
 #endif
 
 }  // namespace
+
+namespace {
+
+TEST(PngText, UnterminatedKeywordAtTheEndOfTheDataIsNotReadPast) {
+    // The chunk ends the input exactly: a search past its data would leave the buffer, which
+    // the sanitizers report.
+    for (const Bytes& keyword : {Bytes{'C', 'o', 'm', 'm', 'e', 'n', 't'}, Bytes(79, 'k'), Bytes(200, 'k')}) {
+        PngFile f = image_start();
+        f.chunk("tEXt", keyword);
+        const Bytes exact = f.bytes;
+        PngContext c;
+        init_codec_context(&c, 0);
+        png_build_crc_table(&c);
+        c.input = ByteCursor(exact.data(), exact.size());
+        std::vector<char> text(kPngCommentBytes);
+        png_read_comment_mapped(&c, text.data());
+        EXPECT_EQ(text[0], 0);
+        EXPECT_EQ(c.error, kCodecReadFailed);
+        c.error = 0;
+        c.input = ByteCursor(exact.data(), exact.size());
+        Bytes buffer(kPngTextListBytes, 0);
+        EXPECT_FALSE(png_list_text_chunks_mapped(buffer.data(), &c));
+        EXPECT_EQ(buffer[0], 0);
+        c.error = 0;
+        png_reader_reset(&c);
+        c.input = ByteCursor(exact.data(), exact.size());
+        EXPECT_EQ(read_png_mapped(&c), nullptr);
+        EXPECT_EQ(c.error, kCodecBadData);
+        EXPECT_EQ(c.text_chunks, 0);
+        png_free_buffers(&c);
+    }
+}
+
+}  // namespace
