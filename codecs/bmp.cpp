@@ -1,5 +1,6 @@
 #include "codecs/bmp.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "codecs/file_io.h"
@@ -145,19 +146,90 @@ void free_rows_on_failure(BmpContext* c) {
     free_loaded_image(&c->loaded);
 }
 
+}  // namespace
+
+void decode_bmp_rle(const uint8_t* stream, const uint8_t* end, int bits, int32_t width, int32_t height,
+                    uint8_t* rows, int64_t stride) {
+    const bool four = bits == 4;
+    const uint8_t* p = stream;
+    // x may stand at the width (a row filled, or a run or delta past it): pixels there are
+    // dropped until the next end of line. y only grows; once past the top nothing is written.
+    int32_t x = 0;
+    int32_t y = 0;
+    while (y < height && end - p >= 2) {
+        const uint8_t count = p[0];
+        const uint8_t value = p[1];
+        p += 2;
+        uint8_t* row = rows + y * stride;
+        if (count != 0) {
+            const int32_t n = std::min<int32_t>(count, width - x);
+            if (four) {
+                const uint8_t pair[2] = {static_cast<uint8_t>(value >> 4),
+                                         static_cast<uint8_t>(value & 0x0F)};
+                for (int32_t i = 0; i < n; ++i) row[x + i] = pair[i & 1];
+            } else {
+                std::memset(row + x, value, static_cast<size_t>(n));
+            }
+            x += n;
+            continue;
+        }
+        if (value == 0) {  // end of line
+            x = 0;
+            ++y;
+        } else if (value == 1) {  // end of bitmap
+            break;
+        } else if (value == 2) {  // delta: right and up from the current pixel
+            if (end - p < 2) break;
+            x = std::min<int32_t>(x + p[0], width);
+            y += p[1];
+            p += 2;
+        } else {
+            // Absolute run of `value` pixels, its bytes padded to a 16-bit boundary. A run cut
+            // short by the end of the data keeps the pixels that are there.
+            const int64_t bytes = four ? (value + 1) / 2 : value;
+            const int64_t present = std::min<int64_t>(bytes, end - p);
+            const int32_t pixels =
+                static_cast<int32_t>(std::min<int64_t>(value, four ? 2 * present : present));
+            const int32_t n = std::min<int32_t>(pixels, width - x);
+            for (int32_t i = 0; i < n; ++i)
+                row[x + i] = four ? static_cast<uint8_t>((p[i / 2] >> ((i & 1) ? 0 : 4)) & 0x0F) : p[i];
+            x += n;
+            if (present < bytes) break;
+            p += bytes;
+            if ((bytes & 1) && p < end) ++p;
+        }
+    }
+}
+
+namespace {
+
+// Top-down rows turned into the bottom-up order every LoadedImage has.
+void flip_rows(uint8_t* pixels, int64_t stride, int32_t height) {
+    for (int32_t top = 0, bottom = height - 1; top < bottom; ++top, --bottom)
+        std::swap_ranges(pixels + top * stride, pixels + (top + 1) * stride, pixels + bottom * stride);
+}
+
 // The body shared by files and packed DIBs, after the info header was read.
-LoadedImage* decode_dib(BmpContext* c, const DibHeader& h, DibLayout layout) {
-    if (h.width < 1 || h.width > kBmpMaxDimension || h.height < 1 || h.height > kBmpMaxDimension) {
+LoadedImage* decode_dib(BmpContext* c, DibHeader h, DibLayout layout) {
+    // A negative height marks top-down rows; the limits apply to the number of rows. Run-length
+    // data is bottom-up only. Clipboard blocks are taken only uncompressed and bottom-up, as
+    // the programs that put them there write them.
+    const bool top_down = h.height < 0;
+    const bool rle = (h.compression == kBiRle8 && h.bits == 8) || (h.compression == kBiRle4 && h.bits == 4);
+    const int64_t rows = top_down ? -static_cast<int64_t>(h.height) : h.height;
+    if (h.width < 1 || h.width > kBmpMaxDimension || rows < 1 || rows > kBmpMaxDimension ||
+        (top_down && (rle || layout.packed)) || (rle && layout.packed)) {
         set_codec_error(c, kCodecUnsupported);
         return nullptr;
     }
+    h.height = static_cast<int32_t>(rows);
     c->loaded.source_bits = h.bits;
     const uint8_t* base = c->input.begin();
     switch (h.bits) {
     case 1:
     case 4:
     case 8: {
-        if (h.compression != kBiRgb) {
+        if (h.compression != kBiRgb && !rle) {
             set_codec_error(c, kCodecUnsupported);
             return nullptr;
         }
@@ -178,6 +250,25 @@ LoadedImage* decode_dib(BmpContext* c, const DibHeader& h, DibLayout layout) {
         if (layout.packed) layout.pixel_offset = layout.palette_offset + 4ull * entries;
         RgbQuad file_palette[256] = {};
         if (!read_palette(c, layout.palette_offset, entries, h.core, file_palette)) return nullptr;
+        if (rle) {
+            // The stream runs to the end of the file: the image size field is often wrong.
+            // Without a single byte of it there is no image; a stream cut short later keeps
+            // what was decoded, the rest staying at index 0.
+            if (layout.pixel_offset >= c->input.size()) {
+                set_codec_error(c, kCodecBadData);
+                return nullptr;
+            }
+            std::memcpy(c->loaded.palette, file_palette, sizeof(RgbQuad) * (h.bits == 8 ? 256 : full));
+            set_dib_info_header(c, h.width, h.height, 8, h.x_ppm, h.y_ppm);
+            const int64_t stride = stride_for_depth(h.width, 8);
+            if (!allocate_loaded_rows(c, stride * h.height)) return nullptr;
+            // Pixels the stream skips must read as index 0; fresh pages are zero, a section's
+            // bits are not promised to be.
+            if (!c->in_memory) std::memset(c->loaded.pixels, 0, static_cast<size_t>(stride * h.height));
+            decode_bmp_rle(base + layout.pixel_offset, c->input.end(), h.bits, h.width, h.height,
+                           c->loaded.pixels, stride);
+            break;
+        }
         const int64_t src_stride = stride_for_depth(h.width, h.bits);
         if (!rows_present(c, layout.pixel_offset, src_stride, h.height)) return nullptr;
         const uint8_t* src = base + layout.pixel_offset;
@@ -275,6 +366,7 @@ LoadedImage* decode_dib(BmpContext* c, const DibHeader& h, DibLayout layout) {
         set_codec_error(c, kCodecUnsupported);
         return nullptr;
     }
+    if (top_down) flip_rows(c->loaded.pixels, stride_for_depth(h.width, c->loaded.info.bit_count), h.height);
     c->loaded.format = 1;  // FileTypeCode: BMP
     return &c->loaded;
 }

@@ -8,6 +8,9 @@
                         first N palette entries are SRC's colours sorted by blue+green+red
                         and every index is below N
   sorted OURS           the palette of OURS is in ascending order of blue+green+red
+  partial OURS REF TOL  OURS (8-bit, from a cut-short file) matches REF within TOL wherever
+                        its index is not 0 (pixels never decoded stay index 0); prints how
+                        many pixels match REF
 """
 import sys
 
@@ -84,6 +87,21 @@ def main(argv):
     elif mode == "sorted":
         ours, _ = rgb(argv[2])
         check_sorted(ours, len(palette_entries(ours)))
+    elif mode == "partial":
+        ours, ours_rgb = rgb(argv[2])
+        _, ref = rgb(argv[3])
+        tol = int(argv[4])
+        if ours.mode not in ("P", "L"):
+            fail("%s: not a palette image" % argv[2])
+        if ours.size != ref.size:
+            fail("size %s != %s" % (ours.size, ref.size))
+        matching = 0
+        for index, got, want in zip(ours.getdata(), ours_rgb.getdata(), ref.getdata()):
+            close = max(abs(g - w) for g, w in zip(got, want)) <= tol
+            if index != 0 and not close:
+                fail("%s: decoded pixel %s is not the reference's %s" % (argv[2], got, want))
+            matching += close
+        print(matching)
     else:
         fail("unknown mode " + mode)
 
