@@ -77,38 +77,83 @@ inline void unfilter_row(uint8_t* cur, const uint8_t* prev, int32_t n) {
 }
 
 // Whole-byte layouts: kChannels kept samples of kSample bytes each (1 or 2, big-endian; only
-// the high byte is kept). The row is unfiltered, then its pixels are written.
+// the high byte is kept). None and Up have no dependency along the row: the row is unfiltered
+// in one pass and written out in another. Sub, Average and Paeth depend on the pixel to the
+// left, so their values stay in locals and each pixel is written as soon as it is known; only
+// the kept bytes are unfiltered, which is all the next row needs.
+template <int kChannels, int kSample>
+inline void emit_pixel(const int* v, uint8_t* d, uint8_t* alpha) {
+    if constexpr (kChannels >= 3) {
+        d[0] = static_cast<uint8_t>(v[2]);
+        d[1] = static_cast<uint8_t>(v[1]);
+        d[2] = static_cast<uint8_t>(v[0]);
+    } else {
+        d[0] = static_cast<uint8_t>(v[0]);
+    }
+    if constexpr (kChannels == 2 || kChannels == 4) *alpha = static_cast<uint8_t>(v[kChannels - 1]);
+}
+
 template <int kChannels, int kSample, int F>
 void convert_row(PngContext* context, uint8_t* destination) {
     constexpr int kBpp = kChannels * kSample;
     uint8_t* cur = context->current_row + 1;
+    const uint8_t* prev = context->previous_row + 1;
     const int32_t n = context->row_pixels;
-    unfilter_row<F, kBpp>(cur, context->previous_row + 1, n * kBpp);
     const int32_t step = context->pixel_step;
+    const int32_t dstep = kChannels >= 3 ? context->destination_step : step;
     uint8_t* d = destination;
-    const uint8_t* p = cur;
-    if constexpr (kChannels >= 3) {
-        if (step == 1) {
-            for (int32_t x = 0; x < n; ++x, p += kBpp, d += 3) {
-                d[0] = p[2 * kSample];
-                d[1] = p[kSample];
-                d[2] = p[0];
-            }
-        } else {
-            const int32_t dstep = context->destination_step;
-            for (int32_t x = 0; x < n; ++x, p += kBpp, d += dstep) {
-                d[0] = p[2 * kSample];
-                d[1] = p[kSample];
-                d[2] = p[0];
-            }
+    uint8_t* alpha = context->alpha_row;
+    // Layouts without alpha have no alpha plane: their alpha pointer is never moved.
+    constexpr int32_t kHasAlpha = (kChannels == 2 || kChannels == 4) ? 1 : 0;
+    const int32_t astep = kHasAlpha * step;
+    int v[kChannels];
+    if constexpr (F == kNone || F == kUp) {
+        unfilter_row<F, kBpp>(cur, prev, n * kBpp);
+        const uint8_t* p = cur;
+        for (int32_t x = 0; x < n; ++x, p += kBpp, d += dstep, alpha += astep) {
+            for (int j = 0; j < kChannels; ++j) v[j] = p[j * kSample];
+            emit_pixel<kChannels, kSample>(v, d, alpha);
         }
     } else {
-        for (int32_t x = 0; x < n; ++x, p += kBpp, d += step) *d = *p;
-    }
-    if constexpr (kChannels == 2 || kChannels == 4) {
-        uint8_t* alpha = context->alpha_row;
-        p = cur + (kChannels - 1) * kSample;
-        for (int32_t x = 0; x < n; ++x, p += kBpp, alpha += step) *alpha = *p;
+        if (n == 0) return;
+        int above_left[kChannels];
+        // First pixel: a = c = 0, so Sub adds nothing, Average adds b / 2 and Paeth adds b.
+        for (int j = 0; j < kChannels; ++j) {
+            const int o = j * kSample;
+            int value = cur[o];
+            if constexpr (F == kAverage) value += prev[o] >> 1;
+            if constexpr (F == kPaeth) value += prev[o];
+            v[j] = value & 0xFF;
+            cur[o] = static_cast<uint8_t>(value);
+            above_left[j] = prev[o];
+        }
+        emit_pixel<kChannels, kSample>(v, d, alpha);
+        uint8_t* p = cur;
+        const uint8_t* q = prev;
+        for (int32_t x = 1; x < n; ++x) {
+            p += kBpp;
+            q += kBpp;
+            d += dstep;
+            alpha += astep;
+            for (int j = 0; j < kChannels; ++j) {
+                const int o = j * kSample;
+                const int raw = p[o];
+                int value;
+                if constexpr (F == kSub) {
+                    value = raw + v[j];
+                } else if constexpr (F == kAverage) {
+                    value = raw + ((v[j] + q[o]) >> 1);
+                } else {
+                    const int a = v[j], b = q[o], c = above_left[j];
+                    const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+                    value = raw + ((pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c));
+                    above_left[j] = b;
+                }
+                v[j] = value & 0xFF;
+                p[o] = static_cast<uint8_t>(value);
+            }
+            emit_pixel<kChannels, kSample>(v, d, alpha);
+        }
     }
 }
 
