@@ -10,17 +10,6 @@
 
 namespace {
 
-// What the shared contexts' own resets may leave: each use starts with closed handles.
-void clear_handles(CodecContext* c) {
-    c->input_file = kClosedFile;
-    c->output_file = kClosedFile;
-    c->mapping = 0;
-    c->view = nullptr;
-    c->view_size = 0;
-    c->error = kCodecOk;
-    c->output_failed = false;
-}
-
 void publish_full_size(const LoadedImage* image) {
     g_load_result.full_width = image->info.width;
     g_load_result.full_height = image->info.height;
@@ -32,7 +21,8 @@ LoadedImage* load_bmp_bits(const std::u16string& path) {
     BmpContext* c = g_codecs.bmp_reader;
     if (!c) return nullptr;
     bmp_reader_reset(c);
-    clear_handles(c);
+    // What the shared contexts' own resets may leave: each use starts with closed handles.
+    reset_codec_handles(c);
     c->in_memory = 1;
     LoadedImage* image = read_bmp_file(path, c);
     if (image) publish_full_size(image);
@@ -44,7 +34,7 @@ LoadedImage* load_png_bits(const std::u16string& path) {
     PngContext* c = g_codecs.png_reader;
     if (!c) return nullptr;
     png_reader_reset(c);
-    clear_handles(c);
+    reset_codec_handles(c);
     c->grey = 0;
     c->interlace = 0;
     c->in_memory = 1;
@@ -73,7 +63,7 @@ LoadedImage* load_jpeg_bits(const uint8_t* data, uint32_t size, const std::u16st
     JpegReaderContext* c = g_codecs.jpeg_reader;
     if (!c) return nullptr;
     jpeg_reader_reset(c);
-    clear_handles(c);
+    reset_codec_handles(c);
     c->in_memory = 1;
     const BrowserOptions& o = g_browser_options;
     if (o.jpeg_box_width != 0 && o.jpeg_box_height != 0) {
@@ -102,7 +92,7 @@ LoadedImage* load_tiff_bits(const std::u16string& path) {
     TiffContext* c = g_codecs.tiff_reader;
     if (!c) return nullptr;
     tiff_reader_reset(c);
-    clear_handles(c);
+    reset_codec_handles(c);
     c->in_memory = 1;
     LoadedImage* image = nullptr;
     if (map_input_file(path, c) != 0) image = read_tiff_image(c);
@@ -118,7 +108,7 @@ LoadedImage* load_gif_bits(const std::u16string& path) {
     GifContext* c = g_codecs.gif_reader;
     if (!c) return nullptr;
     gif_reader_reset(c);
-    clear_handles(c);
+    reset_codec_handles(c);
     c->in_memory = 1;
     const BrowserOptions& o = g_browser_options;
     c->replace_transparent_colour = o.apply_transparency ? 1 : 0;

@@ -8,16 +8,20 @@ CodecContext* init_codec_context(CodecContext* context, uint8_t no_own_files) {
     context->no_own_files = no_own_files;
     if (no_own_files == 0) {
         context->in_memory = 0;
-        context->error = kCodecOk;
-        context->output_file = kClosedFile;
-        context->input_file = kClosedFile;
-        context->mapping = 0;
-        context->view = nullptr;
-        context->view_size = 0;
-        context->output_failed = false;
-        context->input = ByteCursor();
+        reset_codec_handles(context);
     }
     return context;
+}
+
+void reset_codec_handles(CodecContext* context) {
+    context->error = kCodecOk;
+    context->output_file = kClosedFile;
+    context->input_file = kClosedFile;
+    context->mapping = 0;
+    context->view = nullptr;
+    context->view_size = 0;
+    context->output_failed = false;
+    context->input = ByteCursor();
 }
 
 void close_codec_files(CodecContext* context) {

@@ -57,6 +57,10 @@ inline void set_codec_error(CodecContext* context, int32_t code) {
 
 CodecContext* init_codec_context(CodecContext* context, uint8_t no_own_files);
 
+// The start of one use of a context: no file, mapping or view, an empty cursor, no error.
+// The handles are forgotten, not closed: the previous use's release closed them.
+void reset_codec_handles(CodecContext* context);
+
 // Unmaps the view, closes the mapping, the input and the output file. Idempotent: each
 // handle is reset once it is closed.
 void close_codec_files(CodecContext* context);

@@ -172,15 +172,8 @@ int32_t jpeg_scale_for_box(uint32_t image_width, uint32_t image_height, uint32_t
 }
 
 void jpeg_reader_reset(JpegReaderContext* context) {
-    context->output_file = kClosedFile;
-    context->input_file = kClosedFile;
+    reset_codec_handles(context);
     context->in_memory = 0;
-    context->error = kCodecOk;
-    context->mapping = 0;
-    context->view = nullptr;
-    context->view_size = 0;
-    context->input = ByteCursor();
-    context->output_failed = false;
     context->grey_output = 0;
     context->progressive = 0;
     context->scaled_decode = 0;

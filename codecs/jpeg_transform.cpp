@@ -367,15 +367,8 @@ void jpeg_set_transform(JpegTransformContext* context, int32_t kind, uint8_t tri
 }
 
 void jpeg_transform_reset(JpegTransformContext* context) {
-    context->output_file = kClosedFile;
-    context->input_file = kClosedFile;
+    reset_codec_handles(context);
     context->in_memory = 0;
-    context->error = kCodecOk;
-    context->mapping = 0;
-    context->view = nullptr;
-    context->view_size = 0;
-    context->input = ByteCursor();
-    context->output_failed = false;
     context->progressive = 0;
     clear_jpeg_error_text();
     context->marker_copy = kJpegCopyAll;

@@ -167,15 +167,8 @@ void JpegWriterContext::free_format_buffers() {
 }
 
 void jpeg_writer_reset(JpegWriterContext* context) {
-    context->output_file = kClosedFile;
-    context->input_file = kClosedFile;
+    reset_codec_handles(context);
     context->in_memory = 0;
-    context->error = kCodecOk;
-    context->mapping = 0;
-    context->view = nullptr;
-    context->view_size = 0;
-    context->input = ByteCursor();
-    context->output_failed = false;
     context->grey_output = 0;
     context->progressive = 0;
     clear_jpeg_error_text();

@@ -280,14 +280,8 @@ void TiffContext::free_format_buffers() {
 
 void tiff_reader_reset(TiffContext* c) {
     tiff_free_buffers(c);
+    reset_codec_handles(c);
     c->in_memory = 0;
-    c->error = kCodecOk;
-    c->input_file = kClosedFile;
-    c->output_file = kClosedFile;
-    c->mapping = 0;
-    c->view = nullptr;
-    c->view_size = 0;
-    c->input = ByteCursor();
     c->little_endian = 1;
     c->photometric = 4;
     c->bits_per_sample = 1;

@@ -171,14 +171,8 @@ bool fill_strip(TiffWriterContext* c, const Layout& l, RgbQuad* source_palette, 
 
 void tiff_writer_reset(TiffWriterContext* c) {
     c->free_format_buffers();
+    reset_codec_handles(c);
     c->in_memory = 0;
-    c->error = kCodecOk;
-    c->input_file = kClosedFile;
-    c->output_file = kClosedFile;
-    c->mapping = 0;
-    c->view = nullptr;
-    c->view_size = 0;
-    c->output_failed = false;
     c->grey = 0;
     c->x_pixels_per_metre = 0;
     c->y_pixels_per_metre = 0;
