@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Our BMP writer and reader against Pillow and ImageMagick: files we write at 1, 4, 8 and 24
 # bits read in Pillow as exactly our pixels and palette; files ImageMagick and Pillow write
-# (1/4/8/24 bits, RGB565/555 bit fields, core, V3 and V5 headers) decode to what Pillow
-# decodes; images with at most N colours reduce without loss to a sorted palette.
+# (1/4/8/24 bits, RGB565/555 bit fields, core, V3 and V5 headers, RLE8) and top-down copies
+# of them decode to what Pillow decodes; images with at most N colours reduce without loss to a sorted palette.
 # usage: bmp_pillow.sh CODECTOOL BUILD_DIR   (PX_EMULATOR runs a Windows codectool)
 set -euo pipefail
 tool=$1
@@ -43,6 +43,8 @@ im -type truecolor BMP:"$work/im24v5.bmp"
 im -define bmp:subtype=RGB565 "$work/im565.bmp"
 im -define bmp:subtype=RGB555 "$work/im555.bmp"
 im -alpha set -define bmp:subtype=ARGB8888 "$work/im32.bmp"
+im -colors 200 -type palette -compress RLE BMP3:"$work/imrle8.bmp"
+im -colors 6 -type palette -compress RLE BMP3:"$work/imrle8few.bmp"
 /usr/bin/python3 - "$photo" "$work" <<'PY'
 import sys
 from PIL import Image
@@ -53,10 +55,25 @@ src.convert("L").save(out + "/pil8grey.bmp")
 src.quantize(100).save(out + "/pil8.bmp")
 src.save(out + "/pil24.bmp")
 PY
-for f in "$work"/im*.bmp "$work"/pil*.bmp; do
+# Top-down copies of the uncompressed files: rows in reverse order under a negative height.
+/usr/bin/python3 - "$work" <<'PY'
+import glob, os, struct, sys
+for path in glob.glob(sys.argv[1] + "/im*.bmp") + glob.glob(sys.argv[1] + "/pil*.bmp"):
+    d = bytearray(open(path, "rb").read())
+    offset, header = struct.unpack_from("<II", d, 10)
+    if header < 40 or struct.unpack_from("<I", d, 30)[0] not in (0, 3):
+        continue  # core headers have no sign; run-length data is bottom-up only
+    width, height, _, bits = struct.unpack_from("<iiHH", d, 18)
+    stride = (width * bits + 31) // 32 * 4
+    rows = [d[offset + y * stride:offset + (y + 1) * stride] for y in range(height)]
+    d[offset:offset + stride * height] = b"".join(reversed(rows))
+    struct.pack_into("<i", d, 22, -height)
+    open(os.path.join(sys.argv[1], "td-" + os.path.basename(path)), "wb").write(d)
+PY
+for f in "$work"/im*.bmp "$work"/pil*.bmp "$work"/td-*.bmp; do
   decode "$f" "$work/dump.bmp" >/dev/null
   case $(basename "$f") in
-    im565.bmp | im555.bmp) tol=1 ;;  # 5- and 6-bit channels are scaled with other rounding
+    *im565.bmp | *im555.bmp) tol=1 ;;  # 5- and 6-bit channels are scaled with other rounding
     *) tol=0 ;;
   esac
   compare rgb "$work/dump.bmp" "$f" "$tol"
