@@ -16,11 +16,6 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 . "$here/bmp_common.bash"
 
-failures=0
-problem() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
 
 # Every good file (g/) and the run-length files with skipped pixels (q/) with the reference
 # they must match, within 1 where the reference rounds 16-bit channels or palette entries

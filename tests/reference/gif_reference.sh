@@ -15,7 +15,7 @@ suite=$("$top/scripts/fetch-suite.sh" giflib)
 (cd "$suite" && sha256sum --quiet -c "$here/gif_suite.sha256")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-. "$here/gif_common.bash"
+. "$here/codectool_common.bash"
 compare() { /usr/bin/python3 "$here/gif_compare.py" "$@"; }
 
 # giflib's single-image pictures. The reader normally shows the transparent entry in the

@@ -15,7 +15,7 @@ go=$("$top/scripts/fetch-suite.sh" golang-golang-x-image)/testdata
 (cd "$go" && sha256sum --quiet -c "$here/tiff_suite_go.sha256")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-. "$here/gif_common.bash"
+. "$here/codectool_common.bash"
 compare() { /usr/bin/python3 "$here/tiff_compare.py" "$@"; }
 
 # FILE REFERENCE: a reference file, "self" for Pillow's decode of the file itself, or

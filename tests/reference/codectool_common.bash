@@ -1,5 +1,5 @@
-# Sourced by the GIF and TIFF reference scripts: runs codectool natively or through
-# PX_EMULATOR (with Windows paths for a Windows build) and counts failures.
+# Sourced by the reference scripts: runs codectool natively or through PX_EMULATOR (with
+# Windows paths for a Windows build) and counts failures.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:exitcode=86}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:exitcode=86}
 
