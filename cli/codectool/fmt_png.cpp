@@ -1,5 +1,10 @@
-// PNG commands of codectool: decode with the reader's display options, encode with the
-// writer's options, the comment and the list of text chunks.
+// PNG commands of codectool.
+//   decode: --no-transparency, --ignore-bkgd, --background R,G,B, --display-gamma N (thousandths),
+//           --dib (rows in a DIB section), --info (chunk flags and counters on stderr)
+//   encode --format png: --bits 1|2|4|8|24|48, --grey, --interlace, --filter 0-5 (0 adaptive),
+//           --level N, --gamma N (thousandths), --transparent R,G,B, --res X,Y (pixels per
+//           metre), --comment TEXT, --dither N
+//   comment get FILE | comment set FILE [TEXT] (no TEXT removes it); textlist FILE
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
