@@ -2,7 +2,7 @@
 // ImageMagick's "-colors 256" on the same image. The photo is PX_BENCH_PHOTO (a 24-bit BMP)
 // or, without it, a seeded plasma picture that ImageMagick renders once.
 //
-//   cmake --build build/native --target px_bench && build/native/bin/px_bench
+//   cmake --build build/native --target px_palette_bench && build/native/bin/px_palette_bench
 //
 // The counter "x_imagemagick" is our time divided by ImageMagick's (below 1: we are faster).
 // ImageMagick's time includes its start-up and file I/O, so the ratio flatters it slightly.

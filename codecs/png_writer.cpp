@@ -455,14 +455,8 @@ void PngWriterContext::free_format_buffers() { free_filtered(this); }
 
 void png_writer_reset(PngWriterContext* context) {
     PngWriterContext* c = context;
+    reset_codec_handles(c);
     c->in_memory = 0;
-    c->error = kCodecOk;
-    c->output_file = kClosedFile;
-    c->input_file = kClosedFile;
-    c->mapping = 0;
-    c->view = nullptr;
-    c->view_size = 0;
-    c->output_failed = false;
     c->grey = 0;
     c->interlace = 0;
     c->filtered_data = nullptr;
