@@ -138,24 +138,29 @@ void spread_error(const ConversionContext* c, uint8_t* p, int32_t stride, int32_
 
 namespace {
 
-uint8_t g_red_grey[256], g_green_grey[256], g_blue_grey[256];
-bool g_grey_ready = false;
-
-void ensure_grey_tables() {
-    if (g_grey_ready) return;
-    for (int v = 0; v < 256; ++v) {
-        g_red_grey[v] = static_cast<uint8_t>((306 * v) >> 10);
-        g_green_grey[v] = static_cast<uint8_t>((603 * v) >> 10);
-        g_blue_grey[v] = static_cast<uint8_t>((117 * v) >> 10);
+// Each product is shifted on its own before the sum, which is part of the grey rule.
+struct GreyTables {
+    uint8_t red[256], green[256], blue[256];
+    GreyTables() {
+        for (int v = 0; v < 256; ++v) {
+            red[v] = static_cast<uint8_t>((306 * v) >> 10);
+            green[v] = static_cast<uint8_t>((603 * v) >> 10);
+            blue[v] = static_cast<uint8_t>((117 * v) >> 10);
+        }
     }
-    g_grey_ready = true;
+};
+
+// Built once, race-free, whichever thread converts first.
+const GreyTables& grey_tables() {
+    static const GreyTables tables;
+    return tables;
 }
 
 }  // namespace
 
 uint8_t grey_of_bgr(uint8_t blue, uint8_t green, uint8_t red) {
-    ensure_grey_tables();
-    return static_cast<uint8_t>(g_red_grey[red] + g_blue_grey[blue] + g_green_grey[green]);
+    const GreyTables& t = grey_tables();
+    return static_cast<uint8_t>(t.red[red] + t.blue[blue] + t.green[green]);
 }
 
 uint8_t grey_of_entry(const RgbQuad& e) {
