@@ -44,7 +44,10 @@ Photo& photo() {
             if (f) {
                 std::fclose(f);
             } else {
-                const std::string cmd = "/usr/bin/convert -seed 7 -size 4000x3000 plasma:fractal -blur 0x1 -type truecolor BMP3:" + q.path;
+                const std::string cmd =
+                    "/usr/bin/convert -seed 7 -size 4000x3000 plasma:fractal -blur 0x1 -type truecolor "
+                    "BMP3:" +
+                    q.path;
                 if (std::system(cmd.c_str()) != 0) return q;
             }
         }

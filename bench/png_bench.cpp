@@ -5,10 +5,10 @@
 // less than wall time. Target px_png_bench builds it optimised, without the sanitizers.
 #include <benchmark/benchmark.h>
 
-#include <ctime>
-#include <memory>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -65,7 +65,8 @@ const std::string& picture_file() {
         c.level = 6;
         RgbQuad palette[256] = {};
         std::u16string wide(p.begin(), p.end());
-        if (!write_png_file(wide, &c, palette, pixels.data())) std::fprintf(stderr, "cannot write %s\n", p.c_str());
+        if (!write_png_file(wide, &c, palette, pixels.data()))
+            std::fprintf(stderr, "cannot write %s\n", p.c_str());
         png_writer_release(&c);
         return p;
     }();
@@ -74,7 +75,9 @@ const std::string& picture_file() {
 
 double g_libpng_seconds = 0;
 
-double now_seconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
+double now_seconds() {
+    return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+}
 
 #ifdef PX_HAVE_LIBPNG
 struct Libpng {
@@ -84,7 +87,7 @@ struct Libpng {
 };
 
 const Libpng* libpng() {
-    static const Libpng* api = [] () -> const Libpng* {
+    static const Libpng* api = []() -> const Libpng* {
         void* handle = dlopen("libpng16.so.16", RTLD_NOW);
         if (!handle) return nullptr;
         static Libpng l;
@@ -133,7 +136,9 @@ double pillow_seconds(const std::string& path) {
         "/usr/bin/python3 -c \"import time; from PIL import Image\n"
         "best = 1e9\n"
         "for _ in range(5):\n"
-        "    t = time.process_time(); im = Image.open('" + path + "'); im.load(); best = min(best, time.process_time() - t)\n"
+        "    t = time.process_time(); im = Image.open('" +
+        path +
+        "'); im.load(); best = min(best, time.process_time() - t)\n"
         "print(best)\" 2>/dev/null";
     FILE* p = popen(command.c_str(), "r");
     if (!p) return 0;

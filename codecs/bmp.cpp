@@ -63,8 +63,8 @@ bool read_info_header(BmpContext* c, DibHeader* h) {
         return fail(c, kCodecUnsupported);
     }
     if (c->error != kCodecOk) return false;
-    c->info_header = {h->size,        h->width, h->height, h->planes, h->bits,        h->compression,
-                      h->size_image,  h->x_ppm, h->y_ppm,  h->clr_used, h->clr_important};
+    c->info_header = {h->size,       h->width, h->height, h->planes,   h->bits,         h->compression,
+                      h->size_image, h->x_ppm, h->y_ppm,  h->clr_used, h->clr_important};
     return true;
 }
 
@@ -106,7 +106,8 @@ bool rows_present(BmpContext* c, uint64_t offset, int64_t stride, int32_t height
 // Rows of 16- or 32-bit pixels unpacked into the loaded 24-bit rows.
 bool unpack_bitfields(BmpContext* c, const DibHeader& h, const uint8_t* src, int64_t src_stride) {
     Channel red, green, blue;
-    if (!analyse_mask(c->masks[0], &red) || !analyse_mask(c->masks[1], &green) || !analyse_mask(c->masks[2], &blue))
+    if (!analyse_mask(c->masks[0], &red) || !analyse_mask(c->masks[1], &green) ||
+        !analyse_mask(c->masks[2], &blue))
         return fail(c, kCodecReadFailed);
     const int64_t dst_stride = stride_for_depth(h.width, 24);
     for (int32_t y = 0; y < h.height; ++y) {
@@ -226,145 +227,143 @@ LoadedImage* decode_dib(BmpContext* c, DibHeader h, DibLayout layout) {
     c->loaded.source_bits = h.bits;
     const uint8_t* base = c->input.begin();
     switch (h.bits) {
-    case 1:
-    case 4:
-    case 8: {
-        if (h.compression != kBiRgb && !rle) {
-            set_codec_error(c, kCodecUnsupported);
-            return nullptr;
-        }
-        const uint32_t full = 1u << h.bits;
-        uint32_t entries = h.clr_used ? h.clr_used : full;
-        if (h.core) {
-            // The core header has no count: the table fills the space before the rows.
-            const uint64_t room = layout.pixel_offset > layout.palette_offset
-                                      ? (layout.pixel_offset - layout.palette_offset) / 3
-                                      : 0;
-            entries = room < full ? static_cast<uint32_t>(room) : full;
-        }
-        // The loaded palette has 256 entries; a larger count is not a valid bitmap.
-        if (entries > 256) {
-            set_codec_error(c, kCodecUnsupported);
-            return nullptr;
-        }
-        if (layout.packed) layout.pixel_offset = layout.palette_offset + 4ull * entries;
-        RgbQuad file_palette[256] = {};
-        if (!read_palette(c, layout.palette_offset, entries, h.core, file_palette)) return nullptr;
-        if (rle) {
-            // The stream runs to the end of the file: the image size field is often wrong.
-            // Without a single byte of it there is no image; a stream cut short later keeps
-            // what was decoded, the rest staying at index 0.
-            if (layout.pixel_offset >= c->input.size()) {
-                set_codec_error(c, kCodecBadData);
+        case 1:
+        case 4:
+        case 8: {
+            if (h.compression != kBiRgb && !rle) {
+                set_codec_error(c, kCodecUnsupported);
                 return nullptr;
             }
-            std::memcpy(c->loaded.palette, file_palette, sizeof(RgbQuad) * (h.bits == 8 ? 256 : full));
+            const uint32_t full = 1u << h.bits;
+            uint32_t entries = h.clr_used ? h.clr_used : full;
+            if (h.core) {
+                // The core header has no count: the table fills the space before the rows.
+                const uint64_t room = layout.pixel_offset > layout.palette_offset
+                                          ? (layout.pixel_offset - layout.palette_offset) / 3
+                                          : 0;
+                entries = room < full ? static_cast<uint32_t>(room) : full;
+            }
+            // The loaded palette has 256 entries; a larger count is not a valid bitmap.
+            if (entries > 256) {
+                set_codec_error(c, kCodecUnsupported);
+                return nullptr;
+            }
+            if (layout.packed) layout.pixel_offset = layout.palette_offset + 4ull * entries;
+            RgbQuad file_palette[256] = {};
+            if (!read_palette(c, layout.palette_offset, entries, h.core, file_palette)) return nullptr;
+            if (rle) {
+                // The stream runs to the end of the file: the image size field is often wrong.
+                // Without a single byte of it there is no image; a stream cut short later keeps
+                // what was decoded, the rest staying at index 0.
+                if (layout.pixel_offset >= c->input.size()) {
+                    set_codec_error(c, kCodecBadData);
+                    return nullptr;
+                }
+                std::memcpy(c->loaded.palette, file_palette, sizeof(RgbQuad) * (h.bits == 8 ? 256 : full));
+                set_dib_info_header(c, h.width, h.height, 8, h.x_ppm, h.y_ppm);
+                const int64_t stride = stride_for_depth(h.width, 8);
+                if (!allocate_loaded_rows(c, stride * h.height)) return nullptr;
+                // Pixels the stream skips must read as index 0; fresh pages are zero, a section's
+                // bits are not promised to be.
+                if (!c->in_memory) std::memset(c->loaded.pixels, 0, static_cast<size_t>(stride * h.height));
+                decode_bmp_rle(base + layout.pixel_offset, c->input.end(), h.bits, h.width, h.height,
+                               c->loaded.pixels, stride);
+                break;
+            }
+            const int64_t src_stride = stride_for_depth(h.width, h.bits);
+            if (!rows_present(c, layout.pixel_offset, src_stride, h.height)) return nullptr;
+            const uint8_t* src = base + layout.pixel_offset;
             set_dib_info_header(c, h.width, h.height, 8, h.x_ppm, h.y_ppm);
-            const int64_t stride = stride_for_depth(h.width, 8);
-            if (!allocate_loaded_rows(c, stride * h.height)) return nullptr;
-            // Pixels the stream skips must read as index 0; fresh pages are zero, a section's
-            // bits are not promised to be.
-            if (!c->in_memory) std::memset(c->loaded.pixels, 0, static_cast<size_t>(stride * h.height));
-            decode_bmp_rle(base + layout.pixel_offset, c->input.end(), h.bits, h.width, h.height,
-                           c->loaded.pixels, stride);
+            if (h.bits == 8) {
+                std::memcpy(c->loaded.palette, file_palette, sizeof(file_palette));
+                if (!allocate_loaded_rows(c, src_stride * h.height)) return nullptr;
+                std::memcpy(c->loaded.pixels, src, static_cast<size_t>(src_stride * h.height));
+            } else {
+                // The section takes its colour table when it is made: fill the palette first.
+                std::memcpy(c->loaded.palette, file_palette, sizeof(RgbQuad) * full);
+                c->width = h.width;
+                c->height = h.height;
+                c->source_bits = h.bits;
+                c->target_bits = 8;
+                compute_row_sizes(c);
+                if (c->size_overflow) {
+                    set_codec_error(c, kCodecNoMemory);
+                    return nullptr;
+                }
+                if (!allocate_loaded_rows(c, c->image_bytes)) return nullptr;
+                if (!convert_pixel_depth(c->loaded.palette, c->loaded.pixels, c, file_palette, src)) {
+                    set_codec_error(c, kCodecReadFailed);
+                    free_rows_on_failure(c);
+                    return nullptr;
+                }
+            }
             break;
         }
-        const int64_t src_stride = stride_for_depth(h.width, h.bits);
-        if (!rows_present(c, layout.pixel_offset, src_stride, h.height)) return nullptr;
-        const uint8_t* src = base + layout.pixel_offset;
-        set_dib_info_header(c, h.width, h.height, 8, h.x_ppm, h.y_ppm);
-        if (h.bits == 8) {
-            std::memcpy(c->loaded.palette, file_palette, sizeof(file_palette));
-            if (!allocate_loaded_rows(c, src_stride * h.height)) return nullptr;
-            std::memcpy(c->loaded.pixels, src, static_cast<size_t>(src_stride * h.height));
-        } else {
-            // The section takes its colour table when it is made: fill the palette first.
-            std::memcpy(c->loaded.palette, file_palette, sizeof(RgbQuad) * full);
-            c->width = h.width;
-            c->height = h.height;
-            c->source_bits = h.bits;
-            c->target_bits = 8;
-            compute_row_sizes(c);
-            if (c->size_overflow) {
-                set_codec_error(c, kCodecNoMemory);
+        case 24: {
+            if (h.compression != kBiRgb) {
+                set_codec_error(c, kCodecUnsupported);
                 return nullptr;
             }
-            if (!allocate_loaded_rows(c, c->image_bytes)) return nullptr;
-            if (!convert_pixel_depth(c->loaded.palette, c->loaded.pixels, c, file_palette, src)) {
-                set_codec_error(c, kCodecReadFailed);
+            if (layout.packed && h.clr_used) {
+                if (h.clr_used > 256) {
+                    set_codec_error(c, kCodecUnsupported);
+                    return nullptr;
+                }
+                layout.pixel_offset = layout.palette_offset + 4ull * h.clr_used;
+            }
+            const int64_t stride = stride_for_depth(h.width, 24);
+            if (!rows_present(c, layout.pixel_offset, stride, h.height)) return nullptr;
+            set_dib_info_header(c, h.width, h.height, 24, h.x_ppm, h.y_ppm);
+            if (!allocate_loaded_rows(c, stride * h.height)) return nullptr;
+            std::memcpy(c->loaded.pixels, base + layout.pixel_offset, static_cast<size_t>(stride * h.height));
+            break;
+        }
+        case 16:
+        case 32: {
+            if (h.compression == kBiRgb) {
+                if (h.bits == 16) {
+                    c->masks[0] = 0x7C00;
+                    c->masks[1] = 0x03E0;
+                    c->masks[2] = 0x001F;
+                } else {
+                    c->masks[0] = 0xFF0000;
+                    c->masks[1] = 0xFF00;
+                    c->masks[2] = 0xFF;
+                }
+            } else if (h.compression == kBiBitfields) {
+                if (!c->input.seek(layout.masks_offset)) {
+                    set_codec_error(c, kCodecBadData);
+                    return nullptr;
+                }
+                c->masks[0] = read_le32(c);
+                c->masks[1] = read_le32(c);
+                c->masks[2] = read_le32(c);
+                if (c->error != kCodecOk) return nullptr;
+                if (layout.packed && h.size == kBmpInfoHeaderBytes) layout.pixel_offset += 12;
+            } else {
+                set_codec_error(c, kCodecUnsupported);
+                return nullptr;
+            }
+            if (layout.packed && h.clr_used) {
+                if (h.clr_used > 256) {
+                    set_codec_error(c, kCodecUnsupported);
+                    return nullptr;
+                }
+                layout.pixel_offset += 4ull * h.clr_used;
+            }
+            // 16-bit rows hold an even number of pixels; both are 4-byte aligned.
+            const int64_t src_stride = h.bits == 16 ? ((2 * static_cast<int64_t>(h.width) + 3) & ~int64_t{3})
+                                                    : 4 * static_cast<int64_t>(h.width);
+            if (!rows_present(c, layout.pixel_offset, src_stride, h.height)) return nullptr;
+            set_dib_info_header(c, h.width, h.height, 24, h.x_ppm, h.y_ppm);
+            if (!allocate_loaded_rows(c, stride_for_depth(h.width, 24) * h.height)) return nullptr;
+            if (!unpack_bitfields(c, h, base + layout.pixel_offset, src_stride)) {
                 free_rows_on_failure(c);
                 return nullptr;
             }
+            break;
         }
-        break;
-    }
-    case 24: {
-        if (h.compression != kBiRgb) {
-            set_codec_error(c, kCodecUnsupported);
-            return nullptr;
-        }
-        if (layout.packed && h.clr_used) {
-            if (h.clr_used > 256) {
-                set_codec_error(c, kCodecUnsupported);
-                return nullptr;
-            }
-            layout.pixel_offset = layout.palette_offset + 4ull * h.clr_used;
-        }
-        const int64_t stride = stride_for_depth(h.width, 24);
-        if (!rows_present(c, layout.pixel_offset, stride, h.height)) return nullptr;
-        set_dib_info_header(c, h.width, h.height, 24, h.x_ppm, h.y_ppm);
-        if (!allocate_loaded_rows(c, stride * h.height)) return nullptr;
-        std::memcpy(c->loaded.pixels, base + layout.pixel_offset, static_cast<size_t>(stride * h.height));
-        break;
-    }
-    case 16:
-    case 32: {
-        if (h.compression == kBiRgb) {
-            if (h.bits == 16) {
-                c->masks[0] = 0x7C00;
-                c->masks[1] = 0x03E0;
-                c->masks[2] = 0x001F;
-            } else {
-                c->masks[0] = 0xFF0000;
-                c->masks[1] = 0xFF00;
-                c->masks[2] = 0xFF;
-            }
-        } else if (h.compression == kBiBitfields) {
-            if (!c->input.seek(layout.masks_offset)) {
-                set_codec_error(c, kCodecBadData);
-                return nullptr;
-            }
-            c->masks[0] = read_le32(c);
-            c->masks[1] = read_le32(c);
-            c->masks[2] = read_le32(c);
-            if (c->error != kCodecOk) return nullptr;
-            if (layout.packed && h.size == kBmpInfoHeaderBytes) layout.pixel_offset += 12;
-        } else {
-            set_codec_error(c, kCodecUnsupported);
-            return nullptr;
-        }
-        if (layout.packed && h.clr_used) {
-            if (h.clr_used > 256) {
-                set_codec_error(c, kCodecUnsupported);
-                return nullptr;
-            }
-            layout.pixel_offset += 4ull * h.clr_used;
-        }
-        // 16-bit rows hold an even number of pixels; both are 4-byte aligned.
-        const int64_t src_stride = h.bits == 16 ? ((2 * static_cast<int64_t>(h.width) + 3) & ~int64_t{3})
-                                                : 4 * static_cast<int64_t>(h.width);
-        if (!rows_present(c, layout.pixel_offset, src_stride, h.height)) return nullptr;
-        set_dib_info_header(c, h.width, h.height, 24, h.x_ppm, h.y_ppm);
-        if (!allocate_loaded_rows(c, stride_for_depth(h.width, 24) * h.height)) return nullptr;
-        if (!unpack_bitfields(c, h, base + layout.pixel_offset, src_stride)) {
-            free_rows_on_failure(c);
-            return nullptr;
-        }
-        break;
-    }
-    default:
-        set_codec_error(c, kCodecUnsupported);
-        return nullptr;
+        default: set_codec_error(c, kCodecUnsupported); return nullptr;
     }
     if (top_down) flip_rows(c->loaded.pixels, stride_for_depth(h.width, c->loaded.info.bit_count), h.height);
     c->loaded.format = 1;  // FileTypeCode: BMP
@@ -450,9 +449,9 @@ LoadedImage* decode_bmp_input(BmpContext* c) {
     // bytes); bit-field masks of 16- and 32-bit files sit right after the first 40 bytes.
     layout.palette_offset = kBmpFileHeaderBytes + static_cast<uint64_t>(h.size);
     layout.masks_offset = kBmpFileHeaderBytes + kBmpInfoHeaderBytes;
-    layout.pixel_offset = static_cast<uint64_t>(c->file_header[10]) | (static_cast<uint64_t>(c->file_header[11]) << 8) |
-                          (static_cast<uint64_t>(c->file_header[12]) << 16) |
-                          (static_cast<uint64_t>(c->file_header[13]) << 24);
+    layout.pixel_offset =
+        static_cast<uint64_t>(c->file_header[10]) | (static_cast<uint64_t>(c->file_header[11]) << 8) |
+        (static_cast<uint64_t>(c->file_header[12]) << 16) | (static_cast<uint64_t>(c->file_header[13]) << 24);
     return decode_dib(c, h, layout);
 }
 
@@ -486,20 +485,22 @@ LoadedImage* parse_packed_dib(BmpContext* c, const uint8_t* data, uint64_t size)
     // block stored them (16- and 32-bit blocks count their 24-bit rows).
     const uint32_t colours = h.bits <= 8 ? (h.clr_used ? h.clr_used : (1u << h.bits)) : 0;
     const int32_t counted_bits = h.bits == 16 || h.bits == 32 ? 24 : h.bits;
-    image->file_size = static_cast<uint32_t>(kBmpFileHeaderBytes + kBmpInfoHeaderBytes + 4ull * colours +
-                                             static_cast<uint64_t>(stride_for_depth(h.width, counted_bits)) * h.height);
+    image->file_size =
+        static_cast<uint32_t>(kBmpFileHeaderBytes + kBmpInfoHeaderBytes + 4ull * colours +
+                              static_cast<uint64_t>(stride_for_depth(h.width, counted_bits)) * h.height);
     return image;
 }
 
-bool write_bmp_file(const std::u16string& path, BmpContext* c, const RgbQuad* palette, const uint8_t* pixels) {
+bool write_bmp_file(const std::u16string& path, BmpContext* c, const RgbQuad* palette,
+                    const uint8_t* pixels) {
     c->output_file = file_create_write(path);
     if (c->output_file == kClosedFile) {
         set_codec_error(c, kCodecCreateFailed);
         return false;
     }
     const int bits = c->target_bits;
-    if ((bits != 1 && bits != 4 && bits != 8 && bits != 24) || c->size_overflow || c->width < 1 || c->height < 1 ||
-        c->image_bytes <= 0 || !pixels) {
+    if ((bits != 1 && bits != 4 && bits != 8 && bits != 24) || c->size_overflow || c->width < 1 ||
+        c->height < 1 || c->image_bytes <= 0 || !pixels) {
         set_codec_error(c, kCodecSaveFailed);
         return false;
     }
@@ -538,8 +539,17 @@ bool write_bmp_file(const std::u16string& path, BmpContext* c, const RgbQuad* pa
     put32(head + 10, static_cast<uint32_t>(offset));
     put_info_header(head + kBmpFileHeaderBytes, c->width, c->height, bits, c->x_ppm, c->y_ppm, colours);
     std::memcpy(c->file_header, head, kBmpFileHeaderBytes);
-    c->info_header = {kBmpInfoHeaderBytes, c->width, c->height, 1, static_cast<uint16_t>(bits), kBiRgb, 0,
-                      c->x_ppm, c->y_ppm, colours, 0};
+    c->info_header = {kBmpInfoHeaderBytes,
+                      c->width,
+                      c->height,
+                      1,
+                      static_cast<uint16_t>(bits),
+                      kBiRgb,
+                      0,
+                      c->x_ppm,
+                      c->y_ppm,
+                      colours,
+                      0};
     bool ok = write_output(c, head, sizeof(head));
     if (ok && colours) {
         uint8_t table[1024];
@@ -559,7 +569,8 @@ uint64_t packed_dib_size(const ConversionContext* c) {
     if ((c->source_bits != 8 && c->source_bits != 24) || c->width < 1 || c->height < 1) return 0;
     const int64_t stride = stride_for_depth(c->width, c->source_bits);
     if (stride < 0 || stride * c->height > kMaxImageBytes) return 0;
-    return kBmpInfoHeaderBytes + (c->source_bits == 8 ? 1024u : 0u) + static_cast<uint64_t>(stride) * c->height;
+    return kBmpInfoHeaderBytes + (c->source_bits == 8 ? 1024u : 0u) +
+           static_cast<uint64_t>(stride) * c->height;
 }
 
 void fill_packed_dib(const BmpContext* c, const RgbQuad* palette, const uint8_t* pixels, uint8_t* out) {

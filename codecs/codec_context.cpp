@@ -81,11 +81,21 @@ T checked(CodecContext* context, T value) {
 
 }  // namespace
 
-uint8_t read_u8(CodecContext* c) { return checked(c, c->input.u8()); }
-uint16_t read_le16(CodecContext* c) { return checked(c, c->input.le16()); }
-uint16_t read_be16(CodecContext* c) { return checked(c, c->input.be16()); }
-uint32_t read_le32(CodecContext* c) { return checked(c, c->input.le32()); }
-uint32_t read_be32(CodecContext* c) { return checked(c, c->input.be32()); }
+uint8_t read_u8(CodecContext* c) {
+    return checked(c, c->input.u8());
+}
+uint16_t read_le16(CodecContext* c) {
+    return checked(c, c->input.le16());
+}
+uint16_t read_be16(CodecContext* c) {
+    return checked(c, c->input.be16());
+}
+uint32_t read_le32(CodecContext* c) {
+    return checked(c, c->input.le32());
+}
+uint32_t read_be32(CodecContext* c) {
+    return checked(c, c->input.be32());
+}
 
 bool write_output(CodecContext* context, const void* data, uint64_t size) {
     if (context->output_failed) return false;

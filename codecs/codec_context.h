@@ -16,7 +16,7 @@
 struct LoadedImage {
     BitmapInfoHeader info;
     RgbQuad palette[256];
-    int32_t format;  // FileTypeCode of the source; 0 when a plug-in decoded it
+    int32_t format;   // FileTypeCode of the source; 0 when a plug-in decoded it
     uint8_t* pixels;  // bottom-up rows padded to 4 bytes
     OsHandle bitmap;  // the DIB section in DIB-section mode, else 0
     uint32_t file_size;

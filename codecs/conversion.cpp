@@ -20,22 +20,21 @@ ConversionContext* init_conversion_context(ConversionContext* context) {
 
 static int64_t row_bytes_for_depth(int64_t width, int32_t bits) {
     switch (bits) {
-    case 1: return (width + 7) / 8;
-    case 2: return (width + 3) / 4;
-    case 4: return (width + 1) / 2;
-    case 8: return width;
-    case 24: return 3 * width;
-    case 48: return 6 * width;
-    default: return 4 * width;
+        case 1: return (width + 7) / 8;
+        case 2: return (width + 3) / 4;
+        case 4: return (width + 1) / 2;
+        case 8: return width;
+        case 24: return 3 * width;
+        case 48: return 6 * width;
+        default: return 4 * width;
     }
 }
 
 int64_t stride_for_depth(int64_t width, int32_t bits) {
     if (width < 0) return -1;
     int64_t row = row_bytes_for_depth(width, bits);
-    int64_t stride = (bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 24)
-                         ? (row + 3) & ~int64_t{3}
-                         : row;
+    int64_t stride =
+        (bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 24) ? (row + 3) & ~int64_t{3} : row;
     return stride > kMaxImageBytes ? -1 : stride;
 }
 
@@ -64,7 +63,9 @@ uint8_t* alloc_work(int64_t bytes) {
     return static_cast<uint8_t*>(std::calloc(1, bytes ? static_cast<size_t>(bytes) : 1));
 }
 
-void free_work(void* block) { std::free(block); }
+void free_work(void* block) {
+    std::free(block);
+}
 
 void setup_diffusion(ConversionContext* c) {
     uint8_t* clamp = c->clamp_table + kDiffusionErrorRange;
@@ -79,9 +80,9 @@ void setup_diffusion(ConversionContext* c) {
             // Shifts of negative values round towards minus infinity; the division of mode 1
             // truncates towards zero. Both are part of the expected output.
             switch (c->dither_mode) {
-            case kDitherDiv16: t[e] = v >> 4; break;
-            case kDitherDiv24: t[e] = v / 24; break;
-            default: t[e] = v >> 5; break;
+                case kDitherDiv16: t[e] = v >> 4; break;
+                case kDitherDiv24: t[e] = v / 24; break;
+                default: t[e] = v >> 5; break;
             }
         }
     }
@@ -110,29 +111,24 @@ void spread_error(const ConversionContext* c, uint8_t* p, int32_t stride, int32_
     uint8_t* below = p + stride;
     auto add = [clamp](uint8_t* q, int32_t share) { *q = clamp[*q + share]; };
     switch (position) {
-    case DiffusionPosition::kFirst:
-        add(p + step, c->w7()[error]);
-        add(below, c->w5()[error]);
-        add(below + step, c->w1()[error]);
-        break;
-    case DiffusionPosition::kMiddle:
-        add(p + step, c->w7()[error]);
-        add(below, c->w5()[error]);
-        add(below + step, c->w1()[error]);
-        add(below - step, c->w3()[error]);
-        break;
-    case DiffusionPosition::kLast:
-        add(below, c->w5()[error]);
-        add(below - step, c->w3()[error]);
-        break;
-    case DiffusionPosition::kSingleColumn:
-        add(below, c->w5()[error]);
-        break;
-    case DiffusionPosition::kLastRow:
-        add(p + step, c->w7()[error]);
-        break;
-    case DiffusionPosition::kFinal:
-        break;
+        case DiffusionPosition::kFirst:
+            add(p + step, c->w7()[error]);
+            add(below, c->w5()[error]);
+            add(below + step, c->w1()[error]);
+            break;
+        case DiffusionPosition::kMiddle:
+            add(p + step, c->w7()[error]);
+            add(below, c->w5()[error]);
+            add(below + step, c->w1()[error]);
+            add(below - step, c->w3()[error]);
+            break;
+        case DiffusionPosition::kLast:
+            add(below, c->w5()[error]);
+            add(below - step, c->w3()[error]);
+            break;
+        case DiffusionPosition::kSingleColumn: add(below, c->w5()[error]); break;
+        case DiffusionPosition::kLastRow: add(p + step, c->w7()[error]); break;
+        case DiffusionPosition::kFinal: break;
     }
 }
 
@@ -168,8 +164,8 @@ uint8_t grey_of_entry(const RgbQuad& e) {
 }
 
 // Writes grey rows of `row_bytes` (>= width) bytes into `out`.
-static void grey_rows(const ConversionContext* c, const RgbQuad* palette, const uint8_t* src,
-                      uint8_t* out, int64_t out_stride) {
+static void grey_rows(const ConversionContext* c, const RgbQuad* palette, const uint8_t* src, uint8_t* out,
+                      int64_t out_stride) {
     const int64_t src_stride = stride_for_depth(c->width, c->source_bits);
     if (c->source_bits == 8) {
         uint8_t lut[256];
@@ -244,7 +240,8 @@ bool reduce_to_1bit(ConversionContext* c) {
     }
     uint8_t* dst = c->target_pixels;
     const int32_t stride = c->stride;
-    for (int32_t y = 0; y < c->height; ++y) std::memset(dst + static_cast<int64_t>(y) * stride, 0, c->row_bytes);
+    for (int32_t y = 0; y < c->height; ++y)
+        std::memset(dst + static_cast<int64_t>(y) * stride, 0, c->row_bytes);
     diffuse_grey_threshold(c, grey, [dst, stride](int32_t x, int32_t y, int bit) {
         if (bit) dst[static_cast<int64_t>(y) * stride + (x >> 3)] |= static_cast<uint8_t>(0x80 >> (x & 7));
     });
@@ -253,8 +250,8 @@ bool reduce_to_1bit(ConversionContext* c) {
     return true;
 }
 
-void expand_indexed(ConversionContext* c, int bits, const RgbQuad* palette, const uint8_t* src,
-                    uint8_t* dst, bool to_24) {
+void expand_indexed(ConversionContext* c, int bits, const RgbQuad* palette, const uint8_t* src, uint8_t* dst,
+                    bool to_24) {
     const int64_t src_stride = stride_for_depth(c->width, bits);
     const int mask = (1 << bits) - 1;
     const int per_byte = 8 / bits;

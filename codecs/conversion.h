@@ -16,7 +16,7 @@ enum DitherMode : int32_t {
 // Tables addressed through their centres so that negative errors index them directly.
 constexpr int kDiffusionErrorRange = 255;
 constexpr int kDiffusionTableSize = 2 * kDiffusionErrorRange + 1;  // -255..255
-constexpr int kDiffusionClampSize = 766;                  // -255..510
+constexpr int kDiffusionClampSize = 766;                           // -255..510
 
 // Where a pixel lies decides which neighbours receive its error.
 enum class DiffusionPosition : uint8_t {
@@ -43,7 +43,7 @@ struct ConversionContext {
     int32_t squares[kDiffusionTableSize] = {};
     uint8_t clamp_table[kDiffusionClampSize] = {};
     int32_t weight_tables[4][kDiffusionTableSize] = {};  // weights 1, 3, 5, 7
-    bool diffusing = false;  // the position operations spread errors (modes 0-2)
+    bool diffusing = false;                              // the position operations spread errors (modes 0-2)
     int32_t width = 0;
     int32_t height = 0;
     int32_t source_bits = 0;
@@ -114,8 +114,8 @@ void spread_error(const ConversionContext* context, uint8_t* p, int32_t stride, 
 // Scans 24-bit work pixels in stored order; `choose` maps (blue, green, red) to a palette
 // index and the chosen entry's colour; the index is handed to `store(x, y, index)`.
 template <typename Choose, typename Store>
-void diffuse_bgr(ConversionContext* context, uint8_t* work, int32_t work_stride,
-                 const RgbQuad* palette, Choose choose, Store store) {
+void diffuse_bgr(ConversionContext* context, uint8_t* work, int32_t work_stride, const RgbQuad* palette,
+                 Choose choose, Store store) {
     const int32_t w = context->width;
     const int32_t h = context->height;
     for (int32_t y = 0; y < h; ++y) {

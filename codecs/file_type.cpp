@@ -59,7 +59,7 @@ FileTypeCode detect_type_from_extension(const std::u16string& path) {
         FileTypeCode code;
     };
     static const Entry kTable[] = {
-        {u".jpg", kFileJpeg}, {u".png", kFilePng},   {u".gif", kFileGif},   {u".bmp", kFileBmp},
+        {u".jpg", kFileJpeg}, {u".png", kFilePng},   {u".gif", kFileGif},  {u".bmp", kFileBmp},
         {u".tif", kFileTiff}, {u".tiff", kFileTiff}, {u".jpe", kFileJpeg}, {u".jpeg", kFileJpeg},
     };
     const std::u16string ext = path_find_extension(path);

@@ -22,10 +22,9 @@ struct SeedTable {
 };
 
 constexpr Seed kSeeds4[] = {{0, 0, 0}, {255, 64, 0}, {0, 64, 255}, {255, 255, 255}};
-constexpr Seed kSeeds15[] = {{0, 0, 0},     {255, 0, 0},     {255, 128, 0},   {0, 255, 0},
-                             {128, 255, 0}, {255, 255, 0},   {255, 0, 128},   {128, 128, 128},
-                             {0, 255, 128}, {0, 0, 255},     {128, 0, 255},   {255, 0, 255},
-                             {0, 128, 255}, {0, 255, 255},   {255, 255, 255}};
+constexpr Seed kSeeds15[] = {{0, 0, 0},     {255, 0, 0},   {255, 128, 0},   {0, 255, 0},   {128, 255, 0},
+                             {255, 255, 0}, {255, 0, 128}, {128, 128, 128}, {0, 255, 128}, {0, 0, 255},
+                             {128, 0, 255}, {255, 0, 255}, {0, 128, 255},   {0, 255, 255}, {255, 255, 255}};
 
 // Uniform cube: blue varies fastest, then green, then red.
 SeedTable cube_table(const uint8_t* levels, int n, int32_t limit) {
@@ -53,21 +52,23 @@ SeedTable seed_table(int bits) {
     static const uint8_t k5[] = {0x00, 0x55, 0x8C, 0xC3, 0xFF};
     static const uint8_t k6[] = {0x00, 0x55, 0x87, 0xAF, 0xD7, 0xFF};
     switch (bits) {
-    case 2: return list_table(kSeeds4, 4, 34560);
-    case 3: return cube_table(k2, 2, 32512);
-    case 4: return list_table(kSeeds15, 15, 16129);
-    case 5: return cube_table(k3, 3, 8064);
-    case 6: return cube_table(k4, 4, 3612);
-    case 7: return cube_table(k5, 5, 1512);
-    default: return cube_table(k6, 6, 800);
+        case 2: return list_table(kSeeds4, 4, 34560);
+        case 3: return cube_table(k2, 2, 32512);
+        case 4: return list_table(kSeeds15, 15, 16129);
+        case 5: return cube_table(k3, 3, 8064);
+        case 6: return cube_table(k4, 4, 3612);
+        case 7: return cube_table(k5, 5, 1512);
+        default: return cube_table(k6, 6, 800);
     }
 }
 
-inline int32_t channel_sum(const RgbQuad& e) { return e.blue + e.green + e.red; }
+inline int32_t channel_sum(const RgbQuad& e) {
+    return e.blue + e.green + e.red;
+}
 
 // Distinct colours of 24-bit rows when each channel keeps its top 8 - drop bits.
-uint32_t count_quantised(const uint8_t* pixels, int64_t stride, int32_t width, int32_t height,
-                         int drop, uint8_t* bits) {
+uint32_t count_quantised(const uint8_t* pixels, int64_t stride, int32_t width, int32_t height, int drop,
+                         uint8_t* bits) {
     const int keep = 8 - drop;
     uint32_t count = 0;
     for (int32_t y = 0; y < height; ++y) {
@@ -89,8 +90,8 @@ uint32_t count_quantised(const uint8_t* pixels, int64_t stride, int32_t width, i
 // K distinct colours of the work copy in order of first appearance, then sorted by
 // blue + green + red with a selection sort (the first smallest of the remainder is swapped
 // into place). Only blue, green and red of the K entries are written.
-void build_exact_palette(const uint8_t* work, int64_t stride, int32_t width, int32_t height,
-                         uint32_t k, RgbQuad* palette) {
+void build_exact_palette(const uint8_t* work, int64_t stride, int32_t width, int32_t height, uint32_t k,
+                         RgbQuad* palette) {
     RgbQuad found[256];
     uint32_t n = 0;
     for (int32_t y = 0; y < height && n < k; ++y) {
@@ -143,7 +144,8 @@ public:
         : palette_(palette), entries_(entries), sq_(squares) {
         for (int i = 0; i < entries; ++i) sums_[i] = channel_sum(palette[i]);
         for (int i = 1; i < entries; ++i) sorted_ = sorted_ && sums_[i - 1] <= sums_[i];
-        keys_ = reinterpret_cast<uint32_t*>(alloc_work(static_cast<int64_t>(sizeof(uint32_t) + 1) * kCacheSize));
+        keys_ =
+            reinterpret_cast<uint32_t*>(alloc_work(static_cast<int64_t>(sizeof(uint32_t) + 1) * kCacheSize));
         if (keys_) {
             std::memset(keys_, 0xFF, sizeof(uint32_t) * kCacheSize);  // no colour is 0xFFFFFFFF
             values_ = reinterpret_cast<uint8_t*>(keys_ + kCacheSize);
@@ -300,7 +302,8 @@ bool build_seeded_palette(ConversionContext* c, const uint8_t* work, int64_t str
             const Bucket& b = buckets[i];
             if (b.count < threshold) continue;
             const int32_t d = sq[static_cast<int>(b.blue) - seed.blue] +
-                              sq[static_cast<int>(b.green) - seed.green] + sq[static_cast<int>(b.red) - seed.red];
+                              sq[static_cast<int>(b.green) - seed.green] +
+                              sq[static_cast<int>(b.red) - seed.red];
             if (d < best) {
                 best = d;
                 best_bucket = i;
@@ -378,8 +381,9 @@ bool reduce_indexed(ConversionContext* c, const RgbQuad* source_palette, const u
         ok = build_seeded_palette(c, work, stride, bitset, bits, palette);
         if (ok) {
             NearestSearch nearest(palette, n, sq);
-            diffuse_bgr(c, work, c->work_stride, palette,
-                        [&nearest](int b, int g, int r) { return nearest.find(b, g, r); }, store);
+            diffuse_bgr(
+                c, work, c->work_stride, palette,
+                [&nearest](int b, int g, int r) { return nearest.find(b, g, r); }, store);
         }
     }
     free_work(bitset);
@@ -401,7 +405,8 @@ uint32_t count_colours_24bit(ConversionContext* c) {
     if (c->source_bits != 24 || !valid_source(c, c->source_pixels)) return 0;
     uint8_t* bitset = alloc_work(kBitSetBytes);
     if (!bitset) return 0;
-    const uint32_t n = count_quantised(c->source_pixels, stride_for_depth(c->width, 24), c->width, c->height, 0, bitset);
+    const uint32_t n =
+        count_quantised(c->source_pixels, stride_for_depth(c->width, 24), c->width, c->height, 0, bitset);
     free_work(bitset);
     return n;
 }
@@ -430,7 +435,8 @@ bool reduce_to_palette(ConversionContext* c) {
     if (c->source_bits == 8 && !c->source_palette) return false;
     uint8_t* dst = c->target_pixels;
     const int64_t stride = c->stride;
-    for (int32_t y = 0; y < c->height; ++y) std::memset(dst + y * stride, 0, static_cast<size_t>(c->row_bytes));
+    for (int32_t y = 0; y < c->height; ++y)
+        std::memset(dst + y * stride, 0, static_cast<size_t>(c->row_bytes));
     const int per_byte = 8 / bits;
     return reduce_indexed(c, c->source_palette, c->source_pixels, bits, c->target_palette,
                           [dst, stride, bits, per_byte](int32_t x, int32_t y, int index) {

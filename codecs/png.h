@@ -85,8 +85,7 @@ struct PngContext : CodecContext {
 // The standard reflected CRC-32 table (polynomial 0xEDB88320).
 void png_build_crc_table(PngContext* context);
 // CRC of the four type bytes followed by `length` data bytes: the chunk CRC.
-uint32_t png_chunk_crc(const PngContext* context, const uint8_t* type, uint32_t length,
-                       const uint8_t* data);
+uint32_t png_chunk_crc(const PngContext* context, const uint8_t* type, uint32_t length, const uint8_t* data);
 // With the read cursor at a chunk's data: whether the stored CRC behind the data matches. The
 // cursor is left at the data. A chunk whose CRC lies outside the file does not match.
 bool png_check_chunk_crc(PngContext* context, const uint8_t* type, uint32_t length);
@@ -161,8 +160,8 @@ struct PngWriterContext : PngContext {
 void png_writer_reset(PngWriterContext* context);
 // Largest row bytes, or 0 with error 7.
 int32_t png_writer_setup(PngWriterContext* context);
-[[nodiscard]] bool write_png_file(const std::u16string& path, PngWriterContext* context,
-                                  RgbQuad* palette, const uint8_t* pixels);
+[[nodiscard]] bool write_png_file(const std::u16string& path, PngWriterContext* context, RgbQuad* palette,
+                                  const uint8_t* pixels);
 void png_writer_release(PngWriterContext* context);
 // For a context whose handles are set and cleared by each use (no-own-files).
 void png_writer_release_global(PngWriterContext* context);

@@ -15,8 +15,7 @@ void png_build_crc_table(PngContext* context) {
     }
 }
 
-uint32_t png_chunk_crc(const PngContext* context, const uint8_t* type, uint32_t length,
-                       const uint8_t* data) {
+uint32_t png_chunk_crc(const PngContext* context, const uint8_t* type, uint32_t length, const uint8_t* data) {
     const uint32_t* t = context->crc_table;
     uint32_t c = 0xFFFFFFFFu;
     for (int i = 0; i < 4; ++i) c = t[(c ^ type[i]) & 0xFF] ^ (c >> 8);
@@ -26,8 +25,8 @@ uint32_t png_chunk_crc(const PngContext* context, const uint8_t* type, uint32_t 
         const uint8_t* d = data + i;
         const uint32_t lo = c ^ (static_cast<uint32_t>(d[0]) | (static_cast<uint32_t>(d[1]) << 8) |
                                  (static_cast<uint32_t>(d[2]) << 16) | (static_cast<uint32_t>(d[3]) << 24));
-        c = s[6][lo & 0xFF] ^ s[5][(lo >> 8) & 0xFF] ^ s[4][(lo >> 16) & 0xFF] ^ s[3][lo >> 24] ^
-            s[2][d[4]] ^ s[1][d[5]] ^ s[0][d[6]] ^ t[d[7]];
+        c = s[6][lo & 0xFF] ^ s[5][(lo >> 8) & 0xFF] ^ s[4][(lo >> 16) & 0xFF] ^ s[3][lo >> 24] ^ s[2][d[4]] ^
+            s[1][d[5]] ^ s[0][d[6]] ^ t[d[7]];
     }
     for (; i < length; ++i) c = t[(c ^ data[i]) & 0xFF] ^ (c >> 8);
     return c ^ 0xFFFFFFFFu;

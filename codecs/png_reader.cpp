@@ -8,10 +8,14 @@
 
 namespace {
 
-bool type_is(const uint8_t* type, const char* name) { return std::memcmp(type, name, 4) == 0; }
+bool type_is(const uint8_t* type, const char* name) {
+    return std::memcmp(type, name, 4) == 0;
+}
 
 // Skips a chunk's data and CRC; the walk has already checked that they lie within the file.
-void skip_chunk(PngContext* c, uint32_t length) { c->input.skip(static_cast<uint64_t>(length) + 4); }
+void skip_chunk(PngContext* c, uint32_t length) {
+    c->input.skip(static_cast<uint64_t>(length) + 4);
+}
 
 bool read_ihdr(PngContext* c) {
     ByteCursor& in = c->input;
@@ -88,35 +92,35 @@ void read_plte(PngContext* c, uint32_t length) {
 void read_bkgd(PngContext* c, uint32_t length) {
     const uint8_t* p = c->input.data();
     switch (c->colour_type) {
-    case 0:
-    case 4: {
-        if (length != 2) return;
-        uint8_t g = p[1];
-        if (c->bit_depth == 1) g = static_cast<uint8_t>(p[1] * 255);
-        if (c->bit_depth == 2) g = static_cast<uint8_t>(p[1] * 85);
-        if (c->bit_depth == 4) g = static_cast<uint8_t>(p[1] * 17);
-        if (c->bit_depth == 16) g = p[0];
-        c->background_red = c->background_green = c->background_blue = g;
-        break;
-    }
-    case 3: {
-        if (!c->plte_seen || length != 1) return;
-        const RgbQuad& e = c->loaded.palette[p[0]];
-        c->background_red = e.red;
-        c->background_green = e.green;
-        c->background_blue = e.blue;
-        break;
-    }
-    case 2:
-    case 6: {
-        if (length != 6) return;
-        const int o = c->bit_depth == 16 ? 0 : 1;
-        c->background_red = p[o];
-        c->background_green = p[2 + o];
-        c->background_blue = p[4 + o];
-        break;
-    }
-    default: return;
+        case 0:
+        case 4: {
+            if (length != 2) return;
+            uint8_t g = p[1];
+            if (c->bit_depth == 1) g = static_cast<uint8_t>(p[1] * 255);
+            if (c->bit_depth == 2) g = static_cast<uint8_t>(p[1] * 85);
+            if (c->bit_depth == 4) g = static_cast<uint8_t>(p[1] * 17);
+            if (c->bit_depth == 16) g = p[0];
+            c->background_red = c->background_green = c->background_blue = g;
+            break;
+        }
+        case 3: {
+            if (!c->plte_seen || length != 1) return;
+            const RgbQuad& e = c->loaded.palette[p[0]];
+            c->background_red = e.red;
+            c->background_green = e.green;
+            c->background_blue = e.blue;
+            break;
+        }
+        case 2:
+        case 6: {
+            if (length != 6) return;
+            const int o = c->bit_depth == 16 ? 0 : 1;
+            c->background_red = p[o];
+            c->background_green = p[2 + o];
+            c->background_blue = p[4 + o];
+            break;
+        }
+        default: return;
     }
     c->bkgd_seen = 1;
 }
@@ -124,23 +128,23 @@ void read_bkgd(PngContext* c, uint32_t length) {
 void read_trns(PngContext* c, uint32_t length) {
     const uint8_t* p = c->input.data();
     switch (c->colour_type) {
-    case 0:
-        if (length != 2) return;
-        c->key_green = c->bit_depth == 16 ? p[0] : p[1];
-        break;
-    case 2: {
-        if (length != 6) return;
-        const int o = c->bit_depth == 16 ? 0 : 1;
-        c->key_red = p[o];
-        c->key_green = p[2 + o];
-        c->key_blue = p[4 + o];
-        break;
-    }
-    case 3:
-        if (!c->plte_seen || length > static_cast<uint32_t>(c->palette_entries)) return;
-        for (uint32_t i = 0; i < 256; ++i) c->palette_alpha[i] = i < length ? p[i] : 255;
-        break;
-    default: return;
+        case 0:
+            if (length != 2) return;
+            c->key_green = c->bit_depth == 16 ? p[0] : p[1];
+            break;
+        case 2: {
+            if (length != 6) return;
+            const int o = c->bit_depth == 16 ? 0 : 1;
+            c->key_red = p[o];
+            c->key_green = p[2 + o];
+            c->key_blue = p[4 + o];
+            break;
+        }
+        case 3:
+            if (!c->plte_seen || length > static_cast<uint32_t>(c->palette_entries)) return;
+            for (uint32_t i = 0; i < 256; ++i) c->palette_alpha[i] = i < length ? p[i] : 255;
+            break;
+        default: return;
     }
     c->trns_seen = 1;
 }
@@ -183,8 +187,9 @@ bool read_idat_run(PngContext* c, const uint8_t* type, uint32_t length) {
     while (true) {
         if (in.remaining() < 8) break;  // the walk reports the missing chunk header
         const uint8_t* head = in.data();
-        const uint32_t next = (static_cast<uint32_t>(head[0]) << 24) | (static_cast<uint32_t>(head[1]) << 16) |
-                              (static_cast<uint32_t>(head[2]) << 8) | head[3];
+        const uint32_t next = (static_cast<uint32_t>(head[0]) << 24) |
+                              (static_cast<uint32_t>(head[1]) << 16) | (static_cast<uint32_t>(head[2]) << 8) |
+                              head[3];
         if (!type_is(head + 4, "IDAT")) break;
         if (next >= 0x80000000u || static_cast<uint64_t>(next) + 12 > in.remaining()) {
             set_codec_error(c, kCodecPngIdatLength);
@@ -294,11 +299,9 @@ bool walk_chunks(PngContext* c) {
                 }
             }
         } else if (type_is(type, "bKGD")) {
-            if (!c->bkgd_seen && !c->idat_seen && png_check_chunk_crc(c, type, length))
-                read_bkgd(c, length);
+            if (!c->bkgd_seen && !c->idat_seen && png_check_chunk_crc(c, type, length)) read_bkgd(c, length);
         } else if (type_is(type, "tRNS")) {
-            if (!c->trns_seen && !c->idat_seen && png_check_chunk_crc(c, type, length))
-                read_trns(c, length);
+            if (!c->trns_seen && !c->idat_seen && png_check_chunk_crc(c, type, length)) read_trns(c, length);
         } else if (type_is(type, "pHYs")) {
             if (!c->idat_seen && length == 9 && png_check_chunk_crc(c, type, length) && in.data()[8] == 1) {
                 const uint8_t* p = in.data();
@@ -361,53 +364,53 @@ void flatten(PngContext* c) {
     const int32_t w = c->width;
     const int32_t h = c->height;
     switch (c->colour_type) {
-    case 0: {
-        RgbQuad& e = c->loaded.palette[c->key_green];
-        e.blue = bb;
-        e.green = bg;
-        e.red = br;
-        break;
-    }
-    case 2:
-        for (int32_t y = 0; y < h; ++y) {
-            uint8_t* p = c->image_buffer + static_cast<int64_t>(y) * c->output_stride;
-            for (int32_t x = 0; x < w; ++x, p += 3) {
-                if (p[0] == c->key_blue && p[1] == c->key_green && p[2] == c->key_red) {
-                    p[0] = bb;
-                    p[1] = bg;
-                    p[2] = br;
+        case 0: {
+            RgbQuad& e = c->loaded.palette[c->key_green];
+            e.blue = bb;
+            e.green = bg;
+            e.red = br;
+            break;
+        }
+        case 2:
+            for (int32_t y = 0; y < h; ++y) {
+                uint8_t* p = c->image_buffer + static_cast<int64_t>(y) * c->output_stride;
+                for (int32_t x = 0; x < w; ++x, p += 3) {
+                    if (p[0] == c->key_blue && p[1] == c->key_green && p[2] == c->key_red) {
+                        p[0] = bb;
+                        p[1] = bg;
+                        p[2] = br;
+                    }
                 }
             }
-        }
-        break;
-    case 3:
-        for (int i = 0; i < 256; ++i) {
-            RgbQuad& e = c->loaded.palette[i];
-            const uint8_t a = c->palette_alpha[i];
-            e.blue = mix(a, e.blue, bb);
-            e.green = mix(a, e.green, bg);
-            e.red = mix(a, e.red, br);
-        }
-        break;
-    case 4:
-        for (int32_t y = 0; y < h; ++y) {
-            uint8_t* p = c->image_buffer + static_cast<int64_t>(y) * c->output_stride;
-            const uint8_t* a = c->alpha_plane + static_cast<int64_t>(y) * w;
-            for (int32_t x = 0; x < w; ++x) p[x] = mix(a[x], p[x], br);
-        }
-        break;
-    case 6:
-        for (int32_t y = 0; y < h; ++y) {
-            uint8_t* p = c->image_buffer + static_cast<int64_t>(y) * c->output_stride;
-            const uint8_t* a = c->alpha_plane + static_cast<int64_t>(y) * w;
-            for (int32_t x = 0; x < w; ++x, p += 3) {
-                p[0] = mix(a[x], p[0], bb);
-                p[1] = mix(a[x], p[1], bg);
-                p[2] = mix(a[x], p[2], br);
+            break;
+        case 3:
+            for (int i = 0; i < 256; ++i) {
+                RgbQuad& e = c->loaded.palette[i];
+                const uint8_t a = c->palette_alpha[i];
+                e.blue = mix(a, e.blue, bb);
+                e.green = mix(a, e.green, bg);
+                e.red = mix(a, e.red, br);
             }
-        }
-        break;
-    default: break;
+            break;
+        case 4:
+            for (int32_t y = 0; y < h; ++y) {
+                uint8_t* p = c->image_buffer + static_cast<int64_t>(y) * c->output_stride;
+                const uint8_t* a = c->alpha_plane + static_cast<int64_t>(y) * w;
+                for (int32_t x = 0; x < w; ++x) p[x] = mix(a[x], p[x], br);
+            }
+            break;
+        case 6:
+            for (int32_t y = 0; y < h; ++y) {
+                uint8_t* p = c->image_buffer + static_cast<int64_t>(y) * c->output_stride;
+                const uint8_t* a = c->alpha_plane + static_cast<int64_t>(y) * w;
+                for (int32_t x = 0; x < w; ++x, p += 3) {
+                    p[0] = mix(a[x], p[0], bb);
+                    p[1] = mix(a[x], p[1], bg);
+                    p[2] = mix(a[x], p[2], br);
+                }
+            }
+            break;
+        default: break;
     }
 }
 
@@ -418,7 +421,9 @@ void free_block(uint8_t*& p) {
 
 }  // namespace
 
-void PngContext::free_format_buffers() { png_free_buffers(this); }
+void PngContext::free_format_buffers() {
+    png_free_buffers(this);
+}
 
 void png_reader_reset(PngContext* context) {
     PngContext* c = context;

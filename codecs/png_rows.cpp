@@ -215,15 +215,19 @@ void set_packed_converters(PngContext* context) {
 
 int32_t last_byte_pixels(int32_t bit_depth, int32_t pixels) {
     switch (bit_depth) {
-    case 1: return pixels % 8;
-    case 2: return pixels % 4;
-    case 4: return pixels % 2;
-    default: return 0;
+        case 1: return pixels % 8;
+        case 2: return pixels % 4;
+        case 4: return pixels % 2;
+        default: return 0;
     }
 }
 
-voidpf zlib_alloc(voidpf, uInt items, uInt size) { return std::calloc(items, size); }
-void zlib_free(voidpf, voidpf address) { std::free(address); }
+voidpf zlib_alloc(voidpf, uInt items, uInt size) {
+    return std::calloc(items, size);
+}
+void zlib_free(voidpf, voidpf address) {
+    std::free(address);
+}
 
 bool begin_stream(PngContext* context, z_stream* stream) {
     *stream = z_stream();
@@ -270,10 +274,10 @@ void end_rows(PngContext* context, z_stream* stream, uint8_t* buffers) {
 
 int64_t png_row_bytes(const PngContext* context, int64_t pixels) {
     switch (context->bit_depth) {
-    case 1: return (pixels + 7) / 8 + 1;
-    case 2: return (pixels + 3) / 4 + 1;
-    case 4: return (pixels + 1) / 2 + 1;
-    default: return pixels * context->bytes_per_pixel + 1;
+        case 1: return (pixels + 7) / 8 + 1;
+        case 2: return (pixels + 3) / 4 + 1;
+        case 4: return (pixels + 1) / 2 + 1;
+        default: return pixels * context->bytes_per_pixel + 1;
     }
 }
 
@@ -282,8 +286,8 @@ PngPassSizes png_adam7_pass_sizes(const PngContext* context, int32_t width, int3
     for (int p = 0; p < 7; ++p) {
         const int64_t cols = (static_cast<int64_t>(width) + kAdam7ColumnStep[p] - kAdam7ColumnStart[p] - 1) /
                              kAdam7ColumnStep[p];
-        const int64_t rows = (static_cast<int64_t>(height) + kAdam7RowStep[p] - kAdam7RowStart[p] - 1) /
-                             kAdam7RowStep[p];
+        const int64_t rows =
+            (static_cast<int64_t>(height) + kAdam7RowStep[p] - kAdam7RowStart[p] - 1) / kAdam7RowStep[p];
         s.columns[p] = static_cast<int32_t>(cols > 0 ? cols : 0);
         s.rows[p] = static_cast<int32_t>(rows > 0 ? rows : 0);
         s.row_bytes[p] = (s.columns[p] == 0 || s.rows[p] == 0)
@@ -303,73 +307,71 @@ bool png_choose_converters(PngContext* context) {
     const int32_t stride8 = static_cast<int32_t>((static_cast<int64_t>(w) + 3) & ~int64_t{3});
     const int32_t stride24 = static_cast<int32_t>((static_cast<int64_t>(w) * 3 + 3) & ~int64_t{3});
     switch (c->bit_depth) {
-    case 1:
-    case 2:
-    case 4:
-    case 8:
-        if (ct == 0 || ct == 3) {
-            c->bytes_per_pixel = 1;
-            c->output_bits = 8;
-            c->output_stride = stride8;
-            if (c->bit_depth == 1) set_packed_converters<1>(c);
-            if (c->bit_depth == 2) set_packed_converters<2>(c);
-            if (c->bit_depth == 4) set_packed_converters<4>(c);
-            if (c->bit_depth == 8) set_converters<1, 1>(c);
+        case 1:
+        case 2:
+        case 4:
+        case 8:
+            if (ct == 0 || ct == 3) {
+                c->bytes_per_pixel = 1;
+                c->output_bits = 8;
+                c->output_stride = stride8;
+                if (c->bit_depth == 1) set_packed_converters<1>(c);
+                if (c->bit_depth == 2) set_packed_converters<2>(c);
+                if (c->bit_depth == 4) set_packed_converters<4>(c);
+                if (c->bit_depth == 8) set_converters<1, 1>(c);
+                break;
+            }
+            if (c->bit_depth != 8) {
+                set_codec_error(c, kCodecPngIhdrColourType);
+                return false;
+            }
+            if (ct == 4) {
+                c->bytes_per_pixel = 2;
+                c->output_bits = 8;
+                c->output_stride = stride8;
+                set_converters<2, 1>(c);
+            } else if (ct == 2) {
+                c->bytes_per_pixel = 3;
+                c->output_bits = 24;
+                c->output_stride = stride24;
+                set_converters<3, 1>(c);
+            } else if (ct == 6) {
+                c->bytes_per_pixel = 4;
+                c->output_bits = 24;
+                c->output_stride = stride24;
+                set_converters<4, 1>(c);
+            } else {
+                set_codec_error(c, kCodecPngIhdrColourType);
+                return false;
+            }
             break;
-        }
-        if (c->bit_depth != 8) {
-            set_codec_error(c, kCodecPngIhdrColourType);
-            return false;
-        }
-        if (ct == 4) {
-            c->bytes_per_pixel = 2;
-            c->output_bits = 8;
-            c->output_stride = stride8;
-            set_converters<2, 1>(c);
-        } else if (ct == 2) {
-            c->bytes_per_pixel = 3;
-            c->output_bits = 24;
-            c->output_stride = stride24;
-            set_converters<3, 1>(c);
-        } else if (ct == 6) {
-            c->bytes_per_pixel = 4;
-            c->output_bits = 24;
-            c->output_stride = stride24;
-            set_converters<4, 1>(c);
-        } else {
-            set_codec_error(c, kCodecPngIhdrColourType);
-            return false;
-        }
-        break;
-    case 16:
-        if (ct == 0) {
-            c->bytes_per_pixel = 2;
-            c->output_bits = 8;
-            c->output_stride = stride8;
-            set_converters<1, 2>(c);
-        } else if (ct == 4) {
-            c->bytes_per_pixel = 4;
-            c->output_bits = 8;
-            c->output_stride = stride8;
-            set_converters<2, 2>(c);
-        } else if (ct == 2) {
-            c->bytes_per_pixel = 6;
-            c->output_bits = 24;
-            c->output_stride = stride24;
-            set_converters<3, 2>(c);
-        } else if (ct == 6) {
-            c->bytes_per_pixel = 8;
-            c->output_bits = 24;
-            c->output_stride = stride24;
-            set_converters<4, 2>(c);
-        } else {
-            set_codec_error(c, kCodecPngIhdrColourType);
-            return false;
-        }
-        break;
-    default:
-        set_codec_error(c, kCodecPngIhdrBitDepth);
-        return false;
+        case 16:
+            if (ct == 0) {
+                c->bytes_per_pixel = 2;
+                c->output_bits = 8;
+                c->output_stride = stride8;
+                set_converters<1, 2>(c);
+            } else if (ct == 4) {
+                c->bytes_per_pixel = 4;
+                c->output_bits = 8;
+                c->output_stride = stride8;
+                set_converters<2, 2>(c);
+            } else if (ct == 2) {
+                c->bytes_per_pixel = 6;
+                c->output_bits = 24;
+                c->output_stride = stride24;
+                set_converters<3, 2>(c);
+            } else if (ct == 6) {
+                c->bytes_per_pixel = 8;
+                c->output_bits = 24;
+                c->output_stride = stride24;
+                set_converters<4, 2>(c);
+            } else {
+                set_codec_error(c, kCodecPngIhdrColourType);
+                return false;
+            }
+            break;
+        default: set_codec_error(c, kCodecPngIhdrBitDepth); return false;
     }
     if (c->grey) {
         int step = 1;

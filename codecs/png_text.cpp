@@ -29,7 +29,8 @@ WalkEnd walk_text_chunks(PngContext* c, uint32_t* iend, Visit visit) {
         if (in.remaining() < 4) return WalkEnd::kFailed;
         const uint32_t start = static_cast<uint32_t>(in.offset());
         const uint32_t length = in.be32();
-        if (length >= 0x80000000u || static_cast<uint64_t>(length) + 8 > in.remaining()) return WalkEnd::kFailed;
+        if (length >= 0x80000000u || static_cast<uint64_t>(length) + 8 > in.remaining())
+            return WalkEnd::kFailed;
         const uint8_t* type = in.data();
         in.skip(4);
         if (std::memcmp(type, "IEND", 4) == 0) {

@@ -25,8 +25,12 @@ bool write_chunk(PngContext* c, const char* name, const uint8_t* data, uint32_t 
            write_be32(c, png_chunk_crc(c, type, length, data));
 }
 
-voidpf zlib_alloc(voidpf, uInt items, uInt size) { return std::calloc(items, size); }
-void zlib_free(voidpf, voidpf address) { std::free(address); }
+voidpf zlib_alloc(voidpf, uInt items, uInt size) {
+    return std::calloc(items, size);
+}
+void zlib_free(voidpf, voidpf address) {
+    std::free(address);
+}
 
 // Forward filters over one row: out[0] is the type, raw and previous hold data from byte 1.
 // One loop per type, so the choice is not made again for every byte.
@@ -39,34 +43,38 @@ void filter_row(int type, const uint8_t* raw, const uint8_t* previous, uint8_t* 
     const int32_t n = row_bytes - 1;
     const int32_t head = n < bpp ? n : bpp;
     switch (type) {
-    case 1:
-        for (int32_t i = 0; i < head; ++i) o[i] = r[i];
-        for (int32_t i = bpp; i < n; ++i) o[i] = static_cast<uint8_t>(r[i] - r[i - bpp]);
-        break;
-    case 2:
-        for (int32_t i = 0; i < n; ++i) o[i] = static_cast<uint8_t>(r[i] - p[i]);
-        break;
-    case 3:
-        for (int32_t i = 0; i < head; ++i) o[i] = static_cast<uint8_t>(r[i] - (p[i] >> 1));
-        for (int32_t i = bpp; i < n; ++i) o[i] = static_cast<uint8_t>(r[i] - ((r[i - bpp] + p[i]) >> 1));
-        break;
-    case 4:
-        for (int32_t i = 0; i < head; ++i) o[i] = static_cast<uint8_t>(r[i] - p[i]);
-        for (int32_t i = bpp; i < n; ++i) o[i] = static_cast<uint8_t>(r[i] - paeth_predictor(r[i - bpp], p[i], p[i - bpp]));
-        break;
-    default:
-        for (int32_t i = 0; i < n; ++i) o[i] = r[i];
-        break;
+        case 1:
+            for (int32_t i = 0; i < head; ++i) o[i] = r[i];
+            for (int32_t i = bpp; i < n; ++i) o[i] = static_cast<uint8_t>(r[i] - r[i - bpp]);
+            break;
+        case 2:
+            for (int32_t i = 0; i < n; ++i) o[i] = static_cast<uint8_t>(r[i] - p[i]);
+            break;
+        case 3:
+            for (int32_t i = 0; i < head; ++i) o[i] = static_cast<uint8_t>(r[i] - (p[i] >> 1));
+            for (int32_t i = bpp; i < n; ++i) o[i] = static_cast<uint8_t>(r[i] - ((r[i - bpp] + p[i]) >> 1));
+            break;
+        case 4:
+            for (int32_t i = 0; i < head; ++i) o[i] = static_cast<uint8_t>(r[i] - p[i]);
+            for (int32_t i = bpp; i < n; ++i)
+                o[i] = static_cast<uint8_t>(r[i] - paeth_predictor(r[i - bpp], p[i], p[i - bpp]));
+            break;
+        default:
+            for (int32_t i = 0; i < n; ++i) o[i] = r[i];
+            break;
     }
 }
 
 // Fixed filter: the output row buffer of that type (None uses the raw row itself).
-uint8_t* output_row(PngWriterContext* c, int type) { return type == 0 ? c->row_buffers[1] : c->row_buffers[1 + type]; }
+uint8_t* output_row(PngWriterContext* c, int type) {
+    return type == 0 ? c->row_buffers[1] : c->row_buffers[1 + type];
+}
 
 int choose_fixed(PngWriterContext* c, int32_t row_bytes) {
     const int type = c->colour_type == 3 ? 0 : c->filter_mode - 1;
-    if (type != 0) filter_row(type, c->row_buffers[1], c->row_buffers[0], output_row(c, type), row_bytes,
-                              c->bytes_per_pixel);
+    if (type != 0)
+        filter_row(type, c->row_buffers[1], c->row_buffers[0], output_row(c, type), row_bytes,
+                   c->bytes_per_pixel);
     return type;
 }
 
@@ -100,9 +108,7 @@ struct RowSink {
         c->row_buffers[0] = c->row_buffers[1];
         c->row_buffers[1] = t;
     }
-    void start_pass(int32_t row_bytes) {
-        std::memset(c->row_buffers[0], 0, static_cast<size_t>(row_bytes));
-    }
+    void start_pass(int32_t row_bytes) { std::memset(c->row_buffers[0], 0, static_cast<size_t>(row_bytes)); }
 };
 
 void pack_indices(const uint8_t* indices, int32_t count, int32_t bits, uint8_t* out) {
@@ -148,7 +154,8 @@ bool emit_rows(PngWriterContext* c, RowSink* sink, int32_t pixel_bytes, FullRow 
                 for (int32_t j = 0; j < columns; ++j) {
                     const int32_t x = kAdam7ColumnStart[p] + j * kAdam7ColumnStep[p];
                     std::memcpy(raw + static_cast<size_t>(j) * pixel_bytes,
-                                scratch + static_cast<size_t>(x) * pixel_bytes, static_cast<size_t>(pixel_bytes));
+                                scratch + static_cast<size_t>(x) * pixel_bytes,
+                                static_cast<size_t>(pixel_bytes));
                 }
             }
             sink->emit(row_bytes);
@@ -226,7 +233,8 @@ bool encode_palette(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels
         for (int i = 0; i < scan; ++i) {
             int found = -1;
             for (int k = 0; k < count && found < 0; ++k) {
-                if (kept[k].blue == target[i].blue && kept[k].green == target[i].green && kept[k].red == target[i].red)
+                if (kept[k].blue == target[i].blue && kept[k].green == target[i].green &&
+                    kept[k].red == target[i].red)
                     found = k;
             }
             if (found < 0) {
@@ -294,18 +302,20 @@ bool encode_palette(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels
     const int32_t h = c->height;
     const int32_t row_bytes = c->row_bytes;
     const int32_t w = c->width;
-    emit_rows(c, sink, 1,
-              [&](int32_t y, uint8_t* out, bool interlaced) {
-                  const uint8_t* src = rows + static_cast<int64_t>(h - 1 - y) * rows_stride;
-                  std::memcpy(out, src, static_cast<size_t>(interlaced ? w : row_bytes));
-              },
-              scratch);
+    emit_rows(
+        c, sink, 1,
+        [&](int32_t y, uint8_t* out, bool interlaced) {
+            const uint8_t* src = rows + static_cast<int64_t>(h - 1 - y) * rows_stride;
+            std::memcpy(out, src, static_cast<size_t>(interlaced ? w : row_bytes));
+        },
+        scratch);
     std::free(indices);
     std::free(temp);
     return true;
 }
 
-bool encode_grey(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels, uint8_t* scratch, RowSink* sink) {
+bool encode_grey(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels, uint8_t* scratch,
+                 RowSink* sink) {
     const int64_t bytes = static_cast<int64_t>(c->width) * c->height;
     uint8_t* temp = alloc_temp(bytes);
     if (!temp) {
@@ -323,16 +333,18 @@ bool encode_grey(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels, u
     }
     const int32_t w = c->width;
     const int32_t h = c->height;
-    emit_rows(c, sink, 1,
-              [&](int32_t y, uint8_t* out, bool) {
-                  std::memcpy(out, temp + static_cast<int64_t>(h - 1 - y) * w, static_cast<size_t>(w));
-              },
-              scratch);
+    emit_rows(
+        c, sink, 1,
+        [&](int32_t y, uint8_t* out, bool) {
+            std::memcpy(out, temp + static_cast<int64_t>(h - 1 - y) * w, static_cast<size_t>(w));
+        },
+        scratch);
     std::free(temp);
     return true;
 }
 
-bool encode_colour(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels, uint8_t* scratch, RowSink* sink) {
+bool encode_colour(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels, uint8_t* scratch,
+                   RowSink* sink) {
     const int32_t w = c->width;
     const int32_t h = c->height;
     uint8_t* temp = nullptr;
@@ -362,29 +374,31 @@ bool encode_colour(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels,
     if (s == 48) {
         const int64_t stride = 6 * static_cast<int64_t>(w);
         const bool reversed = c->layout48 == 1;
-        emit_rows(c, sink, 6,
-                  [&](int32_t y, uint8_t* out, bool) {
-                      if (!reversed) {
-                          std::memcpy(out, source + y * stride, static_cast<size_t>(stride));
-                          return;
-                      }
-                      const uint8_t* src = source + (h - 1 - y) * stride;
-                      for (int32_t x = 0; x < w; ++x)
-                          for (int k = 0; k < 6; ++k) out[6 * x + k] = src[6 * x + 5 - k];
-                  },
-                  scratch);
+        emit_rows(
+            c, sink, 6,
+            [&](int32_t y, uint8_t* out, bool) {
+                if (!reversed) {
+                    std::memcpy(out, source + y * stride, static_cast<size_t>(stride));
+                    return;
+                }
+                const uint8_t* src = source + (h - 1 - y) * stride;
+                for (int32_t x = 0; x < w; ++x)
+                    for (int k = 0; k < 6; ++k) out[6 * x + k] = src[6 * x + 5 - k];
+            },
+            scratch);
     } else {
         const int64_t stride = stride_for_depth(w, 24);
-        emit_rows(c, sink, 3,
-                  [&](int32_t y, uint8_t* out, bool) {
-                      const uint8_t* src = source + (h - 1 - y) * stride;
-                      for (int32_t x = 0; x < w; ++x, src += 3, out += 3) {
-                          out[0] = src[2];
-                          out[1] = src[1];
-                          out[2] = src[0];
-                      }
-                  },
-                  scratch);
+        emit_rows(
+            c, sink, 3,
+            [&](int32_t y, uint8_t* out, bool) {
+                const uint8_t* src = source + (h - 1 - y) * stride;
+                for (int32_t x = 0; x < w; ++x, src += 3, out += 3) {
+                    out[0] = src[2];
+                    out[1] = src[1];
+                    out[2] = src[0];
+                }
+            },
+            scratch);
     }
     std::free(temp);
     return true;
@@ -451,7 +465,9 @@ int png_adaptive_score(const uint8_t* row, int32_t row_bytes) {
     return score;
 }
 
-void PngWriterContext::free_format_buffers() { free_filtered(this); }
+void PngWriterContext::free_format_buffers() {
+    free_filtered(this);
+}
 
 void png_writer_reset(PngWriterContext* context) {
     PngWriterContext* c = context;
@@ -474,27 +490,25 @@ void png_writer_reset(PngWriterContext* context) {
 int32_t png_writer_setup(PngWriterContext* context) {
     PngWriterContext* c = context;
     switch (c->target_bits) {
-    case 1:
-    case 2:
-    case 4:
-    case 8:
-        c->bit_depth = c->target_bits;
-        c->colour_type = c->grey ? 0 : 3;
-        c->bytes_per_pixel = 1;
-        break;
-    case 24:
-        c->bit_depth = 8;
-        c->colour_type = 2;
-        c->bytes_per_pixel = 3;
-        break;
-    case 48:
-        c->bit_depth = 16;
-        c->colour_type = 2;
-        c->bytes_per_pixel = 6;
-        break;
-    default:
-        set_codec_error(c, kCodecSaveFailed);
-        return 0;
+        case 1:
+        case 2:
+        case 4:
+        case 8:
+            c->bit_depth = c->target_bits;
+            c->colour_type = c->grey ? 0 : 3;
+            c->bytes_per_pixel = 1;
+            break;
+        case 24:
+            c->bit_depth = 8;
+            c->colour_type = 2;
+            c->bytes_per_pixel = 3;
+            break;
+        case 48:
+            c->bit_depth = 16;
+            c->colour_type = 2;
+            c->bytes_per_pixel = 6;
+            break;
+        default: set_codec_error(c, kCodecSaveFailed); return 0;
     }
     if (c->colour_type == 3) {
         c->choose_filter = choose_fixed;
@@ -583,7 +597,8 @@ bool write_png_file(const std::u16string& path, PngWriterContext* context, RgbQu
         set_codec_error(c, kCodecNoMemory);
         return false;
     }
-    for (int i = 0; i < 6; ++i) c->row_buffers[i] = c->filtered_data + c->filtered_bytes + static_cast<size_t>(i) * largest;
+    for (int i = 0; i < 6; ++i)
+        c->row_buffers[i] = c->filtered_data + c->filtered_bytes + static_cast<size_t>(i) * largest;
 
     RowSink sink{c, c->filtered_data};
     bool ok;

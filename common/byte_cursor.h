@@ -99,7 +99,9 @@ private:
     bool overrun_ = false;
 };
 
-inline uint16_t swap16(uint16_t v) { return static_cast<uint16_t>((v >> 8) | (v << 8)); }
+inline uint16_t swap16(uint16_t v) {
+    return static_cast<uint16_t>((v >> 8) | (v << 8));
+}
 inline uint32_t swap32(uint32_t v) {
     return (v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24);
 }

@@ -45,8 +45,8 @@ int tool_encode_jpeg(const LoadedImage& image, const std::u16string& output, con
 int tool_encode_gif(const LoadedImage& image, const std::u16string& output, const ToolArgs& args);
 int tool_encode_tiff(const LoadedImage& image, const std::u16string& output, const ToolArgs& args);
 
-int tool_transform(const ToolArgs& args);  // transform IN.jpg -o OUT.jpg --op ... [--trim]
+int tool_transform(const ToolArgs& args);     // transform IN.jpg -o OUT.jpg --op ... [--trim]
 int tool_comment_png(const ToolArgs& args);   // comment get|set FILE [TEXT] on a PNG file
 int tool_comment_jpeg(const ToolArgs& args);  // the same on a JPEG file
-int tool_exif(const ToolArgs& args);       // exif FILE
-int tool_textlist(const ToolArgs& args);   // textlist FILE (PNG tEXt chunks)
+int tool_exif(const ToolArgs& args);          // exif FILE
+int tool_textlist(const ToolArgs& args);      // textlist FILE (PNG tEXt chunks)

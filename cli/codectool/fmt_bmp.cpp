@@ -20,7 +20,8 @@ int32_t tool_decode_bmp(const std::u16string& path, const ToolArgs&, LoadedImage
 int tool_encode_bmp(const LoadedImage& image, const std::u16string& output, const ToolArgs& args) {
     const int source_bits = image.info.bit_count;
     const int bits = args.get_int("bits", source_bits);
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 24) return report_usage("--bits must be 1, 4, 8 or 24");
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 24)
+        return report_usage("--bits must be 1, 4, 8 or 24");
     BmpContext context;
     init_bmp_context(&context, 0);
     context.width = image.info.width;

@@ -19,7 +19,9 @@ int ToolArgs::get_int(const std::string& name, int fallback) const {
     return std::atoi(it->second.c_str());
 }
 
-std::u16string tool_path(const std::string& utf8) { return utf8_to_utf16(utf8); }
+std::u16string tool_path(const std::string& utf8) {
+    return utf8_to_utf16(utf8);
+}
 
 int report_codec_error(int32_t code) {
     const char16_t* text = codec_error_text(code);
@@ -79,13 +81,13 @@ void fix_flags(ToolArgs* args, std::initializer_list<const char*> flags) {
 
 int32_t decode_any(const std::u16string& path, const ToolArgs& args, LoadedImage* out) {
     switch (detect_file_type(path)) {
-    case kFileBmp: return tool_decode_bmp(path, args, out);
-    case kFilePng: return tool_decode_png(path, args, out);
-    case kFileJpeg: return tool_decode_jpeg(path, args, out);
-    case kFileTiff: return tool_decode_tiff(path, args, out);
-    case kFileGif: return tool_decode_gif(path, args, out);
-    case kFileTooShort: return kCodecBadData;
-    default: return kCodecUnsupported;
+        case kFileBmp: return tool_decode_bmp(path, args, out);
+        case kFilePng: return tool_decode_png(path, args, out);
+        case kFileJpeg: return tool_decode_jpeg(path, args, out);
+        case kFileTiff: return tool_decode_tiff(path, args, out);
+        case kFileGif: return tool_decode_gif(path, args, out);
+        case kFileTooShort: return kCodecBadData;
+        default: return kCodecUnsupported;
     }
 }
 
@@ -135,9 +137,9 @@ int cmd_encode(const ToolArgs& args) {
 int cmd_comment(const ToolArgs& args) {
     if (args.positional.size() < 2) return report_usage("comment get|set FILE [TEXT]");
     switch (detect_file_type(tool_path(args.positional[1]))) {
-    case kFilePng: return tool_comment_png(args);
-    case kFileJpeg: return tool_comment_jpeg(args);
-    default: return report_codec_error(kCodecCommentNotEditable);
+        case kFilePng: return tool_comment_png(args);
+        case kFileJpeg: return tool_comment_jpeg(args);
+        default: return report_codec_error(kCodecCommentNotEditable);
     }
 }
 
@@ -189,5 +191,7 @@ int wmain(int argc, wchar_t** wargv) {
     return run(argc, argv.data());
 }
 #else
-int main(int argc, char** argv) { return run(argc, argv); }
+int main(int argc, char** argv) {
+    return run(argc, argv);
+}
 #endif

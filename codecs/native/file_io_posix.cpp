@@ -61,7 +61,9 @@ bool file_write(OsHandle file, const void* data, uint32_t size) {
     return true;
 }
 
-bool file_flush(OsHandle file) { return ::fsync(static_cast<int>(file)) == 0; }
+bool file_flush(OsHandle file) {
+    return ::fsync(static_cast<int>(file)) == 0;
+}
 
 bool file_size(OsHandle file, uint64_t* size) {
     struct stat st;
@@ -98,7 +100,9 @@ void file_unmap_view(const uint8_t* view, uint64_t size) {
 
 void file_close_mapping(OsHandle) {}
 
-bool file_delete(const std::u16string& path) { return ::unlink(utf16_to_utf8(path).c_str()) == 0; }
+bool file_delete(const std::u16string& path) {
+    return ::unlink(utf16_to_utf8(path).c_str()) == 0;
+}
 
 bool file_replace(const std::u16string& source, const std::u16string& target) {
     return ::rename(utf16_to_utf8(source).c_str(), utf16_to_utf8(target).c_str()) == 0;
@@ -109,7 +113,9 @@ uint8_t* alloc_pixels(int64_t bytes) {
     return static_cast<uint8_t*>(std::calloc(1, bytes ? static_cast<size_t>(bytes) : 1));
 }
 
-void free_pixels(void* block) { std::free(block); }
+void free_pixels(void* block) {
+    std::free(block);
+}
 
 OsHandle create_dib_section(const BitmapInfoHeader& header, const RgbQuad*, uint8_t** bits) {
     *bits = nullptr;
@@ -120,4 +126,6 @@ OsHandle create_dib_section(const BitmapInfoHeader& header, const RgbQuad*, uint
     return reinterpret_cast<OsHandle>(*bits);
 }
 
-void delete_bitmap(OsHandle bitmap) { free_pixels(reinterpret_cast<void*>(bitmap)); }
+void delete_bitmap(OsHandle bitmap) {
+    free_pixels(reinterpret_cast<void*>(bitmap));
+}

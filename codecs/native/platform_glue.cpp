@@ -2,6 +2,8 @@
 // the same way in tests.
 #include "codecs/codec_set.h"
 
-OsHandle codec_platform_create_memory_dc() { return 1; }
+OsHandle codec_platform_create_memory_dc() {
+    return 1;
+}
 void codec_platform_delete_memory_dc(OsHandle) {}
 void codec_platform_report_startup_failure() {}

@@ -5,9 +5,15 @@
 
 namespace {
 
-const wchar_t* wide(const std::u16string& path) { return reinterpret_cast<const wchar_t*>(path.c_str()); }
-HANDLE as_handle(OsHandle h) { return reinterpret_cast<HANDLE>(h); }
-OsHandle from_handle(HANDLE h) { return reinterpret_cast<OsHandle>(h); }
+const wchar_t* wide(const std::u16string& path) {
+    return reinterpret_cast<const wchar_t*>(path.c_str());
+}
+HANDLE as_handle(OsHandle h) {
+    return reinterpret_cast<HANDLE>(h);
+}
+OsHandle from_handle(HANDLE h) {
+    return reinterpret_cast<OsHandle>(h);
+}
 
 }  // namespace
 
@@ -18,8 +24,8 @@ OsHandle file_open_read(const std::u16string& path) {
 }
 
 OsHandle file_create_write(const std::u16string& path) {
-    HANDLE h = CreateFileW(wide(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
+    HANDLE h =
+        CreateFileW(wide(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     return h == INVALID_HANDLE_VALUE ? kClosedFile : from_handle(h);
 }
 
@@ -39,7 +45,9 @@ bool file_write(OsHandle file, const void* data, uint32_t size) {
     return WriteFile(as_handle(file), data, size, &n, nullptr) && n == size;
 }
 
-bool file_flush(OsHandle file) { return FlushFileBuffers(as_handle(file)) != FALSE; }
+bool file_flush(OsHandle file) {
+    return FlushFileBuffers(as_handle(file)) != FALSE;
+}
 
 bool file_size(OsHandle file, uint64_t* size) {
     DWORD high = 0;
@@ -77,16 +85,19 @@ void file_close_mapping(OsHandle mapping) {
     if (mapping) CloseHandle(as_handle(mapping));
 }
 
-bool file_delete(const std::u16string& path) { return DeleteFileW(wide(path)) != FALSE; }
+bool file_delete(const std::u16string& path) {
+    return DeleteFileW(wide(path)) != FALSE;
+}
 
 bool file_replace(const std::u16string& source, const std::u16string& target) {
-    return MoveFileExW(wide(source), wide(target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    return MoveFileExW(wide(source), wide(target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
+           FALSE;
 }
 
 uint8_t* alloc_pixels(int64_t bytes) {
     if (bytes < 0 || bytes > 0x7FFFFFFF) return nullptr;
-    return static_cast<uint8_t*>(
-        VirtualAlloc(nullptr, bytes ? static_cast<SIZE_T>(bytes) : 1, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    return static_cast<uint8_t*>(VirtualAlloc(nullptr, bytes ? static_cast<SIZE_T>(bytes) : 1,
+                                              MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
 }
 
 void free_pixels(void* block) {
@@ -116,7 +127,8 @@ OsHandle create_dib_section(const BitmapInfoHeader& header, const RgbQuad* palet
         }
     }
     void* p = nullptr;
-    HBITMAP bmp = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &p, nullptr, 0);
+    HBITMAP bmp =
+        CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &p, nullptr, 0);
     if (!bmp) return 0;
     *bits = static_cast<uint8_t*>(p);
     return reinterpret_cast<OsHandle>(bmp);

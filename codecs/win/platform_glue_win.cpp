@@ -15,9 +15,13 @@ OsHandle codec_platform_create_memory_dc() {
     return reinterpret_cast<OsHandle>(dc);
 }
 
-void codec_platform_delete_memory_dc(OsHandle dc) { DeleteDC(reinterpret_cast<HDC>(dc)); }
+void codec_platform_delete_memory_dc(OsHandle dc) {
+    DeleteDC(reinterpret_cast<HDC>(dc));
+}
 
-void codec_platform_report_startup_failure() { show_error_message(nullptr, 0); }
+void codec_platform_report_startup_failure() {
+    show_error_message(nullptr, 0);
+}
 
 void show_codec_error(HWND owner, const CodecContext* context) {
     const char16_t* text = codec_error_text(context->error);

@@ -18,7 +18,8 @@ struct Image {
 Image make_image(int bits, int32_t w, int32_t h) {
     Image img{w, h, bits, {}, {}};
     for (int i = 0; i < 256; ++i)
-        img.palette[i] = {static_cast<uint8_t>(i), static_cast<uint8_t>(i * 5), static_cast<uint8_t>(255 - i), 0};
+        img.palette[i] = {static_cast<uint8_t>(i), static_cast<uint8_t>(i * 5), static_cast<uint8_t>(255 - i),
+                          0};
     img.rows.resize(stride_for_depth(w, bits) * h);
     for (size_t i = 0; i < img.rows.size(); ++i) img.rows[i] = static_cast<uint8_t>(i * 29 + 3);
     return img;

@@ -1,9 +1,10 @@
+#include "codecs/bmp.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
-#include "codecs/bmp.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -36,7 +37,8 @@ int64_t file_stride(int bits, int32_t width) {
 template <typename Fill>
 std::vector<uint8_t> make_bmp(const BmpSpec& s, Fill fill) {
     const uint32_t palette_at = 14 + s.header_size;
-    const uint32_t pixel_at = palette_at + 4 * s.palette_entries + (s.header_size == 40 ? 4 * static_cast<uint32_t>(s.masks.size()) : 0);
+    const uint32_t pixel_at = palette_at + 4 * s.palette_entries +
+                              (s.header_size == 40 ? 4 * static_cast<uint32_t>(s.masks.size()) : 0);
     const int64_t stride = file_stride(s.bits, s.width);
     std::vector<uint8_t> b(pixel_at + stride * (s.height < 0 ? -s.height : s.height));
     b[0] = 'B';
@@ -53,7 +55,8 @@ std::vector<uint8_t> make_bmp(const BmpSpec& s, Fill fill) {
     put32(b, 42, 1417);
     put32(b, 46, s.clr_used);
     for (size_t i = 0; i < s.masks.size(); ++i) put32(b, 54 + 4 * i, s.masks[i]);
-    const uint32_t table_at = s.header_size == 40 ? palette_at + 4 * static_cast<uint32_t>(s.masks.size()) : palette_at;
+    const uint32_t table_at =
+        s.header_size == 40 ? palette_at + 4 * static_cast<uint32_t>(s.masks.size()) : palette_at;
     for (uint32_t i = 0; i < s.palette_entries; ++i) {
         b[table_at + 4 * i] = static_cast<uint8_t>(i);
         b[table_at + 4 * i + 1] = static_cast<uint8_t>(255 - i);
@@ -102,8 +105,8 @@ TEST(BmpRead, IndexedFilesExpandToEightBits) {
         uint32_t clr_used;
         uint32_t stored;
     };
-    for (const Case& k : {Case{1, 1, 0, 2}, Case{1, 9, 2, 2}, Case{4, 3, 0, 16}, Case{4, 5, 12, 12}, Case{8, 2, 0, 256},
-                          Case{8, 7, 100, 100}}) {
+    for (const Case& k : {Case{1, 1, 0, 2}, Case{1, 9, 2, 2}, Case{4, 3, 0, 16}, Case{4, 5, 12, 12},
+                          Case{8, 2, 0, 256}, Case{8, 7, 100, 100}}) {
         SCOPED_TRACE(testing::Message() << k.bits << " bits, width " << k.width);
         BmpSpec s;
         s.bits = k.bits;
@@ -133,7 +136,8 @@ TEST(BmpRead, IndexedFilesExpandToEightBits) {
         for (int32_t y = 0; y < 3; ++y)
             for (int32_t x = 0; x < k.width; ++x) {
                 const int per = 8 / k.bits;
-                const int v = (rows[y * src_stride + x / per] >> (8 - k.bits * (x % per + 1))) & ((1 << k.bits) - 1);
+                const int v =
+                    (rows[y * src_stride + x / per] >> (8 - k.bits * (x % per + 1))) & ((1 << k.bits) - 1);
                 EXPECT_EQ(d.image.pixels[y * dst_stride + x], v) << x << "," << y;
             }
     }
@@ -170,7 +174,14 @@ TEST(BmpRead, BitFieldsUnpackToTwentyFourBits) {
         {"565 read as 555 without fields", 16, 0, {}, 0xF800, 0, 0, 246},
         {"565 fields", 16, 3, {0xF800, 0x07E0, 0x001F}, (1u << 11) | (63u << 5) | 2u, 16, 255, 8},
         {"32 default", 32, 0, {}, 0xAA112233, 0x33, 0x22, 0x11},
-        {"32 fields in another order", 32, 3, {0xFF000000, 0x00000FF0, 0x00FF0000}, 0x12345678, 0x34, 0x67, 0x12},
+        {"32 fields in another order",
+         32,
+         3,
+         {0xFF000000, 0x00000FF0, 0x00FF0000},
+         0x12345678,
+         0x34,
+         0x67,
+         0x12},
         {"zero mask gives zero", 32, 3, {0, 0xFF00, 0xFF}, 0xFFFFFFFF, 255, 255, 0},
         {"31-bit channel", 32, 3, {0x7FFFFFFF, 0, 0}, 0x7FFFFFFF, 0, 0, 255},
         {"444 fields", 16, 3, {0x0F00, 0x00F0, 0x000F}, 0x0F81, 17, 136, 255},
@@ -372,7 +383,8 @@ TEST(BmpWrite, LayoutAndRoundTrip) {
         SCOPED_TRACE(testing::Message() << k.source_bits << " to " << k.target_bits << ", width " << k.width);
         const int32_t h = 3;
         RgbQuad palette[256] = {};
-        for (int i = 0; i < 256; ++i) palette[i] = {static_cast<uint8_t>(i), static_cast<uint8_t>(i), static_cast<uint8_t>(i), 0};
+        for (int i = 0; i < 256; ++i)
+            palette[i] = {static_cast<uint8_t>(i), static_cast<uint8_t>(i), static_cast<uint8_t>(i), 0};
         const int64_t stride = stride_for_depth(k.width, k.source_bits);
         std::vector<uint8_t> pixels(stride * h);
         // Black and white only, so every target depth holds the image exactly.
@@ -446,7 +458,8 @@ TEST(BmpPackedDib, RoundTripAndSizeChecks) {
             c.source_bits = bits;
             c.x_ppm = 100;
             RgbQuad palette[256];
-            for (int i = 0; i < 256; ++i) palette[i] = {static_cast<uint8_t>(i), 1, static_cast<uint8_t>(255 - i), 0};
+            for (int i = 0; i < 256; ++i)
+                palette[i] = {static_cast<uint8_t>(i), 1, static_cast<uint8_t>(255 - i), 0};
             const int64_t stride = stride_for_depth(w, bits);
             std::vector<uint8_t> pixels(stride * 2);
             for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i * 13 + 5);
@@ -473,7 +486,8 @@ TEST(BmpPackedDib, RoundTripAndSizeChecks) {
 
             // Any block shorter than header, palette and rows is refused.
             for (uint64_t n : {uint64_t{0}, uint64_t{39}, uint64_t{40}, size - 1}) {
-                const std::vector<uint8_t> short_block(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(n));
+                const std::vector<uint8_t> short_block(block.begin(),
+                                                       block.begin() + static_cast<std::ptrdiff_t>(n));
                 BmpContext s;
                 init_bmp_context(&s, 0);
                 bmp_reader_reset(&s);

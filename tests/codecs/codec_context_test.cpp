@@ -1,6 +1,7 @@
+#include "codecs/codec_context.h"
+
 #include <gtest/gtest.h>
 
-#include "codecs/codec_context.h"
 #include "codecs/codec_set.h"
 #include "codecs/file_io.h"
 #include "tests/support/test_support.h"

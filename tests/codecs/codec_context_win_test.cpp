@@ -1,6 +1,5 @@
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>
@@ -61,7 +60,8 @@ TEST(CodecContextSetWin, CreateAndDestroyLeakNoHandleOrGdiObject) {
     for (int i = 0; i < 20; ++i) {
         ASSERT_TRUE(create_codec_contexts());
         EXPECT_NE(g_codecs.memory_dc, 0);
-        EXPECT_EQ(GetObjectType(reinterpret_cast<HGDIOBJ>(g_codecs.memory_dc)), static_cast<DWORD>(OBJ_MEMDC));
+        EXPECT_EQ(GetObjectType(reinterpret_cast<HGDIOBJ>(g_codecs.memory_dc)),
+                  static_cast<DWORD>(OBJ_MEMDC));
         destroy_codec_contexts();
     }
     EXPECT_EQ(handle_count(), handles);
@@ -89,7 +89,8 @@ TEST(PixelMemoryWin, DibSectionModeMakesARealSection) {
     c.loaded.palette[1] = {10, 20, 30, 0};
     ASSERT_TRUE(allocate_loaded_rows(&c, 8 * 3));
     DIBSECTION ds = {};
-    ASSERT_EQ(GetObjectW(reinterpret_cast<HGDIOBJ>(c.loaded.bitmap), sizeof ds, &ds), static_cast<int>(sizeof ds));
+    ASSERT_EQ(GetObjectW(reinterpret_cast<HGDIOBJ>(c.loaded.bitmap), sizeof ds, &ds),
+              static_cast<int>(sizeof ds));
     EXPECT_EQ(ds.dsBm.bmBits, c.loaded.pixels);
     EXPECT_EQ(ds.dsBmih.biWidth, 5);
     EXPECT_EQ(ds.dsBmih.biBitCount, 8);

@@ -37,7 +37,8 @@ TEST(ConversionReduce, EightBitSourceFitsLosslessly) {
         SCOPED_TRACE(testing::Message() << k.bits << " bits, width " << k.width);
         RgbQuad src_pal[256];
         for (int i = 0; i < 256; ++i)
-            src_pal[i] = {static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i * 3), static_cast<uint8_t>(i * 5), 0};
+            src_pal[i] = {static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i * 3),
+                          static_cast<uint8_t>(i * 5), 0};
         const int64_t src_stride = stride_for_depth(k.width, 8);
         std::vector<uint8_t> src(src_stride * k.height);
         for (int32_t y = 0; y < k.height; ++y)
@@ -65,7 +66,9 @@ TEST(ConversionReduce, EightBitSourceFitsLosslessly) {
 // (shift by 4) and 1 (truncating division by 24), nearest entry by squared distance, first
 // smallest winning.
 std::vector<int> simulate(std::vector<int> px, int32_t w, int32_t h, const RgbQuad* pal, int n, int mode) {
-    auto share = [mode](int weight, int e) { return mode == kDitherDiv16 ? (weight * e) >> 4 : weight * e / 24; };
+    auto share = [mode](int weight, int e) {
+        return mode == kDitherDiv16 ? (weight * e) >> 4 : weight * e / 24;
+    };
     auto add = [&](int32_t x, int32_t y, int c, int v) {
         int& q = px[(y * w + x) * 3 + c];
         q = std::min(255, std::max(0, q + v));
@@ -76,7 +79,8 @@ std::vector<int> simulate(std::vector<int> px, int32_t w, int32_t h, const RgbQu
             const int* p = &px[(y * w + x) * 3];
             int best = 1 << 30, index = 0;
             for (int i = 0; i < n; ++i) {
-                const int d = (p[0] - pal[i].blue) * (p[0] - pal[i].blue) + (p[1] - pal[i].green) * (p[1] - pal[i].green) +
+                const int d = (p[0] - pal[i].blue) * (p[0] - pal[i].blue) +
+                              (p[1] - pal[i].green) * (p[1] - pal[i].green) +
                               (p[2] - pal[i].red) * (p[2] - pal[i].red);
                 if (d < best) best = d, index = i;
             }
@@ -102,12 +106,15 @@ TEST(ConversionReduce, HistogramPathDiffusesOverItsPalette) {
         int source_bits, bits, mode;
         int32_t width, height;
     };
-    for (const Case& k : {Case{24, 2, kDitherDiv16, 7, 5}, Case{24, 4, kDitherDiv24, 9, 6}, Case{24, 8, kDitherDiv16, 31, 17},
-                          Case{8, 2, kDitherDiv24, 1, 9}, Case{8, 4, kDitherDiv16, 19, 1}}) {
-        SCOPED_TRACE(testing::Message() << k.source_bits << " to " << k.bits << ", " << k.width << "x" << k.height);
+    for (const Case& k :
+         {Case{24, 2, kDitherDiv16, 7, 5}, Case{24, 4, kDitherDiv24, 9, 6}, Case{24, 8, kDitherDiv16, 31, 17},
+          Case{8, 2, kDitherDiv24, 1, 9}, Case{8, 4, kDitherDiv16, 19, 1}}) {
+        SCOPED_TRACE(testing::Message()
+                     << k.source_bits << " to " << k.bits << ", " << k.width << "x" << k.height);
         RgbQuad src_pal[256];
         for (int i = 0; i < 256; ++i)
-            src_pal[i] = {static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), static_cast<uint8_t>((i * 7) & 255), 0};
+            src_pal[i] = {static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i),
+                          static_cast<uint8_t>((i * 7) & 255), 0};
         const int64_t stride = stride_for_depth(k.width, k.source_bits);
         std::vector<uint8_t> src(stride * k.height);
         std::vector<int> plain;

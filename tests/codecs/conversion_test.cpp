@@ -1,11 +1,11 @@
+#include "codecs/conversion.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <random>
 #include <vector>
-
-#include "codecs/conversion.h"
 
 namespace {
 
@@ -27,7 +27,8 @@ Image make_image(int32_t w, int32_t h, int32_t bits, uint32_t seed) {
 std::vector<RgbQuad> make_palette(uint32_t seed) {
     std::vector<RgbQuad> p(256);
     std::mt19937 rng(seed);
-    for (auto& e : p) e = {static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng()), 0};
+    for (auto& e : p)
+        e = {static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng()), 0};
     return p;
 }
 
@@ -55,8 +56,8 @@ TEST(ComputeRowSizes, Table) {
     struct {
         int32_t width, bits, row, stride;
     } cases[] = {
-        {1, 1, 1, 4},  {9, 1, 2, 4},    {33, 1, 5, 8},  {1, 2, 1, 4},   {5, 2, 2, 4},  {3, 4, 2, 4},
-        {9, 4, 5, 8},  {1, 8, 1, 4},    {5, 8, 5, 8},   {1, 24, 3, 4},  {3, 24, 9, 12}, {4, 24, 12, 12},
+        {1, 1, 1, 4},    {9, 1, 2, 4},    {33, 1, 5, 8},   {1, 2, 1, 4},  {5, 2, 2, 4},   {3, 4, 2, 4},
+        {9, 4, 5, 8},    {1, 8, 1, 4},    {5, 8, 5, 8},    {1, 24, 3, 4}, {3, 24, 9, 12}, {4, 24, 12, 12},
         {3, 48, 18, 18}, {3, 32, 12, 12}, {3, 16, 12, 12}, {0, 24, 0, 0},
     };
     for (const auto& c : cases) {
@@ -77,7 +78,8 @@ TEST(ComputeRowSizes, SizesThatOverflowAreRefused) {
     struct {
         int32_t width, height, bits;
     } cases[] = {
-        {0x7FFFFFFF, 1, 24}, {100000, 100000, 24}, {65536, 32768, 8}, {-1, 1, 8}, {1, -1, 8}, {400000000, 1, 48},
+        {0x7FFFFFFF, 1, 24}, {100000, 100000, 24}, {65536, 32768, 8},
+        {-1, 1, 8},          {1, -1, 8},           {400000000, 1, 48},
     };
     for (const auto& c : cases) {
         ConversionContext ctx;
@@ -101,7 +103,8 @@ TEST(ConvertPixelDepth, UnsupportedPairsAreRefused) {
     auto supported = [](int s, int t) {
         return (s == 1 && (t == 8 || t == 24)) || (s == 2 && t == 8) || (s == 4 && (t == 8 || t == 24)) ||
                (s == 8 && (t == 1 || t == 2 || t == 4 || t == 8 || t == 24)) ||
-               (s == 24 && (t == 1 || t == 2 || t == 4 || t == 8 || t == 24 || t == 48)) || (s == 48 && t == 24);
+               (s == 24 && (t == 1 || t == 2 || t == 4 || t == 8 || t == 24 || t == 48)) ||
+               (s == 48 && t == 24);
     };
     for (int s : depths) {
         for (int t : depths) {
@@ -201,9 +204,9 @@ TEST(Diffusion, WeightTablesRoundAsEachModeSays) {
     struct {
         int mode, error, w1, w3, w5, w7;
     } cases[] = {
-        {0, -1, -1, -1, -1, -1}, {0, 16, 1, 3, 5, 7},      {0, -16, -1, -3, -5, -7}, {0, 255, 15, 47, 79, 111},
-        {1, -1, 0, 0, 0, 0},     {1, 24, 1, 3, 5, 7},      {1, -25, -1, -3, -5, -7}, {1, 255, 10, 31, 53, 74},
-        {2, -1, -1, -1, -1, -1}, {2, 32, 1, 3, 5, 7},      {2, -255, -8, -24, -40, -56},
+        {0, -1, -1, -1, -1, -1}, {0, 16, 1, 3, 5, 7}, {0, -16, -1, -3, -5, -7},     {0, 255, 15, 47, 79, 111},
+        {1, -1, 0, 0, 0, 0},     {1, 24, 1, 3, 5, 7}, {1, -25, -1, -3, -5, -7},     {1, 255, 10, 31, 53, 74},
+        {2, -1, -1, -1, -1, -1}, {2, 32, 1, 3, 5, 7}, {2, -255, -8, -24, -40, -56},
     };
     for (const auto& c : cases) {
         ConversionContext ctx;
@@ -230,10 +233,10 @@ TEST(Diffusion, WeightTablesRoundAsEachModeSays) {
 // shares are floor(k*e/16) and floor(k*e/32) for modes 0 and 2, truncated k*e/24 for mode 1.
 int share(int mode, int k, int e) {
     switch (mode) {
-    case 0: return static_cast<int>(std::floor(k * e / 16.0));
-    case 1: return k * e / 24;
-    case 2: return static_cast<int>(std::floor(k * e / 32.0));
-    default: return 0;
+        case 0: return static_cast<int>(std::floor(k * e / 16.0));
+        case 1: return k * e / 24;
+        case 2: return static_cast<int>(std::floor(k * e / 32.0));
+        default: return 0;
     }
 }
 
@@ -281,7 +284,8 @@ TEST(Diffusion, OneBitReductionMatchesNaiveRuleForEveryMode) {
                             grey[y * sz.w + x] = (117 * e.blue + 603 * e.green + 306 * e.red) >> 10;
                         } else {
                             const uint8_t* p = src.row(y) + 3 * x;
-                            grey[y * sz.w + x] = ((306 * p[2]) >> 10) + ((117 * p[0]) >> 10) + ((603 * p[1]) >> 10);
+                            grey[y * sz.w + x] =
+                                ((306 * p[2]) >> 10) + ((117 * p[0]) >> 10) + ((603 * p[1]) >> 10);
                         }
                     }
                 const std::vector<int> expect = naive_one_bit(grey, sz.w, sz.h, mode);
@@ -349,7 +353,8 @@ TEST(Diffusion, TrueColourScanMatchesNaiveRule) {
         int best = 0, best_d = 1 << 30;
         for (int i = 0; i < 4; ++i) {
             const int d = (b - palette[i].blue) * (b - palette[i].blue) +
-                          (g - palette[i].green) * (g - palette[i].green) + (r - palette[i].red) * (r - palette[i].red);
+                          (g - palette[i].green) * (g - palette[i].green) +
+                          (r - palette[i].red) * (r - palette[i].red);
             if (d < best_d) best_d = d, best = i;
         }
         return best;
@@ -369,16 +374,19 @@ TEST(Diffusion, TrueColourScanMatchesNaiveRule) {
                     const int* p = &plane[(y * sz.w + x) * 3];
                     const int i = nearest(p[0], p[1], p[2]);
                     expect.push_back(i);
-                    const int errs[3] = {p[0] - palette[i].blue, p[1] - palette[i].green, p[2] - palette[i].red};
-                    for (int ch = 0; ch < 3; ++ch) naive_spread(plane, sz.w, sz.h, x, y, mode, errs[ch], 3, ch);
+                    const int errs[3] = {p[0] - palette[i].blue, p[1] - palette[i].green,
+                                         p[2] - palette[i].red};
+                    for (int ch = 0; ch < 3; ++ch)
+                        naive_spread(plane, sz.w, sz.h, x, y, mode, errs[ch], 3, ch);
                 }
 
             ConversionContext c = context_for(src, 8, mode);
             setup_diffusion(&c);
             std::vector<int> got(static_cast<size_t>(sz.w * sz.h), -1);
-            diffuse_bgr(&c, src.bytes.data(), static_cast<int32_t>(src.stride()), palette,
-                        [&](uint8_t b, uint8_t g, uint8_t r) { return nearest(b, g, r); },
-                        [&](int32_t x, int32_t y, int index) { got[y * sz.w + x] = index; });
+            diffuse_bgr(
+                &c, src.bytes.data(), static_cast<int32_t>(src.stride()), palette,
+                [&](uint8_t b, uint8_t g, uint8_t r) { return nearest(b, g, r); },
+                [&](int32_t x, int32_t y, int index) { got[y * sz.w + x] = index; });
             EXPECT_EQ(got, expect) << "mode " << mode << " " << sz.w << "x" << sz.h;
         }
     }

@@ -1,6 +1,7 @@
+#include "codecs/file_type.h"
+
 #include <gtest/gtest.h>
 
-#include "codecs/file_type.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -56,7 +57,9 @@ const DetectCase kCases[] = {
     {"text", {'h', 'e', 'l', 'l', 'o'}, kFileUnknown},
 };
 
-std::string case_name(const ::testing::TestParamInfo<DetectCase>& param) { return param.param.name; }
+std::string case_name(const ::testing::TestParamInfo<DetectCase>& param) {
+    return param.param.name;
+}
 
 INSTANTIATE_TEST_SUITE_P(Cases, DetectFileType, ::testing::ValuesIn(kCases), case_name);
 
@@ -69,11 +72,21 @@ TEST(DetectTypeFromExtension, Table) {
         const char16_t* path;
         FileTypeCode expected;
     } cases[] = {
-        {u"a.jpg", kFileJpeg},          {u"C:\\x\\photo.JPEG", kFileJpeg}, {u"a.jpe", kFileJpeg},
-        {u"a.png", kFilePng},           {u"a.Gif", kFileGif},              {u"a.bmp", kFileBmp},
-        {u"a.tif", kFileTiff},          {u"*.TIFF", kFileTiff},           {u"archive.tar.gz", kFileUnknown},
-        {u"noext", kFileUnknown},       {u"dir.jpg\\file", kFileUnknown},  {u"a.jpg.txt", kFileUnknown},
-        {u"a. jpg", kFileUnknown},      {u"", kFileUnknown},               {u".png", kFilePng},
+        {u"a.jpg", kFileJpeg},
+        {u"C:\\x\\photo.JPEG", kFileJpeg},
+        {u"a.jpe", kFileJpeg},
+        {u"a.png", kFilePng},
+        {u"a.Gif", kFileGif},
+        {u"a.bmp", kFileBmp},
+        {u"a.tif", kFileTiff},
+        {u"*.TIFF", kFileTiff},
+        {u"archive.tar.gz", kFileUnknown},
+        {u"noext", kFileUnknown},
+        {u"dir.jpg\\file", kFileUnknown},
+        {u"a.jpg.txt", kFileUnknown},
+        {u"a. jpg", kFileUnknown},
+        {u"", kFileUnknown},
+        {u".png", kFilePng},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(detect_type_from_extension(c.path), c.expected);

@@ -1,3 +1,5 @@
+#include "codecs/palette.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -6,7 +8,6 @@
 #include <vector>
 
 #include "codecs/conversion.h"
-#include "codecs/palette.h"
 
 namespace {
 
@@ -31,8 +32,12 @@ struct Image24 {
     }
 };
 
-int sum(const RgbQuad& e) { return e.blue + e.green + e.red; }
-Colour colour(const RgbQuad& e) { return {e.blue, e.green, e.red}; }
+int sum(const RgbQuad& e) {
+    return e.blue + e.green + e.red;
+}
+Colour colour(const RgbQuad& e) {
+    return {e.blue, e.green, e.red};
+}
 
 ConversionContext make_context(int32_t w, int32_t h, int source_bits, int target_bits, int dither) {
     ConversionContext c;
@@ -74,7 +79,8 @@ TEST(PaletteCount, EightBitStopsAt256) {
         const int64_t stride = stride_for_depth(k.width, 8);
         std::vector<uint8_t> px(stride * 2, 0xEE);  // padding bytes must not count
         for (int32_t y = 0; y < 2; ++y)
-            for (int32_t x = 0; x < k.width; ++x) px[y * stride + x] = static_cast<uint8_t>((x + y) % k.distinct);
+            for (int32_t x = 0; x < k.width; ++x)
+                px[y * stride + x] = static_cast<uint8_t>((x + y) % k.distinct);
         ConversionContext c = make_context(k.width, 2, 8, 8, 0);
         c.source_pixels = px.data();
         EXPECT_EQ(count_colours_8bit(&c), k.expected) << k.width;
@@ -91,7 +97,8 @@ TEST(PaletteReduce, ExactWhenColoursFit) {
     };
     for (const Case& k : {Case{2, 4, 3, 2}, Case{2, 3, 5, 1}, Case{4, 16, 5, 4}, Case{4, 7, 1, 7},
                           Case{8, 256, 17, 16}, Case{8, 200, 33, 7}}) {
-        SCOPED_TRACE(testing::Message() << k.bits << " bits, " << k.colours << " colours, " << k.width << "x" << k.height);
+        SCOPED_TRACE(testing::Message()
+                     << k.bits << " bits, " << k.colours << " colours, " << k.width << "x" << k.height);
         const std::vector<Colour> colours = spread_colours(k.colours);
         Image24 img(k.width, k.height);
         for (int i = 0; i < k.width * k.height; ++i)
@@ -107,7 +114,8 @@ TEST(PaletteReduce, ExactWhenColoursFit) {
         for (int i = 0; i < used; ++i) got.insert(colour(pal[i]));
         EXPECT_EQ(got, want);
         for (int i = 1; i < used; ++i) EXPECT_LE(sum(pal[i - 1]), sum(pal[i]));
-        for (int i = used; i < (1 << k.bits); ++i) EXPECT_EQ(colour(pal[i]), Colour(9, 9, 9)) << "entry " << i;
+        for (int i = used; i < (1 << k.bits); ++i)
+            EXPECT_EQ(colour(pal[i]), Colour(9, 9, 9)) << "entry " << i;
         const int per_byte = 8 / k.bits;
         for (int32_t y = 0; y < k.height; ++y) {
             for (int32_t x = 0; x < k.width; ++x) {
@@ -192,7 +200,8 @@ TEST(PaletteReduce, EmptyBucketsNeverGiveBlack) {
         RgbQuad pal[256];
         std::fill(pal, pal + 256, RgbQuad{200, 100, 50, 0});
         ASSERT_TRUE(convert_pixel_depth(pal, out.data(), &c, nullptr, img.bytes.data()));
-        for (int i = 0; i < 16; ++i) EXPECT_NE(colour(pal[i]), Colour(0, 0, 0)) << "width " << w << " entry " << i;
+        for (int i = 0; i < 16; ++i)
+            EXPECT_NE(colour(pal[i]), Colour(0, 0, 0)) << "width " << w << " entry " << i;
     }
 }
 

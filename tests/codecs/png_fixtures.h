@@ -43,7 +43,8 @@ struct PngFile {
         const size_t start = bytes.size();
         bytes.insert(bytes.end(), type, type + 4);
         bytes.insert(bytes.end(), data.begin(), data.end());
-        uint32_t crc = static_cast<uint32_t>(crc32(0, bytes.data() + start, static_cast<uInt>(data.size() + 4)));
+        uint32_t crc =
+            static_cast<uint32_t>(crc32(0, bytes.data() + start, static_cast<uInt>(data.size() + 4)));
         if (bad_crc) crc ^= 1;
         append_be32(bytes, crc);
         return *this;

@@ -14,7 +14,9 @@ Bytes grey_rows(int32_t width, int32_t height, uint8_t base = 0) {
     return rows;
 }
 
-Bytes minimal_grey() { return PngFile().ihdr(2, 2, 8, 0).idat(grey_rows(2, 2)).end().bytes; }
+Bytes minimal_grey() {
+    return PngFile().ihdr(2, 2, 8, 0).idat(grey_rows(2, 2)).end().bytes;
+}
 
 Bytes with_ihdr_byte(size_t offset, uint8_t value) {
     // Rebuilds the IHDR with one byte changed so that its CRC still holds.
@@ -65,43 +67,107 @@ Bytes with_idat_crc(int bad_index) {
 
 const ErrorCase kErrorCases[] = {
     {"only_signature_and_ihdr", PngFile().ihdr(2, 2, 8, 0).bytes, kCodecBadData},
-    {"bad_signature", [] { Bytes b = minimal_grey(); b[1] = 'X'; return b; }(), kCodecBadData},
-    {"short_file", [] { Bytes b = minimal_grey(); b.resize(32); return b; }(), kCodecBadData},
-    {"ihdr_length", [] { Bytes b = minimal_grey(); b[11] = 12; return b; }(), kCodecPngIhdrLength},
-    {"ihdr_type", [] { Bytes b = minimal_grey(); b[12] = 'J'; return b; }(), kCodecPngIhdrType},
-    {"ihdr_crc", [] { Bytes b = minimal_grey(); b[29] ^= 1; return b; }(), kCodecPngCrc},
+    {"bad_signature",
+     [] {
+         Bytes b = minimal_grey();
+         b[1] = 'X';
+         return b;
+     }(),
+     kCodecBadData},
+    {"short_file",
+     [] {
+         Bytes b = minimal_grey();
+         b.resize(32);
+         return b;
+     }(),
+     kCodecBadData},
+    {"ihdr_length",
+     [] {
+         Bytes b = minimal_grey();
+         b[11] = 12;
+         return b;
+     }(),
+     kCodecPngIhdrLength},
+    {"ihdr_type",
+     [] {
+         Bytes b = minimal_grey();
+         b[12] = 'J';
+         return b;
+     }(),
+     kCodecPngIhdrType},
+    {"ihdr_crc",
+     [] {
+         Bytes b = minimal_grey();
+         b[29] ^= 1;
+         return b;
+     }(),
+     kCodecPngCrc},
     {"width_zero", with_ihdr_byte(3, 0), kCodecUnsupported},
     {"width_25001", PngFile().ihdr(25001, 1, 8, 0).idat({0}).end().bytes, kCodecUnsupported},
     {"height_25001", PngFile().ihdr(1, 25001, 8, 0).idat({0}).end().bytes, kCodecUnsupported},
-    {"compression", PngFile().ihdr(2, 2, 8, 0, 0, 1).idat(grey_rows(2, 2)).end().bytes, kCodecPngIhdrCompression},
-    {"filter_method", PngFile().ihdr(2, 2, 8, 0, 0, 0, 1).idat(grey_rows(2, 2)).end().bytes, kCodecPngIhdrFilter},
-    {"interlace_method", PngFile().ihdr(2, 2, 8, 0, 2).idat(grey_rows(2, 2)).end().bytes, kCodecPngIhdrInterlace},
+    {"compression", PngFile().ihdr(2, 2, 8, 0, 0, 1).idat(grey_rows(2, 2)).end().bytes,
+     kCodecPngIhdrCompression},
+    {"filter_method", PngFile().ihdr(2, 2, 8, 0, 0, 0, 1).idat(grey_rows(2, 2)).end().bytes,
+     kCodecPngIhdrFilter},
+    {"interlace_method", PngFile().ihdr(2, 2, 8, 0, 2).idat(grey_rows(2, 2)).end().bytes,
+     kCodecPngIhdrInterlace},
     {"bit_depth_3", PngFile().ihdr(2, 2, 3, 0).end().bytes, kCodecPngIhdrBitDepth},
     {"palette_16_bit", PngFile().ihdr(2, 2, 16, 3).end().bytes, kCodecPngIhdrColourType},
     {"rgb_4_bit", PngFile().ihdr(2, 2, 4, 2).end().bytes, kCodecPngIhdrColourType},
     {"colour_type_5", PngFile().ihdr(2, 2, 8, 5).end().bytes, kCodecPngIhdrColourType},
-    {"chunk_length_2g", [] { PngFile f; f.ihdr(2, 2, 8, 0); append_be32(f.bytes, 0x80000000u);
-                             f.bytes.insert(f.bytes.end(), {'a', 'b', 'c', 'd', 0, 0, 0, 0}); return f.bytes; }(),
+    {"chunk_length_2g",
+     [] {
+         PngFile f;
+         f.ihdr(2, 2, 8, 0);
+         append_be32(f.bytes, 0x80000000u);
+         f.bytes.insert(f.bytes.end(), {'a', 'b', 'c', 'd', 0, 0, 0, 0});
+         return f.bytes;
+     }(),
      kCodecPngChunkLength},
-    {"chunk_past_end", [] { Bytes b = minimal_grey(); b.resize(b.size() - 1); return b; }(), kCodecBadData},
-    {"no_iend", [] { Bytes b = minimal_grey(); b.resize(b.size() - 12); return b; }(), kCodecBadData},
-    {"second_ihdr", PngFile().ihdr(2, 2, 8, 0).ihdr(2, 2, 8, 0).idat(grey_rows(2, 2)).end().bytes, kCodecPngChunkOrder},
+    {"chunk_past_end",
+     [] {
+         Bytes b = minimal_grey();
+         b.resize(b.size() - 1);
+         return b;
+     }(),
+     kCodecBadData},
+    {"no_iend",
+     [] {
+         Bytes b = minimal_grey();
+         b.resize(b.size() - 12);
+         return b;
+     }(),
+     kCodecBadData},
+    {"second_ihdr", PngFile().ihdr(2, 2, 8, 0).ihdr(2, 2, 8, 0).idat(grey_rows(2, 2)).end().bytes,
+     kCodecPngChunkOrder},
     {"plte_after_idat", palette_with({"PLTE", "IDAT", "PLTE"}), kCodecPngChunkOrder},
     {"plte_twice", palette_with({"PLTE", "PLTE", "IDAT"}), kCodecPngChunkOrder},
     {"plte_only_after_idat", palette_with({"IDAT", "PLTE"}), kCodecPngChunkOrder},
     {"idat_text_idat", palette_with({"PLTE", "IDAT", "tEXt", "IDAT"}), kCodecPngChunkOrder},
     {"palette_without_plte", palette_with({"IDAT"}), kCodecPngCriticalChunks},
     {"no_idat", PngFile().ihdr(2, 2, 8, 0).end().bytes, kCodecPngCriticalChunks},
-    {"plte_crc", [] { PngFile f; f.ihdr(2, 1, 8, 3).chunk("PLTE", {0, 0, 0}, true).idat({0, 0, 0});
-                      return f.end().bytes; }(), kCodecPngCrc},
+    {"plte_crc",
+     [] {
+         PngFile f;
+         f.ihdr(2, 1, 8, 3).chunk("PLTE", {0, 0, 0}, true).idat({0, 0, 0});
+         return f.end().bytes;
+     }(),
+     kCodecPngCrc},
     {"first_idat_crc", with_idat_crc(0), kCodecPngCrc},
     {"second_idat_crc", with_idat_crc(1), kCodecPngIdatLength},
-    {"iend_crc", [] { PngFile f; f.ihdr(2, 2, 8, 0).idat(grey_rows(2, 2)).chunk("IEND", {}, true);
-                      return f.bytes; }(), kCodecPngCrc},
+    {"iend_crc",
+     [] {
+         PngFile f;
+         f.ihdr(2, 2, 8, 0).idat(grey_rows(2, 2)).chunk("IEND", {}, true);
+         return f.bytes;
+     }(),
+     kCodecPngCrc},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, PngReaderErrors, ::testing::ValuesIn(kErrorCases),
-                         [](const ::testing::TestParamInfo<ErrorCase>& p) { return std::string(p.param.name); });
+                         [](const ::testing::TestParamInfo<ErrorCase>& p) {
+                             return std::string(p.param.name);
+                         });
 
 TEST(PngReader, LargestWidthIsAccepted) {
     Bytes rows(1 + 25000, 0);
@@ -207,7 +273,9 @@ TEST(PngReader, GreyKeySelectsThePaletteEntryThatBecomesBackground) {
         Bytes key{static_cast<uint8_t>(c.key >> 8), static_cast<uint8_t>(c.key)};
         Bytes rows(1 + (c.depth == 16 ? 2 : 1), 0);
         PngFile f;
-        f.ihdr(1, 1, c.depth, 0).chunk("bKGD", c.depth == 16 ? Bytes{0x40, 0} : Bytes{0, 1}).chunk("tRNS", key);
+        f.ihdr(1, 1, c.depth, 0)
+            .chunk("bKGD", c.depth == 16 ? Bytes{0x40, 0} : Bytes{0, 1})
+            .chunk("tRNS", key);
         Decoded d;
         decode_bytes(&d, f.idat(rows).end().bytes);
         ASSERT_TRUE(d.ok) << c.name;
@@ -293,14 +361,18 @@ TEST(PngReader, ResolutionFromPhysInMetres) {
 }
 
 TEST(PngReader, DibSectionModeGivesTheSamePixels) {
-    const Bytes file = PngFile().ihdr(3, 3, 8, 2).idat([] {
-        Bytes r;
-        for (int y = 0; y < 3; ++y) {
-            r.push_back(0);
-            for (int i = 0; i < 9; ++i) r.push_back(static_cast<uint8_t>(y * 9 + i));
-        }
-        return r;
-    }()).end().bytes;
+    const Bytes file = PngFile()
+                           .ihdr(3, 3, 8, 2)
+                           .idat([] {
+                               Bytes r;
+                               for (int y = 0; y < 3; ++y) {
+                                   r.push_back(0);
+                                   for (int i = 0; i < 9; ++i) r.push_back(static_cast<uint8_t>(y * 9 + i));
+                               }
+                               return r;
+                           }())
+                           .end()
+                           .bytes;
     Decoded memory, dib;
     decode_bytes(&memory, file);
     DecodeOptions o;

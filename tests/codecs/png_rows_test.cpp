@@ -10,18 +10,19 @@ TEST(PngRows, PaethPredictorPicksNearestWithTiesInOrderABC) {
     struct Case {
         uint8_t a, b, c, want;
     } cases[] = {
-        {0, 0, 0, 0}, {10, 20, 10, 20}, {20, 10, 10, 20}, {10, 10, 20, 10},
+        {0, 0, 0, 0},     {10, 20, 10, 20}, {20, 10, 10, 20},     {10, 10, 20, 10},
         {5, 9, 7, 7},  // p = 7: c is exact
         {255, 0, 0, 255}, {0, 255, 255, 0}, {100, 100, 100, 100}, {3, 5, 4, 4},
     };
-    for (const Case& c : cases) EXPECT_EQ(paeth_predictor(c.a, c.b, c.c), c.want) << int(c.a) << " " << int(c.b) << " " << int(c.c);
+    for (const Case& c : cases)
+        EXPECT_EQ(paeth_predictor(c.a, c.b, c.c), c.want) << int(c.a) << " " << int(c.b) << " " << int(c.c);
 }
 
 TEST(PngRows, RowBytesByDepth) {
     struct Case {
         int depth, colour_type;
         int64_t pixels, want;
-    } cases[] = {{1, 0, 9, 3}, {1, 0, 8, 2}, {2, 0, 5, 3}, {4, 3, 3, 3}, {8, 0, 7, 8},
+    } cases[] = {{1, 0, 9, 3},  {1, 0, 8, 2}, {2, 0, 5, 3},  {4, 3, 3, 3},  {8, 0, 7, 8},
                  {8, 2, 3, 10}, {8, 6, 2, 9}, {16, 0, 3, 7}, {16, 6, 1, 9}, {8, 4, 5, 11}};
     for (const Case& c : cases) {
         PngContext ctx;
@@ -178,10 +179,20 @@ TEST(PngRows, SixteenBitPaethMatchesEightBitHighBytes) {
         Decoded d16, d8;
         DecodeOptions o;
         o.transparency = 0;
-        decode_bytes(&d16, PngFile().ihdr(width, height, 16, static_cast<uint8_t>(colour_type))
-                               .idat(paeth_rows(wide, 2 * channels)).end().bytes, o);
-        decode_bytes(&d8, PngFile().ihdr(width, height, 8, static_cast<uint8_t>(colour_type))
-                              .idat(paeth_rows(narrow, channels)).end().bytes, o);
+        decode_bytes(&d16,
+                     PngFile()
+                         .ihdr(width, height, 16, static_cast<uint8_t>(colour_type))
+                         .idat(paeth_rows(wide, 2 * channels))
+                         .end()
+                         .bytes,
+                     o);
+        decode_bytes(&d8,
+                     PngFile()
+                         .ihdr(width, height, 8, static_cast<uint8_t>(colour_type))
+                         .idat(paeth_rows(narrow, channels))
+                         .end()
+                         .bytes,
+                     o);
         ASSERT_TRUE(d16.ok && d8.ok) << colour_type;
         EXPECT_EQ(d16.pixels, d8.pixels) << colour_type;
         EXPECT_EQ(d16.state.loaded.source_bits, colour_type == 2 || colour_type == 6 ? 48 : 16);

@@ -4,9 +4,13 @@
 
 namespace {
 
-PngFile image_start() { return std::move(PngFile().ihdr(1, 1, 8, 0)); }
+PngFile image_start() {
+    return std::move(PngFile().ihdr(1, 1, 8, 0));
+}
 
-Bytes finish(PngFile f) { return f.idat({0, 9}).end().bytes; }
+Bytes finish(PngFile f) {
+    return f.idat({0, 9}).end().bytes;
+}
 
 struct TextContext {
     PngContext c;
@@ -36,7 +40,10 @@ TEST(PngText, CommentReadsWithCrLfLineEnds) {
         {"lf", "a\nb", "a\r\nb"},
         {"crlf_stays", "a\r\nb", "a\r\nb"},
         {"leading_lf", "\nb", "\r\nb"},
-        {"esc_dropped", "a\x1b" "b", "ab"},
+        {"esc_dropped",
+         "a\x1b"
+         "b",
+         "ab"},
         {"empty", "", ""},
     };
     for (const Case& c : cases) {
@@ -178,7 +185,8 @@ Listed list(const Bytes& file) {
     l.error = t.c.error;
     for (int i = 0; i < kPngTextEntries; ++i) {
         const char* k = reinterpret_cast<const char*>(buffer.data() + i * kPngKeywordSlot);
-        const char* v = reinterpret_cast<const char*>(buffer.data() + kPngTextEntries * kPngKeywordSlot + i * kPngTextSlot);
+        const char* v = reinterpret_cast<const char*>(buffer.data() + kPngTextEntries * kPngKeywordSlot +
+                                                      i * kPngTextSlot);
         if (*k) l.entries.emplace_back(k, v);
     }
     return l;
@@ -187,7 +195,11 @@ Listed list(const Bytes& file) {
 TEST(PngText, ListsKeywordAndTextPairs) {
     PngFile f = image_start();
     f.text(std::string(79, 'k'), "long keyword").text(std::string(80, 'K'), "too long");
-    f.text("Empty", "").text("Esc\x1bKey", "v\x1b" "w").text("Big", std::string(3000, 'b'));
+    f.text("Empty", "")
+        .text("Esc\x1bKey",
+              "v\x1b"
+              "w")
+        .text("Big", std::string(3000, 'b'));
     const Listed l = list(finish(f));
     ASSERT_TRUE(l.ok);
     ASSERT_EQ(l.entries.size(), 4u);

@@ -44,9 +44,12 @@ Source palette_source(int32_t w, int32_t h, int colours) {
     s.height = h;
     s.bits = 8;
     s.pixels.assign(static_cast<size_t>(s.stride() * h), 0);
-    for (int i = 0; i < colours; ++i) s.palette[i] = RgbQuad{static_cast<uint8_t>(i * 40), static_cast<uint8_t>(255 - i * 30), static_cast<uint8_t>(i * 9 + 1), 0};
+    for (int i = 0; i < colours; ++i)
+        s.palette[i] = RgbQuad{static_cast<uint8_t>(i * 40), static_cast<uint8_t>(255 - i * 30),
+                               static_cast<uint8_t>(i * 9 + 1), 0};
     for (int32_t y = 0; y < h; ++y)
-        for (int32_t x = 0; x < w; ++x) s.pixels[y * s.stride() + x] = static_cast<uint8_t>((x + 2 * y) % colours);
+        for (int32_t x = 0; x < w; ++x)
+            s.pixels[y * s.stride() + x] = static_cast<uint8_t>((x + 2 * y) % colours);
     return s;
 }
 
@@ -100,7 +103,8 @@ Written write_source(Source& s, const WriteOptions& o, const std::u16string& tar
         // Walk the filtered rows to collect their type bytes.
         uint64_t offset = 0;
         auto take_rows = [&](int32_t row_bytes, int32_t rows) {
-            for (int32_t r = 0; r < rows; ++r, offset += row_bytes) w.filter_types.push_back(c.filtered_data[offset]);
+            for (int32_t r = 0; r < rows; ++r, offset += row_bytes)
+                w.filter_types.push_back(c.filtered_data[offset]);
         };
         if (!o.interlace) {
             take_rows(static_cast<int32_t>(png_row_bytes(&c, s.width)), s.height);
@@ -118,7 +122,8 @@ Written write_source(Source& s, const WriteOptions& o, const std::u16string& tar
 Bytes chunk_data(const Bytes& file, const char* type, bool* found = nullptr) {
     size_t pos = 8;
     while (pos + 12 <= file.size()) {
-        const uint32_t n = (uint32_t(file[pos]) << 24) | (uint32_t(file[pos + 1]) << 16) | (uint32_t(file[pos + 2]) << 8) | file[pos + 3];
+        const uint32_t n = (uint32_t(file[pos]) << 24) | (uint32_t(file[pos + 1]) << 16) |
+                           (uint32_t(file[pos + 2]) << 8) | file[pos + 3];
         if (std::memcmp(&file[pos + 4], type, 4) == 0) {
             if (found) *found = true;
             return Bytes(file.begin() + pos + 8, file.begin() + pos + 8 + n);
@@ -133,7 +138,8 @@ int count_chunks(const Bytes& file, const char* type) {
     int n = 0;
     size_t pos = 8;
     while (pos + 12 <= file.size()) {
-        const uint32_t len = (uint32_t(file[pos]) << 24) | (uint32_t(file[pos + 1]) << 16) | (uint32_t(file[pos + 2]) << 8) | file[pos + 3];
+        const uint32_t len = (uint32_t(file[pos]) << 24) | (uint32_t(file[pos + 1]) << 16) |
+                             (uint32_t(file[pos + 2]) << 8) | file[pos + 3];
         if (std::memcmp(&file[pos + 4], type, 4) == 0) ++n;
         pos += 12 + len;
     }
@@ -149,7 +155,7 @@ struct RoundTrip {
 
 TEST(PngWriter, RoundTripsEveryLayoutInterlaceAndFilter) {
     const RoundTrip kinds[] = {
-        {"rgb", 24, 24, 0}, {"palette8", 8, 8, 0}, {"palette4", 8, 4, 0},
+        {"rgb", 24, 24, 0},    {"palette8", 8, 8, 0},           {"palette4", 8, 4, 0},
         {"palette2", 8, 2, 0}, {"palette8_from_rgb", 24, 8, 0}, {"grey8", 24, 8, 1},
     };
     const int32_t sizes[][2] = {{1, 1}, {2, 3}, {3, 7}, {5, 2}, {9, 9}};
@@ -157,8 +163,9 @@ TEST(PngWriter, RoundTripsEveryLayoutInterlaceAndFilter) {
         for (const auto& size : sizes) {
             for (uint8_t interlace = 0; interlace < 2; ++interlace) {
                 for (int filter = 0; filter <= 5; ++filter) {
-                    Source s = k.source_bits == 24 ? colour_source(size[0], size[1])
-                                                   : palette_source(size[0], size[1], k.target_bits == 2 ? 4 : 5);
+                    Source s = k.source_bits == 24
+                                   ? colour_source(size[0], size[1])
+                                   : palette_source(size[0], size[1], k.target_bits == 2 ? 4 : 5);
                     if (k.source_bits == 24 && k.target_bits == 8 && !k.grey) {
                         // Few enough colours for an exact palette.
                         for (size_t i = 0; i < s.pixels.size(); ++i) s.pixels[i] &= 0xC0;
@@ -249,12 +256,9 @@ TEST(PngWriter, AdaptiveScoreCountsRunsOfNearZeroBytes) {
         Bytes row;
         int score;
     } cases[] = {
-        {{0, 0, 0, 0}, 3},          // the type byte counts as the left neighbour
-        {{1, 1, 1, 5}, 2},
-        {{2, 254, 254, 254}, 2},
-        {{0, 4, 4, 4}, 0},          // 4 is not a near-zero value
-        {{0, 255, 0, 255}, 0},
-        {{3, 3, 252, 252}, 2},
+        {{0, 0, 0, 0}, 3},  // the type byte counts as the left neighbour
+        {{1, 1, 1, 5}, 2},     {{2, 254, 254, 254}, 2}, {{0, 4, 4, 4}, 0},  // 4 is not a near-zero value
+        {{0, 255, 0, 255}, 0}, {{3, 3, 252, 252}, 2},
     };
     for (const Case& c : cases)
         EXPECT_EQ(png_adaptive_score(c.row.data(), static_cast<int32_t>(c.row.size())), c.score);
@@ -303,7 +307,8 @@ TEST(PngWriter, AncillaryChunks) {
 TEST(PngWriter, TransparentColourNotInPaletteMarksTheNearestEntry) {
     Source s = palette_source(3, 3, 5);
     const RgbQuad near = s.palette[2];
-    const uint8_t colour[3] = {static_cast<uint8_t>(near.red + 2), near.green, static_cast<uint8_t>(near.blue - 1)};
+    const uint8_t colour[3] = {static_cast<uint8_t>(near.red + 2), near.green,
+                               static_cast<uint8_t>(near.blue - 1)};
     WriteOptions o;
     o.target_bits = 8;
     o.transparent = colour;
@@ -378,7 +383,7 @@ TEST(PngWriter, SixteenBitLayouts) {
     s.bits = 48;
     // Layout 0: rows top-down, big-endian red, green, blue.
     s.pixels = {0x10, 0x01, 0x20, 0x02, 0x30, 0x03, 0x40, 0, 0x50, 0, 0x60, 0,
-                0x70, 0, 0x80, 0, 0x90, 0, 0xA0, 0, 0xB0, 0, 0xC0, 0};
+                0x70, 0,    0x80, 0,    0x90, 0,    0xA0, 0, 0xB0, 0, 0xC0, 0};
     for (uint8_t layout = 0; layout < 2; ++layout) {
         PngWriterContext c;
         init_codec_context(&c, 0);
@@ -422,10 +427,8 @@ struct FailureCase {
 
 TEST(PngWriter, FailuresCarryTheirCodeAfterCreatingTheFile) {
     const FailureCase cases[] = {
-        {"grey_4_bit", 4, 1, 0, 9, kCodecSaveFailed},
-        {"level_10", 24, 0, 0, 10, kCodecDeflateFailed},
-        {"filter_6", 24, 0, 6, 9, kCodecSaveFailed},
-        {"target_16", 16, 0, 0, 9, kCodecSaveFailed},
+        {"grey_4_bit", 4, 1, 0, 9, kCodecSaveFailed},         {"level_10", 24, 0, 0, 10, kCodecDeflateFailed},
+        {"filter_6", 24, 0, 6, 9, kCodecSaveFailed},          {"target_16", 16, 0, 0, 9, kCodecSaveFailed},
         {"target_48_from_24", 48, 0, 0, 9, kCodecSaveFailed},
     };
     for (const FailureCase& f : cases) {
@@ -474,7 +477,9 @@ void show_status(void* window, const char16_t* text) {
     log->current = text;
     log->shown.push_back(text);
 }
-std::u16string get_status(void* window) { return static_cast<StatusLog*>(window)->current; }
+std::u16string get_status(void* window) {
+    return static_cast<StatusLog*>(window)->current;
+}
 
 TEST(PngWriter, StatusTextShowsCompressionAndIsRestored) {
     for (int level : {9, 10}) {
