@@ -3,9 +3,16 @@
 # screenshot into the build folder, then ends the program.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+tree=win32
+# A machine that runs no 32-bit programs shows the 64-bit build of the same sources.
+if ! "$top/scripts/can-run-32bit.sh"; then
+  tree=win64
+  make -C "$top" --no-print-directory BUILD="$PX_BUILD_DIR" win64
+  export PX_WINE_ARCH=win64
+fi
 . "$top/scripts/wine-env.sh"
 "$top/scripts/wine-prefix.sh"
-exe="$PX_BUILD_DIR/win32/bin/Pexaron.exe"
+exe="$PX_BUILD_DIR/$tree/bin/Pexaron.exe"
 if [ -n "${DISPLAY:-}" ]; then
   exec wine "$exe" "$@"
 fi

@@ -1,7 +1,16 @@
 #!/usr/bin/env bash
 # Runs every test of both trees with one Xvfb display and one Wine server for the whole run.
+# Where the machine cannot run 32-bit programs, the Windows tests run in the 64-bit build of
+# the same sources under 64-bit Wine instead of the 32-bit product build.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+wintree=win32
+if ! "$top/scripts/can-run-32bit.sh"; then
+  wintree=win64
+  echo "== this machine runs no 32-bit programs: building the 64-bit Windows test tree"
+  make -C "$top" --no-print-directory BUILD="$PX_BUILD_DIR" win64 || exit 1
+  export PX_WINE_ARCH=win64
+fi
 . "$top/scripts/wine-env.sh"
 "$top/scripts/wine-prefix.sh"
 
@@ -22,6 +31,6 @@ jobs=$(nproc)
 status=0
 echo "== native tests"
 ctest --test-dir "$PX_BUILD_DIR/native" --output-on-failure -j "$jobs" || status=1
-echo "== Windows tests under Wine"
-ctest --test-dir "$PX_BUILD_DIR/win32" --output-on-failure -j "$jobs" || status=1
+echo "== Windows tests under Wine ($wintree build)"
+ctest --test-dir "$PX_BUILD_DIR/$wintree" --output-on-failure -j "$jobs" || status=1
 exit $status

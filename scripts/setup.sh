@@ -80,29 +80,50 @@ fi
 # libjpeg-turbo for the Windows target, built from Debian's source package of the same
 # version as the native library, so both trees decode identically.
 ver=$(dpkg-query -W -f='${source:Version}' libjpeg62-turbo-dev | sed 's/^[0-9]*://')
-jpeg_prefix=$deps/libjpeg-turbo-$ver
-if [ ! -f "$jpeg_prefix/lib/libjpeg.a" ]; then
-  log "cross-building libjpeg-turbo $ver"
-  work=$deps/src
+build_jpeg() {  # toolchain-name install-prefix
+  local toolchain=$1 prefix=$2
+  [ -f "$prefix/lib/libjpeg.a" ] && return 0
+  log "cross-building libjpeg-turbo $ver for $toolchain"
+  local work=$deps/src-$toolchain
   rm -rf "$work"
   mkdir -p "$work"
   apt_update
   (cd "$work" && apt-get source --download-only -qq "libjpeg-turbo=1:$ver" >/dev/null 2>&1 ||
     apt-get source --download-only -qq libjpeg-turbo >/dev/null)
+  local tarball srcdir
   tarball=$(ls "$work"/libjpeg-turbo_*.orig.tar.gz | head -n 1)
   tar -C "$work" -xzf "$tarball"
   srcdir=$(find "$work" -maxdepth 1 -type d -name 'libjpeg-turbo-*' | head -n 1)
   cmake -S "$srcdir" -B "$work/build" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-i686.cmake" \
+    -DCMAKE_TOOLCHAIN_FILE="$top/cmake/$toolchain.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DENABLE_SHARED=OFF -DWITH_TURBOJPEG=OFF -DWITH_JPEG8=OFF \
-    -DCMAKE_INSTALL_PREFIX="$jpeg_prefix" >"$work/configure.log" 2>&1 ||
+    -DCMAKE_INSTALL_PREFIX="$prefix" >"$work/configure.log" 2>&1 ||
     { cat "$work/configure.log" >&2; exit 1; }
   cmake --build "$work/build" --target jpeg-static >"$work/build.log" 2>&1 ||
     { tail -n 50 "$work/build.log" >&2; exit 1; }
-  mkdir -p "$jpeg_prefix/lib" "$jpeg_prefix/include"
-  cp "$work/build/libjpeg.a" "$jpeg_prefix/lib/libjpeg.a"
+  mkdir -p "$prefix/lib" "$prefix/include"
+  cp "$work/build/libjpeg.a" "$prefix/lib/libjpeg.a"
   cp "$srcdir/jpeglib.h" "$srcdir/jerror.h" "$srcdir/jmorecfg.h" "$work/build/jconfig.h" \
-    "$jpeg_prefix/include/"
+    "$prefix/include/"
   rm -rf "$work"
-fi
+}
+jpeg_prefix=$deps/libjpeg-turbo-$ver
+build_jpeg mingw-i686 "$jpeg_prefix"
 ln -sfn "$jpeg_prefix" "$deps/libjpeg-turbo"
+
+# Without 32-bit program support (a kernel booted without its 32-bit emulation) the Windows
+# tests run in a 64-bit build of the same sources under 64-bit Wine.
+if ! "$top/scripts/can-run-32bit.sh"; then
+  extra=()
+  for p in wine64 gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || extra+=("$p")
+  done
+  if [ ${#extra[@]} -gt 0 ]; then
+    log "installing ${extra[*]} for the 64-bit Windows test build"
+    apt_update
+    DEBIAN_FRONTEND=noninteractive sudo_ apt-get install -y -qq --no-install-recommends \
+      "${extra[@]}" >/dev/null
+  fi
+  build_jpeg mingw-x86_64 "$deps/libjpeg-turbo-$ver-x86_64"
+  ln -sfn "$deps/libjpeg-turbo-$ver-x86_64" "$deps/libjpeg-turbo-x86_64"
+fi

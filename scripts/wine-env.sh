@@ -1,10 +1,19 @@
-# Sourced: the environment of the project's own Wine prefix.
+# Sourced: the environment of the project's own Wine prefix. PX_WINE_ARCH=win64 selects the
+# 64-bit prefix used where the machine cannot run 32-bit programs (scripts/can-run-32bit.sh).
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export PX_BUILD_DIR=${PX_BUILD_DIR:-$top/build}
-export WINEPREFIX=${PX_WINEPREFIX:-$PX_BUILD_DIR/wineprefix}
-export WINEARCH=win32
+if [ "${PX_WINE_ARCH:-win32}" = win64 ]; then
+  export WINEPREFIX=${PX_WINEPREFIX64:-$PX_BUILD_DIR/wineprefix64}
+  export WINEARCH=win64
+  export WINELOADER=/usr/lib/wine/wine64
+  case ":$PATH:" in *":$top/scripts/wine64:"*) ;; *) export PATH="$top/scripts/wine64:$PATH" ;; esac
+else
+  export WINEPREFIX=${PX_WINEPREFIX:-$PX_BUILD_DIR/wineprefix}
+  export WINEARCH=win32
+  unset WINELOADER
+fi
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree=;mshtml="
 export LANG=ja_JP.UTF-8
 export LC_ALL=ja_JP.UTF-8
-unset WINELOADER WINESERVER
+unset WINESERVER
