@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-LRESULT CALLBACK tree_pane_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+LRESULT CALLBACK tree_pane_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept;
 // Pane (id 400) with the tree and the information list, child of the client window, hidden.
 void create_folder_tree_pane(HWND client);
 // A shortcut is resolved, a file cut to its folder, and the folder opened in the active view.

@@ -9,6 +9,7 @@
 
 #include "shell/folder_tree.h"
 #include "shell/shell_helpers.h"
+#include "shell/shell_ids.h"
 #include "shell/shell_state.h"
 #include "shell/shell_texts.h"
 #include "shell/thumbnail_view.h"
@@ -33,7 +34,7 @@ void layout_tree_pane(HWND pane) {
 
 }  // namespace
 
-LRESULT CALLBACK tree_pane_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT CALLBACK tree_pane_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
     switch (message) {
         case WM_SIZE: layout_tree_pane(window); return 0;
         case WM_GETMINMAXINFO: {
@@ -51,16 +52,16 @@ void create_folder_tree_pane(HWND client) {
     HINSTANCE instance = g_shell.instance;
     g_shell.tree_pane = CreateWindowExW(WS_EX_DLGMODALFRAME, L"Pexaron_trbase_class", nullptr,
                                         WS_CHILD | WS_CLIPCHILDREN | WS_THICKFRAME, 0, 0, 0, 0, client,
-                                        reinterpret_cast<HMENU>(400), instance, nullptr);
+                                        reinterpret_cast<HMENU>(kTreePaneId), instance, nullptr);
     g_shell.tree = CreateWindowExW(
         WS_EX_CLIENTEDGE, WC_TREEVIEWW, nullptr,
         WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS, 0, 0, 0,
-        0, g_shell.tree_pane, reinterpret_cast<HMENU>(401), instance, nullptr);
+        0, g_shell.tree_pane, reinterpret_cast<HMENU>(kTreeId), instance, nullptr);
     g_shell.info_list =
         CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, nullptr, WS_CHILD | LVS_REPORT | LVS_NOSORTHEADER, 0,
-                        0, 0, 0, g_shell.tree_pane, reinterpret_cast<HMENU>(402), instance, nullptr);
-    SendMessageW(g_shell.tree, WM_SETFONT, reinterpret_cast<WPARAM>(g_shell.ui_font), FALSE);
-    SendMessageW(g_shell.info_list, WM_SETFONT, reinterpret_cast<WPARAM>(g_shell.ui_font), FALSE);
+                        0, 0, 0, g_shell.tree_pane, reinterpret_cast<HMENU>(kInfoListId), instance, nullptr);
+    SendMessageW(g_shell.tree, WM_SETFONT, reinterpret_cast<WPARAM>(g_shell.ui_font.get()), FALSE);
+    SendMessageW(g_shell.info_list, WM_SETFONT, reinterpret_cast<WPARAM>(g_shell.ui_font.get()), FALSE);
     LVCOLUMNW column = {};
     column.mask = LVCF_TEXT | LVCF_WIDTH;
     column.cx = g_shell.main_settings.info_column_width[0];

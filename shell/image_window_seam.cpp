@@ -10,6 +10,7 @@
 #include "common/win/app_messages.h"
 #include "shell/image_window.h"
 #include "shell/image_window_test_seam.h"
+#include "shell/message_loop.h"
 #include "shell/shell_helpers.h"
 #include "shell/shell_state.h"
 #include "shell/shell_texts.h"
@@ -22,7 +23,7 @@ HANDLE volatile g_ready = nullptr;
 
 }  // namespace
 
-LRESULT CALLBACK edit_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT CALLBACK edit_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
     if (message == WM_CLOSE) {
         if (!g_refuse_close) DestroyWindow(window);
         return 0;
@@ -36,16 +37,12 @@ LRESULT CALLBACK edit_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
 
 namespace {
 
-unsigned __stdcall edit_thread(void*) {
+unsigned __stdcall edit_thread(void*) noexcept {
     HWND window = CreateWindowExW(0, L"Pexaron_swin_class", kEditWindowTitle, WS_OVERLAPPEDWINDOW, 0, 0, 400,
                                   300, nullptr, nullptr, g_shell.instance, nullptr);
     g_window = window;
     if (g_ready) SetEvent(g_ready);
-    MSG msg;
-    while (window && GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
+    if (window) run_thread_message_loop(MainKeys::never);
     g_window = nullptr;
     PostMessageW(g_shell.main_window, kAppMessage, kMainThreadEnded,
                  reinterpret_cast<LPARAM>(&g_shell.image_thread));

@@ -11,7 +11,9 @@
 #include <mutex>
 
 #include "common/win/app_messages.h"
+#include "shell/message_loop.h"
 #include "shell/shell_helpers.h"
+#include "shell/shell_ids.h"
 #include "shell/shell_state.h"
 #include "shell/shell_texts.h"
 #include "shell/thumbnail_view.h"
@@ -34,7 +36,7 @@ int view_of(HWND frame) {
     return frame == g_views[1].frame ? 1 : 0;
 }
 
-LRESULT CALLBACK view_mouse_hook(int code, WPARAM wparam, LPARAM lparam) {
+LRESULT CALLBACK view_mouse_hook(int code, WPARAM wparam, LPARAM lparam) noexcept {
     return CallNextHookEx(nullptr, code, wparam, lparam);
 }
 
@@ -48,7 +50,7 @@ void update_status(int n) {
     SendMessageW(v.status, SB_SETTEXTW, 3, reinterpret_cast<LPARAM>(folder));
 }
 
-LRESULT CALLBACK base_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT CALLBACK base_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
     if (message == WM_ERASEBKGND) {
         RECT rc;
         GetClientRect(window, &rc);
@@ -58,7 +60,7 @@ LRESULT CALLBACK base_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
     return DefWindowProcW(window, message, wparam, lparam);
 }
 
-LRESULT CALLBACK frame_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT CALLBACK frame_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
     const int n = view_of(window);
     ViewSeam& v = g_views[n];
     switch (message) {
@@ -100,29 +102,25 @@ unsigned view_thread(int n) {
                           n ? L"Pexaron_base2_class" : L"Pexaron_base1_class");
     v.mouse_hook = SetWindowsHookExW(WH_MOUSE, view_mouse_hook, nullptr, GetCurrentThreadId());
     v.keyboard_hook = SetWindowsHookExW(WH_KEYBOARD, view_mouse_hook, nullptr, GetCurrentThreadId());
-    v.frame = CreateWindowExW(0, n ? L"Pexaron_bswin2_class" : L"Pexaron_bswin1_class", nullptr,
-                              WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 0, 0, g_shell.client_window,
-                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(n ? 600 : 500)), g_shell.instance,
-                              nullptr);
-    v.status = CreateStatusWindowW(WS_CHILD | WS_VISIBLE | SBARS_TOOLTIPS, L"", v.frame, n ? 602 : 502);
-    SendMessageW(v.status, WM_SETFONT, reinterpret_cast<WPARAM>(g_shell.ui_font), FALSE);
+    v.frame =
+        CreateWindowExW(0, n ? L"Pexaron_bswin2_class" : L"Pexaron_bswin1_class", nullptr,
+                        WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 0, 0, g_shell.client_window,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kViewFrameId + n * kView2IdOffset)),
+                        g_shell.instance, nullptr);
+    v.status = CreateStatusWindowW(WS_CHILD | WS_VISIBLE | SBARS_TOOLTIPS, L"", v.frame,
+                                   kViewStatusId + n * kView2IdOffset);
+    SendMessageW(v.status, WM_SETFONT, reinterpret_cast<WPARAM>(g_shell.ui_font.get()), FALSE);
     int parts[4] = {36, 70, 134, -1};
     SendMessageW(v.status, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(parts));
     update_status(n);
     v.base = CreateWindowExW(
         WS_EX_STATICEDGE | WS_EX_ACCEPTFILES, n ? L"Pexaron_base2_class" : L"Pexaron_base1_class", nullptr,
         WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_VSCROLL, 0, 0, 0, 0, v.frame,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(n ? 601 : 501)), g_shell.instance, nullptr);
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kViewBaseId + n * kView2IdOffset)), g_shell.instance,
+        nullptr);
     PostMessageW(g_shell.main_window, kAppMessage, n ? kMainView2Frame : kMainView1Frame,
                  reinterpret_cast<LPARAM>(v.frame));
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (g_shell.main_active && g_shell.main_accelerators &&
-            TranslateAcceleratorW(g_shell.main_window, g_shell.main_accelerators, &msg))
-            continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
+    run_thread_message_loop(MainKeys::when_main_active);
     remove_view_hooks(n);
     v.frame = nullptr;
     return 0;
@@ -130,10 +128,10 @@ unsigned view_thread(int n) {
 
 }  // namespace
 
-unsigned __stdcall view1_thread_proc(void*) {
+unsigned __stdcall view1_thread_proc(void*) noexcept {
     return view_thread(0);
 }
-unsigned __stdcall view2_thread_proc(void*) {
+unsigned __stdcall view2_thread_proc(void*) noexcept {
     return view_thread(1);
 }
 

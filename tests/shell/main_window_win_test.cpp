@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "codecs/codec_set.h"
 #include "common/win/app_messages.h"
 #include "common/win/message_box.h"
 #include "common/win/process_lock.h"
@@ -89,7 +90,7 @@ protected:
         settings_file_ = settings_folder_ + L"\\Pexaron.ini";
         g_shell.instance = GetModuleHandleW(nullptr);
         g_shell.os_class = detect_os_version();
-        if (!g_shell.ui_font) create_ui_font();
+        if (!g_shell.ui_font.valid()) create_ui_font();
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         set_image_window_refuses_close(false);
         set_batch_state_for_tests(nullptr, false);
@@ -104,8 +105,8 @@ protected:
         set_settings_folder_override(nullptr);
         set_startup_command_line(nullptr);
         set_settings_file_ops(nullptr);
-        g_shell.single_view_loaded = false;
-        g_shell.conversion_loaded = false;
+        g_shell.settings_read.single_view = false;
+        g_shell.settings_read.conversion = false;
         CoUninitialize();
     }
 
@@ -423,7 +424,7 @@ TEST_F(ShellAppTest, SettingsWrittenAtExitReadBackOnTheNextStart) {
     EXPECT_EQ(settings_int(r, 300, 0), 77);
     EXPECT_EQ(settings_string(r, 450), u"an edit tool's text");
 
-    g_shell.single_view_loaded = false;
+    g_shell.settings_read.single_view = false;
     start_app();
     EXPECT_EQ(g_shell.active_view, 1);
     const RECT rect = window_rect(g_shell.main_window);
@@ -444,8 +445,8 @@ TEST_F(ShellAppTest, KeyTablesLoadDefaultsAndStoredChangesIntoAcceleratorTables)
     store_settings(b);
     start_app();
     ACCEL live[70];
-    ASSERT_EQ(CopyAcceleratorTableW(g_shell.main_accelerators, nullptr, 0), 60);
-    ASSERT_EQ(CopyAcceleratorTableW(g_shell.main_accelerators, live, 70), 60);
+    ASSERT_EQ(CopyAcceleratorTableW(g_shell.main_accelerators.get(), nullptr, 0), 60);
+    ASSERT_EQ(CopyAcceleratorTableW(g_shell.main_accelerators.get(), live, 70), 60);
     EXPECT_EQ(live[16].cmd, 7150);
     EXPECT_EQ(live[16].fVirt, 0x09);  // Alt dropped
     EXPECT_EQ(live[16].key, 0x75);    // high byte dropped
@@ -456,7 +457,7 @@ TEST_F(ShellAppTest, KeyTablesLoadDefaultsAndStoredChangesIntoAcceleratorTables)
 
     ASSERT_TRUE(load_single_view_settings_group());
     ACCEL view[100];
-    ASSERT_EQ(CopyAcceleratorTableW(g_shell.view_accelerators, view, 100), 98);
+    ASSERT_EQ(CopyAcceleratorTableW(g_shell.view_accelerators.get(), view, 100), 98);
     EXPECT_EQ(view[7].cmd, 8031);
     EXPECT_EQ(view[7].key, 'Q');
     EXPECT_EQ(view[53].cmd, 8401);
@@ -486,7 +487,7 @@ TEST_F(ShellAppTest, BusyLazyGroupIsRetriedAndNeverWrittenOverTheStoredValues) {
         ASSERT_NE(held, INVALID_HANDLE_VALUE);
         EXPECT_FALSE(load_single_view_settings_group());
         EXPECT_FALSE(load_conversion_settings_group());
-        EXPECT_FALSE(g_shell.single_view_loaded);
+        EXPECT_FALSE(g_shell.settings_read.single_view);
         CloseHandle(held);
     }
     g_shell.single_view.slide_interval = 1;
@@ -519,19 +520,36 @@ TEST_F(ShellAppTest, FailedSettingsWriteAtExitIsReportedAndKeepsTheOldFile) {
     EXPECT_EQ(stored_bytes(), b.bytes());
 }
 
-TEST_F(ShellAppTest, StartIsRefusedWithoutASettingsFolder) {
+TEST_F(ShellAppTest, ReadOnlyProfileStartsAndReportsTheFailedWriteAtExit) {
     // A file where the folder should be: the folder cannot be made.
     const std::u16string blocker = unique_scratch_path("blocker");
     ASSERT_TRUE(write_bytes(blocker + u"", {1}));
     const std::wstring parent(blocker.begin(), blocker.end());
     set_settings_folder_override(parent.c_str());
-    EXPECT_FALSE(start_single_instance(SW_SHOWNORMAL, L"Pexaron.exe"));
-    EXPECT_EQ(g_shell.main_window, nullptr);
+    start_app();
+    EXPECT_TRUE(g_boxes.empty());
+    EXPECT_EQ(g_shell.main_settings.thumb_width, 144);
+    ASSERT_TRUE(close_app());
     ASSERT_EQ(g_boxes.size(), 1u);
-    EXPECT_EQ(g_boxes[0].text, L"ファイル実行に失敗しました。");
+    EXPECT_EQ(g_boxes[0].text, L"ファイル作成に失敗しました。");
     EXPECT_EQ(g_boxes[0].caption, L"Error");
-    EXPECT_EQ(g_boxes[0].owner, nullptr);
     EXPECT_EQ(g_boxes[0].style, static_cast<UINT>(MB_ICONERROR | MB_SETFOREGROUND));
+}
+
+TEST_F(ShellAppTest, MainGroupBusyAtStartIsNotWrittenOverAtExit) {
+    SettingsFileBuilder b;
+    b.integer(11, 250).text(140, u"C:\\tool.exe").text(196, u"C:\\photos");
+    store_settings(b);
+    HANDLE held = CreateFileW(settings_file_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    start_app();
+    CloseHandle(held);
+    EXPECT_FALSE(g_shell.settings_read.main);
+    EXPECT_EQ(g_shell.main_settings.thumb_width, 144);
+    ASSERT_TRUE(close_app());
+    EXPECT_TRUE(g_boxes.empty());
+    EXPECT_EQ(stored_bytes(), b.bytes());
 }
 
 TEST_F(ShellAppTest, ImageWindowKeptOpenByItsUserKeepsTheProgramOpen) {
@@ -543,10 +561,10 @@ TEST_F(ShellAppTest, ImageWindowKeptOpenByItsUserKeepsTheProgramOpen) {
     pump_until([] { return false; }, 300);
     ASSERT_NE(g_shell.main_window, nullptr);
     EXPECT_NE(current_image_window(), nullptr);
-    EXPECT_NE(g_shell.image_thread, nullptr);
+    EXPECT_TRUE(g_shell.image_thread.valid());
     set_image_window_refuses_close(false);
     ASSERT_TRUE(close_app());
-    EXPECT_EQ(g_shell.image_thread, nullptr);
+    EXPECT_FALSE(g_shell.image_thread.valid());
     EXPECT_EQ(current_image_window(), nullptr);
 }
 
@@ -555,7 +573,23 @@ TEST_F(ShellAppTest, ImageWindowEndingByItselfIsReapedByCode170) {
     PostMessageW(g_shell.main_window, kAppMessage, kMainOpenEditWindow, 0);
     ASSERT_TRUE(pump_until([] { return current_image_window() != nullptr; }));
     PostMessageW(current_image_window(), WM_CLOSE, 0, 0);
-    EXPECT_TRUE(pump_until([] { return g_shell.image_thread == nullptr; }));
+    EXPECT_TRUE(pump_until([] { return !g_shell.image_thread.valid(); }));
+}
+
+unsigned __stdcall wait_for_release(void* release) {
+    WaitForSingleObject(static_cast<HANDLE>(release), INFINITE);
+    return 0;
+}
+
+// Thread procedures for the wait rule.
+HANDLE g_release = nullptr;
+
+unsigned __stdcall hold_lock_forever(void* ready) {
+    process_lock_enter();
+    SetEvent(static_cast<HANDLE>(ready));
+    WaitForSingleObject(g_release, INFINITE);
+    process_lock_leave();
+    return 0;
 }
 
 // A stand-in batch window that records what it is posted.
@@ -584,6 +618,10 @@ TEST_F(ShellAppTest, CloseIsRefusedWhileAViewBuildsOrAConversionRuns) {
     HWND batch = CreateWindowW(L"test_batch_class", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                wc.hInstance, nullptr);
     set_batch_state_for_tests(batch, true);
+    // The conversion step is keyed on the conversion thread.
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    g_shell.batch_thread.reset(
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, wait_for_release, release, 0, nullptr)));
     for (int answer : {IDNO, IDYES}) {
         g_boxes.clear();
         g_box_answer = answer;
@@ -600,6 +638,47 @@ TEST_F(ShellAppTest, CloseIsRefusedWhileAViewBuildsOrAConversionRuns) {
     EXPECT_EQ(posted[0], 0u);
     set_batch_state_for_tests(nullptr, false);
     DestroyWindow(batch);
+    SetEvent(release);
+    WaitForSingleObject(g_shell.batch_thread.get(), 5000);
+    g_shell.batch_thread.reset();
+    CloseHandle(release);
+}
+
+TEST_F(ShellAppTest, ConversionThreadWithoutAWindowIsWaitedForAtClose) {
+    start_app();
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    g_shell.batch_thread.reset(
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, wait_for_release, release, 0, nullptr)));
+    ASSERT_TRUE(g_shell.batch_thread.valid());
+    SetEvent(release);
+    ASSERT_TRUE(close_app());
+    EXPECT_FALSE(g_shell.batch_thread.valid());
+    CloseHandle(release);
+}
+
+// A conversion thread stuck inside the lock: the close goes on without it, writes the settings and
+// skips every step that would need the lock.
+TEST_F(ShellAppTest, ConversionThreadLeftRunningInsideTheLockDoesNotBlockTheClose) {
+    start_app();
+    g_shell.main_settings.thumb_width = 222;
+    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    g_release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE thread =
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, hold_lock_forever, ready, 0, nullptr));
+    ASSERT_EQ(WaitForSingleObject(ready, 5000), WAIT_OBJECT_0);
+    g_shell.batch_thread.reset(thread);
+    ASSERT_TRUE(close_app());
+    EXPECT_EQ(g_shell.batch_thread.get(), thread);
+    EXPECT_TRUE(process_lock_exists());
+    EXPECT_EQ(settings_int(stored(), 11, 0), 222);
+    EXPECT_TRUE(g_boxes.empty());
+    SetEvent(g_release);
+    EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
+    g_shell.batch_thread.reset();
+    process_lock_delete();
+    destroy_codec_contexts();
+    CloseHandle(g_release);
+    CloseHandle(ready);
 }
 
 TEST_F(ShellAppTest, AltModeKeysDriveTheMenuBar) {
@@ -657,17 +736,6 @@ TEST_F(ShellAppTest, MaximisedStateIsSavedAndRestored) {
     EXPECT_EQ(settings_int(stored(), 0, -1), 1);
     start_app();
     EXPECT_TRUE(IsZoomed(g_shell.main_window));
-}
-
-// Thread procedures for the wait rule.
-HANDLE g_release = nullptr;
-
-unsigned __stdcall hold_lock_forever(void* ready) {
-    process_lock_enter();
-    SetEvent(static_cast<HANDLE>(ready));
-    WaitForSingleObject(g_release, INFINITE);
-    process_lock_leave();
-    return 0;
 }
 
 unsigned __stdcall sleep_forever(void* ready) {
