@@ -13,11 +13,11 @@
 #include "common/win/app_messages.h"
 #include "common/win/error_message.h"
 #include "shell/core/shell_rules.h"
-#include "shell/dialogs.h"
+#include "shell/entry_points.h"
 #include "shell/folder_tree.h"
-#include "shell/image_window.h"
 #include "shell/main_commands.h"
 #include "shell/main_menus.h"
+#include "shell/main_rebar.h"
 #include "shell/shell_ids.h"
 #include "shell/shell_state.h"
 #include "shell/startup.h"
@@ -65,7 +65,8 @@ void run_startup_tail() {
     wchar_t path[MAX_PATH];
     first_argument_long_form(path);
     if (path[0]) open_path_in_folder_tree(path);
-    if (g_shell.main_settings.help_at_start[0]) show_main_operations_help(g_shell.main_window);
+    if (g_shell.main_settings.help_at_start[0])
+        shell_entry_points().show_main_operations_help(g_shell.main_window);
 }
 
 void click_hot_menu_button() {
@@ -258,7 +259,8 @@ void main_app_message(WPARAM code, LPARAM value) {
         }
         case kMainOpenEditWindow:
             if (!g_shell.image_thread.valid())
-                g_shell.image_thread.reset(start_edit_window_thread(&g_shell.image_thread_id));
+                g_shell.image_thread.reset(
+                    shell_entry_points().start_edit_window_thread(&g_shell.image_thread_id));
             break;
         case kMainFolderConverted: refresh_views_showing(reinterpret_cast<const wchar_t*>(value)); break;
         default: break;
@@ -329,7 +331,7 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
         case WM_WININICHANGE:
             measure_screen();
             rebuild_menu_gdi_objects();
-            if (current_image_window()) image_window_remeasure();
+            if (shell_entry_points().current_image_window()) shell_entry_points().image_window_remeasure();
             break;
         case WM_ACTIVATEAPP:
             if (wparam) {

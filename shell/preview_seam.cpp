@@ -8,7 +8,7 @@
 
 namespace {
 
-HHOOK g_keyboard_hook = nullptr;
+HookHandle g_keyboard_hook;
 
 LRESULT CALLBACK preview_keyboard_hook(int code, WPARAM wparam, LPARAM lparam) noexcept {
     return CallNextHookEx(nullptr, code, wparam, lparam);
@@ -31,7 +31,8 @@ LRESULT CALLBACK preview_proc(HWND window, UINT message, WPARAM wparam, LPARAM l
 
 unsigned __stdcall preview_thread_proc(void*) noexcept {
     register_window_class(preview_proc, nullptr, g_shell.arrow_cursor, 0, L"Pexaron_prvwin_class");
-    g_keyboard_hook = SetWindowsHookExW(WH_KEYBOARD, preview_keyboard_hook, nullptr, GetCurrentThreadId());
+    g_keyboard_hook.reset(
+        SetWindowsHookExW(WH_KEYBOARD, preview_keyboard_hook, nullptr, GetCurrentThreadId()));
     HWND window =
         CreateWindowExW(WS_EX_CLIENTEDGE, L"Pexaron_prvwin_class", nullptr, WS_POPUP | WS_THICKFRAME, 0, 0, 0,
                         0, g_shell.client_window, nullptr, g_shell.instance, nullptr);
@@ -44,6 +45,5 @@ unsigned __stdcall preview_thread_proc(void*) noexcept {
 }
 
 void remove_preview_hook() {
-    if (g_keyboard_hook) UnhookWindowsHookEx(g_keyboard_hook);
-    g_keyboard_hook = nullptr;
+    g_keyboard_hook.reset();
 }

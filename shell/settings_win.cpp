@@ -17,8 +17,6 @@
 
 namespace {
 
-std::wstring g_folder_override;
-
 class WindowsSettingsFileOps : public SettingsFileOps {
 public:
     SettingsFileStatus read_file(const std::u16string& path, std::vector<uint8_t>* bytes,
@@ -102,14 +100,10 @@ void to_accel(const KeyEntry& e, ACCEL* a) {
 
 }  // namespace
 
-void set_settings_folder_override(const wchar_t* folder) {
-    g_folder_override = folder ? folder : L"";
-}
-
 bool build_settings_path() {
     wchar_t appdata[MAX_PATH] = {};
-    if (!g_folder_override.empty()) {
-        lstrcpynW(appdata, g_folder_override.c_str(), MAX_PATH);
+    if (g_shell.appdata_folder[0]) {
+        lstrcpynW(appdata, g_shell.appdata_folder, MAX_PATH);
     } else if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, appdata))) {
         return false;
     }

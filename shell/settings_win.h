@@ -6,10 +6,6 @@
 
 #include "shell/core/key_table.h"
 
-// Tests point the settings folder at a scratch folder; null returns to the user's
-// application-data folder.
-void set_settings_folder_override(const wchar_t* folder);
-
 // Fills the settings path (%APPDATA%\Pexaron\Pexaron.ini), making the folder when missing.
 // False only when the application-data folder is unknown: a folder that cannot be made (a
 // read-only profile) lets the program run on defaults, and the exit pass reports the failure.

@@ -14,6 +14,9 @@ struct ShellState {
     int os_class = 0;
     FontHandle ui_font;
     DWORD_PTR help_cookie = 0;
+    // The folder in which the settings folder lives, when it is not the user's application-data
+    // folder (tests point it at a scratch folder).
+    wchar_t appdata_folder[MAX_PATH] = {};
     wchar_t settings_path[MAX_PATH] = {};
     wchar_t cache_folder[MAX_PATH] = {};
 

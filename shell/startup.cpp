@@ -21,9 +21,8 @@
 #include "common/win/process_lock.h"
 #include "shell/core/shell_rules.h"
 #include "shell/core/shutdown_plan.h"
-#include "shell/dialogs.h"
+#include "shell/entry_points.h"
 #include "shell/folder_tree.h"
-#include "shell/image_window.h"
 #include "shell/main_menus.h"
 #include "shell/main_window.h"
 #include "shell/message_loop.h"
@@ -83,7 +82,7 @@ void register_classes() {
         {L"Pexaron_trbase_class", tree_pane_proc, false},
         {L"Pexaron_vwin_class", placeholder_window_proc, true},
         {L"Pexaron_vbar_class", placeholder_window_proc, false},
-        {L"Pexaron_swin_class", edit_window_proc, true},
+        {L"Pexaron_swin_class", shell_entry_points().edit_window_proc, true},
         {L"Pexaron_sch1_class", placeholder_window_proc, false},
         {L"Pexaron_sch2_class", placeholder_window_proc, false},
         {L"Pexaron_list_class", placeholder_window_proc, false},
@@ -281,8 +280,9 @@ bool shutdown_main_window() {
     if (busy) return false;
     ShutdownPlan plan(g_shell.main_settings.optimise_cache != 0);
     if (g_shell.batch_thread.valid()) {
-        HWND batch = batch_window();
-        if (batch_conversion_running()) {
+        const ShellEntryPoints& entry = shell_entry_points();
+        HWND batch = entry.batch_window();
+        if (entry.batch_conversion_running()) {
             if (batch) {
                 ShowWindowAsync(batch, SW_RESTORE);
                 SetForegroundWindow(batch);
@@ -297,12 +297,12 @@ bool shutdown_main_window() {
         end_thread(&g_shell.batch_thread, nullptr, 0, 10000, nullptr, ShutdownThread::conversion, &plan);
     }
     if (g_shell.image_thread.valid()) {
-        if (HWND image = current_image_window()) {
+        if (HWND image = shell_entry_points().current_image_window()) {
             SendMessageW(image, WM_CLOSE, 0, 0);
             // Its user chose to keep it open (for example to save first): so does the program.
             if (IsWindow(image)) return false;
         }
-        end_thread(&g_shell.image_thread, nullptr, 0, 10000, remove_image_window_hooks,
+        end_thread(&g_shell.image_thread, nullptr, 0, 10000, shell_entry_points().remove_image_window_hooks,
                    ShutdownThread::image_window, &plan);
     }
     close_view_change_notifications();
@@ -316,7 +316,7 @@ bool shutdown_main_window() {
     for (ShutdownStep step : plan.tail()) {
         switch (step) {
             case ShutdownStep::delete_lock: process_lock_delete(); break;
-            case ShutdownStep::free_printer_setup: free_printer_setup_handles(); break;
+            case ShutdownStep::free_printer_setup: shell_entry_points().free_printer_setup_handles(); break;
             case ShutdownStep::restore_subclassed_controls: restore_subclassed_controls(); break;
             case ShutdownStep::destroy_codec_contexts: destroy_codec_contexts(); break;
             case ShutdownStep::destroy_main_menus: destroy_main_menus(); break;

@@ -19,10 +19,7 @@
 #include "common/win/message_box.h"
 #include "common/win/process_lock.h"
 #include "shell/core/settings_store.h"
-#include "shell/dialogs_test_seam.h"
 #include "shell/folder_tree.h"
-#include "shell/image_window.h"
-#include "shell/image_window_test_seam.h"
 #include "shell/main_menus.h"
 #include "shell/main_window.h"
 #include "shell/settings_win.h"
@@ -31,6 +28,7 @@
 #include "shell/startup.h"
 #include "shell/thumbnail_view.h"
 #include "tests/shell/settings_file_builder.h"
+#include "tests/shell/stand_in_subsystems.h"
 #include "tests/shell/unique_scratch.h"
 #include "tests/support/test_support.h"
 
@@ -85,24 +83,23 @@ protected:
         g_box_answer = IDOK;
         previous_hook_ = set_message_box_hook(record_box);
         appdata_ = make_scratch_folder("appdata");
-        set_settings_folder_override(appdata_.c_str());
+        lstrcpynW(g_shell.appdata_folder, appdata_.c_str(), MAX_PATH);
         settings_folder_ = appdata_ + L"\\Pexaron";
         settings_file_ = settings_folder_ + L"\\Pexaron.ini";
         g_shell.instance = GetModuleHandleW(nullptr);
         g_shell.os_class = detect_os_version();
         if (!g_shell.ui_font.valid()) create_ui_font();
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        set_image_window_refuses_close(false);
-        set_batch_state_for_tests(nullptr, false);
+        stand_in::install();
     }
 
     void TearDown() override {
-        set_image_window_refuses_close(false);
-        set_batch_state_for_tests(nullptr, false);
+        stand_in::set_image_window_refuses_close(false);
+        stand_in::set_batch_state(nullptr, false);
         g_shell.view_busy[0] = g_shell.view_busy[1] = 0;
         if (g_shell.main_window) close_app();
         set_message_box_hook(previous_hook_);
-        set_settings_folder_override(nullptr);
+        g_shell.appdata_folder[0] = 0;
         set_startup_command_line(nullptr);
         set_settings_file_ops(nullptr);
         g_shell.settings_read.single_view = false;
@@ -254,7 +251,7 @@ TEST(SecondInstanceChild, DISABLED_ForwardsAndExits) {
     wchar_t appdata[MAX_PATH] = {};
     GetEnvironmentVariableW(L"PX_FORWARD_PATH", folder, MAX_PATH);
     GetEnvironmentVariableW(L"PX_FORWARD_APPDATA", appdata, MAX_PATH);
-    set_settings_folder_override(appdata);
+    lstrcpynW(g_shell.appdata_folder, appdata, MAX_PATH);
     g_shell.os_class = detect_os_version();
     const std::wstring line = std::wstring(L"Pexaron.exe \"") + folder + L"\"";
     EXPECT_FALSE(start_single_instance(SW_SHOWNORMAL, line.c_str()));
@@ -525,7 +522,7 @@ TEST_F(ShellAppTest, ReadOnlyProfileStartsAndReportsTheFailedWriteAtExit) {
     const std::u16string blocker = unique_scratch_path("blocker");
     ASSERT_TRUE(write_bytes(blocker + u"", {1}));
     const std::wstring parent(blocker.begin(), blocker.end());
-    set_settings_folder_override(parent.c_str());
+    lstrcpynW(g_shell.appdata_folder, parent.c_str(), MAX_PATH);
     start_app();
     EXPECT_TRUE(g_boxes.empty());
     EXPECT_EQ(g_shell.main_settings.thumb_width, 144);
@@ -555,24 +552,24 @@ TEST_F(ShellAppTest, MainGroupBusyAtStartIsNotWrittenOverAtExit) {
 TEST_F(ShellAppTest, ImageWindowKeptOpenByItsUserKeepsTheProgramOpen) {
     start_app();
     PostMessageW(g_shell.main_window, kAppMessage, kMainOpenEditWindow, 0);
-    ASSERT_TRUE(pump_until([] { return current_image_window() != nullptr; }));
-    set_image_window_refuses_close(true);
+    ASSERT_TRUE(pump_until([] { return stand_in::current_image_window() != nullptr; }));
+    stand_in::set_image_window_refuses_close(true);
     PostMessageW(g_shell.main_window, WM_CLOSE, 0, 0);
     pump_until([] { return false; }, 300);
     ASSERT_NE(g_shell.main_window, nullptr);
-    EXPECT_NE(current_image_window(), nullptr);
+    EXPECT_NE(stand_in::current_image_window(), nullptr);
     EXPECT_TRUE(g_shell.image_thread.valid());
-    set_image_window_refuses_close(false);
+    stand_in::set_image_window_refuses_close(false);
     ASSERT_TRUE(close_app());
     EXPECT_FALSE(g_shell.image_thread.valid());
-    EXPECT_EQ(current_image_window(), nullptr);
+    EXPECT_EQ(stand_in::current_image_window(), nullptr);
 }
 
 TEST_F(ShellAppTest, ImageWindowEndingByItselfIsReapedByCode170) {
     start_app();
     PostMessageW(g_shell.main_window, kAppMessage, kMainOpenEditWindow, 0);
-    ASSERT_TRUE(pump_until([] { return current_image_window() != nullptr; }));
-    PostMessageW(current_image_window(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(pump_until([] { return stand_in::current_image_window() != nullptr; }));
+    PostMessageW(stand_in::current_image_window(), WM_CLOSE, 0, 0);
     EXPECT_TRUE(pump_until([] { return !g_shell.image_thread.valid(); }));
 }
 
@@ -617,7 +614,7 @@ TEST_F(ShellAppTest, CloseIsRefusedWhileAViewBuildsOrAConversionRuns) {
     RegisterClassW(&wc);
     HWND batch = CreateWindowW(L"test_batch_class", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                wc.hInstance, nullptr);
-    set_batch_state_for_tests(batch, true);
+    stand_in::set_batch_state(batch, true);
     // The conversion step is keyed on the conversion thread.
     HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     g_shell.batch_thread.reset(
@@ -636,7 +633,7 @@ TEST_F(ShellAppTest, CloseIsRefusedWhileAViewBuildsOrAConversionRuns) {
         EXPECT_EQ(posted.size(), answer == IDYES ? 1u : 0u);
     }
     EXPECT_EQ(posted[0], 0u);
-    set_batch_state_for_tests(nullptr, false);
+    stand_in::set_batch_state(nullptr, false);
     DestroyWindow(batch);
     SetEvent(release);
     WaitForSingleObject(g_shell.batch_thread.get(), 5000);
