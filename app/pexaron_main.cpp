@@ -1,8 +1,14 @@
-// Entry point of the main program.
+// Entry point of the main program: joins the subsystems the shell reaches only through its table
+// of entry points, then runs the shell.
 #include <windows.h>
 
+#include "imagewin/edit_window_seam.h"
+#include "shell/entry_points.h"
 #include "shell/startup.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show) {
+    ShellEntryPoints entry_points;
+    fill_image_window_entry_points(&entry_points);
+    install_shell_entry_points(entry_points);
     return pexaron_main(instance, show);
 }

@@ -3,9 +3,11 @@
 
 #include <windows.h>
 
-LRESULT CALLBACK tree_pane_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+LRESULT CALLBACK tree_pane_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept;
 // Pane (id 400) with the tree and the information list, child of the client window, hidden.
 void create_folder_tree_pane(HWND client);
+// Puts the tree's items into the tree control.
+void fill_folder_tree(HWND tree);
 // A shortcut is resolved, a file cut to its folder, and the folder opened in the active view.
 void open_path_in_folder_tree(const wchar_t* path);
 // Codes 153/154: the information of a FileEntry of that view, or nothing for 0.

@@ -1,5 +1,5 @@
-// Stands in for the folder tree until it is built: the pane with an empty tree control and the
-// information list; opening a path hands its folder to the active view.
+// Stands in for the folder tree until it is built: the desktop root with the registered
+// folders under it; opening a path hands its folder to the active view.
 // <windows.h> must come first.
 // clang-format off
 #include <windows.h>
@@ -17,72 +17,7 @@ namespace {
 
 wchar_t g_last_folder[MAX_PATH] = {};
 
-void layout_tree_pane(HWND pane) {
-    RECT rc;
-    GetClientRect(pane, &rc);
-    // The pane reaches 30 pixels above and below the client window.
-    const int top = 30;
-    const int height = rc.bottom - 60;
-    const int list_height = g_shell.main_settings.info_list_shown ? height / 3 : 0;
-    if (g_shell.tree) MoveWindow(g_shell.tree, 0, top, rc.right, height - list_height, TRUE);
-    if (g_shell.info_list) {
-        MoveWindow(g_shell.info_list, 0, top + height - list_height, rc.right, list_height, TRUE);
-        ShowWindow(g_shell.info_list, list_height ? SW_SHOWNA : SW_HIDE);
-    }
-}
-
 }  // namespace
-
-LRESULT CALLBACK tree_pane_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    switch (message) {
-        case WM_SIZE: layout_tree_pane(window); return 0;
-        case WM_GETMINMAXINFO: {
-            MINMAXINFO* info = reinterpret_cast<MINMAXINFO*>(lparam);
-            info->ptMinTrackSize.x = 44;
-            info->ptMaxTrackSize.x = 400;
-            return 0;
-        }
-        case WM_EXITMENULOOP: g_shell.open_menu = -1; return 0;
-        default: return DefWindowProcW(window, message, wparam, lparam);
-    }
-}
-
-void create_folder_tree_pane(HWND client) {
-    HINSTANCE instance = g_shell.instance;
-    g_shell.tree_pane = CreateWindowExW(WS_EX_DLGMODALFRAME, L"Pexaron_trbase_class", nullptr,
-                                        WS_CHILD | WS_CLIPCHILDREN | WS_THICKFRAME, 0, 0, 0, 0, client,
-                                        reinterpret_cast<HMENU>(400), instance, nullptr);
-    g_shell.tree = CreateWindowExW(
-        WS_EX_CLIENTEDGE, WC_TREEVIEWW, nullptr,
-        WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS, 0, 0, 0,
-        0, g_shell.tree_pane, reinterpret_cast<HMENU>(401), instance, nullptr);
-    g_shell.info_list =
-        CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, nullptr, WS_CHILD | LVS_REPORT | LVS_NOSORTHEADER, 0,
-                        0, 0, 0, g_shell.tree_pane, reinterpret_cast<HMENU>(402), instance, nullptr);
-    SendMessageW(g_shell.tree, WM_SETFONT, reinterpret_cast<WPARAM>(g_shell.ui_font), FALSE);
-    SendMessageW(g_shell.info_list, WM_SETFONT, reinterpret_cast<WPARAM>(g_shell.ui_font), FALSE);
-    LVCOLUMNW column = {};
-    column.mask = LVCF_TEXT | LVCF_WIDTH;
-    column.cx = g_shell.main_settings.info_column_width[0];
-    column.pszText = const_cast<wchar_t*>(kInfoColumnItem);
-    SendMessageW(g_shell.info_list, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
-    column.cx = g_shell.main_settings.info_column_width[1];
-    column.pszText = const_cast<wchar_t*>(kInfoColumnValue);
-    SendMessageW(g_shell.info_list, LVM_INSERTCOLUMNW, 1, reinterpret_cast<LPARAM>(&column));
-    TVINSERTSTRUCTW item = {};
-    item.hParent = TVI_ROOT;
-    item.hInsertAfter = TVI_LAST;
-    item.item.mask = TVIF_TEXT;
-    item.item.pszText = const_cast<wchar_t*>(kTreeDesktop);
-    HTREEITEM root = reinterpret_cast<HTREEITEM>(
-        SendMessageW(g_shell.tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-    for (const std::u16string& folder : g_shell.main_settings.folders) {
-        item.hParent = root;
-        item.item.pszText = const_cast<wchar_t*>(wide(folder));
-        SendMessageW(g_shell.tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    }
-    SendMessageW(g_shell.tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(root));
-}
 
 void open_path_in_folder_tree(const wchar_t* path) {
     wchar_t folder[MAX_PATH];
@@ -91,6 +26,22 @@ void open_path_in_folder_tree(const wchar_t* path) {
     if (!PathIsDirectoryW(folder)) PathRemoveFileSpecW(folder);
     lstrcpynW(g_last_folder, folder, MAX_PATH);
     open_folder_in_view(g_shell.active_view, folder);
+}
+
+void fill_folder_tree(HWND tree) {
+    TVINSERTSTRUCTW item = {};
+    item.hParent = TVI_ROOT;
+    item.hInsertAfter = TVI_LAST;
+    item.item.mask = TVIF_TEXT;
+    item.item.pszText = const_cast<wchar_t*>(kTreeDesktop);
+    HTREEITEM root =
+        reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    for (const std::u16string& folder : g_shell.main_settings.folders) {
+        item.hParent = root;
+        item.item.pszText = const_cast<wchar_t*>(wide(folder));
+        SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    }
+    SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(root));
 }
 
 void show_entry_info(int, LPARAM) {

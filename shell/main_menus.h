@@ -6,8 +6,6 @@
 void build_main_menus();
 void destroy_main_menus();
 void rebuild_menu_gdi_objects();
-// The rebar (id 200) with the menu-bar toolbar (201) and the main toolbar (202).
-void create_main_rebar(HWND main_window);
 void open_menu_bar_menu(int index);
 void set_menu_bar_hot(int index);
 int menu_bar_hot();

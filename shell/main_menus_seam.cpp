@@ -1,5 +1,5 @@
-// Stands in for the main menus and toolbars until they are built: a menu bar of five plain
-// text buttons and an empty main toolbar.
+// Stands in for the main menus and toolbars until they are built: no menus, and hot tracking
+// that only marks the menu-bar button.
 // <windows.h> must come first.
 // clang-format off
 #include <windows.h>
@@ -8,7 +8,6 @@
 
 #include "shell/main_menus.h"
 #include "shell/shell_state.h"
-#include "shell/shell_texts.h"
 
 namespace {
 
@@ -19,44 +18,6 @@ int g_hot = -1;
 void build_main_menus() {}
 void destroy_main_menus() {}
 void rebuild_menu_gdi_objects() {}
-
-void create_main_rebar(HWND main_window) {
-    HINSTANCE instance = g_shell.instance;
-    HWND rebar = CreateWindowExW(WS_EX_TOOLWINDOW, REBARCLASSNAMEW, nullptr,
-                                 WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | RBS_VARHEIGHT |
-                                     RBS_BANDBORDERS | CCS_NODIVIDER,
-                                 0, 0, 0, 0, main_window, reinterpret_cast<HMENU>(200), instance, nullptr);
-    g_shell.rebar = rebar;
-    HWND bar = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
-                               WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | TBSTYLE_FLAT |
-                                   TBSTYLE_LIST | CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER,
-                               0, 0, 0, 0, rebar, reinterpret_cast<HMENU>(201), instance, nullptr);
-    g_shell.menu_toolbar = bar;
-    SendMessageW(bar, WM_SETFONT, reinterpret_cast<WPARAM>(g_shell.ui_font), FALSE);
-    SendMessageW(bar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    SendMessageW(bar, TB_SETBITMAPSIZE, 0, MAKELONG(0, 0));
-    TBBUTTON buttons[5] = {};
-    for (int i = 0; i < 5; ++i) {
-        buttons[i].iBitmap = I_IMAGENONE;
-        buttons[i].idCommand = 7000 + 100 * i;
-        buttons[i].fsState = TBSTATE_ENABLED;
-        buttons[i].fsStyle = BTNS_SHOWTEXT | BTNS_AUTOSIZE;
-        buttons[i].iString = reinterpret_cast<INT_PTR>(kMenuBarCaptions[i]);
-    }
-    SendMessageW(bar, TB_ADDBUTTONSW, 5, reinterpret_cast<LPARAM>(buttons));
-    SIZE size = {};
-    SendMessageW(bar, TB_GETMAXSIZE, 0, reinterpret_cast<LPARAM>(&size));
-    REBARBANDINFOW band = {};
-    band.cbSize = REBARBANDINFOW_V6_SIZE;
-    band.fMask = RBBIM_CHILD | RBBIM_CHILDSIZE | RBBIM_STYLE | RBBIM_SIZE | RBBIM_ID;
-    band.fStyle = RBBS_CHILDEDGE | RBBS_GRIPPERALWAYS;
-    band.hwndChild = bar;
-    band.cxMinChild = size.cx;
-    band.cyMinChild = size.cy > 0 ? size.cy : 22;
-    band.cx = size.cx + 20;
-    band.wID = 0;
-    SendMessageW(rebar, RB_INSERTBANDW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&band));
-}
 
 void open_menu_bar_menu(int index) {
     set_menu_bar_hot(index);

@@ -13,22 +13,19 @@
 #include "common/win/app_messages.h"
 #include "common/win/error_message.h"
 #include "shell/core/shell_rules.h"
-#include "shell/dialogs.h"
+#include "shell/entry_points.h"
 #include "shell/folder_tree.h"
-#include "shell/image_window.h"
 #include "shell/main_commands.h"
 #include "shell/main_menus.h"
+#include "shell/main_rebar.h"
+#include "shell/shell_ids.h"
 #include "shell/shell_state.h"
 #include "shell/startup.h"
 #include "shell/thumbnail_view.h"
 
 namespace {
 
-constexpr int kRebarId = 200;
-constexpr int kMenuBarId = 201;
-constexpr int kMainToolbarId = 202;
-constexpr int kClientId = 300;
-constexpr int kMenuButtons = 5;
+constexpr int kMenuButtons = kMenuBarButtonCount;
 
 bool g_tail_done = false;
 bool g_tree_auto_was_on = false;
@@ -68,7 +65,8 @@ void run_startup_tail() {
     wchar_t path[MAX_PATH];
     first_argument_long_form(path);
     if (path[0]) open_path_in_folder_tree(path);
-    if (g_shell.main_settings.help_at_start[0]) show_main_operations_help(g_shell.main_window);
+    if (g_shell.main_settings.help_at_start[0])
+        shell_entry_points().show_main_operations_help(g_shell.main_window);
 }
 
 void click_hot_menu_button() {
@@ -191,11 +189,11 @@ void main_app_message(WPARAM code, LPARAM value) {
         }
         case kMainHotPrevious: move_hot(-1); break;
         case kMainHotNext: move_hot(1); break;
-        case 113:
-        case 114:
-        case 115:
-        case 116:
-        case 117:
+        case kMainOpenMenuFirst:
+        case kMainOpenMenuFirst + 1:
+        case kMainOpenMenuFirst + 2:
+        case kMainOpenMenuFirst + 3:
+        case kMainOpenMenuLast:
             set_menu_bar_hot(static_cast<int>(value));
             open_menu_bar_menu(static_cast<int>(code - kMainOpenMenuFirst));
             break;
@@ -207,19 +205,22 @@ void main_app_message(WPARAM code, LPARAM value) {
         }
         case kMainActionImage1:
         case kMainActionImage2:
-            run_mouse_action(static_cast<int>(code - 122), g_shell.main_settings.action_image_double);
+            run_mouse_action(static_cast<int>(code - kMainActionImage1),
+                             g_shell.main_settings.action_image_double);
             break;
         case kMainActionInfo1:
         case kMainActionInfo2:
-            run_mouse_action(static_cast<int>(code - 124), g_shell.main_settings.action_info_double);
+            run_mouse_action(static_cast<int>(code - kMainActionInfo1),
+                             g_shell.main_settings.action_info_double);
             break;
         case kMainBothImage1:
         case kMainBothImage2:
-            run_mouse_action(static_cast<int>(code - 126), g_shell.main_settings.action_image_both);
+            run_mouse_action(static_cast<int>(code - kMainBothImage1),
+                             g_shell.main_settings.action_image_both);
             break;
         case kMainBothInfo1:
         case kMainBothInfo2:
-            run_mouse_action(static_cast<int>(code - 128), g_shell.main_settings.action_info_both);
+            run_mouse_action(static_cast<int>(code - kMainBothInfo1), g_shell.main_settings.action_info_both);
             break;
         case kMainFilesDropped: {
             HDROP drop = reinterpret_cast<HDROP>(value);
@@ -250,25 +251,23 @@ void main_app_message(WPARAM code, LPARAM value) {
         case kMainInfo2: show_entry_info(static_cast<int>(code - kMainInfo1), value); break;
         case kMainShowError: show_posted_error(g_shell.main_window, value); break;
         case kMainThreadEnded: {
-            HANDLE* handle = reinterpret_cast<HANDLE*>(value);
-            if (handle && *handle) {
-                if (wait_for_thread(*handle, 1000, nullptr) != ThreadWait::left_running) {
-                    CloseHandle(*handle);
-                    *handle = nullptr;
-                }
-            }
+            KernelHandle* thread = reinterpret_cast<KernelHandle*>(value);
+            if (thread && thread->valid() &&
+                wait_for_thread(thread->get(), 1000, nullptr) != ThreadWait::left_running)
+                thread->reset();
             break;
         }
         case kMainOpenEditWindow:
-            if (!g_shell.image_thread)
-                g_shell.image_thread = start_edit_window_thread(&g_shell.image_thread_id);
+            if (!g_shell.image_thread.valid())
+                g_shell.image_thread.reset(
+                    shell_entry_points().start_edit_window_thread(&g_shell.image_thread_id));
             break;
         case kMainFolderConverted: refresh_views_showing(reinterpret_cast<const wchar_t*>(value)); break;
         default: break;
     }
 }
 
-LRESULT CALLBACK client_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT CALLBACK client_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
     if (message == WM_SIZE) {
         layout_panes();
         return 0;
@@ -276,7 +275,7 @@ LRESULT CALLBACK client_window_proc(HWND window, UINT message, WPARAM wparam, LP
     return DefWindowProcW(window, message, wparam, lparam);
 }
 
-LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
     switch (message) {
         case WM_CREATE: {
             g_shell.main_window = window;
@@ -332,7 +331,7 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
         case WM_WININICHANGE:
             measure_screen();
             rebuild_menu_gdi_objects();
-            if (current_image_window()) image_window_remeasure();
+            if (shell_entry_points().current_image_window()) shell_entry_points().image_window_remeasure();
             break;
         case WM_ACTIVATEAPP:
             if (wparam) {
@@ -350,8 +349,10 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
                 place_client_window();
             } else if (header->idFrom == kMenuBarId && header->code == TBN_DROPDOWN) {
                 const int button = reinterpret_cast<NMTOOLBARW*>(lparam)->iItem;
-                if (button >= 7000 && button <= 7400 && button % 100 == 0)
-                    main_app_message(113 + (button - 7000) / 100, (button - 7000) / 100);
+                const int index = (button - kMenuBarFirstButton) / kMenuBarButtonStep;
+                if (button >= kMenuBarFirstButton &&
+                    (button - kMenuBarFirstButton) % kMenuBarButtonStep == 0 && index < kMenuBarButtonCount)
+                    main_app_message(kMainOpenMenuFirst + index, index);
             } else if ((header->idFrom == kMenuBarId || header->idFrom == kMainToolbarId) &&
                        header->code == NM_CUSTOMDRAW) {
                 return menu_bar_custom_draw(header);
@@ -384,7 +385,7 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
     return DefWindowProcW(window, message, wparam, lparam);
 }
 
-LRESULT CALLBACK main_mouse_hook(int code, WPARAM wparam, LPARAM lparam) {
+LRESULT CALLBACK main_mouse_hook(int code, WPARAM wparam, LPARAM lparam) noexcept {
     if (code == HC_ACTION && g_shell.main_active) {
         const MOUSEHOOKSTRUCT* info = reinterpret_cast<const MOUSEHOOKSTRUCT*>(lparam);
         if (wparam == WM_MOUSEMOVE || wparam == WM_NCMOUSEMOVE) {
@@ -399,7 +400,7 @@ LRESULT CALLBACK main_mouse_hook(int code, WPARAM wparam, LPARAM lparam) {
     return CallNextHookEx(nullptr, code, wparam, lparam);
 }
 
-LRESULT CALLBACK main_keyboard_hook(int code, WPARAM wparam, LPARAM lparam) {
+LRESULT CALLBACK main_keyboard_hook(int code, WPARAM wparam, LPARAM lparam) noexcept {
     if (code != HC_ACTION || !g_shell.main_active || g_shell.open_menu != -1)
         return CallNextHookEx(nullptr, code, wparam, lparam);
     const bool released = (lparam & 0x80000000) != 0;
@@ -425,9 +426,11 @@ LRESULT CALLBACK main_keyboard_hook(int code, WPARAM wparam, LPARAM lparam) {
         WPARAM key;
         WPARAM code;
         LPARAM value;
-    } static const kKeys[] = {{VK_RETURN, 110, 0}, {VK_UP, 110, 0}, {VK_DOWN, 110, 0}, {VK_LEFT, 111, 0},
-                              {VK_RIGHT, 112, 0},  {'F', 113, 0},   {'V', 114, 1},     {'I', 115, 2},
-                              {'T', 116, 3},       {'H', 117, 4}};
+    } static const kKeys[] = {{VK_RETURN, kMainOpenHotMenu, 0}, {VK_UP, kMainOpenHotMenu, 0},
+                              {VK_DOWN, kMainOpenHotMenu, 0},   {VK_LEFT, kMainHotPrevious, 0},
+                              {VK_RIGHT, kMainHotNext, 0},      {'F', kMainOpenMenuFirst, 0},
+                              {'V', kMainOpenMenuFirst + 1, 1}, {'I', kMainOpenMenuFirst + 2, 2},
+                              {'T', kMainOpenMenuFirst + 3, 3}, {'H', kMainOpenMenuLast, 4}};
     for (const KeyCode& k : kKeys) {
         if (k.key != wparam) continue;
         if (!released) PostMessageW(g_shell.main_window, kAppMessage, k.code, k.value);

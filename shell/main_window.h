@@ -8,10 +8,10 @@
 // Creates and shows the main window with the saved place, moved onto the nearest monitor's
 // work area when it is not wholly on it.
 HWND create_main_window(const WindowPlace& place, int show);
-LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-LRESULT CALLBACK client_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-LRESULT CALLBACK main_mouse_hook(int code, WPARAM wparam, LPARAM lparam);
-LRESULT CALLBACK main_keyboard_hook(int code, WPARAM wparam, LPARAM lparam);
+LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept;
+LRESULT CALLBACK client_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept;
+LRESULT CALLBACK main_mouse_hook(int code, WPARAM wparam, LPARAM lparam) noexcept;
+LRESULT CALLBACK main_keyboard_hook(int code, WPARAM wparam, LPARAM lparam) noexcept;
 
 void layout_panes();
 void set_main_title();

@@ -3,5 +3,5 @@
 
 #include <windows.h>
 
-unsigned __stdcall preview_thread_proc(void*);
+unsigned __stdcall preview_thread_proc(void*) noexcept;
 void remove_preview_hook();

@@ -11,12 +11,11 @@
 #include <vector>
 
 #include "common/win/handle.h"
+#include "shell/core/settings_groups.h"
 #include "shell/core/settings_store.h"
 #include "shell/shell_state.h"
 
 namespace {
-
-std::wstring g_folder_override;
 
 class WindowsSettingsFileOps : public SettingsFileOps {
 public:
@@ -101,22 +100,21 @@ void to_accel(const KeyEntry& e, ACCEL* a) {
 
 }  // namespace
 
-void set_settings_folder_override(const wchar_t* folder) {
-    g_folder_override = folder ? folder : L"";
-}
-
 bool build_settings_path() {
-    wchar_t path[MAX_PATH] = {};
-    if (!g_folder_override.empty()) {
-        lstrcpynW(path, g_folder_override.c_str(), MAX_PATH);
-    } else if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, path))) {
+    wchar_t appdata[MAX_PATH] = {};
+    if (g_shell.appdata_folder[0]) {
+        lstrcpynW(appdata, g_shell.appdata_folder, MAX_PATH);
+    } else if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, appdata))) {
         return false;
     }
-    if (!PathAppendW(path, L"Pexaron")) return false;
-    // Without its folder no setting could ever be saved: refuse rather than run on defaults.
-    if (!PathIsDirectoryW(path) && !CreateDirectoryW(path, nullptr) && !PathIsDirectoryW(path)) return false;
-    if (!PathAppendW(path, L"Pexaron.ini")) return false;
-    lstrcpynW(g_shell.settings_path, path, MAX_PATH);
+    SettingsFolderOps ops;
+    ops.folder_exists = [](const std::u16string& folder) { return PathIsDirectoryW(wide(folder)) != FALSE; };
+    ops.make_folder = [](const std::u16string& folder) {
+        return CreateDirectoryW(wide(folder), nullptr) != FALSE;
+    };
+    const std::u16string path = locate_settings_file(u16(appdata), ops);
+    if (path.empty()) return false;
+    lstrcpynW(g_shell.settings_path, wide(path), MAX_PATH);
     return true;
 }
 
@@ -150,9 +148,9 @@ void load_main_settings_group() {
     SettingsReader reader = settings_open_read(settings_path());
     load_main_settings(reader, main_environment(), &g_shell.main_settings);
     load_main_key_table(reader, &g_shell.main_keys);
+    g_shell.settings_read.main = settings_group_was_read(reader);
     settings_close_read(reader);
-    if (g_shell.main_accelerators) DestroyAcceleratorTable(g_shell.main_accelerators);
-    g_shell.main_accelerators = create_accelerators(g_shell.main_keys.entries, kMainKeyCount);
+    g_shell.main_accelerators.reset(create_accelerators(g_shell.main_keys.entries, kMainKeyCount));
     g_shell.open_menu = -1;
     g_shell.filter_index = 0;
     for (COLORREF& c : g_shell.custom_colours) c = RGB(255, 255, 255);
@@ -160,7 +158,7 @@ void load_main_settings_group() {
 }
 
 bool load_single_view_settings_group() {
-    if (g_shell.single_view_loaded) return true;
+    if (g_shell.settings_read.single_view) return true;
     SettingsReader reader = settings_open_read(settings_path());
     RECT main_rect = {};
     if (g_shell.main_window) GetWindowRect(g_shell.main_window, &main_rect);
@@ -168,47 +166,45 @@ bool load_single_view_settings_group() {
                                  main_rect.bottom - main_rect.top};
     load_single_view_settings(reader, main_place, &g_shell.single_view);
     load_view_key_table(reader, &g_shell.view_keys);
-    const bool loaded =
-        reader.status != SettingsFileStatus::busy && reader.status != SettingsFileStatus::failed;
+    const bool loaded = settings_group_was_read(reader);
     settings_close_read(reader);
-    if (g_shell.view_accelerators) DestroyAcceleratorTable(g_shell.view_accelerators);
     KeyEntry main_live[kMainKeyCount];
-    if (copy_accelerators(g_shell.main_accelerators, main_live, kMainKeyCount) != kMainKeyCount)
+    if (copy_accelerators(g_shell.main_accelerators.get(), main_live, kMainKeyCount) != kMainKeyCount)
         fill_default_main_keys(main_live);
-    g_shell.view_accelerators = create_view_accelerators(g_shell.view_keys.entries, main_live);
+    g_shell.view_accelerators.reset(create_view_accelerators(g_shell.view_keys.entries, main_live));
     g_shell.print_size = SIZE{200, 150};
-    g_shell.single_view_loaded = loaded;
+    g_shell.settings_read.single_view = loaded;
     return loaded;
 }
 
 bool load_conversion_settings_group() {
-    if (g_shell.conversion_loaded) return true;
+    if (g_shell.settings_read.conversion) return true;
     SettingsReader reader = settings_open_read(settings_path());
     load_conversion_settings(reader, &g_shell.conversion);
-    g_shell.conversion_loaded =
-        reader.status != SettingsFileStatus::busy && reader.status != SettingsFileStatus::failed;
+    g_shell.settings_read.conversion = settings_group_was_read(reader);
     settings_close_read(reader);
-    return g_shell.conversion_loaded;
+    return g_shell.settings_read.conversion;
 }
 
 bool save_settings_groups() {
-    SettingsWriter writer = settings_open_write(settings_path());
-    if (writer.ok) {
-        KeyEntry keys[kMainKeyCount];
-        if (copy_accelerators(g_shell.main_accelerators, keys, kMainKeyCount) != kMainKeyCount) {
-            for (int i = 0; i < kMainKeyCount; ++i) keys[i] = g_shell.main_keys.entries[i];
-        }
-        store_key_table(writer, kMainKeySlot, keys, kMainKeyCount);
-        save_main_settings(writer, g_shell.main_settings);
-        if (g_shell.single_view_loaded) {
-            KeyEntry view_keys[kViewKeyCount + 8];
-            if (copy_accelerators(g_shell.view_accelerators, view_keys, kViewKeyCount + 8) < kViewKeyCount) {
-                for (int i = 0; i < kViewKeyCount; ++i) view_keys[i] = g_shell.view_keys.entries[i];
-            }
-            store_key_table(writer, kViewKeySlot, view_keys, kViewKeyCount);
-            save_single_view_settings(writer, g_shell.single_view);
-        }
-        if (g_shell.conversion_loaded) save_conversion_settings(writer, g_shell.conversion);
+    if (!settings_exit_pass_needed(g_shell.settings_read)) return true;
+    KeyEntry main_keys[kMainKeyCount];
+    if (copy_accelerators(g_shell.main_accelerators.get(), main_keys, kMainKeyCount) != kMainKeyCount) {
+        for (int i = 0; i < kMainKeyCount; ++i) main_keys[i] = g_shell.main_keys.entries[i];
     }
+    // The live image-window table also holds the external-tool keys after its 90 entries.
+    KeyEntry view_keys[kViewKeyCount + 8];
+    if (copy_accelerators(g_shell.view_accelerators.get(), view_keys, kViewKeyCount + 8) < kViewKeyCount) {
+        for (int i = 0; i < kViewKeyCount; ++i) view_keys[i] = g_shell.view_keys.entries[i];
+    }
+    SettingsAtExit at_exit;
+    at_exit.read = g_shell.settings_read;
+    at_exit.main = &g_shell.main_settings;
+    at_exit.main_keys = main_keys;
+    at_exit.single_view = &g_shell.single_view;
+    at_exit.view_keys = view_keys;
+    at_exit.conversion = &g_shell.conversion;
+    SettingsWriter writer = settings_open_write(settings_path());
+    if (writer.ok) write_settings_at_exit(writer, at_exit);
     return settings_close_write(writer);
 }

@@ -6,26 +6,25 @@
 
 #include "shell/core/key_table.h"
 
-// Tests point the settings folder at a scratch folder; null returns to the user's
-// application-data folder.
-void set_settings_folder_override(const wchar_t* folder);
-
 // Fills the settings path (%APPDATA%\Pexaron\Pexaron.ini), making the folder when missing.
-// False when the application-data folder is unknown or the settings folder cannot be made.
+// False only when the application-data folder is unknown: a folder that cannot be made (a
+// read-only profile) lets the program run on defaults, and the exit pass reports the failure.
 bool build_settings_path();
 
 // Installs file operations that tell a missing settings file from a busy one.
 void install_windows_settings_file_ops();
 
-// Reads the main group and the main key table, and makes the main accelerator table.
+// Reads the main group and the main key table, and makes the main accelerator table. A file
+// that stays busy leaves the group unread, so that the exit pass keeps its stored values.
 void load_main_settings_group();
 // Read on first need; a busy file is tried again on the next need and leaves the group
 // unloaded, so that its stored values are never overwritten by defaults at exit.
 bool load_single_view_settings_group();
 bool load_conversion_settings_group();
 
-// The exit pass: main group (with both key tables), then the lazily read groups that were
-// read in this run. False when the file could not be written; the old file is then intact.
+// The exit pass: each group that was read in this run (main, single view, batch conversion),
+// key tables with their groups. True without touching the file when no group was read; false
+// when the file could not be written, the old file then intact.
 bool save_settings_groups();
 
 HACCEL create_accelerators(const KeyEntry* entries, int count);

@@ -21,12 +21,11 @@ void create_ui_font() {
     font.lfWeight = FW_NORMAL;
     font.lfCharSet = SHIFTJIS_CHARSET;
     lstrcpynW(font.lfFaceName, L"MS UI Gothic", LF_FACESIZE);
-    g_shell.ui_font = CreateFontIndirectW(&font);
+    g_shell.ui_font.reset(CreateFontIndirectW(&font));
 }
 
 void delete_ui_font() {
-    if (g_shell.ui_font) DeleteObject(g_shell.ui_font);
-    g_shell.ui_font = nullptr;
+    g_shell.ui_font.reset();
 }
 
 ATOM register_window_class(WNDPROC procedure, HICON icon, HCURSOR cursor, int background,
@@ -214,14 +213,14 @@ bool turn_ime_off(HWND image_window) {
     return was_open;
 }
 
-int CALLBACK browse_folder_callback(HWND dialog, UINT message, LPARAM, LPARAM data) {
+int CALLBACK browse_folder_callback(HWND dialog, UINT message, LPARAM, LPARAM data) noexcept {
     const wchar_t* initial = reinterpret_cast<const wchar_t*>(data);
     if (message == BFFM_INITIALIZED && initial && initial[0])
         SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(initial));
     return 1;
 }
 
-int CALLBACK compare_list_items_text(LPARAM first, LPARAM second, LPARAM list_view) {
+int CALLBACK compare_list_items_text(LPARAM first, LPARAM second, LPARAM list_view) noexcept {
     HWND list = reinterpret_cast<HWND>(list_view);
     wchar_t a[MAX_PATH] = {};
     wchar_t b[MAX_PATH] = {};

@@ -26,5 +26,5 @@ void insert_thousands_separators(wchar_t* digits);
 bool turn_ime_off(HWND image_window);
 
 // Browse dialog and list-view sort callbacks.
-int CALLBACK browse_folder_callback(HWND dialog, UINT message, LPARAM, LPARAM data);
-int CALLBACK compare_list_items_text(LPARAM first, LPARAM second, LPARAM list_view);
+int CALLBACK browse_folder_callback(HWND dialog, UINT message, LPARAM, LPARAM data) noexcept;
+int CALLBACK compare_list_items_text(LPARAM first, LPARAM second, LPARAM list_view) noexcept;

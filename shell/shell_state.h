@@ -3,15 +3,20 @@
 
 #include <windows.h>
 
+#include "common/win/handle.h"
 #include "shell/core/key_table.h"
+#include "shell/core/settings_groups.h"
 #include "shell/core/settings_slots.h"
 
 struct ShellState {
     HANDLE heap = nullptr;
     HINSTANCE instance = nullptr;
     int os_class = 0;
-    HFONT ui_font = nullptr;
+    FontHandle ui_font;
     DWORD_PTR help_cookie = 0;
+    // The folder in which the settings folder lives, when it is not the user's application-data
+    // folder (tests point it at a scratch folder).
+    wchar_t appdata_folder[MAX_PATH] = {};
     wchar_t settings_path[MAX_PATH] = {};
     wchar_t cache_folder[MAX_PATH] = {};
 
@@ -26,15 +31,15 @@ struct ShellState {
     bool themed = false;
 
     DWORD main_thread_id = 0;
-    HANDLE view_thread[2] = {};
+    KernelHandle view_thread[2];
     unsigned view_thread_id[2] = {};
-    HANDLE preview_thread = nullptr;
+    KernelHandle preview_thread;
     unsigned preview_thread_id = 0;
-    HHOOK main_mouse_hook = nullptr;
-    HHOOK main_keyboard_hook = nullptr;
+    HookHandle main_mouse_hook;
+    HookHandle main_keyboard_hook;
     volatile LONG view_busy[2] = {};
-    HANDLE batch_thread = nullptr;
-    HANDLE image_thread = nullptr;
+    KernelHandle batch_thread;
+    KernelHandle image_thread;
     unsigned image_thread_id = 0;
 
     // Main window
@@ -52,16 +57,16 @@ struct ShellState {
     int open_menu = -1;
     bool auto_tree_visible = false;
     volatile LONG active_view = 0;
-    HACCEL main_accelerators = nullptr;
-    HACCEL view_accelerators = nullptr;
+    AcceleratorHandle main_accelerators;
+    AcceleratorHandle view_accelerators;
 
     MainSettings main_settings;
     KeyTable main_keys;
     SingleViewSettings single_view;
-    bool single_view_loaded = false;
     KeyTable view_keys;
     ConversionSettings conversion;
-    bool conversion_loaded = false;
+    // Which groups this run has read: only those are written back at exit.
+    SettingsGroupsRead settings_read;
     // Printing's page size pair, set when the single-view group loads.
     SIZE print_size = {};
     // Sixteen custom colours of the colour chooser.

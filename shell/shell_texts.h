@@ -1,7 +1,6 @@
 // The main program's own Japanese texts (the error box keeps its table in common/win).
 #pragma once
 
-constexpr const wchar_t* kTextStartRefused = L"ファイル実行に失敗しました。";
 constexpr const wchar_t* kTextStopConversion = L"変換処理を中止しますか？";
 constexpr const wchar_t* kCaptionConversion = L"一括変換";
 constexpr const wchar_t* kCaptionError = L"Error";

@@ -20,11 +20,12 @@
 #include "common/win/message_box.h"
 #include "common/win/process_lock.h"
 #include "shell/core/shell_rules.h"
-#include "shell/dialogs.h"
+#include "shell/core/shutdown_plan.h"
+#include "shell/entry_points.h"
 #include "shell/folder_tree.h"
-#include "shell/image_window.h"
 #include "shell/main_menus.h"
 #include "shell/main_window.h"
+#include "shell/message_loop.h"
 #include "shell/preview_window.h"
 #include "shell/settings_win.h"
 #include "shell/shell_helpers.h"
@@ -63,7 +64,7 @@ void end_help() {
 
 // Classes whose windows belong to the image windows and the dialogs; until those exist their
 // windows get the default procedure.
-LRESULT CALLBACK placeholder_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT CALLBACK placeholder_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
     return DefWindowProcW(window, message, wparam, lparam);
 }
 
@@ -81,7 +82,7 @@ void register_classes() {
         {L"Pexaron_trbase_class", tree_pane_proc, false},
         {L"Pexaron_vwin_class", placeholder_window_proc, true},
         {L"Pexaron_vbar_class", placeholder_window_proc, false},
-        {L"Pexaron_swin_class", edit_window_proc, true},
+        {L"Pexaron_swin_class", shell_entry_points().edit_window_proc, true},
         {L"Pexaron_sch1_class", placeholder_window_proc, false},
         {L"Pexaron_sch2_class", placeholder_window_proc, false},
         {L"Pexaron_list_class", placeholder_window_proc, false},
@@ -104,10 +105,8 @@ void register_classes() {
 }
 
 void remove_main_hooks() {
-    if (g_shell.main_keyboard_hook) UnhookWindowsHookEx(g_shell.main_keyboard_hook);
-    if (g_shell.main_mouse_hook) UnhookWindowsHookEx(g_shell.main_mouse_hook);
-    g_shell.main_keyboard_hook = nullptr;
-    g_shell.main_mouse_hook = nullptr;
+    g_shell.main_keyboard_hook.reset();
+    g_shell.main_mouse_hook.reset();
 }
 
 void remove_view1_hooks() {
@@ -117,16 +116,23 @@ void remove_view2_hooks() {
     remove_view_hooks(1);
 }
 
-// Tells a thread to end and waits for it; on success the handle is closed and forgotten.
-ThreadWait end_thread(HANDLE* thread, HWND window, WPARAM code, DWORD timeout_ms, void (*remove_hooks)()) {
-    if (!*thread) return ThreadWait::ended;
+// Tells a thread to end and waits for it. One that does not end in time gets the settings
+// written first (once), then is terminated unless it may hold the lock; one left running keeps
+// its handle and is noted in the plan.
+void end_thread(KernelHandle* thread, HWND window, WPARAM code, DWORD timeout_ms, void (*remove_hooks)(),
+                ShutdownThread which, ShutdownPlan* plan) {
+    if (!thread->valid()) return;
     if (window) SendMessageW(window, kAppMessage, code, 0);
-    const ThreadWait result = wait_for_thread(*thread, timeout_ms, remove_hooks);
-    if (result != ThreadWait::left_running) {
-        CloseHandle(*thread);
-        *thread = nullptr;
+    ThreadWait result = ThreadWait::ended;
+    if (!wait_for_thread_end(thread->get(), timeout_ms)) {
+        if (plan->write_settings_before_terminating()) save_settings_at_exit();
+        result = terminate_thread_outside_lock(thread->get(), remove_hooks);
     }
-    return result;
+    if (result == ThreadWait::left_running) {
+        plan->left_running(which);
+        return;
+    }
+    thread->reset();
 }
 
 }  // namespace
@@ -183,7 +189,7 @@ void forward_to_running_instance(HWND running, const wchar_t* command_line) {
 
 bool start_single_instance(int show, const wchar_t* command_line) {
     if (g_shell.os_class == 0 || !build_settings_path()) {
-        app_message_box(nullptr, kTextStartRefused, kCaptionError, MB_ICONERROR | MB_SETFOREGROUND);
+        show_error_message(nullptr, kErrorFileRun);
         return false;
     }
     lstrcpynW(g_shell.cache_folder, g_shell.settings_path, MAX_PATH);
@@ -211,9 +217,10 @@ bool init_application(int show) {
     INITCOMMONCONTROLSEX controls = {sizeof controls, 0x43F};
     InitCommonControlsEx(&controls);
     g_shell.main_thread_id = GetCurrentThreadId();
-    g_shell.main_mouse_hook = SetWindowsHookExW(WH_MOUSE, main_mouse_hook, nullptr, g_shell.main_thread_id);
-    g_shell.main_keyboard_hook =
-        SetWindowsHookExW(WH_KEYBOARD, main_keyboard_hook, nullptr, g_shell.main_thread_id);
+    g_shell.main_mouse_hook.reset(
+        SetWindowsHookExW(WH_MOUSE, main_mouse_hook, nullptr, g_shell.main_thread_id));
+    g_shell.main_keyboard_hook.reset(
+        SetWindowsHookExW(WH_KEYBOARD, main_keyboard_hook, nullptr, g_shell.main_thread_id));
     g_shell.view_busy[0] = 0;
     g_shell.view_busy[1] = 0;
     if (!create_main_window(g_shell.main_settings.window, show)) {
@@ -222,33 +229,26 @@ bool init_application(int show) {
         return false;
     }
     process_lock_init();
-    g_shell.view_thread[0] = reinterpret_cast<HANDLE>(
-        _beginthreadex(nullptr, 0, view1_thread_proc, nullptr, 0, &g_shell.view_thread_id[0]));
-    g_shell.view_thread[1] = reinterpret_cast<HANDLE>(
-        _beginthreadex(nullptr, 0, view2_thread_proc, nullptr, 0, &g_shell.view_thread_id[1]));
-    g_shell.preview_thread = reinterpret_cast<HANDLE>(
-        _beginthreadex(nullptr, 0, preview_thread_proc, nullptr, 0, &g_shell.preview_thread_id));
+    g_shell.view_thread[0].reset(reinterpret_cast<HANDLE>(
+        _beginthreadex(nullptr, 0, view1_thread_proc, nullptr, 0, &g_shell.view_thread_id[0])));
+    g_shell.view_thread[1].reset(reinterpret_cast<HANDLE>(
+        _beginthreadex(nullptr, 0, view2_thread_proc, nullptr, 0, &g_shell.view_thread_id[1])));
+    g_shell.preview_thread.reset(reinterpret_cast<HANDLE>(
+        _beginthreadex(nullptr, 0, preview_thread_proc, nullptr, 0, &g_shell.preview_thread_id)));
     return true;
 }
 
 int run_message_loop() {
-    MSG msg = {};
-    BOOL got;
-    while ((got = GetMessageW(&msg, nullptr, 0, 0)) != 0) {
-        if (got == -1) break;
-        if (g_shell.main_active && g_shell.main_accelerators && g_shell.main_window &&
-            TranslateAcceleratorW(g_shell.main_window, g_shell.main_accelerators, &msg))
-            continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    return got == 0 ? static_cast<int>(msg.wParam) : 0;
+    return run_thread_message_loop(MainKeys::when_main_active);
 }
 
-ThreadWait wait_for_thread(HANDLE thread, DWORD timeout_ms, void (*remove_hooks)()) {
+bool wait_for_thread_end(HANDLE thread, DWORD timeout_ms) {
     DWORD exit_code = 0;
-    if (!GetExitCodeThread(thread, &exit_code) || exit_code != kStillActive) return ThreadWait::ended;
-    if (WaitForSingleObject(thread, timeout_ms) == WAIT_OBJECT_0) return ThreadWait::ended;
+    if (!GetExitCodeThread(thread, &exit_code) || exit_code != kStillActive) return true;
+    return WaitForSingleObject(thread, timeout_ms) == WAIT_OBJECT_0;
+}
+
+ThreadWait terminate_thread_outside_lock(HANDLE thread, void (*remove_hooks)()) {
     // A thread killed inside the lock would leave it held for ever. While this thread holds
     // the lock, the other cannot be inside it.
     const bool guarded = process_lock_exists();
@@ -264,6 +264,11 @@ ThreadWait wait_for_thread(HANDLE thread, DWORD timeout_ms, void (*remove_hooks)
     return ThreadWait::terminated;
 }
 
+ThreadWait wait_for_thread(HANDLE thread, DWORD timeout_ms, void (*remove_hooks)()) {
+    if (wait_for_thread_end(thread, timeout_ms)) return ThreadWait::ended;
+    return terminate_thread_outside_lock(thread, remove_hooks);
+}
+
 bool shutdown_main_window() {
     bool busy = false;
     for (int i = 0; i < 2; ++i) {
@@ -273,53 +278,60 @@ bool shutdown_main_window() {
         }
     }
     if (busy) return false;
-    if (HWND batch = batch_window()) {
-        if (batch_conversion_running()) {
-            ShowWindowAsync(batch, SW_RESTORE);
-            SetForegroundWindow(batch);
+    ShutdownPlan plan(g_shell.main_settings.optimise_cache != 0);
+    if (g_shell.batch_thread.valid()) {
+        const ShellEntryPoints& entry = shell_entry_points();
+        HWND batch = entry.batch_window();
+        if (entry.batch_conversion_running()) {
+            if (batch) {
+                ShowWindowAsync(batch, SW_RESTORE);
+                SetForegroundWindow(batch);
+            }
             if (app_message_box(batch, kTextStopConversion, kCaptionConversion,
-                                MB_YESNO | MB_ICONWARNING | MB_SETFOREGROUND) == IDYES)
+                                MB_YESNO | MB_ICONWARNING | MB_SETFOREGROUND) == IDYES &&
+                batch)
                 PostMessageW(batch, kAppMessage, kBatchStop, 0);
             return false;
         }
-        SendMessageW(batch, WM_CLOSE, 0, 0);
-        if (g_shell.batch_thread &&
-            end_thread(&g_shell.batch_thread, nullptr, 0, 10000, nullptr) == ThreadWait::left_running)
-            return false;
+        if (batch) SendMessageW(batch, WM_CLOSE, 0, 0);
+        end_thread(&g_shell.batch_thread, nullptr, 0, 10000, nullptr, ShutdownThread::conversion, &plan);
     }
-    if (g_shell.image_thread) {
-        if (HWND image = current_image_window()) {
+    if (g_shell.image_thread.valid()) {
+        if (HWND image = shell_entry_points().current_image_window()) {
             SendMessageW(image, WM_CLOSE, 0, 0);
             // Its user chose to keep it open (for example to save first): so does the program.
             if (IsWindow(image)) return false;
         }
-        if (end_thread(&g_shell.image_thread, nullptr, 0, 10000, remove_image_window_hooks) ==
-            ThreadWait::left_running)
-            return false;
+        end_thread(&g_shell.image_thread, nullptr, 0, 10000, shell_entry_points().remove_image_window_hooks,
+                   ShutdownThread::image_window, &plan);
     }
     close_view_change_notifications();
     remove_main_hooks();
-    bool abandoned = false;
-    abandoned |= end_thread(&g_shell.view_thread[0], g_shell.view_frame[0], kViewClose, 10000,
-                            remove_view1_hooks) == ThreadWait::left_running;
-    abandoned |= end_thread(&g_shell.view_thread[1], g_shell.view_frame[1], kViewClose, 1000,
-                            remove_view2_hooks) == ThreadWait::left_running;
-    abandoned |= end_thread(&g_shell.preview_thread, g_shell.preview_window, kPreviewEnd, 1000,
-                            remove_preview_hook) == ThreadWait::left_running;
-    // A thread left running may still be inside the lock or a decode: both then stay for the
-    // process exit to reclaim.
-    if (!abandoned) process_lock_delete();
-    free_printer_setup_handles();
-    restore_subclassed_controls();
-    if (!abandoned) destroy_codec_contexts();
-    destroy_main_menus();
-    save_settings_at_exit();
+    end_thread(&g_shell.view_thread[0], g_shell.view_frame[0], kViewClose, 10000, remove_view1_hooks,
+               ShutdownThread::view1, &plan);
+    end_thread(&g_shell.view_thread[1], g_shell.view_frame[1], kViewClose, 1000, remove_view2_hooks,
+               ShutdownThread::view2, &plan);
+    end_thread(&g_shell.preview_thread, g_shell.preview_window, kPreviewEnd, 1000, remove_preview_hook,
+               ShutdownThread::preview, &plan);
+    for (ShutdownStep step : plan.tail()) {
+        switch (step) {
+            case ShutdownStep::delete_lock: process_lock_delete(); break;
+            case ShutdownStep::free_printer_setup: shell_entry_points().free_printer_setup_handles(); break;
+            case ShutdownStep::restore_subclassed_controls: restore_subclassed_controls(); break;
+            case ShutdownStep::destroy_codec_contexts: destroy_codec_contexts(); break;
+            case ShutdownStep::destroy_main_menus: destroy_main_menus(); break;
+            case ShutdownStep::free_view_lists: free_view_file_lists(); break;
+            case ShutdownStep::compact_cache: compact_thumbnail_cache_index(); break;
+            case ShutdownStep::write_settings: save_settings_at_exit(); break;
+        }
+    }
+    // Only now: the threads ended above translated their keys through the main table.
+    g_shell.main_accelerators.reset();
+    g_shell.view_accelerators.reset();
     return true;
 }
 
 bool save_settings_at_exit() {
-    free_view_file_lists();
-    if (g_shell.main_settings.optimise_cache) compact_thumbnail_cache_index();
     MainSettings& s = g_shell.main_settings;
     if (g_shell.main_window) {
         WINDOWPLACEMENT placement = {};
@@ -335,11 +347,7 @@ bool save_settings_at_exit() {
                 static_cast<int32_t>(SendMessageW(g_shell.info_list, LVM_GETCOLUMNWIDTH, i, 0));
     }
     const bool saved = save_settings_groups();
-    if (g_shell.main_accelerators) DestroyAcceleratorTable(g_shell.main_accelerators);
-    if (g_shell.view_accelerators) DestroyAcceleratorTable(g_shell.view_accelerators);
-    g_shell.main_accelerators = nullptr;
-    g_shell.view_accelerators = nullptr;
-    if (!saved) show_error_message(g_shell.main_window, 7);
+    if (!saved) show_error_message(g_shell.main_window, kErrorFileCreate);
     return saved;
 }
 

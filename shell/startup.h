@@ -15,7 +15,9 @@ bool init_application(int show);
 int run_message_loop();
 // For WM_CLOSE of the main window: true lets it be destroyed.
 bool shutdown_main_window();
-// False when the settings file could not be written (the user has been told).
+// Writes the settings groups read in this run. False when the file could not be written (the
+// user has been told). The views' lists and the cache index are dealt with by the shutdown
+// itself, which knows whether a thread that may hold the lock is still running.
 bool save_settings_at_exit();
 
 enum class ThreadWait {
@@ -26,3 +28,7 @@ enum class ThreadWait {
 // The wait rule: wait only while the thread runs; after the time-out, end it only while this
 // thread holds the process-wide lock itself, so the ended thread cannot have held it.
 ThreadWait wait_for_thread(HANDLE thread, DWORD timeout_ms, void (*remove_hooks)());
+// Its two halves: true when the thread had ended or ended within the time; then the
+// termination, which leaves a thread that may hold the lock running.
+bool wait_for_thread_end(HANDLE thread, DWORD timeout_ms);
+ThreadWait terminate_thread_outside_lock(HANDLE thread, void (*remove_hooks)());

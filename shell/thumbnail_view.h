@@ -3,8 +3,8 @@
 
 #include <windows.h>
 
-unsigned __stdcall view1_thread_proc(void*);
-unsigned __stdcall view2_thread_proc(void*);
+unsigned __stdcall view1_thread_proc(void*) noexcept;
+unsigned __stdcall view2_thread_proc(void*) noexcept;
 // Removes the hooks of a view thread that is about to be terminated.
 void remove_view_hooks(int view);
 // Posts clear and refresh to the view after setting its folder.

@@ -35,7 +35,7 @@ enum MainCode : WPARAM {
     kMainInfo1 = 153,            // view 1; lParam a FileEntry of its array or 0
     kMainInfo2 = 154,            // view 2
     kMainShowError = 160,        // any thread; lParam the error code
-    kMainThreadEnded = 170,      // image-window and batch threads; lParam points to its HANDLE
+    kMainThreadEnded = 170,      // image-window and batch threads; lParam points to its KernelHandle
     kMainOpenEditWindow = 180,   // single view thread, at its end
     kMainFolderConverted = 190,  // batch conversion; lParam the folder text (batch window's)
 };

@@ -4,7 +4,7 @@
 
 namespace {
 
-const wchar_t* const kTexts[kErrorCodeCount] = {
+const wchar_t* const kTexts[] = {
     L"メモリ確保に失敗しました。",
     L"データ読み取りに失敗しました。",
     L"フォルダが無効です。",
@@ -33,8 +33,8 @@ const wchar_t* const kTexts[kErrorCodeCount] = {
     L"入力フォルダの内容が変更されました。\n入力設定を確認してください。",
     L"HTMLタグ書き込みに失敗しました。",
 };
+static_assert(sizeof kTexts / sizeof kTexts[0] == kErrorCodeCount, "one text per error code");
 
-constexpr int kFirstWarning = 25;
 constexpr UINT kErrorStyle = MB_ICONERROR | MB_SETFOREGROUND;
 constexpr UINT kWarningStyle = MB_ICONWARNING | MB_SETFOREGROUND;
 
@@ -45,7 +45,7 @@ const wchar_t* error_message_text(int code) {
 }
 
 int show_error_message(HWND owner, int code) {
-    if (code >= kFirstWarning && code < kErrorCodeCount)
+    if (code >= kFirstWarningCode && code < kErrorCodeCount)
         return app_message_box(owner, kTexts[code], L"Pexaron", kWarningStyle);
     return app_message_box(owner, error_message_text(code), L"Error", kErrorStyle);
 }

@@ -5,9 +5,40 @@
 
 #include <windows.h>
 
-constexpr int kErrorCodeCount = 27;
+// The codes of the box, by what went wrong.
+enum ErrorCode : int {
+    kErrorMemory = 0,
+    kErrorDataRead = 1,
+    kErrorFolderInvalid = 2,
+    kErrorClipboardOpen = 3,
+    kErrorTempFileCreate = 4,
+    kErrorTempFileDelete = 5,
+    kErrorFileDelete = 6,
+    kErrorFileCreate = 7,
+    kErrorFileRun = 8,
+    kErrorInRecycleBin = 9,
+    kErrorFolderCreate = 10,
+    kErrorCacheAccess = 11,
+    kErrorNoCacheInfo = 12,
+    kErrorImageDisplay = 13,
+    kErrorFileChanged = 14,
+    kErrorCommandUnavailable = 15,
+    kErrorPrintPreview = 16,
+    kErrorPrint = 17,
+    kErrorHistorySave = 18,
+    kErrorHistoryRun = 19,
+    kErrorConversion = 20,
+    kErrorConversionBusy = 21,
+    kErrorInputFolder = 22,
+    kErrorOutputFolder = 23,
+    kErrorNoTargetFiles = 24,
+    kWarningInputFolderChanged = 25,
+    kWarningHtmlTagWrite = 26,
+};
+constexpr int kErrorCodeCount = kWarningHtmlTagWrite + 1;
+constexpr int kFirstWarningCode = kWarningInputFolderChanged;
 
-// The caller guarantees 0 <= code <= 26. Returns the box's result.
+// The caller guarantees 0 <= code <= 26 (an ErrorCode). Returns the box's result.
 int show_error_message(HWND owner, int code);
 // The posting form's handler: any code outside the table gives "Error" / "Error".
 int show_posted_error(HWND owner, LPARAM code);

@@ -1,94 +1,373 @@
 #include "shell/core/settings_slots.h"
 
+#include <iterator>
+
 namespace {
 
-int32_t flag(const SettingsReader& r, int slot, int32_t fallback) {
-    return settings_int(r, slot, fallback) & 1;
+using MainSlot = SettingsSlot<MainSettings>;
+using ViewSlot = SettingsSlot<SingleViewSettings>;
+using BatchSlot = SettingsSlot<ConversionSettings>;
+
+constexpr int32_t kBoxMin = 32;
+constexpr int32_t kBoxMax = 800;
+constexpr int32_t kPreviewMin = 100;
+constexpr int kFolderSlot = 196;
+constexpr int kPresetWidthSlot = 398;
+constexpr int kPresetHeightSlot = 406;
+constexpr int kHistorySlot = 164;
+
+template <typename S>
+SettingsSlot<S> number(int slot, int32_t* (*field)(S*, int), int32_t fallback,
+                       SlotRule rule = SlotRule::value, int32_t low = 0, int32_t high = 0, int index = 0) {
+    return SettingsSlot<S>{static_cast<int16_t>(slot), rule,   fallback, low, high, field, nullptr,
+                           static_cast<int8_t>(index), nullptr};
 }
 
-int32_t colour(const SettingsReader& r, int slot, int32_t fallback) {
-    return settings_int(r, slot, fallback) & 0xFFFFFF;
+template <typename S>
+SettingsSlot<S> text(int slot, std::u16string* (*field)(S*, int), int index = 0,
+                     SlotRule rule = SlotRule::text, const char16_t* fallback = nullptr) {
+    return SettingsSlot<S>{static_cast<int16_t>(slot), rule,    0, 0, 0, nullptr, field,
+                           static_cast<int8_t>(index), fallback};
+}
+
+template <typename S>
+SettingsSlot<S> list(int slot, SlotRule rule) {
+    return SettingsSlot<S>{static_cast<int16_t>(slot), rule, 0, 0, 0, nullptr, nullptr, 0, nullptr};
+}
+
+std::vector<MainSlot> build_main_slots() {
+    using S = MainSettings;
+    constexpr SlotRule flag = SlotRule::flag;
+    std::vector<MainSlot> t = {
+        number<S>(
+            0, [](S* s, int) { return &s->maximised; }, 0, flag),
+        // The default place centres the default size on the work area, whatever size is stored.
+        number<S>(
+            1, [](S* s, int) { return &s->window.left; }, 0, SlotRule::computed),
+        number<S>(
+            2, [](S* s, int) { return &s->window.top; }, 0, SlotRule::computed),
+        number<S>(
+            3, [](S* s, int) { return &s->window.width; }, 800),
+        number<S>(
+            4, [](S* s, int) { return &s->window.height; }, 600),
+        number<S>(
+            6, [](S* s, int) { return &s->tree_width; }, 170),
+        number<S>(
+            7, [](S* s, int) { return &s->tree_auto_show; }, 0, flag),
+        number<S>(
+            8, [](S* s, int) { return &s->info_list_shown; }, 1, flag),
+        number<S>(
+            9, [](S* s, int i) { return &s->info_column_width[i]; }, 58, SlotRule::low16, 0, 0, 0),
+        number<S>(
+            10, [](S* s, int i) { return &s->info_column_width[i]; }, 108, SlotRule::low16, 0, 0, 1),
+        number<S>(
+            5, [](S* s, int) { return &s->hidden_mask; }, 2),
+        number<S>(
+            385, [](S* s, int) { return &s->viewer_limit; }, 5),
+        text<S>(139, [](S* s, int) { return &s->main_text; }),
+    };
+    for (int i = 0; i < kToolCount; ++i) {
+        t.push_back(text<S>(
+            140 + i, [](S* s, int n) { return &s->tool_path[n]; }, i));
+        t.push_back(text<S>(
+            148 + i, [](S* s, int n) { return &s->tool_name[n]; }, i));
+        t.push_back(text<S>(
+            156 + i, [](S* s, int n) { return &s->tool_params[n]; }, i));
+    }
+    t.push_back(list<S>(kFolderSlot, SlotRule::folder_list));
+    t.push_back(list<S>(kPresetWidthSlot, SlotRule::size_presets));
+    const MainSlot rest[] = {
+        number<S>(
+            11, [](S* s, int) { return &s->thumb_width; }, 144, SlotRule::clamp, kBoxMin, kBoxMax),
+        number<S>(
+            12, [](S* s, int) { return &s->thumb_height; }, 108, SlotRule::clamp, kBoxMin, kBoxMax),
+        number<S>(
+            13, [](S* s, int) { return &s->marked_colour; }, 0x80FFFF, SlotRule::colour),
+        number<S>(
+            14, [](S* s, int) { return &s->action_image_double; }, 1),
+        number<S>(
+            15, [](S* s, int) { return &s->action_info_double; }, 3),
+        // Only three layouts exist; anything else would show no view at all.
+        number<S>(
+            16, [](S* s, int) { return &s->view_layout; }, 0, SlotRule::in_range, 0, 2),
+        number<S>(
+            17, [](S* s, int) { return &s->preview_enabled; }, 1, flag),
+        number<S>(
+            18, [](S* s, int) { return &s->captions_shown; }, 1, flag),
+        number<S>(
+            19, [](S* s, int i) { return &s->caption_lines[i]; }, 1, flag, 0, 0, 0),
+        number<S>(
+            20, [](S* s, int i) { return &s->caption_lines[i]; }, 1, flag, 0, 0, 1),
+        number<S>(
+            21, [](S* s, int i) { return &s->caption_lines[i]; }, 0, flag, 0, 0, 2),
+        number<S>(
+            22, [](S* s, int i) { return &s->caption_lines[i]; }, 0, flag, 0, 0, 3),
+        number<S>(
+            23, [](S* s, int) { return &s->cache_enabled; }, 1, flag),
+        number<S>(
+            24, [](S* s, int) { return &s->expand_desktop; }, 1, flag),
+        number<S>(
+            25, [](S* s, int) { return &s->optimise_cache; }, 1, flag),
+        // The largest square client of the screen, and the upper limit too.
+        number<S>(
+            26, [](S* s, int) { return &s->preview_max; }, 0, SlotRule::computed),
+        number<S>(
+            27, [](S* s, int) { return &s->options_page; }, 0, SlotRule::in_range, 0, 5),
+        number<S>(
+            28, [](S* s, int) { return &s->png_gamma_on; }, 1, flag),
+        number<S>(
+            29, [](S* s, int) { return &s->display_gamma; }, 2200),
+        number<S>(
+            30, [](S* s, int) { return &s->transparency_on; }, 1, flag),
+        number<S>(
+            31, [](S* s, int) { return &s->background_info_on; }, 1, flag),
+        number<S>(
+            32, [](S* s, int) { return &s->background_colour; }, 0xFFFFFF, SlotRule::colour),
+        number<S>(
+            33, [](S* s, int) { return &s->delete_silently; }, 0, flag),
+        number<S>(
+            34, [](S* s, int) { return &s->thumb_print_option; }, 6),
+        number<S>(
+            35, [](S* s, int) { return &s->rename_option; }, 0, flag),
+        number<S>(
+            36, [](S* s, int i) { return &s->rename_values[i]; }, 2, SlotRule::value, 0, 0, 0),
+        number<S>(
+            37, [](S* s, int i) { return &s->rename_values[i]; }, 0, SlotRule::value, 0, 0, 1),
+        number<S>(
+            38, [](S* s, int i) { return &s->rename_flags[i]; }, 0, flag, 0, 0, 0),
+        number<S>(
+            39, [](S* s, int i) { return &s->rename_flags[i]; }, 0, flag, 0, 0, 1),
+        text<S>(
+            40, [](S* s, int i) { return &s->rename_texts[i]; }, 0),
+        text<S>(
+            41, [](S* s, int i) { return &s->rename_texts[i]; }, 1),
+    };
+    t.insert(t.end(), std::begin(rest), std::end(rest));
+    for (int i = 0; i < kHelpFlagCount; ++i)
+        t.push_back(number<S>(
+            42 + i, [](S* s, int n) { return &s->help_at_start[n]; }, 1, flag, 0, 0, i));
+    t.push_back(number<S>(
+        382, [](S* s, int) { return &s->action_image_both; }, 2));
+    t.push_back(number<S>(
+        383, [](S* s, int) { return &s->action_info_both; }, 2));
+    return t;
+}
+
+std::vector<ViewSlot> build_single_view_slots() {
+    using S = SingleViewSettings;
+    constexpr SlotRule flag = SlotRule::flag;
+    std::vector<ViewSlot> t = {
+        number<S>(
+            48, [](S* s, int) { return &s->stretch_mode; }, 4, SlotRule::quality),
+    };
+    for (int i = 0; i < 3; ++i)
+        t.push_back(number<S>(
+            49 + i, [](S* s, int n) { return &s->wheel_action[n]; }, 0, SlotRule::value, 0, 0, i));
+    const int32_t keep_zoom[3] = {1, 0, 0};
+    for (int i = 0; i < 3; ++i)
+        t.push_back(number<S>(
+            52 + i, [](S* s, int n) { return &s->keep_zoom[n]; }, keep_zoom[i], flag, 0, 0, i));
+    for (int i = 0; i < 3; ++i) {
+        t.push_back(number<S>(
+            55 + 2 * i, [](S* s, int n) { return &s->fit_large[n]; }, 1, flag, 0, 0, i));
+        t.push_back(number<S>(
+            56 + 2 * i, [](S* s, int n) { return &s->enlarge_small[n]; }, 0, flag, 0, 0, i));
+    }
+    const ViewSlot rest[] = {
+        number<S>(
+            61, [](S* s, int) { return &s->drag_zooms_view; }, 1, flag),
+        number<S>(
+            62, [](S* s, int) { return &s->drag_zooms_edit; }, 1, flag),
+        number<S>(
+            63, [](S* s, int) { return &s->double_click_closes_view; }, 1, flag),
+        number<S>(
+            64, [](S* s, int) { return &s->double_click_closes_edit; }, 1, flag),
+        number<S>(
+            384, [](S* s, int) { return &s->both_buttons_edit; }, 1, flag),
+        number<S>(
+            65, [](S* s, int) { return &s->slide_repeat; }, 0, flag),
+        number<S>(
+            66, [](S* s, int) { return &s->slide_interval; }, 1, SlotRule::in_range, 1, 60),
+        number<S>(
+            67, [](S* s, int) { return &s->view_background; }, 3, SlotRule::in_range, 0, 4),
+        number<S>(
+            68, [](S* s, int) { return &s->edit_background; }, 1, SlotRule::in_range, 0, 4),
+        number<S>(
+            69, [](S* s, int) { return &s->wheel_reversed; }, 0, flag),
+        number<S>(
+            70, [](S* s, int) { return &s->edit_scroll_bars; }, 1, flag),
+        number<S>(
+            71, [](S* s, int) { return &s->edit_maximised; }, 0, flag),
+        // Centred on the main window for the loaded width and height.
+        number<S>(
+            72, [](S* s, int) { return &s->edit_window.left; }, 0, SlotRule::computed),
+        number<S>(
+            73, [](S* s, int) { return &s->edit_window.top; }, 0, SlotRule::computed),
+        number<S>(
+            74, [](S* s, int) { return &s->edit_window.width; }, 800),
+        number<S>(
+            75, [](S* s, int) { return &s->edit_window.height; }, 600),
+        number<S>(
+            76, [](S* s, int) { return &s->edit_layout; }, 2),
+        number<S>(
+            77, [](S* s, int) { return &s->save.save_format; }, 2, SlotRule::in_range, 0, 5),
+        number<S>(
+            78, [](S* s, int) { return &s->save.target_bits; }, 24, SlotRule::bits),
+        number<S>(
+            79, [](S* s, int) { return &s->save.greyscale; }, 0, flag),
+        number<S>(
+            80, [](S* s, int) { return &s->save.dither_mode; }, 0, SlotRule::in_range, 0, 3),
+        number<S>(
+            81, [](S* s, int) { return &s->save.interlace; }, 0, flag),
+        number<S>(
+            82, [](S* s, int) { return &s->save.png_compression; }, 9, SlotRule::in_range, 0, 9),
+        number<S>(
+            83, [](S* s, int) { return &s->save.write_gamma; }, 0, flag),
+        number<S>(
+            84, [](S* s, int) { return &s->save.gamma; }, 2200),
+        number<S>(
+            85, [](S* s, int) { return &s->save.transparent_colour; }, 0xFFFFFF, SlotRule::colour),
+        number<S>(
+            86, [](S* s, int) { return &s->save.png_filter; }, 0, SlotRule::in_range, 0, 5),
+        number<S>(
+            87, [](S* s, int) { return &s->save.jpeg_quality; }, 75, SlotRule::in_range, 1, 100),
+        number<S>(
+            88, [](S* s, int) { return &s->save.jpeg_sampling; }, 0, SlotRule::in_range, 0, 2),
+        number<S>(
+            89, [](S* s, int) { return &s->save.progressive; }, 0, flag),
+        number<S>(
+            90, [](S* s, int) { return &s->save.jpeg_markers; }, 2, SlotRule::in_range, 0, 2),
+        number<S>(
+            91, [](S* s, int) { return &s->save.jpeg_trim; }, 1, flag),
+        number<S>(
+            92, [](S* s, int) { return &s->save.jpeg_size_limit_on; }, 0, flag),
+        number<S>(
+            93, [](S* s, int) { return &s->save.jpeg_size_limit_kb; }, 100),
+    };
+    t.insert(t.end(), std::begin(rest), std::end(rest));
+    return t;
+}
+
+std::vector<BatchSlot> build_conversion_slots() {
+    using S = ConversionSettings;
+    struct Default {
+        int slot;
+        int32_t value;
+    };
+    static const Default kDefaults[] = {{94, 2},    {95, 9},  {96, 75}, {99, 100}, {100, 2},
+                                        {102, 100}, {106, 2}, {115, 1}, {136, 1}};
+    std::vector<BatchSlot> t;
+    for (int slot = kBatchFirstSlot; slot <= kBatchLastSlot; ++slot) {
+        switch (slot) {
+            case 110: t.push_back(text<S>(slot, [](S* s, int) { return &s->prefix; })); continue;
+            case 111: t.push_back(text<S>(slot, [](S* s, int) { return &s->suffix; })); continue;
+            case 113:
+                t.push_back(text<S>(
+                    slot, [](S* s, int) { return &s->subfolder; }, 0, SlotRule::text, u"Output"));
+                continue;
+            case 120:
+                t.push_back(text<S>(
+                    slot, [](S* s, int) { return &s->comment; }, 0, SlotRule::long_text));
+                continue;
+            default: break;
+        }
+        int32_t fallback = 0;
+        for (const Default& d : kDefaults)
+            if (d.slot == slot) fallback = d.value;
+        auto field = [](S* s, int n) { return &s->values[n]; };
+        const int index = slot - kBatchFirstSlot;
+        // The output format: six formats exist.
+        if (slot == 94)
+            t.push_back(number<S>(slot, field, fallback, SlotRule::in_range, 0, 5, index));
+        else
+            t.push_back(number<S>(slot, field, fallback, SlotRule::value, 0, 0, index));
+    }
+    t.push_back(list<S>(kHistorySlot, SlotRule::history_list));
+    return t;
 }
 
 int32_t clamp(int32_t v, int32_t low, int32_t high) {
     return v < low ? low : v > high ? high : v;
 }
 
-// A value outside [low, high] falls back to `fallback`.
-int32_t ranged(const SettingsReader& r, int slot, int32_t fallback, int32_t low, int32_t high) {
-    const int32_t v = settings_int(r, slot, fallback);
-    return v < low || v > high ? fallback : v;
+// The rules every group shares; the lists and computed defaults are left to the caller.
+template <typename S>
+void load_slot(const SettingsReader& r, const SettingsSlot<S>& e, S* out) {
+    if (e.number) {
+        const SettingsEntry stored = settings_entry(r, e.slot);
+        *e.number(out, e.index) =
+            apply_slot_rule(e.rule, stored.offset == 1, stored.size, e.fallback, e.low, e.high);
+    } else if (e.text && e.rule == SlotRule::long_text) {
+        std::u16string buffer(kSettingsLongStringChars, u'\0');
+        settings_read_long_string(r, &buffer[0]);
+        *e.text(out, e.index) = buffer.c_str();
+    } else if (e.text) {
+        std::u16string value = settings_string(r, e.slot);
+        if (value.empty() && e.text_fallback) value = e.text_fallback;
+        *e.text(out, e.index) = std::move(value);
+    }
 }
 
-constexpr int32_t kBoxMin = 32;
-constexpr int32_t kBoxMax = 800;
-constexpr int32_t kPreviewMin = 100;
+// Writing reads the settings through the same accessors as loading, which take them by
+// pointer to non-const; nothing is changed.
+template <typename S>
+void save_slot(SettingsWriter& w, const SettingsSlot<S>& e, const S& in) {
+    S* s = const_cast<S*>(&in);
+    if (e.number) settings_write_int(w, e.slot, *e.number(s, e.index));
+    if (e.text) settings_write_string(w, e.slot, *e.text(s, e.index));
+}
 
-constexpr int kToolPathSlot = 140;
-constexpr int kToolNameSlot = 148;
-constexpr int kToolParamsSlot = 156;
-constexpr int kFolderSlot = 196;
-constexpr int kPresetWidthSlot = 398;
-constexpr int kPresetHeightSlot = 406;
-constexpr int kHistorySlot = 164;
+void write_list(SettingsWriter& w, int first, int count, const std::vector<std::u16string>& items) {
+    for (int i = 0; i < count; ++i) {
+        const size_t n = static_cast<size_t>(i);
+        settings_write_string(w, first + i, n < items.size() ? items[n] : std::u16string());
+    }
+}
 
 }  // namespace
+
+int32_t apply_slot_rule(SlotRule rule, bool present, int32_t stored, int32_t fallback, int32_t low,
+                        int32_t high) {
+    const int32_t v = present ? stored : fallback;
+    switch (rule) {
+        case SlotRule::flag: return v & 1;
+        case SlotRule::colour: return v & 0xFFFFFF;
+        case SlotRule::low16: return v & 0xFFFF;
+        case SlotRule::clamp: return clamp(v, low, high);
+        case SlotRule::in_range: return v < low || v > high ? fallback : v;
+        case SlotRule::bits: return (v >= 1 && v <= 8) || v == 24 ? v : fallback;
+        case SlotRule::quality: return v == fallback ? v : 3;
+        case SlotRule::computed: return fallback;
+        default: return v;
+    }
+}
+
+const std::vector<MainSlot>& main_settings_slots() {
+    static const std::vector<MainSlot> table = build_main_slots();
+    return table;
+}
+
+const std::vector<ViewSlot>& single_view_settings_slots() {
+    static const std::vector<ViewSlot> table = build_single_view_slots();
+    return table;
+}
+
+const std::vector<BatchSlot>& conversion_settings_slots() {
+    static const std::vector<BatchSlot> table = build_conversion_slots();
+    return table;
+}
 
 void load_main_settings(const SettingsReader& r, const MainSettingsEnvironment& env, MainSettings* out) {
     MainSettings& s = *out;
     s = MainSettings{};
+    for (const MainSlot& e : main_settings_slots()) load_slot(r, e, out);
     const ScreenRect& work = env.work_area;
-    s.maximised = flag(r, 0, 0);
-    s.window.width = settings_int(r, 3, 800);
-    s.window.height = settings_int(r, 4, 600);
-    // The default place centres the default size, whatever size was stored.
     s.window.left = settings_int(r, 1, work.left + ((work.right - work.left) / 2 - 400));
     s.window.top = settings_int(r, 2, work.top + ((work.bottom - work.top) / 2 - 300));
-    s.hidden_mask = settings_int(r, 5, 2);
-    s.tree_width = settings_int(r, 6, 170);
-    s.tree_auto_show = flag(r, 7, 0);
-    s.info_list_shown = flag(r, 8, 1);
-    s.info_column_width[0] = settings_int(r, 9, 58) & 0xFFFF;
-    s.info_column_width[1] = settings_int(r, 10, 108) & 0xFFFF;
-    s.thumb_width = clamp(settings_int(r, 11, 144), kBoxMin, kBoxMax);
-    s.thumb_height = clamp(settings_int(r, 12, 108), kBoxMin, kBoxMax);
-    s.marked_colour = colour(r, 13, 0x80FFFF);
-    s.action_image_double = settings_int(r, 14, 1);
-    s.action_info_double = settings_int(r, 15, 3);
-    // Only three layouts exist; anything else would show no view at all.
-    s.view_layout = ranged(r, 16, 0, 0, 2);
-    s.preview_enabled = flag(r, 17, 1);
-    s.captions_shown = flag(r, 18, 1);
-    static const int32_t kLineDefaults[4] = {1, 1, 0, 0};
-    for (int i = 0; i < 4; ++i) s.caption_lines[i] = flag(r, 19 + i, kLineDefaults[i]);
-    s.cache_enabled = flag(r, 23, 1);
-    s.expand_desktop = flag(r, 24, 1);
-    s.optimise_cache = flag(r, 25, 1);
     const int32_t largest = env.largest_square < kPreviewMin ? kPreviewMin : env.largest_square;
     s.preview_max = clamp(settings_int(r, 26, largest), kPreviewMin, largest);
-    s.options_page = ranged(r, 27, 0, 0, 5);
-    s.png_gamma_on = flag(r, 28, 1);
-    s.display_gamma = settings_int(r, 29, 2200);
-    s.transparency_on = flag(r, 30, 1);
-    s.background_info_on = flag(r, 31, 1);
-    s.background_colour = colour(r, 32, 0xFFFFFF);
-    s.delete_silently = flag(r, 33, 0);
-    s.thumb_print_option = settings_int(r, 34, 6);
-    s.rename_option = flag(r, 35, 0);
-    s.rename_values[0] = settings_int(r, 36, 2);
-    s.rename_values[1] = settings_int(r, 37, 0);
-    s.rename_flags[0] = flag(r, 38, 0);
-    s.rename_flags[1] = flag(r, 39, 0);
-    s.rename_texts[0] = settings_string(r, 40);
-    s.rename_texts[1] = settings_string(r, 41);
-    for (int i = 0; i < kHelpFlagCount; ++i) s.help_at_start[i] = flag(r, 42 + i, 1);
-    s.main_text = settings_string(r, 139);
-    for (int i = 0; i < kToolCount; ++i) {
-        s.tool_path[i] = settings_string(r, kToolPathSlot + i);
-        s.tool_name[i] = settings_string(r, kToolNameSlot + i);
-        s.tool_params[i] = settings_string(r, kToolParamsSlot + i);
-    }
-    s.folders.clear();
+    // With a readable file the list is what it holds, up to the first empty slot, without the
+    // folders that are gone; without one it is the user's pictures folder.
     if (r.ok) {
         for (int i = 0; i < kFolderSlots; ++i) {
             std::u16string folder = settings_string(r, kFolderSlot + i);
@@ -98,9 +377,6 @@ void load_main_settings(const SettingsReader& r, const MainSettingsEnvironment& 
     } else if (!env.pictures_folder.empty()) {
         s.folders.push_back(env.pictures_folder);
     }
-    s.action_image_both = settings_int(r, 382, 2);
-    s.action_info_both = settings_int(r, 383, 2);
-    s.viewer_limit = settings_int(r, 385, 5);
     for (int i = 0; i < kSizePresetCount; ++i) {
         const int32_t w = settings_int(r, kPresetWidthSlot + i, 0);
         const int32_t h = settings_int(r, kPresetHeightSlot + i, 0);
@@ -110,163 +386,49 @@ void load_main_settings(const SettingsReader& r, const MainSettingsEnvironment& 
 }
 
 void save_main_settings(SettingsWriter& w, const MainSettings& s) {
-    settings_write_int(w, 0, s.maximised);
-    settings_write_int(w, 1, s.window.left);
-    settings_write_int(w, 2, s.window.top);
-    settings_write_int(w, 3, s.window.width);
-    settings_write_int(w, 4, s.window.height);
-    settings_write_int(w, 6, s.tree_width);
-    settings_write_int(w, 7, s.tree_auto_show);
-    settings_write_int(w, 8, s.info_list_shown);
-    settings_write_int(w, 9, s.info_column_width[0]);
-    settings_write_int(w, 10, s.info_column_width[1]);
-    settings_write_int(w, 5, s.hidden_mask);
-    settings_write_int(w, 385, s.viewer_limit);
-    settings_write_string(w, 139, s.main_text);
-    for (int i = 0; i < kToolCount; ++i) {
-        settings_write_string(w, kToolPathSlot + i, s.tool_path[i]);
-        settings_write_string(w, kToolNameSlot + i, s.tool_name[i]);
-        settings_write_string(w, kToolParamsSlot + i, s.tool_params[i]);
+    for (const MainSlot& e : main_settings_slots()) {
+        if (e.rule == SlotRule::folder_list) {
+            write_list(w, kFolderSlot, kFolderSlots, s.folders);
+        } else if (e.rule == SlotRule::size_presets) {
+            for (int i = 0; i < kSizePresetCount; ++i) {
+                settings_write_int(w, kPresetWidthSlot + i, s.presets[i].width);
+                settings_write_int(w, kPresetHeightSlot + i, s.presets[i].height);
+            }
+        } else {
+            save_slot(w, e, s);
+        }
     }
-    for (int i = 0; i < kFolderSlots; ++i) {
-        const size_t n = static_cast<size_t>(i);
-        settings_write_string(w, kFolderSlot + i, n < s.folders.size() ? s.folders[n] : std::u16string());
-    }
-    for (int i = 0; i < kSizePresetCount; ++i) {
-        settings_write_int(w, kPresetWidthSlot + i, s.presets[i].width);
-        settings_write_int(w, kPresetHeightSlot + i, s.presets[i].height);
-    }
-    const int32_t rest[] = {
-        s.thumb_width,        s.thumb_height,      s.marked_colour,    s.action_image_double,
-        s.action_info_double, s.view_layout,       s.preview_enabled,  s.captions_shown,
-        s.caption_lines[0],   s.caption_lines[1],  s.caption_lines[2], s.caption_lines[3],
-        s.cache_enabled,      s.expand_desktop,    s.optimise_cache,   s.preview_max,
-        s.options_page,       s.png_gamma_on,      s.display_gamma,    s.transparency_on,
-        s.background_info_on, s.background_colour, s.delete_silently,  s.thumb_print_option,
-        s.rename_option,      s.rename_values[0],  s.rename_values[1], s.rename_flags[0],
-        s.rename_flags[1]};
-    int slot = 11;
-    for (int32_t v : rest) settings_write_int(w, slot++, v);
-    settings_write_string(w, 40, s.rename_texts[0]);
-    settings_write_string(w, 41, s.rename_texts[1]);
-    for (int i = 0; i < kHelpFlagCount; ++i) settings_write_int(w, 42 + i, s.help_at_start[i]);
-    settings_write_int(w, 382, s.action_image_both);
-    settings_write_int(w, 383, s.action_info_both);
 }
 
 void load_single_view_settings(const SettingsReader& r, const WindowPlace& main_window,
                                SingleViewSettings* out) {
     SingleViewSettings& s = *out;
     s = SingleViewSettings{};
-    const SettingsEntry stretch = settings_entry(r, 48);
-    s.stretch_mode = stretch.offset == 1 && stretch.size != 4 ? 3 : 4;
-    for (int i = 0; i < 3; ++i) s.wheel_action[i] = settings_int(r, 49 + i, 0);
-    static const int32_t kKeepZoom[3] = {1, 0, 0};
-    for (int i = 0; i < 3; ++i) s.keep_zoom[i] = flag(r, 52 + i, kKeepZoom[i]);
-    for (int i = 0; i < 3; ++i) {
-        s.fit_large[i] = flag(r, 55 + 2 * i, 1);
-        s.enlarge_small[i] = flag(r, 56 + 2 * i, 0);
-    }
-    s.drag_zooms_view = flag(r, 61, 1);
-    s.drag_zooms_edit = flag(r, 62, 1);
-    s.double_click_closes_view = flag(r, 63, 1);
-    s.double_click_closes_edit = flag(r, 64, 1);
-    s.both_buttons_edit = flag(r, 384, 1);
-    s.slide_repeat = flag(r, 65, 0);
-    s.slide_interval = ranged(r, 66, 1, 1, 60);
-    s.view_background = ranged(r, 67, 3, 0, 4);
-    s.edit_background = ranged(r, 68, 1, 0, 4);
-    s.wheel_reversed = flag(r, 69, 0);
-    s.edit_scroll_bars = flag(r, 70, 1);
-    s.edit_maximised = flag(r, 71, 0);
-    s.edit_window.width = settings_int(r, 74, 800);
-    s.edit_window.height = settings_int(r, 75, 600);
+    for (const ViewSlot& e : single_view_settings_slots()) load_slot(r, e, out);
     s.edit_window.left =
         settings_int(r, 72, main_window.left + (main_window.width - s.edit_window.width) / 2);
     s.edit_window.top =
         settings_int(r, 73, main_window.top + (main_window.height - s.edit_window.height) / 2);
-    s.edit_layout = settings_int(r, 76, 2);
-    SaveSettings& v = s.save;
-    v.save_format = ranged(r, 77, 2, 0, 5);
-    const int32_t bits = settings_int(r, 78, 24);
-    v.target_bits = (bits >= 1 && bits <= 8) || bits == 24 ? bits : 24;
-    v.greyscale = flag(r, 79, 0);
-    v.dither_mode = ranged(r, 80, 0, 0, 3);
-    v.interlace = flag(r, 81, 0);
-    v.png_compression = ranged(r, 82, 9, 0, 9);
-    v.write_gamma = flag(r, 83, 0);
-    v.gamma = settings_int(r, 84, 2200);
-    v.transparent_colour = colour(r, 85, 0xFFFFFF);
-    v.png_filter = ranged(r, 86, 0, 0, 5);
-    v.jpeg_quality = ranged(r, 87, 75, 1, 100);
-    v.jpeg_sampling = ranged(r, 88, 0, 0, 2);
-    v.progressive = flag(r, 89, 0);
-    v.jpeg_markers = ranged(r, 90, 2, 0, 2);
-    v.jpeg_trim = flag(r, 91, 1);
-    v.jpeg_size_limit_on = flag(r, 92, 0);
-    v.jpeg_size_limit_kb = settings_int(r, 93, 100);
 }
 
 void save_single_view_settings(SettingsWriter& w, const SingleViewSettings& s) {
-    settings_write_int(w, 48, s.stretch_mode);
-    for (int i = 0; i < 3; ++i) settings_write_int(w, 49 + i, s.wheel_action[i]);
-    for (int i = 0; i < 3; ++i) settings_write_int(w, 52 + i, s.keep_zoom[i]);
-    for (int i = 0; i < 3; ++i) {
-        settings_write_int(w, 55 + 2 * i, s.fit_large[i]);
-        settings_write_int(w, 56 + 2 * i, s.enlarge_small[i]);
-    }
-    settings_write_int(w, 61, s.drag_zooms_view);
-    settings_write_int(w, 62, s.drag_zooms_edit);
-    settings_write_int(w, 63, s.double_click_closes_view);
-    settings_write_int(w, 64, s.double_click_closes_edit);
-    settings_write_int(w, 384, s.both_buttons_edit);
-    const SaveSettings& v = s.save;
-    const int32_t rest[] = {
-        s.slide_repeat,       s.slide_interval,    s.view_background,    s.edit_background,
-        s.wheel_reversed,     s.edit_scroll_bars,  s.edit_maximised,     s.edit_window.left,
-        s.edit_window.top,    s.edit_window.width, s.edit_window.height, s.edit_layout,
-        v.save_format,        v.target_bits,       v.greyscale,          v.dither_mode,
-        v.interlace,          v.png_compression,   v.write_gamma,        v.gamma,
-        v.transparent_colour, v.png_filter,        v.jpeg_quality,       v.jpeg_sampling,
-        v.progressive,        v.jpeg_markers,      v.jpeg_trim,          v.jpeg_size_limit_on,
-        v.jpeg_size_limit_kb};
-    int slot = 65;
-    for (int32_t value : rest) settings_write_int(w, slot++, value);
+    for (const ViewSlot& e : single_view_settings_slots()) save_slot(w, e, s);
 }
 
 bool is_conversion_int_slot(int slot) {
-    return slot >= kBatchFirstSlot && slot <= kBatchLastSlot && slot != 110 && slot != 111 && slot != 113 &&
-           slot != 120;
+    for (const BatchSlot& e : conversion_settings_slots())
+        if (e.slot == slot) return e.number != nullptr;
+    return false;
 }
 
 void default_conversion_settings(ConversionSettings* out) {
-    *out = ConversionSettings{};
-    ConversionSettings& s = *out;
-    s.at(94) = 2;
-    s.at(95) = 9;
-    s.at(96) = 75;
-    s.at(99) = 100;
-    s.at(100) = 2;
-    s.at(102) = 100;
-    s.at(106) = 2;
-    s.at(115) = 1;
-    s.at(136) = 1;
+    load_conversion_settings(SettingsReader{}, out);
 }
 
 void load_conversion_settings(const SettingsReader& r, ConversionSettings* out) {
-    default_conversion_settings(out);
     ConversionSettings& s = *out;
-    for (int slot = kBatchFirstSlot; slot <= kBatchLastSlot; ++slot)
-        if (is_conversion_int_slot(slot)) s.at(slot) = settings_int(r, slot, s.at(slot));
-    if (s.at(94) < 0 || s.at(94) > 5) s.at(94) = 2;
-    s.prefix = settings_string(r, 110);
-    s.suffix = settings_string(r, 111);
-    s.subfolder = settings_string(r, 113);
-    if (s.subfolder.empty()) s.subfolder = u"Output";
-    std::u16string comment(kSettingsLongStringChars, u'\0');
-    settings_read_long_string(r, &comment[0]);
-    s.comment = comment.c_str();
-    s.history.clear();
+    s = ConversionSettings{};
+    for (const BatchSlot& e : conversion_settings_slots()) load_slot(r, e, out);
     for (int i = 0; i < kBatchHistoryCount; ++i) {
         std::u16string folder = settings_string(r, kHistorySlot + i);
         if (folder.empty()) break;
@@ -275,17 +437,10 @@ void load_conversion_settings(const SettingsReader& r, ConversionSettings* out) 
 }
 
 void save_conversion_settings(SettingsWriter& w, const ConversionSettings& s) {
-    for (int slot = kBatchFirstSlot; slot <= kBatchLastSlot; ++slot) {
-        switch (slot) {
-            case 110: settings_write_string(w, slot, s.prefix); break;
-            case 111: settings_write_string(w, slot, s.suffix); break;
-            case 113: settings_write_string(w, slot, s.subfolder); break;
-            case 120: settings_write_string(w, slot, s.comment); break;
-            default: settings_write_int(w, slot, s.at(slot));
-        }
-    }
-    for (int i = 0; i < kBatchHistoryCount; ++i) {
-        const size_t n = static_cast<size_t>(i);
-        settings_write_string(w, kHistorySlot + i, n < s.history.size() ? s.history[n] : std::u16string());
+    for (const BatchSlot& e : conversion_settings_slots()) {
+        if (e.rule == SlotRule::history_list)
+            write_list(w, kHistorySlot, kBatchHistoryCount, s.history);
+        else
+            save_slot(w, e, s);
     }
 }

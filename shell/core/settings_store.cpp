@@ -55,6 +55,27 @@ std::mutex g_write_pass;
 constexpr int kBusyAttempts = 8;
 constexpr uint32_t kBusyPauseMs = 50;
 
+// Runs `attempt` until it reports that it is done, pausing between tries; false when every
+// try was refused.
+template <typename Attempt>
+bool retry_while_busy(SettingsFileOps& ops, Attempt attempt) {
+    for (int i = 0; i < kBusyAttempts; ++i) {
+        if (i) ops.pause_ms(kBusyPauseMs);
+        if (attempt()) return true;
+    }
+    return false;
+}
+
+SettingsFileStatus read_whole_file(SettingsFileOps& ops, const std::u16string& path,
+                                   std::vector<uint8_t>* bytes) {
+    SettingsFileStatus status = SettingsFileStatus::busy;
+    retry_while_busy(ops, [&] {
+        status = ops.read_file(path, bytes, kSettingsFileLimit);
+        return status != SettingsFileStatus::busy;
+    });
+    return status;
+}
+
 int32_t read_i32(const uint8_t* p) {
     return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
                                 (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24));
@@ -130,12 +151,7 @@ SettingsReader settings_parse(const uint8_t* data, size_t size) {
 SettingsReader settings_open_read(const std::u16string& path) {
     SettingsFileOps& ops = settings_file_ops();
     std::vector<uint8_t> bytes;
-    SettingsFileStatus status = SettingsFileStatus::busy;
-    for (int attempt = 0; attempt < kBusyAttempts; ++attempt) {
-        if (attempt) ops.pause_ms(kBusyPauseMs);
-        status = ops.read_file(path, &bytes, kSettingsFileLimit);
-        if (status != SettingsFileStatus::busy) break;
-    }
+    const SettingsFileStatus status = read_whole_file(ops, path, &bytes);
     if (status != SettingsFileStatus::ok) {
         SettingsReader reader;
         reader.status = status;
@@ -203,12 +219,7 @@ SettingsWriter settings_open_write(const std::u16string& path) {
     std::unique_lock<std::mutex> pass(g_write_pass);
     SettingsFileOps& ops = settings_file_ops();
     std::vector<uint8_t> bytes;
-    SettingsFileStatus status = SettingsFileStatus::busy;
-    for (int attempt = 0; attempt < kBusyAttempts; ++attempt) {
-        if (attempt) ops.pause_ms(kBusyPauseMs);
-        status = ops.read_file(path, &bytes, kSettingsFileLimit);
-        if (status != SettingsFileStatus::busy) break;
-    }
+    const SettingsFileStatus status = read_whole_file(ops, path, &bytes);
     SettingsWriter writer;
     if (status == SettingsFileStatus::ok) {
         writer = settings_begin_write(bytes.data(), bytes.size());
@@ -298,10 +309,7 @@ bool settings_close_write(SettingsWriter& writer) {
             std::vector<uint8_t> back;
             if (ops.read_file(temp, &back, kSettingsFileLimit) == SettingsFileStatus::ok && back == image) {
                 // A reader of the other program may hold the old file for a moment.
-                for (int attempt = 0; attempt < kBusyAttempts && !written; ++attempt) {
-                    if (attempt) ops.pause_ms(kBusyPauseMs);
-                    written = ops.replace_file(temp, writer.path);
-                }
+                written = retry_while_busy(ops, [&] { return ops.replace_file(temp, writer.path); });
             }
         }
         if (!written) ops.delete_file(temp);

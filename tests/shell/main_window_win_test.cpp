@@ -14,14 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "codecs/codec_set.h"
 #include "common/win/app_messages.h"
 #include "common/win/message_box.h"
 #include "common/win/process_lock.h"
 #include "shell/core/settings_store.h"
-#include "shell/dialogs_test_seam.h"
 #include "shell/folder_tree.h"
-#include "shell/image_window.h"
-#include "shell/image_window_test_seam.h"
 #include "shell/main_menus.h"
 #include "shell/main_window.h"
 #include "shell/settings_win.h"
@@ -30,6 +28,7 @@
 #include "shell/startup.h"
 #include "shell/thumbnail_view.h"
 #include "tests/shell/settings_file_builder.h"
+#include "tests/shell/stand_in_subsystems.h"
 #include "tests/shell/unique_scratch.h"
 #include "tests/support/test_support.h"
 
@@ -84,28 +83,27 @@ protected:
         g_box_answer = IDOK;
         previous_hook_ = set_message_box_hook(record_box);
         appdata_ = make_scratch_folder("appdata");
-        set_settings_folder_override(appdata_.c_str());
+        lstrcpynW(g_shell.appdata_folder, appdata_.c_str(), MAX_PATH);
         settings_folder_ = appdata_ + L"\\Pexaron";
         settings_file_ = settings_folder_ + L"\\Pexaron.ini";
         g_shell.instance = GetModuleHandleW(nullptr);
         g_shell.os_class = detect_os_version();
-        if (!g_shell.ui_font) create_ui_font();
+        if (!g_shell.ui_font.valid()) create_ui_font();
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        set_image_window_refuses_close(false);
-        set_batch_state_for_tests(nullptr, false);
+        stand_in::install();
     }
 
     void TearDown() override {
-        set_image_window_refuses_close(false);
-        set_batch_state_for_tests(nullptr, false);
+        stand_in::set_image_window_refuses_close(false);
+        stand_in::set_batch_state(nullptr, false);
         g_shell.view_busy[0] = g_shell.view_busy[1] = 0;
         if (g_shell.main_window) close_app();
         set_message_box_hook(previous_hook_);
-        set_settings_folder_override(nullptr);
+        g_shell.appdata_folder[0] = 0;
         set_startup_command_line(nullptr);
         set_settings_file_ops(nullptr);
-        g_shell.single_view_loaded = false;
-        g_shell.conversion_loaded = false;
+        g_shell.settings_read.single_view = false;
+        g_shell.settings_read.conversion = false;
         CoUninitialize();
     }
 
@@ -253,7 +251,7 @@ TEST(SecondInstanceChild, DISABLED_ForwardsAndExits) {
     wchar_t appdata[MAX_PATH] = {};
     GetEnvironmentVariableW(L"PX_FORWARD_PATH", folder, MAX_PATH);
     GetEnvironmentVariableW(L"PX_FORWARD_APPDATA", appdata, MAX_PATH);
-    set_settings_folder_override(appdata);
+    lstrcpynW(g_shell.appdata_folder, appdata, MAX_PATH);
     g_shell.os_class = detect_os_version();
     const std::wstring line = std::wstring(L"Pexaron.exe \"") + folder + L"\"";
     EXPECT_FALSE(start_single_instance(SW_SHOWNORMAL, line.c_str()));
@@ -423,7 +421,7 @@ TEST_F(ShellAppTest, SettingsWrittenAtExitReadBackOnTheNextStart) {
     EXPECT_EQ(settings_int(r, 300, 0), 77);
     EXPECT_EQ(settings_string(r, 450), u"an edit tool's text");
 
-    g_shell.single_view_loaded = false;
+    g_shell.settings_read.single_view = false;
     start_app();
     EXPECT_EQ(g_shell.active_view, 1);
     const RECT rect = window_rect(g_shell.main_window);
@@ -444,8 +442,8 @@ TEST_F(ShellAppTest, KeyTablesLoadDefaultsAndStoredChangesIntoAcceleratorTables)
     store_settings(b);
     start_app();
     ACCEL live[70];
-    ASSERT_EQ(CopyAcceleratorTableW(g_shell.main_accelerators, nullptr, 0), 60);
-    ASSERT_EQ(CopyAcceleratorTableW(g_shell.main_accelerators, live, 70), 60);
+    ASSERT_EQ(CopyAcceleratorTableW(g_shell.main_accelerators.get(), nullptr, 0), 60);
+    ASSERT_EQ(CopyAcceleratorTableW(g_shell.main_accelerators.get(), live, 70), 60);
     EXPECT_EQ(live[16].cmd, 7150);
     EXPECT_EQ(live[16].fVirt, 0x09);  // Alt dropped
     EXPECT_EQ(live[16].key, 0x75);    // high byte dropped
@@ -456,7 +454,7 @@ TEST_F(ShellAppTest, KeyTablesLoadDefaultsAndStoredChangesIntoAcceleratorTables)
 
     ASSERT_TRUE(load_single_view_settings_group());
     ACCEL view[100];
-    ASSERT_EQ(CopyAcceleratorTableW(g_shell.view_accelerators, view, 100), 98);
+    ASSERT_EQ(CopyAcceleratorTableW(g_shell.view_accelerators.get(), view, 100), 98);
     EXPECT_EQ(view[7].cmd, 8031);
     EXPECT_EQ(view[7].key, 'Q');
     EXPECT_EQ(view[53].cmd, 8401);
@@ -486,7 +484,7 @@ TEST_F(ShellAppTest, BusyLazyGroupIsRetriedAndNeverWrittenOverTheStoredValues) {
         ASSERT_NE(held, INVALID_HANDLE_VALUE);
         EXPECT_FALSE(load_single_view_settings_group());
         EXPECT_FALSE(load_conversion_settings_group());
-        EXPECT_FALSE(g_shell.single_view_loaded);
+        EXPECT_FALSE(g_shell.settings_read.single_view);
         CloseHandle(held);
     }
     g_shell.single_view.slide_interval = 1;
@@ -519,43 +517,76 @@ TEST_F(ShellAppTest, FailedSettingsWriteAtExitIsReportedAndKeepsTheOldFile) {
     EXPECT_EQ(stored_bytes(), b.bytes());
 }
 
-TEST_F(ShellAppTest, StartIsRefusedWithoutASettingsFolder) {
+TEST_F(ShellAppTest, ReadOnlyProfileStartsAndReportsTheFailedWriteAtExit) {
     // A file where the folder should be: the folder cannot be made.
     const std::u16string blocker = unique_scratch_path("blocker");
     ASSERT_TRUE(write_bytes(blocker + u"", {1}));
     const std::wstring parent(blocker.begin(), blocker.end());
-    set_settings_folder_override(parent.c_str());
-    EXPECT_FALSE(start_single_instance(SW_SHOWNORMAL, L"Pexaron.exe"));
-    EXPECT_EQ(g_shell.main_window, nullptr);
+    lstrcpynW(g_shell.appdata_folder, parent.c_str(), MAX_PATH);
+    start_app();
+    EXPECT_TRUE(g_boxes.empty());
+    EXPECT_EQ(g_shell.main_settings.thumb_width, 144);
+    ASSERT_TRUE(close_app());
     ASSERT_EQ(g_boxes.size(), 1u);
-    EXPECT_EQ(g_boxes[0].text, L"ファイル実行に失敗しました。");
+    EXPECT_EQ(g_boxes[0].text, L"ファイル作成に失敗しました。");
     EXPECT_EQ(g_boxes[0].caption, L"Error");
-    EXPECT_EQ(g_boxes[0].owner, nullptr);
     EXPECT_EQ(g_boxes[0].style, static_cast<UINT>(MB_ICONERROR | MB_SETFOREGROUND));
+}
+
+TEST_F(ShellAppTest, MainGroupBusyAtStartIsNotWrittenOverAtExit) {
+    SettingsFileBuilder b;
+    b.integer(11, 250).text(140, u"C:\\tool.exe").text(196, u"C:\\photos");
+    store_settings(b);
+    HANDLE held = CreateFileW(settings_file_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    start_app();
+    CloseHandle(held);
+    EXPECT_FALSE(g_shell.settings_read.main);
+    EXPECT_EQ(g_shell.main_settings.thumb_width, 144);
+    ASSERT_TRUE(close_app());
+    EXPECT_TRUE(g_boxes.empty());
+    EXPECT_EQ(stored_bytes(), b.bytes());
 }
 
 TEST_F(ShellAppTest, ImageWindowKeptOpenByItsUserKeepsTheProgramOpen) {
     start_app();
     PostMessageW(g_shell.main_window, kAppMessage, kMainOpenEditWindow, 0);
-    ASSERT_TRUE(pump_until([] { return current_image_window() != nullptr; }));
-    set_image_window_refuses_close(true);
+    ASSERT_TRUE(pump_until([] { return stand_in::current_image_window() != nullptr; }));
+    stand_in::set_image_window_refuses_close(true);
     PostMessageW(g_shell.main_window, WM_CLOSE, 0, 0);
     pump_until([] { return false; }, 300);
     ASSERT_NE(g_shell.main_window, nullptr);
-    EXPECT_NE(current_image_window(), nullptr);
-    EXPECT_NE(g_shell.image_thread, nullptr);
-    set_image_window_refuses_close(false);
+    EXPECT_NE(stand_in::current_image_window(), nullptr);
+    EXPECT_TRUE(g_shell.image_thread.valid());
+    stand_in::set_image_window_refuses_close(false);
     ASSERT_TRUE(close_app());
-    EXPECT_EQ(g_shell.image_thread, nullptr);
-    EXPECT_EQ(current_image_window(), nullptr);
+    EXPECT_FALSE(g_shell.image_thread.valid());
+    EXPECT_EQ(stand_in::current_image_window(), nullptr);
 }
 
 TEST_F(ShellAppTest, ImageWindowEndingByItselfIsReapedByCode170) {
     start_app();
     PostMessageW(g_shell.main_window, kAppMessage, kMainOpenEditWindow, 0);
-    ASSERT_TRUE(pump_until([] { return current_image_window() != nullptr; }));
-    PostMessageW(current_image_window(), WM_CLOSE, 0, 0);
-    EXPECT_TRUE(pump_until([] { return g_shell.image_thread == nullptr; }));
+    ASSERT_TRUE(pump_until([] { return stand_in::current_image_window() != nullptr; }));
+    PostMessageW(stand_in::current_image_window(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(pump_until([] { return !g_shell.image_thread.valid(); }));
+}
+
+unsigned __stdcall wait_for_release(void* release) {
+    WaitForSingleObject(static_cast<HANDLE>(release), INFINITE);
+    return 0;
+}
+
+// Thread procedures for the wait rule.
+HANDLE g_release = nullptr;
+
+unsigned __stdcall hold_lock_forever(void* ready) {
+    process_lock_enter();
+    SetEvent(static_cast<HANDLE>(ready));
+    WaitForSingleObject(g_release, INFINITE);
+    process_lock_leave();
+    return 0;
 }
 
 // A stand-in batch window that records what it is posted.
@@ -583,7 +614,11 @@ TEST_F(ShellAppTest, CloseIsRefusedWhileAViewBuildsOrAConversionRuns) {
     RegisterClassW(&wc);
     HWND batch = CreateWindowW(L"test_batch_class", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                wc.hInstance, nullptr);
-    set_batch_state_for_tests(batch, true);
+    stand_in::set_batch_state(batch, true);
+    // The conversion step is keyed on the conversion thread.
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    g_shell.batch_thread.reset(
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, wait_for_release, release, 0, nullptr)));
     for (int answer : {IDNO, IDYES}) {
         g_boxes.clear();
         g_box_answer = answer;
@@ -598,8 +633,49 @@ TEST_F(ShellAppTest, CloseIsRefusedWhileAViewBuildsOrAConversionRuns) {
         EXPECT_EQ(posted.size(), answer == IDYES ? 1u : 0u);
     }
     EXPECT_EQ(posted[0], 0u);
-    set_batch_state_for_tests(nullptr, false);
+    stand_in::set_batch_state(nullptr, false);
     DestroyWindow(batch);
+    SetEvent(release);
+    WaitForSingleObject(g_shell.batch_thread.get(), 5000);
+    g_shell.batch_thread.reset();
+    CloseHandle(release);
+}
+
+TEST_F(ShellAppTest, ConversionThreadWithoutAWindowIsWaitedForAtClose) {
+    start_app();
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    g_shell.batch_thread.reset(
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, wait_for_release, release, 0, nullptr)));
+    ASSERT_TRUE(g_shell.batch_thread.valid());
+    SetEvent(release);
+    ASSERT_TRUE(close_app());
+    EXPECT_FALSE(g_shell.batch_thread.valid());
+    CloseHandle(release);
+}
+
+// A conversion thread stuck inside the lock: the close goes on without it, writes the settings and
+// skips every step that would need the lock.
+TEST_F(ShellAppTest, ConversionThreadLeftRunningInsideTheLockDoesNotBlockTheClose) {
+    start_app();
+    g_shell.main_settings.thumb_width = 222;
+    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    g_release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE thread =
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, hold_lock_forever, ready, 0, nullptr));
+    ASSERT_EQ(WaitForSingleObject(ready, 5000), WAIT_OBJECT_0);
+    g_shell.batch_thread.reset(thread);
+    ASSERT_TRUE(close_app());
+    EXPECT_EQ(g_shell.batch_thread.get(), thread);
+    EXPECT_TRUE(process_lock_exists());
+    EXPECT_EQ(settings_int(stored(), 11, 0), 222);
+    EXPECT_TRUE(g_boxes.empty());
+    SetEvent(g_release);
+    EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
+    g_shell.batch_thread.reset();
+    process_lock_delete();
+    destroy_codec_contexts();
+    CloseHandle(g_release);
+    CloseHandle(ready);
 }
 
 TEST_F(ShellAppTest, AltModeKeysDriveTheMenuBar) {
@@ -657,17 +733,6 @@ TEST_F(ShellAppTest, MaximisedStateIsSavedAndRestored) {
     EXPECT_EQ(settings_int(stored(), 0, -1), 1);
     start_app();
     EXPECT_TRUE(IsZoomed(g_shell.main_window));
-}
-
-// Thread procedures for the wait rule.
-HANDLE g_release = nullptr;
-
-unsigned __stdcall hold_lock_forever(void* ready) {
-    process_lock_enter();
-    SetEvent(static_cast<HANDLE>(ready));
-    WaitForSingleObject(g_release, INFINITE);
-    process_lock_leave();
-    return 0;
 }
 
 unsigned __stdcall sleep_forever(void* ready) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "tests/shell/settings_file_builder.h"
 
 namespace {
@@ -239,6 +241,115 @@ TEST(ConversionSettingsTest, DefaultsLimitsAndRoundTrip) {
         if (is_conversion_int_slot(slot)) {
             EXPECT_EQ(t.at(slot), s.at(slot)) << slot;
         }
+}
+
+// Every slot each group owns, worked out from the slot lists by hand.
+std::set<int> slot_range(int first, int last) {
+    std::set<int> s;
+    for (int i = first; i <= last; ++i) s.insert(i);
+    return s;
+}
+
+template <typename S>
+std::set<int> table_slots(const std::vector<SettingsSlot<S>>& table) {
+    std::set<int> slots;
+    for (const SettingsSlot<S>& e : table) {
+        int first = e.slot, count = 1;
+        if (e.rule == SlotRule::folder_list) count = kFolderSlots;
+        if (e.rule == SlotRule::size_presets) count = 2 * kSizePresetCount;
+        if (e.rule == SlotRule::history_list) count = kBatchHistoryCount;
+        for (int i = 0; i < count; ++i)
+            EXPECT_TRUE(slots.insert(first + i).second) << "slot twice: " << first + i;
+    }
+    return slots;
+}
+
+TEST(SettingsSlotTableTest, EachGroupOwnsExactlyItsSlots) {
+    std::set<int> main = slot_range(0, 46);
+    for (int s : slot_range(139, 163)) main.insert(s);
+    for (int s : slot_range(196, 295)) main.insert(s);
+    for (int s : slot_range(398, 413)) main.insert(s);
+    main.insert({382, 383, 385});
+    EXPECT_EQ(table_slots(main_settings_slots()), main);
+    std::set<int> view = slot_range(48, 93);
+    view.insert(384);
+    EXPECT_EQ(table_slots(single_view_settings_slots()), view);
+    std::set<int> batch = slot_range(94, 136);
+    for (int s : slot_range(164, 195)) batch.insert(s);
+    EXPECT_EQ(table_slots(conversion_settings_slots()), batch);
+}
+
+// A stored value that passes the slot's rule and differs from its default.
+int32_t value_other_than_default(SlotRule rule, int32_t fallback, int32_t low, int32_t high) {
+    switch (rule) {
+        case SlotRule::flag: return fallback ^ 1;
+        case SlotRule::colour: return (fallback ^ 0x010203) & 0xFFFFFF;
+        case SlotRule::low16: return (fallback + 7) & 0xFFFF;
+        case SlotRule::clamp:
+        case SlotRule::in_range: return low != fallback ? low : high;
+        case SlotRule::bits: return fallback == 24 ? 8 : 24;
+        case SlotRule::quality: return 3;
+        default: return fallback + 12345;
+    }
+}
+
+// Each integer slot on its own: it lands in its own field and nowhere else, and the exit pass
+// writes it back to the same slot.
+template <typename S, typename Load, typename Save>
+void check_each_integer_slot(const std::vector<SettingsSlot<S>>& table, Load load, Save save) {
+    SettingsFileBuilder empty;
+    const S defaults = load(empty);
+    for (const SettingsSlot<S>& e : table) {
+        if (!e.number || e.rule == SlotRule::computed) continue;
+        const int32_t v = value_other_than_default(e.rule, e.fallback, e.low, e.high);
+        SettingsFileBuilder b;
+        b.integer(e.slot, v);
+        S loaded = load(b);
+        EXPECT_EQ(*e.number(&loaded, e.index), v) << "slot " << e.slot;
+        for (const SettingsSlot<S>& f : table) {
+            // Computed defaults may follow other slots (the edit window is centred for its size).
+            if (!f.number || f.slot == e.slot || f.rule == SlotRule::computed) continue;
+            S d = defaults;
+            EXPECT_EQ(*f.number(&loaded, f.index), *f.number(&d, f.index)) << e.slot << " touched " << f.slot;
+        }
+        SettingsWriter w = settings_begin_write(nullptr, 0);
+        save(w, loaded);
+        const std::vector<uint8_t> image = settings_build_image(w);
+        EXPECT_EQ(settings_int(settings_parse(image.data(), image.size()), e.slot, v + 1), v) << e.slot;
+    }
+}
+
+TEST(SettingsSlotTableTest, EveryIntegerSlotLoadsIntoItsOwnFieldAndIsWrittenBack) {
+    check_each_integer_slot(
+        main_settings_slots(), [](SettingsFileBuilder& b) { return load_main(b); },
+        [](SettingsWriter& w, const MainSettings& s) { save_main_settings(w, s); });
+    check_each_integer_slot(
+        single_view_settings_slots(), [](SettingsFileBuilder& b) { return load_view(b); },
+        [](SettingsWriter& w, const SingleViewSettings& s) { save_single_view_settings(w, s); });
+    check_each_integer_slot(
+        conversion_settings_slots(),
+        [](SettingsFileBuilder& b) {
+            SettingsReader r = settings_parse(b.bytes().data(), b.bytes().size());
+            ConversionSettings s;
+            load_conversion_settings(r, &s);
+            return s;
+        },
+        [](SettingsWriter& w, const ConversionSettings& s) { save_conversion_settings(w, s); });
+}
+
+TEST(SettingsSlotTableTest, StringSlotsLandInTheirOwnFields) {
+    SettingsFileBuilder b;
+    for (const SettingsSlot<MainSettings>& e : main_settings_slots())
+        if (e.text) b.text(e.slot, u"s" + std::u16string(1, static_cast<char16_t>(u'0' + e.slot % 40)));
+    const MainSettings s = load_main(b);
+    EXPECT_EQ(s.main_text, u"s" + std::u16string(1, static_cast<char16_t>(u'0' + 139 % 40)));
+    for (int i = 0; i < kToolCount; ++i) {
+        EXPECT_EQ(s.tool_path[i][1], u'0' + (140 + i) % 40) << i;
+        EXPECT_EQ(s.tool_name[i][1], u'0' + (148 + i) % 40) << i;
+        EXPECT_EQ(s.tool_params[i][1], u'0' + (156 + i) % 40) << i;
+    }
+    EXPECT_EQ(s.rename_texts[0][1], u'0');
+    EXPECT_EQ(s.rename_texts[1][1], u'1');
 }
 
 }  // namespace
