@@ -141,7 +141,7 @@ void balance_effect(const LuminanceTables* lt, const int* offsets, const uint8_t
 
 void apply_hue_saturation(AdjustContext* c, AdjustLayout layout, int hue, int lightness, int saturation) {
     const HslArgs a = clamp_hsl_args(hue, lightness, saturation);
-    run_adjust_effect(c, layout, [&](const uint8_t* s, uint8_t* e) { hsl_effect(c->hsl, a, s, e); });
+    run_adjust_effect(c, layout, [=](const uint8_t* s, uint8_t* e) { hsl_effect(c->hsl, a, s, e); });
 }
 
 void apply_hue_saturation_in_range(AdjustContext* c, AdjustLayout layout, int hue, int lightness,
@@ -149,14 +149,14 @@ void apply_hue_saturation_in_range(AdjustContext* c, AdjustLayout layout, int hu
     const HslArgs a = clamp_hsl_args(hue, lightness, saturation);
     const int32_t threshold = usable_threshold(c);
     run_adjust_effect(c, layout,
-                      [&](const uint8_t* s, uint8_t* e) { in_range_effect(c, a, picked, threshold, s, e); });
+                      [=](const uint8_t* s, uint8_t* e) { in_range_effect(c, a, picked, threshold, s, e); });
 }
 
 void replace_colour(AdjustContext* c, AdjustLayout layout, int strength, const uint8_t* from,
                     const uint8_t* to) {
     strength = clamp_int(strength, 0, 255);
     const int32_t threshold = usable_threshold(c);
-    run_adjust_effect(c, layout, [&](const uint8_t* s, uint8_t* e) {
+    run_adjust_effect(c, layout, [=](const uint8_t* s, uint8_t* e) {
         replace_effect(c, strength, from, to, threshold, s, e);
     });
 }
@@ -165,7 +165,7 @@ void apply_shadow_highlight(AdjustContext* c, AdjustLayout layout, int ks, int k
     ks = clamp_int(ks, -100, 100);
     kh = clamp_int(kh, -100, 100);
     const int32_t threshold = usable_threshold(c);
-    run_adjust_effect(c, layout, [&](const uint8_t* s, uint8_t* e) {
+    run_adjust_effect(c, layout, [=](const uint8_t* s, uint8_t* e) {
         shadow_highlight_effect(c, ks, kh, threshold, s, e);
     });
 }
@@ -174,14 +174,14 @@ void apply_colour_filter(AdjustContext* c, AdjustLayout layout, const LuminanceT
                          const uint8_t* rgb) {
     density = clamp_int(density, 0, 255);
     run_adjust_effect(c, layout,
-                      [&](const uint8_t* s, uint8_t* e) { filter_effect(c, lt, density, rgb, s, e); });
+                      [=](const uint8_t* s, uint8_t* e) { filter_effect(c, lt, density, rgb, s, e); });
 }
 
 void apply_colour_balance(AdjustContext* c, AdjustLayout layout, const LuminanceTables* lt, int blue,
                           int green, int red) {
     const int offsets[3] = {clamp_int(blue, -255, 255), clamp_int(green, -255, 255),
                             clamp_int(red, -255, 255)};
-    run_adjust_effect(c, layout, [&](const uint8_t* s, uint8_t* e) { balance_effect(lt, offsets, s, e); });
+    run_adjust_effect(c, layout, [=](const uint8_t* s, uint8_t* e) { balance_effect(lt, offsets, s, e); });
 }
 
 }  // namespace
@@ -274,7 +274,7 @@ void equalize_rgb(AdjustContext* c) {
             static_cast<int>(static_cast<double>(cdf[j] - c0) / static_cast<double>(n - c0) * 255.0);
         delta[j] = (eq - j) >> 1;
     }
-    for_each_masked_pixel(c, [&](const uint8_t* s, uint8_t* e) {
+    for_each_masked_pixel(c, [c, &delta, &tb, &tg, &tr](const uint8_t* s, uint8_t* e) {
         copy_bgr(s, e);
         hsl_core(c->hsl, e[0], e[1], e[2], 0, delta[tb[s[0]] + tg[s[1]] + tr[s[2]]], 0);
     });
