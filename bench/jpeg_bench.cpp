@@ -18,6 +18,7 @@
 
 #include "bench/baseline_counters.h"
 #include "codecs/jpeg.h"
+#include "common/stride.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ const std::vector<uint8_t>& test_file(int which) {
     static std::vector<uint8_t> files[2];
     std::vector<uint8_t>& file = files[which];
     if (!file.empty()) return file;
-    const int32_t stride = (kWidth * 3 + 3) & ~3;
+    const int64_t stride = row_stride_bytes(kWidth, 24);
     std::vector<uint8_t> bits(static_cast<size_t>(stride) * kHeight);
     uint32_t seed = 12345u + static_cast<uint32_t>(which);
     for (int32_t y = 0; y < kHeight; ++y) {
@@ -102,7 +103,7 @@ bool library_decode_into(const std::vector<uint8_t>& file, std::vector<uint8_t>*
     object.scale_denom = 8;
     object.out_color_space = JCS_EXT_BGR;
     jpeg_start_decompress(&object);
-    const size_t stride = (object.output_width * 3 + 3) & ~3u;
+    const size_t stride = static_cast<size_t>(row_stride_bytes(object.output_width, 24));
     uint8_t* base = out->data();
     while (object.output_scanline < object.output_height) {
         JSAMPROW row = base + stride * object.output_scanline;
@@ -114,7 +115,7 @@ bool library_decode_into(const std::vector<uint8_t>& file, std::vector<uint8_t>*
 }
 
 void library_decode(const std::vector<uint8_t>& file) {
-    std::vector<uint8_t> out(static_cast<size_t>((kWidth / 8 * 3 + 3) & ~3) * (kHeight / 8));
+    std::vector<uint8_t> out(static_cast<size_t>(row_stride_bytes(kWidth / 8, 24) * (kHeight / 8)));
     if (!library_decode_into(file, &out)) std::abort();
     benchmark::DoNotOptimize(out[0]);
 }

@@ -88,6 +88,7 @@ echo
 python3 - "${jsons[@]}" <<'EOF' || status=1
 import json
 import os
+import re
 import sys
 
 UNIT_MS = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1000.0}
@@ -97,7 +98,11 @@ for path in sys.argv[1:]:
     with open(path) as f:
         data = json.load(f)
     for b in data.get("benchmarks", []):
-        name = b.get("name", "?")
+        # The run settings Google Benchmark appends (iterations:3, min_time:2.000, real_time)
+        # say how it was timed, not what.
+        parts = b.get("name", "?").split("/")
+        name = "/".join(p for p in parts[:1] + [p for p in parts[1:] if not re.match(
+            r"(iterations|min_time|repeats|threads):|(real|manual|process)_time$", p)])
         if b.get("label"):
             name += " " + b["label"]
         if b.get("error_occurred"):
