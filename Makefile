@@ -1,13 +1,14 @@
 # make       builds both trees into build/
 # make run   sets up, builds and starts Pexaron.exe under Wine
 # make test  sets up, builds both trees and runs every test
+# make bench builds and runs the benchmarks (BENCH=kernels for one) and prints their table
 BUILD ?= build
 export PX_BUILD_DIR := $(abspath $(BUILD))
 # Dependencies and reference suites are shared by every build folder of the checkout.
 export PX_DEPS_DIR ?= $(abspath build/deps)
 JPEG_PREFIX := $(PX_DEPS_DIR)/libjpeg-turbo
 
-.PHONY: all setup native win32 win64 fuzz test run clean
+.PHONY: all setup native win32 win64 fuzz test bench run clean
 
 all: native win32
 
@@ -44,6 +45,9 @@ fuzz: setup
 
 test: all fuzz
 	@scripts/run-tests.sh
+
+bench: setup $(BUILD)/native/build.ninja
+	@scripts/run-bench.sh $(BENCH)
 
 run: setup win32
 	@scripts/run-pexaron.sh

@@ -1,11 +1,13 @@
 // Thumbnails per second over a folder of 12-megapixel JPEGs (PX_BENCH_FILES, default 200, in
 // PX_BENCH_DIR), beside libjpeg's own 1/8-scaled decode, djpeg -scale 1/8 and vipsthumbnail
-// on the same files. The ratios are reported as counters of the browser's benchmark.
+// on the same files. The pairs of baseline_counters.h (times of one pass over the folder)
+// are reported as counters of the browser's benchmark.
 #include <benchmark/benchmark.h>
 #include <sys/stat.h>
 
 #include <chrono>
 
+#include "bench/baseline_counters.h"
 #include "bench/browser_thumbnail_common.h"
 
 namespace {
@@ -86,18 +88,11 @@ void BM_BrowserThumbnails(benchmark::State& state) {
             return std::chrono::duration<double>(z - a).count();
         },
         &ours_turn, &scale8_turn, &made_turn);
-    state.counters["libjpeg_1_8_per_s"] = double(files().size()) / scale8_turn;
-    state.counters["ratio_to_libjpeg_1_8"] = scale8_turn / ours_turn;
-    if (tool_present("djpeg")) {
-        const double djpeg = double(files().size()) / djpeg_pass();
-        state.counters["djpeg_1_8_per_s"] = djpeg;
-        state.counters["ratio_to_djpeg_1_8"] = rate / djpeg;
-    }
-    if (tool_present("vipsthumbnail")) {
-        const double vips = double(files().size()) / vips_pass();
-        state.counters["vipsthumbnail_per_s"] = vips;
-        state.counters["ratio_to_vipsthumbnail"] = rate / vips;
-    }
+    // The file-by-file pair, then our mean pass against the tools' single passes.
+    report_baseline(state, "libjpeg_1_8", scale8_turn, ours_turn, "interleaved");
+    const double pass = ours / double(state.iterations());
+    if (tool_present("djpeg")) report_baseline(state, "djpeg_1_8", djpeg_pass(), pass);
+    if (tool_present("vipsthumbnail")) report_baseline(state, "vipsthumbnail", vips_pass(), pass);
     destroy_codec_contexts();
 }
 BENCHMARK(BM_BrowserThumbnails)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();

@@ -13,6 +13,7 @@
 
 #include "codecs/browser_load.h"
 #include "codecs/codec_set.h"
+#include "common/stride.h"
 #include "common/utf16.h"
 
 namespace thumbnail_bench {
@@ -112,7 +113,7 @@ inline bool decode_scale8(const char* path, std::vector<unsigned char>* rows) {
     info.scale_denom = 8;
     info.out_color_space = JCS_EXT_BGR;
     jpeg_start_decompress(&info);
-    const size_t stride = (size_t(info.output_width) * 3 + 3) & ~size_t(3);
+    const size_t stride = static_cast<size_t>(row_stride_bytes(info.output_width, 24));
     rows->resize(stride * info.output_height);
     while (info.output_scanline < info.output_height) {
         JSAMPROW row = rows->data() + stride * (info.output_height - 1 - info.output_scanline);

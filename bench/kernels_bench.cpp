@@ -1,8 +1,8 @@
 // Throughput of the pixel kernels on a 4000 x 3000 24-bit image, each beside a baseline:
-// the plain per-pixel reference of the tests (counter x_naive = reference time / kernel
-// time) and, for resize and rotation, ImageMagick on one thread on the same image
-// (x_imagemagick, its time for the operation alone: the run with the operation minus a run
-// that only reads and writes the file).
+// the plain per-pixel reference of the tests (pair "naive") and, for resize and rotation,
+// ImageMagick on one thread on the same image (pair "imagemagick", its time for the
+// operation alone: the run with the operation minus a run that only reads and writes the
+// file). The pairs are reported as baseline_counters.h describes.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -12,6 +12,7 @@
 #include <functional>
 #include <string>
 
+#include "bench/baseline_counters.h"
 #include "kernels/brush_kernels.h"
 #include "kernels/colour_adjust.h"
 #include "kernels/colour_model.h"
@@ -83,7 +84,7 @@ void run_with_baseline(benchmark::State& state, const std::function<void()>& ker
         ++runs;
     }
     state.SetBytesProcessed(runs * static_cast<int64_t>(kWidth) * kHeight * 3);
-    state.counters["x_naive"] = reference_seconds() / (spent / runs);
+    report_baseline(state, "naive", reference_seconds(), spent / runs);
 }
 
 // The reference effect over a strip, scaled to the whole image.
@@ -280,7 +281,7 @@ double imagemagick_seconds(const std::string& operation) {
 
 void imagemagick_counter(benchmark::State& state, double kernel_seconds, const std::string& op) {
     if (std::system("/usr/bin/convert -version >/dev/null 2>&1") != 0) return;
-    state.counters["x_imagemagick"] = imagemagick_seconds(op) / kernel_seconds;
+    report_baseline(state, "imagemagick", imagemagick_seconds(op), kernel_seconds);
 }
 
 void BM_rotate_smooth(benchmark::State& state) {
@@ -297,11 +298,11 @@ void BM_rotate_smooth(benchmark::State& state) {
         ++runs;
     }
     state.SetBytesProcessed(runs * static_cast<int64_t>(kWidth) * kHeight * 3);
-    const Image strip = strip_of(src);
-    (void)strip;
-    state.counters["x_naive"] =
+    report_baseline(
+        state, "naive",
         seconds_of([&] { benchmark::DoNotOptimize(naive::rotate(src, 123, bg, kWidth, kStripRows, true)); }) *
-        kHeight / kStripRows / (spent / runs);
+            kHeight / kStripRows,
+        spent / runs);
     imagemagick_counter(state, spent / runs, "-interpolate bilinear -virtual-pixel white -distort SRT 12.3");
 }
 BENCHMARK(BM_rotate_smooth)->Unit(benchmark::kMillisecond)->Iterations(3);
@@ -335,8 +336,8 @@ void resize_bench(benchmark::State& state, int nw, int nh, const std::string& im
         ++runs;
     }
     state.SetBytesProcessed(runs * static_cast<int64_t>(kWidth) * kHeight * 3);
-    state.counters["x_naive"] =
-        seconds_of([&] { benchmark::DoNotOptimize(naive::resize(src, nw, nh)); }) / (spent / runs);
+    report_baseline(state, "naive", seconds_of([&] { benchmark::DoNotOptimize(naive::resize(src, nw, nh)); }),
+                    spent / runs);
     imagemagick_counter(state, spent / runs, im_op);
 }
 

@@ -4,8 +4,8 @@
 //
 //   cmake --build build/native --target px_palette_bench && build/native/bin/px_palette_bench
 //
-// The counter "x_imagemagick" is our time divided by ImageMagick's (below 1: we are faster).
-// ImageMagick's time includes its start-up and file I/O, so the ratio flatters it slightly.
+// The pair "imagemagick" (baseline_counters.h) compares the times. ImageMagick's time
+// includes its start-up and file I/O, so the ratio flatters us slightly.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/baseline_counters.h"
 #include "codecs/bmp.h"
 #include "codecs/palette.h"
 #include "common/utf16.h"
@@ -113,8 +114,8 @@ void reduce(benchmark::State& state) {
         benchmark::DoNotOptimize(out.data());
     }
     state.counters["megapixels"] = static_cast<double>(c.width) * c.height / 1e6;
-    const double im = imagemagick_seconds();
-    if (im > 0 && state.iterations() > 0) state.counters["x_imagemagick"] = total / state.iterations() / im;
+    if (state.iterations() > 0)
+        report_baseline(state, "imagemagick", imagemagick_seconds(), total / state.iterations());
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 // Decode time of a 4000 x 3000 RGB PNG beside libpng (its simplified API, loaded at run time
-// from the system library) and Pillow on the same file. Counters: x_libpng = our time /
-// libpng's time (goal: at most 1), pillow_ms = Pillow's best decode time in a separate process,
-// x_pillow = our time / Pillow's. The ratios use processor time, which a busy machine disturbs
-// less than wall time. Target px_png_bench builds it optimised, without the sanitizers.
+// from the system library) and Pillow on the same file (its best decode time in a separate
+// process), as the pairs "libpng_cpu" (goal: at least 1) and "pillow_cpu" of
+// baseline_counters.h. The ratios use processor time, which a busy machine disturbs less
+// than wall time. Target px_png_bench builds it optimised, without the sanitizers.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -18,6 +18,7 @@
 #define PX_HAVE_LIBPNG 1
 #endif
 
+#include "bench/baseline_counters.h"
 #include "codecs/png.h"
 #include "kernels/lookup_tables.h"
 
@@ -175,12 +176,8 @@ void BM_PngDecodeOurs(benchmark::State& state) {
         total += now_seconds() - t0;
     }
     const double ours = total / static_cast<double>(state.iterations());
-    if (g_libpng_seconds > 0) state.counters["x_libpng"] = ours / g_libpng_seconds;
-    const double pillow = pillow_seconds(path);
-    if (pillow > 0) {
-        state.counters["pillow_ms"] = pillow * 1000.0;
-        state.counters["x_pillow"] = ours / pillow;
-    }
+    report_baseline(state, "libpng", g_libpng_seconds, ours, "cpu");
+    report_baseline(state, "pillow", pillow_seconds(path), ours, "cpu");
 }
 BENCHMARK(BM_PngDecodeOurs)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 

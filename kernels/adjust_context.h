@@ -30,9 +30,6 @@ struct AdjustContext {
     HslAddresses hsl;
 };
 
-// Bytes per 4-byte padded row of width pixels at 8 or 24 bits.
-int32_t padded_row_bytes(int32_t width, int32_t bits);
-
 // Fills the image fields (1-9) and the stride from the size and depth.
 void set_adjust_image(AdjustContext* context, int32_t width, int32_t height, int32_t bits,
                       const uint8_t* source_pixels, uint8_t* destination_pixels, const uint8_t* mask,

@@ -1,5 +1,6 @@
 #include "kernels/brush_kernels.h"
 
+#include "common/stride.h"
 #include "kernels/colour_model.h"
 #include "kernels/mask_blend.h"
 
@@ -21,7 +22,7 @@ void set_brush_image(int32_t width, int32_t height, const uint8_t* source, uint8
     BrushKernelState& b = g_brush_state;
     b.width = width;
     b.height = height;
-    b.stride = (width * 3 + 3) & ~3;
+    b.stride = static_cast<int32_t>(row_stride_bytes(width, 24));
     b.source = source;
     b.destination = destination;
     b.mask = mask;
@@ -98,16 +99,12 @@ void run_dab(const DabRect* rect, bool masked, bool inset, Effect effect) {
             uint8_t* out = drow + 3 * static_cast<int64_t>(x);
             const int m = mrow ? mrow[x] : 0;
             if (m == 255) {
-                out[0] = s[0];
-                out[1] = s[1];
-                out[2] = s[2];
+                copy_bgr(s, out);
                 continue;
             }
             uint8_t e[3];
             if (!effect(s, e)) {
-                out[0] = s[0];
-                out[1] = s[1];
-                out[2] = s[2];
+                copy_bgr(s, out);
                 continue;
             }
             if (m != 0) {
@@ -135,29 +132,11 @@ bool paint_effect(const uint8_t* s, uint8_t* e) {
 
 void fill(bool masked) {
     const BrushKernelState& st = g_brush_state;
-    const uint8_t* t = st.blend;
     for (int32_t y = 0; y < st.height; ++y) {
-        const uint8_t* s = st.source + static_cast<int64_t>(y) * st.stride;
-        uint8_t* d = st.destination + static_cast<int64_t>(y) * st.stride;
+        const int64_t row = static_cast<int64_t>(y) * st.stride;
         const uint8_t* m = masked && st.mask ? st.mask + static_cast<int64_t>(y) * st.width : nullptr;
-        for (int32_t x = 0; x < st.width; ++x, s += 3, d += 3) {
-            const int mv = m ? m[x] : 0;
-            if (mv == 255) {
-                d[0] = s[0];
-                d[1] = s[1];
-                d[2] = s[2];
-                continue;
-            }
-            uint8_t e[3];
-            paint_effect(s, e);
-            if (mv != 0) {
-                for (int ch = 0; ch < 3; ++ch)
-                    e[ch] = static_cast<uint8_t>(t[256 * mv + s[ch]] + t[256 * (255 - mv) + e[ch]]);
-            }
-            d[0] = e[0];
-            d[1] = e[1];
-            d[2] = e[2];
-        }
+        masked_effect_row<3>(st.source + row, st.destination + row, m, st.width, st.blend,
+                             [](const uint8_t* s, uint8_t* e) { paint_effect(s, e); });
     }
 }
 
@@ -174,9 +153,7 @@ void tone(const DabRect* rect, bool masked) {
 void saturation(const DabRect* rect, bool masked) {
     const int delta = clamp_int(g_brush_state.level, -255, 255);
     run_dab(rect, masked, false, [delta](const uint8_t* s, uint8_t* e) {
-        e[0] = s[0];
-        e[1] = s[1];
-        e[2] = s[2];
+        copy_bgr(s, e);
         adjust_pixel_saturation(e[0], e[1], e[2], delta);
         return true;
     });
@@ -250,9 +227,7 @@ void denoise(const DabRect* rect, bool masked) {
 
 void red_eye(const DabRect* rect, bool masked) {
     run_dab(rect, masked, false, [](const uint8_t* s, uint8_t* e) {
-        e[0] = s[0];
-        e[1] = s[1];
-        e[2] = s[2];
+        copy_bgr(s, e);
         return test_red_pixel(e[0], e[2], e[1]);
     });
 }

@@ -35,105 +35,76 @@ void build_invert_map(uint8_t* map) {
     for (int v = 0; v < 256; ++v) map[v] = static_cast<uint8_t>(255 - v);
 }
 
-}  // namespace
-
-void apply_levels_rgb(AdjustContext* c, int white, int black, int channel) {
+void apply_levels(AdjustContext* c, AdjustLayout layout, int white, int black, int channel) {
     uint8_t map[256];
     build_levels_map(c, white, black, map);
     channel = clamp_int(channel, 0, 3);
     if (channel == kLevelsAll) {
-        map_masked_channels(c, map, map, map);
-        return;
-    }
-    const uint8_t* t = c->blend;
-    for (int32_t y = 0; y < c->height; ++y) {
-        const uint8_t* s = c->source_pixels + static_cast<int64_t>(y) * c->stride + channel;
-        uint8_t* d = c->destination_pixels + static_cast<int64_t>(y) * c->stride + channel;
-        const uint8_t* m = c->mask ? c->mask + static_cast<int64_t>(y) * c->width : nullptr;
-        for (int32_t x = 0; x < c->width; ++x, s += 3, d += 3) {
-            const int mv = m ? m[x] : 0;
-            if (mv == 255) {
-                *d = *s;
-            } else if (mv == 0) {
-                *d = map[*s];
-            } else {
-                *d = static_cast<uint8_t>(t[256 * mv + *s] + t[256 * (255 - mv) + map[*s]]);
-            }
-        }
+        run_adjust_effect(c, layout, ChannelMaps{map, map, map});
+    } else {
+        run_adjust_effect(c, layout, SingleChannelMap{map, channel});
     }
 }
 
+// Gamma, brightness and contrast: one map per channel, each built from that channel's amount.
+using ChannelMapBuilder = void (*)(const AdjustContext*, int, uint8_t*);
+void map_each_channel(AdjustContext* c, AdjustLayout layout, ChannelMapBuilder build, int blue, int green,
+                      int red) {
+    uint8_t mb[256], mg[256], mr[256];
+    build(c, blue, mb);
+    build(c, green, mg);
+    build(c, red, mr);
+    run_adjust_effect(c, layout, ChannelMaps{mb, mg, mr});
+}
+
+void invert_colours(AdjustContext* c, AdjustLayout layout) {
+    uint8_t map[256];
+    build_invert_map(map);
+    run_adjust_effect(c, layout, ChannelMaps{map, map, map});
+}
+
+void apply_posterize(AdjustContext* c, AdjustLayout layout, int levels, uint8_t* table) {
+    build_posterize_table(levels, table);
+    run_adjust_effect(c, layout, ChannelMaps{table, table, table});
+}
+
+}  // namespace
+
+void apply_levels_rgb(AdjustContext* c, int white, int black, int channel) {
+    apply_levels(c, kAdjustPixels, white, black, channel);
+}
 void apply_levels_palette(AdjustContext* c, int white, int black, int channel) {
-    uint8_t map[256];
-    build_levels_map(c, white, black, map);
-    channel = clamp_int(channel, 0, 3);
-    for (int i = 0; i < 256; ++i) {
-        const uint8_t* s = c->source_palette + 4 * i;
-        uint8_t* d = c->destination_palette + 4 * i;
-        for (int ch = 0; ch < 3; ++ch) {
-            if (channel == kLevelsAll || channel == ch) d[ch] = map[s[ch]];
-        }
-    }
+    apply_levels(c, kAdjustPalette, white, black, channel);
 }
-
 void apply_gamma_rgb(AdjustContext* c, int kb, int kg, int kr) {
-    uint8_t mb[256], mg[256], mr[256];
-    build_curve_map(c, kb, mb);
-    build_curve_map(c, kg, mg);
-    build_curve_map(c, kr, mr);
-    map_masked_channels(c, mb, mg, mr);
+    map_each_channel(c, kAdjustPixels, build_curve_map, kb, kg, kr);
 }
-
 void apply_gamma_palette(AdjustContext* c, int kb, int kg, int kr) {
-    uint8_t mb[256], mg[256], mr[256];
-    build_curve_map(c, kb, mb);
-    build_curve_map(c, kg, mg);
-    build_curve_map(c, kr, mr);
-    map_palette_channels(c, mb, mg, mr);
+    map_each_channel(c, kAdjustPalette, build_curve_map, kb, kg, kr);
 }
-
 void apply_brightness_rgb(AdjustContext* c, int blue, int green, int red) {
-    uint8_t mb[256], mg[256], mr[256];
-    build_brightness_map(c, blue, mb);
-    build_brightness_map(c, green, mg);
-    build_brightness_map(c, red, mr);
-    map_masked_channels(c, mb, mg, mr);
+    map_each_channel(c, kAdjustPixels, build_brightness_map, blue, green, red);
 }
-
 void apply_brightness_palette(AdjustContext* c, int blue, int green, int red) {
-    uint8_t mb[256], mg[256], mr[256];
-    build_brightness_map(c, blue, mb);
-    build_brightness_map(c, green, mg);
-    build_brightness_map(c, red, mr);
-    map_palette_channels(c, mb, mg, mr);
+    map_each_channel(c, kAdjustPalette, build_brightness_map, blue, green, red);
 }
-
 void apply_contrast_rgb(AdjustContext* c, int kb, int kg, int kr) {
-    uint8_t mb[256], mg[256], mr[256];
-    build_contrast_map(c, kb, mb);
-    build_contrast_map(c, kg, mg);
-    build_contrast_map(c, kr, mr);
-    map_masked_channels(c, mb, mg, mr);
+    map_each_channel(c, kAdjustPixels, build_contrast_map, kb, kg, kr);
 }
-
 void apply_contrast_palette(AdjustContext* c, int kb, int kg, int kr) {
-    uint8_t mb[256], mg[256], mr[256];
-    build_contrast_map(c, kb, mb);
-    build_contrast_map(c, kg, mg);
-    build_contrast_map(c, kr, mr);
-    map_palette_channels(c, mb, mg, mr);
+    map_each_channel(c, kAdjustPalette, build_contrast_map, kb, kg, kr);
 }
-
 void invert_colours_rgb(AdjustContext* c) {
-    uint8_t map[256];
-    build_invert_map(map);
-    map_masked_channels(c, map, map, map);
+    invert_colours(c, kAdjustPixels);
 }
-
 void invert_colours_palette(AdjustContext* c) {
-    uint8_t map[256];
-    build_invert_map(map);
-    map_palette_channels(c, map, map, map);
+    invert_colours(c, kAdjustPalette);
+}
+void apply_posterize_rgb(AdjustContext* c, int levels, uint8_t* table) {
+    apply_posterize(c, kAdjustPixels, levels, table);
+}
+void apply_posterize_palette(AdjustContext* c, int levels, uint8_t* table) {
+    apply_posterize(c, kAdjustPalette, levels, table);
 }
 
 void build_posterize_table(int levels, uint8_t* p) {
@@ -151,16 +122,6 @@ void build_posterize_table(int levels, uint8_t* p) {
         for (int v = from; v < to; ++v) p[v] = value;
     }
     for (int v = end; v < 256; ++v) p[v] = 255;
-}
-
-void apply_posterize_rgb(AdjustContext* c, int levels, uint8_t* table) {
-    build_posterize_table(levels, table);
-    map_masked_channels(c, table, table, table);
-}
-
-void apply_posterize_palette(AdjustContext* c, int levels, uint8_t* table) {
-    build_posterize_table(levels, table);
-    map_palette_channels(c, table, table, table);
 }
 
 void count_channel_histograms_rgb(const AdjustContext* c, int32_t* blue, int32_t* green, int32_t* red) {

@@ -12,19 +12,6 @@ int normalise_hue_shift(int shift) {
 
 namespace {
 
-template <typename Effect>
-void for_each_palette_entry(const AdjustContext* c, Effect effect) {
-    for (int i = 0; i < 256; ++i) {
-        const uint8_t* s = c->source_palette + 4 * i;
-        uint8_t* d = c->destination_palette + 4 * i;
-        uint8_t e[3];
-        effect(s, e);
-        d[0] = e[0];
-        d[1] = e[1];
-        d[2] = e[2];
-    }
-}
-
 // Squared distance of a blue, green, red pixel to a red, green, blue colour.
 int32_t distance(const AdjustContext* c, const uint8_t* s, const uint8_t* rgb) {
     const int32_t* sq = c->squares;
@@ -78,9 +65,7 @@ HslArgs clamp_hsl_args(int hue, int lightness, int saturation) {
 }
 
 void hsl_effect(const HslAddresses& hsl, const HslArgs& a, const uint8_t* s, uint8_t* e) {
-    e[0] = s[0];
-    e[1] = s[1];
-    e[2] = s[2];
+    copy_bgr(s, e);
     hsl_core(hsl, e[0], e[1], e[2], a.hue, a.lightness, a.saturation);
 }
 
@@ -88,9 +73,7 @@ void in_range_effect(const AdjustContext* c, const HslArgs& a, const uint8_t* pi
                      const uint8_t* s, uint8_t* e) {
     const int32_t dist = distance(c, s, picked);
     if (dist > threshold) {
-        e[0] = s[0];
-        e[1] = s[1];
-        e[2] = s[2];
+        copy_bgr(s, e);
         return;
     }
     const int w = c->falloff[dist];
@@ -105,9 +88,7 @@ void replace_effect(const AdjustContext* c, int strength, const uint8_t* from, c
                     int32_t threshold, const uint8_t* s, uint8_t* e) {
     const int32_t dist = distance(c, s, from);
     if (dist > threshold) {
-        e[0] = s[0];
-        e[1] = s[1];
-        e[2] = s[2];
+        copy_bgr(s, e);
         return;
     }
     const int w = c->blend[256 * strength + c->falloff[dist]];
@@ -135,9 +116,7 @@ void shadow_highlight_effect(const AdjustContext* c, int ks, int kh, int32_t thr
         }
     }
     if (!curve) {
-        e[0] = s[0];
-        e[1] = s[1];
-        e[2] = s[2];
+        copy_bgr(s, e);
         return;
     }
     const uint8_t* tw = c->blend + 256 * w;
@@ -160,6 +139,51 @@ void balance_effect(const LuminanceTables* lt, const int* offsets, const uint8_t
     restore_luminance(lt, s, e);
 }
 
+void apply_hue_saturation(AdjustContext* c, AdjustLayout layout, int hue, int lightness, int saturation) {
+    const HslArgs a = clamp_hsl_args(hue, lightness, saturation);
+    run_adjust_effect(c, layout, [=](const uint8_t* s, uint8_t* e) { hsl_effect(c->hsl, a, s, e); });
+}
+
+void apply_hue_saturation_in_range(AdjustContext* c, AdjustLayout layout, int hue, int lightness,
+                                   int saturation, const uint8_t* picked) {
+    const HslArgs a = clamp_hsl_args(hue, lightness, saturation);
+    const int32_t threshold = usable_threshold(c);
+    run_adjust_effect(c, layout,
+                      [=](const uint8_t* s, uint8_t* e) { in_range_effect(c, a, picked, threshold, s, e); });
+}
+
+void replace_colour(AdjustContext* c, AdjustLayout layout, int strength, const uint8_t* from,
+                    const uint8_t* to) {
+    strength = clamp_int(strength, 0, 255);
+    const int32_t threshold = usable_threshold(c);
+    run_adjust_effect(c, layout, [=](const uint8_t* s, uint8_t* e) {
+        replace_effect(c, strength, from, to, threshold, s, e);
+    });
+}
+
+void apply_shadow_highlight(AdjustContext* c, AdjustLayout layout, int ks, int kh) {
+    ks = clamp_int(ks, -100, 100);
+    kh = clamp_int(kh, -100, 100);
+    const int32_t threshold = usable_threshold(c);
+    run_adjust_effect(c, layout, [=](const uint8_t* s, uint8_t* e) {
+        shadow_highlight_effect(c, ks, kh, threshold, s, e);
+    });
+}
+
+void apply_colour_filter(AdjustContext* c, AdjustLayout layout, const LuminanceTables* lt, int density,
+                         const uint8_t* rgb) {
+    density = clamp_int(density, 0, 255);
+    run_adjust_effect(c, layout,
+                      [=](const uint8_t* s, uint8_t* e) { filter_effect(c, lt, density, rgb, s, e); });
+}
+
+void apply_colour_balance(AdjustContext* c, AdjustLayout layout, const LuminanceTables* lt, int blue,
+                          int green, int red) {
+    const int offsets[3] = {clamp_int(blue, -255, 255), clamp_int(green, -255, 255),
+                            clamp_int(red, -255, 255)};
+    run_adjust_effect(c, layout, [=](const uint8_t* s, uint8_t* e) { balance_effect(lt, offsets, s, e); });
+}
+
 }  // namespace
 
 int hsl_hue(const HslAddresses& hsl, int b, int g, int r) {
@@ -179,59 +203,43 @@ void adjust_pixel_hsl(const HslAddresses& hsl, uint8_t& blue, uint8_t& green, ui
 }
 
 void apply_hue_saturation_rgb(AdjustContext* c, int hue, int lightness, int saturation) {
-    const HslArgs a = clamp_hsl_args(hue, lightness, saturation);
-    for_each_masked_pixel(c, [&](const uint8_t* s, uint8_t* e) { hsl_effect(c->hsl, a, s, e); });
+    apply_hue_saturation(c, kAdjustPixels, hue, lightness, saturation);
 }
-
 void apply_hue_saturation_palette(AdjustContext* c, int hue, int lightness, int saturation) {
-    const HslArgs a = clamp_hsl_args(hue, lightness, saturation);
-    for_each_palette_entry(c, [&](const uint8_t* s, uint8_t* e) { hsl_effect(c->hsl, a, s, e); });
+    apply_hue_saturation(c, kAdjustPalette, hue, lightness, saturation);
 }
-
 void apply_hue_saturation_in_range_rgb(AdjustContext* c, int hue, int lightness, int saturation,
                                        const uint8_t* picked) {
-    const HslArgs a = clamp_hsl_args(hue, lightness, saturation);
-    const int32_t threshold = usable_threshold(c);
-    for_each_masked_pixel(
-        c, [&](const uint8_t* s, uint8_t* e) { in_range_effect(c, a, picked, threshold, s, e); });
+    apply_hue_saturation_in_range(c, kAdjustPixels, hue, lightness, saturation, picked);
 }
-
 void apply_hue_saturation_in_range_palette(AdjustContext* c, int hue, int lightness, int saturation,
                                            const uint8_t* picked) {
-    const HslArgs a = clamp_hsl_args(hue, lightness, saturation);
-    const int32_t threshold = usable_threshold(c);
-    for_each_palette_entry(
-        c, [&](const uint8_t* s, uint8_t* e) { in_range_effect(c, a, picked, threshold, s, e); });
+    apply_hue_saturation_in_range(c, kAdjustPalette, hue, lightness, saturation, picked);
 }
-
 void replace_colour_rgb(AdjustContext* c, int strength, const uint8_t* from, const uint8_t* to) {
-    strength = clamp_int(strength, 0, 255);
-    const int32_t threshold = usable_threshold(c);
-    for_each_masked_pixel(
-        c, [&](const uint8_t* s, uint8_t* e) { replace_effect(c, strength, from, to, threshold, s, e); });
+    replace_colour(c, kAdjustPixels, strength, from, to);
 }
-
 void replace_colour_palette(AdjustContext* c, int strength, const uint8_t* from, const uint8_t* to) {
-    strength = clamp_int(strength, 0, 255);
-    const int32_t threshold = usable_threshold(c);
-    for_each_palette_entry(
-        c, [&](const uint8_t* s, uint8_t* e) { replace_effect(c, strength, from, to, threshold, s, e); });
+    replace_colour(c, kAdjustPalette, strength, from, to);
 }
-
 void apply_shadow_highlight_rgb(AdjustContext* c, int ks, int kh) {
-    ks = clamp_int(ks, -100, 100);
-    kh = clamp_int(kh, -100, 100);
-    const int32_t threshold = usable_threshold(c);
-    for_each_masked_pixel(
-        c, [&](const uint8_t* s, uint8_t* e) { shadow_highlight_effect(c, ks, kh, threshold, s, e); });
+    apply_shadow_highlight(c, kAdjustPixels, ks, kh);
 }
-
 void apply_shadow_highlight_palette(AdjustContext* c, int ks, int kh) {
-    ks = clamp_int(ks, -100, 100);
-    kh = clamp_int(kh, -100, 100);
-    const int32_t threshold = usable_threshold(c);
-    for_each_palette_entry(
-        c, [&](const uint8_t* s, uint8_t* e) { shadow_highlight_effect(c, ks, kh, threshold, s, e); });
+    apply_shadow_highlight(c, kAdjustPalette, ks, kh);
+}
+void apply_colour_filter_rgb(AdjustContext* c, const LuminanceTables* lt, int density, const uint8_t* rgb) {
+    apply_colour_filter(c, kAdjustPixels, lt, density, rgb);
+}
+void apply_colour_filter_palette(AdjustContext* c, const LuminanceTables* lt, int density,
+                                 const uint8_t* rgb) {
+    apply_colour_filter(c, kAdjustPalette, lt, density, rgb);
+}
+void apply_colour_balance_rgb(AdjustContext* c, const LuminanceTables* lt, int blue, int green, int red) {
+    apply_colour_balance(c, kAdjustPixels, lt, blue, green, red);
+}
+void apply_colour_balance_palette(AdjustContext* c, const LuminanceTables* lt, int blue, int green, int red) {
+    apply_colour_balance(c, kAdjustPalette, lt, blue, green, red);
 }
 
 void equalize_rgb(AdjustContext* c) {
@@ -266,10 +274,8 @@ void equalize_rgb(AdjustContext* c) {
             static_cast<int>(static_cast<double>(cdf[j] - c0) / static_cast<double>(n - c0) * 255.0);
         delta[j] = (eq - j) >> 1;
     }
-    for_each_masked_pixel(c, [&](const uint8_t* s, uint8_t* e) {
-        e[0] = s[0];
-        e[1] = s[1];
-        e[2] = s[2];
+    for_each_masked_pixel(c, [c, &delta, &tb, &tg, &tr](const uint8_t* s, uint8_t* e) {
+        copy_bgr(s, e);
         hsl_core(c->hsl, e[0], e[1], e[2], 0, delta[tb[s[0]] + tg[s[1]] + tr[s[2]]], 0);
     });
 }
@@ -284,28 +290,4 @@ void restore_luminance(const LuminanceTables* lt, const uint8_t* s, uint8_t* x) 
     x[0] = lt->inverse_blue[xb];
     x[1] = lt->inverse_green[xg];
     x[2] = lt->inverse_red[xr];
-}
-
-void apply_colour_filter_rgb(AdjustContext* c, const LuminanceTables* lt, int density, const uint8_t* rgb) {
-    density = clamp_int(density, 0, 255);
-    for_each_masked_pixel(c, [&](const uint8_t* s, uint8_t* e) { filter_effect(c, lt, density, rgb, s, e); });
-}
-
-void apply_colour_filter_palette(AdjustContext* c, const LuminanceTables* lt, int density,
-                                 const uint8_t* rgb) {
-    density = clamp_int(density, 0, 255);
-    for_each_palette_entry(c,
-                           [&](const uint8_t* s, uint8_t* e) { filter_effect(c, lt, density, rgb, s, e); });
-}
-
-void apply_colour_balance_rgb(AdjustContext* c, const LuminanceTables* lt, int blue, int green, int red) {
-    const int offsets[3] = {clamp_int(blue, -255, 255), clamp_int(green, -255, 255),
-                            clamp_int(red, -255, 255)};
-    for_each_masked_pixel(c, [&](const uint8_t* s, uint8_t* e) { balance_effect(lt, offsets, s, e); });
-}
-
-void apply_colour_balance_palette(AdjustContext* c, const LuminanceTables* lt, int blue, int green, int red) {
-    const int offsets[3] = {clamp_int(blue, -255, 255), clamp_int(green, -255, 255),
-                            clamp_int(red, -255, 255)};
-    for_each_palette_entry(c, [&](const uint8_t* s, uint8_t* e) { balance_effect(lt, offsets, s, e); });
 }

@@ -4,11 +4,9 @@
 #include <cstring>
 #include <new>
 
-namespace {
+#include "common/stride.h"
 
-int64_t row_bytes(int64_t width, int bits) {
-    return ((bits == 24 ? 3 * width : width) + 3) & ~int64_t{3};
-}
+namespace {
 
 template <int Bpp>
 void copy_pixel(uint8_t* d, const uint8_t* s) {
@@ -22,8 +20,8 @@ void copy_pixel(uint8_t* d, const uint8_t* s) {
 // dst[r][i] = src[row(r, i)][col(r, i)] over a destination of dw x dh.
 template <int Bpp, typename Map>
 void remap(const DibPair& p, int32_t dw, int32_t dh, Map map, bool tiled) {
-    const int64_t ss = row_bytes(p.width, Bpp * 8);
-    const int64_t ds = row_bytes(dw, Bpp * 8);
+    const int64_t ss = row_stride_bytes(p.width, Bpp * 8);
+    const int64_t ds = row_stride_bytes(dw, Bpp * 8);
     // Tiles keep the quarter turns, which read the source across its rows, within the cache.
     const int32_t tile_rows = tiled ? 64 : 1;
     const int32_t tile_cols = tiled ? 64 : dw;
@@ -92,32 +90,28 @@ void mirror_rows(const DibPair& p) {
 }
 
 void flip_rows(const DibPair& p, int bits) {
-    const int64_t stride = row_bytes(p.width, bits);
+    const int64_t stride = row_stride_bytes(p.width, bits);
     for (int32_t r = 0; r < p.height; ++r) {
         std::memcpy(p.destination + r * stride, p.source + (p.height - 1 - r) * stride,
                     static_cast<size_t>(stride));
     }
 }
 
-// Clips the inclusive rectangle to the image; false when nothing is left.
-bool clip_rect(const DibPair& p, int* left, int* top, int* right, int* bottom) {
-    if (*left < 0) *left = 0;
-    if (*top < 0) *top = 0;
-    if (*right > p.width - 1) *right = p.width - 1;
-    if (*bottom > p.height - 1) *bottom = p.height - 1;
-    return *left <= *right && *top <= *bottom;
-}
-
-void crop(const DibPair& p, int bits, int left, int top, int right, int bottom) {
-    if (!clip_rect(p, &left, &top, &right, &bottom)) return;
+// The destination is laid out for the requested rectangle, so a rectangle that reaches past
+// the image cannot be clipped into it: its rows would land at the wrong stride. Such a
+// rectangle is refused with nothing written; an empty or inverted one copies nothing.
+bool crop(const DibPair& p, int bits, int left, int top, int right, int bottom) {
+    if (left > right || top > bottom) return true;
+    if (left < 0 || top < 0 || right >= p.width || bottom >= p.height) return false;
     const int bpp = bits / 8;
-    const int64_t ss = row_bytes(p.width, bits);
-    const int64_t ds = row_bytes(right - left + 1, bits);
+    const int64_t ss = row_stride_bytes(p.width, bits);
+    const int64_t ds = row_stride_bytes(static_cast<int64_t>(right) - left + 1, bits);
     const size_t bytes = static_cast<size_t>(right - left + 1) * bpp;
     int64_t r = 0;
     for (int64_t sr = p.height - 1 - bottom; sr <= p.height - 1 - top; ++sr, ++r) {
         std::memcpy(p.destination + r * ds, p.source + sr * ss + static_cast<int64_t>(left) * bpp, bytes);
     }
+    return true;
 }
 
 struct Turn {
@@ -210,8 +204,8 @@ void run_pass(const PassPlan& plan, const uint8_t* src, int64_t src_step, uint8_
 bool horizontal_pass(const uint8_t* src, int32_t width, int32_t height, uint8_t* dst, int32_t new_width) {
     PassPlan plan;
     if (!make_plan(width, new_width, &plan)) return false;
-    const int64_t ss = row_bytes(width, 24);
-    const int64_t ds = row_bytes(new_width, 24);
+    const int64_t ss = row_stride_bytes(width, 24);
+    const int64_t ds = row_stride_bytes(new_width, 24);
     for (int32_t y = 0; y < height; ++y) {
         for (int ch = 0; ch < 3; ++ch) run_pass(plan, src + y * ss + ch, 3, dst + y * ds + ch, 3);
     }
@@ -225,7 +219,7 @@ bool horizontal_pass(const uint8_t* src, int32_t width, int32_t height, uint8_t*
 bool vertical_pass(const uint8_t* src, int32_t width, int32_t height, uint8_t* dst, int32_t new_height) {
     PassPlan plan;
     if (!make_plan(height, new_height, &plan)) return false;
-    const int64_t stride = row_bytes(width, 24);
+    const int64_t stride = row_stride_bytes(width, 24);
     const int64_t bytes = 3 * static_cast<int64_t>(width);
     const int32_t n = plan.n, m = plan.m;
     if (!plan.shrink) {
@@ -347,24 +341,23 @@ bool rotate_flip_pixels(const DibPair& pair, int type, int bits) {
     return true;
 }
 
-void crop_pixels_8(const DibPair& p, int left, int top, int right, int bottom) {
-    crop(p, 8, left, top, right, bottom);
+bool crop_pixels_8(const DibPair& p, int left, int top, int right, int bottom) {
+    return crop(p, 8, left, top, right, bottom);
 }
-void crop_pixels_24(const DibPair& p, int left, int top, int right, int bottom) {
-    crop(p, 24, left, top, right, bottom);
+bool crop_pixels_24(const DibPair& p, int left, int top, int right, int bottom) {
+    return crop(p, 24, left, top, right, bottom);
 }
 
 bool crop_pixels(const DibPair& pair, int bits, int left, int top, int right, int bottom) {
     if (bits != 8 && bits != 24) return false;
-    crop(pair, bits, left, top, right, bottom);
-    return true;
+    return crop(pair, bits, left, top, right, bottom);
 }
 
 void rotate_pixels_nearest(const DibPair& p, int angle, const uint8_t* background) {
     const Turn t = turn_for(angle);
     const int32_t w = p.width, h = p.height;
     const int32_t cx = w >> 1, cy = h >> 1;
-    const int64_t stride = row_bytes(w, 24);
+    const int64_t stride = row_stride_bytes(w, 24);
     for (int32_t y = 0; y < h; ++y) {
         int32_t u = 256 * cx + (0 - cx) * t.cs - (y - cy) * t.sn;
         int32_t v = 256 * cy + (0 - cx) * t.sn + (y - cy) * t.cs;
@@ -391,8 +384,8 @@ void rotate_pixels_smooth(const DibPair& p, int angle, const uint8_t* background
     const int32_t w = p.width, h = p.height;
     const int32_t cx = w >> 1, cy = h >> 1;
     const int32_t dcx = dw >> 1, dcy = dh >> 1;
-    const int64_t ss = row_bytes(w, 24);
-    const int64_t ds = row_bytes(dw, 24);
+    const int64_t ss = row_stride_bytes(w, 24);
+    const int64_t ds = row_stride_bytes(dw, 24);
     const uint8_t bg[3] = {background[2], background[1], background[0]};
     for (int32_t y = 0; y < dh; ++y) {
         int32_t u = 256 * cx + (0 - dcx) * t.cs - (y - dcy) * t.sn;
@@ -440,7 +433,7 @@ bool resize_pixels(DibPair& pair, int32_t new_width, int32_t new_height) {
     if (new_width == pair.width) {
         return vertical_pass(pair.source, pair.width, pair.height, pair.destination, new_height);
     }
-    const int64_t bytes = row_bytes(pair.width, 24) * new_height;
+    const int64_t bytes = row_stride_bytes(pair.width, 24) * new_height;
     uint8_t* temp = new (std::nothrow) uint8_t[static_cast<size_t>(bytes)];
     if (!temp) return false;
     bool ok = vertical_pass(pair.source, pair.width, pair.height, temp, new_height) &&

@@ -35,12 +35,12 @@ void flip_rows_8(const DibPair& pair);
 void flip_rows_24(const DibPair& pair);
 
 // Copies the inclusive rectangle (rows counted from the top) into a destination of
-// (right - left + 1) x (bottom - top + 1) pixels. The rectangle is first clipped to the
-// image; one that is empty or inverted copies nothing. False only for a depth other than 8
-// or 24.
+// (right - left + 1) x (bottom - top + 1) pixels. An empty or inverted rectangle copies
+// nothing and succeeds. False, with nothing written, for a depth other than 8 or 24 and for
+// a rectangle reaching past the image: the caller keeps it inside.
 [[nodiscard]] bool crop_pixels(const DibPair& pair, int bits, int left, int top, int right, int bottom);
-void crop_pixels_8(const DibPair& pair, int left, int top, int right, int bottom);
-void crop_pixels_24(const DibPair& pair, int left, int top, int right, int bottom);
+[[nodiscard]] bool crop_pixels_8(const DibPair& pair, int left, int top, int right, int bottom);
+[[nodiscard]] bool crop_pixels_24(const DibPair& pair, int left, int top, int right, int bottom);
 
 // Arbitrary rotation of a 24-bit image about its centre; angle in tenths of a degree, a
 // positive angle turning the picture clockwise. background is red, green, blue.

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <new>
 
+#include "common/stride.h"
 #include "kernels/adjust_context.h"
 
 namespace {
@@ -354,18 +355,13 @@ uint8_t* prepare_batch_contrast_tables(int32_t* luma_storage, uint8_t* contrast_
     return prepare_contrast_tables(g_batch_adjust_context, luma_storage, contrast_storage);
 }
 
-int32_t padded_row_bytes(int32_t width, int32_t bits) {
-    const int64_t bytes = bits == 24 ? 3 * static_cast<int64_t>(width) : width;
-    return static_cast<int32_t>((bytes + 3) & ~int64_t{3});
-}
-
 void set_adjust_image(AdjustContext* c, int32_t width, int32_t height, int32_t bits,
                       const uint8_t* source_pixels, uint8_t* destination_pixels, const uint8_t* mask,
                       const uint8_t* source_palette, uint8_t* destination_palette) {
     c->width = width;
     c->height = height;
     c->bits = bits;
-    c->stride = padded_row_bytes(width, bits);
+    c->stride = static_cast<int32_t>(row_stride_bytes(width, bits));
     c->source_pixels = source_pixels;
     c->destination_pixels = destination_pixels;
     c->mask = mask;

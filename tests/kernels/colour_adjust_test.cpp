@@ -173,6 +173,17 @@ TEST(ChannelKernels, LevelsOneChannelWritesOnlyThatByte) {
                 }
             }
         }
+        // The palette twin likewise writes only that byte of each entry.
+        Image indices = naive::random_image(5, 2, 8, rng);
+        std::vector<uint8_t> src_pal(1024), dst_pal(1024, 7);
+        for (auto& b : src_pal) b = rng.byte();
+        Image unused;
+        tables.bind(indices, &unused, nullptr, src_pal.data(), dst_pal.data());
+        apply_levels_palette(tables.ctx.get(), 180, 20, channel);
+        for (int i = 0; i < 1024; ++i) {
+            const int want = i % 4 == channel ? naive::levels_value(180, 20, src_pal[i]) : 7;
+            ASSERT_EQ(dst_pal[i], want) << "entry " << i / 4 << " byte " << i % 4;
+        }
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -83,11 +85,12 @@ TEST(RotateFlip, RejectsOtherTypesAndDepths) {
     for (uint8_t b : dst.pixels) EXPECT_EQ(b, 0);
 }
 
-Image crop(const Image& src, int left, int top, int right, int bottom, uint8_t fill = 0xEE) {
+// The destination is sized for the requested rectangle, as the callers allocate it.
+Image crop(const Image& src, int left, int top, int right, int bottom, bool want_ok = true) {
     const int w = right >= left ? right - left + 1 : 1, h = bottom >= top ? bottom - top + 1 : 1;
-    Image dst(w, h, src.bits, fill);
+    Image dst(w, h, src.bits, 0xEE);
     DibPair pair{src.width, src.height, src.pixels.data(), dst.pixels.data()};
-    EXPECT_TRUE(crop_pixels(pair, src.bits, left, top, right, bottom));
+    EXPECT_EQ(crop_pixels(pair, src.bits, left, top, right, bottom), want_ok);
     return dst;
 }
 
@@ -103,23 +106,47 @@ TEST(Crop, MatchesPlainCopyAndWholeImageReproduces) {
                 ASSERT_EQ(0, std::memcmp(part.at(x, y), src.at(2 + x, 1 + y), bits / 8));
             }
         }
+        // The depth-specific routines the trimming tool calls directly do the same.
+        Image direct(3, 3, bits, 0xEE);
+        DibPair pair{src.width, src.height, src.pixels.data(), direct.pixels.data()};
+        EXPECT_TRUE(bits == 8 ? crop_pixels_8(pair, 2, 1, 4, 3) : crop_pixels_24(pair, 2, 1, 4, 3));
+        EXPECT_EQ(direct.pixels, part.pixels);
     }
 }
 
-// An inverted rectangle is an empty result: nothing written, however far apart the edges.
-TEST(Crop, InvertedOrOutsideRectangleWritesNothing) {
+// An inverted rectangle is an empty result: nothing written and success, however far apart
+// the edges.
+TEST(Crop, InvertedRectangleWritesNothing) {
     naive::Rng rng(33);
     const Image src = padded_random(5, 4, 24, rng);
-    for (auto r :
-         std::vector<std::array<int, 4>>{{3, 0, 1, 2}, {0, 3, 2, 1}, {4, 0, -100000, 3}, {10, 10, 20, 20}}) {
+    for (auto r : std::vector<std::array<int, 4>>{
+             {3, 0, 1, 2}, {0, 3, 2, 1}, {4, 0, -100000, 3}, {INT32_MAX, 0, INT32_MIN, 3}}) {
         const Image out = crop(src, r[0], r[1], r[2], r[3]);
         for (uint8_t b : out.pixels) ASSERT_EQ(b, 0xEE);
     }
-    // A rectangle reaching past the image is clipped to it.
-    Image dst(5, 4, 24, 0xEE);
-    DibPair pair{5, 4, src.pixels.data(), dst.pixels.data()};
-    EXPECT_TRUE(crop_pixels(pair, 24, -3, -2, 100, 100));
-    EXPECT_TRUE(same_pixels(dst, src));
+}
+
+// Clipping a rectangle that reaches past the image would write the clipped rows at their own
+// stride into a buffer laid out for the requested width: it is refused, nothing written.
+TEST(Crop, RectangleReachingPastTheImageIsRefused) {
+    naive::Rng rng(60);
+    for (int bits : {8, 24}) {
+        const Image src = padded_random(5, 4, bits, rng);
+        for (auto r : std::vector<std::array<int, 4>>{{-3, -2, 100, 100},
+                                                      {-1, 0, 2, 2},
+                                                      {0, -1, 2, 2},
+                                                      {2, 1, 5, 3},
+                                                      {0, 0, 4, 4},
+                                                      {10, 10, 20, 20}}) {
+            SCOPED_TRACE(std::to_string(bits) + " bits " + std::to_string(r[0]) + "," + std::to_string(r[1]) +
+                         "," + std::to_string(r[2]) + "," + std::to_string(r[3]));
+            Image out = crop(src, r[0], r[1], r[2], r[3], false);
+            for (uint8_t b : out.pixels) ASSERT_EQ(b, 0xEE);
+            DibPair pair{src.width, src.height, src.pixels.data(), out.pixels.data()};
+            EXPECT_FALSE(bits == 8 ? crop_pixels_8(pair, r[0], r[1], r[2], r[3])
+                                   : crop_pixels_24(pair, r[0], r[1], r[2], r[3]));
+        }
+    }
 }
 
 TEST(ArbitraryRotation, MatchesFormulaOnOddSizes) {

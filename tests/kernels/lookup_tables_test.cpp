@@ -35,12 +35,23 @@ TEST(SmallTables, FollowTheirRules) {
     const uint8_t* c = build_clamp_table(clamp);
     for (int i = -255; i <= 510; ++i) ASSERT_EQ(c[i], naive::clampi(i, 0, 255));
 
-    std::vector<uint8_t> d25(kDiv25TableSize), d9(kDiv9TableSize);
+    std::vector<uint8_t> d25(kDiv25TableSize), d9(kDiv9TableSize), brush_d9(kDiv9TableSize);
     build_div25_table(d25.data());
     build_div9_table(d9.data());
-    for (int i = 0; i < kDiv25TableSize; ++i)
-        ASSERT_LE(std::abs(d25[i] * 25 - i), 13) << i;  // rounded i / 25
-    for (int i = 0; i < kDiv9TableSize; ++i) ASSERT_LE(std::abs(d9[i] * 9 - i), 5) << i;
+    brush_build_div9_table(brush_d9.data());
+    EXPECT_EQ(d25[0], 0);
+    EXPECT_EQ(d9[0], 0);
+    for (int i = 1; i < kDiv25TableSize; ++i) ASSERT_EQ(d25[i], naive::div_by_multiply(i, 2621)) << i;
+    for (int i = 1; i < kDiv9TableSize; ++i) ASSERT_EQ(d9[i], naive::div_by_multiply(i, 7281)) << i;
+    EXPECT_EQ(brush_d9, d9);
+    // 2621 / 65536 is a little under 1 / 25: from 2988 on, some entries a rounded i / 25
+    // would put one higher stay one lower, 136 in all.
+    int below_rounded = 0;
+    for (int i = 0; i < kDiv25TableSize; ++i) below_rounded += d25[i] != naive::rounded(i / 25.0);
+    EXPECT_EQ(below_rounded, 136);
+    EXPECT_EQ(d25[2987], 119);
+    EXPECT_EQ(d25[2988], 119);
+    EXPECT_EQ(d25[6363], 254);
     EXPECT_EQ(d25[6375], 255);
     EXPECT_EQ(d9[2295], 255);
 

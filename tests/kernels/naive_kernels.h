@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/stride.h"
 #include "kernels/adjust_context.h"
 #include "kernels/brush_kernels.h"
 #include "kernels/lookup_tables.h"
@@ -31,10 +32,6 @@ struct Rng {
     uint8_t byte() { return static_cast<uint8_t>(next() >> 5); }
 };
 
-inline int stride_of(int width, int bits) {
-    return ((bits == 24 ? 3 * width : width) + 3) & ~3;
-}
-
 // A bottom-up bitmap with 4-byte padded rows; the padding is filled too, so a kernel that
 // writes into it or reads it as a pixel is caught by comparing whole buffers.
 struct Image {
@@ -49,7 +46,7 @@ struct Image {
         : width(w),
           height(h),
           bits(b),
-          stride(stride_of(w, b)),
+          stride(static_cast<int>(row_stride_bytes(w, b))),
           pixels(static_cast<size_t>(stride) * h, fill) {}
     uint8_t* at(int x, int memory_row) { return pixels.data() + memory_row * stride + x * (bits / 8); }
     const uint8_t* at(int x, int memory_row) const {
@@ -99,6 +96,12 @@ inline int masked(int m, int s, int e) {
 
 inline int rounded(double x) {
     return static_cast<int>(std::floor(x + 0.5));
+}
+
+// The mean of n channel values as the divide tables compute it: (32768 + m i) >> 16 with
+// m = 65536 / n truncated (2621 for 25, 7281 for 9).
+inline int div_by_multiply(int i, int m) {
+    return (32768 + m * i) >> 16;
 }
 
 inline int gamma_value(int i, int j) {

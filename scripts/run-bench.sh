@@ -1,0 +1,159 @@
+#!/usr/bin/env bash
+# Builds and runs the benchmarks, then prints one table of our figures beside their
+# baselines. Usage: scripts/run-bench.sh [name ...], a name being what stands between px_
+# and _bench (kernels, png, ...); no name runs every bench/*_bench.cpp.
+#
+# Each native benchmark reports its pairs as Google Benchmark counters:
+#   vs_<baseline>     the baseline's time divided by ours for the same work (above 1: ours
+#                     is faster);
+#   <baseline>_ms     the baseline's time in milliseconds (optional);
+#   ours_ms           our time as the ratio counts it (optional; else the benchmark's own
+#                     time per iteration); a baseline named <tool>_<clock> pairs with
+#                     ours_<clock>_ms when that is reported;
+# any other counter is shown in the last column.
+set -uo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${PX_BUILD_DIR:-$top/build}
+native=$build/native
+out=$build/bench
+mkdir -p "$out"
+
+names=("$@")
+if [ ${#names[@]} = 0 ]; then
+  for source in "$top"/bench/*_bench.cpp; do
+    base=$(basename "$source" .cpp)
+    names+=("${base%_bench}")
+  done
+fi
+
+targets=()
+for name in "${names[@]}"; do
+  if [ ! -f "$top/bench/${name}_bench.cpp" ]; then
+    echo "run-bench: no bench/${name}_bench.cpp" >&2
+    exit 2
+  fi
+  targets+=("px_${name}_bench")
+done
+
+if ! grep -q '^build px_' "$native/build.ninja" 2>/dev/null; then
+  echo "run-bench: the native tree has no benchmark targets (is libbenchmark-dev installed?)" >&2
+  exit 1
+fi
+echo "== building ${targets[*]}"
+cmake --build "$native" --target "${targets[@]}" || exit 1
+
+status=0
+jsons=()
+for name in "${names[@]}"; do
+  program=$native/bin/px_${name}_bench
+  json=$out/${name}.json
+  log=$out/${name}.log
+  echo "== px_${name}_bench (console output in ${log#"$top"/})"
+  rm -f "$json"
+  if ! "$program" --benchmark_out="$json" --benchmark_out_format=json >"$log" 2>&1; then
+    echo "run-bench: px_${name}_bench failed; its output:" >&2
+    tail -n 20 "$log" >&2
+    status=1
+  fi
+  [ -s "$json" ] && jsons+=("$json")
+done
+
+# The Windows harnesses (bench/<name>_winbench.cpp, run as "<harness> FOLDER [COUNT]") time
+# the same work under Wine, which needs a kernel that runs 32-bit programs.
+winbench=()
+for name in "${names[@]}"; do
+  [ -f "$top/bench/${name}_winbench.cpp" ] && winbench+=("${name}_winbench")
+done
+winlogs=()
+if [ ${#winbench[@]} -gt 0 ]; then
+  if ! timeout 30 wine --version >/dev/null 2>&1; then
+    echo "== skipped: ${winbench[*]} (Wine cannot start: this machine does not run 32-bit programs)"
+  elif [ ! -f "$build/win32/build.ninja" ]; then
+    echo "== skipped: ${winbench[*]} (no win32 tree; run make win32 first)"
+  elif cmake --build "$build/win32" --target "${winbench[@]}"; then
+    for harness in "${winbench[@]}"; do
+      log=$out/$harness.log
+      echo "== $harness under Wine (output in ${log#"$top"/})"
+      mkdir -p "$out/$harness-files"
+      "$top/scripts/wine-run.sh" "$build/win32/bin/$harness.exe" "Z:$out/$harness-files" \
+        "${PX_BENCH_FILES:-200}" >"$log" 2>&1 || status=1
+      winlogs+=("$log")
+    done
+  else
+    status=1
+  fi
+fi
+
+echo
+python3 - "${jsons[@]}" <<'EOF' || status=1
+import json
+import os
+import re
+import sys
+
+UNIT_MS = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1000.0}
+rows = []
+for path in sys.argv[1:]:
+    bench = os.path.basename(path)[: -len(".json")]
+    with open(path) as f:
+        data = json.load(f)
+    for b in data.get("benchmarks", []):
+        # The run settings Google Benchmark appends (iterations:3, min_time:2.000, real_time)
+        # say how it was timed, not what.
+        parts = b.get("name", "?").split("/")
+        name = "/".join(p for p in parts[:1] + [p for p in parts[1:] if not re.match(
+            r"(iterations|min_time|repeats|threads):|(real|manual|process)_time$", p)])
+        if b.get("label"):
+            name += " " + b["label"]
+        if b.get("error_occurred"):
+            rows.append([bench, name, "-", "error", "-", "-", b.get("error_message", "")])
+            continue
+        skip = {"name", "run_name", "run_type", "repetitions", "repetition_index", "threads",
+                "iterations", "real_time", "cpu_time", "time_unit", "family_index",
+                "per_family_instance_index", "label", "aggregate_name", "aggregate_unit",
+                "bytes_per_second", "items_per_second", "error_occurred", "error_message"}
+        counters = {k: v for k, v in b.items() if k not in skip and isinstance(v, (int, float))}
+        own_ms = b.get("real_time", 0) * UNIT_MS.get(b.get("time_unit", "ns"), 1e-6)
+        baselines = sorted(k[3:] for k in counters if k.startswith("vs_"))
+        used = {"ours_ms"}
+        other = []
+        for k in sorted(counters):
+            if k.startswith("vs_") or k.startswith("ours_"):
+                continue
+            if k.endswith("_ms") and k[:-3] in baselines:
+                continue
+            other.append("%s=%.4g" % (k, counters[k]))
+        if not baselines:
+            rows.append([bench, name, "%.1f" % counters.get("ours_ms", own_ms), "-", "-", "-",
+                         " ".join(other)])
+            continue
+        for base in baselines:
+            ours = counters.get("ours_ms", own_ms)
+            if "_" in base:
+                clock = base.rsplit("_", 1)[1]
+                ours = counters.get("ours_%s_ms" % clock, ours)
+            theirs = counters.get(base + "_ms")
+            ratio = counters["vs_" + base]
+            rows.append([bench, name, "%.1f" % ours, base,
+                         "%.1f" % theirs if theirs is not None else "-",
+                         "%.2f" % ratio if ratio > 0 else "-", " ".join(other)])
+            other = []
+
+head = ["bench", "benchmark", "ours ms", "baseline", "baseline ms", "baseline/ours", "other"]
+widths = [max(len(str(r[i])) for r in rows + [head]) for i in range(len(head))]
+right = {2, 4, 5}
+def line(r):
+    cells = [str(c).rjust(widths[i]) if i in right else str(c).ljust(widths[i]) for i, c in enumerate(r)]
+    return "  ".join(cells).rstrip()
+print(line(head))
+print(line(["-" * w for w in widths]))
+for r in rows:
+    print(line(r))
+print("baseline/ours: the baseline's time divided by ours; above 1, ours is faster.")
+EOF
+for log in "${winlogs[@]}"; do
+  echo
+  echo "$(basename "$log" .log) under Wine:"
+  cat "$log"
+done
+exit $status
