@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "codecs/browser_load.h"
-#include "codecs/codec_set.h"
 #include "common/utf16.h"
+#include "loading/browser_load.h"
+#include "loading/codec_set.h"
 
 namespace thumbnail_bench {
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "codecs/bmp.h"
+#include "codecs/bmp/bmp.h"
 #include "codecs/palette.h"
 #include "common/utf16.h"
 

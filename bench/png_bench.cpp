@@ -18,7 +18,7 @@
 #define PX_HAVE_LIBPNG 1
 #endif
 
-#include "codecs/png.h"
+#include "codecs/png/png.h"
 #include "kernels/lookup_tables.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "cli/codectool/codectool.h"
 #include "codecs/file_io.h"
-#include "codecs/gif.h"
+#include "codecs/gif/gif.h"
 #include "codecs/pixel_memory.h"
 #include "common/utf16.h"
 

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "cli/codectool/codectool.h"
-#include "codecs/exif.h"
 #include "codecs/file_io.h"
-#include "codecs/jpeg.h"
+#include "codecs/jpeg/exif.h"
+#include "codecs/jpeg/jpeg.h"
 #include "common/utf16.h"
 
 namespace {

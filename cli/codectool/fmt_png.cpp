@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "cli/codectool/codectool.h"
-#include "codecs/codec_set.h"
 #include "codecs/file_io.h"
-#include "codecs/png.h"
+#include "codecs/png/png.h"
+#include "loading/codec_set.h"
 
 namespace {
 

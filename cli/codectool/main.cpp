@@ -9,9 +9,9 @@
 #endif
 
 #include "cli/codectool/codectool.h"
-#include "codecs/codec_set.h"
 #include "codecs/file_type.h"
 #include "common/utf16.h"
+#include "loading/codec_set.h"
 
 int ToolArgs::get_int(const std::string& name, int fallback) const {
     auto it = options.find(name);

@@ -1,4 +1,4 @@
-#include "codecs/bmp.h"
+#include "codecs/bmp/bmp.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "codecs/codec_set.h"
 #include "codecs/file_io.h"
+#include "loading/codec_set.h"
 #include "tests/support/test_support.h"
 
 namespace {
