@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "codecs/bmp/bmp.h"
+#include "codecs/conversion.h"
 #include "codecs/palette.h"
 #include "common/utf16.h"
 

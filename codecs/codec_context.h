@@ -9,7 +9,7 @@
 #include <string>
 
 #include "codecs/codec_errors.h"
-#include "codecs/conversion.h"
+#include "codecs/conversion_context.h"
 #include "common/byte_cursor.h"
 #include "common/win_types.h"
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "codecs/conversion.h"
 #include "codecs/file_io.h"
 #include "codecs/file_type.h"
 #include "codecs/pixel_memory.h"

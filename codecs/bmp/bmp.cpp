@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "codecs/conversion.h"
 #include "codecs/file_io.h"
 
 namespace {

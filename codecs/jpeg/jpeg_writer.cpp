@@ -1,6 +1,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "codecs/conversion.h"
 #include "codecs/file_io.h"
 #include "codecs/jpeg/jpeg.h"
 #include "codecs/jpeg/jpeg_library.h"

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "codecs/conversion.h"
 #include "codecs/file_io.h"
 #include "codecs/png/png.h"
 

@@ -2,6 +2,7 @@
 // palette, or RGB with 8 or 16 bits per sample.
 #include <cstring>
 
+#include "codecs/conversion.h"
 #include "codecs/file_io.h"
 #include "codecs/pixel_memory.h"
 #include "codecs/tiff/tiff.h"
