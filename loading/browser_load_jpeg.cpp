@@ -1,46 +1,10 @@
 #include "loading/browser_load_jpeg.h"
 
-#include <jpeglib.h>
-
-#include <csetjmp>
-#include <cstdio>
 #include <vector>
 
 #include "codecs/file_io.h"
 
 namespace {
-
-struct ProbeError {
-    jpeg_error_mgr manager;
-    jmp_buf recovery;
-};
-
-void probe_error_exit(j_common_ptr info) {
-    std::longjmp(reinterpret_cast<ProbeError*>(info->err)->recovery, 1);
-}
-void probe_silence(j_common_ptr, int) {}
-
-// Owns nothing with a destructor: the library's longjmp may leave it at any call.
-bool probe_header(const uint8_t* data, unsigned long size, JpegHeaderFacts* facts) {
-    jpeg_decompress_struct info;
-    ProbeError error;
-    info.err = jpeg_std_error(&error.manager);
-    error.manager.error_exit = probe_error_exit;
-    error.manager.emit_message = probe_silence;
-    if (setjmp(error.recovery)) {
-        jpeg_destroy_decompress(&info);
-        return false;
-    }
-    jpeg_create_decompress(&info);
-    jpeg_mem_src(&info, const_cast<unsigned char*>(data), size);
-    jpeg_read_header(&info, TRUE);
-    facts->width = static_cast<int32_t>(info.image_width);
-    facts->height = static_cast<int32_t>(info.image_height);
-    facts->imcu_width = info.max_h_samp_factor * DCTSIZE;
-    facts->imcu_height = info.max_v_samp_factor * DCTSIZE;
-    jpeg_destroy_decompress(&info);
-    return true;
-}
 
 // Whole iMCUs only, unless the side is shorter than one.
 int32_t trim(int32_t side, int32_t imcu) {
@@ -61,7 +25,7 @@ bool read_jpeg_header_facts(const std::u16string& path, JpegHeaderFacts* facts) 
            got)
         total += got;
     file_close(file);
-    return total > 0 && probe_header(head.data(), total, facts);
+    return total > 0 && jpeg_read_header_facts(head.data(), total, facts);
 }
 
 void jpeg_trimmed_transform_size(const JpegHeaderFacts& s, int32_t kind, int32_t* width, int32_t* height) {

@@ -1,17 +1,12 @@
-// JPEG helpers of the browser loader that talk to libjpeg directly.
+// JPEG helpers of the browser loader: the frame facts of a file and the size a transform gives.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-struct JpegHeaderFacts {
-    int32_t width = 0;
-    int32_t height = 0;
-    int32_t imcu_width = 8;  // max_h_samp x 8
-    int32_t imcu_height = 8;
-};
+#include "codecs/jpeg/jpeg.h"
 
-// Reads the frame header of a JPEG file; false when it is not a readable JPEG.
+// Reads the frame header of a JPEG file from its first 1 MiB; false when it is not a readable JPEG.
 bool read_jpeg_header_facts(const std::u16string& path, JpegHeaderFacts* facts);
 
 // The size a lossless transform of `kind` with trimming gives for a source of these facts.

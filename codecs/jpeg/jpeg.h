@@ -6,6 +6,7 @@
 // with the library's message in g_jpeg_error_text.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "codecs/codec_context.h"
@@ -19,6 +20,18 @@ constexpr uint32_t kJpegFileBufferBytes = 1048576;
 // The last library message, shared by all JPEG work and emptied by every JPEG reset.
 extern char16_t g_jpeg_error_text[kJpegErrorTextLength];
 void clear_jpeg_error_text();
+
+// The frame facts that decide the size of a lossless transform's result.
+struct JpegHeaderFacts {
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t imcu_width = 8;  // max_h_samp x 8
+    int32_t imcu_height = 8;
+};
+
+// Reads the frame header of JPEG bytes; false when they are not a readable JPEG. A failure
+// leaves the library's message in g_jpeg_error_text, as every JPEG operation does.
+bool jpeg_read_header_facts(const uint8_t* data, size_t size, JpegHeaderFacts* facts);
 
 struct JpegReaderContext : CodecContext {
     uint8_t grey_output = 0;    // the decoded image has one component (8-bit grey)
