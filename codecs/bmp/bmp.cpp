@@ -5,6 +5,8 @@
 
 #include "codecs/conversion.h"
 #include "codecs/file_io.h"
+#include "codecs/file_type.h"
+#include "common/stride.h"
 
 namespace {
 
@@ -353,8 +355,8 @@ LoadedImage* decode_dib(BmpContext* c, DibHeader h, DibLayout layout) {
                 layout.pixel_offset += 4ull * h.clr_used;
             }
             // 16-bit rows hold an even number of pixels; both are 4-byte aligned.
-            const int64_t src_stride = h.bits == 16 ? ((2 * static_cast<int64_t>(h.width) + 3) & ~int64_t{3})
-                                                    : 4 * static_cast<int64_t>(h.width);
+            const int64_t src_stride =
+                h.bits == 16 ? row_stride_bytes(h.width, 16) : 4 * static_cast<int64_t>(h.width);
             if (!rows_present(c, layout.pixel_offset, src_stride, h.height)) return nullptr;
             set_dib_info_header(c, h.width, h.height, 24, h.x_ppm, h.y_ppm);
             if (!allocate_loaded_rows(c, stride_for_depth(h.width, 24) * h.height)) return nullptr;
@@ -367,7 +369,7 @@ LoadedImage* decode_dib(BmpContext* c, DibHeader h, DibLayout layout) {
         default: set_codec_error(c, kCodecUnsupported); return nullptr;
     }
     if (top_down) flip_rows(c->loaded.pixels, stride_for_depth(h.width, c->loaded.info.bit_count), h.height);
-    c->loaded.format = 1;  // FileTypeCode: BMP
+    c->loaded.format = kFileBmp;
     return &c->loaded;
 }
 
@@ -426,7 +428,7 @@ void bmp_reader_reset(BmpContext* c) {
     std::memset(c->loaded.palette, 0, sizeof(c->loaded.palette));
     c->loaded.pixels = nullptr;
     c->loaded.bitmap = 0;
-    c->loaded.format = 0;
+    c->loaded.format = kFileUnknown;
     c->loaded.source_bits = 0;
     c->loaded.file_size = 0;
     c->loaded.last_write_time = {};

@@ -2,8 +2,10 @@
 // previous one with the disposal each frame asks for.
 #include <cstring>
 
+#include "codecs/file_type.h"
 #include "codecs/gif/gif.h"
 #include "codecs/pixel_memory.h"
+#include "common/stride.h"
 
 namespace {
 
@@ -13,7 +15,7 @@ bool fail(GifContext* c, int32_t code) {
 }
 
 int64_t canvas_stride(int32_t width) {
-    return (static_cast<int64_t>(width) + 3) & ~int64_t{3};
+    return row_stride_bytes(width, 8);
 }
 
 void free_frames(GifContext* c, bool including_first) {
@@ -486,7 +488,7 @@ LoadedImage* read_gif_image(GifContext* c) {
         free_intermediates(c);
         c->frame_bitmaps[0] = c->loaded.bitmap;
         c->loaded.source_bits = c->colour_bits;
-        c->loaded.format = 5;
+        c->loaded.format = kFileGif;
         return &c->loaded;
     }
     set_codec_error(c, kCodecBadData);

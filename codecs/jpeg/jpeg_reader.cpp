@@ -1,5 +1,6 @@
 #include <cstring>
 
+#include "codecs/file_type.h"
 #include "codecs/jpeg/jpeg.h"
 #include "codecs/jpeg/jpeg_library.h"
 
@@ -148,7 +149,7 @@ bool decode_with_library(JpegReaderContext* context, const uint8_t* data, size_t
     image.info.x_pels_per_meter = pixels_per_metre(object.density_unit, object.X_density);
     image.info.y_pels_per_meter = pixels_per_metre(object.density_unit, object.Y_density);
     image.source_bits = bits;
-    image.format = 3;
+    image.format = kFileJpeg;
     jpeg_destroy_decompress(&object);
     return true;
 }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "codecs/file_type.h"
 #include "codecs/pixel_memory.h"
 #include "codecs/png/png.h"
 
@@ -491,7 +492,7 @@ LoadedImage* read_png_mapped(PngContext* context) {
         if (!allocate_loaded_rows(c, bytes)) return nullptr;
         std::memcpy(image.pixels, c->image_buffer, static_cast<size_t>(bytes));
     }
-    image.format = 2;
+    image.format = kFilePng;
     return &image;
 }
 

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "codecs/png/png.h"
+#include "common/stride.h"
 
 const int32_t kAdam7ColumnStart[7] = {0, 4, 0, 2, 0, 1, 0};
 const int32_t kAdam7RowStart[7] = {0, 0, 4, 0, 2, 0, 1};
@@ -304,8 +305,8 @@ bool png_choose_converters(PngContext* context) {
     c->alpha = (c->colour_type & 4) ? 1 : 0;
     const int32_t ct = c->colour_type;
     const int32_t w = c->width;
-    const int32_t stride8 = static_cast<int32_t>((static_cast<int64_t>(w) + 3) & ~int64_t{3});
-    const int32_t stride24 = static_cast<int32_t>((static_cast<int64_t>(w) * 3 + 3) & ~int64_t{3});
+    const int32_t stride8 = static_cast<int32_t>(row_stride_bytes(w, 8));
+    const int32_t stride24 = static_cast<int32_t>(row_stride_bytes(w, 24));
     switch (c->bit_depth) {
         case 1:
         case 2:

@@ -2,6 +2,7 @@
 // (1, 4 or 8 bits per pixel) or 24-bit RGB (8 or 16 bits per sample).
 #include <cstring>
 
+#include "codecs/file_type.h"
 #include "codecs/pixel_memory.h"
 #include "codecs/tiff/tiff.h"
 
@@ -311,7 +312,7 @@ LoadedImage* read_tiff_image(TiffContext* c) {
     c->loaded.pixels = nullptr;
     c->loaded.bitmap = 0;
     if (c->error == kCodecOk && decode(c) && c->error == kCodecOk) {
-        c->loaded.format = 4;
+        c->loaded.format = kFileTiff;
         return &c->loaded;
     }
     set_codec_error(c, kCodecBadData);
