@@ -4,12 +4,19 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "codecs/conversion.h"
 #include "codecs/file_io.h"
 #include "codecs/png/png.h"
 
 namespace {
+
+// Work buffers of one write: freed on every way out.
+struct FreeBlock {
+    void operator()(void* block) const { std::free(block); }
+};
+using WorkBuffer = std::unique_ptr<uint8_t, FreeBlock>;
 
 constexpr uint8_t kSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
 
@@ -202,22 +209,21 @@ bool write_transparency(PngWriterContext* c, const RgbQuad* written_palette) {
     return write_chunk(c, "tRNS", data, static_cast<uint32_t>(index + 1)) && write_chunk(c, "bKGD", &bkgd, 1);
 }
 
-uint8_t* alloc_temp(int64_t bytes) {
+WorkBuffer alloc_temp(int64_t bytes) {
     if (bytes < 0 || bytes > kMaxImageBytes) return nullptr;
-    return static_cast<uint8_t*>(std::calloc(static_cast<size_t>(bytes) + 1, 1));
+    return WorkBuffer(static_cast<uint8_t*>(std::calloc(static_cast<size_t>(bytes) + 1, 1)));
 }
 
 bool encode_palette(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels, uint8_t* scratch,
                     RowSink* sink) {
     const int32_t bits = c->bit_depth;
-    uint8_t* temp = alloc_temp(c->image_bytes);
+    WorkBuffer temp = alloc_temp(c->image_bytes);
     if (!temp) {
         set_codec_error(c, kCodecNoMemory);
         return false;
     }
     RgbQuad target[256] = {};
-    if (!convert_pixel_depth(target, temp, c, palette, pixels)) {
-        std::free(temp);
+    if (!convert_pixel_depth(target, temp.get(), c, palette, pixels)) {
         set_codec_error(c, kCodecSaveFailed);
         return false;
     }
@@ -247,7 +253,7 @@ bool encode_palette(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels
         const int per_byte = 8 / bits;
         const int mask = (1 << bits) - 1;
         for (int32_t y = 0; y < c->height; ++y) {
-            uint8_t* row = temp + static_cast<int64_t>(y) * c->stride;
+            uint8_t* row = temp.get() + static_cast<int64_t>(y) * c->stride;
             for (int32_t i = 0; i < c->row_bytes; ++i) {
                 if (bits == 8) {
                     row[i] = map[row[i]];
@@ -270,11 +276,10 @@ bool encode_palette(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels
         plte[3 * i + 2] = kept[i].blue;
     }
     if (!write_chunk(c, "PLTE", plte, static_cast<uint32_t>(3 * count)) || !write_transparency(c, kept)) {
-        std::free(temp);
         return false;
     }
-    uint8_t* indices = nullptr;
-    const uint8_t* rows = temp;
+    WorkBuffer indices;
+    const uint8_t* rows = temp.get();
     int64_t rows_stride = c->stride;
     if (c->interlace && bits < 8) {
         ConversionContext expand;
@@ -286,18 +291,15 @@ bool encode_palette(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels
         compute_row_sizes(&expand);
         indices = alloc_temp(expand.image_bytes);
         if (!indices) {
-            std::free(temp);
             set_codec_error(c, kCodecNoMemory);
             return false;
         }
         RgbQuad unused[256] = {};
-        if (!convert_pixel_depth(unused, indices, &expand, kept, temp)) {
-            std::free(indices);
-            std::free(temp);
+        if (!convert_pixel_depth(unused, indices.get(), &expand, kept, temp.get())) {
             set_codec_error(c, kCodecSaveFailed);
             return false;
         }
-        rows = indices;
+        rows = indices.get();
         rows_stride = expand.stride;
     }
     const int32_t h = c->height;
@@ -310,26 +312,22 @@ bool encode_palette(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels
             std::memcpy(out, src, static_cast<size_t>(interlaced ? w : row_bytes));
         },
         scratch);
-    std::free(indices);
-    std::free(temp);
     return true;
 }
 
 bool encode_grey(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels, uint8_t* scratch,
                  RowSink* sink) {
     const int64_t bytes = static_cast<int64_t>(c->width) * c->height;
-    uint8_t* temp = alloc_temp(bytes);
+    WorkBuffer temp = alloc_temp(bytes);
     if (!temp) {
         set_codec_error(c, kCodecNoMemory);
         return false;
     }
-    if (!convert_to_8bit_grey(c, palette, pixels, temp)) {
-        std::free(temp);
+    if (!convert_to_8bit_grey(c, palette, pixels, temp.get())) {
         set_codec_error(c, kCodecSaveFailed);
         return false;
     }
     if (!write_transparency(c, nullptr)) {
-        std::free(temp);
         return false;
     }
     const int32_t w = c->width;
@@ -337,10 +335,9 @@ bool encode_grey(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels, u
     emit_rows(
         c, sink, 1,
         [&](int32_t y, uint8_t* out, bool) {
-            std::memcpy(out, temp + static_cast<int64_t>(h - 1 - y) * w, static_cast<size_t>(w));
+            std::memcpy(out, temp.get() + static_cast<int64_t>(h - 1 - y) * w, static_cast<size_t>(w));
         },
         scratch);
-    std::free(temp);
     return true;
 }
 
@@ -348,7 +345,7 @@ bool encode_colour(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels,
                    RowSink* sink) {
     const int32_t w = c->width;
     const int32_t h = c->height;
-    uint8_t* temp = nullptr;
+    WorkBuffer temp;
     const uint8_t* source = pixels;
     const int32_t s = c->source_bits;
     if (c->bit_depth == 16 ? s != 48 : (s != 8 && s != 24)) {
@@ -361,15 +358,13 @@ bool encode_colour(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels,
             set_codec_error(c, kCodecNoMemory);
             return false;
         }
-        if (!convert_pixel_depth(nullptr, temp, c, palette, pixels)) {
-            std::free(temp);
+        if (!convert_pixel_depth(nullptr, temp.get(), c, palette, pixels)) {
             set_codec_error(c, kCodecSaveFailed);
             return false;
         }
-        source = temp;
+        source = temp.get();
     }
     if (!write_transparency(c, nullptr)) {
-        std::free(temp);
         return false;
     }
     if (s == 48) {
@@ -401,7 +396,6 @@ bool encode_colour(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels,
             },
             scratch);
     }
-    std::free(temp);
     return true;
 }
 
@@ -422,14 +416,14 @@ bool compress_and_write(PngWriterContext* c) {
         set_codec_error(c, kCodecDeflateFailed);
     } else {
         const uLong bound = deflateBound(&stream, static_cast<uLong>(c->filtered_bytes));
-        uint8_t* out = static_cast<uint8_t*>(std::malloc(bound));
+        WorkBuffer out(static_cast<uint8_t*>(std::malloc(bound)));
         if (!out) {
             deflateEnd(&stream);
             set_codec_error(c, kCodecNoMemory);
         } else {
             stream.next_in = c->filtered_data;
             stream.avail_in = static_cast<uInt>(c->filtered_bytes);
-            stream.next_out = out;
+            stream.next_out = out.get();
             stream.avail_out = static_cast<uInt>(bound);
             if (deflate(&stream, Z_FINISH) != Z_STREAM_END) {
                 deflateEnd(&stream);
@@ -439,10 +433,9 @@ bool compress_and_write(PngWriterContext* c) {
                 if (deflateEnd(&stream) != Z_OK) {
                     set_codec_error(c, kCodecDeflateFailed);
                 } else {
-                    ok = write_chunk(c, "IDAT", out, produced);
+                    ok = write_chunk(c, "IDAT", out.get(), produced);
                 }
             }
-            std::free(out);
         }
     }
     if (status) c->status_text(c->status_window, saved.c_str());
@@ -591,9 +584,8 @@ bool write_png_file(const std::u16string& path, PngWriterContext* context, RgbQu
         std::calloc(static_cast<size_t>(c->filtered_bytes) + 6 * static_cast<size_t>(largest), 1));
     // A full-width row (and, for packed interlaced rows, a second one) to gather pass rows from.
     const int64_t scratch_bytes = 2 * (static_cast<int64_t>(c->width) * c->bytes_per_pixel + 8);
-    uint8_t* scratch = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(scratch_bytes), 1));
+    WorkBuffer scratch(static_cast<uint8_t*>(std::calloc(static_cast<size_t>(scratch_bytes), 1)));
     if (!c->filtered_data || !scratch) {
-        std::free(scratch);
         free_filtered(c);
         set_codec_error(c, kCodecNoMemory);
         return false;
@@ -604,12 +596,11 @@ bool write_png_file(const std::u16string& path, PngWriterContext* context, RgbQu
     RowSink sink{c, c->filtered_data};
     bool ok;
     if (c->colour_type == 3)
-        ok = encode_palette(c, palette, pixels, scratch, &sink);
+        ok = encode_palette(c, palette, pixels, scratch.get(), &sink);
     else if (c->colour_type == 0)
-        ok = encode_grey(c, palette, pixels, scratch, &sink);
+        ok = encode_grey(c, palette, pixels, scratch.get(), &sink);
     else
-        ok = encode_colour(c, palette, pixels, scratch, &sink);
-    std::free(scratch);
+        ok = encode_colour(c, palette, pixels, scratch.get(), &sink);
     if (!ok || !compress_and_write(c)) return false;
     if (c->comment && !png_write_comment_chunk(c, c->comment)) return false;
     if (!write_chunk(c, "IEND", nullptr, 0)) return false;
