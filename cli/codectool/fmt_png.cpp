@@ -36,10 +36,8 @@ bool parse_list(const std::string& text, int count, int* out) {
 int32_t tool_decode_png(const std::u16string& path, const ToolArgs& args, LoadedImage* out) {
     PngContext* c = g_codecs.png_reader;
     c->error = kCodecOk;
-    c->input_file = kClosedFile;
+    c->mapped.close();
     c->output_file = kClosedFile;
-    c->mapping = 0;
-    c->view = nullptr;
     c->grey = 0;
     c->interlace = 0;
     png_reader_reset(c);

@@ -155,8 +155,8 @@ bool jpeg_write_comment(const std::u16string& source, CodecContext* context,
     context->output_failed = false;
     context->output_file = file_create_write(destination);
     if (context->output_file == kClosedFile) return fail_create(context);
-    const uint8_t* data = context->view;
-    const uint64_t size = context->view_size;
+    const uint8_t* data = context->mapped.data();
+    const uint64_t size = context->mapped.size();
     if (!write_output(context, data, insert)) return fail_create(context);
     if (*mode != 0) {
         if (!jpeg_write_comment_segment(text ? text : "", context)) return fail_create(context);

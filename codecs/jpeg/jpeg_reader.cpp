@@ -202,7 +202,7 @@ LoadedImage* read_jpeg_image(JpegReaderContext* context, const std::u16string& p
     context->progressive = 0;
     if (!context->data_supplied) {
         if (map_input_file(path, context) == 0) return nullptr;
-        data = context->view;
+        data = context->mapped.data();
     } else if (!data) {
         set_codec_error(context, kCodecReadFailed);
         return nullptr;

@@ -314,8 +314,8 @@ bool transform_with_library(JpegTransformContext* context, TransformJob* job) {
     jpeg_create_decompress(&job->source);
     jpeg_create_compress(&job->output);
     job->source.mem->max_memory_to_use = job->output.mem->max_memory_to_use;
-    jpeg_use_memory_source(&job->source, &job->source_manager, context->view,
-                           static_cast<size_t>(context->view_size));
+    jpeg_use_memory_source(&job->source, &job->source_manager, context->mapped.data(),
+                           static_cast<size_t>(context->mapped.size()));
     if (context->marker_copy == kJpegCopyAll) {
         for (int i = 0; i < 16; ++i) jpeg_save_markers(&job->source, JPEG_APP0 + i, 0xFFFF);
         jpeg_save_markers(&job->source, JPEG_COM, 0xFFFF);
