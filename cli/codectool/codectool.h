@@ -8,6 +8,9 @@
 
 #include "codecs/codec_context.h"
 
+// The whole tool over UTF-8 arguments; the platform's entry point converts and calls it.
+int codectool_run(int argc, char** argv);
+
 struct ToolArgs {
     std::vector<std::string> positional;
     std::map<std::string, std::string> options;  // "--name value" and "-o value"; flags map to ""
