@@ -1,7 +1,7 @@
 // Entry point of the stand-alone viewer.
 #include <windows.h>
 
-#include "codecs/codec_set.h"
+#include "loading/codec_set.h"
 
 namespace {
 

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "codecs/browser_load.h"
-#include "codecs/codec_set.h"
 #include "common/stride.h"
 #include "common/utf16.h"
+#include "loading/browser_load.h"
+#include "loading/codec_set.h"
 
 namespace thumbnail_bench {
 

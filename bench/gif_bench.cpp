@@ -19,7 +19,7 @@
 
 #include "bench/baseline_counters.h"
 #include "codecs/file_io.h"
-#include "codecs/gif.h"
+#include "codecs/gif/gif.h"
 #include "common/utf16.h"
 
 namespace {

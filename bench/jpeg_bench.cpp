@@ -17,7 +17,7 @@
 // clang-format on
 
 #include "bench/baseline_counters.h"
-#include "codecs/jpeg.h"
+#include "codecs/jpeg/jpeg.h"
 #include "common/stride.h"
 
 namespace {

@@ -16,7 +16,8 @@
 #include <vector>
 
 #include "bench/baseline_counters.h"
-#include "codecs/bmp.h"
+#include "codecs/bmp/bmp.h"
+#include "codecs/conversion.h"
 #include "codecs/palette.h"
 #include "common/utf16.h"
 

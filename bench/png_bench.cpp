@@ -19,7 +19,7 @@
 #endif
 
 #include "bench/baseline_counters.h"
-#include "codecs/png.h"
+#include "codecs/png/png.h"
 #include "kernels/lookup_tables.h"
 
 namespace {

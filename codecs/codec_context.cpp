@@ -16,28 +16,13 @@ CodecContext* init_codec_context(CodecContext* context, uint8_t no_own_files) {
 void reset_codec_handles(CodecContext* context) {
     context->error = kCodecOk;
     context->output_file = kClosedFile;
-    context->input_file = kClosedFile;
-    context->mapping = 0;
-    context->view = nullptr;
-    context->view_size = 0;
+    context->mapped.close();
     context->output_failed = false;
     context->input = ByteCursor();
 }
 
 void close_codec_files(CodecContext* context) {
-    if (context->view) {
-        file_unmap_view(context->view, context->view_size);
-        context->view = nullptr;
-        context->view_size = 0;
-    }
-    if (context->mapping) {
-        file_close_mapping(context->mapping);
-        context->mapping = 0;
-    }
-    if (context->input_file != kClosedFile) {
-        file_close(context->input_file);
-        context->input_file = kClosedFile;
-    }
+    context->mapped.close();
     if (context->output_file != kClosedFile) {
         file_close(context->output_file);
         context->output_file = kClosedFile;
@@ -50,24 +35,15 @@ void close_codec_files_if_owned(CodecContext* context) {
 }
 
 uint32_t map_input_file(const std::u16string& path, CodecContext* context) {
-    OsHandle file = file_open_read(path);
-    if (file == kClosedFile) {
+    if (!context->mapped.open(path)) {
         set_codec_error(context, kCodecReadFailed);
         return 0;
     }
-    context->input_file = file;
-    uint64_t size = 0;
-    // Files of 4 GB and more cannot be mapped whole into a 32-bit process.
-    if (!file_size(file, &size) || size == 0 || size > 0xFFFFFFFFull ||
-        !file_map_readonly(file, size, &context->mapping, &context->view)) {
-        set_codec_error(context, kCodecReadFailed);
-        return 0;
-    }
-    context->view_size = size;
-    context->input = ByteCursor(context->view, static_cast<size_t>(size));
+    const uint64_t size = context->mapped.size();
+    context->input = ByteCursor(context->mapped.data(), static_cast<size_t>(size));
     context->loaded.file_size = static_cast<uint32_t>(size);
     FileTime time = {};
-    if (file_last_write_time(file, &time)) context->loaded.last_write_time = time;
+    if (file_last_write_time(context->mapped.file(), &time)) context->loaded.last_write_time = time;
     return static_cast<uint32_t>(size);
 }
 

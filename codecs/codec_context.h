@@ -9,7 +9,8 @@
 #include <string>
 
 #include "codecs/codec_errors.h"
-#include "codecs/conversion.h"
+#include "codecs/conversion_context.h"
+#include "codecs/mapped_input.h"
 #include "common/byte_cursor.h"
 #include "common/win_types.h"
 
@@ -31,10 +32,8 @@ struct CodecContext : ConversionContext {
     // 1: rows in plain virtual memory, no bitmap object; 0: rows in a DIB section.
     uint8_t in_memory = 0;
     OsHandle output_file = kClosedFile;
-    OsHandle input_file = kClosedFile;
-    OsHandle mapping = 0;
-    const uint8_t* view = nullptr;
-    uint64_t view_size = 0;
+    // The input file, mapped whole and read-only; the read cursor runs over its view.
+    MappedInput mapped;
     LoadedImage loaded = {};
     int32_t error = kCodecOk;
 
@@ -58,7 +57,8 @@ inline void set_codec_error(CodecContext* context, int32_t code) {
 CodecContext* init_codec_context(CodecContext* context, uint8_t no_own_files);
 
 // The start of one use of a context: no file, mapping or view, an empty cursor, no error.
-// The handles are forgotten, not closed: the previous use's release closed them.
+// The output handle is forgotten, not closed: the previous use's release closed it. The
+// mapped input is an owner and is closed if a previous use left it open.
 void reset_codec_handles(CodecContext* context);
 
 // Unmaps the view, closes the mapping, the input and the output file. Idempotent: each
@@ -68,7 +68,8 @@ void close_codec_files_if_owned(CodecContext* context);
 
 // Opens and maps the whole file read-only, sets the read cursor over it, stores the file size
 // and last-write time in the loaded image and returns the size; 0 with error 4 on failure
-// (an empty file has no view and fails too). Handles already made stay for the release.
+// (an empty file has no view and fails too). What was opened stays owned by the context
+// until its release.
 uint32_t map_input_file(const std::u16string& path, CodecContext* context);
 
 // Reads at the cursor; past the end they return 0 and set error 6.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "codecs/palette.h"
+#include "common/stride.h"
 
 ConversionContext* init_conversion_context(ConversionContext* context) {
     context->dither_mode = kDitherDiv16;
@@ -33,8 +34,9 @@ static int64_t row_bytes_for_depth(int64_t width, int32_t bits) {
 int64_t stride_for_depth(int64_t width, int32_t bits) {
     if (width < 0) return -1;
     int64_t row = row_bytes_for_depth(width, bits);
-    int64_t stride =
-        (bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 24) ? (row + 3) & ~int64_t{3} : row;
+    int64_t stride = (bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 24)
+                         ? row_stride_bytes(width, bits)
+                         : row;
     return stride > kMaxImageBytes ? -1 : stride;
 }
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "codecs/conversion.h"
+#include "codecs/conversion_context.h"
 
 uint32_t count_colours_24bit(ConversionContext* context);
 uint32_t count_colours_8bit(ConversionContext* context);

@@ -2,7 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "codecs/bmp.h"
+#include "codecs/bmp/bmp.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     BmpContext context;

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "codecs/exif.h"
+#include "codecs/jpeg/exif.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     JpegReaderContext context;

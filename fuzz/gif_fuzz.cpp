@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "codecs/gif.h"
+#include "codecs/gif/gif.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size >= 10 && static_cast<uint32_t>(data[6] | (data[7] << 8)) * (data[8] | (data[9] << 8)) > 65536)

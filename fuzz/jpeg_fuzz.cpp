@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "codecs/jpeg.h"
+#include "codecs/jpeg/jpeg.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 0xFFFFFFFFu) return 0;

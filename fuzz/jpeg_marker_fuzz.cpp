@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "codecs/jpeg.h"
+#include "codecs/jpeg/jpeg.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CodecContext context;

@@ -12,9 +12,9 @@
 #include <cstring>
 #include <string>
 
-#include "codecs/plugin.h"
-#include "codecs/plugin_native.h"
 #include "common/utf16.h"
+#include "loading/native/plugin_native.h"
+#include "loading/plugin.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "codecs/png.h"
+#include "codecs/png/png.h"
 #include "kernels/lookup_tables.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "codecs/png.h"
+#include "codecs/png/png.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static PngContext* context = [] {

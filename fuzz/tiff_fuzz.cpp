@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "codecs/tiff.h"
+#include "codecs/tiff/tiff.h"
 
 namespace {
 

@@ -14,11 +14,11 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "codecs/codec_set.h"
 #include "common/win/app_messages.h"
 #include "common/win/error_message.h"
 #include "common/win/message_box.h"
 #include "common/win/process_lock.h"
+#include "loading/codec_set.h"
 #include "shell/core/shell_rules.h"
 #include "shell/core/shutdown_plan.h"
 #include "shell/entry_points.h"

@@ -8,6 +8,9 @@
 
 #include "codecs/codec_context.h"
 
+// The whole tool over UTF-8 arguments; the platform's entry point converts and calls it.
+int codectool_run(int argc, char** argv);
+
 struct ToolArgs {
     std::vector<std::string> positional;
     std::map<std::string, std::string> options;  // "--name value" and "-o value"; flags map to ""
@@ -44,6 +47,20 @@ int tool_encode_png(const LoadedImage& image, const std::u16string& output, cons
 int tool_encode_jpeg(const LoadedImage& image, const std::u16string& output, const ToolArgs& args);
 int tool_encode_gif(const LoadedImage& image, const std::u16string& output, const ToolArgs& args);
 int tool_encode_tiff(const LoadedImage& image, const std::u16string& output, const ToolArgs& args);
+
+// The comment command over one format's read and write operations: "get" prints the comment,
+// "set" writes the file again beside itself and swaps it in (without TEXT the comment goes).
+struct CommentFormat {
+    uint32_t text_bytes;
+    void (*read)(CodecContext* context, const std::u16string& path, char* text, uint32_t text_bytes);
+    bool (*write)(CodecContext* context, const std::u16string& path, const std::u16string& temporary,
+                  const char* text, int32_t* mode);
+    // Prints the outcome of a successful "set": whether a file was written and the write's mode.
+    void (*report)(bool written, int32_t mode);
+    // The code reported when a write fails without recording one.
+    int32_t unreported_failure;
+};
+int tool_comment(const ToolArgs& args, CodecContext* context, const CommentFormat& format);
 
 int tool_transform(const ToolArgs& args);     // transform IN.jpg -o OUT.jpg --op ... [--trim]
 int tool_comment_png(const ToolArgs& args);   // comment get|set FILE [TEXT] on a PNG file

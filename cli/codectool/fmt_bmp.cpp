@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "cli/codectool/codectool.h"
-#include "codecs/bmp.h"
+#include "codecs/bmp/bmp.h"
 
 int32_t tool_decode_bmp(const std::u16string& path, const ToolArgs&, LoadedImage* out) {
     BmpContext context;

@@ -10,8 +10,9 @@
 
 #include "cli/codectool/codectool.h"
 #include "codecs/file_io.h"
-#include "codecs/gif.h"
+#include "codecs/gif/gif.h"
 #include "codecs/pixel_memory.h"
+#include "common/stride.h"
 #include "common/utf16.h"
 
 namespace {
@@ -129,7 +130,7 @@ int tool_encode_gif(const LoadedImage& image, const std::u16string& output, cons
             return report_usage("--indexed needs an 8-bit bottom-up source");
         }
         // Rows of exactly width bytes, as the writer takes them.
-        const int64_t stride = (static_cast<int64_t>(image.info.width) + 3) & ~int64_t{3};
+        const int64_t stride = row_stride_bytes(image.info.width, 8);
         uint8_t* rows = alloc_pixels(static_cast<int64_t>(image.info.width) * image.info.height);
         if (!rows) return report_codec_error(kCodecNoMemory);
         for (int32_t y = 0; y < image.info.height; ++y)

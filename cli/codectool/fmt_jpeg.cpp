@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "cli/codectool/codectool.h"
-#include "codecs/exif.h"
 #include "codecs/file_io.h"
-#include "codecs/jpeg.h"
+#include "codecs/jpeg/exif.h"
+#include "codecs/jpeg/jpeg.h"
 #include "common/utf16.h"
 
 namespace {
@@ -120,41 +120,29 @@ int tool_transform(const ToolArgs& args) {
     return 0;
 }
 
+namespace {
+
+void read_jpeg_comment(CodecContext* context, const std::u16string& path, char* text, uint32_t text_bytes) {
+    jpeg_read_comment(path, context, text, text_bytes);
+}
+
+bool write_jpeg_comment(CodecContext* context, const std::u16string& path, const std::u16string& temporary,
+                        const char* text, int32_t* mode) {
+    return jpeg_write_comment(path, context, temporary, text, mode);
+}
+
+void report_jpeg_comment_mode(bool, int32_t mode) {
+    std::printf("mode %d\n", mode);
+}
+
+}  // namespace
+
 int tool_comment_jpeg(const ToolArgs& args) {
-    const std::string& action = args.positional[0];
-    const std::u16string path = tool_path(args.positional[1]);
     CodecContext context;
     init_codec_context(&context, 0);
-    if (action == "get") {
-        std::vector<char> text(kJpegMaxCommentBytes, 0);
-        jpeg_read_comment(path, &context, text.data(), static_cast<uint32_t>(text.size()));
-        const int32_t code = context.error;
-        close_codec_files(&context);
-        if (code != kCodecOk) return report_codec_error(code);
-        std::fwrite(text.data(), 1, std::strlen(text.data()), stdout);
-        std::fputc('\n', stdout);
-        return 0;
-    }
-    if (action != "set") return report_usage("comment get|set FILE [TEXT]");
-    // Without TEXT the comment is removed.
-    const bool remove = args.positional.size() < 3;
-    const std::string text = remove ? std::string() : args.positional[2];
-    int32_t mode = remove ? 0 : 1;
-    const std::u16string temporary = path + u".tmp";
-    const bool ok = jpeg_write_comment(path, &context, temporary, text.c_str(), &mode);
-    const bool made = context.output_file != kClosedFile;
-    const int32_t code = context.error;
-    close_codec_files(&context);
-    if (!ok) {
-        if (made) file_delete(temporary);
-        return report_codec_error(code);
-    }
-    if (made && !file_replace(temporary, path)) {
-        file_delete(temporary);
-        return report_codec_error(kCodecCreateFailed);
-    }
-    std::printf("mode %d\n", mode);
-    return 0;
+    const CommentFormat format = {kJpegMaxCommentBytes, read_jpeg_comment, write_jpeg_comment,
+                                  report_jpeg_comment_mode, kCodecOk};
+    return tool_comment(args, &context, format);
 }
 
 int tool_exif(const ToolArgs& args) {

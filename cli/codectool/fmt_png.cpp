@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "cli/codectool/codectool.h"
-#include "codecs/codec_set.h"
 #include "codecs/file_io.h"
-#include "codecs/png.h"
+#include "codecs/png/png.h"
+#include "loading/codec_set.h"
 
 namespace {
 
@@ -36,10 +36,8 @@ bool parse_list(const std::string& text, int count, int* out) {
 int32_t tool_decode_png(const std::u16string& path, const ToolArgs& args, LoadedImage* out) {
     PngContext* c = g_codecs.png_reader;
     c->error = kCodecOk;
-    c->input_file = kClosedFile;
+    c->mapped.close();
     c->output_file = kClosedFile;
-    c->mapping = 0;
-    c->view = nullptr;
     c->grey = 0;
     c->interlace = 0;
     png_reader_reset(c);
@@ -112,41 +110,30 @@ int tool_encode_png(const LoadedImage& image, const std::u16string& output, cons
     return 0;
 }
 
+namespace {
+
+void read_png_comment(CodecContext* context, const std::u16string& path, char* text, uint32_t) {
+    png_read_comment(static_cast<PngContext*>(context), path, text);
+}
+
+bool write_png_comment(CodecContext* context, const std::u16string& path, const std::u16string& temporary,
+                       const char* text, int32_t* mode) {
+    return png_write_comment(path, static_cast<PngContext*>(context), temporary, text, mode);
+}
+
+void report_png_comment_mode(bool written, int32_t mode) {
+    std::printf("%s\n", !written ? "unchanged" : mode == 1 ? "inserted" : mode == 0 ? "replaced" : "removed");
+}
+
+}  // namespace
+
 int tool_comment_png(const ToolArgs& args) {
-    const std::string& verb = args.positional[0];
-    const std::u16string path = tool_path(args.positional[1]);
     PngContext context;
     init_codec_context(&context, 0);
     png_build_crc_table(&context);
-    if (verb == "get") {
-        std::vector<char> text(kPngCommentBytes);
-        png_read_comment(&context, path, text.data());
-        const int32_t code = context.error;
-        close_codec_files(&context);
-        if (code != kCodecOk) return report_codec_error(code);
-        std::fwrite(text.data(), 1, std::strlen(text.data()), stdout);
-        std::fputc('\n', stdout);
-        return 0;
-    }
-    if (verb != "set") return report_usage("comment get|set FILE [TEXT]");
-    const bool remove = args.positional.size() < 3;
-    const std::string text = remove ? std::string() : args.positional[2];
-    const std::u16string temp = tool_path(args.positional[1] + ".tmp");
-    int32_t mode = remove ? 0 : 1;
-    const bool ok = png_write_comment(path, &context, temp, text.c_str(), &mode);
-    const bool wrote = context.output_file != kClosedFile;
-    const int32_t code = context.error;
-    close_codec_files(&context);
-    if (!ok) {
-        if (wrote) (void)file_delete(temp);
-        return report_codec_error(code != kCodecOk ? code : kCodecCreateFailed);
-    }
-    if (wrote && !file_replace(temp, path)) {
-        (void)file_delete(temp);
-        return report_codec_error(kCodecCreateFailed);
-    }
-    std::printf("%s\n", !wrote ? "unchanged" : mode == 1 ? "inserted" : mode == 0 ? "replaced" : "removed");
-    return 0;
+    const CommentFormat format = {kPngCommentBytes, read_png_comment, write_png_comment,
+                                  report_png_comment_mode, kCodecCreateFailed};
+    return tool_comment(args, &context, format);
 }
 
 int tool_textlist(const ToolArgs& args) {

@@ -5,7 +5,7 @@
 #include <new>
 
 #include "cli/codectool/codectool.h"
-#include "codecs/tiff.h"
+#include "codecs/tiff/tiff.h"
 
 int32_t tool_decode_tiff(const std::u16string& path, const ToolArgs&, LoadedImage* out) {
     std::unique_ptr<TiffContext> context(new (std::nothrow) TiffContext());

@@ -2,16 +2,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <windows.h>
-#endif
-
 #include "cli/codectool/codectool.h"
-#include "codecs/codec_set.h"
 #include "codecs/file_type.h"
 #include "common/utf16.h"
+#include "loading/codec_set.h"
 
 int ToolArgs::get_int(const std::string& name, int fallback) const {
     auto it = options.find(name);
@@ -143,7 +137,9 @@ int cmd_comment(const ToolArgs& args) {
     }
 }
 
-int run(int argc, char** argv) {
+}  // namespace
+
+int codectool_run(int argc, char** argv) {
     if (argc < 2) {
         std::fputs(kUsage, stderr);
         return 2;
@@ -174,24 +170,3 @@ int run(int argc, char** argv) {
     destroy_codec_contexts();
     return status;
 }
-
-}  // namespace
-
-#ifdef _WIN32
-int wmain(int argc, wchar_t** wargv) {
-    // Arguments arrive as UTF-16; the portable code takes UTF-8.
-    std::vector<std::string> storage;
-    std::vector<char*> argv;
-    for (int i = 0; i < argc; ++i) {
-        const std::u16string w(reinterpret_cast<const char16_t*>(wargv[i]));
-        storage.push_back(utf16_to_utf8(w));
-    }
-    for (auto& s : storage) argv.push_back(&s[0]);
-    _setmode(_fileno(stdout), _O_BINARY);
-    return run(argc, argv.data());
-}
-#else
-int main(int argc, char** argv) {
-    return run(argc, argv);
-}
-#endif

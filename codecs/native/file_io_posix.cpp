@@ -9,6 +9,7 @@
 
 #include "codecs/file_io.h"
 #include "codecs/pixel_memory.h"
+#include "common/stride.h"
 #include "common/utf16.h"
 
 OsHandle file_open_read(const std::u16string& path) {
@@ -121,7 +122,7 @@ OsHandle create_dib_section(const BitmapInfoHeader& header, const RgbQuad*, uint
     *bits = nullptr;
     if (header.width <= 0 || header.height == 0) return 0;
     const int64_t h = header.height < 0 ? -static_cast<int64_t>(header.height) : header.height;
-    const int64_t stride = ((static_cast<int64_t>(header.width) * header.bit_count + 31) / 32) * 4;
+    const int64_t stride = row_stride_bytes(header.width, header.bit_count);
     *bits = alloc_pixels(stride * h);
     return reinterpret_cast<OsHandle>(*bits);
 }

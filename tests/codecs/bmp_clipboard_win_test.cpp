@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "codecs/win/clipboard_dib.h"
+#include "codecs/bmp/win/clipboard_dib.h"
 
 namespace {
 

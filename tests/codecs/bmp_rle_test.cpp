@@ -7,7 +7,7 @@
 #include <tuple>
 #include <vector>
 
-#include "codecs/bmp.h"
+#include "codecs/bmp/bmp.h"
 
 namespace {
 

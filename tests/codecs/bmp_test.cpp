@@ -1,4 +1,4 @@
-#include "codecs/bmp.h"
+#include "codecs/bmp/bmp.h"
 
 #include <gtest/gtest.h>
 
@@ -330,7 +330,8 @@ TEST(BmpRead, FilesThroughTheMapping) {
         EXPECT_EQ(image->bitmap != 0, in_memory == 0);
         EXPECT_NE(image->last_write_time.low | image->last_write_time.high, 0u);
         bmp_reader_release(&c);
-        EXPECT_EQ(c.input_file, kClosedFile);
+        EXPECT_FALSE(c.mapped.mapped());
+        EXPECT_EQ(c.mapped.file(), kClosedFile);
     }
     BmpContext missing;
     init_bmp_context(&missing, 0);

@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "codecs/browser_load.h"
-#include "codecs/codec_set.h"
 #include "codecs/file_io.h"
 #include "codecs/pixel_memory.h"
+#include "loading/browser_load.h"
+#include "loading/codec_set.h"
 #include "tests/codecs/browser_test_support.h"
 #include "tests/codecs/plugin_test_format.h"
 #include "tests/support/test_support.h"
@@ -216,8 +216,8 @@ TEST(BrowserLoad, MissingEmptyAndUnknownFilesGiveNothing) {
 #include <cstdlib>
 
 #include "codecs/file_io.h"
-#include "codecs/plugin_native.h"
 #include "common/utf16.h"
+#include "loading/native/plugin_native.h"
 #include "tests/codecs/plugin_native_fake.h"
 
 namespace {

@@ -5,11 +5,11 @@
 
 #include <cstring>
 
-#include "codecs/browser_load.h"
-#include "codecs/codec_set.h"
 #include "codecs/file_io.h"
 #include "codecs/pixel_memory.h"
 #include "common/utf16.h"
+#include "loading/browser_load.h"
+#include "loading/codec_set.h"
 #include "tests/codecs/browser_test_support.h"
 #include "tests/codecs/plugin_test_format.h"
 

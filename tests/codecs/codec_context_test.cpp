@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "codecs/codec_set.h"
 #include "codecs/file_io.h"
+#include "loading/codec_set.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -21,21 +21,19 @@ TEST(CodecErrors, TextsCoverCodes1To24Only) {
 TEST(CodecContext, InitClearsHandlesOnlyForOwnedContexts) {
     CodecContext c;
     c.error = 5;
-    c.input_file = 77;
+    c.output_file = 77;
     c.in_memory = 1;
     init_codec_context(&c, 1);
     EXPECT_EQ(c.no_own_files, 1);
     EXPECT_EQ(c.error, 5) << "a shared context keeps its per-use fields";
-    EXPECT_EQ(c.input_file, 77);
-    c.input_file = kClosedFile;
+    EXPECT_EQ(c.output_file, 77);
     init_codec_context(&c, 0);
     EXPECT_EQ(c.no_own_files, 0);
     EXPECT_EQ(c.error, 0);
     EXPECT_EQ(c.in_memory, 0);
     EXPECT_EQ(c.output_file, kClosedFile);
-    EXPECT_EQ(c.input_file, kClosedFile);
-    EXPECT_EQ(c.mapping, 0);
-    EXPECT_EQ(c.view, nullptr);
+    EXPECT_EQ(c.mapped.file(), kClosedFile);
+    EXPECT_FALSE(c.mapped.mapped());
     EXPECT_EQ(c.dither_mode, 0);
 }
 
@@ -54,9 +52,8 @@ TEST(CodecContext, MapReadAndCloseAreBoundedAndIdempotent) {
     EXPECT_EQ(c.error, kCodecBadData);
     EXPECT_EQ(read_u8(&c), 0) << "the cursor stays failed";
     close_codec_files(&c);
-    EXPECT_EQ(c.view, nullptr);
-    EXPECT_EQ(c.mapping, 0);
-    EXPECT_EQ(c.input_file, kClosedFile);
+    EXPECT_FALSE(c.mapped.mapped());
+    EXPECT_EQ(c.mapped.file(), kClosedFile);
     close_codec_files(&c);  // a second close has nothing left to close
     EXPECT_FALSE(c.input.has(1));
 }
@@ -85,10 +82,10 @@ TEST(CodecContext, MissingOrEmptyFileFailsWithReadError) {
         init_codec_context(&c, 0);
         EXPECT_EQ(map_input_file(path, &c), 0u);
         EXPECT_EQ(c.error, kCodecReadFailed);
-        EXPECT_EQ(c.view, nullptr);
+        EXPECT_FALSE(c.mapped.mapped());
         EXPECT_FALSE(c.input.has(1)) << "the cursor is untouched";
         close_codec_files(&c);
-        EXPECT_EQ(c.input_file, kClosedFile);
+        EXPECT_EQ(c.mapped.file(), kClosedFile);
     }
 }
 
@@ -100,10 +97,10 @@ TEST(CodecContext, SharedContextsKeepTheirHandles) {
     ASSERT_EQ(map_input_file(path, &c), 3u);
     c.no_own_files = 1;
     close_codec_files_if_owned(&c);
-    EXPECT_NE(c.view, nullptr);
+    EXPECT_TRUE(c.mapped.mapped());
     c.no_own_files = 0;
     close_codec_files_if_owned(&c);
-    EXPECT_EQ(c.view, nullptr);
+    EXPECT_FALSE(c.mapped.mapped());
 }
 
 TEST(CodecContext, FailedWriteIsRecordedNotSuccess) {

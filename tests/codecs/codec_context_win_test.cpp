@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "codecs/codec_set.h"
 #include "codecs/win/codec_error_box.h"
 #include "common/win/message_box.h"
+#include "loading/codec_set.h"
 
 namespace {
 

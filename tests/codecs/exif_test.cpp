@@ -1,4 +1,4 @@
-#include "codecs/exif.h"
+#include "codecs/jpeg/exif.h"
 
 #include <gtest/gtest.h>
 

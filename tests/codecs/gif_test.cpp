@@ -1,4 +1,4 @@
-#include "codecs/gif.h"
+#include "codecs/gif/gif.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "codecs/jpeg.h"
+#include "codecs/jpeg/jpeg.h"
 #include "tests/support/test_support.h"
 
 namespace {

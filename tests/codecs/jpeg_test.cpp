@@ -1,4 +1,4 @@
-#include "codecs/jpeg.h"
+#include "codecs/jpeg/jpeg.h"
 
 #include <gtest/gtest.h>
 

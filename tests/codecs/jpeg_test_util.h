@@ -16,7 +16,7 @@
 #include <jpeglib.h>
 // clang-format on
 
-#include "codecs/jpeg.h"
+#include "codecs/jpeg/jpeg.h"
 
 namespace jpeg_test {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "codecs/jpeg.h"
-#include "codecs/win/jpeg_error_box.h"
+#include "codecs/jpeg/jpeg.h"
+#include "codecs/jpeg/win/jpeg_error_box.h"
 #include "common/win/message_box.h"
 #include "tests/codecs/jpeg_test_util.h"
 #include "tests/support/test_support.h"

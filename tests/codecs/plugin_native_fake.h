@@ -10,8 +10,8 @@
 #include <iterator>
 #include <vector>
 
-#include "codecs/plugin.h"
-#include "codecs/plugin_native.h"
+#include "loading/native/plugin_native.h"
+#include "loading/plugin.h"
 
 namespace fake_plugins {
 

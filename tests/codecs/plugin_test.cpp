@@ -2,7 +2,7 @@
 // so that every path runs under the sanitizers and every block and module is counted.
 #ifndef _WIN32
 
-#include "codecs/plugin.h"
+#include "loading/plugin.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -12,8 +12,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "codecs/plugin_native.h"
 #include "common/utf16.h"
+#include "loading/native/plugin_native.h"
 #include "tests/codecs/plugin_native_fake.h"
 #include "tests/codecs/plugin_test_format.h"
 #include "tests/support/test_support.h"

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "codecs/plugin.h"
 #include "common/utf16.h"
+#include "loading/plugin.h"
 #include "tests/codecs/plugin_test_format.h"
 #include "tests/support/test_support.h"
 

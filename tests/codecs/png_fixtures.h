@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "codecs/png.h"
+#include "codecs/png/png.h"
 #include "kernels/lookup_tables.h"
 #include "tests/support/test_support.h"
 

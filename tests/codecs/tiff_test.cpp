@@ -1,4 +1,4 @@
-#include "codecs/tiff.h"
+#include "codecs/tiff/tiff.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,5 @@
+#include "cli/codectool/codectool.h"
+
+int main(int argc, char** argv) {
+    return codectool_run(argc, argv);
+}

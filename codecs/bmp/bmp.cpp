@@ -1,0 +1,613 @@
+#include "codecs/bmp/bmp.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "codecs/conversion.h"
+#include "codecs/file_io.h"
+#include "codecs/file_type.h"
+#include "common/stride.h"
+
+namespace {
+
+constexpr uint32_t kCoreHeaderBytes = 12;  // the old 16-bit header with 3-byte palette entries
+
+struct DibHeader {
+    uint32_t size = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    uint16_t planes = 0;
+    uint16_t bits = 0;
+    uint32_t compression = 0;
+    uint32_t size_image = 0;
+    int32_t x_ppm = 0;
+    int32_t y_ppm = 0;
+    uint32_t clr_used = 0;
+    uint32_t clr_important = 0;
+    bool core = false;
+};
+
+// Where the parts of a DIB lie, relative to the start of the cursor's range.
+struct DibLayout {
+    uint64_t palette_offset = 0;
+    uint64_t masks_offset = 0;
+    uint64_t pixel_offset = 0;
+    bool packed = false;  // a clipboard block: the rows follow the colour table
+};
+
+bool fail(BmpContext* c, int32_t code) {
+    set_codec_error(c, code);
+    return false;
+}
+
+// Reads the info header at the cursor. Headers of 40 bytes and more (the V4 and V5 headers
+// included) share the first 40 bytes; the 12-byte core header has 16-bit fields.
+bool read_info_header(BmpContext* c, DibHeader* h) {
+    h->size = read_le32(c);
+    if (c->error != kCodecOk) return false;
+    if (h->size == kCoreHeaderBytes) {
+        h->core = true;
+        h->width = read_le16(c);
+        h->height = read_le16(c);
+        h->planes = read_le16(c);
+        h->bits = read_le16(c);
+    } else if (h->size >= kBmpInfoHeaderBytes) {
+        h->width = static_cast<int32_t>(read_le32(c));
+        h->height = static_cast<int32_t>(read_le32(c));
+        h->planes = read_le16(c);
+        h->bits = read_le16(c);
+        h->compression = read_le32(c);
+        h->size_image = read_le32(c);
+        h->x_ppm = static_cast<int32_t>(read_le32(c));
+        h->y_ppm = static_cast<int32_t>(read_le32(c));
+        h->clr_used = read_le32(c);
+        h->clr_important = read_le32(c);
+    } else {
+        return fail(c, kCodecUnsupported);
+    }
+    if (c->error != kCodecOk) return false;
+    c->info_header = {h->size,       h->width, h->height, h->planes,   h->bits,         h->compression,
+                      h->size_image, h->x_ppm, h->y_ppm,  h->clr_used, h->clr_important};
+    return true;
+}
+
+// One channel of a bit-field pixel. The channel is taken where its mask lies (lowest to
+// highest set bit), so masks in any order unpack correctly; for the usual layouts (blue at
+// bit 0, green above it, red above green) this is the classic width rule.
+struct Channel {
+    uint32_t mask = 0;
+    int shift = 0;
+    uint64_t max = 1;  // largest value of the channel; 1 for an empty mask, whose value is 0
+};
+
+bool analyse_mask(uint32_t mask, Channel* ch) {
+    ch->mask = mask;
+    if (mask == 0) return true;
+    int low = 0;
+    while (!((mask >> low) & 1u)) ++low;
+    int high = 31;
+    while (!((mask >> high) & 1u)) --high;
+    const int bits = high - low + 1;
+    // A 32-bit channel cannot be scaled; no shift by 32 is ever made.
+    if (bits >= 32) return false;
+    ch->shift = low;
+    ch->max = (uint64_t{1} << bits) - 1;
+    return true;
+}
+
+inline uint8_t channel_value(const Channel& ch, uint32_t pixel) {
+    // 64-bit product: a 31-bit channel times 255 does not fit 32 bits.
+    return static_cast<uint8_t>(static_cast<uint64_t>((pixel & ch.mask) >> ch.shift) * 255u / ch.max);
+}
+
+bool rows_present(BmpContext* c, uint64_t offset, int64_t stride, int32_t height) {
+    const uint64_t need = static_cast<uint64_t>(stride) * static_cast<uint64_t>(height);
+    if (offset > c->input.size() || need > c->input.size() - offset) return fail(c, kCodecBadData);
+    return true;
+}
+
+// Rows of 16- or 32-bit pixels unpacked into the loaded 24-bit rows.
+bool unpack_bitfields(BmpContext* c, const DibHeader& h, const uint8_t* src, int64_t src_stride) {
+    Channel red, green, blue;
+    if (!analyse_mask(c->masks[0], &red) || !analyse_mask(c->masks[1], &green) ||
+        !analyse_mask(c->masks[2], &blue))
+        return fail(c, kCodecReadFailed);
+    const int64_t dst_stride = stride_for_depth(h.width, 24);
+    for (int32_t y = 0; y < h.height; ++y) {
+        const uint8_t* s = src + y * src_stride;
+        uint8_t* d = c->loaded.pixels + y * dst_stride;
+        for (int32_t x = 0; x < h.width; ++x) {
+            uint32_t pixel;
+            if (h.bits == 16) {
+                pixel = static_cast<uint32_t>(s[0] | (s[1] << 8));
+                s += 2;
+            } else {
+                pixel = static_cast<uint32_t>(s[0]) | (static_cast<uint32_t>(s[1]) << 8) |
+                        (static_cast<uint32_t>(s[2]) << 16) | (static_cast<uint32_t>(s[3]) << 24);
+                s += 4;
+            }
+            *d++ = channel_value(blue, pixel);
+            *d++ = channel_value(green, pixel);
+            *d++ = channel_value(red, pixel);
+        }
+    }
+    return true;
+}
+
+// Reads `entries` palette entries (4 bytes each, 3 for the core header) at the offset.
+bool read_palette(BmpContext* c, uint64_t offset, uint32_t entries, bool core, RgbQuad* palette) {
+    if (!c->input.seek(offset)) return fail(c, kCodecBadData);
+    for (uint32_t i = 0; i < entries; ++i) {
+        palette[i].blue = read_u8(c);
+        palette[i].green = read_u8(c);
+        palette[i].red = read_u8(c);
+        palette[i].reserved = core ? 0 : read_u8(c);
+    }
+    return c->error == kCodecOk;
+}
+
+void free_rows_on_failure(BmpContext* c) {
+    free_loaded_image(&c->loaded);
+}
+
+}  // namespace
+
+void decode_bmp_rle(const uint8_t* stream, const uint8_t* end, int bits, int32_t width, int32_t height,
+                    uint8_t* rows, int64_t stride) {
+    const bool four = bits == 4;
+    const uint8_t* p = stream;
+    // x may stand at the width (a row filled, or a run or delta past it): pixels there are
+    // dropped until the next end of line. y only grows; once past the top nothing is written.
+    int32_t x = 0;
+    int32_t y = 0;
+    while (y < height && end - p >= 2) {
+        const uint8_t count = p[0];
+        const uint8_t value = p[1];
+        p += 2;
+        uint8_t* row = rows + y * stride;
+        if (count != 0) {
+            const int32_t n = std::min<int32_t>(count, width - x);
+            if (four) {
+                const uint8_t pair[2] = {static_cast<uint8_t>(value >> 4),
+                                         static_cast<uint8_t>(value & 0x0F)};
+                for (int32_t i = 0; i < n; ++i) row[x + i] = pair[i & 1];
+            } else {
+                std::memset(row + x, value, static_cast<size_t>(n));
+            }
+            x += n;
+            continue;
+        }
+        if (value == 0) {  // end of line
+            x = 0;
+            ++y;
+        } else if (value == 1) {  // end of bitmap
+            break;
+        } else if (value == 2) {  // delta: right and up from the current pixel
+            if (end - p < 2) break;
+            x = std::min<int32_t>(x + p[0], width);
+            y += p[1];
+            p += 2;
+        } else {
+            // Absolute run of `value` pixels, its bytes padded to a 16-bit boundary. A run cut
+            // short by the end of the data keeps the pixels that are there.
+            const int64_t bytes = four ? (value + 1) / 2 : value;
+            const int64_t present = std::min<int64_t>(bytes, end - p);
+            const int32_t pixels =
+                static_cast<int32_t>(std::min<int64_t>(value, four ? 2 * present : present));
+            const int32_t n = std::min<int32_t>(pixels, width - x);
+            for (int32_t i = 0; i < n; ++i)
+                row[x + i] = four ? static_cast<uint8_t>((p[i / 2] >> ((i & 1) ? 0 : 4)) & 0x0F) : p[i];
+            x += n;
+            if (present < bytes) break;
+            p += bytes;
+            if ((bytes & 1) && p < end) ++p;
+        }
+    }
+}
+
+namespace {
+
+// Top-down rows turned into the bottom-up order every LoadedImage has.
+void flip_rows(uint8_t* pixels, int64_t stride, int32_t height) {
+    for (int32_t top = 0, bottom = height - 1; top < bottom; ++top, --bottom)
+        std::swap_ranges(pixels + top * stride, pixels + (top + 1) * stride, pixels + bottom * stride);
+}
+
+// The body shared by files and packed DIBs, after the info header was read.
+LoadedImage* decode_dib(BmpContext* c, DibHeader h, DibLayout layout) {
+    // A negative height marks top-down rows; the limits apply to the number of rows. Run-length
+    // data is bottom-up only. Clipboard blocks are taken only uncompressed and bottom-up, as
+    // the programs that put them there write them.
+    const bool top_down = h.height < 0;
+    const bool rle = (h.compression == kBiRle8 && h.bits == 8) || (h.compression == kBiRle4 && h.bits == 4);
+    const int64_t rows = top_down ? -static_cast<int64_t>(h.height) : h.height;
+    if (h.width < 1 || h.width > kBmpMaxDimension || rows < 1 || rows > kBmpMaxDimension ||
+        (top_down && (rle || layout.packed)) || (rle && layout.packed)) {
+        set_codec_error(c, kCodecUnsupported);
+        return nullptr;
+    }
+    h.height = static_cast<int32_t>(rows);
+    c->loaded.source_bits = h.bits;
+    const uint8_t* base = c->input.begin();
+    switch (h.bits) {
+        case 1:
+        case 4:
+        case 8: {
+            if (h.compression != kBiRgb && !rle) {
+                set_codec_error(c, kCodecUnsupported);
+                return nullptr;
+            }
+            const uint32_t full = 1u << h.bits;
+            uint32_t entries = h.clr_used ? h.clr_used : full;
+            if (h.core) {
+                // The core header has no count: the table fills the space before the rows.
+                const uint64_t room = layout.pixel_offset > layout.palette_offset
+                                          ? (layout.pixel_offset - layout.palette_offset) / 3
+                                          : 0;
+                entries = room < full ? static_cast<uint32_t>(room) : full;
+            }
+            // The loaded palette has 256 entries; a larger count is not a valid bitmap.
+            if (entries > 256) {
+                set_codec_error(c, kCodecUnsupported);
+                return nullptr;
+            }
+            if (layout.packed) layout.pixel_offset = layout.palette_offset + 4ull * entries;
+            RgbQuad file_palette[256] = {};
+            if (!read_palette(c, layout.palette_offset, entries, h.core, file_palette)) return nullptr;
+            if (rle) {
+                // The stream runs to the end of the file: the image size field is often wrong.
+                // Without a single byte of it there is no image; a stream cut short later keeps
+                // what was decoded, the rest staying at index 0.
+                if (layout.pixel_offset >= c->input.size()) {
+                    set_codec_error(c, kCodecBadData);
+                    return nullptr;
+                }
+                std::memcpy(c->loaded.palette, file_palette, sizeof(RgbQuad) * (h.bits == 8 ? 256 : full));
+                set_dib_info_header(c, h.width, h.height, 8, h.x_ppm, h.y_ppm);
+                const int64_t stride = stride_for_depth(h.width, 8);
+                if (!allocate_loaded_rows(c, stride * h.height)) return nullptr;
+                // Pixels the stream skips must read as index 0; fresh pages are zero, a section's
+                // bits are not promised to be.
+                if (!c->in_memory) std::memset(c->loaded.pixels, 0, static_cast<size_t>(stride * h.height));
+                decode_bmp_rle(base + layout.pixel_offset, c->input.end(), h.bits, h.width, h.height,
+                               c->loaded.pixels, stride);
+                break;
+            }
+            const int64_t src_stride = stride_for_depth(h.width, h.bits);
+            if (!rows_present(c, layout.pixel_offset, src_stride, h.height)) return nullptr;
+            const uint8_t* src = base + layout.pixel_offset;
+            set_dib_info_header(c, h.width, h.height, 8, h.x_ppm, h.y_ppm);
+            if (h.bits == 8) {
+                std::memcpy(c->loaded.palette, file_palette, sizeof(file_palette));
+                if (!allocate_loaded_rows(c, src_stride * h.height)) return nullptr;
+                std::memcpy(c->loaded.pixels, src, static_cast<size_t>(src_stride * h.height));
+            } else {
+                // The section takes its colour table when it is made: fill the palette first.
+                std::memcpy(c->loaded.palette, file_palette, sizeof(RgbQuad) * full);
+                c->width = h.width;
+                c->height = h.height;
+                c->source_bits = h.bits;
+                c->target_bits = 8;
+                compute_row_sizes(c);
+                if (c->size_overflow) {
+                    set_codec_error(c, kCodecNoMemory);
+                    return nullptr;
+                }
+                if (!allocate_loaded_rows(c, c->image_bytes)) return nullptr;
+                if (!convert_pixel_depth(c->loaded.palette, c->loaded.pixels, c, file_palette, src)) {
+                    set_codec_error(c, kCodecReadFailed);
+                    free_rows_on_failure(c);
+                    return nullptr;
+                }
+            }
+            break;
+        }
+        case 24: {
+            if (h.compression != kBiRgb) {
+                set_codec_error(c, kCodecUnsupported);
+                return nullptr;
+            }
+            if (layout.packed && h.clr_used) {
+                if (h.clr_used > 256) {
+                    set_codec_error(c, kCodecUnsupported);
+                    return nullptr;
+                }
+                layout.pixel_offset = layout.palette_offset + 4ull * h.clr_used;
+            }
+            const int64_t stride = stride_for_depth(h.width, 24);
+            if (!rows_present(c, layout.pixel_offset, stride, h.height)) return nullptr;
+            set_dib_info_header(c, h.width, h.height, 24, h.x_ppm, h.y_ppm);
+            if (!allocate_loaded_rows(c, stride * h.height)) return nullptr;
+            std::memcpy(c->loaded.pixels, base + layout.pixel_offset, static_cast<size_t>(stride * h.height));
+            break;
+        }
+        case 16:
+        case 32: {
+            if (h.compression == kBiRgb) {
+                if (h.bits == 16) {
+                    c->masks[0] = 0x7C00;
+                    c->masks[1] = 0x03E0;
+                    c->masks[2] = 0x001F;
+                } else {
+                    c->masks[0] = 0xFF0000;
+                    c->masks[1] = 0xFF00;
+                    c->masks[2] = 0xFF;
+                }
+            } else if (h.compression == kBiBitfields) {
+                if (!c->input.seek(layout.masks_offset)) {
+                    set_codec_error(c, kCodecBadData);
+                    return nullptr;
+                }
+                c->masks[0] = read_le32(c);
+                c->masks[1] = read_le32(c);
+                c->masks[2] = read_le32(c);
+                if (c->error != kCodecOk) return nullptr;
+                if (layout.packed && h.size == kBmpInfoHeaderBytes) layout.pixel_offset += 12;
+            } else {
+                set_codec_error(c, kCodecUnsupported);
+                return nullptr;
+            }
+            if (layout.packed && h.clr_used) {
+                if (h.clr_used > 256) {
+                    set_codec_error(c, kCodecUnsupported);
+                    return nullptr;
+                }
+                layout.pixel_offset += 4ull * h.clr_used;
+            }
+            // 16-bit rows hold an even number of pixels; both are 4-byte aligned.
+            const int64_t src_stride =
+                h.bits == 16 ? row_stride_bytes(h.width, 16) : 4 * static_cast<int64_t>(h.width);
+            if (!rows_present(c, layout.pixel_offset, src_stride, h.height)) return nullptr;
+            set_dib_info_header(c, h.width, h.height, 24, h.x_ppm, h.y_ppm);
+            if (!allocate_loaded_rows(c, stride_for_depth(h.width, 24) * h.height)) return nullptr;
+            if (!unpack_bitfields(c, h, base + layout.pixel_offset, src_stride)) {
+                free_rows_on_failure(c);
+                return nullptr;
+            }
+            break;
+        }
+        default: set_codec_error(c, kCodecUnsupported); return nullptr;
+    }
+    if (top_down) flip_rows(c->loaded.pixels, stride_for_depth(h.width, c->loaded.info.bit_count), h.height);
+    c->loaded.format = kFileBmp;
+    return &c->loaded;
+}
+
+void put16(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+void put32(uint8_t* p, uint32_t v) {
+    put16(p, v & 0xFFFF);
+    put16(p + 2, v >> 16);
+}
+
+void put_info_header(uint8_t* p, int32_t width, int32_t height, int bits, int32_t x_ppm, int32_t y_ppm,
+                     uint32_t colours) {
+    std::memset(p, 0, kBmpInfoHeaderBytes);
+    put32(p + 0, kBmpInfoHeaderBytes);
+    put32(p + 4, static_cast<uint32_t>(width));
+    put32(p + 8, static_cast<uint32_t>(height));
+    put16(p + 12, 1);
+    put16(p + 14, static_cast<uint32_t>(bits));
+    put32(p + 24, static_cast<uint32_t>(x_ppm));
+    put32(p + 28, static_cast<uint32_t>(y_ppm));
+    put32(p + 32, colours);
+}
+
+void release_clipboard_block(BmpContext* c) {
+    if (c->release_clipboard) c->release_clipboard(c);
+    c->release_clipboard = nullptr;
+    c->clipboard_memory = 0;
+    c->clipboard_data = nullptr;
+}
+
+}  // namespace
+
+void BmpContext::free_format_buffers() {
+    free_work(conversion_buffer);
+    conversion_buffer = nullptr;
+    release_clipboard_block(this);
+}
+
+BmpContext* init_bmp_context(BmpContext* context, uint8_t no_own_files) {
+    init_codec_context(context, no_own_files);
+    if (no_own_files == 0) {
+        context->masks[0] = context->masks[1] = context->masks[2] = 0;
+        context->conversion_buffer = nullptr;
+        context->x_ppm = 0;
+        context->y_ppm = 0;
+    }
+    return context;
+}
+
+void bmp_reader_reset(BmpContext* c) {
+    std::memset(c->file_header, 0, sizeof(c->file_header));
+    c->info_header = {};
+    c->loaded.info = {};
+    std::memset(c->loaded.palette, 0, sizeof(c->loaded.palette));
+    c->loaded.pixels = nullptr;
+    c->loaded.bitmap = 0;
+    c->loaded.format = kFileUnknown;
+    c->loaded.source_bits = 0;
+    c->loaded.file_size = 0;
+    c->loaded.last_write_time = {};
+    c->masks[0] = c->masks[1] = c->masks[2] = 0;
+    c->clipboard_memory = 0;
+    c->clipboard_data = nullptr;
+    c->release_clipboard = nullptr;
+    c->error = kCodecOk;
+    c->output_failed = false;
+}
+
+LoadedImage* decode_bmp_input(BmpContext* c) {
+    if (!c->input.seek(0) || !c->input.read_bytes(c->file_header, kBmpFileHeaderBytes)) {
+        set_codec_error(c, kCodecBadData);
+        return nullptr;
+    }
+    DibHeader h;
+    if (!read_info_header(c, &h)) return nullptr;
+    DibLayout layout;
+    // The palette follows the header whatever its size (V4 and V5 headers are 108 and 124
+    // bytes); bit-field masks of 16- and 32-bit files sit right after the first 40 bytes.
+    layout.palette_offset = kBmpFileHeaderBytes + static_cast<uint64_t>(h.size);
+    layout.masks_offset = kBmpFileHeaderBytes + kBmpInfoHeaderBytes;
+    layout.pixel_offset =
+        static_cast<uint64_t>(c->file_header[10]) | (static_cast<uint64_t>(c->file_header[11]) << 8) |
+        (static_cast<uint64_t>(c->file_header[12]) << 16) | (static_cast<uint64_t>(c->file_header[13]) << 24);
+    return decode_dib(c, h, layout);
+}
+
+LoadedImage* read_bmp_file(const std::u16string& path, BmpContext* c) {
+    if (map_input_file(path, c) == 0) return nullptr;
+    return decode_bmp_input(c);
+}
+
+LoadedImage* parse_packed_dib(BmpContext* c, const uint8_t* data, uint64_t size) {
+    c->input = ByteCursor(data, static_cast<size_t>(size));
+    DibHeader h;
+    if (!read_info_header(c, &h)) return nullptr;
+    if (h.core) {
+        set_codec_error(c, kCodecUnsupported);
+        return nullptr;
+    }
+    DibLayout layout;
+    layout.packed = true;
+    layout.palette_offset = h.size;
+    layout.masks_offset = kBmpInfoHeaderBytes;
+    layout.pixel_offset = h.size;
+    const uint8_t saved_mode = c->in_memory;
+    c->in_memory = 0;
+    LoadedImage* image = decode_dib(c, h, layout);
+    c->in_memory = saved_mode;
+    if (!image) return nullptr;
+    // The header is rebuilt: the block's resolution is not kept.
+    image->info.x_pels_per_meter = 0;
+    image->info.y_pels_per_meter = 0;
+    // What a file of this image would hold: headers, the colour table and the rows as the
+    // block stored them (16- and 32-bit blocks count their 24-bit rows).
+    const uint32_t colours = h.bits <= 8 ? (h.clr_used ? h.clr_used : (1u << h.bits)) : 0;
+    const int32_t counted_bits = h.bits == 16 || h.bits == 32 ? 24 : h.bits;
+    image->file_size =
+        static_cast<uint32_t>(kBmpFileHeaderBytes + kBmpInfoHeaderBytes + 4ull * colours +
+                              static_cast<uint64_t>(stride_for_depth(h.width, counted_bits)) * h.height);
+    return image;
+}
+
+bool write_bmp_file(const std::u16string& path, BmpContext* c, const RgbQuad* palette,
+                    const uint8_t* pixels) {
+    c->output_file = file_create_write(path);
+    if (c->output_file == kClosedFile) {
+        set_codec_error(c, kCodecCreateFailed);
+        return false;
+    }
+    const int bits = c->target_bits;
+    if ((bits != 1 && bits != 4 && bits != 8 && bits != 24) || c->size_overflow || c->width < 1 ||
+        c->height < 1 || c->image_bytes <= 0 || !pixels) {
+        set_codec_error(c, kCodecSaveFailed);
+        return false;
+    }
+    const uint32_t colours = bits == 24 ? 0 : (1u << bits);
+    const uint64_t offset = kBmpFileHeaderBytes + kBmpInfoHeaderBytes + 4ull * colours;
+    const uint64_t total = offset + static_cast<uint64_t>(c->image_bytes);
+    if (total > 0xFFFFFFFFull) {
+        set_codec_error(c, kCodecSaveFailed);
+        return false;
+    }
+    const uint8_t* rows = pixels;
+    const RgbQuad* out_palette = palette;
+    RgbQuad converted[256] = {};
+    if (!(c->source_bits == bits && (bits == 8 || bits == 24))) {
+        c->conversion_buffer = alloc_work(c->image_bytes);
+        if (!c->conversion_buffer) {
+            set_codec_error(c, kCodecNoMemory);
+            return false;
+        }
+        // convert_pixel_depth only reads the source palette.
+        if (!convert_pixel_depth(converted, c->conversion_buffer, c, const_cast<RgbQuad*>(palette), pixels)) {
+            set_codec_error(c, kCodecSaveFailed);
+            return false;
+        }
+        rows = c->conversion_buffer;
+        out_palette = converted;
+    } else if (bits == 8 && !palette) {
+        set_codec_error(c, kCodecSaveFailed);
+        return false;
+    }
+    uint8_t head[kBmpFileHeaderBytes + kBmpInfoHeaderBytes];
+    head[0] = 'B';
+    head[1] = 'M';
+    put32(head + 2, static_cast<uint32_t>(total));
+    put32(head + 6, 0);
+    put32(head + 10, static_cast<uint32_t>(offset));
+    put_info_header(head + kBmpFileHeaderBytes, c->width, c->height, bits, c->x_ppm, c->y_ppm, colours);
+    std::memcpy(c->file_header, head, kBmpFileHeaderBytes);
+    c->info_header = {kBmpInfoHeaderBytes,
+                      c->width,
+                      c->height,
+                      1,
+                      static_cast<uint16_t>(bits),
+                      kBiRgb,
+                      0,
+                      c->x_ppm,
+                      c->y_ppm,
+                      colours,
+                      0};
+    bool ok = write_output(c, head, sizeof(head));
+    if (ok && colours) {
+        uint8_t table[1024];
+        for (uint32_t i = 0; i < colours; ++i) {
+            table[4 * i + 0] = out_palette[i].blue;
+            table[4 * i + 1] = out_palette[i].green;
+            table[4 * i + 2] = out_palette[i].red;
+            table[4 * i + 3] = out_palette[i].reserved;
+        }
+        ok = write_output(c, table, 4ull * colours);
+    }
+    if (ok) ok = write_output(c, rows, static_cast<uint64_t>(c->image_bytes));
+    return ok && !c->output_failed;
+}
+
+uint64_t packed_dib_size(const ConversionContext* c) {
+    if ((c->source_bits != 8 && c->source_bits != 24) || c->width < 1 || c->height < 1) return 0;
+    const int64_t stride = stride_for_depth(c->width, c->source_bits);
+    if (stride < 0 || stride * c->height > kMaxImageBytes) return 0;
+    return kBmpInfoHeaderBytes + (c->source_bits == 8 ? 1024u : 0u) +
+           static_cast<uint64_t>(stride) * c->height;
+}
+
+void fill_packed_dib(const BmpContext* c, const RgbQuad* palette, const uint8_t* pixels, uint8_t* out) {
+    const int64_t stride = stride_for_depth(c->width, c->source_bits);
+    put_info_header(out, c->width, c->height, c->source_bits, c->x_ppm, c->y_ppm, 0);
+    uint8_t* p = out + kBmpInfoHeaderBytes;
+    if (c->source_bits == 8) {
+        for (int i = 0; i < 256; ++i, p += 4) {
+            p[0] = palette[i].blue;
+            p[1] = palette[i].green;
+            p[2] = palette[i].red;
+            p[3] = palette[i].reserved;
+        }
+    }
+    std::memcpy(p, pixels, static_cast<size_t>(stride * c->height));
+}
+
+void bmp_release(BmpContext* c) {
+    if (c->no_own_files) return;
+    bmp_reader_release(c);
+}
+
+void bmp_reader_release(BmpContext* c) {
+    release_clipboard_block(c);
+    close_codec_files(c);
+}
+
+void bmp_writer_release(BmpContext* c) {
+    if (c->no_own_files) return;
+    bmp_writer_release_global(c);
+}
+
+void bmp_writer_release_global(BmpContext* c) {
+    free_work(c->conversion_buffer);
+    c->conversion_buffer = nullptr;
+    close_codec_files(c);
+}

@@ -1,0 +1,534 @@
+// GIF 87a/89a reader: the first image, or every frame of an animation composed over the
+// previous one with the disposal each frame asks for.
+#include <cstring>
+
+#include "codecs/file_type.h"
+#include "codecs/gif/gif.h"
+#include "codecs/pixel_memory.h"
+#include "common/stride.h"
+
+namespace {
+
+bool fail(GifContext* c, int32_t code) {
+    set_codec_error(c, code);
+    return false;
+}
+
+int64_t canvas_stride(int32_t width) {
+    return row_stride_bytes(width, 8);
+}
+
+void free_frames(GifContext* c, bool including_first) {
+    for (int32_t i = including_first ? 0 : 1; i < kGifMaxFrames; ++i) {
+        if (i == 0 && c->frame_pixels[0] == c->loaded.pixels) {
+            free_loaded_image(&c->loaded);
+        } else if (c->frame_bitmaps[i]) {
+            delete_bitmap(c->frame_bitmaps[i]);
+        } else if (c->frame_pixels[i]) {
+            free_pixels(c->frame_pixels[i]);
+        }
+        c->frame_bitmaps[i] = 0;
+        c->frame_pixels[i] = nullptr;
+    }
+}
+
+void free_intermediates(GifContext* c) {
+    free_pixels(c->index_buffer);
+    c->index_buffer = nullptr;
+    free_pixels(c->data_buffer);
+    c->data_buffer = nullptr;
+    c->data_size = 0;
+    free_pixels(c->restore_buffer);
+    c->restore_buffer = nullptr;
+}
+
+// Passes sub-blocks up to and including the zero-length terminator.
+bool skip_sub_blocks(GifContext* c) {
+    for (;;) {
+        const uint8_t size = read_u8(c);
+        if (c->input.overrun()) return fail(c, kCodecBadData);
+        if (size == 0) return true;
+        if (!c->input.skip(size)) return fail(c, kCodecBadData);
+    }
+}
+
+bool read_graphic_control(GifContext* c) {
+    const uint8_t size = read_u8(c);
+    if (!c->input.has(size)) return fail(c, kCodecBadData);
+    const uint8_t* p = c->input.data();
+    uint8_t packed = 0, index = 0;
+    uint16_t delay = 0;
+    if (size >= 4) {
+        packed = p[0];
+        delay = static_cast<uint16_t>(p[1] | (p[2] << 8));
+        index = p[3];
+    }
+    c->input.skip(size);
+    c->transparency = packed & 1;
+    c->transparent_frames += packed & 1;
+    c->disposal = (packed >> 2) & 7;
+    if (c->frame_count < kGifMaxFrames) c->delays[c->frame_count] = delay;
+    c->transparent_index = index;
+    return skip_sub_blocks(c);
+}
+
+bool read_application(GifContext* c) {
+    const uint8_t size = read_u8(c);
+    if (!c->input.has(size)) return fail(c, kCodecBadData);
+    const bool looping = size == 11 && std::memcmp(c->input.data(), "NETSCAPE2.0", 11) == 0;
+    c->input.skip(size);
+    if (looping && c->animation_wanted && !c->animation) {
+        const uint8_t block = read_u8(c);
+        if (c->input.overrun()) return fail(c, kCodecBadData);
+        if (block == 0) return true;
+        if (!c->input.has(block)) return fail(c, kCodecBadData);
+        if (block == 3) {
+            const uint8_t* p = c->input.data();
+            c->loop_count = p[1] | (p[2] << 8);
+            c->animation = 1;
+        }
+        c->input.skip(block);
+    }
+    return skip_sub_blocks(c);
+}
+
+bool read_extension(GifContext* c) {
+    const uint8_t label = read_u8(c);
+    if (c->input.overrun()) return fail(c, kCodecBadData);
+    switch (label) {
+        case 0xF9: return read_graphic_control(c);
+        case 0xFE: c->comment_seen = 1; return skip_sub_blocks(c);
+        case 0xFF: return read_application(c);
+        case 0x01: {
+            const uint8_t size = read_u8(c);
+            if (c->input.overrun() || !c->input.skip(size)) return fail(c, kCodecBadData);
+            return skip_sub_blocks(c);
+        }
+        default: return fail(c, kCodecReadFailed);
+    }
+}
+
+// Joins the image's sub-blocks into a buffer sized from the sub-blocks themselves.
+bool gather_data(GifContext* c) {
+    ByteCursor scan = c->input;
+    uint64_t total = 0;
+    for (;;) {
+        const uint8_t size = scan.u8();
+        if (scan.overrun()) return fail(c, kCodecBadData);
+        if (size == 0) break;
+        if (!scan.skip(size)) return fail(c, kCodecBadData);
+        total += size;
+    }
+    if (total == 0) return fail(c, kCodecBadData);
+    c->data_buffer = alloc_pixels(static_cast<int64_t>(total));
+    if (!c->data_buffer) return fail(c, kCodecNoMemory);
+    c->data_size = static_cast<uint32_t>(total);
+    uint8_t* p = c->data_buffer;
+    for (;;) {
+        const uint8_t size = c->input.u8();
+        if (size == 0) break;
+        c->input.read_bytes(p, size);
+        p += size;
+    }
+    return true;
+}
+
+// Decoded row i of an interlaced image holds image row interlaced_row(i).
+int32_t interlaced_row(int32_t i, int32_t height) {
+    const int32_t pass1 = (height + 7) / 8;
+    if (i < pass1) return i * 8;
+    i -= pass1;
+    const int32_t pass2 = (height + 3) / 8;
+    if (i < pass2) return 4 + i * 8;
+    i -= pass2;
+    const int32_t pass3 = (height + 1) / 4;
+    if (i < pass3) return 2 + i * 4;
+    i -= pass3;
+    return 1 + i * 2;
+}
+
+// The palette a frame is shown through, growing as colours kept from earlier frames are added.
+struct FramePalette {
+    RgbQuad entries[256];
+    int32_t count;
+
+    int32_t index_of(const RgbQuad& colour) {
+        for (int32_t i = 0; i < count; ++i) {
+            const RgbQuad& e = entries[i];
+            if (e.red == colour.red && e.green == colour.green && e.blue == colour.blue) return i;
+        }
+        if (count < 256) {
+            entries[count] = colour;
+            entries[count].reserved = 0;
+            return count++;
+        }
+        int32_t best = 0;
+        int32_t best_distance = 0x7FFFFFFF;
+        for (int32_t i = 0; i < 256; ++i) {
+            const int32_t db = entries[i].blue - colour.blue;
+            const int32_t dg = entries[i].green - colour.green;
+            const int32_t dr = entries[i].red - colour.red;
+            const int32_t d = db * db + dg * dg + dr * dr;
+            if (d < best_distance) {
+                best_distance = d;
+                best = i;
+            }
+        }
+        return best;
+    }
+};
+
+void palette_from_table(const uint8_t* table, RgbQuad* palette) {
+    for (int32_t i = 0; i < 256; ++i) {
+        palette[i].red = table[3 * i];
+        palette[i].green = table[3 * i + 1];
+        palette[i].blue = table[3 * i + 2];
+        palette[i].reserved = 0;
+    }
+}
+
+// Canvas row of image row y of the current image (canvas rows are bottom-up).
+inline int64_t canvas_row(const GifContext* c, int32_t image_y) {
+    return static_cast<int64_t>(c->screen_height) - 1 - (c->image_top + image_y);
+}
+
+bool place_first_frame(GifContext* c, int32_t width, int32_t height) {
+    const int64_t stride = canvas_stride(c->screen_width);
+    set_dib_info_header(c, c->screen_width, c->screen_height, 8, 0, 0);
+    palette_from_table(c->active_table, c->loaded.palette);
+    if (c->replace_transparent_colour && c->transparency) {
+        // Only the shown palette changes: the table itself stays as the file has it for the frames
+        // that follow.
+        RgbQuad& e = c->loaded.palette[c->transparent_index & 0xFF];
+        if (c->use_configured_colour || !c->global_table_present) {
+            e.red = c->configured_colour[0];
+            e.green = c->configured_colour[1];
+            e.blue = c->configured_colour[2];
+        } else {
+            e.red = c->global_table[3 * c->background_index];
+            e.green = c->global_table[3 * c->background_index + 1];
+            e.blue = c->global_table[3 * c->background_index + 2];
+        }
+    }
+    if (!allocate_loaded_rows(c, stride * c->screen_height)) return false;
+    uint8_t* pixels = c->loaded.pixels;
+    std::memset(pixels, c->background_index, static_cast<size_t>(stride * c->screen_height));
+    for (int32_t i = 0; i < height; ++i) {
+        const int32_t y = c->interlaced ? interlaced_row(i, height) : i;
+        if (y >= height) continue;
+        std::memcpy(pixels + canvas_row(c, y) * stride + c->image_left,
+                    c->index_buffer + static_cast<int64_t>(i) * width, static_cast<size_t>(width));
+    }
+    c->background_colour = c->loaded.palette[c->background_index];
+    c->frame_pixels[0] = pixels;
+    c->frame_bitmaps[0] = c->loaded.bitmap;
+    std::memcpy(c->frame_palettes[0], c->loaded.palette, sizeof c->loaded.palette);
+    return true;
+}
+
+// A later frame: the previous frame with its own disposal applied to its own rectangle, then
+// this image drawn over it through this image's table. Colours kept from before are found in
+// (or added to) this frame's palette.
+bool place_later_frame(GifContext* c, int32_t width, int32_t height) {
+    const int32_t k = c->frame_count;
+    const int64_t stride = canvas_stride(c->screen_width);
+    const int64_t bytes = stride * c->screen_height;
+    FramePalette palette;
+    palette_from_table(c->active_table, palette.entries);
+    palette.count = c->active_entries;
+    const RgbQuad* previous_palette = c->frame_palettes[k - 1];
+    int16_t map[256];
+    for (int16_t& m : map) m = -1;
+    auto mapped = [&](uint8_t v) -> uint8_t {
+        if (map[v] < 0) map[v] = static_cast<int16_t>(palette.index_of(previous_palette[v]));
+        return static_cast<uint8_t>(map[v]);
+    };
+    int32_t background = -1;
+
+    uint8_t* out = alloc_pixels(bytes);
+    if (!out) return fail(c, kCodecNoMemory);
+    const uint8_t* previous = c->previous_frame;
+    const int32_t pl = c->previous_left, pt = c->previous_top;
+    const int32_t pw = c->previous_width, ph = c->previous_height;
+    const int32_t pd = c->previous_disposal;
+    uint8_t* restore = nullptr;
+    if (c->disposal == 3 && width > 0 && height > 0) {
+        restore = alloc_pixels(static_cast<int64_t>(width) * height);
+        if (!restore) {
+            free_pixels(out);
+            return fail(c, kCodecNoMemory);
+        }
+    }
+    // The decoded row holding each image row, so interlace costs one table.
+    int32_t* source_row = reinterpret_cast<int32_t*>(alloc_pixels(static_cast<int64_t>(height) * 4));
+    if (height > 0 && !source_row) {
+        free_pixels(out);
+        free_pixels(restore);
+        return fail(c, kCodecNoMemory);
+    }
+    for (int32_t i = 0; i < height; ++i) {
+        const int32_t y = c->interlaced ? interlaced_row(i, height) : i;
+        if (y < height) source_row[y] = i;
+    }
+    const bool transparent = c->transparency != 0;
+    const uint8_t t = static_cast<uint8_t>(c->transparent_index);
+    for (int32_t cy = 0; cy < c->screen_height; ++cy) {
+        // Canvas row cy from the top, stored bottom-up.
+        const int64_t row = static_cast<int64_t>(c->screen_height) - 1 - cy;
+        const uint8_t* prev = previous + row * stride;
+        uint8_t* dst = out + row * stride;
+        const bool in_prev_rows = cy >= pt && cy < pt + ph;
+        for (int32_t x = 0; x < c->screen_width; ++x) {
+            uint8_t base;
+            if (in_prev_rows && x >= pl && x < pl + pw && pd == 2) {
+                if (background < 0) background = palette.index_of(c->background_colour);
+                base = static_cast<uint8_t>(background);
+            } else if (in_prev_rows && x >= pl && x < pl + pw && pd == 3 && c->restore_buffer) {
+                base = mapped(c->restore_buffer[static_cast<int64_t>(cy - pt) * pw + (x - pl)]);
+            } else {
+                base = mapped(prev[x]);
+            }
+            dst[x] = base;
+        }
+        if (cy < c->image_top || cy >= c->image_top + height) continue;
+        const int32_t iy = cy - c->image_top;
+        const uint8_t* src = c->index_buffer + static_cast<int64_t>(source_row[iy]) * width;
+        uint8_t* d = dst + c->image_left;
+        if (restore) std::memcpy(restore + static_cast<int64_t>(iy) * width, d, static_cast<size_t>(width));
+        for (int32_t x = 0; x < width; ++x) {
+            if (!transparent || src[x] != t) d[x] = src[x];
+        }
+    }
+    free_pixels(source_row);
+    free_pixels(c->restore_buffer);
+    c->restore_buffer = restore;
+
+    std::memcpy(c->frame_palettes[k], palette.entries, sizeof palette.entries);
+    if (c->in_memory) {
+        c->frame_pixels[k] = out;
+    } else {
+        BitmapInfoHeader header = c->loaded.info;
+        uint8_t* bits = nullptr;
+        const OsHandle bitmap = create_dib_section(header, palette.entries, &bits);
+        if (!bitmap) {
+            free_pixels(out);
+            return fail(c, kCodecNoMemory);
+        }
+        std::memcpy(bits, out, static_cast<size_t>(bytes));
+        free_pixels(out);
+        c->frame_bitmaps[k] = bitmap;
+        c->frame_pixels[k] = bits;
+    }
+    return true;
+}
+
+bool read_image(GifContext* c) {
+    const int32_t left = read_le16(c);
+    const int32_t top = read_le16(c);
+    const int32_t width = read_le16(c);
+    const int32_t height = read_le16(c);
+    const uint8_t packed = read_u8(c);
+    if (c->input.overrun()) return fail(c, kCodecBadData);
+    if (left + width > c->screen_width || top + height > c->screen_height) return fail(c, kCodecBadData);
+    c->width = width;
+    c->height = height;
+    c->image_left = left;
+    c->image_top = top;
+    if (packed & 0x80) {
+        const int32_t bits = (packed & 7) + 1;
+        const int32_t entries = 1 << bits;
+        std::memset(c->local_table, 0, sizeof c->local_table);
+        if (!c->input.read_bytes(c->local_table, static_cast<size_t>(3 * entries)))
+            return fail(c, kCodecBadData);
+        c->local_table_present = 1;
+        c->local_table_entries = entries;
+        if (c->frame_count == 0) c->colour_bits = bits;
+    }
+    if (c->local_table_present) {
+        c->active_table = c->local_table;
+        c->active_entries = c->local_table_entries;
+    } else if (c->global_table_present) {
+        c->active_table = c->global_table;
+        c->active_entries = c->global_table_entries;
+    } else {
+        return fail(c, kCodecBadData);
+    }
+    c->interlaced = (packed >> 6) & 1;
+
+    const uint8_t min_code_size = read_u8(c);
+    if (c->input.overrun() || min_code_size < 2 || min_code_size > 8) return fail(c, kCodecBadData);
+    if (!gather_data(c)) return false;
+    const int64_t pixel_count = static_cast<int64_t>(width) * height;
+    c->index_buffer = alloc_pixels(pixel_count);
+    if (!c->index_buffer) return fail(c, kCodecNoMemory);
+    gif_decode_lzw(&c->lzw, min_code_size, c->data_buffer, c->data_size, c->index_buffer, pixel_count);
+    free_pixels(c->data_buffer);
+    c->data_buffer = nullptr;
+    c->data_size = 0;
+
+    const bool placed =
+        c->frame_count == 0 ? place_first_frame(c, width, height) : place_later_frame(c, width, height);
+    if (!placed) return false;
+    const int32_t k = c->frame_count;
+    c->disposals[k] = c->disposal;
+    c->previous_frame = c->frame_pixels[k];
+    // Restoring what was under the first image means restoring the background.
+    c->previous_disposal = (k == 0 && c->disposal == 3) ? 2 : c->disposal;
+    c->previous_left = left;
+    c->previous_top = top;
+    c->previous_width = width;
+    c->previous_height = height;
+    ++c->frame_count;
+    free_pixels(c->index_buffer);
+    c->index_buffer = nullptr;
+    // A graphic control extension describes the one image that follows it.
+    c->transparency = 0;
+    c->transparent_index = 0;
+    c->disposal = 0;
+    c->local_table_present = 0;
+    c->interlaced = 0;
+    return true;
+}
+
+bool decode(GifContext* c) {
+    ByteCursor& in = c->input;
+    if (!in.has(13)) return fail(c, kCodecBadData);
+    const uint8_t* s = in.data();
+    if (std::memcmp(s, "GIF", 3) != 0 ||
+        (std::memcmp(s + 3, "87a", 3) != 0 && std::memcmp(s + 3, "89a", 3) != 0))
+        return fail(c, kCodecBadData);
+    in.skip(6);
+    c->screen_width = read_le16(c);
+    c->screen_height = read_le16(c);
+    if (c->screen_width < 1 || c->screen_width > kGifMaxScreen || c->screen_height < 1 ||
+        c->screen_height > kGifMaxScreen)
+        return fail(c, kCodecUnsupported);
+    const uint8_t packed = read_u8(c);
+    const uint8_t background = read_u8(c);
+    read_u8(c);  // aspect ratio
+    if (packed & 0x80) {
+        c->global_table_present = 1;
+        c->colour_bits = (packed & 7) + 1;
+        c->global_table_entries = 1 << c->colour_bits;
+        c->background_index = background;
+        if (!in.read_bytes(c->global_table, static_cast<size_t>(3 << c->colour_bits)))
+            return fail(c, kCodecBadData);
+    }
+    for (;;) {
+        const uint8_t block = read_u8(c);
+        if (in.overrun()) return fail(c, kCodecBadData);
+        if (block == 0x21) {
+            if (!read_extension(c)) return false;
+        } else if (block == 0x2C) {
+            if (!read_image(c)) return false;
+            if (!c->animation || c->frame_count >= kGifMaxFrames) return true;
+        } else if (block == 0x3B) {
+            return c->frame_count > 0 ? true : fail(c, kCodecBadData);
+        } else {
+            return fail(c, kCodecReadFailed);
+        }
+    }
+}
+
+}  // namespace
+
+void GifContext::free_format_buffers() {
+    free_intermediates(this);
+    if (!frames_taken) free_frames(this, false);
+}
+
+void gif_reader_reset(GifContext* c) {
+    free_intermediates(c);
+    if (!c->frames_taken) free_frames(c, false);
+    c->in_memory = 0;
+    c->error = kCodecOk;
+    c->interlaced = 0;
+    c->transparency = 0;
+    c->animation = 0;
+    c->frame_count = 0;
+    c->loop_count = 0;
+    std::memset(c->delays, 0, sizeof c->delays);
+    std::memset(c->disposals, 0, sizeof c->disposals);
+    std::memset(c->frame_bitmaps, 0, sizeof c->frame_bitmaps);
+    std::memset(c->frame_pixels, 0, sizeof c->frame_pixels);
+    std::memset(c->frame_palettes, 0, sizeof c->frame_palettes);
+    c->frames_taken = 0;
+    c->screen_width = c->screen_height = 0;
+    c->image_left = c->image_top = 0;
+    c->colour_bits = 0;
+    c->global_table_present = c->local_table_present = 0;
+    c->background_index = 0;
+    std::memset(c->global_table, 0, sizeof c->global_table);
+    std::memset(c->local_table, 0, sizeof c->local_table);
+    c->local_table_entries = 0;
+    c->global_table_entries = 0;
+    c->active_table = nullptr;
+    c->active_entries = 0;
+    c->disposal = 0;
+    c->transparent_frames = 0;
+    c->transparent_index = 0;
+    c->comment_seen = 0;
+    c->previous_frame = nullptr;
+    c->replace_transparent_colour = 1;
+    c->use_configured_colour = 0;
+    c->animation_wanted = 0;
+    c->configured_colour[0] = c->configured_colour[1] = c->configured_colour[2] = 255;
+    c->background_colour = RgbQuad{};
+    c->previous_disposal = 0;
+    c->previous_left = c->previous_top = c->previous_width = c->previous_height = 0;
+    std::memset(c->loaded.palette, 0, sizeof c->loaded.palette);
+    c->loaded.pixels = nullptr;
+    c->loaded.bitmap = 0;
+}
+
+LoadedImage* read_gif_image(GifContext* c) {
+    c->loaded.pixels = nullptr;
+    c->loaded.bitmap = 0;
+    if (c->error == kCodecOk && decode(c) && c->error == kCodecOk) {
+        free_intermediates(c);
+        c->frame_bitmaps[0] = c->loaded.bitmap;
+        c->loaded.source_bits = c->colour_bits;
+        c->loaded.format = kFileGif;
+        return &c->loaded;
+    }
+    set_codec_error(c, kCodecBadData);
+    free_intermediates(c);
+    free_frames(c, true);
+    free_loaded_image(&c->loaded);
+    c->frame_count = 0;
+    c->animation = 0;
+    return nullptr;
+}
+
+bool gif_get_animation_info(GifContext* c, GifAnimationInfo* record) {
+    if (!c->animation) return false;
+    record->animation = c->animation;
+    record->frame_count = c->frame_count;
+    record->loop_count = c->loop_count;
+    for (int32_t i = 0; i < kGifMaxFrames; ++i) {
+        record->delays[i] = c->delays[i];
+        record->disposals[i] = c->disposals[i];
+        record->frame_bitmaps[i] = c->frame_bitmaps[i];
+        record->frame_pixels[i] = c->frame_pixels[i];
+        std::memcpy(record->frame_palettes[i], c->frame_palettes[i], sizeof record->frame_palettes[i]);
+    }
+    c->frames_taken = 1;
+    return true;
+}
+
+void gif_free_animation_frames(GifAnimationInfo* record) {
+    for (int32_t i = 1; i < kGifMaxFrames; ++i) {
+        if (record->frame_bitmaps[i]) {
+            delete_bitmap(record->frame_bitmaps[i]);
+        } else if (record->frame_pixels[i]) {
+            free_pixels(record->frame_pixels[i]);
+        }
+        record->frame_bitmaps[i] = 0;
+        record->frame_pixels[i] = nullptr;
+    }
+}
+
+void gif_reader_release(GifContext* c) {
+    c->free_format_buffers();
+    close_codec_files(c);
+}

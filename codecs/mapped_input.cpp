@@ -1,0 +1,27 @@
+#include "codecs/mapped_input.h"
+
+#include "codecs/file_io.h"
+
+bool MappedInput::open(const std::u16string& path) {
+    close();
+    file_ = file_open_read(path);
+    if (file_ == kClosedFile) return false;
+    uint64_t size = 0;
+    if (!file_size(file_, &size) || size == 0 || size > 0xFFFFFFFFull ||
+        !file_map_readonly(file_, size, &mapping_, &view_)) {
+        view_ = nullptr;
+        return false;
+    }
+    size_ = size;
+    return true;
+}
+
+void MappedInput::close() {
+    if (view_) file_unmap_view(view_, size_);
+    if (mapping_) file_close_mapping(mapping_);
+    if (file_ != kClosedFile) file_close(file_);
+    file_ = kClosedFile;
+    mapping_ = 0;
+    view_ = nullptr;
+    size_ = 0;
+}

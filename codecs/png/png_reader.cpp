@@ -1,0 +1,514 @@
+// PNG reader: the chunk walk over the mapped file, gamma and flattening onto a background.
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "codecs/file_type.h"
+#include "codecs/pixel_memory.h"
+#include "codecs/png/png.h"
+
+namespace {
+
+bool type_is(const uint8_t* type, const char* name) {
+    return std::memcmp(type, name, 4) == 0;
+}
+
+// Skips a chunk's data and CRC; the walk has already checked that they lie within the file.
+void skip_chunk(PngContext* c, uint32_t length) {
+    c->input.skip(static_cast<uint64_t>(length) + 4);
+}
+
+bool read_ihdr(PngContext* c) {
+    ByteCursor& in = c->input;
+    if (in.size() < 33) {
+        set_codec_error(c, kCodecBadData);
+        return false;
+    }
+    static const uint8_t kSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
+    if (std::memcmp(in.begin(), kSignature, 8) != 0) {
+        set_codec_error(c, kCodecBadData);
+        return false;
+    }
+    in.seek(8);
+    const uint32_t length = read_be32(c);
+    if (length != 13) {
+        set_codec_error(c, kCodecPngIhdrLength);
+        return false;
+    }
+    uint8_t type[4];
+    in.read_bytes(type, 4);
+    if (!type_is(type, "IHDR")) {
+        set_codec_error(c, kCodecPngIhdrType);
+        return false;
+    }
+    if (!png_check_chunk_crc(c, type, 13)) {
+        set_codec_error(c, kCodecPngCrc);
+        return false;
+    }
+    const uint32_t width = read_be32(c);
+    const uint32_t height = read_be32(c);
+    if (width < 1 || width > kPngMaxDimension || height < 1 || height > kPngMaxDimension) {
+        set_codec_error(c, kCodecUnsupported);
+        return false;
+    }
+    c->width = static_cast<int32_t>(width);
+    c->height = static_cast<int32_t>(height);
+    c->bit_depth = read_u8(c);
+    c->colour_type = read_u8(c);
+    const uint8_t compression = read_u8(c);
+    const uint8_t filter = read_u8(c);
+    const uint8_t interlace = read_u8(c);
+    if (compression != 0) {
+        set_codec_error(c, kCodecPngIhdrCompression);
+        return false;
+    }
+    if (filter != 0) {
+        set_codec_error(c, kCodecPngIhdrFilter);
+        return false;
+    }
+    if (interlace > 1) {
+        set_codec_error(c, kCodecPngIhdrInterlace);
+        return false;
+    }
+    c->interlace = interlace;
+    in.skip(4);
+    return true;
+}
+
+void read_plte(PngContext* c, uint32_t length) {
+    static const int32_t kLimit[17] = {0, 2, 4, 0, 16, 0, 0, 0, 256, 0, 0, 0, 0, 0, 0, 0, 0};
+    const int32_t limit = c->bit_depth <= 16 ? kLimit[c->bit_depth] : 0;
+    int32_t entries = static_cast<int32_t>(length / 3);
+    if (entries > limit) entries = limit;
+    const uint8_t* p = c->input.data();
+    for (int32_t i = 0; i < entries; ++i) {
+        c->loaded.palette[i].red = p[3 * i];
+        c->loaded.palette[i].green = p[3 * i + 1];
+        c->loaded.palette[i].blue = p[3 * i + 2];
+    }
+    c->palette_entries = entries;
+    c->plte_seen = 1;
+}
+
+void read_bkgd(PngContext* c, uint32_t length) {
+    const uint8_t* p = c->input.data();
+    switch (c->colour_type) {
+        case 0:
+        case 4: {
+            if (length != 2) return;
+            uint8_t g = p[1];
+            if (c->bit_depth == 1) g = static_cast<uint8_t>(p[1] * 255);
+            if (c->bit_depth == 2) g = static_cast<uint8_t>(p[1] * 85);
+            if (c->bit_depth == 4) g = static_cast<uint8_t>(p[1] * 17);
+            if (c->bit_depth == 16) g = p[0];
+            c->background_red = c->background_green = c->background_blue = g;
+            break;
+        }
+        case 3: {
+            if (!c->plte_seen || length != 1) return;
+            const RgbQuad& e = c->loaded.palette[p[0]];
+            c->background_red = e.red;
+            c->background_green = e.green;
+            c->background_blue = e.blue;
+            break;
+        }
+        case 2:
+        case 6: {
+            if (length != 6) return;
+            const int o = c->bit_depth == 16 ? 0 : 1;
+            c->background_red = p[o];
+            c->background_green = p[2 + o];
+            c->background_blue = p[4 + o];
+            break;
+        }
+        default: return;
+    }
+    c->bkgd_seen = 1;
+}
+
+void read_trns(PngContext* c, uint32_t length) {
+    const uint8_t* p = c->input.data();
+    switch (c->colour_type) {
+        case 0:
+            if (length != 2) return;
+            c->key_green = c->bit_depth == 16 ? p[0] : p[1];
+            break;
+        case 2: {
+            if (length != 6) return;
+            const int o = c->bit_depth == 16 ? 0 : 1;
+            c->key_red = p[o];
+            c->key_green = p[2 + o];
+            c->key_blue = p[4 + o];
+            break;
+        }
+        case 3:
+            if (!c->plte_seen || length > static_cast<uint32_t>(c->palette_entries)) return;
+            for (uint32_t i = 0; i < 256; ++i) c->palette_alpha[i] = i < length ? p[i] : 255;
+            break;
+        default: return;
+    }
+    c->trns_seen = 1;
+}
+
+void read_text(PngContext* c, uint32_t length) {
+    const uint8_t* p = c->input.data();
+    if (p[0] == 0) return;
+    const uint32_t window = length < 80 ? length : 80;
+    for (uint32_t i = 1; i < window; ++i) {
+        if (p[i] != 0) continue;
+        ++c->text_chunks;
+        if (i == 7 && std::memcmp(p, "Comment", 7) == 0) ++c->comment_chunks;
+        return;
+    }
+}
+
+// The run of consecutive IDAT chunks, with the cursor at the first one's data.
+bool read_idat_run(PngContext* c, const uint8_t* type, uint32_t length) {
+    ByteCursor& in = c->input;
+    if (c->idat_seen) {
+        set_codec_error(c, kCodecPngChunkOrder);
+        return false;
+    }
+    if (!png_check_chunk_crc(c, type, length)) {
+        set_codec_error(c, kCodecPngCrc);
+        return false;
+    }
+    c->idat_seen = 1;
+    const int64_t image_bytes = static_cast<int64_t>(c->output_stride) * c->height;
+    c->image_buffer = alloc_pixels(image_bytes);
+    if (!c->image_buffer) {
+        set_codec_error(c, kCodecNoMemory);
+        return false;
+    }
+    const size_t first_data = in.offset();
+    uint64_t total = length;
+    int chunks = 1;
+    in.skip(static_cast<uint64_t>(length) + 4);
+    // Count the run: each further IDAT must lie within the file with a good CRC.
+    while (true) {
+        if (in.remaining() < 8) break;  // the walk reports the missing chunk header
+        const uint8_t* head = in.data();
+        const uint32_t next = (static_cast<uint32_t>(head[0]) << 24) |
+                              (static_cast<uint32_t>(head[1]) << 16) | (static_cast<uint32_t>(head[2]) << 8) |
+                              head[3];
+        if (!type_is(head + 4, "IDAT")) break;
+        if (next >= 0x80000000u || static_cast<uint64_t>(next) + 12 > in.remaining()) {
+            set_codec_error(c, kCodecPngIdatLength);
+            return false;
+        }
+        in.skip(8);
+        if (!png_check_chunk_crc(c, head + 4, next)) {
+            set_codec_error(c, kCodecPngIdatLength);
+            return false;
+        }
+        in.skip(static_cast<uint64_t>(next) + 4);
+        total += next;
+        ++chunks;
+    }
+    if (total > 0xFFFFFFFFu) {
+        set_codec_error(c, kCodecPngIdatLength);
+        return false;
+    }
+    c->compressed_bytes = static_cast<uint32_t>(total);
+    const size_t after_run = in.offset();
+    if (chunks == 1) {
+        c->compressed_data = in.begin() + first_data;
+    } else {
+        c->assembled_data = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(total) + 1));
+        if (!c->assembled_data) {
+            set_codec_error(c, kCodecNoMemory);
+            return false;
+        }
+        uint8_t* out = c->assembled_data;
+        in.seek(first_data - 8);
+        for (int i = 0; i < chunks; ++i) {
+            const uint32_t n = read_be32(c);
+            in.skip(4);
+            std::memcpy(out, in.data(), n);
+            out += n;
+            in.skip(static_cast<uint64_t>(n) + 4);
+        }
+        c->compressed_data = c->assembled_data;
+    }
+    const bool ok = c->interlace ? png_inflate_rows_interlaced(c) : png_inflate_rows(c);
+    std::free(c->assembled_data);
+    c->assembled_data = nullptr;
+    c->compressed_data = nullptr;
+    in.seek(after_run);
+    return ok;
+}
+
+bool walk_chunks(PngContext* c) {
+    ByteCursor& in = c->input;
+    while (true) {
+        if (in.remaining() < 8) {
+            set_codec_error(c, kCodecBadData);
+            return false;
+        }
+        const uint32_t length = read_be32(c);
+        if (length >= 0x80000000u) {
+            set_codec_error(c, kCodecPngChunkLength);
+            return false;
+        }
+        if (static_cast<uint64_t>(length) + 8 > in.remaining()) {
+            set_codec_error(c, kCodecBadData);
+            return false;
+        }
+        uint8_t type[4];
+        in.read_bytes(type, 4);
+        if (type_is(type, "IHDR")) {
+            set_codec_error(c, kCodecPngChunkOrder);
+            return false;
+        }
+        if (type_is(type, "PLTE")) {
+            if (c->colour_type != 3) {
+                skip_chunk(c, length);
+                continue;
+            }
+            if (c->plte_seen || c->idat_seen) {
+                set_codec_error(c, kCodecPngChunkOrder);
+                return false;
+            }
+            if (!png_check_chunk_crc(c, type, length)) {
+                set_codec_error(c, kCodecPngCrc);
+                return false;
+            }
+            read_plte(c, length);
+        } else if (type_is(type, "IDAT")) {
+            if (!read_idat_run(c, type, length)) return false;
+            continue;
+        } else if (type_is(type, "IEND")) {
+            if (!png_check_chunk_crc(c, type, length)) {
+                set_codec_error(c, kCodecPngCrc);
+                return false;
+            }
+            c->iend_seen = 1;
+            if (!c->idat_seen || (c->colour_type == 3 && !c->plte_seen)) {
+                set_codec_error(c, kCodecPngCriticalChunks);
+                return false;
+            }
+            return true;
+        } else if (type_is(type, "gAMA")) {
+            if (!c->gama_seen && !c->plte_seen && !c->idat_seen && length == 4 &&
+                png_check_chunk_crc(c, type, length)) {
+                const uint8_t* p = in.data();
+                const uint32_t v = (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
+                                   (static_cast<uint32_t>(p[2]) << 8) | p[3];
+                if (v >= 1 && v < 0x80000000u) {
+                    c->file_gamma = v;
+                    c->gama_seen = 1;
+                }
+            }
+        } else if (type_is(type, "bKGD")) {
+            if (!c->bkgd_seen && !c->idat_seen && png_check_chunk_crc(c, type, length)) read_bkgd(c, length);
+        } else if (type_is(type, "tRNS")) {
+            if (!c->trns_seen && !c->idat_seen && png_check_chunk_crc(c, type, length)) read_trns(c, length);
+        } else if (type_is(type, "pHYs")) {
+            if (!c->idat_seen && length == 9 && png_check_chunk_crc(c, type, length) && in.data()[8] == 1) {
+                const uint8_t* p = in.data();
+                const uint32_t x = (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
+                                   (static_cast<uint32_t>(p[2]) << 8) | p[3];
+                const uint32_t y = (static_cast<uint32_t>(p[4]) << 24) | (static_cast<uint32_t>(p[5]) << 16) |
+                                   (static_cast<uint32_t>(p[6]) << 8) | p[7];
+                if (x < 0x80000000u && y < 0x80000000u) {
+                    c->x_resolution = static_cast<int32_t>(x);
+                    c->y_resolution = static_cast<int32_t>(y);
+                }
+            }
+        } else if (type_is(type, "tEXt")) {
+            if (length >= 2 && png_check_chunk_crc(c, type, length)) read_text(c, length);
+        }
+        skip_chunk(c, length);
+    }
+}
+
+uint8_t gamma_value(double exponent, int v) {
+    if (v == 0) return 0;
+    const double r = std::floor(255.0 * std::pow(v / 255.0, exponent) + 0.5);
+    return static_cast<uint8_t>(r < 0 ? 0 : (r > 255 ? 255 : r));
+}
+
+double gamma_exponent(const PngContext* c) {
+    return 1.0 / (static_cast<double>(c->file_gamma) * static_cast<double>(c->display_gamma) / 100000000.0);
+}
+
+void apply_gamma(PngContext* c) {
+    const double e = gamma_exponent(c);
+    uint8_t table[256];
+    for (int i = 0; i < 256; ++i) table[i] = gamma_value(e, i);
+    if (c->output_bits == 24) {
+        const int64_t n = static_cast<int64_t>(c->output_stride) * c->height;
+        uint8_t* p = c->image_buffer;
+        for (int64_t i = 0; i < n; ++i) p[i] = table[p[i]];
+    } else {
+        for (RgbQuad& q : c->loaded.palette) {
+            q.blue = table[q.blue];
+            q.green = table[q.green];
+            q.red = table[q.red];
+        }
+    }
+}
+
+void flatten(PngContext* c) {
+    uint8_t br = c->configured_red, bg = c->configured_green, bb = c->configured_blue;
+    if (c->bkgd_seen && !c->ignore_bkgd) {
+        br = c->background_red;
+        bg = c->background_green;
+        bb = c->background_blue;
+    }
+    // Without the shared table only the exact-key replacements can be made.
+    const uint8_t* t = c->blend_table;
+    if (!t && c->colour_type != 0 && c->colour_type != 2) return;
+    auto mix = [t](uint8_t a, uint8_t v, uint8_t b) {
+        return static_cast<uint8_t>(t[256 * a + v] + t[256 * (255 - a) + b]);
+    };
+    const int32_t w = c->width;
+    const int32_t h = c->height;
+    switch (c->colour_type) {
+        case 0: {
+            RgbQuad& e = c->loaded.palette[c->key_green];
+            e.blue = bb;
+            e.green = bg;
+            e.red = br;
+            break;
+        }
+        case 2:
+            for (int32_t y = 0; y < h; ++y) {
+                uint8_t* p = c->image_buffer + static_cast<int64_t>(y) * c->output_stride;
+                for (int32_t x = 0; x < w; ++x, p += 3) {
+                    if (p[0] == c->key_blue && p[1] == c->key_green && p[2] == c->key_red) {
+                        p[0] = bb;
+                        p[1] = bg;
+                        p[2] = br;
+                    }
+                }
+            }
+            break;
+        case 3:
+            for (int i = 0; i < 256; ++i) {
+                RgbQuad& e = c->loaded.palette[i];
+                const uint8_t a = c->palette_alpha[i];
+                e.blue = mix(a, e.blue, bb);
+                e.green = mix(a, e.green, bg);
+                e.red = mix(a, e.red, br);
+            }
+            break;
+        case 4:
+            for (int32_t y = 0; y < h; ++y) {
+                uint8_t* p = c->image_buffer + static_cast<int64_t>(y) * c->output_stride;
+                const uint8_t* a = c->alpha_plane + static_cast<int64_t>(y) * w;
+                for (int32_t x = 0; x < w; ++x) p[x] = mix(a[x], p[x], br);
+            }
+            break;
+        case 6:
+            for (int32_t y = 0; y < h; ++y) {
+                uint8_t* p = c->image_buffer + static_cast<int64_t>(y) * c->output_stride;
+                const uint8_t* a = c->alpha_plane + static_cast<int64_t>(y) * w;
+                for (int32_t x = 0; x < w; ++x, p += 3) {
+                    p[0] = mix(a[x], p[0], bb);
+                    p[1] = mix(a[x], p[1], bg);
+                    p[2] = mix(a[x], p[2], br);
+                }
+            }
+            break;
+        default: break;
+    }
+}
+
+void free_block(uint8_t*& p) {
+    if (p) free_pixels(p);
+    p = nullptr;
+}
+
+}  // namespace
+
+void PngContext::free_format_buffers() {
+    png_free_buffers(this);
+}
+
+void png_reader_reset(PngContext* context) {
+    PngContext* c = context;
+    c->blend_table = nullptr;
+    c->image_buffer = nullptr;
+    c->alpha_plane = nullptr;
+    c->assembled_data = nullptr;
+    c->compressed_data = nullptr;
+    c->plte_seen = c->idat_seen = c->iend_seen = c->gama_seen = c->bkgd_seen = c->trns_seen = 0;
+    c->text_chunks = 0;
+    c->comment_chunks = 0;
+    c->x_resolution = 0;
+    c->y_resolution = 0;
+    c->transparency = 1;
+    c->ignore_bkgd = 0;
+    c->configured_red = c->configured_green = c->configured_blue = 255;
+    c->display_gamma = 0;
+    c->file_gamma = 0;
+    c->palette_entries = 0;
+    c->compressed_bytes = 0;
+    c->background_red = c->background_green = c->background_blue = 0;
+    c->key_red = c->key_green = c->key_blue = 0;
+    std::memset(c->palette_alpha, 255, sizeof c->palette_alpha);
+    std::memset(c->loaded.palette, 0, sizeof c->loaded.palette);
+    c->loaded.pixels = nullptr;
+    c->loaded.bitmap = 0;
+}
+
+LoadedImage* read_png_mapped(PngContext* context) {
+    PngContext* c = context;
+    if (!read_ihdr(c)) return nullptr;
+    if (!png_choose_converters(c)) return nullptr;
+    if (static_cast<int64_t>(c->output_stride) * c->height > kMaxImageBytes) {
+        set_codec_error(c, kCodecUnsupported);
+        return nullptr;
+    }
+    c->loaded.source_bits = (c->colour_type == 2 || c->colour_type == 6) ? 3 * c->bit_depth : c->bit_depth;
+    if (c->alpha) {
+        c->alpha_plane = alloc_pixels(static_cast<int64_t>(c->width) * c->height);
+        if (!c->alpha_plane) {
+            set_codec_error(c, kCodecNoMemory);
+            return nullptr;
+        }
+    }
+    if (!walk_chunks(c)) return nullptr;
+    const bool gamma = c->gama_seen && c->display_gamma != 0;
+    if (gamma) apply_gamma(c);
+    if (c->transparency && (c->trns_seen || c->alpha)) {
+        if (gamma) {
+            const double e = gamma_exponent(c);
+            c->background_red = gamma_value(e, c->background_red);
+            c->background_green = gamma_value(e, c->background_green);
+            c->background_blue = gamma_value(e, c->background_blue);
+        }
+        flatten(c);
+    }
+    set_dib_info_header(c, c->width, c->height, c->output_bits, c->x_resolution, c->y_resolution);
+    LoadedImage& image = c->loaded;
+    if (c->in_memory) {
+        image.pixels = c->image_buffer;
+        image.bitmap = 0;
+        c->image_buffer = nullptr;
+    } else {
+        const int64_t bytes = static_cast<int64_t>(c->output_stride) * c->height;
+        if (!allocate_loaded_rows(c, bytes)) return nullptr;
+        std::memcpy(image.pixels, c->image_buffer, static_cast<size_t>(bytes));
+    }
+    image.format = kFilePng;
+    return &image;
+}
+
+LoadedImage* read_png_file(PngContext* context, const std::u16string& path) {
+    if (map_input_file(path, context) == 0) return nullptr;
+    return read_png_mapped(context);
+}
+
+void png_free_buffers(PngContext* context) {
+    free_block(context->image_buffer);
+    free_block(context->alpha_plane);
+    std::free(context->assembled_data);
+    context->assembled_data = nullptr;
+}
+
+void png_reader_release(PngContext* context) {
+    png_free_buffers(context);
+    close_codec_files(context);
+}

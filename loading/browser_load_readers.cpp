@@ -1,0 +1,144 @@
+// The built-in readers as the browser runs them: reset the global context, read in in-memory
+// mode, publish the full size and the format words, release the context whatever the result.
+#include "codecs/bmp/bmp.h"
+#include "codecs/gif/gif.h"
+#include "codecs/jpeg/jpeg.h"
+#include "codecs/png/png.h"
+#include "codecs/tiff/tiff.h"
+#include "loading/browser_load.h"
+#include "loading/codec_set.h"
+
+namespace {
+
+void publish_full_size(const LoadedImage* image) {
+    g_load_result.full_width = image->info.width;
+    g_load_result.full_height = image->info.height;
+}
+
+}  // namespace
+
+LoadedImage* load_bmp_bits(const std::u16string& path) {
+    BmpContext* c = g_codecs.bmp_reader;
+    if (!c) return nullptr;
+    bmp_reader_reset(c);
+    // What the shared contexts' own resets may leave: each use starts with closed handles.
+    reset_codec_handles(c);
+    c->in_memory = 1;
+    LoadedImage* image = read_bmp_file(path, c);
+    if (image) publish_full_size(image);
+    bmp_reader_release(c);
+    return image;
+}
+
+LoadedImage* load_png_bits(const std::u16string& path) {
+    PngContext* c = g_codecs.png_reader;
+    if (!c) return nullptr;
+    png_reader_reset(c);
+    reset_codec_handles(c);
+    c->grey = 0;
+    c->interlace = 0;
+    c->in_memory = 1;
+    const BrowserOptions& o = g_browser_options;
+    c->blend_table = g_blend_table;
+    c->transparency = o.apply_transparency ? 1 : 0;
+    c->ignore_bkgd = o.use_file_background ? 0 : 1;
+    c->configured_red = static_cast<uint8_t>(o.background_colour);
+    c->configured_green = static_cast<uint8_t>(o.background_colour >> 8);
+    c->configured_blue = static_cast<uint8_t>(o.background_colour >> 16);
+    if (o.gamma_enabled)
+        c->display_gamma = o.display_gamma_x1000 < 1000 ? 1000u : uint32_t(o.display_gamma_x1000);
+    LoadedImage* image = read_png_file(c, path);
+    if (image) {
+        publish_full_size(image);
+        g_load_result.w1 = c->comment_chunks;
+        g_load_result.w2 = c->text_chunks;
+        g_load_result.w3 = c->interlace;
+        g_load_result.w4 = (c->alpha || c->trns_seen) ? 1 : 0;
+    }
+    png_reader_release(c);
+    return image;
+}
+
+LoadedImage* load_jpeg_bits(const uint8_t* data, uint32_t size, const std::u16string& path) {
+    JpegReaderContext* c = g_codecs.jpeg_reader;
+    if (!c) return nullptr;
+    jpeg_reader_reset(c);
+    reset_codec_handles(c);
+    c->in_memory = 1;
+    const BrowserOptions& o = g_browser_options;
+    if (o.jpeg_box_width != 0 && o.jpeg_box_height != 0) {
+        c->scaled_decode = 1;
+        c->box_width = o.jpeg_box_width;
+        c->box_height = o.jpeg_box_height;
+    }
+    if (data) {
+        c->data_supplied = 1;
+        c->loaded.file_size = size;
+    }
+    LoadedImage* image = read_jpeg_image(c, path, data);
+    if (image) {
+        // The size in the file, not the reduced size the box asked for.
+        g_load_result.full_width = c->source_width;
+        g_load_result.full_height = c->source_height;
+        g_load_result.w1 = c->comment_count;
+        g_load_result.w2 = c->app1_seen ? 1 : 0;
+        g_load_result.w3 = c->progressive ? 1 : 0;
+    }
+    jpeg_reader_release(c);
+    return image;
+}
+
+LoadedImage* load_tiff_bits(const std::u16string& path) {
+    TiffContext* c = g_codecs.tiff_reader;
+    if (!c) return nullptr;
+    tiff_reader_reset(c);
+    reset_codec_handles(c);
+    c->in_memory = 1;
+    LoadedImage* image = nullptr;
+    if (map_input_file(path, c) != 0) image = read_tiff_image(c);
+    if (image) {
+        publish_full_size(image);
+        g_load_result.w1 = c->description_seen ? 1 : 0;
+    }
+    tiff_reader_release(c);
+    return image;
+}
+
+LoadedImage* load_gif_bits(const std::u16string& path) {
+    GifContext* c = g_codecs.gif_reader;
+    if (!c) return nullptr;
+    gif_reader_reset(c);
+    reset_codec_handles(c);
+    c->in_memory = 1;
+    const BrowserOptions& o = g_browser_options;
+    c->replace_transparent_colour = o.apply_transparency ? 1 : 0;
+    c->use_configured_colour = o.use_file_background ? 0 : 1;
+    c->configured_colour[0] = static_cast<uint8_t>(o.background_colour);
+    c->configured_colour[1] = static_cast<uint8_t>(o.background_colour >> 8);
+    c->configured_colour[2] = static_cast<uint8_t>(o.background_colour >> 16);
+    c->animation_wanted = 0;
+    LoadedImage* image = nullptr;
+    if (map_input_file(path, c) != 0) image = read_gif_image(c);
+    if (image) {
+        publish_full_size(image);
+        g_load_result.w1 = c->comment_seen ? 1 : 0;
+        g_load_result.w3 = c->interlaced ? 1 : 0;
+        g_load_result.w4 = c->transparent_frames > 0 ? 1 : 0;
+    }
+    gif_reader_release(c);
+    return image;
+}
+
+// The lossless transform on a context of its own, trimming the partial iMCU strips that the
+// transform would otherwise leave on the wrong side, copying every marker. Its files, the
+// source's mapping among them, are closed before it returns: the source is about to be
+// replaced.
+bool jpeg_transform_in_place_step(const std::u16string& source, const std::u16string& target, int32_t kind) {
+    JpegTransformContext context;
+    init_codec_context(&context, 0);
+    clear_jpeg_error_text();
+    jpeg_set_transform(&context, kind, 1, kJpegCopyAll, 0, 0);
+    const bool ok = jpeg_transform_file(&context, source, target);
+    close_codec_files(&context);
+    return ok;
+}
