@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "codecs/codec_set.h"
 #include "common/win/app_messages.h"
 #include "common/win/message_box.h"
 #include "common/win/process_lock.h"
+#include "loading/codec_set.h"
 #include "shell/core/settings_store.h"
 #include "shell/folder_tree.h"
 #include "shell/main_menus.h"
