@@ -1,0 +1,105 @@
+// 3x3 convolutions with replicated edges: emboss, colour convolution and edge extraction.
+#include <cstring>
+#include <vector>
+
+#include "kernels/filter_rows.h"
+#include "kernels/filters.h"
+
+using namespace filter_detail;
+
+namespace {
+
+enum class ConvolveMode { kEmboss, kColour, kEdges };
+
+void convolve(FilterWork* w, const Kernel3x3& kernel, int32_t divisor, ConvolveMode mode) {
+    const int32_t width = w->width, height = w->height;
+    if (width <= 0 || height <= 0) return;
+    // The coefficient tables hold -32..32; a divisor of 0 would divide by zero.
+    int16_t k16[9];
+    for (int i = 0; i < 9; ++i) k16[i] = static_cast<int16_t>(clamp_arg(kernel.k[i], -32, 32));
+    if (divisor < 1) divisor = 1;
+    const int32_t n = 3 * width;
+    const uint8_t* t = w->blend;
+    run_row_bands(w, height, [&](int32_t y0, int32_t y1) {
+        // Each of the three rows with its edge pixel repeated once on either side.
+        std::vector<uint8_t> padded(static_cast<size_t>(3 * (n + 6)));
+        std::vector<int32_t> sums(static_cast<size_t>(n));
+        std::vector<uint8_t> effect(static_cast<size_t>(n));
+        for (int32_t y = y0; y < y1; ++y) {
+            const uint8_t* at[9];
+            for (int k = 0; k < 3; ++k) {
+                const uint8_t* src = row_of(w->source, w->stride, clamp_arg(y - 1 + k, 0, height - 1));
+                uint8_t* p = padded.data() + static_cast<size_t>(k) * (n + 6);
+                std::memcpy(p + 3, src, static_cast<size_t>(n));
+                std::memcpy(p, src, 3);
+                std::memcpy(p + 3 + n, src + n - 3, 3);
+                at[3 * k] = p;
+                at[3 * k + 1] = p + 3;
+                at[3 * k + 2] = p + 6;
+            }
+            weighted_sum(at, k16, 9, n, sums.data());
+            const uint8_t* src = row_of(w->source, w->stride, y);
+            uint8_t* dst = row_of(w->destination, w->stride, y);
+            if (mode == ConvolveMode::kEmboss) {
+                for (int32_t i = 0; i < n; i += 3) {
+                    const int grey =
+                        (clamp_arg(sums[i] + 127, 0, 255) + clamp_arg(sums[i + 1] + 127, 0, 255) +
+                         clamp_arg(sums[i + 2] + 127, 0, 255)) /
+                        3;
+                    effect[i] = effect[i + 1] = effect[i + 2] = static_cast<uint8_t>(grey);
+                }
+                put_row_masked(w, y, src, effect.data(), dst);
+                continue;
+            }
+            if (divisor == 1) {
+                for (int32_t i = 0; i < n; ++i) effect[i] = static_cast<uint8_t>(clamp_arg(sums[i], 0, 255));
+            } else {
+                for (int32_t i = 0; i < n; ++i)
+                    effect[i] = static_cast<uint8_t>(clamp_arg(sums[i] / divisor, 0, 255));
+            }
+            if (mode == ConvolveMode::kColour) {
+                put_row_masked(w, y, src, effect.data(), dst);
+                continue;
+            }
+            // Edges: the colour result through the mask, then its inverted mean through the
+            // mask again, so a partly selected pixel meets its source twice.
+            uint8_t* first = effect.data();
+            put_row_masked(w, y, src, first, first);
+            const uint8_t* m = w->mask ? w->mask + static_cast<int64_t>(y) * width : nullptr;
+            for (int32_t x = 0; x < width; ++x) {
+                const uint8_t* s = src + 3 * x;
+                uint8_t* o = dst + 3 * x;
+                const int mv = m ? m[x] : 0;
+                if (mv == 255) {
+                    o[0] = s[0];
+                    o[1] = s[1];
+                    o[2] = s[2];
+                    continue;
+                }
+                const uint8_t* f = first + 3 * x;
+                const int v = 255 - (f[0] + f[1] + f[2]) / 3;
+                if (mv == 0) {
+                    o[0] = o[1] = o[2] = static_cast<uint8_t>(v);
+                } else {
+                    const uint8_t* keep = t + 256 * mv;
+                    const uint8_t take = t[256 * (255 - mv) + v];
+                    for (int c = 0; c < 3; ++c) o[c] = static_cast<uint8_t>(keep[s[c]] + take);
+                }
+            }
+        }
+    });
+}
+
+}  // namespace
+
+void emboss_convolve(FilterWork* work, const Kernel3x3& kernel) {
+    convolve(work, kernel, 1, ConvolveMode::kEmboss);
+}
+
+void convolve3x3_colour(FilterWork* work, const Kernel3x3& kernel, int32_t divisor) {
+    convolve(work, kernel, divisor, ConvolveMode::kColour);
+}
+
+void extract_edges(FilterWork* work, const Kernel3x3& kernel) {
+    convolve(work, kernel, 1, ConvolveMode::kEdges);
+}

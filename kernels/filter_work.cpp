@@ -1,0 +1,181 @@
+#include "kernels/filter_work.h"
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "common/stride.h"
+#include "kernels/filter_rows.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+std::atomic<int32_t> g_helpers_running{0};
+
+// Below this many pixels a second thread costs more than it saves.
+constexpr int64_t kPixelsPerThread = 1 << 17;
+constexpr int32_t kMaxThreads = 16;
+
+}  // namespace
+
+void set_filter_image(FilterWork* work, int32_t width, int32_t height, const uint8_t* source,
+                      uint8_t* destination, const uint8_t* mask) {
+    work->width = width;
+    work->height = height;
+    work->stride = static_cast<int32_t>(row_stride_bytes(width < 0 ? 0 : width, 24));
+    work->source = source;
+    work->destination = destination;
+    work->mask = mask;
+}
+
+uint8_t* filter_build_div9_table(uint8_t* storage, FilterWork* work) {
+    work->div9 = build_div9_table(storage);
+    return storage;
+}
+
+uint8_t* filter_build_div25_table(uint8_t* storage, FilterWork* work) {
+    work->div25 = build_div25_table(storage);
+    return storage;
+}
+
+int32_t filter_helper_threads_running() {
+    return g_helpers_running.load();
+}
+
+namespace filter_detail {
+
+void put_row_masked(const FilterWork* w, int32_t y, const uint8_t* keep, const uint8_t* effect,
+                    uint8_t* out) {
+    const int32_t n = 3 * w->width;
+    if (!w->mask) {
+        for (int32_t i = 0; i < n; ++i) out[i] = effect[i];
+        return;
+    }
+    const uint8_t* m = w->mask + static_cast<int64_t>(y) * w->width;
+    const uint8_t* t = w->blend;
+    for (int32_t x = 0; x < w->width; ++x, keep += 3, effect += 3, out += 3) {
+        const int mv = m[x];
+        if (mv == 0) {
+            out[0] = effect[0];
+            out[1] = effect[1];
+            out[2] = effect[2];
+        } else if (mv == 255) {
+            out[0] = keep[0];
+            out[1] = keep[1];
+            out[2] = keep[2];
+        } else {
+            const uint8_t* k = t + 256 * mv;
+            const uint8_t* e = t + 256 * (255 - mv);
+            out[0] = static_cast<uint8_t>(k[keep[0]] + e[effect[0]]);
+            out[1] = static_cast<uint8_t>(k[keep[1]] + e[effect[1]]);
+            out[2] = static_cast<uint8_t>(k[keep[2]] + e[effect[2]]);
+        }
+    }
+}
+
+void mix_strength(const uint8_t* blend, int32_t a, const uint8_t* source, uint8_t* effect, int32_t n) {
+    // t[255][v] = v and t[0][v] = 0, so the ends need no lookups.
+    if (a == 255) return;
+    if (a == 0) {
+        for (int32_t i = 0; i < n; ++i) effect[i] = source[i];
+        return;
+    }
+    const uint8_t* te = blend + 256 * a;
+    const uint8_t* ts = blend + 256 * (255 - a);
+    for (int32_t i = 0; i < n; ++i) effect[i] = static_cast<uint8_t>(te[effect[i]] + ts[source[i]]);
+}
+
+void run_row_bands(const FilterWork* w, int32_t rows, const std::function<void(int32_t, int32_t)>& body) {
+    if (rows <= 0 || w->width <= 0) return;
+    int32_t threads = 1;
+    if (w->threads == 0) {
+        const int64_t by_size = static_cast<int64_t>(w->width) * rows / kPixelsPerThread;
+        const int32_t cores = static_cast<int32_t>(std::thread::hardware_concurrency());
+        threads = static_cast<int32_t>(by_size < cores ? by_size : cores);
+    } else if (w->threads > 1) {
+        threads = w->threads;
+    }
+    threads = clamp_arg(threads, 1, kMaxThreads);
+    if (threads > rows) threads = rows;
+    if (threads <= 1) {
+        if (!cancelled(w)) body(0, rows);
+        return;
+    }
+    // Several bands per thread even out rows of unequal cost (masked areas, borders).
+    const int32_t band = rows / (4 * threads) > 0 ? rows / (4 * threads) : 1;
+    std::atomic<int32_t> next{0};
+    auto worker = [&] {
+        while (!cancelled(w)) {
+            const int32_t first = next.fetch_add(band);
+            if (first >= rows) break;
+            body(first, first + band < rows ? first + band : rows);
+        }
+    };
+    std::vector<std::thread> helpers;
+    helpers.reserve(static_cast<size_t>(threads - 1));
+    for (int32_t i = 1; i < threads; ++i) {
+        g_helpers_running.fetch_add(1);
+        try {
+            helpers.emplace_back([&worker] {
+                worker();
+                g_helpers_running.fetch_sub(1);
+            });
+        } catch (...) {
+            // No thread to be had: the bands it would have taken fall to the others.
+            g_helpers_running.fetch_sub(1);
+            break;
+        }
+    }
+    worker();
+    for (std::thread& t : helpers) t.join();
+}
+
+void weighted_sum(const uint8_t* const* rows, const int16_t* weights, int32_t taps, int32_t n, int32_t* out) {
+    int32_t i = 0;
+#if defined(__SSE2__)
+    // Two taps at a time: their bytes interleaved as 16-bit pairs meet a (w_k, w_k+1) pair in
+    // one multiply-add, giving four 32-bit sums per instruction.
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= n; i += 16) {
+        __m128i s0 = zero, s1 = zero, s2 = zero, s3 = zero;
+        int32_t k = 0;
+        for (; k + 2 <= taps; k += 2) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[k] + i));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[k + 1] + i));
+            const uint32_t pair = static_cast<uint32_t>(static_cast<uint16_t>(weights[k])) |
+                                  (static_cast<uint32_t>(static_cast<uint16_t>(weights[k + 1])) << 16);
+            const __m128i wp = _mm_set1_epi32(static_cast<int32_t>(pair));
+            const __m128i lo = _mm_unpacklo_epi8(a, b);
+            const __m128i hi = _mm_unpackhi_epi8(a, b);
+            s0 = _mm_add_epi32(s0, _mm_madd_epi16(_mm_unpacklo_epi8(lo, zero), wp));
+            s1 = _mm_add_epi32(s1, _mm_madd_epi16(_mm_unpackhi_epi8(lo, zero), wp));
+            s2 = _mm_add_epi32(s2, _mm_madd_epi16(_mm_unpacklo_epi8(hi, zero), wp));
+            s3 = _mm_add_epi32(s3, _mm_madd_epi16(_mm_unpackhi_epi8(hi, zero), wp));
+        }
+        if (k < taps) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[k] + i));
+            const __m128i wp = _mm_set1_epi32(static_cast<int32_t>(static_cast<uint16_t>(weights[k])));
+            const __m128i lo = _mm_unpacklo_epi8(a, zero);
+            const __m128i hi = _mm_unpackhi_epi8(a, zero);
+            s0 = _mm_add_epi32(s0, _mm_madd_epi16(_mm_unpacklo_epi16(lo, zero), wp));
+            s1 = _mm_add_epi32(s1, _mm_madd_epi16(_mm_unpackhi_epi16(lo, zero), wp));
+            s2 = _mm_add_epi32(s2, _mm_madd_epi16(_mm_unpacklo_epi16(hi, zero), wp));
+            s3 = _mm_add_epi32(s3, _mm_madd_epi16(_mm_unpackhi_epi16(hi, zero), wp));
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), s0);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 4), s1);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), s2);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 12), s3);
+    }
+#endif
+    for (; i < n; ++i) {
+        int32_t s = 0;
+        for (int32_t k = 0; k < taps; ++k) s += weights[k] * rows[k][i];
+        out[i] = s;
+    }
+}
+
+}  // namespace filter_detail
