@@ -20,6 +20,17 @@ void convolve(FilterWork* w, const Kernel3x3& kernel, int32_t divisor, ConvolveM
     if (divisor < 1) divisor = 1;
     const int32_t n = 3 * width;
     const uint8_t* t = w->blend;
+    // S / divisor limited to 0..255 by lookup: S <= 9 x 32 x 255, and from 256 x divisor on
+    // the quotient is 255.
+    constexpr int32_t kMaxSum = 9 * 32 * 255;
+    std::vector<uint8_t> quotient;
+    if (mode == ConvolveMode::kColour && divisor > 1) {
+        const int32_t size = 256 * divisor < kMaxSum + 1 ? 256 * divisor : kMaxSum + 1;
+        quotient.resize(static_cast<size_t>(size));
+        for (int32_t v = 0; v < size; ++v)
+            quotient[static_cast<size_t>(v)] = static_cast<uint8_t>(clamp_arg(v / divisor, 0, 255));
+    }
+    const int32_t quotient_size = static_cast<int32_t>(quotient.size());
     run_row_bands(w, height, [&](int32_t y0, int32_t y1) {
         // Each of the three rows with its edge pixel repeated once on either side.
         std::vector<uint8_t> padded(static_cast<size_t>(3 * (n + 6)));
@@ -37,25 +48,25 @@ void convolve(FilterWork* w, const Kernel3x3& kernel, int32_t divisor, ConvolveM
                 at[3 * k + 1] = p + 3;
                 at[3 * k + 2] = p + 6;
             }
-            weighted_sum(at, k16, 9, n, sums.data());
             const uint8_t* src = row_of(w->source, w->stride, y);
             uint8_t* dst = row_of(w->destination, w->stride, y);
+            uint8_t* e = effect.data();
             if (mode == ConvolveMode::kEmboss) {
+                weighted_sum_bytes(at, k16, 9, n, 127, 0, e);
                 for (int32_t i = 0; i < n; i += 3) {
-                    const int grey =
-                        (clamp_arg(sums[i] + 127, 0, 255) + clamp_arg(sums[i + 1] + 127, 0, 255) +
-                         clamp_arg(sums[i + 2] + 127, 0, 255)) /
-                        3;
-                    effect[i] = effect[i + 1] = effect[i + 2] = static_cast<uint8_t>(grey);
+                    e[i] = e[i + 1] = e[i + 2] = static_cast<uint8_t>((e[i] + e[i + 1] + e[i + 2]) / 3);
                 }
-                put_row_masked(w, y, src, effect.data(), dst);
+                put_row_masked(w, y, src, e, dst);
                 continue;
             }
             if (divisor == 1) {
-                for (int32_t i = 0; i < n; ++i) effect[i] = static_cast<uint8_t>(clamp_arg(sums[i], 0, 255));
+                weighted_sum_bytes(at, k16, 9, n, 0, 0, e);
             } else {
-                for (int32_t i = 0; i < n; ++i)
-                    effect[i] = static_cast<uint8_t>(clamp_arg(sums[i] / divisor, 0, 255));
+                weighted_sum(at, k16, 9, n, sums.data());
+                for (int32_t i = 0; i < n; ++i) {
+                    const int32_t v = sums[i];
+                    e[i] = v <= 0 ? 0 : (v >= quotient_size ? 255 : quotient[static_cast<size_t>(v)]);
+                }
             }
             if (mode == ConvolveMode::kColour) {
                 put_row_masked(w, y, src, effect.data(), dst);

@@ -79,11 +79,13 @@ void blur_gaussian(FilterWork* w, uint8_t* intermediate, int32_t radius) {
 
     // Pass 2: columns of the intermediate buffer into the destination.
     run_row_bands(w, height, [&](int32_t y0, int32_t y1) {
-        std::vector<uint8_t> effect(static_cast<size_t>(n));
+        std::vector<uint8_t> scratch(static_cast<size_t>(n));
         std::vector<int32_t> acc(static_cast<size_t>(n));
         const uint8_t* taps_at[2 * kGaussMaxRadius + 1];
         int16_t part[2 * kGaussMaxRadius + 1];
         for (int32_t y = y0; y < y1; ++y) {
+            uint8_t* out = row_of(w->destination, w->stride, y);
+            uint8_t* effect = w->mask ? scratch.data() : out;
             const int32_t lo = y - r < 0 ? 0 : y - r;
             const int32_t hi = y + r > height - 1 ? height - 1 : y + r;
             int32_t count = 0, total = 0;
@@ -92,16 +94,13 @@ void blur_gaussian(FilterWork* w, uint8_t* intermediate, int32_t radius) {
                 part[count] = w16[j - y + r];
                 total += part[count];
             }
-            weighted_sum(taps_at, part, count, n, acc.data());
             if (count == taps) {
-                for (int32_t i = 0; i < n; ++i)
-                    effect[static_cast<size_t>(i)] = static_cast<uint8_t>(acc[i] >> s);
+                weighted_sum_bytes(taps_at, part, count, n, 0, s, effect);
             } else {
-                for (int32_t i = 0; i < n; ++i)
-                    effect[static_cast<size_t>(i)] = static_cast<uint8_t>(acc[i] / total);
+                weighted_sum(taps_at, part, count, n, acc.data());
+                for (int32_t i = 0; i < n; ++i) effect[i] = static_cast<uint8_t>(acc[i] / total);
             }
-            const uint8_t* keep = row_of(intermediate, w->stride, y);
-            put_row_masked(w, y, keep, effect.data(), row_of(w->destination, w->stride, y));
+            put_row_masked(w, y, row_of(intermediate, w->stride, y), effect, out);
         }
     });
 }

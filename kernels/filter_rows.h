@@ -21,7 +21,8 @@ inline uint8_t* row_of(uint8_t* base, int32_t stride, int32_t y) {
 }
 
 // Writes destination row y from the effect row: the mask rule against the given keep row
-// (the source, or what a pass treats as its source).
+// (the source, or what a pass treats as its source). Without a mask the effect row may be
+// the output row itself.
 void put_row_masked(const FilterWork* w, int32_t y, const uint8_t* keep, const uint8_t* effect, uint8_t* out);
 
 // t[a][effect] + t[255 - a][source] over n bytes, in place in effect.
@@ -33,6 +34,10 @@ void run_row_bands(const FilterWork* w, int32_t rows, const std::function<void(i
 
 // out[i] = sum over k of weights[k] x rows[k][i] for i = 0..n-1; weights fit in 16 bits.
 void weighted_sum(const uint8_t* const* rows, const int16_t* weights, int32_t taps, int32_t n, int32_t* out);
+
+// The same, each sum as clamp((sum + bias) >> shift, 0..255) in a byte (arithmetic shift).
+void weighted_sum_bytes(const uint8_t* const* rows, const int16_t* weights, int32_t taps, int32_t n,
+                        int32_t bias, int32_t shift, uint8_t* out);
 
 inline bool cancelled(const FilterWork* w) {
     return w->cancel && w->cancel->load(std::memory_order_relaxed);

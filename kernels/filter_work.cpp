@@ -1,6 +1,7 @@
 #include "kernels/filter_work.h"
 
 #include <atomic>
+#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -51,7 +52,7 @@ void put_row_masked(const FilterWork* w, int32_t y, const uint8_t* keep, const u
                     uint8_t* out) {
     const int32_t n = 3 * w->width;
     if (!w->mask) {
-        for (int32_t i = 0; i < n; ++i) out[i] = effect[i];
+        if (out != effect) std::memcpy(out, effect, static_cast<size_t>(n));
         return;
     }
     const uint8_t* m = w->mask + static_cast<int64_t>(y) * w->width;
@@ -133,49 +134,78 @@ void run_row_bands(const FilterWork* w, int32_t rows, const std::function<void(i
     for (std::thread& t : helpers) t.join();
 }
 
+namespace {
+
+#if defined(__SSE2__)
+// Four vectors of 32-bit sums for bytes i..i+15: two taps at a time, their bytes interleaved
+// as 16-bit pairs that meet a (w_k, w_k+1) pair in one multiply-add.
+inline void sum16(const uint8_t* const* rows, const int16_t* weights, int32_t taps, int32_t i, __m128i* s) {
+    const __m128i zero = _mm_setzero_si128();
+    s[0] = s[1] = s[2] = s[3] = zero;
+    int32_t k = 0;
+    for (; k + 2 <= taps; k += 2) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[k] + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[k + 1] + i));
+        const uint32_t pair = static_cast<uint32_t>(static_cast<uint16_t>(weights[k])) |
+                              (static_cast<uint32_t>(static_cast<uint16_t>(weights[k + 1])) << 16);
+        const __m128i wp = _mm_set1_epi32(static_cast<int32_t>(pair));
+        const __m128i lo = _mm_unpacklo_epi8(a, b);
+        const __m128i hi = _mm_unpackhi_epi8(a, b);
+        s[0] = _mm_add_epi32(s[0], _mm_madd_epi16(_mm_unpacklo_epi8(lo, zero), wp));
+        s[1] = _mm_add_epi32(s[1], _mm_madd_epi16(_mm_unpackhi_epi8(lo, zero), wp));
+        s[2] = _mm_add_epi32(s[2], _mm_madd_epi16(_mm_unpacklo_epi8(hi, zero), wp));
+        s[3] = _mm_add_epi32(s[3], _mm_madd_epi16(_mm_unpackhi_epi8(hi, zero), wp));
+    }
+    if (k < taps) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[k] + i));
+        const __m128i wp = _mm_set1_epi32(static_cast<int32_t>(static_cast<uint16_t>(weights[k])));
+        const __m128i lo = _mm_unpacklo_epi8(a, zero);
+        const __m128i hi = _mm_unpackhi_epi8(a, zero);
+        s[0] = _mm_add_epi32(s[0], _mm_madd_epi16(_mm_unpacklo_epi16(lo, zero), wp));
+        s[1] = _mm_add_epi32(s[1], _mm_madd_epi16(_mm_unpackhi_epi16(lo, zero), wp));
+        s[2] = _mm_add_epi32(s[2], _mm_madd_epi16(_mm_unpacklo_epi16(hi, zero), wp));
+        s[3] = _mm_add_epi32(s[3], _mm_madd_epi16(_mm_unpackhi_epi16(hi, zero), wp));
+    }
+}
+#endif
+
+inline int32_t sum1(const uint8_t* const* rows, const int16_t* weights, int32_t taps, int32_t i) {
+    int32_t s = 0;
+    for (int32_t k = 0; k < taps; ++k) s += weights[k] * rows[k][i];
+    return s;
+}
+
+}  // namespace
+
 void weighted_sum(const uint8_t* const* rows, const int16_t* weights, int32_t taps, int32_t n, int32_t* out) {
     int32_t i = 0;
 #if defined(__SSE2__)
-    // Two taps at a time: their bytes interleaved as 16-bit pairs meet a (w_k, w_k+1) pair in
-    // one multiply-add, giving four 32-bit sums per instruction.
-    const __m128i zero = _mm_setzero_si128();
     for (; i + 16 <= n; i += 16) {
-        __m128i s0 = zero, s1 = zero, s2 = zero, s3 = zero;
-        int32_t k = 0;
-        for (; k + 2 <= taps; k += 2) {
-            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[k] + i));
-            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[k + 1] + i));
-            const uint32_t pair = static_cast<uint32_t>(static_cast<uint16_t>(weights[k])) |
-                                  (static_cast<uint32_t>(static_cast<uint16_t>(weights[k + 1])) << 16);
-            const __m128i wp = _mm_set1_epi32(static_cast<int32_t>(pair));
-            const __m128i lo = _mm_unpacklo_epi8(a, b);
-            const __m128i hi = _mm_unpackhi_epi8(a, b);
-            s0 = _mm_add_epi32(s0, _mm_madd_epi16(_mm_unpacklo_epi8(lo, zero), wp));
-            s1 = _mm_add_epi32(s1, _mm_madd_epi16(_mm_unpackhi_epi8(lo, zero), wp));
-            s2 = _mm_add_epi32(s2, _mm_madd_epi16(_mm_unpacklo_epi8(hi, zero), wp));
-            s3 = _mm_add_epi32(s3, _mm_madd_epi16(_mm_unpackhi_epi8(hi, zero), wp));
-        }
-        if (k < taps) {
-            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[k] + i));
-            const __m128i wp = _mm_set1_epi32(static_cast<int32_t>(static_cast<uint16_t>(weights[k])));
-            const __m128i lo = _mm_unpacklo_epi8(a, zero);
-            const __m128i hi = _mm_unpackhi_epi8(a, zero);
-            s0 = _mm_add_epi32(s0, _mm_madd_epi16(_mm_unpacklo_epi16(lo, zero), wp));
-            s1 = _mm_add_epi32(s1, _mm_madd_epi16(_mm_unpackhi_epi16(lo, zero), wp));
-            s2 = _mm_add_epi32(s2, _mm_madd_epi16(_mm_unpacklo_epi16(hi, zero), wp));
-            s3 = _mm_add_epi32(s3, _mm_madd_epi16(_mm_unpackhi_epi16(hi, zero), wp));
-        }
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), s0);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 4), s1);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), s2);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 12), s3);
+        __m128i s[4];
+        sum16(rows, weights, taps, i, s);
+        for (int j = 0; j < 4; ++j) _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 4 * j), s[j]);
     }
 #endif
-    for (; i < n; ++i) {
-        int32_t s = 0;
-        for (int32_t k = 0; k < taps; ++k) s += weights[k] * rows[k][i];
-        out[i] = s;
+    for (; i < n; ++i) out[i] = sum1(rows, weights, taps, i);
+}
+
+void weighted_sum_bytes(const uint8_t* const* rows, const int16_t* weights, int32_t taps, int32_t n,
+                        int32_t bias, int32_t shift, uint8_t* out) {
+    int32_t i = 0;
+#if defined(__SSE2__)
+    const __m128i b = _mm_set1_epi32(bias);
+    const __m128i count = _mm_cvtsi32_si128(shift);
+    for (; i + 16 <= n; i += 16) {
+        __m128i s[4];
+        sum16(rows, weights, taps, i, s);
+        for (int j = 0; j < 4; ++j) s[j] = _mm_sra_epi32(_mm_add_epi32(s[j], b), count);
+        // Signed saturation to 16 bits, then unsigned to 8: the clamp to 0..255.
+        const __m128i packed = _mm_packus_epi16(_mm_packs_epi32(s[0], s[1]), _mm_packs_epi32(s[2], s[3]));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), packed);
     }
+#endif
+    for (; i < n; ++i)
+        out[i] = static_cast<uint8_t>(clamp_arg((sum1(rows, weights, taps, i) + bias) >> shift, 0, 255));
 }
 
 }  // namespace filter_detail
