@@ -32,18 +32,25 @@ void convolve(FilterWork* w, const Kernel3x3& kernel, int32_t divisor, ConvolveM
     }
     const int32_t quotient_size = static_cast<int32_t>(quotient.size());
     run_row_bands(w, height, [&](int32_t y0, int32_t y1) {
-        // Each of the three rows with its edge pixel repeated once on either side.
+        // Source rows with their edge pixel repeated once on either side, three slots by row
+        // number, so each row is copied once as the window moves up.
         std::vector<uint8_t> padded(static_cast<size_t>(3 * (n + 6)));
+        int32_t padded_row[3] = {-1, -1, -1};
         std::vector<int32_t> sums(static_cast<size_t>(n));
         std::vector<uint8_t> effect(static_cast<size_t>(n));
         for (int32_t y = y0; y < y1; ++y) {
             const uint8_t* at[9];
             for (int k = 0; k < 3; ++k) {
-                const uint8_t* src = row_of(w->source, w->stride, clamp_arg(y - 1 + k, 0, height - 1));
-                uint8_t* p = padded.data() + static_cast<size_t>(k) * (n + 6);
-                std::memcpy(p + 3, src, static_cast<size_t>(n));
-                std::memcpy(p, src, 3);
-                std::memcpy(p + 3 + n, src + n - 3, 3);
+                const int32_t row = clamp_arg(y - 1 + k, 0, height - 1);
+                const int slot = static_cast<int>(row % 3);
+                uint8_t* p = padded.data() + static_cast<size_t>(slot) * (n + 6);
+                if (padded_row[slot] != row) {
+                    const uint8_t* src = row_of(w->source, w->stride, row);
+                    std::memcpy(p + 3, src, static_cast<size_t>(n));
+                    std::memcpy(p, src, 3);
+                    std::memcpy(p + 3 + n, src + n - 3, 3);
+                    padded_row[slot] = row;
+                }
                 at[3 * k] = p;
                 at[3 * k + 1] = p + 3;
                 at[3 * k + 2] = p + 6;
