@@ -3,6 +3,10 @@
 #include <vector>
 
 #include "kernels/filter_rows.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include "kernels/filters.h"
 
 using namespace filter_detail;
@@ -19,13 +23,26 @@ void box_rows(const FilterWork* w, int32_t y0, int32_t y1, int32_t strength,
     const uint8_t* divide = R == 1 ? w->div9 : w->div25;
     // Vertical sums with R replicated pixels on each side, so the horizontal sum has no tests.
     std::vector<uint16_t> vsum(static_cast<size_t>(3 * (width + 2 * R)));
+    std::vector<uint16_t> hsum(static_cast<size_t>(n));
     std::vector<uint8_t> effect(static_cast<size_t>(n));
     for (int32_t y = y0; y < y1; ++y) {
         const uint8_t* rows[2 * R + 1];
         for (int j = -R; j <= R; ++j)
             rows[j + R] = row_of(w->source, w->stride, clamp_arg(y + j, 0, height - 1));
         uint16_t* v = vsum.data() + 3 * R;
-        for (int32_t i = 0; i < n; ++i) {
+        int32_t i = 0;
+#if defined(__SSE2__)
+        const __m128i zero = _mm_setzero_si128();
+        for (; i + 8 <= n; i += 8) {
+            __m128i s = zero;
+            for (int j = 0; j <= 2 * R; ++j) {
+                const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(rows[j] + i));
+                s = _mm_add_epi16(s, _mm_unpacklo_epi8(b, zero));
+            }
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(v + i), s);
+        }
+#endif
+        for (; i < n; ++i) {
             uint16_t s = 0;
             for (int j = 0; j <= 2 * R; ++j) s = static_cast<uint16_t>(s + rows[j][i]);
             v[i] = s;
@@ -36,11 +53,23 @@ void box_rows(const FilterWork* w, int32_t y0, int32_t y1, int32_t strength,
                 v[n - 3 + 3 * p + c] = v[n - 3 + c];
             }
         }
-        for (int32_t i = 0; i < n; ++i) {
-            uint32_t s = 0;
-            for (int j = -R; j <= R; ++j) s += v[i + 3 * j];
-            effect[static_cast<size_t>(i)] = divide[s];
+        // Horizontal sums (at most 25 x 255, so 16 bits hold them), then the divide table.
+        i = 0;
+#if defined(__SSE2__)
+        for (; i + 8 <= n; i += 8) {
+            __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v + i - 3 * R));
+            for (int j = 1 - R; j <= R; ++j) {
+                s = _mm_add_epi16(s, _mm_loadu_si128(reinterpret_cast<const __m128i*>(v + i + 3 * j)));
+            }
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(hsum.data() + i), s);
         }
+#endif
+        for (; i < n; ++i) {
+            uint16_t s = 0;
+            for (int j = -R; j <= R; ++j) s = static_cast<uint16_t>(s + v[i + 3 * j]);
+            hsum[static_cast<size_t>(i)] = s;
+        }
+        for (i = 0; i < n; ++i) effect[static_cast<size_t>(i)] = divide[hsum[static_cast<size_t>(i)]];
         const uint8_t* src = row_of(w->source, w->stride, y);
         mix_strength(w->blend, strength, src, effect.data(), n);
         emit(y, effect.data());
