@@ -66,5 +66,5 @@ void set_filter_image(FilterWork* work, int32_t width, int32_t height, const uin
 uint8_t* filter_build_div9_table(uint8_t* storage, FilterWork* work);
 uint8_t* filter_build_div25_table(uint8_t* storage, FilterWork* work);
 
-// Helper threads of any filter kernel still running (all processes' kernels together).
+// Helper threads of filter kernels still running anywhere in the process.
 int32_t filter_helper_threads_running();
