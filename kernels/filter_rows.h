@@ -32,7 +32,8 @@ void mix_strength(const uint8_t* blend, int32_t a, const uint8_t* source, uint8_
 // the record allows. Each row must depend on the source alone, so any split gives the same bytes.
 void run_row_bands(const FilterWork* w, int32_t rows, const std::function<void(int32_t, int32_t)>& body);
 
-// out[i] = sum over k of weights[k] x rows[k][i] for i = 0..n-1; weights fit in 16 bits.
+// out[i] = sum over k of weights[k] x rows[k][i] for i = 0..n-1; weights fit in 16 bits, taps
+// are at most 2 x kGaussMaxRadius + 1.
 void weighted_sum(const uint8_t* const* rows, const int16_t* weights, int32_t taps, int32_t n, int32_t* out);
 
 // The same, each sum as clamp((sum + bias) >> shift, 0..255) in a byte (arithmetic shift).

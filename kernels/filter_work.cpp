@@ -136,36 +136,54 @@ void run_row_bands(const FilterWork* w, int32_t rows, const std::function<void(i
 
 namespace {
 
+// The Gaussian's 101 taps are the most any caller passes.
+constexpr int32_t kMaxTaps = 2 * kGaussMaxRadius + 1;
+
 #if defined(__SSE2__)
+// The weights as (w_k, w_k+1) pairs of 16-bit lanes, a lone last weight paired with 0.
+inline int32_t weight_pairs(const int16_t* weights, int32_t taps, __m128i* pairs) {
+    int32_t count = 0;
+    for (int32_t k = 0; k < taps; k += 2) {
+        const uint16_t second = k + 1 < taps ? static_cast<uint16_t>(weights[k + 1]) : 0;
+        const uint32_t pair =
+            static_cast<uint32_t>(static_cast<uint16_t>(weights[k])) | (static_cast<uint32_t>(second) << 16);
+        pairs[count++] = _mm_set1_epi32(static_cast<int32_t>(pair));
+    }
+    return count;
+}
+
 // Four vectors of 32-bit sums for bytes i..i+15: two taps at a time, their bytes interleaved
-// as 16-bit pairs that meet a (w_k, w_k+1) pair in one multiply-add.
-inline void sum16(const uint8_t* const* rows, const int16_t* weights, int32_t taps, int32_t i, __m128i* s) {
+// as 16-bit pairs that meet a weight pair in one multiply-add.
+inline void sum16(const uint8_t* const* rows, const __m128i* pairs, int32_t taps, int32_t i, __m128i* s) {
     const __m128i zero = _mm_setzero_si128();
-    s[0] = s[1] = s[2] = s[3] = zero;
+    __m128i s0 = zero, s1 = zero, s2 = zero, s3 = zero;
     int32_t k = 0;
     for (; k + 2 <= taps; k += 2) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[k] + i));
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[k + 1] + i));
-        const uint32_t pair = static_cast<uint32_t>(static_cast<uint16_t>(weights[k])) |
-                              (static_cast<uint32_t>(static_cast<uint16_t>(weights[k + 1])) << 16);
-        const __m128i wp = _mm_set1_epi32(static_cast<int32_t>(pair));
+        const __m128i wp = pairs[k >> 1];
         const __m128i lo = _mm_unpacklo_epi8(a, b);
         const __m128i hi = _mm_unpackhi_epi8(a, b);
-        s[0] = _mm_add_epi32(s[0], _mm_madd_epi16(_mm_unpacklo_epi8(lo, zero), wp));
-        s[1] = _mm_add_epi32(s[1], _mm_madd_epi16(_mm_unpackhi_epi8(lo, zero), wp));
-        s[2] = _mm_add_epi32(s[2], _mm_madd_epi16(_mm_unpacklo_epi8(hi, zero), wp));
-        s[3] = _mm_add_epi32(s[3], _mm_madd_epi16(_mm_unpackhi_epi8(hi, zero), wp));
+        s0 = _mm_add_epi32(s0, _mm_madd_epi16(_mm_unpacklo_epi8(lo, zero), wp));
+        s1 = _mm_add_epi32(s1, _mm_madd_epi16(_mm_unpackhi_epi8(lo, zero), wp));
+        s2 = _mm_add_epi32(s2, _mm_madd_epi16(_mm_unpacklo_epi8(hi, zero), wp));
+        s3 = _mm_add_epi32(s3, _mm_madd_epi16(_mm_unpackhi_epi8(hi, zero), wp));
     }
     if (k < taps) {
+        // The lone tap against zero bytes: its pair's second weight is 0.
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[k] + i));
-        const __m128i wp = _mm_set1_epi32(static_cast<int32_t>(static_cast<uint16_t>(weights[k])));
+        const __m128i wp = pairs[k >> 1];
         const __m128i lo = _mm_unpacklo_epi8(a, zero);
         const __m128i hi = _mm_unpackhi_epi8(a, zero);
-        s[0] = _mm_add_epi32(s[0], _mm_madd_epi16(_mm_unpacklo_epi16(lo, zero), wp));
-        s[1] = _mm_add_epi32(s[1], _mm_madd_epi16(_mm_unpackhi_epi16(lo, zero), wp));
-        s[2] = _mm_add_epi32(s[2], _mm_madd_epi16(_mm_unpacklo_epi16(hi, zero), wp));
-        s[3] = _mm_add_epi32(s[3], _mm_madd_epi16(_mm_unpackhi_epi16(hi, zero), wp));
+        s0 = _mm_add_epi32(s0, _mm_madd_epi16(_mm_unpacklo_epi16(lo, zero), wp));
+        s1 = _mm_add_epi32(s1, _mm_madd_epi16(_mm_unpackhi_epi16(lo, zero), wp));
+        s2 = _mm_add_epi32(s2, _mm_madd_epi16(_mm_unpacklo_epi16(hi, zero), wp));
+        s3 = _mm_add_epi32(s3, _mm_madd_epi16(_mm_unpackhi_epi16(hi, zero), wp));
     }
+    s[0] = s0;
+    s[1] = s1;
+    s[2] = s2;
+    s[3] = s3;
 }
 #endif
 
@@ -180,9 +198,11 @@ inline int32_t sum1(const uint8_t* const* rows, const int16_t* weights, int32_t 
 void weighted_sum(const uint8_t* const* rows, const int16_t* weights, int32_t taps, int32_t n, int32_t* out) {
     int32_t i = 0;
 #if defined(__SSE2__)
+    __m128i pairs[kMaxTaps / 2 + 1];
+    weight_pairs(weights, taps, pairs);
     for (; i + 16 <= n; i += 16) {
         __m128i s[4];
-        sum16(rows, weights, taps, i, s);
+        sum16(rows, pairs, taps, i, s);
         for (int j = 0; j < 4; ++j) _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 4 * j), s[j]);
     }
 #endif
@@ -195,9 +215,11 @@ void weighted_sum_bytes(const uint8_t* const* rows, const int16_t* weights, int3
 #if defined(__SSE2__)
     const __m128i b = _mm_set1_epi32(bias);
     const __m128i count = _mm_cvtsi32_si128(shift);
+    __m128i pairs[kMaxTaps / 2 + 1];
+    weight_pairs(weights, taps, pairs);
     for (; i + 16 <= n; i += 16) {
         __m128i s[4];
-        sum16(rows, weights, taps, i, s);
+        sum16(rows, pairs, taps, i, s);
         for (int j = 0; j < 4; ++j) s[j] = _mm_sra_epi32(_mm_add_epi32(s[j], b), count);
         // Signed saturation to 16 bits, then unsigned to 8: the clamp to 0..255.
         const __m128i packed = _mm_packus_epi16(_mm_packs_epi32(s[0], s[1]), _mm_packs_epi32(s[2], s[3]));
