@@ -24,13 +24,19 @@ void convolve(FilterWork* w, const Kernel3x3& kernel, int32_t divisor, ConvolveM
     // the quotient is 255.
     constexpr int32_t kMaxSum = 9 * 32 * 255;
     std::vector<uint8_t> quotient;
-    if (mode == ConvolveMode::kColour && divisor > 1) {
+    if (mode == ConvolveMode::kColour && (divisor & (divisor - 1)) != 0) {
         const int32_t size = 256 * divisor < kMaxSum + 1 ? 256 * divisor : kMaxSum + 1;
         quotient.resize(static_cast<size_t>(size));
         for (int32_t v = 0; v < size; ++v)
             quotient[static_cast<size_t>(v)] = static_cast<uint8_t>(clamp_arg(v / divisor, 0, 255));
     }
     const int32_t quotient_size = static_cast<int32_t>(quotient.size());
+    // A divisor of 2^p is a shift by p: the floor differs from the truncation only for
+    // negative sums, which end at 0 either way.
+    int32_t power_shift = -1;
+    for (int32_t p = 0; p < 31; ++p) {
+        if (divisor == (int32_t{1} << p)) power_shift = p;
+    }
     run_row_bands(w, height, [&](int32_t y0, int32_t y1) {
         // Source rows with their edge pixel repeated once on either side, three slots by row
         // number, so each row is copied once as the window moves up.
@@ -57,7 +63,9 @@ void convolve(FilterWork* w, const Kernel3x3& kernel, int32_t divisor, ConvolveM
             }
             const uint8_t* src = row_of(w->source, w->stride, y);
             uint8_t* dst = row_of(w->destination, w->stride, y);
-            uint8_t* e = effect.data();
+            // Without a mask the effect goes straight into the destination row (edges keep it
+            // apart: their second step reads it).
+            uint8_t* e = w->mask || mode == ConvolveMode::kEdges ? effect.data() : dst;
             if (mode == ConvolveMode::kEmboss) {
                 weighted_sum_bytes(at, k16, 9, n, 127, 0, e);
                 for (int32_t i = 0; i < n; i += 3) {
@@ -66,8 +74,8 @@ void convolve(FilterWork* w, const Kernel3x3& kernel, int32_t divisor, ConvolveM
                 put_row_masked(w, y, src, e, dst);
                 continue;
             }
-            if (divisor == 1) {
-                weighted_sum_bytes(at, k16, 9, n, 0, 0, e);
+            if (power_shift >= 0) {
+                weighted_sum_bytes(at, k16, 9, n, 0, power_shift, e);
             } else {
                 weighted_sum(at, k16, 9, n, sums.data());
                 for (int32_t i = 0; i < n; ++i) {
@@ -76,7 +84,7 @@ void convolve(FilterWork* w, const Kernel3x3& kernel, int32_t divisor, ConvolveM
                 }
             }
             if (mode == ConvolveMode::kColour) {
-                put_row_masked(w, y, src, effect.data(), dst);
+                put_row_masked(w, y, src, e, dst);
                 continue;
             }
             // Edges: the colour result through the mask, then its inverted mean through the
