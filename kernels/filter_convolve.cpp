@@ -25,7 +25,8 @@ void convolve(FilterWork* w, const Kernel3x3& kernel, int32_t divisor, ConvolveM
     constexpr int32_t kMaxSum = 9 * 32 * 255;
     std::vector<uint8_t> quotient;
     if (mode == ConvolveMode::kColour && (divisor & (divisor - 1)) != 0) {
-        const int32_t size = 256 * divisor < kMaxSum + 1 ? 256 * divisor : kMaxSum + 1;
+        // Compared before multiplying: 256 x a divisor from a settings file can overflow.
+        const int32_t size = divisor <= kMaxSum / 256 ? 256 * divisor : kMaxSum + 1;
         quotient.resize(static_cast<size_t>(size));
         for (int32_t v = 0; v < size; ++v)
             quotient[static_cast<size_t>(v)] = static_cast<uint8_t>(clamp_arg(v / divisor, 0, 255));

@@ -39,7 +39,7 @@ TEST(Convolution, EveryModeMatchesTheReference) {
             [&](const FilterCase& c) {
                 return naive::convolve(c.src, c.mask(), kc.data(), 1, Convolution::kEmboss);
             });
-        for (int divisor : {1, 2, 7, 0, -5}) {
+        for (int divisor : {1, 2, 7, 16, 300, 2147483647, 0, -5}) {
             naive::expect_filter_matches(
                 ++seed, [&](FilterWork* w, const FilterCase&) { convolve3x3_colour(w, kernel, divisor); },
                 [&](const FilterCase& c) {
