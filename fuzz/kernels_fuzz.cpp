@@ -10,6 +10,8 @@
 #include "kernels/brush_kernels.h"
 #include "kernels/colour_adjust.h"
 #include "kernels/colour_model.h"
+#include "kernels/filter_random.h"
+#include "kernels/filters.h"
 #include "kernels/geometry.h"
 
 namespace {
@@ -36,6 +38,10 @@ struct Tables {
     LumaTables1024 luma;
     GreyTables256 grey;
     Div9Table div9;
+    Div9Table filter_div9;
+    Div25Table div25;
+    UnsharpTables unsharp;
+    CoefficientTables coefficients;
     HslTables hsl;
     HslTables brush_hsl;
     LuminanceTables luminance;
@@ -56,8 +62,62 @@ struct Tables {
         install_hsl_tables_for_brush(&brush_hsl);
         tips.block = build_brush_tips(tips.tips);
         g_brush_state.tips = tips.tips;
+        filter.blend = blend;
+        filter_build_div9_table(filter_div9, &filter);
+        filter_build_div25_table(div25, &filter);
+        filter.unsharp_clamp = build_unsharp_tables(unsharp.rows, unsharp.clamp);
+        filter.unsharp_rows = unsharp.rows;
+        filter.grey = grey;
+        filter.coefficients = build_coefficient_tables(coefficients);
     }
+    FilterWork filter;
 };
+
+constexpr int kColourOps = 24;
+constexpr int kFilterOps = 14;
+
+// The effect filters with arguments straight from the input; every buffer has exactly the
+// size the kernel is promised, so a read or write past it is caught.
+void run_filter(Tables* t, int op, int w, int h, const uint8_t* src, uint8_t* dst, const uint8_t* mask,
+                const int32_t* a, int threads) {
+    FilterWork* f = &t->filter;
+    set_filter_image(f, w, h, src, dst, mask);
+    f->threads = threads;
+    const size_t bytes = static_cast<size_t>(f->stride) * h;
+    std::vector<uint8_t> extra(bytes);
+    std::vector<int8_t> difference(bytes);
+    f->difference = difference.data();
+    Kernel3x3 kernel;
+    for (int i = 0; i < 9; ++i) kernel.k[i] = static_cast<int8_t>(a[i % 6] >> (8 * (i / 6)));
+    switch (op) {
+        case 0: blur_box3(f, a[0]); break;
+        case 1: blur_box5(f, a[0]); break;
+        case 2: soft_focus_blend(f, a[0], src); break;
+        case 3:
+            unsharp_difference(f);
+            unsharp_apply(f, a[0], a[1]);
+            break;
+        case 4: blur_gaussian(f, extra.data(), a[0]); break;
+        case 5: filter_remove_noise(f, a[0]); break;
+        case 6: emboss_convolve(f, kernel); break;
+        case 7: convolve3x3_colour(f, kernel, a[1]); break;
+        case 8: extract_edges(f, kernel); break;
+        case 9:
+        case 10: {
+            // The mosaic's buffer: ceil(height / H) x width x 3 bytes for the H it will use.
+            const int cell_h = a[1] < 2 ? 2 : (a[1] > 100 ? 100 : a[1]);
+            std::vector<uint8_t> blocks(static_cast<size_t>((h + cell_h - 1) / cell_h) * w * 3);
+            apply_mosaic(f, blocks.data(), a[0], a[1], op == 10, a[2] & 1);
+            break;
+        }
+        case 11:
+            filter_random_seed(static_cast<uint32_t>(a[2]));
+            apply_diffusion(f, a[0], a[1]);
+            break;
+        case 12: painting_effect(f, t->context.squares); break;
+        default: run_painting_style(f, src, dst, extra.data(), t->context.squares); break;
+    }
+}
 
 int64_t stride_of(int w) {
     return (3 * static_cast<int64_t>(w) + 3) & ~int64_t{3};
@@ -69,7 +129,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static Tables* t = new Tables;
     Input in{data, size};
     const int w = 1 + in.byte() % 16, h = 1 + in.byte() % 16;
-    const int op = in.byte() % 24;
+    const int op = in.byte() % (kColourOps + kFilterOps);
     const bool masked = in.byte() & 1;
     int32_t a[6];
     for (int32_t& v : a) v = in.int32();
@@ -82,6 +142,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t colour[3] = {static_cast<uint8_t>(a[3]), static_cast<uint8_t>(a[4]),
                                static_cast<uint8_t>(a[5])};
 
+    if (op >= kColourOps) {
+        run_filter(t, op - kColourOps, w, h, src.data(), dst.data(), masked ? mask.data() : nullptr, a,
+                   1 + (a[5] & 3));
+        return 0;
+    }
     AdjustContext* c = &t->context;
     set_adjust_image(c, w, h, 24, src.data(), dst.data(), masked ? mask.data() : nullptr, src_pal, dst_pal);
     prepare_contrast_tables(c, t->luma, t->contrast);
