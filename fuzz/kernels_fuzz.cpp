@@ -198,7 +198,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             apply_colour_balance_palette(c, &t->luminance, a[0], a[1], a[2]);
             break;
         case 12: {
-            // The rectangle is clipped to the image, so a source-sized destination holds it.
+            // A rectangle reaching past the image is refused, so a source-sized destination holds any
+            // rectangle that is written.
             (void)crop_pixels(DibPair{w, h, src.data(), dst.data()}, 24, a[0], a[1], a[2], a[3]);
             (void)crop_pixels(DibPair{w, h, src.data(), dst.data()}, 8, a[3], a[2], a[1], a[0]);
             break;
