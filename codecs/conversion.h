@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "common/win_types.h"
 
@@ -107,50 +108,97 @@ void free_work(void* block);
 DiffusionPosition diffusion_position(int32_t x, int32_t y, int32_t width, int32_t height);
 
 // Spreads one channel's error from the pixel at p (row stride `stride`, `step` bytes per
-// pixel) to its neighbours by position. Does nothing when the mode does not diffuse.
+// pixel) to its neighbours by position. Does nothing when the mode does not diffuse. The
+// per-pixel form, for callers that visit single pixels; the scans below use spread_at.
 void spread_error(const ConversionContext* context, uint8_t* p, int32_t stride, int32_t step,
                   DiffusionPosition position, int32_t error);
+
+// The same for a position known when the code is compiled: the row loops name the position
+// of each stretch of pixels, so no pixel works out where it lies and no channel switches on
+// it. Only for modes that diffuse.
+template <DiffusionPosition kPosition>
+inline void spread_at(const ConversionContext* context, uint8_t* p, int32_t stride, int32_t step,
+                      int32_t error) {
+    using P = DiffusionPosition;
+    const uint8_t* clamp = context->clamp();
+    uint8_t* below = p + stride;
+    if constexpr (kPosition == P::kFirst || kPosition == P::kMiddle || kPosition == P::kLastRow)
+        p[step] = clamp[p[step] + context->w7()[error]];
+    if constexpr (kPosition != P::kLastRow && kPosition != P::kFinal)
+        *below = clamp[*below + context->w5()[error]];
+    if constexpr (kPosition == P::kFirst || kPosition == P::kMiddle)
+        below[step] = clamp[below[step] + context->w1()[error]];
+    if constexpr (kPosition == P::kMiddle || kPosition == P::kLast)
+        below[-step] = clamp[below[-step] + context->w3()[error]];
+}
+
+// Visits every pixel of a width x height image in stored order, left to right, handing
+// `visit(position, x, y)` the position as a std::integral_constant: each row is split into
+// its first, middle and last pixels (one pixel alone for a single column), and the last row
+// into all but its last pixel and that one.
+template <typename Visit>
+void scan_by_position(int32_t width, int32_t height, Visit visit) {
+    using P = DiffusionPosition;
+    if (width <= 0 || height <= 0) return;
+    for (int32_t y = 0; y < height - 1; ++y) {
+        if (width == 1) {
+            visit(std::integral_constant<P, P::kSingleColumn>{}, 0, y);
+            continue;
+        }
+        visit(std::integral_constant<P, P::kFirst>{}, 0, y);
+        for (int32_t x = 1; x < width - 1; ++x) visit(std::integral_constant<P, P::kMiddle>{}, x, y);
+        visit(std::integral_constant<P, P::kLast>{}, width - 1, y);
+    }
+    for (int32_t x = 0; x < width - 1; ++x) visit(std::integral_constant<P, P::kLastRow>{}, x, height - 1);
+    visit(std::integral_constant<P, P::kFinal>{}, width - 1, height - 1);
+}
 
 // Scans 24-bit work pixels in stored order; `choose` maps (blue, green, red) to a palette
 // index and the chosen entry's colour; the index is handed to `store(x, y, index)`.
 template <typename Choose, typename Store>
 void diffuse_bgr(ConversionContext* context, uint8_t* work, int32_t work_stride, const RgbQuad* palette,
                  Choose choose, Store store) {
-    const int32_t w = context->width;
-    const int32_t h = context->height;
-    for (int32_t y = 0; y < h; ++y) {
-        uint8_t* row = work + static_cast<int64_t>(y) * work_stride;
-        for (int32_t x = 0; x < w; ++x) {
-            uint8_t* p = row + 3 * x;
-            int index = choose(p[0], p[1], p[2]);
-            store(x, y, index);
-            DiffusionPosition pos = diffusion_position(x, y, w, h);
-            const RgbQuad& e = palette[index];
-            spread_error(context, p + 0, work_stride, 3, pos, p[0] - e.blue);
-            spread_error(context, p + 1, work_stride, 3, pos, p[1] - e.green);
-            spread_error(context, p + 2, work_stride, 3, pos, p[2] - e.red);
-        }
+    if (!context->diffusing) {
+        scan_by_position(context->width, context->height, [&](auto, int32_t x, int32_t y) {
+            const uint8_t* p = work + static_cast<int64_t>(y) * work_stride + 3 * x;
+            store(x, y, choose(p[0], p[1], p[2]));
+        });
+        return;
     }
+    scan_by_position(context->width, context->height, [&](auto position, int32_t x, int32_t y) {
+        constexpr DiffusionPosition kPosition = decltype(position)::value;
+        uint8_t* p = work + static_cast<int64_t>(y) * work_stride + 3 * x;
+        const int index = choose(p[0], p[1], p[2]);
+        store(x, y, index);
+        if constexpr (kPosition != DiffusionPosition::kFinal) {
+            const RgbQuad& e = palette[index];
+            spread_at<kPosition>(context, p + 0, work_stride, 3, p[0] - e.blue);
+            spread_at<kPosition>(context, p + 1, work_stride, 3, p[1] - e.green);
+            spread_at<kPosition>(context, p + 2, work_stride, 3, p[2] - e.red);
+        }
+    });
 }
 
 // Threshold with diffusion over a grey work copy (rows of width bytes); store(x, y, bit).
 template <typename Store>
 void diffuse_grey_threshold(ConversionContext* context, uint8_t* grey, Store store) {
     const int32_t w = context->width;
-    const int32_t h = context->height;
-    for (int32_t y = 0; y < h; ++y) {
-        uint8_t* row = grey + static_cast<int64_t>(y) * w;
-        for (int32_t x = 0; x < w; ++x) {
-            uint8_t* p = row + x;
-            int value = *p;
-            DiffusionPosition pos = diffusion_position(x, y, w, h);
-            if (!context->diffusing || pos == DiffusionPosition::kFinal) {
-                store(x, y, (value >> 7) & 1);
-                continue;
-            }
-            int bit = value >= 128 ? 1 : 0;
-            store(x, y, bit);
-            spread_error(context, p, w, 1, pos, bit ? value - 255 : value);
-        }
+    if (!context->diffusing) {
+        scan_by_position(w, context->height, [&](auto, int32_t x, int32_t y) {
+            store(x, y, (grey[static_cast<int64_t>(y) * w + x] >> 7) & 1);
+        });
+        return;
     }
+    scan_by_position(w, context->height, [&](auto position, int32_t x, int32_t y) {
+        constexpr DiffusionPosition kPosition = decltype(position)::value;
+        uint8_t* p = grey + static_cast<int64_t>(y) * w + x;
+        const int value = *p;
+        if constexpr (kPosition == DiffusionPosition::kFinal) {
+            store(x, y, (value >> 7) & 1);
+        } else {
+            const int bit = value >= 128 ? 1 : 0;
+            store(x, y, bit);
+            spread_at<kPosition>(context, p, w, 1, bit ? value - 255 : value);
+        }
+    });
 }
