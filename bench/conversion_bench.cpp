@@ -57,9 +57,7 @@ ConversionContext* context(int32_t target_bits) {
 // The eight corners of the colour cube, chosen by the top bit of each channel.
 const RgbQuad kCorners[8] = {{0, 0, 0, 0},   {255, 0, 0, 0},   {0, 255, 0, 0},   {255, 255, 0, 0},
                              {0, 0, 255, 0}, {255, 0, 255, 0}, {0, 255, 255, 0}, {255, 255, 255, 0}};
-inline int corner(int b, int g, int r) {
-    return (b >> 7) | ((g >> 7) << 1) | ((r >> 7) << 2);
-}
+const auto corner = [](int b, int g, int r) { return (b >> 7) | ((g >> 7) << 1) | ((r >> 7) << 2); };
 
 template <typename Choose, typename Store>
 void per_pixel_bgr(ConversionContext* c, uint8_t* work, int32_t stride, const RgbQuad* palette, Choose choose,
