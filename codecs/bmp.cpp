@@ -113,6 +113,14 @@ bool present_row_bytes(BmpContext* c, uint64_t offset, int64_t need, bool packed
     return true;
 }
 
+// Clears the loaded row bytes [present, need) that a short file does not hold. Rows in plain
+// memory are zero already (and their untouched pages stay unallocated); a section's bits are
+// not promised to be.
+void zero_missing_rows(BmpContext* c, int64_t present, int64_t need) {
+    if (!c->in_memory && present < need)
+        std::memset(c->loaded.pixels + present, 0, static_cast<size_t>(need - present));
+}
+
 // Rows of 16- or 32-bit pixels unpacked into the loaded 24-bit rows. Only the first
 // `present` source bytes exist: the rest read as zero, as the missing rows of the other
 // depths do, so a pixel cut in half keeps the bytes it has.
@@ -213,7 +221,7 @@ LoadedImage* decode_dib(BmpContext* c, DibHeader h, DibLayout layout) {
                 std::memcpy(c->loaded.palette, file_palette, sizeof(file_palette));
                 if (!allocate_loaded_rows(c, need)) return nullptr;
                 if (present > 0) std::memcpy(c->loaded.pixels, src, static_cast<size_t>(present));
-                std::memset(c->loaded.pixels + present, 0, static_cast<size_t>(need - present));
+                zero_missing_rows(c, present, need);
             } else {
                 // The section takes its colour table when it is made: fill the palette first.
                 std::memcpy(c->loaded.palette, file_palette, sizeof(RgbQuad) * full);
@@ -269,7 +277,7 @@ LoadedImage* decode_dib(BmpContext* c, DibHeader h, DibLayout layout) {
             if (!allocate_loaded_rows(c, need)) return nullptr;
             if (present > 0)
                 std::memcpy(c->loaded.pixels, base + layout.pixel_offset, static_cast<size_t>(present));
-            std::memset(c->loaded.pixels + present, 0, static_cast<size_t>(need - present));
+            zero_missing_rows(c, present, need);
             break;
         }
         case 16:
