@@ -103,50 +103,125 @@ void free_work(void* block);
 DiffusionPosition diffusion_position(int32_t x, int32_t y, int32_t width, int32_t height);
 
 // Spreads one channel's error from the pixel at p (row stride `stride`, `step` bytes per
-// pixel) to its neighbours by position. Does nothing when the mode does not diffuse.
+// pixel) to its neighbours by position. Does nothing when the mode does not diffuse. The
+// per-pixel form, for callers that visit single pixels; the scans below split their rows.
 void spread_error(const ConversionContext* context, uint8_t* p, int32_t stride, int32_t step,
                   DiffusionPosition position, int32_t error);
+
+// Scans work pixels of `kChannels` bytes (rows `stride` bytes apart) in stored order, left to
+// right, with diffusion. `pick(x, y, values, chosen)` takes a pixel's channel values after
+// the errors that reached it, stores its choice and writes the chosen channel values; the
+// difference is spread by the position table. The row loop is split by position (first,
+// middle and last pixel, a single column, the last row and its last pixel), and the values
+// on their way (the right neighbour and the three pixels below) stay in registers until they
+// are final: each is clamped after every share, in the order a pixel-by-pixel scan would.
+template <int kChannels, typename Pick>
+void diffuse_by_position(const ConversionContext* context, uint8_t* work, int64_t stride, Pick pick) {
+    const int32_t w = context->width;
+    const int32_t h = context->height;
+    if (w <= 0 || h <= 0) return;
+    const uint8_t* clamp = context->clamp();
+    const int32_t* w1 = context->w1();
+    const int32_t* w3 = context->w3();
+    const int32_t* w5 = context->w5();
+    const int32_t* w7 = context->w7();
+    // Small arrays indexed by channel: every loop over the channels is unrolled, so that they
+    // live in registers, not on the stack.
+    int cur[kChannels], chosen[kChannels], error[kChannels];
+    auto take = [&](int32_t x, int32_t y) {
+        pick(x, y, static_cast<const int*>(cur), chosen);
+#pragma GCC unroll 4
+        for (int c = 0; c < kChannels; ++c) error[c] = cur[c] - chosen[c];
+    };
+    for (int32_t y = 0; y < h - 1; ++y) {
+        const uint8_t* row = work + y * stride;
+        uint8_t* below = work + (y + 1) * stride;
+#pragma GCC unroll 4
+        for (int c = 0; c < kChannels; ++c) cur[c] = row[c];
+        if (w == 1) {
+            take(0, y);
+#pragma GCC unroll 4
+            for (int c = 0; c < kChannels; ++c) below[c] = clamp[below[c] + w5[error[c]]];
+            continue;
+        }
+        // left: the pixel below-left, waiting for its last share; mid: the pixel below.
+        int left[kChannels], mid[kChannels];
+        take(0, y);
+#pragma GCC unroll 4
+        for (int c = 0; c < kChannels; ++c) {
+            mid[c] = clamp[below[c] + w5[error[c]]];
+            left[c] = mid[c];
+            mid[c] = clamp[below[kChannels + c] + w1[error[c]]];
+            cur[c] = clamp[row[kChannels + c] + w7[error[c]]];
+        }
+        for (int32_t x = 1; x < w - 1; ++x) {
+            take(x, y);
+            const int64_t at = static_cast<int64_t>(x) * kChannels;
+#pragma GCC unroll 4
+            for (int c = 0; c < kChannels; ++c) {
+                below[at - kChannels + c] = clamp[left[c] + w3[error[c]]];
+                left[c] = clamp[mid[c] + w5[error[c]]];
+                mid[c] = clamp[below[at + kChannels + c] + w1[error[c]]];
+                cur[c] = clamp[row[at + kChannels + c] + w7[error[c]]];
+            }
+        }
+        take(w - 1, y);
+        const int64_t at = static_cast<int64_t>(w - 1) * kChannels;
+#pragma GCC unroll 4
+        for (int c = 0; c < kChannels; ++c) {
+            below[at - kChannels + c] = clamp[left[c] + w3[error[c]]];
+            below[at + c] = clamp[mid[c] + w5[error[c]]];
+        }
+    }
+    const uint8_t* row = work + (h - 1) * stride;
+#pragma GCC unroll 4
+    for (int c = 0; c < kChannels; ++c) cur[c] = row[c];
+    for (int32_t x = 0; x < w - 1; ++x) {
+        take(x, h - 1);
+#pragma GCC unroll 4
+        for (int c = 0; c < kChannels; ++c)
+            cur[c] = clamp[row[static_cast<int64_t>(x + 1) * kChannels + c] + w7[error[c]]];
+    }
+    pick(w - 1, h - 1, static_cast<const int*>(cur), chosen);
+}
 
 // Scans 24-bit work pixels in stored order; `choose` maps (blue, green, red) to a palette
 // index and the chosen entry's colour; the index is handed to `store(x, y, index)`.
 template <typename Choose, typename Store>
 void diffuse_bgr(ConversionContext* context, uint8_t* work, int32_t work_stride, const RgbQuad* palette,
                  Choose choose, Store store) {
-    const int32_t w = context->width;
-    const int32_t h = context->height;
-    for (int32_t y = 0; y < h; ++y) {
-        uint8_t* row = work + static_cast<int64_t>(y) * work_stride;
-        for (int32_t x = 0; x < w; ++x) {
-            uint8_t* p = row + 3 * x;
-            int index = choose(p[0], p[1], p[2]);
-            store(x, y, index);
-            DiffusionPosition pos = diffusion_position(x, y, w, h);
-            const RgbQuad& e = palette[index];
-            spread_error(context, p + 0, work_stride, 3, pos, p[0] - e.blue);
-            spread_error(context, p + 1, work_stride, 3, pos, p[1] - e.green);
-            spread_error(context, p + 2, work_stride, 3, pos, p[2] - e.red);
+    if (!context->diffusing) {
+        for (int32_t y = 0; y < context->height; ++y) {
+            const uint8_t* p = work + static_cast<int64_t>(y) * work_stride;
+            for (int32_t x = 0; x < context->width; ++x, p += 3) store(x, y, choose(p[0], p[1], p[2]));
         }
+        return;
     }
+    diffuse_by_position<3>(context, work, work_stride, [&](int32_t x, int32_t y, const int* v, int* chosen) {
+        const int index = choose(v[0], v[1], v[2]);
+        store(x, y, index);
+        const RgbQuad& e = palette[index];
+        chosen[0] = e.blue;
+        chosen[1] = e.green;
+        chosen[2] = e.red;
+    });
 }
 
 // Threshold with diffusion over a grey work copy (rows of width bytes); store(x, y, bit).
+// A value of 128 or more gives 1 and leaves value - 255 to spread, else 0 and the value.
 template <typename Store>
 void diffuse_grey_threshold(ConversionContext* context, uint8_t* grey, Store store) {
     const int32_t w = context->width;
-    const int32_t h = context->height;
-    for (int32_t y = 0; y < h; ++y) {
-        uint8_t* row = grey + static_cast<int64_t>(y) * w;
-        for (int32_t x = 0; x < w; ++x) {
-            uint8_t* p = row + x;
-            int value = *p;
-            DiffusionPosition pos = diffusion_position(x, y, w, h);
-            if (!context->diffusing || pos == DiffusionPosition::kFinal) {
-                store(x, y, (value >> 7) & 1);
-                continue;
-            }
-            int bit = value >= 128 ? 1 : 0;
-            store(x, y, bit);
-            spread_error(context, p, w, 1, pos, bit ? value - 255 : value);
+    if (!context->diffusing) {
+        for (int32_t y = 0; y < context->height; ++y) {
+            const uint8_t* p = grey + static_cast<int64_t>(y) * w;
+            for (int32_t x = 0; x < w; ++x) store(x, y, (p[x] >> 7) & 1);
         }
+        return;
     }
+    diffuse_by_position<1>(context, grey, w, [&](int32_t x, int32_t y, const int* v, int* chosen) {
+        const int bit = (v[0] >> 7) & 1;
+        store(x, y, bit);
+        chosen[0] = bit ? 255 : 0;
+    });
 }

@@ -11,6 +11,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     LoadedImage* image = parse_packed_dib(&context, data, size);
     if ((image != nullptr) != (context.error == kCodecOk)) __builtin_trap();
     if (image) {
+        // Run-length and top-down blocks are refused, never decoded.
+        const BitmapInfoHeader& read = context.info_header;
+        if (read.height < 1 || (read.compression != kBiRgb && read.compression != kBiBitfields))
+            __builtin_trap();
         LoadedImage kept = *image;
         free_loaded_image(&kept);
     }

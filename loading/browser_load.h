@@ -153,12 +153,18 @@ bool transform_jpeg_file_in_place(const std::u16string& path, FileTime listed_ti
 struct InPlaceTransformSteps {
     // Writes the transformed file; the source must not stay open or mapped afterwards.
     bool (*transform)(const std::u16string& source, const std::u16string& target, int32_t kind);
-    bool (*recycle)(const std::u16string& path);
+    // `owner` is the window the bin operation's own progress and error windows belong to.
+    bool (*recycle)(const std::u16string& path, OsHandle owner);
     bool (*replace)(const std::u16string& source, const std::u16string& target);
 };
 
 InPlaceTransformSteps default_in_place_transform_steps();
 extern InPlaceTransformSteps g_in_place_transform_steps;
+
+// The frame window of the open image window, or 0 when none is open: the image windows set it
+// as they open and clear it as they close. The in-place transform hands it to the recycle bin
+// as the owner of the bin's windows, so they stay above the image window the user works in.
+extern OsHandle g_image_window_frame;
 
 // Shrinks 24-bit rows into a new buffer of the fitted size by area averaging; null when
 // memory is short.
@@ -166,7 +172,7 @@ uint8_t* browser_resample_24(const uint8_t* rows, int32_t width, int32_t height,
                              int32_t fitted_height);
 
 // Platform layer: the recycle bin and the wait cursor.
-bool browser_recycle_file(const std::u16string& path);
+bool browser_recycle_file(const std::u16string& path, OsHandle owner);
 void browser_show_wait_cursor(bool waiting);
 
 // The codec error code of the last in-place transform that failed (0 after success).

@@ -10,6 +10,7 @@
 #include "loading/browser_load_jpeg.h"
 
 int32_t g_in_place_transform_error = kCodecOk;
+OsHandle g_image_window_frame = 0;
 
 namespace {
 
@@ -102,7 +103,7 @@ bool transform_in_place(const std::u16string& path, FileTime listed_time, int32_
         file_delete(rotated);
         return fail(kCodecCreateFailed);
     }
-    if (path_exists(path) && !steps.recycle(path)) {
+    if (path_exists(path) && !steps.recycle(path, g_image_window_frame)) {
         file_delete(rotated);
         file_delete(backup);
         return fail(kCodecSaveFailed);

@@ -100,36 +100,64 @@ inline uint8_t channel_value(const Channel& ch, uint32_t pixel) {
     return static_cast<uint8_t>(static_cast<uint64_t>((pixel & ch.mask) >> ch.shift) * 255u / ch.max);
 }
 
-bool rows_present(BmpContext* c, uint64_t offset, int64_t stride, int32_t height) {
-    const uint64_t need = static_cast<uint64_t>(stride) * static_cast<uint64_t>(height);
-    if (offset > c->input.size() || need > c->input.size() - offset) return fail(c, kCodecBadData);
+// How many of the `need` row bytes at `offset` the input holds. A file cut short loads with
+// its missing rows zero: nothing past the input is read. A clipboard block is the size its
+// owner gave it, so one too small for its rows is malformed and refused.
+bool present_row_bytes(BmpContext* c, uint64_t offset, int64_t need, bool packed, int64_t* present) {
+    const uint64_t size = c->input.size();
+    const uint64_t available = offset < size ? size - offset : 0;
+    if (available >= static_cast<uint64_t>(need)) {
+        *present = need;
+        return true;
+    }
+    if (packed) return fail(c, kCodecBadData);
+    *present = static_cast<int64_t>(available);
     return true;
 }
 
-// Rows of 16- or 32-bit pixels unpacked into the loaded 24-bit rows.
-bool unpack_bitfields(BmpContext* c, const DibHeader& h, const uint8_t* src, int64_t src_stride) {
+// Clears the loaded row bytes [present, need) that a short file does not hold. Rows in plain
+// memory are zero already (and their untouched pages stay unallocated); a section's bits are
+// not promised to be.
+void zero_missing_rows(BmpContext* c, int64_t present, int64_t need) {
+    if (!c->in_memory && present < need)
+        std::memset(c->loaded.pixels + present, 0, static_cast<size_t>(need - present));
+}
+
+// Rows of 16- or 32-bit pixels unpacked into the loaded 24-bit rows. Only the first
+// `present` source bytes exist: the rest read as zero, as the missing rows of the other
+// depths do, so a pixel cut in half keeps the bytes it has.
+bool unpack_bitfields(BmpContext* c, const DibHeader& h, const uint8_t* src, int64_t src_stride,
+                      int64_t present) {
     Channel red, green, blue;
     if (!analyse_mask(c->masks[0], &red) || !analyse_mask(c->masks[1], &green) ||
         !analyse_mask(c->masks[2], &blue))
         return fail(c, kCodecReadFailed);
-    const int64_t dst_stride = stride_for_depth(h.width, 24);
+    const int64_t dst_stride = row_stride_bytes(h.width, 24);
+    const int32_t pixel_bytes = h.bits / 8;
+    const int64_t row_pixel_bytes = static_cast<int64_t>(h.width) * pixel_bytes;
+    auto put = [&](uint8_t* d, const uint8_t* s) {
+        uint32_t pixel = static_cast<uint32_t>(s[0]) | (static_cast<uint32_t>(s[1]) << 8);
+        if (pixel_bytes == 4)
+            pixel |= (static_cast<uint32_t>(s[2]) << 16) | (static_cast<uint32_t>(s[3]) << 24);
+        d[0] = channel_value(blue, pixel);
+        d[1] = channel_value(green, pixel);
+        d[2] = channel_value(red, pixel);
+    };
     for (int32_t y = 0; y < h.height; ++y) {
-        const uint8_t* s = src + y * src_stride;
+        const int64_t row_start = y * src_stride;
+        const int64_t held = std::min<int64_t>(row_pixel_bytes, std::max<int64_t>(present - row_start, 0));
+        const int32_t whole = static_cast<int32_t>(held / pixel_bytes);
         uint8_t* d = c->loaded.pixels + y * dst_stride;
-        for (int32_t x = 0; x < h.width; ++x) {
-            uint32_t pixel;
-            if (h.bits == 16) {
-                pixel = static_cast<uint32_t>(s[0] | (s[1] << 8));
-                s += 2;
-            } else {
-                pixel = static_cast<uint32_t>(s[0]) | (static_cast<uint32_t>(s[1]) << 8) |
-                        (static_cast<uint32_t>(s[2]) << 16) | (static_cast<uint32_t>(s[3]) << 24);
-                s += 4;
-            }
-            *d++ = channel_value(blue, pixel);
-            *d++ = channel_value(green, pixel);
-            *d++ = channel_value(red, pixel);
+        for (int32_t x = 0; x < whole; ++x, d += 3) put(d, src + row_start + x * pixel_bytes);
+        int32_t done = whole;
+        if (const int64_t part = held - static_cast<int64_t>(whole) * pixel_bytes; part > 0) {
+            uint8_t padded[4] = {};
+            std::memcpy(padded, src + row_start + held - part, static_cast<size_t>(part));
+            put(d, padded);
+            d += 3;
+            ++done;
         }
+        std::memset(d, 0, static_cast<size_t>(3) * static_cast<size_t>(h.width - done));
     }
     return true;
 }
@@ -150,90 +178,21 @@ void free_rows_on_failure(BmpContext* c) {
     free_loaded_image(&c->loaded);
 }
 
-}  // namespace
-
-void decode_bmp_rle(const uint8_t* stream, const uint8_t* end, int bits, int32_t width, int32_t height,
-                    uint8_t* rows, int64_t stride) {
-    const bool four = bits == 4;
-    const uint8_t* p = stream;
-    // x may stand at the width (a row filled, or a run or delta past it): pixels there are
-    // dropped until the next end of line. y only grows; once past the top nothing is written.
-    int32_t x = 0;
-    int32_t y = 0;
-    while (y < height && end - p >= 2) {
-        const uint8_t count = p[0];
-        const uint8_t value = p[1];
-        p += 2;
-        uint8_t* row = rows + y * stride;
-        if (count != 0) {
-            const int32_t n = std::min<int32_t>(count, width - x);
-            if (four) {
-                const uint8_t pair[2] = {static_cast<uint8_t>(value >> 4),
-                                         static_cast<uint8_t>(value & 0x0F)};
-                for (int32_t i = 0; i < n; ++i) row[x + i] = pair[i & 1];
-            } else {
-                std::memset(row + x, value, static_cast<size_t>(n));
-            }
-            x += n;
-            continue;
-        }
-        if (value == 0) {  // end of line
-            x = 0;
-            ++y;
-        } else if (value == 1) {  // end of bitmap
-            break;
-        } else if (value == 2) {  // delta: right and up from the current pixel
-            if (end - p < 2) break;
-            x = std::min<int32_t>(x + p[0], width);
-            y += p[1];
-            p += 2;
-        } else {
-            // Absolute run of `value` pixels, its bytes padded to a 16-bit boundary. A run cut
-            // short by the end of the data keeps the pixels that are there.
-            const int64_t bytes = four ? (value + 1) / 2 : value;
-            const int64_t present = std::min<int64_t>(bytes, end - p);
-            const int32_t pixels =
-                static_cast<int32_t>(std::min<int64_t>(value, four ? 2 * present : present));
-            const int32_t n = std::min<int32_t>(pixels, width - x);
-            for (int32_t i = 0; i < n; ++i)
-                row[x + i] = four ? static_cast<uint8_t>((p[i / 2] >> ((i & 1) ? 0 : 4)) & 0x0F) : p[i];
-            x += n;
-            if (present < bytes) break;
-            p += bytes;
-            if ((bytes & 1) && p < end) ++p;
-        }
-    }
-}
-
-namespace {
-
-// Top-down rows turned into the bottom-up order every LoadedImage has.
-void flip_rows(uint8_t* pixels, int64_t stride, int32_t height) {
-    for (int32_t top = 0, bottom = height - 1; top < bottom; ++top, --bottom)
-        std::swap_ranges(pixels + top * stride, pixels + (top + 1) * stride, pixels + bottom * stride);
-}
-
 // The body shared by files and packed DIBs, after the info header was read.
 LoadedImage* decode_dib(BmpContext* c, DibHeader h, DibLayout layout) {
-    // A negative height marks top-down rows; the limits apply to the number of rows. Run-length
-    // data is bottom-up only. Clipboard blocks are taken only uncompressed and bottom-up, as
-    // the programs that put them there write them.
-    const bool top_down = h.height < 0;
-    const bool rle = (h.compression == kBiRle8 && h.bits == 8) || (h.compression == kBiRle4 && h.bits == 4);
-    const int64_t rows = top_down ? -static_cast<int64_t>(h.height) : h.height;
-    if (h.width < 1 || h.width > kBmpMaxDimension || rows < 1 || rows > kBmpMaxDimension ||
-        (top_down && (rle || layout.packed)) || (rle && layout.packed)) {
+    // Rows are bottom-up only: a negative height (top-down rows) is refused with the other
+    // sizes out of range, and run-length compression with the other compressions below.
+    if (h.width < 1 || h.width > kBmpMaxDimension || h.height < 1 || h.height > kBmpMaxDimension) {
         set_codec_error(c, kCodecUnsupported);
         return nullptr;
     }
-    h.height = static_cast<int32_t>(rows);
     c->loaded.source_bits = h.bits;
     const uint8_t* base = c->input.begin();
     switch (h.bits) {
         case 1:
         case 4:
         case 8: {
-            if (h.compression != kBiRgb && !rle) {
+            if (h.compression != kBiRgb) {
                 set_codec_error(c, kCodecUnsupported);
                 return nullptr;
             }
@@ -254,33 +213,17 @@ LoadedImage* decode_dib(BmpContext* c, DibHeader h, DibLayout layout) {
             if (layout.packed) layout.pixel_offset = layout.palette_offset + 4ull * entries;
             RgbQuad file_palette[256] = {};
             if (!read_palette(c, layout.palette_offset, entries, h.core, file_palette)) return nullptr;
-            if (rle) {
-                // The stream runs to the end of the file: the image size field is often wrong.
-                // Without a single byte of it there is no image; a stream cut short later keeps
-                // what was decoded, the rest staying at index 0.
-                if (layout.pixel_offset >= c->input.size()) {
-                    set_codec_error(c, kCodecBadData);
-                    return nullptr;
-                }
-                std::memcpy(c->loaded.palette, file_palette, sizeof(RgbQuad) * (h.bits == 8 ? 256 : full));
-                set_dib_info_header(c, h.width, h.height, 8, h.x_ppm, h.y_ppm);
-                const int64_t stride = stride_for_depth(h.width, 8);
-                if (!allocate_loaded_rows(c, stride * h.height)) return nullptr;
-                // Pixels the stream skips must read as index 0; fresh pages are zero, a section's
-                // bits are not promised to be.
-                if (!c->in_memory) std::memset(c->loaded.pixels, 0, static_cast<size_t>(stride * h.height));
-                decode_bmp_rle(base + layout.pixel_offset, c->input.end(), h.bits, h.width, h.height,
-                               c->loaded.pixels, stride);
-                break;
-            }
-            const int64_t src_stride = stride_for_depth(h.width, h.bits);
-            if (!rows_present(c, layout.pixel_offset, src_stride, h.height)) return nullptr;
-            const uint8_t* src = base + layout.pixel_offset;
+            const int64_t src_stride = row_stride_bytes(h.width, h.bits);
+            const int64_t need = src_stride * h.height;
+            int64_t present = 0;
+            if (!present_row_bytes(c, layout.pixel_offset, need, layout.packed, &present)) return nullptr;
+            const uint8_t* src = present > 0 ? base + layout.pixel_offset : nullptr;
             set_dib_info_header(c, h.width, h.height, 8, h.x_ppm, h.y_ppm);
             if (h.bits == 8) {
                 std::memcpy(c->loaded.palette, file_palette, sizeof(file_palette));
-                if (!allocate_loaded_rows(c, src_stride * h.height)) return nullptr;
-                std::memcpy(c->loaded.pixels, src, static_cast<size_t>(src_stride * h.height));
+                if (!allocate_loaded_rows(c, need)) return nullptr;
+                if (present > 0) std::memcpy(c->loaded.pixels, src, static_cast<size_t>(present));
+                zero_missing_rows(c, present, need);
             } else {
                 // The section takes its colour table when it is made: fill the palette first.
                 std::memcpy(c->loaded.palette, file_palette, sizeof(RgbQuad) * full);
@@ -293,8 +236,23 @@ LoadedImage* decode_dib(BmpContext* c, DibHeader h, DibLayout layout) {
                     set_codec_error(c, kCodecNoMemory);
                     return nullptr;
                 }
-                if (!allocate_loaded_rows(c, c->image_bytes)) return nullptr;
-                if (!convert_pixel_depth(c->loaded.palette, c->loaded.pixels, c, file_palette, src)) {
+                // A file cut short is expanded from a zero-padded copy of what it holds.
+                uint8_t* padded = nullptr;
+                if (present < need) {
+                    padded = alloc_work(need);
+                    if (!padded) {
+                        set_codec_error(c, kCodecNoMemory);
+                        return nullptr;
+                    }
+                    if (present > 0) std::memcpy(padded, src, static_cast<size_t>(present));
+                    src = padded;
+                }
+                const bool allocated = allocate_loaded_rows(c, c->image_bytes);
+                const bool converted = allocated && convert_pixel_depth(c->loaded.palette, c->loaded.pixels,
+                                                                        c, file_palette, src);
+                free_work(padded);
+                if (!allocated) return nullptr;
+                if (!converted) {
                     set_codec_error(c, kCodecReadFailed);
                     free_rows_on_failure(c);
                     return nullptr;
@@ -314,11 +272,14 @@ LoadedImage* decode_dib(BmpContext* c, DibHeader h, DibLayout layout) {
                 }
                 layout.pixel_offset = layout.palette_offset + 4ull * h.clr_used;
             }
-            const int64_t stride = stride_for_depth(h.width, 24);
-            if (!rows_present(c, layout.pixel_offset, stride, h.height)) return nullptr;
+            const int64_t need = row_stride_bytes(h.width, 24) * h.height;
+            int64_t present = 0;
+            if (!present_row_bytes(c, layout.pixel_offset, need, layout.packed, &present)) return nullptr;
             set_dib_info_header(c, h.width, h.height, 24, h.x_ppm, h.y_ppm);
-            if (!allocate_loaded_rows(c, stride * h.height)) return nullptr;
-            std::memcpy(c->loaded.pixels, base + layout.pixel_offset, static_cast<size_t>(stride * h.height));
+            if (!allocate_loaded_rows(c, need)) return nullptr;
+            if (present > 0)
+                std::memcpy(c->loaded.pixels, base + layout.pixel_offset, static_cast<size_t>(present));
+            zero_missing_rows(c, present, need);
             break;
         }
         case 16:
@@ -354,13 +315,14 @@ LoadedImage* decode_dib(BmpContext* c, DibHeader h, DibLayout layout) {
                 }
                 layout.pixel_offset += 4ull * h.clr_used;
             }
-            // 16-bit rows hold an even number of pixels; both are 4-byte aligned.
-            const int64_t src_stride =
-                h.bits == 16 ? row_stride_bytes(h.width, 16) : 4 * static_cast<int64_t>(h.width);
-            if (!rows_present(c, layout.pixel_offset, src_stride, h.height)) return nullptr;
+            const int64_t src_stride = row_stride_bytes(h.width, h.bits);
+            int64_t present = 0;
+            if (!present_row_bytes(c, layout.pixel_offset, src_stride * h.height, layout.packed, &present))
+                return nullptr;
             set_dib_info_header(c, h.width, h.height, 24, h.x_ppm, h.y_ppm);
-            if (!allocate_loaded_rows(c, stride_for_depth(h.width, 24) * h.height)) return nullptr;
-            if (!unpack_bitfields(c, h, base + layout.pixel_offset, src_stride)) {
+            if (!allocate_loaded_rows(c, row_stride_bytes(h.width, 24) * h.height)) return nullptr;
+            if (!unpack_bitfields(c, h, present > 0 ? base + layout.pixel_offset : nullptr, src_stride,
+                                  present)) {
                 free_rows_on_failure(c);
                 return nullptr;
             }
@@ -368,7 +330,6 @@ LoadedImage* decode_dib(BmpContext* c, DibHeader h, DibLayout layout) {
         }
         default: set_codec_error(c, kCodecUnsupported); return nullptr;
     }
-    if (top_down) flip_rows(c->loaded.pixels, stride_for_depth(h.width, c->loaded.info.bit_count), h.height);
     c->loaded.format = kFileBmp;
     return &c->loaded;
 }

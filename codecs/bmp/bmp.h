@@ -40,20 +40,14 @@ BmpContext* init_bmp_context(BmpContext* context, uint8_t no_own_files);
 void bmp_reader_reset(BmpContext* context);
 
 // Reads a BMP file into an 8- or 24-bit image (1- and 4-bit files are expanded to 8 bits,
-// RLE4 and RLE8 files decoded to 8, 16- and 32-bit files unpacked to 24; top-down files are
-// turned bottom-up, with a positive height). Null on failure with the error in the context; on
-// success the caller owns the rows (free_loaded_image).
+// 16- and 32-bit files unpacked to 24). Only uncompressed bottom-up rows (and bit-field masks
+// for 16 and 32 bits) are read: run-length and top-down files are refused with error 2. Rows
+// that a file cut short does not hold load as zero. Null on failure with the error in the
+// context; on success the caller owns the rows (free_loaded_image).
 LoadedImage* read_bmp_file(const std::u16string& path, BmpContext* context);
 
 // The same over bytes already in context->input (the mapped file, or a test's buffer).
 LoadedImage* decode_bmp_input(BmpContext* context);
-
-// Decodes the run-length stream [stream, end) of an RLE8 (bits 8) or RLE4 (bits 4) bitmap into
-// 8-bit indices in `rows` (height rows of `stride` bytes, bottom-up, zeroed by the caller).
-// Runs, absolute blocks and deltas are clipped to the image; pixels the stream never reaches
-// keep their index 0, and a stream cut short ends with what it has decoded.
-void decode_bmp_rle(const uint8_t* stream, const uint8_t* end, int bits, int32_t width, int32_t height,
-                    uint8_t* rows, int64_t stride);
 
 // Decodes a packed DIB (info header, colour table or masks, rows) of `size` bytes, as the
 // clipboard holds it. The size is the block's real size: a block too small for the rows its

@@ -82,8 +82,10 @@ int64_t gif_decode_lzw(GifLzwDecoder* s, int32_t min_code_size, const uint8_t* d
             write_string(s->entries, code, skip, out, written + (length - skip));
             written += length - skip;
             first = s->entries[code].first;
-        } else if (code == s->next_code && s->next_code < kGifMaxCodes) {
-            // The string being defined by this very code: the previous one plus its first byte.
+        } else {
+            // Not yet in the table (which then has room: with all 4096 entries every code is in
+            // it): the previous string plus its first byte, the entry about to be made. A code
+            // past the next free one is read the same way rather than ending the image.
             const int32_t length = s->entries[previous].length + 1;
             const int64_t room = out_size - written;
             first = s->entries[previous].first;
@@ -95,8 +97,6 @@ int64_t gif_decode_lzw(GifLzwDecoder* s, int32_t min_code_size, const uint8_t* d
                 write_string(s->entries, previous, static_cast<int32_t>(length - room - 1), out, out_size);
                 written = out_size;
             }
-        } else {
-            break;  // a code beyond the dictionary: corrupt data
         }
         if (s->next_code < kGifMaxCodes) {
             GifLzwEntry& e = s->entries[s->next_code];
@@ -107,7 +107,8 @@ int64_t gif_decode_lzw(GifLzwDecoder* s, int32_t min_code_size, const uint8_t* d
             ++s->next_code;
             if (s->next_code > (1 << s->code_width) - 1 && s->code_width < 12) ++s->code_width;
         }
-        previous = code;
+        // A code read past the table names the entry just made, not its own stale slot.
+        previous = code < s->next_code ? code : s->next_code - 1;
     }
     return written;
 }

@@ -178,8 +178,9 @@ bool write_transparency(PngWriterContext* c, const RgbQuad* written_palette) {
     uint8_t data[256];
     if (c->colour_type == 0) {
         // The key must use the same grey rule as the pixels, or the chosen colour would not
-        // match its own grey level.
-        const uint8_t grey = grey_of_bgr(rgb[2], rgb[1], rgb[0]);
+        // match its own grey level: an 8-bit source goes grey through its palette entries.
+        const uint8_t grey = c->source_bits == 8 ? grey_of_entry(RgbQuad{rgb[2], rgb[1], rgb[0], 0})
+                                                 : grey_of_bgr(rgb[2], rgb[1], rgb[0]);
         data[0] = 0;
         data[1] = grey;
         return write_chunk(c, "tRNS", data, 2) && write_chunk(c, "bKGD", data, 2);

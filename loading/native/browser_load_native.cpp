@@ -4,7 +4,7 @@
 #include "loading/browser_load.h"
 
 // No recycle bin here: the file is removed.
-bool browser_recycle_file(const std::u16string& path) {
+bool browser_recycle_file(const std::u16string& path, OsHandle) {
     return file_delete(path);
 }
 

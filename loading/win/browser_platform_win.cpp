@@ -6,14 +6,13 @@
 
 #include "loading/browser_load.h"
 
-bool browser_recycle_file(const std::u16string& path) {
+bool browser_recycle_file(const std::u16string& path, OsHandle owner) {
     // The shell wants a double-zero-terminated list.
     std::u16string list = path;
     list.push_back(u'\0');
     list.push_back(u'\0');
     SHFILEOPSTRUCTW op = {};
-    // No image window hands its frame over here: the bin operation runs without an owner.
-    op.hwnd = nullptr;
+    op.hwnd = reinterpret_cast<HWND>(owner);
     op.wFunc = FO_DELETE;
     op.pFrom = reinterpret_cast<const wchar_t*>(list.c_str());
     op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -18,7 +19,7 @@ void put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
     put16(b, at + 2, v >> 16);
 }
 
-struct BmpSpec {
+struct BmpShape {
     int bits = 24;
     int32_t width = 3;
     int32_t height = 2;
@@ -29,13 +30,17 @@ struct BmpSpec {
     std::vector<uint32_t> masks;   // stored after the first 40 header bytes
 };
 
+uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
+}
+
 int64_t file_stride(int bits, int32_t width) {
     return ((static_cast<int64_t>(width) * bits + 31) / 32) * 4;
 }
 
 // A BMP file with a palette of entry i = (i, 255 - i, i * 3) and pixel bytes from `fill`.
 template <typename Fill>
-std::vector<uint8_t> make_bmp(const BmpSpec& s, Fill fill) {
+std::vector<uint8_t> make_bmp(const BmpShape& s, Fill fill) {
     const uint32_t palette_at = 14 + s.header_size;
     const uint32_t pixel_at = palette_at + 4 * s.palette_entries +
                               (s.header_size == 40 ? 4 * static_cast<uint32_t>(s.masks.size()) : 0);
@@ -67,7 +72,7 @@ std::vector<uint8_t> make_bmp(const BmpSpec& s, Fill fill) {
     return b;
 }
 
-std::vector<uint8_t> make_bmp(const BmpSpec& s) {
+std::vector<uint8_t> make_bmp(const BmpShape& s) {
     return make_bmp(s, [](int32_t y, int64_t i) { return static_cast<uint8_t>(y * 31 + i * 7 + 1); });
 }
 
@@ -108,7 +113,7 @@ TEST(BmpRead, IndexedFilesExpandToEightBits) {
     for (const Case& k : {Case{1, 1, 0, 2}, Case{1, 9, 2, 2}, Case{4, 3, 0, 16}, Case{4, 5, 12, 12},
                           Case{8, 2, 0, 256}, Case{8, 7, 100, 100}}) {
         SCOPED_TRACE(testing::Message() << k.bits << " bits, width " << k.width);
-        BmpSpec s;
+        BmpShape s;
         s.bits = k.bits;
         s.width = k.width;
         s.height = 3;
@@ -145,7 +150,7 @@ TEST(BmpRead, IndexedFilesExpandToEightBits) {
 
 TEST(BmpRead, PaletteFollowsLargerHeaders) {
     for (uint32_t header : {40u, 56u, 108u, 124u}) {
-        BmpSpec s;
+        BmpShape s;
         s.bits = 8;
         s.header_size = header;
         s.palette_entries = 256;
@@ -189,7 +194,7 @@ TEST(BmpRead, BitFieldsUnpackToTwentyFourBits) {
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
         for (int32_t width : {1, 2, 3}) {
-            BmpSpec s;
+            BmpShape s;
             s.bits = k.bits;
             s.width = width;
             s.compression = k.compression;
@@ -217,44 +222,48 @@ TEST(BmpRead, BitFieldsUnpackToTwentyFourBits) {
 TEST(BmpRead, RefusesWhatItCannotRead) {
     struct Case {
         const char* name;
-        BmpSpec spec;
+        BmpShape shape;
         int32_t error;
     };
-    auto spec = [](int bits, int32_t w, int32_t h, uint32_t compression = 0) {
-        BmpSpec s;
+    auto shape_of = [](int bits, int32_t w, int32_t h, uint32_t compression = 0) {
+        BmpShape s;
         s.bits = bits;
         s.width = w;
         s.height = h;
         s.compression = compression;
         return s;
     };
-    BmpSpec big_palette = spec(8, 2, 2);
+    BmpShape big_palette = shape_of(8, 2, 2);
     big_palette.clr_used = 300;
     big_palette.palette_entries = 256;
-    BmpSpec full_mask = spec(32, 2, 2, 3);
+    BmpShape full_mask = shape_of(32, 2, 2, 3);
     full_mask.masks = {0xFFFFFFFF, 0xFF00, 0xFF};
-    BmpSpec small_header = spec(24, 2, 2);
+    BmpShape small_header = shape_of(24, 2, 2);
     small_header.header_size = 20;
     const Case cases[] = {
-        {"width 0", spec(24, 0, 2), kCodecUnsupported},
-        {"width 25001", spec(24, 25001, 1), kCodecUnsupported},
-        {"height 25001", spec(8, 1, 25001), kCodecUnsupported},
-        {"top-down height -25001", spec(24, 2, -25001), kCodecUnsupported},
-        {"top-down RLE8", spec(8, 2, -2, 1), kCodecUnsupported},
-        {"top-down RLE4", spec(4, 2, -2, 2), kCodecUnsupported},
-        {"RLE8 at 4 bits", spec(4, 2, 2, 1), kCodecUnsupported},
-        {"RLE4 at 8 bits", spec(8, 2, 2, 2), kCodecUnsupported},
-        {"RLE8 at 24 bits", spec(24, 2, 2, 1), kCodecUnsupported},
-        {"24 with fields", spec(24, 2, 2, 3), kCodecUnsupported},
-        {"alpha fields", spec(32, 2, 2, 6), kCodecUnsupported},
-        {"2 bits", spec(2, 2, 2), kCodecUnsupported},
-        {"30000 bits", spec(30000, 2, 2), kCodecUnsupported},
+        {"width 0", shape_of(24, 0, 2), kCodecUnsupported},
+        {"width 25001", shape_of(24, 25001, 1), kCodecUnsupported},
+        {"height 25001", shape_of(8, 1, 25001), kCodecUnsupported},
+        {"top-down height -25001", shape_of(24, 2, -25001), kCodecUnsupported},
+        {"top-down height -2", shape_of(24, 2, -2), kCodecUnsupported},
+        {"top-down 8 bits", shape_of(8, 2, -2), kCodecUnsupported},
+        {"RLE8", shape_of(8, 2, 2, 1), kCodecUnsupported},
+        {"RLE4", shape_of(4, 2, 2, 2), kCodecUnsupported},
+        {"top-down RLE8", shape_of(8, 2, -2, 1), kCodecUnsupported},
+        {"top-down RLE4", shape_of(4, 2, -2, 2), kCodecUnsupported},
+        {"RLE8 at 4 bits", shape_of(4, 2, 2, 1), kCodecUnsupported},
+        {"RLE4 at 8 bits", shape_of(8, 2, 2, 2), kCodecUnsupported},
+        {"RLE8 at 24 bits", shape_of(24, 2, 2, 1), kCodecUnsupported},
+        {"24 with fields", shape_of(24, 2, 2, 3), kCodecUnsupported},
+        {"alpha fields", shape_of(32, 2, 2, 6), kCodecUnsupported},
+        {"2 bits", shape_of(2, 2, 2), kCodecUnsupported},
+        {"30000 bits", shape_of(30000, 2, 2), kCodecUnsupported},
         {"300 colours", big_palette, kCodecUnsupported},
         {"20-byte header", small_header, kCodecUnsupported},
         {"32-bit channel", full_mask, kCodecReadFailed},
     };
     for (const Case& k : cases) {
-        Decoded d = decode_bytes(make_bmp(k.spec));
+        Decoded d = decode_bytes(make_bmp(k.shape));
         EXPECT_FALSE(d.ok) << k.name;
         EXPECT_EQ(d.error, k.error) << k.name;
         EXPECT_EQ(d.image.pixels, nullptr) << k.name;
@@ -263,7 +272,7 @@ TEST(BmpRead, RefusesWhatItCannotRead) {
 
 TEST(BmpRead, LargestSizeIsRead) {
     for (auto [w, h] : {std::pair<int32_t, int32_t>{25000, 1}, {1, 25000}}) {
-        BmpSpec s;
+        BmpShape s;
         s.width = w;
         s.height = h;
         Decoded d = decode_bytes(make_bmp(s));
@@ -274,44 +283,110 @@ TEST(BmpRead, LargestSizeIsRead) {
     }
 }
 
-// Every prefix of a valid file of each depth fails with a code and leaves nothing allocated.
+// Every prefix of a valid file of each depth: a cut before the rows (headers, palette, masks)
+// fails with a code and leaves nothing allocated; a cut in the rows loads as if every byte
+// from the cut on were zero (no read past the cut, which the exact-size copy shows the
+// sanitizers).
 TEST(BmpRead, TruncationSweep) {
-    std::vector<BmpSpec> specs;
+    std::vector<BmpShape> shapes;
     for (int bits : {1, 4, 8, 16, 24, 32}) {
-        BmpSpec s;
+        BmpShape s;
         s.bits = bits;
         s.width = 3;
         s.height = 3;
         s.palette_entries = bits <= 8 ? (1u << bits) : 0;
-        specs.push_back(s);
+        shapes.push_back(s);
     }
-    BmpSpec fields;
+    BmpShape fields;
     fields.bits = 16;
     fields.compression = 3;
     fields.masks = {0xF800, 0x07E0, 0x001F};
-    specs.push_back(fields);
-    BmpSpec v5;
+    shapes.push_back(fields);
+    BmpShape fields32;
+    fields32.bits = 32;
+    fields32.width = 2;
+    fields32.compression = 3;
+    fields32.masks = {0xFF000000, 0x00FF0000, 0x0000FF00};
+    shapes.push_back(fields32);
+    BmpShape v5;
     v5.bits = 8;
     v5.header_size = 124;
     v5.palette_entries = 256;
-    specs.push_back(v5);
-    for (const BmpSpec& s : specs) {
+    shapes.push_back(v5);
+    for (const BmpShape& s : shapes) {
         const std::vector<uint8_t> file = make_bmp(s);
-        Decoded whole = decode_bytes(file);
-        ASSERT_TRUE(whole.ok) << s.bits;
-        free_loaded_image(&whole.image);
+        const size_t pixel_at = le32(file, 10);
         for (size_t n = 0; n < file.size(); ++n) {
+            SCOPED_TRACE(testing::Message() << s.bits << " bits, " << n << " bytes");
             // A copy of exactly n bytes, so the sanitizers see any read past it.
             const std::vector<uint8_t> prefix(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(n));
             Decoded d = decode_bytes(prefix);
-            ASSERT_FALSE(d.ok) << s.bits << " bits, " << n << " bytes";
-            EXPECT_NE(d.error, kCodecOk);
+            if (n < pixel_at) {
+                ASSERT_FALSE(d.ok);
+                EXPECT_NE(d.error, kCodecOk);
+                EXPECT_EQ(d.image.pixels, nullptr);
+                continue;
+            }
+            ASSERT_TRUE(d.ok) << d.error;
+            Owned own{d.image};
+            std::vector<uint8_t> zeroed(file);
+            std::fill(zeroed.begin() + static_cast<std::ptrdiff_t>(n), zeroed.end(), 0);
+            Decoded want = decode_bytes(zeroed);
+            ASSERT_TRUE(want.ok);
+            Owned own_want{want.image};
+            const int64_t bytes = file_stride(d.image.info.bit_count, s.width) * s.height;
+            EXPECT_EQ(std::memcmp(d.image.pixels, want.image.pixels, static_cast<size_t>(bytes)), 0);
         }
     }
 }
 
+// Rows a file does not hold load as zero at every depth, in both allocation modes (a DIB
+// section's bits are not promised to be zero), and the rows it holds keep their bytes.
+TEST(BmpRead, MissingRowsLoadAsZero) {
+    for (int bits : {1, 4, 8, 16, 24, 32}) {
+        for (uint8_t in_memory : {1, 0}) {
+            SCOPED_TRACE(testing::Message() << bits << " bits, in-memory " << int{in_memory});
+            BmpShape s;
+            s.bits = bits;
+            s.width = 5;
+            s.height = 4;
+            s.palette_entries = bits <= 8 ? (1u << bits) : 0;
+            // Every stored byte 0xFF: each present pixel is non-zero after loading.
+            std::vector<uint8_t> file = make_bmp(s, [](int32_t, int64_t) { return uint8_t{0xFF}; });
+            const int64_t src_stride = file_stride(bits, s.width);
+            file.resize(file.size() - static_cast<size_t>(2 * src_stride));  // the top two rows are gone
+            Decoded d = decode_bytes(file, in_memory);
+            ASSERT_TRUE(d.ok) << d.error;
+            Owned own{d.image};
+            EXPECT_EQ(d.image.info.height, 4);
+            EXPECT_EQ(d.image.source_bits, bits);
+            const int32_t pixel_bytes = d.image.info.bit_count / 8;
+            const int64_t stride = file_stride(d.image.info.bit_count, s.width);
+            for (int32_t y = 0; y < 4; ++y)
+                for (int32_t i = 0; i < s.width * pixel_bytes; ++i) {
+                    const uint8_t got = d.image.pixels[y * stride + i];
+                    if (y < 2) {
+                        EXPECT_NE(got, 0) << "row " << y << " byte " << i;
+                    } else {
+                        EXPECT_EQ(got, 0) << "row " << y << " byte " << i;
+                    }
+                }
+        }
+    }
+    // A pixel offset past the end of the file: every row is zero.
+    BmpShape s;
+    s.bits = 24;
+    std::vector<uint8_t> file = make_bmp(s);
+    put32(file, 10, static_cast<uint32_t>(file.size() + 100));
+    Decoded d = decode_bytes(file);
+    ASSERT_TRUE(d.ok) << d.error;
+    Owned own{d.image};
+    const std::vector<uint8_t> zero(static_cast<size_t>(file_stride(24, s.width) * s.height), 0);
+    EXPECT_EQ(std::memcmp(d.image.pixels, zero.data(), zero.size()), 0);
+}
+
 TEST(BmpRead, FilesThroughTheMapping) {
-    BmpSpec s;
+    BmpShape s;
     s.bits = 4;
     s.width = 5;
     s.palette_entries = 16;

@@ -370,7 +370,7 @@ bool jpegtran_step(const std::u16string& source, const std::u16string& target, i
 bool failing_step(const std::u16string&, const std::u16string&) {
     return false;
 }
-bool failing_recycle(const std::u16string&) {
+bool failing_recycle(const std::u16string&, OsHandle) {
     return false;
 }
 bool failing_transform(const std::u16string&, const std::u16string&, int32_t) {
@@ -410,13 +410,36 @@ TEST_F(BrowserNative, InPlaceRotationReplacesTheFileWithTheTrimmedRotation) {
     }
 }
 
+std::vector<OsHandle> g_recycle_owners;
+bool recording_recycle(const std::u16string& path, OsHandle owner) {
+    g_recycle_owners.push_back(owner);
+    return browser_recycle_file(path, owner);
+}
+
+// The recycle bin's windows belong to the open image window's frame, and to nobody when no
+// image window is open.
+TEST_F(BrowserNative, InPlaceRotationHandsTheImageWindowFrameToTheRecycleBin) {
+    g_in_place_transform_steps.transform = jpegtran_step;
+    g_in_place_transform_steps.recycle = recording_recycle;
+    g_jpegtran_extra = "-trim";
+    g_recycle_owners.clear();
+    const OsHandle frame = static_cast<OsHandle>(0x5A3C);
+    for (OsHandle open_frame : {frame, OsHandle{0}}) {
+        g_image_window_frame = open_frame;
+        const std::u16string path = fresh_copy_of_fixture("photo.jpg");
+        EXPECT_TRUE(transform_jpeg_file_in_place(path, time_of(path), 2));
+    }
+    g_image_window_frame = 0;
+    EXPECT_EQ(g_recycle_owners, (std::vector<OsHandle>{frame, 0}));
+}
+
 TEST_F(BrowserNative, InPlaceRotationFailuresLeaveTheOriginal) {
     std::vector<uint8_t> original;
     ASSERT_TRUE(read_bytes(browser_fixture("rot_420.jpg"), &original));
     struct Case {
         const char* name;
         bool (*transform)(const std::u16string&, const std::u16string&, int32_t);
-        bool (*recycle)(const std::u16string&);
+        bool (*recycle)(const std::u16string&, OsHandle);
         bool (*replace)(const std::u16string&, const std::u16string&);
         std::string extra;
         bool stale_time;

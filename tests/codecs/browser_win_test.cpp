@@ -81,7 +81,7 @@ TEST_F(BrowserWin, RefusedJpegIsRetriedThroughThePlugins) {
     EXPECT_TRUE(same_24_pixels(image->pixels, test_picture_as_24(picture), 6, 4));
 }
 
-TEST_F(BrowserWin, ThumbnailAndPreviewAreHalftoneShrunk) {
+TEST_F(BrowserWin, ThumbnailAndPreviewFitTheirBoxes) {
     const std::u16string path = scratch_path("wide.pxr");
     ASSERT_TRUE(write_bytes(path, encode_test_picture(make_test_picture(301, 17, 4, 16))));
     g_browser_options.box_width = 100;

@@ -12,10 +12,37 @@ TEST(CodecErrors, TextsCoverCodes1To24Only) {
     EXPECT_EQ(codec_error_text(0), nullptr);
     EXPECT_EQ(codec_error_text(25), nullptr);
     EXPECT_EQ(codec_error_text(-1), nullptr);
-    EXPECT_EQ(std::u16string(codec_error_text(1)), u"メモリを確保できません。");
-    EXPECT_EQ(std::u16string(codec_error_text(6)), u"ファイル情報が不適切です。");
-    EXPECT_EQ(std::u16string(codec_error_text(13)), u"ファイル情報が不適切です。(Width,Height/IHDR)");
-    EXPECT_EQ(std::u16string(codec_error_text(24)), u"ファイルへの保存に失敗しました。(zlib)");
+    // Every text, each at its own code: a shifted or swapped entry fails here.
+    const char16_t* const texts[24] = {
+        u"メモリを確保できません。",
+        u"未対応の形式です。",
+        u"コメントを編集できません。",
+        u"ファイルから読み取りに失敗しました。",
+        u"ファイル作成に失敗しました。",
+        u"ファイル情報が不適切です。",
+        u"画像の保存に失敗しました。",
+        u"PNG形式を識別できません。",
+        u"ファイル情報が不適切です。(CRC)",
+        u"ファイル情報が不適切です。(Length/Chunk)",
+        u"ファイル情報が不適切です。(Length/IHDR)",
+        u"ファイル情報が不適切です。(Chunk Type/IHDR)",
+        u"ファイル情報が不適切です。(Width,Height/IHDR)",
+        u"ファイル情報が不適切です。(Color type/IHDR)",
+        u"ファイル情報が不適切です。(Bit depth/IHDR)",
+        u"ファイル情報が不適切です。(Compression method/IHDR)",
+        u"ファイル情報が不適切です。(Filter method/IHDR)",
+        u"ファイル情報が不適切です。(Interlace method/IHDR)",
+        u"ファイル情報が不適切です。(Length/PLTE)",
+        u"ファイル情報が不適切です。(Order/Chunk)",
+        u"ファイル情報が不適切です。(Critical chunks)",
+        u"ファイル情報が不適切です。(Length/IDAT)",
+        u"画像の表示に失敗しました。(zlib)",
+        u"ファイルへの保存に失敗しました。(zlib)",
+    };
+    for (int32_t code = 1; code <= 24; ++code) {
+        ASSERT_NE(codec_error_text(code), nullptr) << code;
+        EXPECT_EQ(std::u16string(codec_error_text(code)), std::u16string(texts[code - 1])) << "code " << code;
+    }
 }
 
 TEST(CodecContext, InitClearsHandlesOnlyForOwnedContexts) {

@@ -7,6 +7,8 @@
 #include <random>
 #include <vector>
 
+#include "codecs/palette.h"
+
 namespace {
 
 struct Image {
@@ -418,3 +420,61 @@ TEST(ConvertToGrey, UsesTheGreyRuleWithUnpaddedRows) {
 }
 
 }  // namespace
+
+namespace {
+
+uint64_t fnv1a(uint64_t h, const uint8_t* p, size_t n) {
+    for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 0x100000001B3ull;
+    return h;
+}
+
+}  // namespace
+
+// Every supported depth pair, every dither mode and widths and heights that hit each position
+// rule (single column, single row, odd sizes), over many-colour and few-colour pictures, plus
+// the GIF writer's one-byte-per-pixel reductions: the digest of every output byte (target
+// buffers and palettes pre-filled, so bytes a conversion must leave alone count too) is the
+// one the per-pixel scan produced before the row loops were split by position.
+TEST(ConvertPixelDepth, OutputDigestOverEveryPairModeAndShape) {
+    const std::pair<int, int> pairs[] = {{1, 8},  {1, 24}, {2, 8},   {4, 8},   {4, 24}, {8, 1},
+                                         {8, 2},  {8, 4},  {8, 8},   {8, 24},  {24, 1}, {24, 2},
+                                         {24, 4}, {24, 8}, {24, 24}, {24, 48}, {48, 24}};
+    const std::pair<int32_t, int32_t> shapes[] = {{1, 1}, {1, 6}, {7, 1}, {2, 2}, {5, 3}, {13, 11}, {37, 19}};
+    uint64_t digest = 0xCBF29CE484222325ull;
+    uint32_t seed = 1;
+    for (auto [source, target] : pairs)
+        for (int mode : {0, 1, 2, 3})
+            for (auto [w, h] : shapes)
+                for (bool few : {false, true}) {
+                    Image src = make_image(w, h, source, seed++);
+                    // Few colours: every byte one of three values, so exact palettes are taken.
+                    if (few)
+                        for (auto& b : src.bytes) b = static_cast<uint8_t>((b % 3) * 0x7F);
+                    std::vector<RgbQuad> palette = make_palette(seed++);
+                    ConversionContext c = context_for(src, target, mode);
+                    std::vector<uint8_t> out(static_cast<size_t>(c.image_bytes) + 1, 0xA5);
+                    std::vector<RgbQuad> out_palette(256, RgbQuad{0x11, 0x22, 0x33, 0x44});
+                    ASSERT_TRUE(convert_pixel_depth(out_palette.data(), out.data(), &c, palette.data(),
+                                                    src.bytes.data()))
+                        << source << " to " << target;
+                    digest = fnv1a(digest, out.data(), out.size());
+                    digest = fnv1a(digest, reinterpret_cast<const uint8_t*>(out_palette.data()),
+                                   out_palette.size() * sizeof(RgbQuad));
+                }
+    for (int source : {8, 24})
+        for (int bits = 1; bits <= 8; ++bits)
+            for (int mode : {0, 3})
+                for (auto [w, h] : shapes) {
+                    Image src = make_image(w, h, source, seed++);
+                    std::vector<RgbQuad> palette = make_palette(seed++);
+                    ConversionContext c = context_for(src, bits, mode);
+                    std::vector<uint8_t> out(static_cast<size_t>(w) * h + 1, 0xA5);
+                    std::vector<RgbQuad> out_palette(256, RgbQuad{0x11, 0x22, 0x33, 0x44});
+                    ASSERT_TRUE(reduce_to_indexed(out_palette.data(), &c, palette.data(), src.bytes.data(),
+                                                  out.data()));
+                    digest = fnv1a(digest, out.data(), out.size());
+                    digest = fnv1a(digest, reinterpret_cast<const uint8_t*>(out_palette.data()),
+                                   out_palette.size() * sizeof(RgbQuad));
+                }
+    EXPECT_EQ(digest, 0xDEA0A398484905CFull);
+}

@@ -546,6 +546,33 @@ TEST(GifLzw, DecodesAHandWrittenStreamWithAClearInTheMiddle) {
     EXPECT_EQ(std::memcmp(out, expected, 8), 0);
 }
 
+// A code past the next free one is not yet in the table: it stands for the previous string
+// followed by that string's first byte, and becomes the table's next entry, from which the
+// following codes build. min 2 (clear 4, end 5, first free 6): codes 4 2 7 1 at 3 bits, then
+// 7 5 at 4 bits (the table reaches 8 after the 1). 7 arrives while 6 is the next free code:
+// "2 2", entered as 6. Then 1 enters 7 = "2 2 1", which the second 7 outputs.
+TEST(GifLzw, CodeNotYetInTheTableIsThePreviousStringAndItsFirstByte) {
+    const std::pair<int, int> codes[] = {{4, 3}, {2, 3}, {7, 3}, {1, 3}, {7, 4}, {5, 4}};
+    Bytes data;
+    uint32_t acc = 0;
+    int n = 0;
+    for (auto [code, width] : codes) {
+        acc |= static_cast<uint32_t>(code) << n;
+        n += width;
+        while (n >= 8) {
+            data.push_back(static_cast<uint8_t>(acc));
+            acc >>= 8;
+            n -= 8;
+        }
+    }
+    data.push_back(static_cast<uint8_t>(acc));
+    auto decoder = std::make_unique<GifLzwDecoder>();
+    uint8_t out[10] = {};
+    EXPECT_EQ(gif_decode_lzw(decoder.get(), 2, data.data(), static_cast<int64_t>(data.size()), out, 10), 7);
+    const uint8_t expected[10] = {2, 2, 2, 1, 2, 2, 1, 0, 0, 0};
+    EXPECT_EQ(std::memcmp(out, expected, 10), 0);
+}
+
 TEST(GifLzw, RoundTripsAndRestartsAfterEachClear) {
     struct Case {
         const char* name;

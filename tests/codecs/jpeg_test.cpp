@@ -419,6 +419,31 @@ TEST(JpegWriter, SizeLimitedSaveWritesTheBestEncodeThatFits) {
     }
 }
 
+// 1 KB cannot hold even the quality-1 encode of a 640 x 480 noise picture (checked first, so
+// the branch surely runs): nothing is written and the save fails with error 7.
+TEST(JpegWriter, SizeLimitedSaveThatNothingFitsWritesNoFile) {
+    Bgr picture = make_picture(640, 480);
+    uint32_t seed = 7;
+    for (uint8_t& b : picture.bits) {
+        seed = seed * 1103515245u + 12345u;
+        b = static_cast<uint8_t>(seed >> 16);
+    }
+    ASSERT_GT(encode_at(picture, 1).size(), 1024u);
+    JpegWriterContext context;
+    init_codec_context(&context, 0);
+    jpeg_writer_reset(&context);
+    context.width = picture.width;
+    context.height = picture.height;
+    context.source_bits = 24;
+    const std::u16string path = scratch_path("nothing_fits.jpg");
+    file_delete(path);
+    EXPECT_FALSE(write_jpeg_file_size_limited(&context, path, nullptr, picture.bits.data(), 1));
+    EXPECT_EQ(context.error, kCodecSaveFailed);
+    jpeg_writer_release(&context);
+    std::vector<uint8_t> written;
+    EXPECT_FALSE(read_bytes(path, &written));
+}
+
 TEST(JpegWriter, SizeLimitedSaveOfATinyImage) {
     // Headers alone are larger than the raw pixels of a 1x1 image.
     const Bgr picture = make_picture(1, 1);

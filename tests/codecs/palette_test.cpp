@@ -290,3 +290,141 @@ TEST(PaletteIndexed, EightBitSourceUsesColoursOfItsPixels) {
 }
 
 }  // namespace
+
+namespace {
+
+struct HandPalette {
+    const char* name;
+    int bits;
+    std::vector<Colour> pixels;    // stored order; 256 x 256, so a seed needs 1 pixel
+    std::vector<Colour> prior;     // the target palette before the reduction
+    std::vector<Colour> expected;  // entries 0 to 2^bits - 1 afterwards
+};
+
+std::vector<Colour> repeat_to_picture(const std::vector<Colour>& cycle) {
+    std::vector<Colour> out(65536);
+    for (size_t i = 0; i < out.size(); ++i) out[i] = cycle[i % cycle.size()];
+    return out;
+}
+
+// Palettes worked out by hand from the histogram rules: precision, seed pass, fill pass and
+// sort each decide something the others do not.
+std::vector<HandPalette> hand_palettes() {
+    std::vector<HandPalette> cases;
+    const std::vector<Colour> seeds15 = {{0, 0, 0},     {255, 0, 0},   {255, 128, 0},  {0, 255, 0},
+                                         {128, 255, 0}, {255, 255, 0}, {255, 0, 128},  {128, 128, 128},
+                                         {0, 255, 128}, {0, 0, 255},   {128, 0, 255},  {255, 0, 255},
+                                         {0, 128, 255}, {0, 255, 255}, {255, 255, 255}};
+    // 17 colours to 4 bits: the 15 seed colours, (40,40,40) and (16,16,16), cycled so that
+    // (40,40,40) has one pixel more. Kept top 4 bits: 17 colours; top 3: 16 ((16,16,16) joins
+    // black), so 4-bit buckets. Each seed takes its own colour at distance 0; the fill pass
+    // takes the larger of the two left, (40,40,40); the stable sort by blue + green + red
+    // keeps the seed order among equal sums (255: blue, green, red; 383: six in seed order).
+    {
+        std::vector<Colour> cycle = {{40, 40, 40}};
+        cycle.insert(cycle.end(), seeds15.begin(), seeds15.end());
+        cycle.push_back({16, 16, 16});
+        cases.push_back({"17 colours to 4 bits",
+                         4,
+                         repeat_to_picture(cycle),
+                         std::vector<Colour>(16, {9, 9, 9}),
+                         {{0, 0, 0},
+                          {40, 40, 40},
+                          {255, 0, 0},
+                          {0, 255, 0},
+                          {0, 0, 255},
+                          {255, 128, 0},
+                          {128, 255, 0},
+                          {255, 0, 128},
+                          {0, 255, 128},
+                          {128, 0, 255},
+                          {0, 128, 255},
+                          {128, 128, 128},
+                          {255, 255, 0},
+                          {255, 0, 255},
+                          {0, 255, 255},
+                          {255, 255, 255}}});
+    }
+    // Two dominant colours to 4 bits: 30,000 pixels each of (40+j, 170-j, 200+j) and
+    // (210+j, 70+j, 30-j), j = 0..7 in turn, then a grey ramp 0..255 over the last 5,536
+    // pixels (22 pixels for greys below 160, 21 above). Top 4 bits: 16 greys and 2 = 18; top
+    // 3: 8 + 2 = 10, so 4-bit buckets: the greys average to 16k + 7, the two colours to
+    // (43,166,203) and (213,73,26), never a pixel's own colour. Black, grey and white seeds
+    // take greys 7, 135 and 247, the blue seed (213,73,26); no other seed has a bucket within
+    // 16,129. The fill pass takes (43,166,203) (30,000 pixels), then the 22-pixel greys in
+    // bucket order; greys 215 and 231 (21 pixels) are left out.
+    {
+        std::vector<Colour> pixels;
+        for (int i = 0; i < 30000; ++i) pixels.push_back({40 + i % 8, 170 - i % 8, 200 + i % 8});
+        for (int i = 0; i < 30000; ++i) pixels.push_back({210 + i % 8, 70 + i % 8, 30 - i % 8});
+        for (int i = 0; i < 5536; ++i) pixels.push_back({i % 256, i % 256, i % 256});
+        cases.push_back({"two dominant colours to 4 bits",
+                         4,
+                         pixels,
+                         std::vector<Colour>(16, {9, 9, 9}),
+                         {{7, 7, 7},
+                          {23, 23, 23},
+                          {39, 39, 39},
+                          {55, 55, 55},
+                          {71, 71, 71},
+                          {87, 87, 87},
+                          {103, 103, 103},
+                          {213, 73, 26},
+                          {119, 119, 119},
+                          {135, 135, 135},
+                          {43, 166, 203},
+                          {151, 151, 151},
+                          {167, 167, 167},
+                          {183, 183, 183},
+                          {199, 199, 199},
+                          {247, 247, 247}}});
+    }
+    // Five colours to 2 bits: (100..103, 100, 100) and (200,200,200). Top 4 bits: 2 colours,
+    // so 5-bit buckets, where the first four share one bucket averaging (101,100,100). The
+    // black seed takes it (30,201 < 34,560), the white seed (200,200,200); the other two seeds
+    // have nothing within reach and the fill pass finds no bucket left. Entries 2 and 3 keep
+    // their earlier colours and are sorted with the two made.
+    cases.push_back(
+        {"two buckets to 2 bits",
+         2,
+         repeat_to_picture(
+             {{100, 100, 100}, {101, 100, 100}, {102, 100, 100}, {103, 100, 100}, {200, 200, 200}}),
+         {{1, 2, 250}, {9, 9, 9}, {3, 3, 3}, {250, 250, 250}},
+         {{3, 3, 3}, {101, 100, 100}, {200, 200, 200}, {250, 250, 250}}});
+    return cases;
+}
+
+}  // namespace
+
+TEST(PaletteReduce, HistogramPalettesWorkedOutByHand) {
+    for (const HandPalette& k : hand_palettes()) {
+        SCOPED_TRACE(k.name);
+        const int32_t w = 256, h = 256;
+        Image24 img(w, h);
+        for (int i = 0; i < w * h; ++i) img.set(i % w, i / w, k.pixels[static_cast<size_t>(i)]);
+        const size_t n = size_t{1} << k.bits;
+        ASSERT_EQ(k.expected.size(), n);
+        auto prior = [&k](RgbQuad* pal) {
+            for (size_t i = 0; i < k.prior.size(); ++i) {
+                const auto [b, g, r] = k.prior[i];
+                pal[i] =
+                    RgbQuad{static_cast<uint8_t>(b), static_cast<uint8_t>(g), static_cast<uint8_t>(r), 0};
+            }
+        };
+        // The writers' reduction, and the GIF writer's one-byte-per-pixel one: the same palette.
+        ConversionContext c = make_context(w, h, 24, k.bits, kDitherNone);
+        std::vector<uint8_t> out(static_cast<size_t>(c.image_bytes));
+        RgbQuad pal[256] = {};
+        prior(pal);
+        ASSERT_TRUE(convert_pixel_depth(pal, out.data(), &c, nullptr, img.bytes.data()));
+        ConversionContext g = make_context(w, h, 24, k.bits, kDitherNone);
+        std::vector<uint8_t> indices(static_cast<size_t>(w) * h);
+        RgbQuad gif_pal[256] = {};
+        prior(gif_pal);
+        ASSERT_TRUE(reduce_to_indexed(gif_pal, &g, nullptr, img.bytes.data(), indices.data()));
+        for (size_t i = 0; i < n; ++i) {
+            EXPECT_EQ(colour(pal[i]), k.expected[i]) << "entry " << i;
+            EXPECT_EQ(colour(gif_pal[i]), k.expected[i]) << "GIF entry " << i;
+        }
+    }
+}

@@ -350,6 +350,42 @@ TEST(PngWriter, GreyTransparencyKeyMatchesItsOwnPixels) {
             }
 }
 
+// An 8-bit source's pixels go grey through its palette entries, (117B + 603G + 306R) >> 10:
+// grey 128 stays 128. The key must follow that rule, not the 24-bit one with each product
+// shifted apart, which makes 127 of it and leaves nothing transparent.
+TEST(PngWriter, GreyTransparencyKeyOfAnEightBitSourceMatchesItsPixels) {
+    Source s;
+    s.width = 3;
+    s.height = 2;
+    s.bits = 8;
+    s.pixels.assign(static_cast<size_t>(s.stride() * s.height), 0);
+    for (int i = 0; i < 256; ++i)
+        s.palette[i] = RgbQuad{static_cast<uint8_t>(i), static_cast<uint8_t>(i), static_cast<uint8_t>(i), 0};
+    const uint8_t values[2][3] = {{10, 127, 200}, {128, 129, 255}};  // top row first
+    for (int32_t y = 0; y < s.height; ++y)
+        for (int32_t x = 0; x < s.width; ++x) s.pixels[(s.height - 1 - y) * s.stride() + x] = values[y][x];
+    const uint8_t colour[3] = {128, 128, 128};
+    WriteOptions o;
+    o.target_bits = 8;
+    o.grey = 1;
+    o.transparent = colour;
+    const Written w = write_source(s, o);
+    ASSERT_TRUE(w.ok);
+    EXPECT_EQ(chunk_data(w.bytes, "tRNS"), (Bytes{0, 128}));
+    EXPECT_EQ(chunk_data(w.bytes, "bKGD"), (Bytes{0, 128}));
+    Decoded d;
+    DecodeOptions options;
+    options.ignore_bkgd = 1;
+    decode_into(&d, w.path, options);
+    ASSERT_TRUE(d.ok);
+    for (int32_t y = 0; y < s.height; ++y)
+        for (int32_t x = 0; x < s.width; ++x) {
+            EXPECT_EQ(d.index(x, y), values[y][x]) << x << "," << y;
+            // Read over a white background: only the keyed pixel turns white.
+            EXPECT_EQ(d.at(x, y).red, values[y][x] == 128 ? 255 : values[y][x]) << x << "," << y;
+        }
+}
+
 TEST(PngWriter, RgbTransparencyAndBackgroundChunks) {
     Source s = colour_source(2, 2);
     const uint8_t colour[3] = {1, 2, 3};

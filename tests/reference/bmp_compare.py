@@ -8,10 +8,11 @@
                         first N palette entries are SRC's colours sorted by blue+green+red
                         and every index is below N
   sorted OURS           the palette of OURS is in ascending order of blue+green+red
-  partial OURS REF TOL  OURS (8-bit, from a cut-short file) matches REF within TOL wherever
-                        its index is not 0 (pixels never decoded stay index 0); prints how
-                        many pixels match REF
+  cut OURS REF TOL CUT  OURS (our decode of CUT, an uncompressed bottom-up file cut short)
+                        matches REF within TOL in every row CUT holds whole; every row above
+                        the one the cut runs through is zero (index 0, or black at 24 bits)
 """
+import struct
 import sys
 
 from PIL import Image
@@ -87,21 +88,30 @@ def main(argv):
     elif mode == "sorted":
         ours, _ = rgb(argv[2])
         check_sorted(ours, len(palette_entries(ours)))
-    elif mode == "partial":
+    elif mode == "cut":
         ours, ours_rgb = rgb(argv[2])
         _, ref = rgb(argv[3])
         tol = int(argv[4])
-        if ours.mode not in ("P", "L"):
-            fail("%s: not a palette image" % argv[2])
-        if ours.size != ref.size:
-            fail("size %s != %s" % (ours.size, ref.size))
-        matching = 0
-        for index, got, want in zip(ours.getdata(), ours_rgb.getdata(), ref.getdata()):
-            close = max(abs(g - w) for g, w in zip(got, want)) <= tol
-            if index != 0 and not close:
-                fail("%s: decoded pixel %s is not the reference's %s" % (argv[2], got, want))
-            matching += close
-        print(matching)
+        data = open(argv[5], "rb").read()
+        offset = struct.unpack_from("<I", data, 10)[0]
+        width, height, _, bits = struct.unpack_from("<iiHH", data, 18)
+        stride = (width * bits + 31) // 32 * 4
+        whole = max(0, len(data) - offset) // stride
+        if ours.size != ref.size or ours.size != (width, height):
+            fail("size %s, reference %s, file %dx%d" % (ours.size, ref.size, width, height))
+        raw = list(ours.getdata())
+        got = list(ours_rgb.getdata())
+        want = list(ref.getdata())
+        zero = 0 if ours.mode in ("P", "L") else (0, 0, 0)
+        for y in range(height):  # y = 0 is the top row, the last one stored
+            stored = height - 1 - y
+            row = slice(y * width, (y + 1) * width)
+            if stored < whole:
+                for g, w in zip(got[row], want[row]):
+                    if max(abs(a - b) for a, b in zip(g, w)) > tol:
+                        fail("%s: stored row %d: %s is not the reference's %s" % (argv[2], stored, g, w))
+            elif stored > whole and any(v != zero for v in raw[row]):
+                fail("%s: stored row %d is past the cut but not zero" % (argv[2], stored))
     else:
         fail("unknown mode " + mode)
 

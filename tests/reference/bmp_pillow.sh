@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Our BMP writer and reader against Pillow and ImageMagick: files we write at 1, 4, 8 and 24
-# bits read in Pillow as exactly our pixels and palette; files ImageMagick and Pillow write
-# (1/4/8/24 bits, RGB565/555 bit fields, core, V3 and V5 headers, RLE8) and top-down copies
-# of them decode to what Pillow decodes; images with at most N colours reduce without loss to a sorted palette.
+# bits read in Pillow as exactly our pixels and palette; uncompressed files ImageMagick and
+# Pillow write (1/4/8/24 bits, RGB565/555 bit fields, core, V3 and V5 headers) decode to what
+# Pillow decodes, while their RLE8 files and top-down copies are refused with error 2; images
+# with at most N colours reduce without loss to a sorted palette.
 # usage: bmp_pillow.sh CODECTOOL BUILD_DIR   (PX_EMULATOR runs a Windows codectool)
 set -euo pipefail
 tool=$1
@@ -56,6 +57,7 @@ src.quantize(100).save(out + "/pil8.bmp")
 src.save(out + "/pil24.bmp")
 PY
 # Top-down copies of the uncompressed files: rows in reverse order under a negative height.
+# They are refused, never read upside down.
 /usr/bin/python3 - "$work" <<'PY'
 import glob, os, struct, sys
 for path in glob.glob(sys.argv[1] + "/im*.bmp") + glob.glob(sys.argv[1] + "/pil*.bmp"):
@@ -70,7 +72,13 @@ for path in glob.glob(sys.argv[1] + "/im*.bmp") + glob.glob(sys.argv[1] + "/pil*
     struct.pack_into("<i", d, 22, -height)
     open(os.path.join(sys.argv[1], "td-" + os.path.basename(path)), "wb").write(d)
 PY
-for f in "$work"/im*.bmp "$work"/pil*.bmp "$work"/td-*.bmp; do
+for f in "$work"/imrle8*.bmp "$work"/td-*.bmp; do
+  status=0
+  out=$(decode "$f" "$work/dump.bmp") || status=$?
+  [[ $status = 1 && $out == "error 2:"* ]] || { echo "FAIL: $(basename "$f"): expected error 2, got '$out'"; exit 1; }
+done
+for f in "$work"/im*.bmp "$work"/pil*.bmp; do
+  case $(basename "$f") in imrle8*) continue ;; esac
   decode "$f" "$work/dump.bmp" >/dev/null
   case $(basename "$f") in
     *im565.bmp | *im555.bmp) tol=1 ;;  # 5- and 6-bit channels are scaled with other rounding
