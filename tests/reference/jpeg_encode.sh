@@ -81,8 +81,13 @@ for f in "$ljt/testorig.jpg" "$go/video-001.jpeg" "$go/video-005.gray.jpeg"; do
   cp "$out/in.bmp" "$out/in24.bmp"
   case $stem in *gray*) to24 "$out/in.bmp" "$out/in24.bmp" ;; esac
   while IFS='|' read -r name ours theirs; do
+    rm -f "$out/ours.jpg"
     # shellcheck disable=SC2086
-    run encode "$f" -o "$out/ours.jpg" --format jpeg $ours >/dev/null 2>&1
+    if ! run encode "$f" -o "$out/ours.jpg" --format jpeg $ours >/dev/null 2>&1; then
+      echo "$stem $name: our encode failed"
+      status=1
+      continue
+    fi
     # shellcheck disable=SC2086
     cjpeg -baseline -optimize $theirs "$out/in24.bmp" >"$out/ref.jpg"
     compare "$stem $name" "$out/ours.jpg" "$out/ref.jpg"
