@@ -18,5 +18,5 @@ void codec_platform_delete_memory_dc(OsHandle dc) {
 }
 
 void codec_platform_report_startup_failure() {
-    show_error_message(nullptr, 0);
+    show_error_message(nullptr, kErrorMemory);
 }
