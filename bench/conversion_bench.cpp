@@ -1,7 +1,8 @@
 // Error diffusion over a 2000 x 1500 picture: the row loops split by pixel position (the
 // codec's diffuse_bgr and diffuse_grey_threshold) beside a scan that works the position out
-// for every pixel and switches on it for every channel (diffusion_position and spread_error,
-// the per-pixel form). Both produce the same bytes; the benchmark checks that before timing.
+// for every pixel and switches on it for every channel (diffusion_position and spread_error
+// below, the form the codec had before). Both produce the same bytes; the benchmark checks that before
+// timing.
 //
 //   cmake --build build/native --target px_conversion_bench && build/native/bin/px_conversion_bench
 //
@@ -18,6 +19,52 @@
 #include "codecs/conversion.h"
 
 namespace {
+
+// Where a pixel lies decides which neighbours receive its error.
+enum class DiffusionPosition : uint8_t {
+    kFirst,         // first pixel of a row, not the last row
+    kMiddle,        // middle pixel, not the last row
+    kLast,          // last pixel of a row, not the last row
+    kSingleColumn,  // one-pixel-wide image, not the last row
+    kLastRow,       // last row, any pixel but the last
+    kFinal,         // last pixel of the last row
+};
+
+DiffusionPosition diffusion_position(int32_t x, int32_t y, int32_t width, int32_t height) {
+    if (y == height - 1) return x == width - 1 ? DiffusionPosition::kFinal : DiffusionPosition::kLastRow;
+    if (width == 1) return DiffusionPosition::kSingleColumn;
+    if (x == 0) return DiffusionPosition::kFirst;
+    if (x == width - 1) return DiffusionPosition::kLast;
+    return DiffusionPosition::kMiddle;
+}
+
+void spread_error(const ConversionContext* c, uint8_t* p, int32_t stride, int32_t step,
+                  DiffusionPosition position, int32_t error) {
+    if (!c->diffusing) return;
+    const uint8_t* clamp = c->clamp();
+    uint8_t* below = p + stride;
+    auto add = [clamp](uint8_t* q, int32_t share) { *q = clamp[*q + share]; };
+    switch (position) {
+        case DiffusionPosition::kFirst:
+            add(p + step, c->w7()[error]);
+            add(below, c->w5()[error]);
+            add(below + step, c->w1()[error]);
+            break;
+        case DiffusionPosition::kMiddle:
+            add(p + step, c->w7()[error]);
+            add(below, c->w5()[error]);
+            add(below + step, c->w1()[error]);
+            add(below - step, c->w3()[error]);
+            break;
+        case DiffusionPosition::kLast:
+            add(below, c->w5()[error]);
+            add(below - step, c->w3()[error]);
+            break;
+        case DiffusionPosition::kSingleColumn: add(below, c->w5()[error]); break;
+        case DiffusionPosition::kLastRow: add(p + step, c->w7()[error]); break;
+        case DiffusionPosition::kFinal: break;
+    }
+}
 
 constexpr int32_t kWidth = 2000;
 constexpr int32_t kHeight = 1500;

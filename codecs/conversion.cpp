@@ -98,42 +98,6 @@ const int32_t* ensure_squares(ConversionContext* c) {
     return c->squares_centre;
 }
 
-DiffusionPosition diffusion_position(int32_t x, int32_t y, int32_t width, int32_t height) {
-    if (y == height - 1) return x == width - 1 ? DiffusionPosition::kFinal : DiffusionPosition::kLastRow;
-    if (width == 1) return DiffusionPosition::kSingleColumn;
-    if (x == 0) return DiffusionPosition::kFirst;
-    if (x == width - 1) return DiffusionPosition::kLast;
-    return DiffusionPosition::kMiddle;
-}
-
-void spread_error(const ConversionContext* c, uint8_t* p, int32_t stride, int32_t step,
-                  DiffusionPosition position, int32_t error) {
-    if (!c->diffusing) return;
-    const uint8_t* clamp = c->clamp();
-    uint8_t* below = p + stride;
-    auto add = [clamp](uint8_t* q, int32_t share) { *q = clamp[*q + share]; };
-    switch (position) {
-        case DiffusionPosition::kFirst:
-            add(p + step, c->w7()[error]);
-            add(below, c->w5()[error]);
-            add(below + step, c->w1()[error]);
-            break;
-        case DiffusionPosition::kMiddle:
-            add(p + step, c->w7()[error]);
-            add(below, c->w5()[error]);
-            add(below + step, c->w1()[error]);
-            add(below - step, c->w3()[error]);
-            break;
-        case DiffusionPosition::kLast:
-            add(below, c->w5()[error]);
-            add(below - step, c->w3()[error]);
-            break;
-        case DiffusionPosition::kSingleColumn: add(below, c->w5()[error]); break;
-        case DiffusionPosition::kLastRow: add(p + step, c->w7()[error]); break;
-        case DiffusionPosition::kFinal: break;
-    }
-}
-
 namespace {
 
 // Each product is shifted on its own before the sum, which is part of the grey rule.

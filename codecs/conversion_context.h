@@ -21,16 +21,6 @@ constexpr int kDiffusionErrorRange = 255;
 constexpr int kDiffusionTableSize = 2 * kDiffusionErrorRange + 1;  // -255..255
 constexpr int kDiffusionClampSize = 766;                           // -255..510
 
-// Where a pixel lies decides which neighbours receive its error.
-enum class DiffusionPosition : uint8_t {
-    kFirst,         // first pixel of a row, not the last row
-    kMiddle,        // middle pixel, not the last row
-    kLast,          // last pixel of a row, not the last row
-    kSingleColumn,  // one-pixel-wide image, not the last row
-    kLastRow,       // last row, any pixel but the last
-    kFinal,         // last pixel of the last row
-};
-
 struct ConversionContext {
     RgbQuad* source_palette = nullptr;
     RgbQuad* target_palette = nullptr;
@@ -99,14 +89,6 @@ uint8_t* make_bgr_work_copy(ConversionContext* context, const RgbQuad* source_pa
 
 uint8_t* alloc_work(int64_t bytes);
 void free_work(void* block);
-
-DiffusionPosition diffusion_position(int32_t x, int32_t y, int32_t width, int32_t height);
-
-// Spreads one channel's error from the pixel at p (row stride `stride`, `step` bytes per
-// pixel) to its neighbours by position. Does nothing when the mode does not diffuse. The
-// per-pixel form, for callers that visit single pixels; the scans below split their rows.
-void spread_error(const ConversionContext* context, uint8_t* p, int32_t stride, int32_t step,
-                  DiffusionPosition position, int32_t error);
 
 // Scans work pixels of `kChannels` bytes (rows `stride` bytes apart) in stored order, left to
 // right, with diffusion. `pick(x, y, values, chosen)` takes a pixel's channel values after
