@@ -32,5 +32,10 @@ status=0
 echo "== native tests"
 ctest --test-dir "$PX_BUILD_DIR/native" --output-on-failure -j "$jobs" || status=1
 echo "== Windows tests under Wine ($wintree build)"
-ctest --test-dir "$PX_BUILD_DIR/$wintree" --output-on-failure -j "$jobs" || status=1
+# Under a heavy load, 64-bit Wine now and then starts a program that prints nothing and fails
+# (seen once in several hundred runs of a reference script); a test that fails is run once
+# more, and one that fails twice fails the run.
+repeat=()
+[ "$wintree" = win64 ] && repeat=(--repeat until-pass:2)
+ctest --test-dir "$PX_BUILD_DIR/$wintree" --output-on-failure -j "$jobs" "${repeat[@]}" || status=1
 exit $status
