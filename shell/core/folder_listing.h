@@ -114,10 +114,10 @@ std::u16string with_backslash(const std::u16string& path);
 // when the folder cannot be searched. It sizes the listing.
 int32_t count_files_in_folder(FolderSearch& search, const std::u16string& folder);
 
-// A match is listed when its name fits a name slot, it is not a directory, shares no attribute bit with
-// `excluded`, and its extension (dot included, as the shell's path helper finds it) is exactly
-// `extension_length` characters long: so "x.jpeg" is no match for "*.jpe", and a name that
-// matched through its short form is none for any search.
+// A match is listed when its name fits a name slot, it is not a directory, it shares no
+// attribute bit with `excluded`, and its extension (dot included, as the shell's path helper
+// finds it) is exactly `extension_length` characters long: so "x.jpeg" is no match for
+// "*.jpe", and a name matched only through its short 8.3 form is never listed.
 bool listed_by_search(const FoundFile& file, size_t extension_length, uint32_t excluded);
 
 // Appends the listed matches of `pattern` to `names` while it holds fewer than `capacity`.
