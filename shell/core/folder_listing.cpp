@@ -7,19 +7,6 @@
 
 namespace {
 
-char16_t fold_ascii(char16_t c) {
-    return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c;
-}
-
-int portable_name_order(const char16_t* a, const char16_t* b) {
-    for (;; ++a, ++b) {
-        const char16_t x = fold_ascii(*a);
-        const char16_t y = fold_ascii(*b);
-        if (x != y) return x < y ? -1 : 1;
-        if (x == 0) return 0;
-    }
-}
-
 std::atomic<NameOrder> g_name_order{nullptr};
 
 struct BuiltInSearch {
@@ -56,7 +43,7 @@ void append_two_digits(std::u16string* out, uint16_t value) {
 
 int compare_names(const char16_t* a, const char16_t* b) {
     const NameOrder order = g_name_order.load();
-    return order ? order(a, b) : portable_name_order(a, b);
+    return order ? order(a, b) : platform_name_order(a, b);
 }
 
 NameOrder set_name_order(NameOrder order) {

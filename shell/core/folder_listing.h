@@ -78,13 +78,14 @@ struct ViewState {
     int32_t first_visible;
 };
 
-// The listing's name order: negative, zero or positive. The Windows shell installs the system
-// locale's case-insensitive string sort; until it does, and in portable builds, names are
-// compared by UTF-16 code unit with ASCII letters folded, which agrees with the locale on
-// plain ASCII letters and digits only.
+// The listing's name order: negative, zero or positive; the platform's order unless another is
+// installed.
 using NameOrder = int (*)(const char16_t* a, const char16_t* b);
 int compare_names(const char16_t* a, const char16_t* b);
-// Replaces the order in use (null restores the portable one); returns the previous one.
+// The order of the system the program runs on: the locale's case-blind string order on Windows,
+// ASCII letters folded elsewhere.
+int platform_name_order(const char16_t* a, const char16_t* b);
+// Replaces the order in use (null restores the platform's); returns the previous one.
 NameOrder set_name_order(NameOrder order);
 
 // Sorts by compare_names. Names that compare equal keep their listing order.

@@ -201,7 +201,7 @@ TEST(FolderListingTest, NameOrder) {
     sort_names(&names);
     EXPECT_EQ(names, u16_list({"a.png", "A.png", "b.png", "X.png", "x.png"}));
 
-    // The Windows shell installs the locale's order; the sort follows it, and null restores.
+    // An installed order replaces the platform's; null restores it.
     const NameOrder reverse = [](const char16_t* a, const char16_t* b) {
         return std::u16string(b).compare(a);
     };
