@@ -137,11 +137,9 @@ int copy_accelerators(HACCEL table, KeyEntry* entries, int count) {
 }
 
 HACCEL create_view_accelerators(const KeyEntry* view_entries, const KeyEntry* main_entries) {
-    KeyEntry all[kViewKeyCount + 8];
-    for (int i = 0; i < kViewKeyCount; ++i) all[i] = view_entries[i];
-    // Entries 28-35 of the main table are the external tools 1-8.
-    for (int i = 0; i < 8; ++i) all[kViewKeyCount + i] = main_entries[28 + i];
-    return create_accelerators(all, kViewKeyCount + 8);
+    KeyEntry all[kImageAcceleratorCount];
+    compose_image_accelerators(view_entries, main_entries, all);
+    return create_accelerators(all, kImageAcceleratorCount);
 }
 
 void load_main_settings_group() {
@@ -193,8 +191,9 @@ bool save_settings_groups() {
         for (int i = 0; i < kMainKeyCount; ++i) main_keys[i] = g_shell.main_keys.entries[i];
     }
     // The live image-window table also holds the external-tool keys after its 90 entries.
-    KeyEntry view_keys[kViewKeyCount + 8];
-    if (copy_accelerators(g_shell.view_accelerators.get(), view_keys, kViewKeyCount + 8) < kViewKeyCount) {
+    KeyEntry view_keys[kImageAcceleratorCount];
+    if (copy_accelerators(g_shell.view_accelerators.get(), view_keys, kImageAcceleratorCount) <
+        kViewKeyCount) {
         for (int i = 0; i < kViewKeyCount; ++i) view_keys[i] = g_shell.view_keys.entries[i];
     }
     SettingsAtExit at_exit;

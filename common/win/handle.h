@@ -25,6 +25,13 @@ public:
         value_ = Traits::empty();
         return v;
     }
+    // Stores `value` and hands back the previous one without closing it, so that a value other
+    // threads read is replaced before the old one goes.
+    T exchange(T value) {
+        T old = value_;
+        value_ = value;
+        return old;
+    }
     void reset(T value = Traits::empty()) {
         if (valid()) Traits::close(value_);
         value_ = value;

@@ -157,6 +157,11 @@ void merge_stored_keys(KeyEntry* table, int count, const uint8_t* stored, size_t
     }
 }
 
+void compose_image_accelerators(const KeyEntry* view_entries, const KeyEntry* main_entries, KeyEntry* out) {
+    for (int i = 0; i < kViewKeyCount; ++i) out[i] = view_entries[i];
+    for (int i = 0; i < 8; ++i) out[kViewKeyCount + i] = main_entries[kFirstToolKeyIndex + i];
+}
+
 void load_main_key_table(const SettingsReader& reader, KeyTable* table) {
     table->count = kMainKeyCount;
     fill_default_main_keys(table->entries);

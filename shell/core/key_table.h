@@ -46,5 +46,12 @@ void encode_key_entries(const KeyEntry* entries, int count, uint8_t* out);
 void decode_key_entries(const uint8_t* bytes, int count, KeyEntry* out);
 void store_key_table(SettingsWriter& writer, int slot, const KeyEntry* entries, int count);
 
+// The image windows' accelerator table: the 90 image-window entries, then the main table's
+// entries 28-35 (the external tools 1-8), so that the tools run from the image windows too.
+constexpr int kImageAcceleratorCount = kViewKeyCount + 8;
+constexpr int kFirstToolKeyIndex = 28;
+void compose_image_accelerators(const KeyEntry* view_entries, const KeyEntry* main_entries,
+                                KeyEntry* out /* kImageAcceleratorCount */);
+
 // The command's name in the key customisation list, in table order.
 const char16_t* main_key_name(int index);
