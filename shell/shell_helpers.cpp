@@ -12,7 +12,9 @@
 #include <string>
 
 #include "common/win/handle.h"
+#include "shell/core/folder_listing.h"
 #include "shell/core/shell_rules.h"
+#include "shell/folder_search.h"
 #include "shell/shell_state.h"
 
 void create_ui_font() {
@@ -55,16 +57,7 @@ ATOM register_window_class_owndc(WNDPROC procedure, HICON icon, HCURSOR cursor, 
 }
 
 int count_files_in_folder(const wchar_t* folder) {
-    std::wstring pattern = folder;
-    pattern += L"\\*.*";
-    WIN32_FIND_DATAW data;
-    FindHandle find(FindFirstFileW(pattern.c_str(), &data));
-    if (!find.valid()) return 0;
-    int count = 0;
-    do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ++count;
-    } while (FindNextFileW(find.get(), &data));
-    return count;
+    return count_files_in_folder(system_folder_search(), reinterpret_cast<const char16_t*>(folder));
 }
 
 void get_last_write_time(const wchar_t* path, FILETIME* time) {
@@ -164,7 +157,7 @@ void settings_folder_path_for(wchar_t* name) {
 }
 
 int compare_names(const wchar_t* a, const wchar_t* b) {
-    return CompareStringW(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE | SORT_STRINGSORT, a, -1, b, -1) - 2;
+    return compare_names(reinterpret_cast<const char16_t*>(a), reinterpret_cast<const char16_t*>(b));
 }
 
 bool choose_color(HWND owner, BYTE* rgb, COLORREF* custom_colours) {
@@ -232,4 +225,18 @@ int CALLBACK compare_list_items_text(LPARAM first, LPARAM second, LPARAM list_vi
     item.pszText = b;
     SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(second), reinterpret_cast<LPARAM>(&item));
     return CompareStringW(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE | SORT_STRINGSORT, a, -1, b, -1) - 2;
+}
+
+void get_monitor_rects(HWND window, RECT* work_area, RECT* monitor) {
+    MONITORINFO info = {};
+    info.cbSize = sizeof(info);
+    HMONITOR nearest = MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST);
+    if (nearest && GetMonitorInfoW(nearest, &info)) {
+        if (work_area) *work_area = info.rcWork;
+        if (monitor) *monitor = info.rcMonitor;
+        return;
+    }
+    if (monitor) *monitor = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    if (work_area && !SystemParametersInfoW(SPI_GETWORKAREA, 0, work_area, 0))
+        *work_area = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
 }

@@ -24,6 +24,9 @@ bool choose_color(HWND owner, BYTE* rgb, COLORREF* custom_colours);
 bool browse_for_folder(const wchar_t* title, wchar_t* path, HWND owner);
 void insert_thousands_separators(wchar_t* digits);
 bool turn_ime_off(HWND image_window);
+// The work area and the whole rectangle of the monitor nearest `window`, into whichever output
+// is given; the primary screen when the monitor cannot be asked.
+void get_monitor_rects(HWND window, RECT* work_area, RECT* monitor);
 
 // Browse dialog and list-view sort callbacks.
 int CALLBACK browse_folder_callback(HWND dialog, UINT message, LPARAM, LPARAM data) noexcept;

@@ -87,6 +87,29 @@ TEST(ShellHelpersTest, NamesCompareWithoutCase) {
     }
 }
 
+TEST(ShellHelpersTest, MonitorRectsOfTheNearestMonitor) {
+    HWND window =
+        CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 10, 10, 50, 50, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    RECT work = {}, monitor = {};
+    get_monitor_rects(window, &work, &monitor);
+    EXPECT_GT(monitor.right - monitor.left, 0);
+    EXPECT_GT(monitor.bottom - monitor.top, 0);
+    // The work area lies inside the monitor.
+    EXPECT_GE(work.left, monitor.left);
+    EXPECT_GE(work.top, monitor.top);
+    EXPECT_LE(work.right, monitor.right);
+    EXPECT_LE(work.bottom, monitor.bottom);
+    EXPECT_GT(work.right - work.left, 0);
+    // Either output may be left out.
+    RECT only = {};
+    get_monitor_rects(window, nullptr, &only);
+    EXPECT_TRUE(EqualRect(&only, &monitor));
+    get_monitor_rects(window, &only, nullptr);
+    EXPECT_TRUE(EqualRect(&only, &work));
+    DestroyWindow(window);
+}
+
 TEST(ShellHelpersTest, ThousandsSeparatorsInPlace) {
     wchar_t digits[256] = L"1234567";
     insert_thousands_separators(digits);
