@@ -4,7 +4,7 @@
 #include "codecs/pixel_memory.h"
 
 CodecContext* init_codec_context(CodecContext* context, uint8_t no_own_files) {
-    init_conversion_context(context);
+    init_conversion_context(&context->conversion);
     context->no_own_files = no_own_files;
     if (no_own_files == 0) {
         context->in_memory = 0;

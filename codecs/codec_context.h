@@ -25,7 +25,10 @@ struct LoadedImage {
     FileTime last_write_time;
 };
 
-struct CodecContext : ConversionContext {
+struct CodecContext {
+    virtual ~CodecContext() = default;
+
+    ConversionContext conversion;
     // Set on the global contexts: the generic release and close operations then leave the
     // handles alone, and each use sets and clears them itself.
     uint8_t no_own_files = 0;

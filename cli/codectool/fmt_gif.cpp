@@ -107,11 +107,11 @@ int tool_encode_gif(const LoadedImage& image, const std::u16string& output, cons
     if (bits < 1 || bits > 8) return report_usage("--bits must be 1 to 8");
     GifWriterContext context;
     init_codec_context(&context, 0);
-    context.width = image.info.width;
-    context.height = image.info.height;
-    context.source_bits = source_bits;
-    context.target_bits = bits;
-    context.dither_mode = args.get_int("dither", kDitherNone);
+    context.conversion.width = image.info.width;
+    context.conversion.height = image.info.height;
+    context.conversion.source_bits = source_bits;
+    context.conversion.target_bits = bits;
+    context.conversion.dither_mode = args.get_int("dither", kDitherNone);
     context.interlace = args.has("interlace");
     uint8_t colour[3] = {};
     if (args.has("transparent")) {
@@ -122,7 +122,7 @@ int tool_encode_gif(const LoadedImage& image, const std::u16string& output, cons
         context.transparency = 1;
         context.transparent_colour = colour;
     }
-    compute_row_sizes(&context);
+    compute_row_sizes(&context.conversion);
     bool ok;
     if (args.has("indexed")) {
         if (source_bits != 8 || image.info.height < 0) {

@@ -76,9 +76,9 @@ int tool_encode_jpeg(const LoadedImage& image, const std::u16string& output, con
     JpegWriterContext context;
     init_codec_context(&context, 0);
     jpeg_writer_reset(&context);
-    context.width = image.info.width;
-    context.height = image.info.height;
-    context.source_bits = image.info.bit_count;
+    context.conversion.width = image.info.width;
+    context.conversion.height = image.info.height;
+    context.conversion.source_bits = image.info.bit_count;
     jpeg_set_save_options(&context, args.get_int("quality", 75), args.has("progressive") ? 1 : 0,
                           args.has("grey") ? 1 : 0, args.get_int("sampling", 0));
     const int dpi = args.get_int("dpi", 0);

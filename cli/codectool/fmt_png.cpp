@@ -74,12 +74,12 @@ int tool_encode_png(const LoadedImage& image, const std::u16string& output, cons
     init_codec_context(&context, 0);
     png_build_crc_table(&context);
     png_writer_reset(&context);
-    context.width = image.info.width;
-    context.height = image.info.height < 0 ? -image.info.height : image.info.height;
-    context.source_bits = image.info.bit_count;
-    context.target_bits = args.get_int("bits", image.info.bit_count);
-    context.dither_mode = args.get_int("dither", kDitherNone);
-    compute_row_sizes(&context);
+    context.conversion.width = image.info.width;
+    context.conversion.height = image.info.height < 0 ? -image.info.height : image.info.height;
+    context.conversion.source_bits = image.info.bit_count;
+    context.conversion.target_bits = args.get_int("bits", image.info.bit_count);
+    context.conversion.dither_mode = args.get_int("dither", kDitherNone);
+    compute_row_sizes(&context.conversion);
     context.grey = args.has("grey") ? 1 : 0;
     context.interlace = args.has("interlace") ? 1 : 0;
     context.filter_mode = args.get_int("filter", 0);

@@ -227,12 +227,12 @@ LoadedImage* decode_dib(BmpContext* c, DibHeader h, DibLayout layout) {
             } else {
                 // The section takes its colour table when it is made: fill the palette first.
                 std::memcpy(c->loaded.palette, file_palette, sizeof(RgbQuad) * full);
-                c->width = h.width;
-                c->height = h.height;
-                c->source_bits = h.bits;
-                c->target_bits = 8;
-                compute_row_sizes(c);
-                if (c->size_overflow) {
+                c->conversion.width = h.width;
+                c->conversion.height = h.height;
+                c->conversion.source_bits = h.bits;
+                c->conversion.target_bits = 8;
+                compute_row_sizes(&c->conversion);
+                if (c->conversion.size_overflow) {
                     set_codec_error(c, kCodecNoMemory);
                     return nullptr;
                 }
@@ -247,9 +247,9 @@ LoadedImage* decode_dib(BmpContext* c, DibHeader h, DibLayout layout) {
                     if (present > 0) std::memcpy(padded, src, static_cast<size_t>(present));
                     src = padded;
                 }
-                const bool allocated = allocate_loaded_rows(c, c->image_bytes);
+                const bool allocated = allocate_loaded_rows(c, c->conversion.image_bytes);
                 const bool converted = allocated && convert_pixel_depth(c->loaded.palette, c->loaded.pixels,
-                                                                        c, file_palette, src);
+                                                                        &c->conversion, file_palette, src);
                 free_work(padded);
                 if (!allocated) return nullptr;
                 if (!converted) {
@@ -462,15 +462,15 @@ bool write_bmp_file(const std::u16string& path, BmpContext* c, const RgbQuad* pa
         set_codec_error(c, kCodecCreateFailed);
         return false;
     }
-    const int bits = c->target_bits;
-    if ((bits != 1 && bits != 4 && bits != 8 && bits != 24) || c->size_overflow || c->width < 1 ||
-        c->height < 1 || c->image_bytes <= 0 || !pixels) {
+    const int bits = c->conversion.target_bits;
+    if ((bits != 1 && bits != 4 && bits != 8 && bits != 24) || c->conversion.size_overflow ||
+        c->conversion.width < 1 || c->conversion.height < 1 || c->conversion.image_bytes <= 0 || !pixels) {
         set_codec_error(c, kCodecSaveFailed);
         return false;
     }
     const uint32_t colours = bits == 24 ? 0 : (1u << bits);
     const uint64_t offset = kBmpFileHeaderBytes + kBmpInfoHeaderBytes + 4ull * colours;
-    const uint64_t total = offset + static_cast<uint64_t>(c->image_bytes);
+    const uint64_t total = offset + static_cast<uint64_t>(c->conversion.image_bytes);
     if (total > 0xFFFFFFFFull) {
         set_codec_error(c, kCodecSaveFailed);
         return false;
@@ -478,14 +478,15 @@ bool write_bmp_file(const std::u16string& path, BmpContext* c, const RgbQuad* pa
     const uint8_t* rows = pixels;
     const RgbQuad* out_palette = palette;
     RgbQuad converted[256] = {};
-    if (!(c->source_bits == bits && (bits == 8 || bits == 24))) {
-        c->conversion_buffer = alloc_work(c->image_bytes);
+    if (!(c->conversion.source_bits == bits && (bits == 8 || bits == 24))) {
+        c->conversion_buffer = alloc_work(c->conversion.image_bytes);
         if (!c->conversion_buffer) {
             set_codec_error(c, kCodecNoMemory);
             return false;
         }
         // convert_pixel_depth only reads the source palette.
-        if (!convert_pixel_depth(converted, c->conversion_buffer, c, const_cast<RgbQuad*>(palette), pixels)) {
+        if (!convert_pixel_depth(converted, c->conversion_buffer, &c->conversion,
+                                 const_cast<RgbQuad*>(palette), pixels)) {
             set_codec_error(c, kCodecSaveFailed);
             return false;
         }
@@ -501,11 +502,12 @@ bool write_bmp_file(const std::u16string& path, BmpContext* c, const RgbQuad* pa
     put32(head + 2, static_cast<uint32_t>(total));
     put32(head + 6, 0);
     put32(head + 10, static_cast<uint32_t>(offset));
-    put_info_header(head + kBmpFileHeaderBytes, c->width, c->height, bits, c->x_ppm, c->y_ppm, colours);
+    put_info_header(head + kBmpFileHeaderBytes, c->conversion.width, c->conversion.height, bits, c->x_ppm,
+                    c->y_ppm, colours);
     std::memcpy(c->file_header, head, kBmpFileHeaderBytes);
     c->info_header = {kBmpInfoHeaderBytes,
-                      c->width,
-                      c->height,
+                      c->conversion.width,
+                      c->conversion.height,
                       1,
                       static_cast<uint16_t>(bits),
                       kBiRgb,
@@ -525,7 +527,7 @@ bool write_bmp_file(const std::u16string& path, BmpContext* c, const RgbQuad* pa
         }
         ok = write_output(c, table, 4ull * colours);
     }
-    if (ok) ok = write_output(c, rows, static_cast<uint64_t>(c->image_bytes));
+    if (ok) ok = write_output(c, rows, static_cast<uint64_t>(c->conversion.image_bytes));
     return ok && !c->output_failed;
 }
 
@@ -538,10 +540,11 @@ uint64_t packed_dib_size(const ConversionContext* c) {
 }
 
 void fill_packed_dib(const BmpContext* c, const RgbQuad* palette, const uint8_t* pixels, uint8_t* out) {
-    const int64_t stride = stride_for_depth(c->width, c->source_bits);
-    put_info_header(out, c->width, c->height, c->source_bits, c->x_ppm, c->y_ppm, 0);
+    const int64_t stride = stride_for_depth(c->conversion.width, c->conversion.source_bits);
+    put_info_header(out, c->conversion.width, c->conversion.height, c->conversion.source_bits, c->x_ppm,
+                    c->y_ppm, 0);
     uint8_t* p = out + kBmpInfoHeaderBytes;
-    if (c->source_bits == 8) {
+    if (c->conversion.source_bits == 8) {
         for (int i = 0; i < 256; ++i, p += 4) {
             p[0] = palette[i].blue;
             p[1] = palette[i].green;
@@ -549,7 +552,7 @@ void fill_packed_dib(const BmpContext* c, const RgbQuad* palette, const uint8_t*
             p[3] = palette[i].reserved;
         }
     }
-    std::memcpy(p, pixels, static_cast<size_t>(stride * c->height));
+    std::memcpy(p, pixels, static_cast<size_t>(stride * c->conversion.height));
 }
 
 void bmp_release(BmpContext* c) {

@@ -330,8 +330,8 @@ bool read_image(GifContext* c) {
     const uint8_t packed = read_u8(c);
     if (c->input.overrun()) return fail(c, kCodecBadData);
     if (left + width > c->screen_width || top + height > c->screen_height) return fail(c, kCodecBadData);
-    c->width = width;
-    c->height = height;
+    c->conversion.width = width;
+    c->conversion.height = height;
     c->image_left = left;
     c->image_top = top;
     if (packed & 0x80) {

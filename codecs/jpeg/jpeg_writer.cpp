@@ -41,14 +41,14 @@ void growing_term(j_compress_ptr) {}
 
 // 24-bit stride of the context's width, the layout every encode reads.
 int64_t bgr_stride(const JpegWriterContext* context) {
-    return stride_for_depth(context->width, 24);
+    return stride_for_depth(context->conversion.width, 24);
 }
 
 bool valid_size(const JpegWriterContext* context) {
-    if (context->width < 1 || context->height < 1) return false;
-    if (context->width > 65500 || context->height > 65500) return false;
+    if (context->conversion.width < 1 || context->conversion.height < 1) return false;
+    if (context->conversion.width > 65500 || context->conversion.height > 65500) return false;
     const int64_t stride = bgr_stride(context);
-    return stride > 0 && stride * context->height <= kMaxImageBytes;
+    return stride > 0 && stride * context->conversion.height <= kMaxImageBytes;
 }
 
 enum class Sink { kFile, kMemory, kGrowing };
@@ -76,8 +76,8 @@ bool encode_with_library(JpegWriterContext* context, const uint8_t* rows, Sink s
         d->pub.term_destination = growing_term;
         object.dest = &d->pub;
     }
-    object.image_width = static_cast<JDIMENSION>(context->width);
-    object.image_height = static_cast<JDIMENSION>(context->height);
+    object.image_width = static_cast<JDIMENSION>(context->conversion.width);
+    object.image_height = static_cast<JDIMENSION>(context->conversion.height);
     object.input_components = 3;
     // Rows are handed over as they lie in the bitmap: blue, green, red.
     object.in_color_space = JCS_EXT_BGR;
@@ -104,7 +104,7 @@ bool encode_with_library(JpegWriterContext* context, const uint8_t* rows, Sink s
                           static_cast<unsigned int>(length));
     }
     const int64_t stride = bgr_stride(context);
-    const uint32_t height = static_cast<uint32_t>(context->height);
+    const uint32_t height = static_cast<uint32_t>(context->conversion.height);
     JSAMPROW batch[16];
     while (object.next_scanline < height) {
         const uint32_t first = object.next_scanline;
@@ -123,26 +123,26 @@ bool encode_with_library(JpegWriterContext* context, const uint8_t* rows, Sink s
 // Turns an 8-bit source into the context's conversion buffer; 24-bit rows pass unchanged.
 // Returns the rows to encode, or null with the error set.
 const uint8_t* rows_to_encode(JpegWriterContext* context, const RgbQuad* palette, const uint8_t* bits) {
-    if (context->source_bits == 24) return bits;
-    if (context->source_bits != 8 || !palette) {
+    if (context->conversion.source_bits == 24) return bits;
+    if (context->conversion.source_bits != 8 || !palette) {
         set_codec_error(context, kCodecSaveFailed);
         return nullptr;
     }
-    context->target_bits = 24;
-    compute_row_sizes(context);
-    if (context->size_overflow) {
+    context->conversion.target_bits = 24;
+    compute_row_sizes(&context->conversion);
+    if (context->conversion.size_overflow) {
         set_codec_error(context, kCodecNoMemory);
         return nullptr;
     }
     free_pixels(context->conversion_buffer);
-    context->conversion_buffer = alloc_pixels(context->image_bytes);
+    context->conversion_buffer = alloc_pixels(context->conversion.image_bytes);
     if (!context->conversion_buffer) {
         set_codec_error(context, kCodecNoMemory);
         return nullptr;
     }
     RgbQuad copy[256];
     std::memcpy(copy, palette, sizeof copy);
-    if (!convert_pixel_depth(nullptr, context->conversion_buffer, context, copy, bits)) {
+    if (!convert_pixel_depth(nullptr, context->conversion_buffer, &context->conversion, copy, bits)) {
         set_codec_error(context, kCodecSaveFailed);
         return nullptr;
     }
@@ -233,7 +233,7 @@ bool write_jpeg_image(JpegWriterContext* context, const std::u16string& path, co
 
 bool write_jpeg_image_to_memory(JpegWriterContext* context, uint8_t* buffer, uint32_t* count,
                                 const uint8_t* bits) {
-    if (!bits || !buffer || !count || context->source_bits != 24 || !valid_size(context)) {
+    if (!bits || !buffer || !count || context->conversion.source_bits != 24 || !valid_size(context)) {
         set_codec_error(context, kCodecSaveFailed);
         return false;
     }
@@ -257,7 +257,7 @@ bool write_jpeg_file_size_limited(JpegWriterContext* context, const std::u16stri
     context->in_memory = 1;
     // Room for the headers and a comment on top of the raw size, so tiny images never need to
     // grow the buffer; larger encodes grow it.
-    const int64_t capacity = bgr_stride(context) * context->height + 65536;
+    const int64_t capacity = bgr_stride(context) * context->conversion.height + 65536;
     JpegGrowingDestination destination;
     destination.buffer = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(capacity)));
     destination.capacity = static_cast<size_t>(capacity);

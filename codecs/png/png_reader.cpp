@@ -51,8 +51,8 @@ bool read_ihdr(PngContext* c) {
         set_codec_error(c, kCodecUnsupported);
         return false;
     }
-    c->width = static_cast<int32_t>(width);
-    c->height = static_cast<int32_t>(height);
+    c->conversion.width = static_cast<int32_t>(width);
+    c->conversion.height = static_cast<int32_t>(height);
     c->bit_depth = read_u8(c);
     c->colour_type = read_u8(c);
     const uint8_t compression = read_u8(c);
@@ -174,7 +174,7 @@ bool read_idat_run(PngContext* c, const uint8_t* type, uint32_t length) {
         return false;
     }
     c->idat_seen = 1;
-    const int64_t image_bytes = static_cast<int64_t>(c->output_stride) * c->height;
+    const int64_t image_bytes = static_cast<int64_t>(c->output_stride) * c->conversion.height;
     c->image_buffer = alloc_pixels(image_bytes);
     if (!c->image_buffer) {
         set_codec_error(c, kCodecNoMemory);
@@ -337,7 +337,7 @@ void apply_gamma(PngContext* c) {
     uint8_t table[256];
     for (int i = 0; i < 256; ++i) table[i] = gamma_value(e, i);
     if (c->output_bits == 24) {
-        const int64_t n = static_cast<int64_t>(c->output_stride) * c->height;
+        const int64_t n = static_cast<int64_t>(c->output_stride) * c->conversion.height;
         uint8_t* p = c->image_buffer;
         for (int64_t i = 0; i < n; ++i) p[i] = table[p[i]];
     } else {
@@ -362,8 +362,8 @@ void flatten(PngContext* c) {
     auto mix = [t](uint8_t a, uint8_t v, uint8_t b) {
         return static_cast<uint8_t>(t[256 * a + v] + t[256 * (255 - a) + b]);
     };
-    const int32_t w = c->width;
-    const int32_t h = c->height;
+    const int32_t w = c->conversion.width;
+    const int32_t h = c->conversion.height;
     switch (c->colour_type) {
         case 0: {
             RgbQuad& e = c->loaded.palette[c->key_green];
@@ -457,13 +457,13 @@ LoadedImage* read_png_mapped(PngContext* context) {
     PngContext* c = context;
     if (!read_ihdr(c)) return nullptr;
     if (!png_choose_converters(c)) return nullptr;
-    if (static_cast<int64_t>(c->output_stride) * c->height > kMaxImageBytes) {
+    if (static_cast<int64_t>(c->output_stride) * c->conversion.height > kMaxImageBytes) {
         set_codec_error(c, kCodecUnsupported);
         return nullptr;
     }
     c->loaded.source_bits = (c->colour_type == 2 || c->colour_type == 6) ? 3 * c->bit_depth : c->bit_depth;
     if (c->alpha) {
-        c->alpha_plane = alloc_pixels(static_cast<int64_t>(c->width) * c->height);
+        c->alpha_plane = alloc_pixels(static_cast<int64_t>(c->conversion.width) * c->conversion.height);
         if (!c->alpha_plane) {
             set_codec_error(c, kCodecNoMemory);
             return nullptr;
@@ -481,14 +481,15 @@ LoadedImage* read_png_mapped(PngContext* context) {
         }
         flatten(c);
     }
-    set_dib_info_header(c, c->width, c->height, c->output_bits, c->x_resolution, c->y_resolution);
+    set_dib_info_header(c, c->conversion.width, c->conversion.height, c->output_bits, c->x_resolution,
+                        c->y_resolution);
     LoadedImage& image = c->loaded;
     if (c->in_memory) {
         image.pixels = c->image_buffer;
         image.bitmap = 0;
         c->image_buffer = nullptr;
     } else {
-        const int64_t bytes = static_cast<int64_t>(c->output_stride) * c->height;
+        const int64_t bytes = static_cast<int64_t>(c->output_stride) * c->conversion.height;
         if (!allocate_loaded_rows(c, bytes)) return nullptr;
         std::memcpy(image.pixels, c->image_buffer, static_cast<size_t>(bytes));
     }

@@ -304,7 +304,7 @@ bool png_choose_converters(PngContext* context) {
     c->grey = (c->colour_type & 2) ? 0 : 1;
     c->alpha = (c->colour_type & 4) ? 1 : 0;
     const int32_t ct = c->colour_type;
-    const int32_t w = c->width;
+    const int32_t w = c->conversion.width;
     const int32_t stride8 = static_cast<int32_t>(row_stride_bytes(w, 8));
     const int32_t stride24 = static_cast<int32_t>(row_stride_bytes(w, 24));
     switch (c->bit_depth) {
@@ -391,7 +391,7 @@ bool png_inflate_rows(PngContext* context) {
     PngContext* c = context;
     z_stream stream;
     if (!begin_stream(c, &stream)) return false;
-    const int64_t r = png_row_bytes(c, c->width);
+    const int64_t r = png_row_bytes(c, c->conversion.width);
     uint8_t* buffers = static_cast<uint8_t*>(std::calloc(2, static_cast<size_t>(r)));
     if (!buffers) {
         inflateEnd(&stream);
@@ -401,13 +401,13 @@ bool png_inflate_rows(PngContext* context) {
     c->current_row = buffers;
     c->previous_row = buffers + r;
     c->inflated_row_bytes = static_cast<int32_t>(r);
-    c->row_pixels = c->width;
+    c->row_pixels = c->conversion.width;
     c->pixel_step = 1;
     c->destination_step = 3;
-    c->last_byte_pixels = last_byte_pixels(c->bit_depth, c->width);
-    const int64_t h = c->height;
+    c->last_byte_pixels = last_byte_pixels(c->bit_depth, c->conversion.width);
+    const int64_t h = c->conversion.height;
     uint8_t* destination = c->image_buffer + (h - 1) * c->output_stride;
-    uint8_t* alpha = c->alpha_plane ? c->alpha_plane + (h - 1) * c->width : nullptr;
+    uint8_t* alpha = c->alpha_plane ? c->alpha_plane + (h - 1) * c->conversion.width : nullptr;
     for (int64_t y = 0; y < h; ++y) {
         c->alpha_row = alpha;
         bool converted = false;
@@ -417,7 +417,7 @@ bool png_inflate_rows(PngContext* context) {
             break;
         }
         destination -= c->output_stride;
-        if (alpha) alpha -= c->width;
+        if (alpha) alpha -= c->conversion.width;
     }
     end_rows(c, &stream, buffers);
     return true;
@@ -427,15 +427,15 @@ bool png_inflate_rows_interlaced(PngContext* context) {
     PngContext* c = context;
     z_stream stream;
     if (!begin_stream(c, &stream)) return false;
-    const int64_t full = png_row_bytes(c, c->width);
+    const int64_t full = png_row_bytes(c, c->conversion.width);
     uint8_t* buffers = static_cast<uint8_t*>(std::calloc(2, static_cast<size_t>(full)));
     if (!buffers) {
         inflateEnd(&stream);
         set_codec_error(c, kCodecNoMemory);
         return false;
     }
-    const PngPassSizes sizes = png_adam7_pass_sizes(c, c->width, c->height);
-    const int64_t h = c->height;
+    const PngPassSizes sizes = png_adam7_pass_sizes(c, c->conversion.width, c->conversion.height);
+    const int64_t h = c->conversion.height;
     const int32_t pixel_bytes = c->output_bits == 24 ? 3 : 1;
     bool going = true;
     for (int p = 0; p < 7 && going; ++p) {
@@ -451,7 +451,8 @@ bool png_inflate_rows_interlaced(PngContext* context) {
         const int64_t first = h - kAdam7RowStart[p] - 1;
         uint8_t* destination = c->image_buffer + first * c->output_stride +
                                static_cast<int64_t>(kAdam7ColumnStart[p]) * pixel_bytes;
-        uint8_t* alpha = c->alpha_plane ? c->alpha_plane + kAdam7ColumnStart[p] + first * c->width : nullptr;
+        uint8_t* alpha =
+            c->alpha_plane ? c->alpha_plane + kAdam7ColumnStart[p] + first * c->conversion.width : nullptr;
         for (int32_t row = 0; row < sizes.rows[p]; ++row) {
             c->alpha_row = alpha;
             bool converted = false;
@@ -464,7 +465,7 @@ bool png_inflate_rows_interlaced(PngContext* context) {
                 break;
             }
             destination -= static_cast<int64_t>(kAdam7RowStep[p]) * c->output_stride;
-            if (alpha) alpha -= static_cast<int64_t>(kAdam7RowStep[p]) * c->width;
+            if (alpha) alpha -= static_cast<int64_t>(kAdam7RowStep[p]) * c->conversion.width;
         }
     }
     end_rows(c, &stream, buffers);

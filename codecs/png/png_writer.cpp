@@ -133,8 +133,8 @@ void pack_indices(const uint8_t* indices, int32_t count, int32_t bits, uint8_t* 
 // or packed at `packed_bits` for a non-interlaced packed row.
 template <typename FullRow>
 bool emit_rows(PngWriterContext* c, RowSink* sink, int32_t pixel_bytes, FullRow full_row, uint8_t* scratch) {
-    const int32_t w = c->width;
-    const int32_t h = c->height;
+    const int32_t w = c->conversion.width;
+    const int32_t h = c->conversion.height;
     if (!c->interlace) {
         const int32_t row_bytes = static_cast<int32_t>(png_row_bytes(c, w));
         sink->start_pass(row_bytes);
@@ -179,8 +179,9 @@ bool write_transparency(PngWriterContext* c, const RgbQuad* written_palette) {
     if (c->colour_type == 0) {
         // The key must use the same grey rule as the pixels, or the chosen colour would not
         // match its own grey level: an 8-bit source goes grey through its palette entries.
-        const uint8_t grey = c->source_bits == 8 ? grey_of_entry(RgbQuad{rgb[2], rgb[1], rgb[0], 0})
-                                                 : grey_of_bgr(rgb[2], rgb[1], rgb[0]);
+        const uint8_t grey = c->conversion.source_bits == 8
+                                 ? grey_of_entry(RgbQuad{rgb[2], rgb[1], rgb[0], 0})
+                                 : grey_of_bgr(rgb[2], rgb[1], rgb[0]);
         data[0] = 0;
         data[1] = grey;
         return write_chunk(c, "tRNS", data, 2) && write_chunk(c, "bKGD", data, 2);
@@ -218,13 +219,13 @@ WorkBuffer alloc_temp(int64_t bytes) {
 bool encode_palette(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels, uint8_t* scratch,
                     RowSink* sink) {
     const int32_t bits = c->bit_depth;
-    WorkBuffer temp = alloc_temp(c->image_bytes);
+    WorkBuffer temp = alloc_temp(c->conversion.image_bytes);
     if (!temp) {
         set_codec_error(c, kCodecNoMemory);
         return false;
     }
     RgbQuad target[256] = {};
-    if (!convert_pixel_depth(target, temp.get(), c, palette, pixels)) {
+    if (!convert_pixel_depth(target, temp.get(), &c->conversion, palette, pixels)) {
         set_codec_error(c, kCodecSaveFailed);
         return false;
     }
@@ -253,9 +254,9 @@ bool encode_palette(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels
         }
         const int per_byte = 8 / bits;
         const int mask = (1 << bits) - 1;
-        for (int32_t y = 0; y < c->height; ++y) {
-            uint8_t* row = temp.get() + static_cast<int64_t>(y) * c->stride;
-            for (int32_t i = 0; i < c->row_bytes; ++i) {
+        for (int32_t y = 0; y < c->conversion.height; ++y) {
+            uint8_t* row = temp.get() + static_cast<int64_t>(y) * c->conversion.stride;
+            for (int32_t i = 0; i < c->conversion.row_bytes; ++i) {
                 if (bits == 8) {
                     row[i] = map[row[i]];
                     continue;
@@ -281,12 +282,12 @@ bool encode_palette(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels
     }
     WorkBuffer indices;
     const uint8_t* rows = temp.get();
-    int64_t rows_stride = c->stride;
+    int64_t rows_stride = c->conversion.stride;
     if (c->interlace && bits < 8) {
         ConversionContext expand;
         init_conversion_context(&expand);
-        expand.width = c->width;
-        expand.height = c->height;
+        expand.width = c->conversion.width;
+        expand.height = c->conversion.height;
         expand.source_bits = bits;
         expand.target_bits = 8;
         compute_row_sizes(&expand);
@@ -303,9 +304,9 @@ bool encode_palette(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels
         rows = indices.get();
         rows_stride = expand.stride;
     }
-    const int32_t h = c->height;
-    const int32_t row_bytes = c->row_bytes;
-    const int32_t w = c->width;
+    const int32_t h = c->conversion.height;
+    const int32_t row_bytes = c->conversion.row_bytes;
+    const int32_t w = c->conversion.width;
     emit_rows(
         c, sink, 1,
         [&](int32_t y, uint8_t* out, bool interlaced) {
@@ -318,21 +319,21 @@ bool encode_palette(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels
 
 bool encode_grey(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels, uint8_t* scratch,
                  RowSink* sink) {
-    const int64_t bytes = static_cast<int64_t>(c->width) * c->height;
+    const int64_t bytes = static_cast<int64_t>(c->conversion.width) * c->conversion.height;
     WorkBuffer temp = alloc_temp(bytes);
     if (!temp) {
         set_codec_error(c, kCodecNoMemory);
         return false;
     }
-    if (!convert_to_8bit_grey(c, palette, pixels, temp.get())) {
+    if (!convert_to_8bit_grey(&c->conversion, palette, pixels, temp.get())) {
         set_codec_error(c, kCodecSaveFailed);
         return false;
     }
     if (!write_transparency(c, nullptr)) {
         return false;
     }
-    const int32_t w = c->width;
-    const int32_t h = c->height;
+    const int32_t w = c->conversion.width;
+    const int32_t h = c->conversion.height;
     emit_rows(
         c, sink, 1,
         [&](int32_t y, uint8_t* out, bool) {
@@ -344,22 +345,22 @@ bool encode_grey(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels, u
 
 bool encode_colour(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels, uint8_t* scratch,
                    RowSink* sink) {
-    const int32_t w = c->width;
-    const int32_t h = c->height;
+    const int32_t w = c->conversion.width;
+    const int32_t h = c->conversion.height;
     WorkBuffer temp;
     const uint8_t* source = pixels;
-    const int32_t s = c->source_bits;
+    const int32_t s = c->conversion.source_bits;
     if (c->bit_depth == 16 ? s != 48 : (s != 8 && s != 24)) {
         set_codec_error(c, kCodecSaveFailed);
         return false;
     }
     if (s == 8) {
-        temp = alloc_temp(c->image_bytes);
+        temp = alloc_temp(c->conversion.image_bytes);
         if (!temp) {
             set_codec_error(c, kCodecNoMemory);
             return false;
         }
-        if (!convert_pixel_depth(nullptr, temp.get(), c, palette, pixels)) {
+        if (!convert_pixel_depth(nullptr, temp.get(), &c->conversion, palette, pixels)) {
             set_codec_error(c, kCodecSaveFailed);
             return false;
         }
@@ -484,12 +485,12 @@ void png_writer_reset(PngWriterContext* context) {
 
 int32_t png_writer_setup(PngWriterContext* context) {
     PngWriterContext* c = context;
-    switch (c->target_bits) {
+    switch (c->conversion.target_bits) {
         case 1:
         case 2:
         case 4:
         case 8:
-            c->bit_depth = c->target_bits;
+            c->bit_depth = c->conversion.target_bits;
             c->colour_type = c->grey ? 0 : 3;
             c->bytes_per_pixel = 1;
             break;
@@ -517,18 +518,18 @@ int32_t png_writer_setup(PngWriterContext* context) {
     }
     // The encoders size their temporaries from the row sizes; a caller that forgot them must
     // not make them write through stale values.
-    compute_row_sizes(c);
-    if (c->width < 1 || c->height < 1 || c->size_overflow) {
+    compute_row_sizes(&c->conversion);
+    if (c->conversion.width < 1 || c->conversion.height < 1 || c->conversion.size_overflow) {
         set_codec_error(c, kCodecSaveFailed);
         return 0;
     }
     int64_t largest = 0;
     int64_t total = 0;
     if (!c->interlace) {
-        largest = png_row_bytes(c, c->width);
-        total = largest * c->height;
+        largest = png_row_bytes(c, c->conversion.width);
+        total = largest * c->conversion.height;
     } else {
-        const PngPassSizes s = png_adam7_pass_sizes(c, c->width, c->height);
+        const PngPassSizes s = png_adam7_pass_sizes(c, c->conversion.width, c->conversion.height);
         for (int p = 0; p < 7; ++p) {
             c->pass_row_bytes[p] = s.row_bytes[p];
             c->pass_columns[p] = s.columns[p];
@@ -559,8 +560,8 @@ bool write_png_file(const std::u16string& path, PngWriterContext* context, RgbQu
     if (largest == 0) return false;
 
     uint8_t ihdr[13];
-    put32(ihdr, static_cast<uint32_t>(c->width));
-    put32(ihdr + 4, static_cast<uint32_t>(c->height));
+    put32(ihdr, static_cast<uint32_t>(c->conversion.width));
+    put32(ihdr + 4, static_cast<uint32_t>(c->conversion.height));
     ihdr[8] = static_cast<uint8_t>(c->bit_depth);
     ihdr[9] = static_cast<uint8_t>(c->colour_type);
     ihdr[10] = 0;
@@ -584,7 +585,7 @@ bool write_png_file(const std::u16string& path, PngWriterContext* context, RgbQu
     c->filtered_data = static_cast<uint8_t*>(
         std::calloc(static_cast<size_t>(c->filtered_bytes) + 6 * static_cast<size_t>(largest), 1));
     // A full-width row (and, for packed interlaced rows, a second one) to gather pass rows from.
-    const int64_t scratch_bytes = 2 * (static_cast<int64_t>(c->width) * c->bytes_per_pixel + 8);
+    const int64_t scratch_bytes = 2 * (static_cast<int64_t>(c->conversion.width) * c->bytes_per_pixel + 8);
     WorkBuffer scratch(static_cast<uint8_t*>(std::calloc(static_cast<size_t>(scratch_bytes), 1)));
     if (!c->filtered_data || !scratch) {
         free_filtered(c);

@@ -80,7 +80,7 @@ bool read_entry(TiffContext* c, const Entry& e) {
             const uint32_t v = scalar(c, e);
             if (v == 0) return fail(c, kCodecBadData);
             if (v > kTiffMaxSize) return fail(c, kCodecUnsupported);
-            (e.tag == 256 ? c->width : c->height) = static_cast<int32_t>(v);
+            (e.tag == 256 ? c->conversion.width : c->conversion.height) = static_cast<int32_t>(v);
             return true;
         }
         case 258:
@@ -160,7 +160,7 @@ bool decode(TiffContext* c) {
     if (c->error != kCodecOk) return false;
     // Tiles are a layout of their own, refused like compression, not a malformed file.
     if (c->tiled) return fail(c, kCodecUnsupported);
-    if (c->width == 0 || c->height == 0) return fail(c, kCodecBadData);
+    if (c->conversion.width == 0 || c->conversion.height == 0) return fail(c, kCodecBadData);
     if (!c->strip_offsets || !c->strip_byte_counts || c->strip_offset_count != c->strip_byte_count_count)
         return fail(c, kCodecBadData);
     c->strip_count = c->strip_offset_count;
@@ -171,13 +171,13 @@ bool decode(TiffContext* c) {
     if (c->photometric == 2) {
         if (c->sample_count != 3 || (bits != 8 && bits != 16)) return fail(c, kCodecUnsupported);
         c->output_bits = 24;
-        row_bytes = static_cast<int64_t>(c->width) * 3 * (bits / 8);
+        row_bytes = static_cast<int64_t>(c->conversion.width) * 3 * (bits / 8);
     } else if (c->photometric == 0 || c->photometric == 1 || c->photometric == 3) {
         if (c->photometric == 3 && c->colour_map_offset == 0) return fail(c, kCodecUnsupported);
         if (c->sample_count != 1 || (bits != 1 && bits != 4 && bits != 8)) return fail(c, kCodecUnsupported);
         c->output_bits = 8;
         // Rows start on a byte boundary.
-        row_bytes = (static_cast<int64_t>(c->width) * bits + 7) / 8;
+        row_bytes = (static_cast<int64_t>(c->conversion.width) * bits + 7) / 8;
     } else {
         return fail(c, kCodecUnsupported);
     }
@@ -186,8 +186,8 @@ bool decode(TiffContext* c) {
     if (c->samples_per_pixel != 0 && c->samples_per_pixel != c->sample_count)
         return fail(c, kCodecUnsupported);
     if (c->planar_configuration != 1 && c->sample_count > 1) return fail(c, kCodecUnsupported);
-    const int64_t stride = stride_for_depth(c->width, c->output_bits);
-    if (stride < 0 || stride * c->height > kMaxImageBytes) return fail(c, kCodecUnsupported);
+    const int64_t stride = stride_for_depth(c->conversion.width, c->output_bits);
+    if (stride < 0 || stride * c->conversion.height > kMaxImageBytes) return fail(c, kCodecUnsupported);
     c->output_stride = static_cast<int32_t>(stride);
     c->loaded.source_bits = c->photometric == 2 ? bits * 3 : bits;
 
@@ -213,7 +213,7 @@ bool decode(TiffContext* c) {
 
     // Strips, joined in table order into exactly the bytes the image needs; sizes are summed
     // in 64 bits and each strip must lie within the file.
-    const int64_t needed = row_bytes * c->height;
+    const int64_t needed = row_bytes * c->conversion.height;
     if (needed > kMaxImageBytes) return fail(c, kCodecUnsupported);
     for (uint32_t i = 0; i < c->strip_count; ++i)
         if (!within(c, c->strip_offsets[i], c->strip_byte_counts[i])) return fail(c, kCodecReadFailed);
@@ -233,30 +233,30 @@ bool decode(TiffContext* c) {
         x_ppm = pixels_per_metre(c, c->x_resolution_offset);
         y_ppm = pixels_per_metre(c, c->y_resolution_offset);
     }
-    set_dib_info_header(c, c->width, c->height, c->output_bits, x_ppm, y_ppm);
-    if (!allocate_loaded_rows(c, stride * c->height)) return false;
+    set_dib_info_header(c, c->conversion.width, c->conversion.height, c->output_bits, x_ppm, y_ppm);
+    if (!allocate_loaded_rows(c, stride * c->conversion.height)) return false;
 
     uint8_t* pixels = c->loaded.pixels;
-    for (int32_t y = 0; y < c->height; ++y) {
+    for (int32_t y = 0; y < c->conversion.height; ++y) {
         const uint8_t* src = c->strip_data + static_cast<int64_t>(y) * row_bytes;
-        uint8_t* dst = pixels + static_cast<int64_t>(c->height - 1 - y) * stride;
+        uint8_t* dst = pixels + static_cast<int64_t>(c->conversion.height - 1 - y) * stride;
         if (c->output_bits == 24) {
             const int32_t step = bits / 8;
             // The most significant byte of a 16-bit sample comes second in "II" files.
             const int32_t high = (bits == 16 && c->little_endian) ? 1 : 0;
-            for (int32_t x = 0; x < c->width; ++x) {
+            for (int32_t x = 0; x < c->conversion.width; ++x) {
                 const uint8_t* s = src + static_cast<int64_t>(x) * 3 * step + high;
                 dst[3 * x] = s[2 * step];
                 dst[3 * x + 1] = s[step];
                 dst[3 * x + 2] = s[0];
             }
         } else if (bits == 8) {
-            std::memcpy(dst, src, static_cast<size_t>(c->width));
+            std::memcpy(dst, src, static_cast<size_t>(c->conversion.width));
         } else if (bits == 4) {
-            for (int32_t x = 0; x < c->width; ++x)
+            for (int32_t x = 0; x < c->conversion.width; ++x)
                 dst[x] = (x & 1) ? (src[x >> 1] & 0x0F) : (src[x >> 1] >> 4);
         } else {
-            for (int32_t x = 0; x < c->width; ++x) dst[x] = (src[x >> 3] >> (7 - (x & 7))) & 1;
+            for (int32_t x = 0; x < c->conversion.width; ++x) dst[x] = (src[x >> 3] >> (7 - (x & 7))) & 1;
         }
     }
     free_pixels(c->strip_data);
@@ -301,8 +301,8 @@ void tiff_reader_reset(TiffContext* c) {
     c->strip_count = 0;
     c->output_bits = 0;
     c->output_stride = 0;
-    c->width = 0;
-    c->height = 0;
+    c->conversion.width = 0;
+    c->conversion.height = 0;
     std::memset(c->loaded.palette, 0, sizeof c->loaded.palette);
     c->loaded.pixels = nullptr;
     c->loaded.bitmap = 0;

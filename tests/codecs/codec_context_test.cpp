@@ -61,7 +61,7 @@ TEST(CodecContext, InitClearsHandlesOnlyForOwnedContexts) {
     EXPECT_EQ(c.output_file, kClosedFile);
     EXPECT_EQ(c.mapped.file(), kClosedFile);
     EXPECT_FALSE(c.mapped.mapped());
-    EXPECT_EQ(c.dither_mode, 0);
+    EXPECT_EQ(c.conversion.dither_mode, 0);
 }
 
 TEST(CodecContext, MapReadAndCloseAreBoundedAndIdempotent) {

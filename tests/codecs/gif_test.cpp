@@ -650,9 +650,9 @@ Written write_indexed(int width, int height, int bits, const Bytes& top_down, bo
                       const uint8_t* transparent = nullptr, const RgbQuad* palette = nullptr) {
     GifWriterContext c;
     init_codec_context(&c, 0);
-    c.width = width;
-    c.height = height;
-    c.target_bits = bits;
+    c.conversion.width = width;
+    c.conversion.height = height;
+    c.conversion.target_bits = bits;
     c.interlace = interlace;
     c.transparency = transparent != nullptr;
     c.transparent_colour = transparent;
@@ -770,13 +770,13 @@ TEST(GifWriter, ReducesTrueColourAndKeepsEveryColourThatFits) {
     for (bool interlace : {false, true}) {
         GifWriterContext c;
         init_codec_context(&c, 0);
-        c.width = 3;
-        c.height = 2;
-        c.source_bits = 24;
-        c.target_bits = 2;
-        c.dither_mode = kDitherNone;
+        c.conversion.width = 3;
+        c.conversion.height = 2;
+        c.conversion.source_bits = 24;
+        c.conversion.target_bits = 2;
+        c.conversion.dither_mode = kDitherNone;
         c.interlace = interlace;
-        compute_row_sizes(&c);
+        compute_row_sizes(&c.conversion);
         const std::u16string path = scratch_path("reduced.gif");
         ASSERT_TRUE(write_gif_file(path, &c, nullptr, source)) << c.error;
         gif_writer_release(&c);
@@ -801,9 +801,9 @@ TEST(GifWriter, ReducesTrueColourAndKeepsEveryColourThatFits) {
 TEST(GifWriter, FailedOutputIsReportedAsFailure) {
     GifWriterContext c;
     init_codec_context(&c, 0);
-    c.width = 2;
-    c.height = 2;
-    c.target_bits = 8;
+    c.conversion.width = 2;
+    c.conversion.height = 2;
+    c.conversion.target_bits = 8;
     RgbQuad palette[256] = {};
     const uint8_t pixels[4] = {1, 2, 3, 4};
     EXPECT_FALSE(gif_write_indexed(&c, palette, pixels));  // no output file open
@@ -812,10 +812,10 @@ TEST(GifWriter, FailedOutputIsReportedAsFailure) {
 
     GifWriterContext d;
     init_codec_context(&d, 0);
-    d.width = 2;
-    d.height = 2;
-    d.target_bits = 8;
-    d.source_bits = 8;
+    d.conversion.width = 2;
+    d.conversion.height = 2;
+    d.conversion.target_bits = 8;
+    d.conversion.source_bits = 8;
     EXPECT_FALSE(write_gif_file(scratch_path("missing-folder/x.gif"), &d, palette, pixels));
     EXPECT_EQ(d.error, kCodecCreateFailed);
     gif_writer_release(&d);
@@ -829,10 +829,10 @@ TEST(GifWriter, BuffersComeFromTheImageNotTheCallersSizes) {
     for (uint8_t& p : pixels) p = static_cast<uint8_t>(random());
     GifWriterContext c;
     init_codec_context(&c, 0);
-    c.width = 64;
-    c.height = 64;
-    c.target_bits = 8;
-    c.image_bytes = 4;
+    c.conversion.width = 64;
+    c.conversion.height = 64;
+    c.conversion.target_bits = 8;
+    c.conversion.image_bytes = 4;
     RgbQuad palette[256] = {};
     const std::u16string path = scratch_path("noise.gif");
     c.output_file = file_create_write(path);

@@ -298,9 +298,9 @@ TEST(JpegWriter, EightBitSourceGoesThroughItsPalette) {
     JpegWriterContext context;
     init_codec_context(&context, 0);
     jpeg_writer_reset(&context);
-    context.width = width;
-    context.height = height;
-    context.source_bits = 8;
+    context.conversion.width = width;
+    context.conversion.height = height;
+    context.conversion.source_bits = 8;
     jpeg_set_save_options(&context, 100, 0, 0, 2);
     const std::u16string path = scratch_path("palette.jpg");
     ASSERT_TRUE(write_jpeg_image(&context, path, palette, bits.data()));
@@ -322,9 +322,9 @@ TEST(JpegWriter, MemoryDestinationNeverWritesPastItsCapacity) {
     JpegWriterContext context;
     init_codec_context(&context, 0);
     jpeg_writer_reset(&context);
-    context.width = picture.width;
-    context.height = picture.height;
-    context.source_bits = 24;
+    context.conversion.width = picture.width;
+    context.conversion.height = picture.height;
+    context.conversion.source_bits = 24;
     std::vector<uint8_t> big(100000);
     uint32_t count = static_cast<uint32_t>(big.size());
     ASSERT_TRUE(write_jpeg_image_to_memory(&context, big.data(), &count, picture.bits.data()));
@@ -336,7 +336,7 @@ TEST(JpegWriter, MemoryDestinationNeverWritesPastItsCapacity) {
     for (size_t i = count - 1; i < small.size(); ++i) ASSERT_EQ(small[i], 0xA5);
     EXPECT_NE(g_jpeg_error_text[0], 0);
     // Memory mode takes 24-bit rows only.
-    context.source_bits = 8;
+    context.conversion.source_bits = 8;
     capacity = static_cast<uint32_t>(big.size());
     EXPECT_FALSE(write_jpeg_image_to_memory(&context, big.data(), &capacity, picture.bits.data()));
 }
@@ -346,9 +346,9 @@ TEST(JpegWriter, CreateAndWriteFailuresAreReported) {
     JpegWriterContext context;
     init_codec_context(&context, 0);
     jpeg_writer_reset(&context);
-    context.width = picture.width;
-    context.height = picture.height;
-    context.source_bits = 24;
+    context.conversion.width = picture.width;
+    context.conversion.height = picture.height;
+    context.conversion.source_bits = 24;
     EXPECT_FALSE(
         write_jpeg_image(&context, scratch_path("no-such-folder/x.jpg"), nullptr, picture.bits.data()));
     EXPECT_EQ(context.error, kCodecCreateFailed);
@@ -391,9 +391,9 @@ TEST(JpegWriter, SizeLimitedSaveWritesTheBestEncodeThatFits) {
         JpegWriterContext context;
         init_codec_context(&context, 0);
         jpeg_writer_reset(&context);
-        context.width = picture.width;
-        context.height = picture.height;
-        context.source_bits = 24;
+        context.conversion.width = picture.width;
+        context.conversion.height = picture.height;
+        context.conversion.source_bits = 24;
         const std::u16string path = scratch_path("limited.jpg");
         const bool ok = write_jpeg_file_size_limited(&context, path, nullptr, picture.bits.data(), limit_kb);
         jpeg_writer_release(&context);
@@ -432,9 +432,9 @@ TEST(JpegWriter, SizeLimitedSaveThatNothingFitsWritesNoFile) {
     JpegWriterContext context;
     init_codec_context(&context, 0);
     jpeg_writer_reset(&context);
-    context.width = picture.width;
-    context.height = picture.height;
-    context.source_bits = 24;
+    context.conversion.width = picture.width;
+    context.conversion.height = picture.height;
+    context.conversion.source_bits = 24;
     const std::u16string path = scratch_path("nothing_fits.jpg");
     file_delete(path);
     EXPECT_FALSE(write_jpeg_file_size_limited(&context, path, nullptr, picture.bits.data(), 1));
@@ -450,9 +450,9 @@ TEST(JpegWriter, SizeLimitedSaveOfATinyImage) {
     JpegWriterContext context;
     init_codec_context(&context, 0);
     jpeg_writer_reset(&context);
-    context.width = 1;
-    context.height = 1;
-    context.source_bits = 24;
+    context.conversion.width = 1;
+    context.conversion.height = 1;
+    context.conversion.source_bits = 24;
     const std::u16string path = scratch_path("tiny.jpg");
     ASSERT_TRUE(write_jpeg_file_size_limited(&context, path, nullptr, picture.bits.data(), 64));
     jpeg_writer_release(&context);

@@ -71,9 +71,9 @@ inline std::vector<uint8_t> encode(const Bgr& image, const EncodeOptions& option
     JpegWriterContext context;
     init_codec_context(&context, 0);
     jpeg_writer_reset(&context);
-    context.width = image.width;
-    context.height = image.height;
-    context.source_bits = 24;
+    context.conversion.width = image.width;
+    context.conversion.height = image.height;
+    context.conversion.source_bits = 24;
     jpeg_set_save_options(&context, options.quality, options.progressive ? 1 : 0, options.grey ? 1 : 0,
                           options.sampling);
     context.comment = options.comment;

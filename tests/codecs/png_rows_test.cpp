@@ -28,7 +28,7 @@ TEST(PngRows, RowBytesByDepth) {
         PngContext ctx;
         ctx.bit_depth = c.depth;
         ctx.colour_type = c.colour_type;
-        ctx.width = 1;
+        ctx.conversion.width = 1;
         ASSERT_TRUE(png_choose_converters(&ctx));
         EXPECT_EQ(png_row_bytes(&ctx, c.pixels), c.want) << c.depth << "/" << c.colour_type;
     }
@@ -38,7 +38,7 @@ TEST(PngRows, Adam7PassSizes) {
     PngContext ctx;
     ctx.bit_depth = 8;
     ctx.colour_type = 0;
-    ctx.width = 3;
+    ctx.conversion.width = 3;
     ASSERT_TRUE(png_choose_converters(&ctx));
     const PngPassSizes one = png_adam7_pass_sizes(&ctx, 1, 1);
     EXPECT_EQ(one.row_bytes[0], 2);
