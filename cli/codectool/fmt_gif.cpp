@@ -44,8 +44,8 @@ int32_t tool_decode_gif(const std::u16string& path, const ToolArgs& args, Loaded
     c->in_memory = 1;
     const int wanted_frame = args.get_int("frame", 0);
     const bool all_frames = args.has("all-frames");
-    c->animation_wanted = wanted_frame > 0 || all_frames;
-    c->replace_transparent_colour = static_cast<uint8_t>(args.get_int("replace-transparent", 1) != 0);
+    c->options.animation_wanted = wanted_frame > 0 || all_frames;
+    c->options.replace_transparent_colour = static_cast<uint8_t>(args.get_int("replace-transparent", 1) != 0);
     if (map_input_file(path, c) == 0) {
         const int32_t code = c->error;
         gif_reader_release(c);

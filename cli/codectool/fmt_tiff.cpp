@@ -31,10 +31,10 @@ int tool_encode_tiff(const LoadedImage& image, const std::u16string& output, con
     context.conversion.height = image.info.height;
     context.conversion.source_bits = source_bits;
     context.conversion.target_bits = bits;
-    context.grey = args.has("grey");
+    context.state.grey = args.has("grey");
     context.conversion.dither_mode = args.get_int("dither", kDitherNone);
-    context.x_pixels_per_metre = image.info.x_pels_per_meter;
-    context.y_pixels_per_metre = image.info.y_pels_per_meter;
+    context.state.x_pixels_per_metre = image.info.x_pels_per_meter;
+    context.state.y_pixels_per_metre = image.info.y_pels_per_meter;
     compute_row_sizes(&context.conversion);
     const bool ok = write_tiff_file(output, &context, const_cast<RgbQuad*>(image.palette), image.pixels);
     const int32_t code = context.error != kCodecOk ? context.error : kCodecSaveFailed;

@@ -66,8 +66,8 @@ bool read_info_header(BmpContext* c, DibHeader* h) {
         return fail(c, kCodecUnsupported);
     }
     if (c->error != kCodecOk) return false;
-    c->info_header = {h->size,       h->width, h->height, h->planes,   h->bits,         h->compression,
-                      h->size_image, h->x_ppm, h->y_ppm,  h->clr_used, h->clr_important};
+    c->state.info_header = {h->size,       h->width, h->height, h->planes,   h->bits,         h->compression,
+                            h->size_image, h->x_ppm, h->y_ppm,  h->clr_used, h->clr_important};
     return true;
 }
 
@@ -129,8 +129,8 @@ void zero_missing_rows(BmpContext* c, int64_t present, int64_t need) {
 bool unpack_bitfields(BmpContext* c, const DibHeader& h, const uint8_t* src, int64_t src_stride,
                       int64_t present) {
     Channel red, green, blue;
-    if (!analyse_mask(c->masks[0], &red) || !analyse_mask(c->masks[1], &green) ||
-        !analyse_mask(c->masks[2], &blue))
+    if (!analyse_mask(c->state.masks[0], &red) || !analyse_mask(c->state.masks[1], &green) ||
+        !analyse_mask(c->state.masks[2], &blue))
         return fail(c, kCodecReadFailed);
     const int64_t dst_stride = row_stride_bytes(h.width, 24);
     const int32_t pixel_bytes = h.bits / 8;
@@ -286,22 +286,22 @@ LoadedImage* decode_dib(BmpContext* c, DibHeader h, DibLayout layout) {
         case 32: {
             if (h.compression == kBiRgb) {
                 if (h.bits == 16) {
-                    c->masks[0] = 0x7C00;
-                    c->masks[1] = 0x03E0;
-                    c->masks[2] = 0x001F;
+                    c->state.masks[0] = 0x7C00;
+                    c->state.masks[1] = 0x03E0;
+                    c->state.masks[2] = 0x001F;
                 } else {
-                    c->masks[0] = 0xFF0000;
-                    c->masks[1] = 0xFF00;
-                    c->masks[2] = 0xFF;
+                    c->state.masks[0] = 0xFF0000;
+                    c->state.masks[1] = 0xFF00;
+                    c->state.masks[2] = 0xFF;
                 }
             } else if (h.compression == kBiBitfields) {
                 if (!c->input.seek(layout.masks_offset)) {
                     set_codec_error(c, kCodecBadData);
                     return nullptr;
                 }
-                c->masks[0] = read_le32(c);
-                c->masks[1] = read_le32(c);
-                c->masks[2] = read_le32(c);
+                c->state.masks[0] = read_le32(c);
+                c->state.masks[1] = read_le32(c);
+                c->state.masks[2] = read_le32(c);
                 if (c->error != kCodecOk) return nullptr;
                 if (layout.packed && h.size == kBmpInfoHeaderBytes) layout.pixel_offset += 12;
             } else {
@@ -357,10 +357,10 @@ void put_info_header(uint8_t* p, int32_t width, int32_t height, int bits, int32_
 }
 
 void release_clipboard_block(BmpContext* c) {
-    if (c->release_clipboard) c->release_clipboard(c);
-    c->release_clipboard = nullptr;
-    c->clipboard_memory = 0;
-    c->clipboard_data = nullptr;
+    if (c->state.release_clipboard) c->state.release_clipboard(c);
+    c->state.release_clipboard = nullptr;
+    c->state.clipboard_memory = 0;
+    c->state.clipboard_data = nullptr;
 }
 
 }  // namespace
@@ -374,7 +374,7 @@ void BmpContext::free_format_buffers() {
 BmpContext* init_bmp_context(BmpContext* context, uint8_t no_own_files) {
     init_codec_context(context, no_own_files);
     if (no_own_files == 0) {
-        context->masks[0] = context->masks[1] = context->masks[2] = 0;
+        context->state.masks[0] = context->state.masks[1] = context->state.masks[2] = 0;
         context->conversion_buffer = nullptr;
         context->x_ppm = 0;
         context->y_ppm = 0;
@@ -383,26 +383,14 @@ BmpContext* init_bmp_context(BmpContext* context, uint8_t no_own_files) {
 }
 
 void bmp_reader_reset(BmpContext* c) {
-    std::memset(c->file_header, 0, sizeof(c->file_header));
-    c->info_header = {};
-    c->loaded.info = {};
-    std::memset(c->loaded.palette, 0, sizeof(c->loaded.palette));
-    c->loaded.pixels = nullptr;
-    c->loaded.bitmap = 0;
-    c->loaded.format = kFileUnknown;
-    c->loaded.source_bits = 0;
-    c->loaded.file_size = 0;
-    c->loaded.last_write_time = {};
-    c->masks[0] = c->masks[1] = c->masks[2] = 0;
-    c->clipboard_memory = 0;
-    c->clipboard_data = nullptr;
-    c->release_clipboard = nullptr;
+    c->state = {};
+    c->loaded = {};
     c->error = kCodecOk;
     c->output_failed = false;
 }
 
 LoadedImage* decode_bmp_input(BmpContext* c) {
-    if (!c->input.seek(0) || !c->input.read_bytes(c->file_header, kBmpFileHeaderBytes)) {
+    if (!c->input.seek(0) || !c->input.read_bytes(c->state.file_header, kBmpFileHeaderBytes)) {
         set_codec_error(c, kCodecBadData);
         return nullptr;
     }
@@ -413,9 +401,10 @@ LoadedImage* decode_bmp_input(BmpContext* c) {
     // bytes); bit-field masks of 16- and 32-bit files sit right after the first 40 bytes.
     layout.palette_offset = kBmpFileHeaderBytes + static_cast<uint64_t>(h.size);
     layout.masks_offset = kBmpFileHeaderBytes + kBmpInfoHeaderBytes;
-    layout.pixel_offset =
-        static_cast<uint64_t>(c->file_header[10]) | (static_cast<uint64_t>(c->file_header[11]) << 8) |
-        (static_cast<uint64_t>(c->file_header[12]) << 16) | (static_cast<uint64_t>(c->file_header[13]) << 24);
+    layout.pixel_offset = static_cast<uint64_t>(c->state.file_header[10]) |
+                          (static_cast<uint64_t>(c->state.file_header[11]) << 8) |
+                          (static_cast<uint64_t>(c->state.file_header[12]) << 16) |
+                          (static_cast<uint64_t>(c->state.file_header[13]) << 24);
     return decode_dib(c, h, layout);
 }
 
@@ -504,18 +493,18 @@ bool write_bmp_file(const std::u16string& path, BmpContext* c, const RgbQuad* pa
     put32(head + 10, static_cast<uint32_t>(offset));
     put_info_header(head + kBmpFileHeaderBytes, c->conversion.width, c->conversion.height, bits, c->x_ppm,
                     c->y_ppm, colours);
-    std::memcpy(c->file_header, head, kBmpFileHeaderBytes);
-    c->info_header = {kBmpInfoHeaderBytes,
-                      c->conversion.width,
-                      c->conversion.height,
-                      1,
-                      static_cast<uint16_t>(bits),
-                      kBiRgb,
-                      0,
-                      c->x_ppm,
-                      c->y_ppm,
-                      colours,
-                      0};
+    std::memcpy(c->state.file_header, head, kBmpFileHeaderBytes);
+    c->state.info_header = {kBmpInfoHeaderBytes,
+                            c->conversion.width,
+                            c->conversion.height,
+                            1,
+                            static_cast<uint16_t>(bits),
+                            kBiRgb,
+                            0,
+                            c->x_ppm,
+                            c->y_ppm,
+                            colours,
+                            0};
     bool ok = write_output(c, head, sizeof(head));
     if (ok && colours) {
         uint8_t table[1024];

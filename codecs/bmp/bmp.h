@@ -10,23 +10,25 @@ constexpr uint32_t kBmpFileHeaderBytes = 14;
 constexpr uint32_t kBmpInfoHeaderBytes = 40;
 
 struct BmpContext : CodecContext {
-    // Reader: the red, green and blue bit-field masks of 16- and 32-bit pixels.
-    uint32_t masks[3] = {};
     // Writer: the rows converted to the target depth, and the resolution to store.
     uint8_t* conversion_buffer = nullptr;
     int32_t x_ppm = 0;
     int32_t y_ppm = 0;
-
-    // As read, or as last written.
-    uint8_t file_header[kBmpFileHeaderBytes] = {};
-    BitmapInfoHeader info_header = {};
-
-    // The locked clipboard block a clipboard read decoded from (Windows). It stays locked and
-    // the clipboard open until the release, which calls release_clipboard.
-    OsHandle clipboard_memory = 0;
-    const uint8_t* clipboard_data = nullptr;
     OsHandle clipboard_owner = 0;  // window that opens the clipboard; null for the task
-    void (*release_clipboard)(BmpContext* context) = nullptr;
+
+    // What one read finds; the reader's reset starts it over.
+    struct State {
+        // The red, green and blue bit-field masks of 16- and 32-bit pixels.
+        uint32_t masks[3] = {};
+        // As read, or as last written.
+        uint8_t file_header[kBmpFileHeaderBytes] = {};
+        BitmapInfoHeader info_header = {};
+        // The locked clipboard block a clipboard read decoded from (Windows). It stays locked
+        // and the clipboard open until the release, which calls release_clipboard.
+        OsHandle clipboard_memory = 0;
+        const uint8_t* clipboard_data = nullptr;
+        void (*release_clipboard)(BmpContext* context) = nullptr;
+    } state;
 
     void free_format_buffers() override;
 };

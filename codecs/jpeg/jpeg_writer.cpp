@@ -83,24 +83,24 @@ bool encode_with_library(JpegWriterContext* context, const uint8_t* rows, Sink s
     object.in_color_space = JCS_EXT_BGR;
     jpeg_set_defaults(&object);
     object.optimize_coding = TRUE;
-    if (context->grey_output) {
+    if (context->state.grey_output) {
         jpeg_set_colorspace(&object, JCS_GRAYSCALE);
     } else {
-        object.comp_info[0].h_samp_factor = context->horizontal_sampling;
-        object.comp_info[0].v_samp_factor = context->vertical_sampling;
+        object.comp_info[0].h_samp_factor = context->state.horizontal_sampling;
+        object.comp_info[0].v_samp_factor = context->state.vertical_sampling;
     }
-    jpeg_set_quality(&object, context->quality, TRUE);
-    if (context->progressive) jpeg_simple_progression(&object);
-    if (context->dots_per_inch_x != 0 && context->dots_per_inch_y != 0) {
+    jpeg_set_quality(&object, context->state.quality, TRUE);
+    if (context->state.progressive) jpeg_simple_progression(&object);
+    if (context->state.dots_per_inch_x != 0 && context->state.dots_per_inch_y != 0) {
         object.density_unit = 1;
-        object.X_density = static_cast<UINT16>(context->dots_per_inch_x);
-        object.Y_density = static_cast<UINT16>(context->dots_per_inch_y);
+        object.X_density = static_cast<UINT16>(context->state.dots_per_inch_x);
+        object.Y_density = static_cast<UINT16>(context->state.dots_per_inch_y);
     }
     jpeg_start_compress(&object, TRUE);
-    if (context->comment) {
+    if (context->state.comment) {
         size_t length = 0;
-        while (length < kJpegMaxCommentBytes && context->comment[length] != 0) ++length;
-        jpeg_write_marker(&object, JPEG_COM, reinterpret_cast<const JOCTET*>(context->comment),
+        while (length < kJpegMaxCommentBytes && context->state.comment[length] != 0) ++length;
+        jpeg_write_marker(&object, JPEG_COM, reinterpret_cast<const JOCTET*>(context->state.comment),
                           static_cast<unsigned int>(length));
     }
     const int64_t stride = bgr_stride(context);
@@ -134,19 +134,19 @@ const uint8_t* rows_to_encode(JpegWriterContext* context, const RgbQuad* palette
         set_codec_error(context, kCodecNoMemory);
         return nullptr;
     }
-    free_pixels(context->conversion_buffer);
-    context->conversion_buffer = alloc_pixels(context->conversion.image_bytes);
-    if (!context->conversion_buffer) {
+    free_pixels(context->state.conversion_buffer);
+    context->state.conversion_buffer = alloc_pixels(context->conversion.image_bytes);
+    if (!context->state.conversion_buffer) {
         set_codec_error(context, kCodecNoMemory);
         return nullptr;
     }
     RgbQuad copy[256];
     std::memcpy(copy, palette, sizeof copy);
-    if (!convert_pixel_depth(nullptr, context->conversion_buffer, &context->conversion, copy, bits)) {
+    if (!convert_pixel_depth(nullptr, context->state.conversion_buffer, &context->conversion, copy, bits)) {
         set_codec_error(context, kCodecSaveFailed);
         return nullptr;
     }
-    return context->conversion_buffer;
+    return context->state.conversion_buffer;
 }
 
 bool create_output(JpegWriterContext* context, const std::u16string& path) {
@@ -163,23 +163,15 @@ bool create_output(JpegWriterContext* context, const std::u16string& path) {
 }  // namespace
 
 void JpegWriterContext::free_format_buffers() {
-    free_pixels(conversion_buffer);
-    conversion_buffer = nullptr;
+    free_pixels(state.conversion_buffer);
+    state.conversion_buffer = nullptr;
 }
 
 void jpeg_writer_reset(JpegWriterContext* context) {
     reset_codec_handles(context);
     context->in_memory = 0;
-    context->grey_output = 0;
-    context->progressive = 0;
+    context->state = {};
     clear_jpeg_error_text();
-    context->conversion_buffer = nullptr;
-    context->quality = 75;
-    context->horizontal_sampling = 2;
-    context->vertical_sampling = 2;
-    context->dots_per_inch_x = 0;
-    context->dots_per_inch_y = 0;
-    context->comment = nullptr;
 }
 
 void jpeg_writer_release_global(JpegWriterContext* context) {
@@ -194,18 +186,18 @@ void jpeg_writer_release(JpegWriterContext* context) {
 
 void jpeg_set_save_options(JpegWriterContext* context, int32_t quality, uint8_t progressive, uint8_t grey,
                            int32_t sampling) {
-    context->quality = quality > 100 ? 75 : quality;
-    context->progressive = progressive;
-    context->grey_output = grey;
+    context->state.quality = quality > 100 ? 75 : quality;
+    context->state.progressive = progressive;
+    context->state.grey_output = grey;
     if (sampling == 1) {
-        context->horizontal_sampling = 2;
-        context->vertical_sampling = 1;
+        context->state.horizontal_sampling = 2;
+        context->state.vertical_sampling = 1;
     } else if (sampling == 2) {
-        context->horizontal_sampling = 1;
-        context->vertical_sampling = 1;
+        context->state.horizontal_sampling = 1;
+        context->state.vertical_sampling = 1;
     } else {
-        context->horizontal_sampling = 2;
-        context->vertical_sampling = 2;
+        context->state.horizontal_sampling = 2;
+        context->state.vertical_sampling = 2;
     }
 }
 
@@ -266,7 +258,7 @@ bool write_jpeg_file_size_limited(JpegWriterContext* context, const std::u16stri
         return false;
     }
     auto encode_at = [&](int32_t quality, size_t* size) {
-        context->quality = quality;
+        context->state.quality = quality;
         if (!encode_with_library(context, rows, Sink::kGrowing, &destination)) return false;
         *size = destination.capacity - destination.pub.free_in_buffer;
         return true;

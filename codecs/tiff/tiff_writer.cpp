@@ -174,9 +174,7 @@ void tiff_writer_reset(TiffWriterContext* c) {
     c->free_format_buffers();
     reset_codec_handles(c);
     c->in_memory = 0;
-    c->grey = 0;
-    c->x_pixels_per_metre = 0;
-    c->y_pixels_per_metre = 0;
+    c->state = {};
 }
 
 bool write_tiff_file(const std::u16string& path, TiffWriterContext* c, RgbQuad* source_palette,
@@ -184,13 +182,13 @@ bool write_tiff_file(const std::u16string& path, TiffWriterContext* c, RgbQuad* 
     c->output_file = file_create_write(path);
     if (c->output_file == kClosedFile) return fail(c, kCodecCreateFailed);
     Layout l;
-    if (!plan(c->conversion.target_bits, c->grey != 0, &l)) return fail(c, kCodecCreateFailed);
+    if (!plan(c->conversion.target_bits, c->state.grey != 0, &l)) return fail(c, kCodecCreateFailed);
     if (c->conversion.width < 1 || c->conversion.height < 1) return fail(c, kCodecSaveFailed);
     const int32_t bits = c->conversion.target_bits;
     const int64_t strip_size = row_bytes(c->conversion.width, bits) * c->conversion.height;
     if (strip_size > kMaxImageBytes) return fail(c, kCodecNoMemory);
-    c->strip_size = static_cast<uint32_t>(strip_size);
-    c->photometric = l.photometric;
+    c->state.strip_size = static_cast<uint32_t>(strip_size);
+    c->state.photometric = l.photometric;
 
     uint8_t head[1710];
     std::memset(head, 0, sizeof head);
@@ -208,7 +206,7 @@ bool write_tiff_file(const std::u16string& path, TiffWriterContext* c, RgbQuad* 
     b.entry(273, 4, 1, l.strip);
     if (rgb) b.entry(277, 3, 1, 3);
     b.entry(278, 4, 1, static_cast<uint32_t>(c->conversion.height));
-    b.entry(279, 4, 1, c->strip_size);
+    b.entry(279, 4, 1, c->state.strip_size);
     b.entry(282, 5, 1, l.x_resolution);
     b.entry(283, 5, 1, l.y_resolution);
     b.entry(296, 3, 1, 2);
@@ -217,9 +215,9 @@ bool write_tiff_file(const std::u16string& path, TiffWriterContext* c, RgbQuad* 
     if (rgb)
         for (int i = 0; i < 3; ++i) b.u16(static_cast<uint32_t>(bits / 3));
     // Pixels per metre times 0.0254 is dots per inch.
-    b.u32(static_cast<uint32_t>(c->x_pixels_per_metre) * 254u);
+    b.u32(static_cast<uint32_t>(c->state.x_pixels_per_metre) * 254u);
     b.u32(10000);
-    b.u32(static_cast<uint32_t>(c->y_pixels_per_metre) * 254u);
+    b.u32(static_cast<uint32_t>(c->state.y_pixels_per_metre) * 254u);
     b.u32(10000);
 
     c->strip_buffer = alloc_pixels(strip_size);
@@ -232,8 +230,8 @@ bool write_tiff_file(const std::u16string& path, TiffWriterContext* c, RgbQuad* 
         for (int32_t i = 0; i < n; ++i) b.u16(static_cast<uint32_t>(palette[i].green) << 8);
         for (int32_t i = 0; i < n; ++i) b.u16(static_cast<uint32_t>(palette[i].blue) << 8);
     }
-    const bool ok = write_output(c, head, b.size()) && write_output(c, c->strip_buffer, c->strip_size) &&
-                    file_flush(c->output_file);
+    const bool ok = write_output(c, head, b.size()) &&
+                    write_output(c, c->strip_buffer, c->state.strip_size) && file_flush(c->output_file);
     free_pixels(c->strip_buffer);
     c->strip_buffer = nullptr;
     if (!ok) return fail(c, kCodecSaveFailed);

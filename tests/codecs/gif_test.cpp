@@ -144,7 +144,7 @@ void decode(const Bytes& file, Decoded* d, bool animation = false, bool in_memor
     init_codec_context(d->context.get(), 0);
     gif_reader_reset(d->context.get());
     d->context->in_memory = in_memory;
-    d->context->animation_wanted = animation;
+    d->context->options.animation_wanted = animation;
     d->context->input = ByteCursor(file.data(), file.size());
     d->image = read_gif_image(d->context.get());
     d->error = d->context->error;
@@ -316,10 +316,10 @@ TEST(GifReader, TransparentEntryIsReplacedOnlyInTheShownPalette) {
         Decoded d;
         init_codec_context(d.context.get(), 0);
         gif_reader_reset(d.context.get());
-        d.context->use_configured_colour = c.use_configured;
-        d.context->configured_colour[0] = 10;
-        d.context->configured_colour[1] = 20;
-        d.context->configured_colour[2] = 30;
+        d.context->options.use_configured_colour = c.use_configured;
+        d.context->options.configured_colour[0] = 10;
+        d.context->options.configured_colour[1] = 20;
+        d.context->options.configured_colour[2] = 30;
         d.context->input = ByteCursor(g.b.data(), g.b.size());
         d.image = read_gif_image(d.context.get());
         ASSERT_NE(d.image, nullptr) << c.name;
@@ -448,7 +448,7 @@ TEST(GifReader, AnimationNeedsTheLoopingExtensionAndTheWish) {
         auto info = std::make_unique<GifAnimationInfo>();
         const bool animated = gif_get_animation_info(d.context.get(), info.get());
         EXPECT_EQ(animated, c.frames > 1) << c.name;
-        EXPECT_EQ(d.context->frame_count, c.frames) << c.name;
+        EXPECT_EQ(d.context->state.frame_count, c.frames) << c.name;
         if (animated) gif_free_animation_frames(info.get());
     }
 }
@@ -482,7 +482,7 @@ TEST(GifReader, FramesNotTakenAreFreedByTheRelease) {
     Decoded d;
     decode(g.b, &d, true);
     ASSERT_NE(d.image, nullptr);
-    EXPECT_EQ(d.context->frame_count, 2);
+    EXPECT_EQ(d.context->state.frame_count, 2);
 }
 
 // Reads codes of growing width from LZW data, independently of the decoder.

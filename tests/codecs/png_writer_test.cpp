@@ -87,16 +87,16 @@ Written write_source(Source& s, const WriteOptions& o, const std::u16string& tar
     c.conversion.target_bits = o.target_bits;
     c.conversion.dither_mode = kDitherNone;
     compute_row_sizes(&c.conversion);
-    c.grey = o.grey;
-    c.interlace = o.interlace;
-    c.filter_mode = o.filter_mode;
-    c.level = o.level;
-    c.gamma = o.gamma;
-    c.transparent = o.transparent ? 1 : 0;
+    c.state.grey = o.grey;
+    c.state.interlace = o.interlace;
+    c.settings.filter_mode = o.filter_mode;
+    c.settings.level = o.level;
+    c.settings.gamma = o.gamma;
+    c.settings.transparent = o.transparent ? 1 : 0;
     c.transparent_colour = o.transparent;
-    c.horizontal_resolution = o.x_res;
-    c.vertical_resolution = o.y_res;
-    c.comment = o.comment;
+    c.settings.horizontal_resolution = o.x_res;
+    c.settings.vertical_resolution = o.y_res;
+    c.settings.comment = o.comment;
     w.ok = write_png_file(w.path, &c, s.palette, s.pixels.data());
     w.error = c.error;
     if (w.ok && c.filtered_data) {
@@ -430,7 +430,7 @@ TEST(PngWriter, SixteenBitLayouts) {
         c.conversion.source_bits = 48;
         c.conversion.target_bits = 48;
         compute_row_sizes(&c.conversion);
-        c.layout48 = layout;
+        c.settings.layout48 = layout;
         Bytes pixels = s.pixels;
         if (layout == 1) {
             // Bottom-up rows of little-endian blue, green, red: the reverse of each 6-byte pixel.
@@ -529,9 +529,9 @@ TEST(PngWriter, StatusTextShowsCompressionAndIsRestored) {
         c.conversion.source_bits = 24;
         c.conversion.target_bits = 24;
         compute_row_sizes(&c.conversion);
-        c.level = level;
+        c.settings.level = level;
         StatusLog log;
-        c.status_window = &log;
+        c.settings.status_window = &log;
         c.status_text = show_status;
         c.status_get = get_status;
         const bool ok = write_png_file(scratch_path("status.png"), &c, s.palette, s.pixels.data());

@@ -360,9 +360,9 @@ Written write(int width, int height, int source_bits, int target_bits, const Byt
     c.conversion.source_bits = source_bits;
     c.conversion.target_bits = target_bits;
     c.conversion.dither_mode = kDitherNone;
-    c.grey = grey;
-    c.x_pixels_per_metre = ppm;
-    c.y_pixels_per_metre = ppm;
+    c.state.grey = grey;
+    c.state.x_pixels_per_metre = ppm;
+    c.state.y_pixels_per_metre = ppm;
     const std::u16string path = scratch_path("w.tif");
     Written w;
     w.ok = write_tiff_file(path, &c, const_cast<RgbQuad*>(palette), source.data());
