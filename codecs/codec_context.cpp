@@ -133,11 +133,7 @@ bool allocate_loaded_rows(CodecContext* context, int64_t bytes) {
 }
 
 void free_loaded_image(LoadedImage* image) {
-    if (image->bitmap) {
-        delete_bitmap(image->bitmap);
-    } else if (image->pixels) {
-        free_pixels(image->pixels);
-    }
+    PixelRows rows(image->pixels, image->bitmap);
     image->bitmap = 0;
     image->pixels = nullptr;
 }

@@ -489,11 +489,7 @@ bool gif_get_animation_info(GifContext* c, GifAnimationInfo* record) {
 
 void gif_free_animation_frames(GifAnimationInfo* record) {
     for (int32_t i = 1; i < kGifMaxFrames; ++i) {
-        if (record->frame_bitmaps[i]) {
-            delete_bitmap(record->frame_bitmaps[i]);
-        } else if (record->frame_pixels[i]) {
-            free_pixels(record->frame_pixels[i]);
-        }
+        PixelRows rows(record->frame_pixels[i], record->frame_bitmaps[i]);
         record->frame_bitmaps[i] = 0;
         record->frame_pixels[i] = nullptr;
     }

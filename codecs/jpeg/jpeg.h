@@ -10,6 +10,7 @@
 #include <string>
 
 #include "codecs/codec_context.h"
+#include "codecs/pixel_memory.h"
 
 constexpr int32_t kJpegMaxDimension = 25000;
 constexpr int32_t kJpegErrorTextLength = 200;
@@ -58,7 +59,7 @@ struct JpegWriterContext : CodecContext {
     struct State {
         uint8_t grey_output = 0;
         uint8_t progressive = 0;
-        uint8_t* conversion_buffer = nullptr;  // 24-bit copy of an 8-bit source
+        PixelBuffer conversion_buffer;  // 24-bit copy of an 8-bit source
         int32_t quality = 75;
         int32_t horizontal_sampling = 2;
         int32_t vertical_sampling = 2;

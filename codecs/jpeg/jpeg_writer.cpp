@@ -39,6 +39,18 @@ boolean growing_empty(j_compress_ptr object) {
 
 void growing_term(j_compress_ptr) {}
 
+// Frees the growing destination's buffer, whichever block growing_empty last moved it to.
+class GrowingBufferOwner {
+public:
+    explicit GrowingBufferOwner(JpegGrowingDestination* destination) : destination_(destination) {}
+    ~GrowingBufferOwner() { std::free(destination_->buffer); }
+    GrowingBufferOwner(const GrowingBufferOwner&) = delete;
+    GrowingBufferOwner& operator=(const GrowingBufferOwner&) = delete;
+
+private:
+    JpegGrowingDestination* destination_;
+};
+
 // 24-bit stride of the context's width, the layout every encode reads.
 int64_t bgr_stride(const JpegWriterContext* context) {
     return stride_for_depth(context->conversion.width, 24);
@@ -134,19 +146,19 @@ const uint8_t* rows_to_encode(JpegWriterContext* context, const RgbQuad* palette
         set_codec_error(context, kCodecNoMemory);
         return nullptr;
     }
-    free_pixels(context->state.conversion_buffer);
-    context->state.conversion_buffer = alloc_pixels(context->conversion.image_bytes);
+    context->state.conversion_buffer.reset(alloc_pixels(context->conversion.image_bytes));
     if (!context->state.conversion_buffer) {
         set_codec_error(context, kCodecNoMemory);
         return nullptr;
     }
     RgbQuad copy[256];
     std::memcpy(copy, palette, sizeof copy);
-    if (!convert_pixel_depth(nullptr, context->state.conversion_buffer, &context->conversion, copy, bits)) {
+    if (!convert_pixel_depth(nullptr, context->state.conversion_buffer.get(), &context->conversion, copy,
+                             bits)) {
         set_codec_error(context, kCodecSaveFailed);
         return nullptr;
     }
-    return context->state.conversion_buffer;
+    return context->state.conversion_buffer.get();
 }
 
 bool create_output(JpegWriterContext* context, const std::u16string& path) {
@@ -163,8 +175,7 @@ bool create_output(JpegWriterContext* context, const std::u16string& path) {
 }  // namespace
 
 void JpegWriterContext::free_format_buffers() {
-    free_pixels(state.conversion_buffer);
-    state.conversion_buffer = nullptr;
+    state.conversion_buffer.reset();
 }
 
 void jpeg_writer_reset(JpegWriterContext* context) {
@@ -252,6 +263,7 @@ bool write_jpeg_file_size_limited(JpegWriterContext* context, const std::u16stri
     const int64_t capacity = bgr_stride(context) * context->conversion.height + 65536;
     JpegGrowingDestination destination;
     destination.buffer = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(capacity)));
+    const GrowingBufferOwner owner(&destination);
     destination.capacity = static_cast<size_t>(capacity);
     if (!destination.buffer) {
         set_codec_error(context, kCodecNoMemory);
@@ -307,6 +319,5 @@ bool write_jpeg_file_size_limited(JpegWriterContext* context, const std::u16stri
         ok = write_output(context, destination.buffer, size) && file_flush(context->output_file);
         if (!ok) set_codec_error(context, kCodecSaveFailed);
     }
-    std::free(destination.buffer);
     return ok;
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "codecs/codec_context.h"
+#include "codecs/pixel_memory.h"
 
 struct PngContext;
 
@@ -62,9 +63,9 @@ struct PngContext : CodecContext {
         int32_t output_stride = 0;
         int32_t bytes_per_sample = 0;  // 0 below 8 bits
         const uint8_t* compressed_data = nullptr;
-        uint8_t* assembled_data = nullptr;  // owned when several IDATs were joined
-        uint8_t* image_buffer = nullptr;
-        uint8_t* alpha_plane = nullptr;  // width bytes per row, bottom-up; colour types 4 and 6
+        HeapBuffer assembled_data;  // when several IDATs were joined
+        PixelBuffer image_buffer;
+        PixelBuffer alpha_plane;  // width bytes per row, bottom-up; colour types 4 and 6
 
         // Row state of the converters.
         uint8_t* alpha_row = nullptr;
@@ -140,7 +141,7 @@ struct PngWriterContext : PngContext {
     // compute_row_sizes for the target depth.
     RgbQuad* palette = nullptr;
     const uint8_t* pixels = nullptr;
-    uint8_t* filtered_data = nullptr;
+    HeapBuffer filtered_data;
     uint64_t filtered_bytes = 0;
     const uint8_t* transparent_colour = nullptr;  // red, green, blue
     // The caller's choices for one write, back to these defaults at the writer's reset.

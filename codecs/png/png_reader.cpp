@@ -175,7 +175,7 @@ bool read_idat_run(PngContext* c, const uint8_t* type, uint32_t length) {
     }
     c->state.idat_seen = 1;
     const int64_t image_bytes = static_cast<int64_t>(c->state.output_stride) * c->conversion.height;
-    c->state.image_buffer = alloc_pixels(image_bytes);
+    c->state.image_buffer.reset(alloc_pixels(image_bytes));
     if (!c->state.image_buffer) {
         set_codec_error(c, kCodecNoMemory);
         return false;
@@ -214,12 +214,12 @@ bool read_idat_run(PngContext* c, const uint8_t* type, uint32_t length) {
     if (chunks == 1) {
         c->state.compressed_data = in.begin() + first_data;
     } else {
-        c->state.assembled_data = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(total) + 1));
+        c->state.assembled_data.reset(static_cast<uint8_t*>(std::malloc(static_cast<size_t>(total) + 1)));
         if (!c->state.assembled_data) {
             set_codec_error(c, kCodecNoMemory);
             return false;
         }
-        uint8_t* out = c->state.assembled_data;
+        uint8_t* out = c->state.assembled_data.get();
         in.seek(first_data - 8);
         for (int i = 0; i < chunks; ++i) {
             const uint32_t n = read_be32(c);
@@ -228,11 +228,10 @@ bool read_idat_run(PngContext* c, const uint8_t* type, uint32_t length) {
             out += n;
             in.skip(static_cast<uint64_t>(n) + 4);
         }
-        c->state.compressed_data = c->state.assembled_data;
+        c->state.compressed_data = c->state.assembled_data.get();
     }
     const bool ok = c->state.interlace ? png_inflate_rows_interlaced(c) : png_inflate_rows(c);
-    std::free(c->state.assembled_data);
-    c->state.assembled_data = nullptr;
+    c->state.assembled_data.reset();
     c->state.compressed_data = nullptr;
     in.seek(after_run);
     return ok;
@@ -342,7 +341,7 @@ void apply_gamma(PngContext* c) {
     for (int i = 0; i < 256; ++i) table[i] = gamma_value(e, i);
     if (c->state.output_bits == 24) {
         const int64_t n = static_cast<int64_t>(c->state.output_stride) * c->conversion.height;
-        uint8_t* p = c->state.image_buffer;
+        uint8_t* p = c->state.image_buffer.get();
         for (int64_t i = 0; i < n; ++i) p[i] = table[p[i]];
     } else {
         for (RgbQuad& q : c->loaded.palette) {
@@ -378,7 +377,7 @@ void flatten(PngContext* c) {
         }
         case 2:
             for (int32_t y = 0; y < h; ++y) {
-                uint8_t* p = c->state.image_buffer + static_cast<int64_t>(y) * c->state.output_stride;
+                uint8_t* p = c->state.image_buffer.get() + static_cast<int64_t>(y) * c->state.output_stride;
                 for (int32_t x = 0; x < w; ++x, p += 3) {
                     if (p[0] == c->state.key_blue && p[1] == c->state.key_green && p[2] == c->state.key_red) {
                         p[0] = bb;
@@ -399,15 +398,15 @@ void flatten(PngContext* c) {
             break;
         case 4:
             for (int32_t y = 0; y < h; ++y) {
-                uint8_t* p = c->state.image_buffer + static_cast<int64_t>(y) * c->state.output_stride;
-                const uint8_t* a = c->state.alpha_plane + static_cast<int64_t>(y) * w;
+                uint8_t* p = c->state.image_buffer.get() + static_cast<int64_t>(y) * c->state.output_stride;
+                const uint8_t* a = c->state.alpha_plane.get() + static_cast<int64_t>(y) * w;
                 for (int32_t x = 0; x < w; ++x) p[x] = mix(a[x], p[x], br);
             }
             break;
         case 6:
             for (int32_t y = 0; y < h; ++y) {
-                uint8_t* p = c->state.image_buffer + static_cast<int64_t>(y) * c->state.output_stride;
-                const uint8_t* a = c->state.alpha_plane + static_cast<int64_t>(y) * w;
+                uint8_t* p = c->state.image_buffer.get() + static_cast<int64_t>(y) * c->state.output_stride;
+                const uint8_t* a = c->state.alpha_plane.get() + static_cast<int64_t>(y) * w;
                 for (int32_t x = 0; x < w; ++x, p += 3) {
                     p[0] = mix(a[x], p[0], bb);
                     p[1] = mix(a[x], p[1], bg);
@@ -417,11 +416,6 @@ void flatten(PngContext* c) {
             break;
         default: break;
     }
-}
-
-void free_block(uint8_t*& p) {
-    if (p) free_pixels(p);
-    p = nullptr;
 }
 
 }  // namespace
@@ -451,7 +445,8 @@ LoadedImage* read_png_mapped(PngContext* context) {
     c->loaded.source_bits = (c->state.colour_type == 2 || c->state.colour_type == 6) ? 3 * c->state.bit_depth
                                                                                      : c->state.bit_depth;
     if (c->state.alpha) {
-        c->state.alpha_plane = alloc_pixels(static_cast<int64_t>(c->conversion.width) * c->conversion.height);
+        c->state.alpha_plane.reset(
+            alloc_pixels(static_cast<int64_t>(c->conversion.width) * c->conversion.height));
         if (!c->state.alpha_plane) {
             set_codec_error(c, kCodecNoMemory);
             return nullptr;
@@ -473,13 +468,12 @@ LoadedImage* read_png_mapped(PngContext* context) {
                         c->state.x_resolution, c->state.y_resolution);
     LoadedImage& image = c->loaded;
     if (c->in_memory) {
-        image.pixels = c->state.image_buffer;
+        image.pixels = c->state.image_buffer.release();
         image.bitmap = 0;
-        c->state.image_buffer = nullptr;
     } else {
         const int64_t bytes = static_cast<int64_t>(c->state.output_stride) * c->conversion.height;
         if (!allocate_loaded_rows(c, bytes)) return nullptr;
-        std::memcpy(image.pixels, c->state.image_buffer, static_cast<size_t>(bytes));
+        std::memcpy(image.pixels, c->state.image_buffer.get(), static_cast<size_t>(bytes));
     }
     image.format = kFilePng;
     return &image;
@@ -491,10 +485,9 @@ LoadedImage* read_png_file(PngContext* context, const std::u16string& path) {
 }
 
 void png_free_buffers(PngContext* context) {
-    free_block(context->state.image_buffer);
-    free_block(context->state.alpha_plane);
-    std::free(context->state.assembled_data);
-    context->state.assembled_data = nullptr;
+    context->state.image_buffer.reset();
+    context->state.alpha_plane.reset();
+    context->state.assembled_data.reset();
 }
 
 void png_reader_release(PngContext* context) {

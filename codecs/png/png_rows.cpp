@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "codecs/pixel_memory.h"
 #include "codecs/png/png.h"
 #include "common/stride.h"
 
@@ -264,8 +265,7 @@ bool inflate_one_row(PngContext* context, z_stream* stream, uint8_t* destination
     return result == Z_OK;
 }
 
-void end_rows(PngContext* context, z_stream* stream, uint8_t* buffers) {
-    std::free(buffers);
+void end_rows(PngContext* context, z_stream* stream) {
     context->state.current_row = nullptr;
     context->state.previous_row = nullptr;
     inflateEnd(stream);
@@ -392,7 +392,8 @@ bool png_inflate_rows(PngContext* context) {
     z_stream stream;
     if (!begin_stream(c, &stream)) return false;
     const int64_t r = png_row_bytes(c, c->conversion.width);
-    uint8_t* buffers = static_cast<uint8_t*>(std::calloc(2, static_cast<size_t>(r)));
+    const HeapBuffer owned(static_cast<uint8_t*>(std::calloc(2, static_cast<size_t>(r))));
+    uint8_t* buffers = owned.get();
     if (!buffers) {
         inflateEnd(&stream);
         set_codec_error(c, kCodecNoMemory);
@@ -406,8 +407,9 @@ bool png_inflate_rows(PngContext* context) {
     c->state.destination_step = 3;
     c->state.last_byte_pixels = last_byte_pixels(c->state.bit_depth, c->conversion.width);
     const int64_t h = c->conversion.height;
-    uint8_t* destination = c->state.image_buffer + (h - 1) * c->state.output_stride;
-    uint8_t* alpha = c->state.alpha_plane ? c->state.alpha_plane + (h - 1) * c->conversion.width : nullptr;
+    uint8_t* destination = c->state.image_buffer.get() + (h - 1) * c->state.output_stride;
+    uint8_t* alpha =
+        c->state.alpha_plane ? c->state.alpha_plane.get() + (h - 1) * c->conversion.width : nullptr;
     for (int64_t y = 0; y < h; ++y) {
         c->state.alpha_row = alpha;
         bool converted = false;
@@ -419,7 +421,7 @@ bool png_inflate_rows(PngContext* context) {
         destination -= c->state.output_stride;
         if (alpha) alpha -= c->conversion.width;
     }
-    end_rows(c, &stream, buffers);
+    end_rows(c, &stream);
     return true;
 }
 
@@ -428,7 +430,8 @@ bool png_inflate_rows_interlaced(PngContext* context) {
     z_stream stream;
     if (!begin_stream(c, &stream)) return false;
     const int64_t full = png_row_bytes(c, c->conversion.width);
-    uint8_t* buffers = static_cast<uint8_t*>(std::calloc(2, static_cast<size_t>(full)));
+    const HeapBuffer owned(static_cast<uint8_t*>(std::calloc(2, static_cast<size_t>(full))));
+    uint8_t* buffers = owned.get();
     if (!buffers) {
         inflateEnd(&stream);
         set_codec_error(c, kCodecNoMemory);
@@ -449,10 +452,10 @@ bool png_inflate_rows_interlaced(PngContext* context) {
         c->state.destination_step = 3 * kAdam7ColumnStep[p];
         c->state.last_byte_pixels = last_byte_pixels(c->state.bit_depth, sizes.columns[p]);
         const int64_t first = h - kAdam7RowStart[p] - 1;
-        uint8_t* destination = c->state.image_buffer + first * c->state.output_stride +
+        uint8_t* destination = c->state.image_buffer.get() + first * c->state.output_stride +
                                static_cast<int64_t>(kAdam7ColumnStart[p]) * pixel_bytes;
         uint8_t* alpha = c->state.alpha_plane
-                             ? c->state.alpha_plane + kAdam7ColumnStart[p] + first * c->conversion.width
+                             ? c->state.alpha_plane.get() + kAdam7ColumnStart[p] + first * c->conversion.width
                              : nullptr;
         for (int32_t row = 0; row < sizes.rows[p]; ++row) {
             c->state.alpha_row = alpha;
@@ -469,6 +472,6 @@ bool png_inflate_rows_interlaced(PngContext* context) {
             if (alpha) alpha -= static_cast<int64_t>(kAdam7RowStep[p]) * c->conversion.width;
         }
     }
-    end_rows(c, &stream, buffers);
+    end_rows(c, &stream);
     return true;
 }

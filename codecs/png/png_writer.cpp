@@ -13,10 +13,7 @@
 namespace {
 
 // Work buffers of one write: freed on every way out.
-struct FreeBlock {
-    void operator()(void* block) const { std::free(block); }
-};
-using WorkBuffer = std::unique_ptr<uint8_t, FreeBlock>;
+using WorkBuffer = HeapBuffer;
 
 constexpr uint8_t kSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
 
@@ -423,7 +420,7 @@ bool compress_and_write(PngWriterContext* c) {
             deflateEnd(&stream);
             set_codec_error(c, kCodecNoMemory);
         } else {
-            stream.next_in = c->filtered_data;
+            stream.next_in = c->filtered_data.get();
             stream.avail_in = static_cast<uInt>(c->filtered_bytes);
             stream.next_out = out.get();
             stream.avail_out = static_cast<uInt>(bound);
@@ -445,8 +442,7 @@ bool compress_and_write(PngWriterContext* c) {
 }
 
 void free_filtered(PngWriterContext* c) {
-    std::free(c->filtered_data);
-    c->filtered_data = nullptr;
+    c->filtered_data.reset();
     for (uint8_t*& b : c->row_buffers) b = nullptr;
 }
 
@@ -470,7 +466,7 @@ void png_writer_reset(PngWriterContext* context) {
     context->in_memory = 0;
     context->state = {};
     context->settings = {};
-    context->filtered_data = nullptr;
+    context->filtered_data.reset();
 }
 
 int32_t png_writer_setup(PngWriterContext* context) {
@@ -572,8 +568,8 @@ bool write_png_file(const std::u16string& path, PngWriterContext* context, RgbQu
     }
 
     free_filtered(c);
-    c->filtered_data = static_cast<uint8_t*>(
-        std::calloc(static_cast<size_t>(c->filtered_bytes) + 6 * static_cast<size_t>(largest), 1));
+    c->filtered_data.reset(static_cast<uint8_t*>(
+        std::calloc(static_cast<size_t>(c->filtered_bytes) + 6 * static_cast<size_t>(largest), 1)));
     // A full-width row (and, for packed interlaced rows, a second one) to gather pass rows from.
     const int64_t scratch_bytes =
         2 * (static_cast<int64_t>(c->conversion.width) * c->state.bytes_per_pixel + 8);
@@ -584,9 +580,9 @@ bool write_png_file(const std::u16string& path, PngWriterContext* context, RgbQu
         return false;
     }
     for (int i = 0; i < 6; ++i)
-        c->row_buffers[i] = c->filtered_data + c->filtered_bytes + static_cast<size_t>(i) * largest;
+        c->row_buffers[i] = c->filtered_data.get() + c->filtered_bytes + static_cast<size_t>(i) * largest;
 
-    RowSink sink{c, c->filtered_data};
+    RowSink sink{c, c->filtered_data.get()};
     bool ok;
     if (c->state.colour_type == 3)
         ok = encode_palette(c, palette, pixels, scratch.get(), &sink);
