@@ -3,10 +3,9 @@
 #include "codecs/file_io.h"
 #include "codecs/pixel_memory.h"
 
-CodecContext* init_codec_context(CodecContext* context, uint8_t no_own_files) {
+CodecContext* init_codec_context(CodecContext* context, uint8_t shared) {
     init_conversion_context(&context->conversion);
-    context->no_own_files = no_own_files;
-    if (no_own_files == 0) {
+    if (shared == 0) {
         context->in_memory = 0;
         reset_codec_handles(context);
     }
@@ -31,7 +30,7 @@ void close_codec_files(CodecContext* context) {
 }
 
 void close_codec_files_if_owned(CodecContext* context) {
-    if (!context->no_own_files) close_codec_files(context);
+    close_codec_files(context);
 }
 
 uint32_t map_input_file(const std::u16string& path, CodecContext* context) {

@@ -371,9 +371,9 @@ void BmpContext::free_format_buffers() {
     release_clipboard_block(this);
 }
 
-BmpContext* init_bmp_context(BmpContext* context, uint8_t no_own_files) {
-    init_codec_context(context, no_own_files);
-    if (no_own_files == 0) {
+BmpContext* init_bmp_context(BmpContext* context, uint8_t shared) {
+    init_codec_context(context, shared);
+    if (shared == 0) {
         context->state.masks[0] = context->state.masks[1] = context->state.masks[2] = 0;
         context->conversion_buffer = nullptr;
         context->x_ppm = 0;
@@ -545,7 +545,6 @@ void fill_packed_dib(const BmpContext* c, const RgbQuad* palette, const uint8_t*
 }
 
 void bmp_release(BmpContext* c) {
-    if (c->no_own_files) return;
     bmp_reader_release(c);
 }
 
@@ -555,7 +554,6 @@ void bmp_reader_release(BmpContext* c) {
 }
 
 void bmp_writer_release(BmpContext* c) {
-    if (c->no_own_files) return;
     bmp_writer_release_global(c);
 }
 

@@ -33,9 +33,9 @@ struct BmpContext : CodecContext {
     void free_format_buffers() override;
 };
 
-// init_codec_context, and with no_own_files 0 also the masks, the conversion buffer and the
+// init_codec_context, and unless shared also the masks, the conversion buffer and the
 // resolution cleared.
-BmpContext* init_bmp_context(BmpContext* context, uint8_t no_own_files);
+BmpContext* init_bmp_context(BmpContext* context, uint8_t shared);
 
 // Clears the headers, the loaded image's palette and pointers, the clipboard fields and the
 // error, ready for one read. Rows of an earlier successful read belong to its caller.
@@ -69,13 +69,10 @@ uint64_t packed_dib_size(const ConversionContext* context);
 // Fills `out` (packed_dib_size bytes) with header, palette (8 bits) and rows.
 void fill_packed_dib(const BmpContext* context, const RgbQuad* palette, const uint8_t* pixels, uint8_t* out);
 
-// Nothing when the context does not own its files; else releases the clipboard block and
-// closes the files.
+// Releases the clipboard block and closes the files. Every context owns what it opened, so
+// the shared reader's name and the general one do the same.
 void bmp_release(BmpContext* context);
-// The same without the ownership test, for the shared reader context.
 void bmp_reader_release(BmpContext* context);
-// Nothing when the context does not own its files; else frees the conversion buffer and
-// closes the files.
+// Frees the conversion buffer and closes the files; the batch conversion's name does the same.
 void bmp_writer_release(BmpContext* context);
-// The same without the ownership test, for the batch conversion's writer.
 void bmp_writer_release_global(BmpContext* context);

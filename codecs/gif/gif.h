@@ -187,7 +187,6 @@ int32_t gif_find_transparent_index(const RgbQuad* palette, int32_t entries, cons
 
 [[nodiscard]] bool write_gif_file(const std::u16string& path, GifWriterContext* context,
                                   RgbQuad* source_palette, const uint8_t* source_bits);
+// Frees the work buffers and closes the files; the batch conversion's name does the same.
 void gif_writer_release(GifWriterContext* context);
-// The same for the batch conversion's writer context, whose handles are set per use: done
-// without the no-own-files test.
 void gif_writer_release_global(GifWriterContext* context);

@@ -181,9 +181,7 @@ void GifWriterContext::free_format_buffers() {
 }
 
 void gif_writer_release(GifWriterContext* c) {
-    if (c->no_own_files) return;
-    c->free_format_buffers();
-    close_codec_files(c);
+    gif_writer_release_global(c);
 }
 
 void gif_writer_release_global(GifWriterContext* c) {

@@ -123,6 +123,7 @@ int32_t jpeg_scale_for_box(uint32_t image_width, uint32_t image_height, uint32_t
 // ---- writing ----
 
 void jpeg_writer_reset(JpegWriterContext* context);
+// Frees the conversion buffer and closes the files; the shared writer's name does the same.
 void jpeg_writer_release(JpegWriterContext* context);
 void jpeg_writer_release_global(JpegWriterContext* context);
 

@@ -191,7 +191,6 @@ void jpeg_writer_release_global(JpegWriterContext* context) {
 }
 
 void jpeg_writer_release(JpegWriterContext* context) {
-    if (context->no_own_files) return;
     jpeg_writer_release_global(context);
 }
 

@@ -173,8 +173,8 @@ void png_writer_reset(PngWriterContext* context);
 int32_t png_writer_setup(PngWriterContext* context);
 [[nodiscard]] bool write_png_file(const std::u16string& path, PngWriterContext* context, RgbQuad* palette,
                                   const uint8_t* pixels);
+// Frees the filtered data and closes the files; the batch conversion's name does the same.
 void png_writer_release(PngWriterContext* context);
-// For a context whose handles are set and cleared by each use (no-own-files).
 void png_writer_release_global(PngWriterContext* context);
 // The adaptive mode's score of one candidate row (its type byte first): the count of bytes
 // equal to the byte before them and within 3 of 0 modulo 256. The highest score wins.

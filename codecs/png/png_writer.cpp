@@ -597,9 +597,7 @@ bool write_png_file(const std::u16string& path, PngWriterContext* context, RgbQu
 }
 
 void png_writer_release(PngWriterContext* context) {
-    if (context->no_own_files) return;
-    free_filtered(context);
-    close_codec_files(context);
+    png_writer_release_global(context);
 }
 
 void png_writer_release_global(PngWriterContext* context) {

@@ -67,6 +67,6 @@ struct TiffWriterContext : CodecContext {
 void tiff_writer_reset(TiffWriterContext* context);
 [[nodiscard]] bool write_tiff_file(const std::u16string& path, TiffWriterContext* context,
                                    RgbQuad* source_palette, const uint8_t* source_bits);
+// Frees the strip buffer and closes the files; the batch conversion's name does the same.
 void tiff_writer_release(TiffWriterContext* context);
-// The same for the batch conversion's writer context, without the no-own-files test.
 void tiff_writer_release_global(TiffWriterContext* context);

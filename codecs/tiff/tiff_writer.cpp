@@ -244,9 +244,7 @@ void TiffWriterContext::free_format_buffers() {
 }
 
 void tiff_writer_release(TiffWriterContext* c) {
-    if (c->no_own_files) return;
-    c->free_format_buffers();
-    close_codec_files(c);
+    tiff_writer_release_global(c);
 }
 
 void tiff_writer_release_global(TiffWriterContext* c) {

@@ -45,17 +45,16 @@ TEST(CodecErrors, TextsCoverCodes1To24Only) {
     }
 }
 
-TEST(CodecContext, InitClearsHandlesOnlyForOwnedContexts) {
+TEST(CodecContext, InitClearsPerUseFieldsOnlyForContextsOfOneJob) {
     CodecContext c;
     c.error = 5;
     c.output_file = 77;
     c.in_memory = 1;
     init_codec_context(&c, 1);
-    EXPECT_EQ(c.no_own_files, 1);
     EXPECT_EQ(c.error, 5) << "a shared context keeps its per-use fields";
     EXPECT_EQ(c.output_file, 77);
+    c.output_file = kClosedFile;
     init_codec_context(&c, 0);
-    EXPECT_EQ(c.no_own_files, 0);
     EXPECT_EQ(c.error, 0);
     EXPECT_EQ(c.in_memory, 0);
     EXPECT_EQ(c.output_file, kClosedFile);
@@ -116,18 +115,17 @@ TEST(CodecContext, MissingOrEmptyFileFailsWithReadError) {
     }
 }
 
-TEST(CodecContext, SharedContextsKeepTheirHandles) {
-    CodecContext c;
-    init_codec_context(&c, 0);
-    const std::u16string path = scratch_path("shared.bin");
-    ASSERT_TRUE(write_bytes(path, {1, 2, 3}));
-    ASSERT_EQ(map_input_file(path, &c), 3u);
-    c.no_own_files = 1;
-    close_codec_files_if_owned(&c);
-    EXPECT_TRUE(c.mapped.mapped());
-    c.no_own_files = 0;
-    close_codec_files_if_owned(&c);
-    EXPECT_FALSE(c.mapped.mapped());
+TEST(CodecContext, EveryContextClosesWhatItMapped) {
+    for (uint8_t shared : {0, 1}) {
+        CodecContext c;
+        init_codec_context(&c, shared);
+        const std::u16string path = scratch_path("shared.bin");
+        ASSERT_TRUE(write_bytes(path, {1, 2, 3}));
+        ASSERT_EQ(map_input_file(path, &c), 3u);
+        close_codec_files_if_owned(&c);
+        EXPECT_FALSE(c.mapped.mapped()) << int(shared);
+        EXPECT_EQ(c.mapped.file(), kClosedFile);
+    }
 }
 
 TEST(CodecContext, FailedWriteIsRecordedNotSuccess) {

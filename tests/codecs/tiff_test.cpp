@@ -511,18 +511,19 @@ TEST(TiffWriter, RefusesUnsupportedTargetsAndReportsFailedFiles) {
     tiff_writer_release(&ctx);
 }
 
-TEST(TiffWriter, ReleaseOfASharedContextLeavesItsHandlesButTheGlobalReleaseClosesThem) {
-    TiffWriterContext c;
-    init_codec_context(&c, 1);
-    tiff_writer_reset(&c);
-    c.conversion.width = c.conversion.height = 1;
-    c.conversion.source_bits = c.conversion.target_bits = 24;
-    const uint8_t pixel[4] = {1, 2, 3, 0};
-    ASSERT_TRUE(write_tiff_file(scratch_path("shared.tif"), &c, nullptr, pixel));
-    tiff_writer_release(&c);
-    EXPECT_NE(c.output_file, kClosedFile);
-    tiff_writer_release_global(&c);
-    EXPECT_EQ(c.output_file, kClosedFile);
+TEST(TiffWriter, BothReleasesCloseTheOutputOfASharedContext) {
+    for (auto release : {&tiff_writer_release, &tiff_writer_release_global}) {
+        TiffWriterContext c;
+        init_codec_context(&c, 1);
+        tiff_writer_reset(&c);
+        c.conversion.width = c.conversion.height = 1;
+        c.conversion.source_bits = c.conversion.target_bits = 24;
+        const uint8_t pixel[4] = {1, 2, 3, 0};
+        ASSERT_TRUE(write_tiff_file(scratch_path("shared.tif"), &c, nullptr, pixel));
+        EXPECT_NE(c.output_file, kClosedFile);
+        release(&c);
+        EXPECT_EQ(c.output_file, kClosedFile);
+    }
 }
 
 }  // namespace
