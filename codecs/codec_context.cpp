@@ -14,7 +14,7 @@ CodecContext* init_codec_context(CodecContext* context, uint8_t shared) {
 
 void reset_codec_handles(CodecContext* context) {
     context->error = kCodecOk;
-    context->output_file = kClosedFile;
+    context->output_file.close();
     context->mapped.close();
     context->output_failed = false;
     context->input = ByteCursor();
@@ -22,10 +22,7 @@ void reset_codec_handles(CodecContext* context) {
 
 void close_codec_files(CodecContext* context) {
     context->mapped.close();
-    if (context->output_file != kClosedFile) {
-        file_close(context->output_file);
-        context->output_file = kClosedFile;
-    }
+    context->output_file.close();
     context->input = ByteCursor();
 }
 
@@ -77,7 +74,7 @@ bool write_output(CodecContext* context, const void* data, uint64_t size) {
     const uint8_t* p = static_cast<const uint8_t*>(data);
     while (size > 0) {
         const uint32_t chunk = size > 0x40000000u ? 0x40000000u : static_cast<uint32_t>(size);
-        if (context->output_file == kClosedFile || !file_write(context->output_file, p, chunk)) {
+        if (!context->output_file.is_open() || !file_write(context->output_file.get(), p, chunk)) {
             context->output_failed = true;
             set_codec_error(context, kCodecSaveFailed);
             return false;

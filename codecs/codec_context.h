@@ -11,6 +11,7 @@
 #include "codecs/codec_errors.h"
 #include "codecs/conversion_context.h"
 #include "codecs/mapped_input.h"
+#include "codecs/output_file.h"
 #include "common/byte_cursor.h"
 #include "common/win_types.h"
 
@@ -31,7 +32,7 @@ struct CodecContext {
     ConversionContext conversion;
     // 1: rows in plain virtual memory, no bitmap object; 0: rows in a DIB section.
     uint8_t in_memory = 0;
-    OsHandle output_file = kClosedFile;
+    OutputFile output_file;
     // The input file, mapped whole and read-only; the read cursor runs over its view.
     MappedInput mapped;
     LoadedImage loaded = {};

@@ -136,10 +136,11 @@ int tool_encode_gif(const LoadedImage& image, const std::u16string& output, cons
         for (int32_t y = 0; y < image.info.height; ++y)
             for (int32_t x = 0; x < image.info.width; ++x)
                 rows[static_cast<int64_t>(y) * image.info.width + x] = image.pixels[y * stride + x];
-        context.output_file = file_create_write(output);
-        ok = context.output_file != kClosedFile;
+        (void)context.output_file.create(output);
+        ok = context.output_file.is_open();
         if (!ok) set_codec_error(&context, kCodecCreateFailed);
-        if (ok) ok = gif_write_indexed(&context, image.palette, rows) && file_flush(context.output_file);
+        if (ok)
+            ok = gif_write_indexed(&context, image.palette, rows) && file_flush(context.output_file.get());
         free_pixels(rows);
     } else {
         ok = write_gif_file(output, &context, const_cast<RgbQuad*>(image.palette), image.pixels);

@@ -37,7 +37,7 @@ int32_t tool_decode_png(const std::u16string& path, const ToolArgs& args, Loaded
     PngContext* c = g_codecs.png_reader;
     c->error = kCodecOk;
     c->mapped.close();
-    c->output_file = kClosedFile;
+    c->output_file.close();
     c->state.grey = 0;
     c->state.interlace = 0;
     png_reader_reset(c);

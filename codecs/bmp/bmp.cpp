@@ -446,8 +446,7 @@ LoadedImage* parse_packed_dib(BmpContext* c, const uint8_t* data, uint64_t size)
 
 bool write_bmp_file(const std::u16string& path, BmpContext* c, const RgbQuad* palette,
                     const uint8_t* pixels) {
-    c->output_file = file_create_write(path);
-    if (c->output_file == kClosedFile) {
+    if (!c->output_file.create(path)) {
         set_codec_error(c, kCodecCreateFailed);
         return false;
     }

@@ -150,8 +150,7 @@ bool gif_write_indexed(GifWriterContext* c, const RgbQuad* palette, const uint8_
 
 bool write_gif_file(const std::u16string& path, GifWriterContext* c, RgbQuad* source_palette,
                     const uint8_t* source_bits) {
-    c->output_file = file_create_write(path);
-    if (c->output_file == kClosedFile) return fail(c, kCodecCreateFailed);
+    if (!c->output_file.create(path)) return fail(c, kCodecCreateFailed);
     c->source_bits_pointer = source_bits;
     if (c->conversion.width < 1 || c->conversion.height < 1 || c->conversion.width > 0xFFFF ||
         c->conversion.height > 0xFFFF || c->conversion.target_bits < 1 || c->conversion.target_bits > 8)
@@ -167,7 +166,7 @@ bool write_gif_file(const std::u16string& path, GifWriterContext* c, RgbQuad* so
         ok = gif_write_indexed(c, palette, indices);
     }
     free_pixels(indices);
-    if (ok && !file_flush(c->output_file)) ok = fail(c, kCodecSaveFailed);
+    if (ok && !file_flush(c->output_file.get())) ok = fail(c, kCodecSaveFailed);
     return ok && !c->output_failed;
 }
 

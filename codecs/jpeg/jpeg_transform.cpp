@@ -344,9 +344,7 @@ bool transform_with_library(JpegTransformContext* context, TransformJob* job) {
 }
 
 void close_output(JpegTransformContext* context) {
-    if (context->output_file == kClosedFile) return;
-    file_close(context->output_file);
-    context->output_file = kClosedFile;
+    context->output_file.close();
 }
 
 }  // namespace
@@ -385,8 +383,7 @@ bool jpeg_transform_file(JpegTransformContext* context, const std::u16string& so
     if (map_input_file(source, context) == 0) return false;
     close_output(context);
     context->output_failed = false;
-    context->output_file = file_create_write(destination);
-    if (context->output_file == kClosedFile) {
+    if (!context->output_file.create(destination)) {
         set_codec_error(context, kCodecCreateFailed);
         return false;
     }
@@ -394,7 +391,7 @@ bool jpeg_transform_file(JpegTransformContext* context, const std::u16string& so
     TransformJob* job = new TransformJob;
     bool ok = transform_with_library(context, job);
     delete job;
-    if (ok && (context->output_failed || !file_flush(context->output_file))) {
+    if (ok && (context->output_failed || !file_flush(context->output_file.get()))) {
         set_codec_error(context, kCodecSaveFailed);
         ok = false;
     }

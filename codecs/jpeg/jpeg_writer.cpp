@@ -162,10 +162,9 @@ const uint8_t* rows_to_encode(JpegWriterContext* context, const RgbQuad* palette
 }
 
 bool create_output(JpegWriterContext* context, const std::u16string& path) {
-    if (context->output_file != kClosedFile) file_close(context->output_file);
+    if (context->output_file.is_open()) context->output_file.close();
     context->output_failed = false;
-    context->output_file = file_create_write(path);
-    if (context->output_file == kClosedFile) {
+    if (!context->output_file.create(path)) {
         set_codec_error(context, kCodecCreateFailed);
         return false;
     }
@@ -226,7 +225,7 @@ bool write_jpeg_image(JpegWriterContext* context, const std::u16string& path, co
         return false;
     }
     if (context->output_failed) return false;
-    if (!file_flush(context->output_file)) {
+    if (!file_flush(context->output_file.get())) {
         set_codec_error(context, kCodecSaveFailed);
         return false;
     }
@@ -315,7 +314,7 @@ bool write_jpeg_file_size_limited(JpegWriterContext* context, const std::u16stri
     }
     if (ok) ok = create_output(context, path);
     if (ok) {
-        ok = write_output(context, destination.buffer, size) && file_flush(context->output_file);
+        ok = write_output(context, destination.buffer, size) && file_flush(context->output_file.get());
         if (!ok) set_codec_error(context, kCodecSaveFailed);
     }
     return ok;

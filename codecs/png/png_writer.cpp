@@ -535,8 +535,7 @@ int32_t png_writer_setup(PngWriterContext* context) {
 bool write_png_file(const std::u16string& path, PngWriterContext* context, RgbQuad* palette,
                     const uint8_t* pixels) {
     PngWriterContext* c = context;
-    c->output_file = file_create_write(path);
-    if (c->output_file == kClosedFile) {
+    if (!c->output_file.create(path)) {
         set_codec_error(c, kCodecCreateFailed);
         return false;
     }

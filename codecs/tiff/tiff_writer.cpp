@@ -179,8 +179,7 @@ void tiff_writer_reset(TiffWriterContext* c) {
 
 bool write_tiff_file(const std::u16string& path, TiffWriterContext* c, RgbQuad* source_palette,
                      const uint8_t* source_bits) {
-    c->output_file = file_create_write(path);
-    if (c->output_file == kClosedFile) return fail(c, kCodecCreateFailed);
+    if (!c->output_file.create(path)) return fail(c, kCodecCreateFailed);
     Layout l;
     if (!plan(c->conversion.target_bits, c->state.grey != 0, &l)) return fail(c, kCodecCreateFailed);
     if (c->conversion.width < 1 || c->conversion.height < 1) return fail(c, kCodecSaveFailed);
@@ -231,7 +230,7 @@ bool write_tiff_file(const std::u16string& path, TiffWriterContext* c, RgbQuad* 
         for (int32_t i = 0; i < n; ++i) b.u16(static_cast<uint32_t>(palette[i].blue) << 8);
     }
     const bool ok = write_output(c, head, b.size()) &&
-                    write_output(c, c->strip_buffer, c->state.strip_size) && file_flush(c->output_file);
+                    write_output(c, c->strip_buffer, c->state.strip_size) && file_flush(c->output_file.get());
     free_pixels(c->strip_buffer);
     c->strip_buffer = nullptr;
     if (!ok) return fail(c, kCodecSaveFailed);

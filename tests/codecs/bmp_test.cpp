@@ -438,7 +438,7 @@ Written write_image(int32_t w, int32_t h, int source_bits, int target_bits, cons
     out.ok = write_bmp_file(path, &c, palette, pixels.data());
     out.error = c.error;
     bmp_writer_release(&c);
-    EXPECT_EQ(c.output_file, kClosedFile);
+    EXPECT_FALSE(c.output_file.is_open());
     EXPECT_EQ(c.conversion_buffer, nullptr);
     if (out.ok) read_bytes(path, &out.bytes);
     return out;

@@ -665,7 +665,7 @@ Written write_indexed(int width, int height, int bits, const Bytes& top_down, bo
         std::memcpy(&bottom_up[static_cast<size_t>((height - 1 - y) * width)],
                     &top_down[static_cast<size_t>(y * width)], static_cast<size_t>(width));
     const std::u16string path = scratch_path("w.gif");
-    c.output_file = file_create_write(path);
+    (void)c.output_file.create(path);
     Written w;
     w.ok = gif_write_indexed(&c, palette ? palette : own, bottom_up.data());
     w.error = c.error;
@@ -835,7 +835,7 @@ TEST(GifWriter, BuffersComeFromTheImageNotTheCallersSizes) {
     c.conversion.image_bytes = 4;
     RgbQuad palette[256] = {};
     const std::u16string path = scratch_path("noise.gif");
-    c.output_file = file_create_write(path);
+    (void)c.output_file.create(path);
     EXPECT_TRUE(gif_write_indexed(&c, palette, pixels.data()));
     gif_writer_release(&c);
     Bytes file;
