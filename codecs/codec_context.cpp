@@ -35,11 +35,19 @@ uint32_t map_input_file(const std::u16string& path, CodecContext* context) {
         set_codec_error(context, kCodecReadFailed);
         return 0;
     }
-    const uint64_t size = context->mapped.size();
-    context->input = ByteCursor(context->mapped.data(), static_cast<size_t>(size));
+    return use_mapped_input(context->mapped, context);
+}
+
+uint32_t use_mapped_input(const MappedInput& input, CodecContext* context) {
+    if (!input.mapped()) {
+        set_codec_error(context, kCodecReadFailed);
+        return 0;
+    }
+    const uint64_t size = input.size();
+    context->input = ByteCursor(input.data(), static_cast<size_t>(size));
     context->loaded.file_size = static_cast<uint32_t>(size);
     FileTime time = {};
-    if (file_last_write_time(context->mapped.file(), &time)) context->loaded.last_write_time = time;
+    if (input.last_write_time(&time)) context->loaded.last_write_time = time;
     return static_cast<uint32_t>(size);
 }
 

@@ -77,6 +77,9 @@ void close_codec_files_if_owned(CodecContext* context);
 // until its release.
 uint32_t map_input_file(const std::u16string& path, CodecContext* context);
 
+// The same over a file the caller mapped and keeps mapped for the length of the read.
+uint32_t use_mapped_input(const MappedInput& input, CodecContext* context);
+
 // Reads at the cursor; past the end they return 0 and set error 6.
 uint8_t read_u8(CodecContext* context);
 uint16_t read_le16(CodecContext* context);

@@ -15,22 +15,35 @@ void publish_full_size(const LoadedImage* image) {
     g_load_result.full_height = image->info.height;
 }
 
+// Sets the reader's cursor over the caller's mapping, or maps the file when there is none.
+bool map_for_reader(const MappedInput* input, const std::u16string& path, CodecContext* context) {
+    return (input ? use_mapped_input(*input, context) : map_input_file(path, context)) != 0;
+}
+
 }  // namespace
 
 LoadedImage* load_bmp_bits(const std::u16string& path) {
+    return load_bmp_bits_mapped(nullptr, path);
+}
+
+LoadedImage* load_bmp_bits_mapped(const MappedInput* input, const std::u16string& path) {
     BmpContext* c = g_codecs.bmp_reader;
     if (!c) return nullptr;
     bmp_reader_reset(c);
     // What the shared contexts' own resets may leave: each use starts with closed handles.
     reset_codec_handles(c);
     c->in_memory = 1;
-    LoadedImage* image = read_bmp_file(path, c);
+    LoadedImage* image = map_for_reader(input, path, c) ? decode_bmp_input(c) : nullptr;
     if (image) publish_full_size(image);
     bmp_reader_release(c);
     return image;
 }
 
 LoadedImage* load_png_bits(const std::u16string& path) {
+    return load_png_bits_mapped(nullptr, path);
+}
+
+LoadedImage* load_png_bits_mapped(const MappedInput* input, const std::u16string& path) {
     PngContext* c = g_codecs.png_reader;
     if (!c) return nullptr;
     png_reader_reset(c);
@@ -47,7 +60,7 @@ LoadedImage* load_png_bits(const std::u16string& path) {
     c->options.configured_blue = static_cast<uint8_t>(o.background_colour >> 16);
     if (o.gamma_enabled)
         c->options.display_gamma = o.display_gamma_x1000 < 1000 ? 1000u : uint32_t(o.display_gamma_x1000);
-    LoadedImage* image = read_png_file(c, path);
+    LoadedImage* image = map_for_reader(input, path, c) ? read_png_mapped(c) : nullptr;
     if (image) {
         publish_full_size(image);
         g_load_result.w1 = c->state.comment_chunks;
@@ -60,6 +73,11 @@ LoadedImage* load_png_bits(const std::u16string& path) {
 }
 
 LoadedImage* load_jpeg_bits(const uint8_t* data, uint32_t size, const std::u16string& path) {
+    return load_jpeg_bits_mapped(nullptr, data, size, path);
+}
+
+LoadedImage* load_jpeg_bits_mapped(const MappedInput* input, const uint8_t* data, uint32_t size,
+                                   const std::u16string& path) {
     JpegReaderContext* c = g_codecs.jpeg_reader;
     if (!c) return nullptr;
     jpeg_reader_reset(c);
@@ -74,6 +92,13 @@ LoadedImage* load_jpeg_bits(const uint8_t* data, uint32_t size, const std::u16st
     if (data) {
         c->state.data_supplied = 1;
         c->loaded.file_size = size;
+    } else if (input) {
+        if (!map_for_reader(input, path, c)) {
+            jpeg_reader_release(c);
+            return nullptr;
+        }
+        c->state.data_supplied = 1;
+        data = input->data();
     }
     LoadedImage* image = read_jpeg_image(c, path, data);
     if (image) {
@@ -89,13 +114,17 @@ LoadedImage* load_jpeg_bits(const uint8_t* data, uint32_t size, const std::u16st
 }
 
 LoadedImage* load_tiff_bits(const std::u16string& path) {
+    return load_tiff_bits_mapped(nullptr, path);
+}
+
+LoadedImage* load_tiff_bits_mapped(const MappedInput* input, const std::u16string& path) {
     TiffContext* c = g_codecs.tiff_reader;
     if (!c) return nullptr;
     tiff_reader_reset(c);
     reset_codec_handles(c);
     c->in_memory = 1;
     LoadedImage* image = nullptr;
-    if (map_input_file(path, c) != 0) image = read_tiff_image(c);
+    if (map_for_reader(input, path, c)) image = read_tiff_image(c);
     if (image) {
         publish_full_size(image);
         g_load_result.w1 = c->state.description_seen ? 1 : 0;
@@ -105,6 +134,10 @@ LoadedImage* load_tiff_bits(const std::u16string& path) {
 }
 
 LoadedImage* load_gif_bits(const std::u16string& path) {
+    return load_gif_bits_mapped(nullptr, path);
+}
+
+LoadedImage* load_gif_bits_mapped(const MappedInput* input, const std::u16string& path) {
     GifContext* c = g_codecs.gif_reader;
     if (!c) return nullptr;
     gif_reader_reset(c);
@@ -118,7 +151,7 @@ LoadedImage* load_gif_bits(const std::u16string& path) {
     c->options.configured_colour[2] = static_cast<uint8_t>(o.background_colour >> 16);
     c->options.animation_wanted = 0;
     LoadedImage* image = nullptr;
-    if (map_input_file(path, c) != 0) image = read_gif_image(c);
+    if (map_for_reader(input, path, c)) image = read_gif_image(c);
     if (image) {
         publish_full_size(image);
         g_load_result.w1 = c->state.comment_seen ? 1 : 0;
