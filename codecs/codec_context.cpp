@@ -3,10 +3,9 @@
 #include "codecs/file_io.h"
 #include "codecs/pixel_memory.h"
 
-CodecContext* init_codec_context(CodecContext* context, uint8_t no_own_files) {
-    init_conversion_context(context);
-    context->no_own_files = no_own_files;
-    if (no_own_files == 0) {
+CodecContext* init_codec_context(CodecContext* context, uint8_t shared) {
+    init_conversion_context(&context->conversion);
+    if (shared == 0) {
         context->in_memory = 0;
         reset_codec_handles(context);
     }
@@ -15,7 +14,7 @@ CodecContext* init_codec_context(CodecContext* context, uint8_t no_own_files) {
 
 void reset_codec_handles(CodecContext* context) {
     context->error = kCodecOk;
-    context->output_file = kClosedFile;
+    context->output_file.close();
     context->mapped.close();
     context->output_failed = false;
     context->input = ByteCursor();
@@ -23,15 +22,12 @@ void reset_codec_handles(CodecContext* context) {
 
 void close_codec_files(CodecContext* context) {
     context->mapped.close();
-    if (context->output_file != kClosedFile) {
-        file_close(context->output_file);
-        context->output_file = kClosedFile;
-    }
+    context->output_file.close();
     context->input = ByteCursor();
 }
 
 void close_codec_files_if_owned(CodecContext* context) {
-    if (!context->no_own_files) close_codec_files(context);
+    close_codec_files(context);
 }
 
 uint32_t map_input_file(const std::u16string& path, CodecContext* context) {
@@ -39,11 +35,19 @@ uint32_t map_input_file(const std::u16string& path, CodecContext* context) {
         set_codec_error(context, kCodecReadFailed);
         return 0;
     }
-    const uint64_t size = context->mapped.size();
-    context->input = ByteCursor(context->mapped.data(), static_cast<size_t>(size));
+    return use_mapped_input(context->mapped, context);
+}
+
+uint32_t use_mapped_input(const MappedInput& input, CodecContext* context) {
+    if (!input.mapped()) {
+        set_codec_error(context, kCodecReadFailed);
+        return 0;
+    }
+    const uint64_t size = input.size();
+    context->input = ByteCursor(input.data(), static_cast<size_t>(size));
     context->loaded.file_size = static_cast<uint32_t>(size);
     FileTime time = {};
-    if (file_last_write_time(context->mapped.file(), &time)) context->loaded.last_write_time = time;
+    if (input.last_write_time(&time)) context->loaded.last_write_time = time;
     return static_cast<uint32_t>(size);
 }
 
@@ -78,7 +82,7 @@ bool write_output(CodecContext* context, const void* data, uint64_t size) {
     const uint8_t* p = static_cast<const uint8_t*>(data);
     while (size > 0) {
         const uint32_t chunk = size > 0x40000000u ? 0x40000000u : static_cast<uint32_t>(size);
-        if (context->output_file == kClosedFile || !file_write(context->output_file, p, chunk)) {
+        if (!context->output_file.is_open() || !file_write(context->output_file.get(), p, chunk)) {
             context->output_failed = true;
             set_codec_error(context, kCodecSaveFailed);
             return false;
@@ -133,11 +137,7 @@ bool allocate_loaded_rows(CodecContext* context, int64_t bytes) {
 }
 
 void free_loaded_image(LoadedImage* image) {
-    if (image->bitmap) {
-        delete_bitmap(image->bitmap);
-    } else if (image->pixels) {
-        free_pixels(image->pixels);
-    }
+    PixelRows rows(image->pixels, image->bitmap);
     image->bitmap = 0;
     image->pixels = nullptr;
 }

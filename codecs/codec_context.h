@@ -11,6 +11,7 @@
 #include "codecs/codec_errors.h"
 #include "codecs/conversion_context.h"
 #include "codecs/mapped_input.h"
+#include "codecs/output_file.h"
 #include "common/byte_cursor.h"
 #include "common/win_types.h"
 
@@ -25,13 +26,13 @@ struct LoadedImage {
     FileTime last_write_time;
 };
 
-struct CodecContext : ConversionContext {
-    // Set on the global contexts: the generic release and close operations then leave the
-    // handles alone, and each use sets and clears them itself.
-    uint8_t no_own_files = 0;
+struct CodecContext {
+    virtual ~CodecContext() = default;
+
+    ConversionContext conversion;
     // 1: rows in plain virtual memory, no bitmap object; 0: rows in a DIB section.
     uint8_t in_memory = 0;
-    OsHandle output_file = kClosedFile;
+    OutputFile output_file;
     // The input file, mapped whole and read-only; the read cursor runs over its view.
     MappedInput mapped;
     LoadedImage loaded = {};
@@ -54,7 +55,10 @@ inline void set_codec_error(CodecContext* context, int32_t code) {
     if (context->error == kCodecOk) context->error = code;
 }
 
-CodecContext* init_codec_context(CodecContext* context, uint8_t no_own_files);
+// Initialises the conversion record; unless `shared`, also starts the per-use fields over
+// (reset_codec_handles, in-memory mode off), as for a context made for one job. The shared
+// contexts are initialised with 1: each use's reset starts their per-use fields over.
+CodecContext* init_codec_context(CodecContext* context, uint8_t shared);
 
 // The start of one use of a context: no file, mapping or view, an empty cursor, no error.
 // The output handle is forgotten, not closed: the previous use's release closed it. The
@@ -64,6 +68,7 @@ void reset_codec_handles(CodecContext* context);
 // Unmaps the view, closes the mapping, the input and the output file. Idempotent: each
 // handle is reset once it is closed.
 void close_codec_files(CodecContext* context);
+// Every context owns what it opened: the same as close_codec_files.
 void close_codec_files_if_owned(CodecContext* context);
 
 // Opens and maps the whole file read-only, sets the read cursor over it, stores the file size
@@ -71,6 +76,9 @@ void close_codec_files_if_owned(CodecContext* context);
 // (an empty file has no view and fails too). What was opened stays owned by the context
 // until its release.
 uint32_t map_input_file(const std::u16string& path, CodecContext* context);
+
+// The same over a file the caller mapped and keeps mapped for the length of the read.
+uint32_t use_mapped_input(const MappedInput& input, CodecContext* context);
 
 // Reads at the cursor; past the end they return 0 and set error 6.
 uint8_t read_u8(CodecContext* context);

@@ -6,6 +6,7 @@ bool MappedInput::open(const std::u16string& path) {
     close();
     file_ = file_open_read(path);
     if (file_ == kClosedFile) return false;
+    has_write_time_ = file_last_write_time(file_, &write_time_);
     uint64_t size = 0;
     if (!file_size(file_, &size) || size == 0 || size > 0xFFFFFFFFull ||
         !file_map_readonly(file_, size, &mapping_, &view_)) {
@@ -24,4 +25,5 @@ void MappedInput::close() {
     mapping_ = 0;
     view_ = nullptr;
     size_ = 0;
+    has_write_time_ = false;
 }

@@ -29,6 +29,12 @@ public:
     // Unmaps the view, closes the mapping and the file; the owner is empty afterwards.
     void close();
 
+    // The last-write time, read once when the file was opened; false when it could not be.
+    bool last_write_time(FileTime* time) const {
+        if (has_write_time_) *time = write_time_;
+        return has_write_time_;
+    }
+
     const uint8_t* data() const { return view_; }
     uint64_t size() const { return size_; }
     OsHandle file() const { return file_; }
@@ -40,6 +46,9 @@ private:
         mapping_ = other.mapping_;
         view_ = other.view_;
         size_ = other.size_;
+        write_time_ = other.write_time_;
+        has_write_time_ = other.has_write_time_;
+        other.has_write_time_ = false;
         other.file_ = kClosedFile;
         other.mapping_ = 0;
         other.view_ = nullptr;
@@ -50,4 +59,6 @@ private:
     OsHandle mapping_ = 0;
     const uint8_t* view_ = nullptr;
     uint64_t size_ = 0;
+    FileTime write_time_ = {};
+    bool has_write_time_ = false;
 };

@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if ((image != nullptr) != (context.error == kCodecOk)) __builtin_trap();
     if (image) {
         // Run-length and top-down blocks are refused, never decoded.
-        const BitmapInfoHeader& read = context.info_header;
+        const BitmapInfoHeader& read = context.state.info_header;
         if (read.height < 1 || (read.compression != kBiRgb && read.compression != kBiBitfields))
             __builtin_trap();
         LoadedImage kept = *image;

@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const int bits = image->info.bit_count;
             if (bits != 8 && bits != 24) __builtin_trap();
             // Run-length and top-down bitmaps are refused, never decoded.
-            const BitmapInfoHeader& read = context.info_header;
+            const BitmapInfoHeader& read = context.state.info_header;
             if (read.height < 1 || (read.compression != kBiRgb && read.compression != kBiBitfields))
                 __builtin_trap();
             LoadedImage kept = *image;

@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         auto context = std::make_unique<GifContext>();
         init_codec_context(context.get(), 0);
         gif_reader_reset(context.get());
-        context->animation_wanted = static_cast<uint8_t>(mode);
+        context->options.animation_wanted = static_cast<uint8_t>(mode);
         context->in_memory = static_cast<uint8_t>(mode);
         context->input = ByteCursor(data, size);
         LoadedImage* image = read_gif_image(context.get());

@@ -11,12 +11,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     init_codec_context(&context, 0);
     jpeg_reader_reset(&context);
     context.in_memory = 1;
-    context.data_supplied = 1;
+    context.state.data_supplied = 1;
     context.loaded.file_size = static_cast<uint32_t>(size);
     // A box keeps huge declared sizes at 1/8 while small images decode at full size.
-    context.scaled_decode = 1;
-    context.box_width = 64;
-    context.box_height = 64;
+    context.state.scaled_decode = 1;
+    context.state.box_width = 64;
+    context.state.box_height = 64;
     LoadedImage* image = read_jpeg_image(&context, u"", data);
     if (image) {
         if (!image->pixels || image->info.width < 1 || image->info.height < 1) __builtin_trap();

@@ -19,8 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     c->error = kCodecOk;
     png_reader_reset(c);
     c->in_memory = 1;
-    c->blend_table = blend;
-    c->display_gamma = size > 0 && (data[size - 1] & 1) ? 2200 : 0;
+    c->options.blend_table = blend;
+    c->options.display_gamma = size > 0 && (data[size - 1] & 1) ? 2200 : 0;
     c->input = ByteCursor(data, size);
     LoadedImage* image = read_png_mapped(c);
     if (image) {

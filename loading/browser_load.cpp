@@ -28,13 +28,6 @@ BitmapInfoHeader header_24(int32_t width, int32_t height) {
     return h;
 }
 
-bool file_exists(const std::u16string& path) {
-    OsHandle file = file_open_read(path);
-    if (file == kClosedFile) return false;
-    file_close(file);
-    return true;
-}
-
 void publish_full_size(const LoadedImage* image) {
     g_load_result.full_width = image->info.width;
     g_load_result.full_height = image->info.height;
@@ -100,21 +93,31 @@ LoadedImage* load_image_24(const uint8_t* data, uint32_t size, const std::u16str
     LoadResult& r = g_load_result;
     // The alpha word is cleared too: a stale flag of an earlier PNG must not mark this file.
     r.w1 = r.w2 = r.w3 = r.w4 = 0;
-    if (!file_exists(path)) return nullptr;
+    // One mapping serves the type sniff, the reader and the file's time. A file that opens but
+    // does not map (an empty one) is sniffed by reading, as the readers would then fail.
+    MappedInput input;
+    const bool mapped = input.open(path);
+    if (input.file() == kClosedFile) return nullptr;
+    FileTime time = {};
+    const bool have_time = input.last_write_time(&time);
+    const MappedInput* view = mapped ? &input : nullptr;
 
     LoadedImage* image = nullptr;
-    const FileTypeCode type = detect_file_type(path);
+    const FileTypeCode type = mapped ? detect_file_type_bytes(input.data(), static_cast<size_t>(input.size()))
+                                     : detect_file_type(path);
     switch (type) {
-        case kFileBmp: image = load_bmp_bits(path); break;
-        case kFilePng: image = load_png_bits(path); break;
-        case kFileJpeg: image = load_jpeg_bits(data, size, path); break;
-        case kFileTiff: image = load_tiff_bits(path); break;
-        case kFileGif: image = load_gif_bits(path); break;
+        case kFileBmp: image = load_bmp_bits_mapped(view, path); break;
+        case kFilePng: image = load_png_bits_mapped(view, path); break;
+        case kFileJpeg: image = load_jpeg_bits_mapped(view, data, size, path); break;
+        case kFileTiff: image = load_tiff_bits_mapped(view, path); break;
+        case kFileGif: image = load_gif_bits_mapped(view, path); break;
         case kFileUnknown: break;
         default: return nullptr;  // too short to tell: not offered to the plug-ins
     }
     if (!image) {
         r.w1 = r.w2 = r.w3 = r.w4 = 0;
+        // A plug-in opens the file itself, perhaps without sharing it.
+        input.close();
         image = load_plugin_bits(path);
         if (!image) return nullptr;
     }
@@ -151,14 +154,9 @@ LoadedImage* load_image_24(const uint8_t* data, uint32_t size, const std::u16str
     r.header.y_pels_per_meter = image->info.y_pels_per_meter;
     r.header_pad = 0;
 
-    OsHandle file = file_open_read(path);
-    if (file != kClosedFile) {
-        FileTime time;
-        if (file_last_write_time(file, &time)) {
-            r.time_low = time.low;
-            r.time_high = time.high;
-        }
-        file_close(file);
+    if (have_time) {
+        r.time_low = time.low;
+        r.time_high = time.high;
     }
     if (loaded) *loaded = 1;
     return image;

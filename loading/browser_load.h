@@ -97,6 +97,15 @@ LoadedImage* load_gif_bits(const std::u16string& path);
 // library are released before it returns, whatever the result.
 LoadedImage* load_plugin_bits(const std::u16string& path);
 
+// The built-in loaders over a file the caller mapped (null: each maps `path` itself), so that
+// one mapping serves the type sniff, the reader and the file's time.
+LoadedImage* load_bmp_bits_mapped(const MappedInput* input, const std::u16string& path);
+LoadedImage* load_png_bits_mapped(const MappedInput* input, const std::u16string& path);
+LoadedImage* load_jpeg_bits_mapped(const MappedInput* input, const uint8_t* data, uint32_t size,
+                                   const std::u16string& path);
+LoadedImage* load_tiff_bits_mapped(const MappedInput* input, const std::u16string& path);
+LoadedImage* load_gif_bits_mapped(const MappedInput* input, const std::u16string& path);
+
 // Decodes `path` (JPEG data may be given in memory instead) on the global reader contexts,
 // falls back to the plug-ins, converts to 24 bits and publishes the result. The caller owns
 // the returned rows (release_load_result frees them). Null on failure; `loaded` gets 1 on

@@ -15,51 +15,69 @@ void publish_full_size(const LoadedImage* image) {
     g_load_result.full_height = image->info.height;
 }
 
+// Sets the reader's cursor over the caller's mapping, or maps the file when there is none.
+bool map_for_reader(const MappedInput* input, const std::u16string& path, CodecContext* context) {
+    return (input ? use_mapped_input(*input, context) : map_input_file(path, context)) != 0;
+}
+
 }  // namespace
 
 LoadedImage* load_bmp_bits(const std::u16string& path) {
+    return load_bmp_bits_mapped(nullptr, path);
+}
+
+LoadedImage* load_bmp_bits_mapped(const MappedInput* input, const std::u16string& path) {
     BmpContext* c = g_codecs.bmp_reader;
     if (!c) return nullptr;
     bmp_reader_reset(c);
     // What the shared contexts' own resets may leave: each use starts with closed handles.
     reset_codec_handles(c);
     c->in_memory = 1;
-    LoadedImage* image = read_bmp_file(path, c);
+    LoadedImage* image = map_for_reader(input, path, c) ? decode_bmp_input(c) : nullptr;
     if (image) publish_full_size(image);
     bmp_reader_release(c);
     return image;
 }
 
 LoadedImage* load_png_bits(const std::u16string& path) {
+    return load_png_bits_mapped(nullptr, path);
+}
+
+LoadedImage* load_png_bits_mapped(const MappedInput* input, const std::u16string& path) {
     PngContext* c = g_codecs.png_reader;
     if (!c) return nullptr;
     png_reader_reset(c);
     reset_codec_handles(c);
-    c->grey = 0;
-    c->interlace = 0;
+    c->state.grey = 0;
+    c->state.interlace = 0;
     c->in_memory = 1;
     const BrowserOptions& o = g_browser_options;
-    c->blend_table = g_blend_table;
-    c->transparency = o.apply_transparency ? 1 : 0;
-    c->ignore_bkgd = o.use_file_background ? 0 : 1;
-    c->configured_red = static_cast<uint8_t>(o.background_colour);
-    c->configured_green = static_cast<uint8_t>(o.background_colour >> 8);
-    c->configured_blue = static_cast<uint8_t>(o.background_colour >> 16);
+    c->options.blend_table = g_blend_table;
+    c->options.transparency = o.apply_transparency ? 1 : 0;
+    c->options.ignore_bkgd = o.use_file_background ? 0 : 1;
+    c->options.configured_red = static_cast<uint8_t>(o.background_colour);
+    c->options.configured_green = static_cast<uint8_t>(o.background_colour >> 8);
+    c->options.configured_blue = static_cast<uint8_t>(o.background_colour >> 16);
     if (o.gamma_enabled)
-        c->display_gamma = o.display_gamma_x1000 < 1000 ? 1000u : uint32_t(o.display_gamma_x1000);
-    LoadedImage* image = read_png_file(c, path);
+        c->options.display_gamma = o.display_gamma_x1000 < 1000 ? 1000u : uint32_t(o.display_gamma_x1000);
+    LoadedImage* image = map_for_reader(input, path, c) ? read_png_mapped(c) : nullptr;
     if (image) {
         publish_full_size(image);
-        g_load_result.w1 = c->comment_chunks;
-        g_load_result.w2 = c->text_chunks;
-        g_load_result.w3 = c->interlace;
-        g_load_result.w4 = (c->alpha || c->trns_seen) ? 1 : 0;
+        g_load_result.w1 = c->state.comment_chunks;
+        g_load_result.w2 = c->state.text_chunks;
+        g_load_result.w3 = c->state.interlace;
+        g_load_result.w4 = (c->state.alpha || c->state.trns_seen) ? 1 : 0;
     }
     png_reader_release(c);
     return image;
 }
 
 LoadedImage* load_jpeg_bits(const uint8_t* data, uint32_t size, const std::u16string& path) {
+    return load_jpeg_bits_mapped(nullptr, data, size, path);
+}
+
+LoadedImage* load_jpeg_bits_mapped(const MappedInput* input, const uint8_t* data, uint32_t size,
+                                   const std::u16string& path) {
     JpegReaderContext* c = g_codecs.jpeg_reader;
     if (!c) return nullptr;
     jpeg_reader_reset(c);
@@ -67,63 +85,78 @@ LoadedImage* load_jpeg_bits(const uint8_t* data, uint32_t size, const std::u16st
     c->in_memory = 1;
     const BrowserOptions& o = g_browser_options;
     if (o.jpeg_box_width != 0 && o.jpeg_box_height != 0) {
-        c->scaled_decode = 1;
-        c->box_width = o.jpeg_box_width;
-        c->box_height = o.jpeg_box_height;
+        c->state.scaled_decode = 1;
+        c->state.box_width = o.jpeg_box_width;
+        c->state.box_height = o.jpeg_box_height;
     }
     if (data) {
-        c->data_supplied = 1;
+        c->state.data_supplied = 1;
         c->loaded.file_size = size;
+    } else if (input) {
+        if (!map_for_reader(input, path, c)) {
+            jpeg_reader_release(c);
+            return nullptr;
+        }
+        c->state.data_supplied = 1;
+        data = input->data();
     }
     LoadedImage* image = read_jpeg_image(c, path, data);
     if (image) {
         // The size in the file, not the reduced size the box asked for.
-        g_load_result.full_width = c->source_width;
-        g_load_result.full_height = c->source_height;
-        g_load_result.w1 = c->comment_count;
-        g_load_result.w2 = c->app1_seen ? 1 : 0;
-        g_load_result.w3 = c->progressive ? 1 : 0;
+        g_load_result.full_width = c->state.source_width;
+        g_load_result.full_height = c->state.source_height;
+        g_load_result.w1 = c->state.comment_count;
+        g_load_result.w2 = c->state.app1_seen ? 1 : 0;
+        g_load_result.w3 = c->state.progressive ? 1 : 0;
     }
     jpeg_reader_release(c);
     return image;
 }
 
 LoadedImage* load_tiff_bits(const std::u16string& path) {
+    return load_tiff_bits_mapped(nullptr, path);
+}
+
+LoadedImage* load_tiff_bits_mapped(const MappedInput* input, const std::u16string& path) {
     TiffContext* c = g_codecs.tiff_reader;
     if (!c) return nullptr;
     tiff_reader_reset(c);
     reset_codec_handles(c);
     c->in_memory = 1;
     LoadedImage* image = nullptr;
-    if (map_input_file(path, c) != 0) image = read_tiff_image(c);
+    if (map_for_reader(input, path, c)) image = read_tiff_image(c);
     if (image) {
         publish_full_size(image);
-        g_load_result.w1 = c->description_seen ? 1 : 0;
+        g_load_result.w1 = c->state.description_seen ? 1 : 0;
     }
     tiff_reader_release(c);
     return image;
 }
 
 LoadedImage* load_gif_bits(const std::u16string& path) {
+    return load_gif_bits_mapped(nullptr, path);
+}
+
+LoadedImage* load_gif_bits_mapped(const MappedInput* input, const std::u16string& path) {
     GifContext* c = g_codecs.gif_reader;
     if (!c) return nullptr;
     gif_reader_reset(c);
     reset_codec_handles(c);
     c->in_memory = 1;
     const BrowserOptions& o = g_browser_options;
-    c->replace_transparent_colour = o.apply_transparency ? 1 : 0;
-    c->use_configured_colour = o.use_file_background ? 0 : 1;
-    c->configured_colour[0] = static_cast<uint8_t>(o.background_colour);
-    c->configured_colour[1] = static_cast<uint8_t>(o.background_colour >> 8);
-    c->configured_colour[2] = static_cast<uint8_t>(o.background_colour >> 16);
-    c->animation_wanted = 0;
+    c->options.replace_transparent_colour = o.apply_transparency ? 1 : 0;
+    c->options.use_configured_colour = o.use_file_background ? 0 : 1;
+    c->options.configured_colour[0] = static_cast<uint8_t>(o.background_colour);
+    c->options.configured_colour[1] = static_cast<uint8_t>(o.background_colour >> 8);
+    c->options.configured_colour[2] = static_cast<uint8_t>(o.background_colour >> 16);
+    c->options.animation_wanted = 0;
     LoadedImage* image = nullptr;
-    if (map_input_file(path, c) != 0) image = read_gif_image(c);
+    if (map_for_reader(input, path, c)) image = read_gif_image(c);
     if (image) {
         publish_full_size(image);
-        g_load_result.w1 = c->comment_seen ? 1 : 0;
-        g_load_result.w3 = c->interlaced ? 1 : 0;
-        g_load_result.w4 = c->transparent_frames > 0 ? 1 : 0;
+        g_load_result.w1 = c->state.comment_seen ? 1 : 0;
+        g_load_result.w3 = c->state.interlaced ? 1 : 0;
+        g_load_result.w4 = c->state.transparent_frames > 0 ? 1 : 0;
     }
     gif_reader_release(c);
     return image;

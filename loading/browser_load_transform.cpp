@@ -6,6 +6,7 @@
 
 #include "codecs/codec_errors.h"
 #include "codecs/file_io.h"
+#include "codecs/output_file.h"
 #include "loading/browser_load.h"
 #include "loading/browser_load_jpeg.h"
 
@@ -38,8 +39,8 @@ std::u16string free_name_beside(const std::u16string& path, const char16_t* tag)
 bool copy_file_checked(const std::u16string& source, const std::u16string& target) {
     OsHandle in = file_open_read(source);
     if (in == kClosedFile) return false;
-    OsHandle out = file_create_write(target);
-    if (out == kClosedFile) {
+    OutputFile out;
+    if (!out.create(target)) {
         file_close(in);
         return false;
     }
@@ -52,16 +53,19 @@ bool copy_file_checked(const std::u16string& source, const std::u16string& targe
             break;
         }
         if (got == 0) break;
-        if (!file_write(out, buffer.data(), got)) {
+        if (!file_write(out.get(), buffer.data(), got)) {
             ok = false;
             break;
         }
     }
-    ok = file_flush(out) && ok;
+    ok = file_flush(out.get()) && ok;
     file_close(in);
-    file_close(out);
-    if (!ok) file_delete(target);
-    return ok;
+    if (!ok) {
+        out.discard();
+        return false;
+    }
+    out.close();
+    return true;
 }
 
 bool fail(int32_t code) {

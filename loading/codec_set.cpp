@@ -26,13 +26,9 @@ T* make_shared_context() {
     return context;
 }
 
+// Each use released what it opened and allocated; what an owner still holds goes with it.
 template <typename T>
 void destroy_context(T*& context) {
-    if (!context) return;
-    if (!context->no_own_files) {
-        context->free_format_buffers();
-        close_codec_files(context);
-    }
     delete context;
     context = nullptr;
 }

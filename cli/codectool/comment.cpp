@@ -26,7 +26,7 @@ int tool_comment(const ToolArgs& args, CodecContext* context, const CommentForma
     const std::u16string temporary = path + u".tmp";
     const bool ok = format.write(context, path, temporary, text.c_str(), &mode);
     // No temporary file means the file needed no change.
-    const bool made = context->output_file != kClosedFile;
+    const bool made = context->output_file.is_open();
     const int32_t code = context->error;
     close_codec_files(context);
     if (!ok) {

@@ -44,8 +44,8 @@ int32_t tool_decode_gif(const std::u16string& path, const ToolArgs& args, Loaded
     c->in_memory = 1;
     const int wanted_frame = args.get_int("frame", 0);
     const bool all_frames = args.has("all-frames");
-    c->animation_wanted = wanted_frame > 0 || all_frames;
-    c->replace_transparent_colour = static_cast<uint8_t>(args.get_int("replace-transparent", 1) != 0);
+    c->options.animation_wanted = wanted_frame > 0 || all_frames;
+    c->options.replace_transparent_colour = static_cast<uint8_t>(args.get_int("replace-transparent", 1) != 0);
     if (map_input_file(path, c) == 0) {
         const int32_t code = c->error;
         gif_reader_release(c);
@@ -107,11 +107,11 @@ int tool_encode_gif(const LoadedImage& image, const std::u16string& output, cons
     if (bits < 1 || bits > 8) return report_usage("--bits must be 1 to 8");
     GifWriterContext context;
     init_codec_context(&context, 0);
-    context.width = image.info.width;
-    context.height = image.info.height;
-    context.source_bits = source_bits;
-    context.target_bits = bits;
-    context.dither_mode = args.get_int("dither", kDitherNone);
+    context.conversion.width = image.info.width;
+    context.conversion.height = image.info.height;
+    context.conversion.source_bits = source_bits;
+    context.conversion.target_bits = bits;
+    context.conversion.dither_mode = args.get_int("dither", kDitherNone);
     context.interlace = args.has("interlace");
     uint8_t colour[3] = {};
     if (args.has("transparent")) {
@@ -122,7 +122,7 @@ int tool_encode_gif(const LoadedImage& image, const std::u16string& output, cons
         context.transparency = 1;
         context.transparent_colour = colour;
     }
-    compute_row_sizes(&context);
+    compute_row_sizes(&context.conversion);
     bool ok;
     if (args.has("indexed")) {
         if (source_bits != 8 || image.info.height < 0) {
@@ -136,10 +136,11 @@ int tool_encode_gif(const LoadedImage& image, const std::u16string& output, cons
         for (int32_t y = 0; y < image.info.height; ++y)
             for (int32_t x = 0; x < image.info.width; ++x)
                 rows[static_cast<int64_t>(y) * image.info.width + x] = image.pixels[y * stride + x];
-        context.output_file = file_create_write(output);
-        ok = context.output_file != kClosedFile;
+        (void)context.output_file.create(output);
+        ok = context.output_file.is_open();
         if (!ok) set_codec_error(&context, kCodecCreateFailed);
-        if (ok) ok = gif_write_indexed(&context, image.palette, rows) && file_flush(context.output_file);
+        if (ok)
+            ok = gif_write_indexed(&context, image.palette, rows) && file_flush(context.output_file.get());
         free_pixels(rows);
     } else {
         ok = write_gif_file(output, &context, const_cast<RgbQuad*>(image.palette), image.pixels);

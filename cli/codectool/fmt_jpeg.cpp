@@ -48,15 +48,15 @@ int32_t tool_decode_jpeg(const std::u16string& path, const ToolArgs& args, Loade
     context.in_memory = 1;
     const int scale = args.get_int("scale", 1);
     if (scale != 1 && scale != 2 && scale != 4 && scale != 8) return kCodecUnsupported;
-    context.scale_denominator = scale;
+    context.state.scale_denominator = scale;
     const std::string box = args.get("box");
     int box_w = 0;
     int box_h = 0;
     if (!box.empty() && std::sscanf(box.c_str(), "%dx%d", &box_w, &box_h) == 2) {
-        context.scale_denominator = 0;
-        context.scaled_decode = 1;
-        context.box_width = box_w;
-        context.box_height = box_h;
+        context.state.scale_denominator = 0;
+        context.state.scaled_decode = 1;
+        context.state.box_width = box_w;
+        context.state.box_height = box_h;
     }
     const LoadedImage* image = read_jpeg_image(&context, path, nullptr);
     int32_t code = context.error;
@@ -76,21 +76,21 @@ int tool_encode_jpeg(const LoadedImage& image, const std::u16string& output, con
     JpegWriterContext context;
     init_codec_context(&context, 0);
     jpeg_writer_reset(&context);
-    context.width = image.info.width;
-    context.height = image.info.height;
-    context.source_bits = image.info.bit_count;
+    context.conversion.width = image.info.width;
+    context.conversion.height = image.info.height;
+    context.conversion.source_bits = image.info.bit_count;
     jpeg_set_save_options(&context, args.get_int("quality", 75), args.has("progressive") ? 1 : 0,
                           args.has("grey") ? 1 : 0, args.get_int("sampling", 0));
     const int dpi = args.get_int("dpi", 0);
-    context.dots_per_inch_x = dpi;
-    context.dots_per_inch_y = dpi;
+    context.state.dots_per_inch_x = dpi;
+    context.state.dots_per_inch_y = dpi;
     const std::string comment = args.get("comment");
-    if (args.has("comment")) context.comment = comment.c_str();
+    if (args.has("comment")) context.state.comment = comment.c_str();
     bool ok;
     if (args.has("limit")) {
         ok = write_jpeg_file_size_limited(&context, output, image.palette, image.pixels,
                                           static_cast<uint32_t>(args.get_int("limit", 0)));
-        if (ok) std::printf("quality %d\n", context.quality);
+        if (ok) std::printf("quality %d\n", context.state.quality);
     } else {
         ok = write_jpeg_image(&context, output, image.palette, image.pixels);
     }
@@ -116,7 +116,7 @@ int tool_transform(const ToolArgs& args) {
     const int32_t code = context.error;
     jpeg_transform_release(&context);
     if (!ok) return report_jpeg_failure(code);
-    std::printf("%dx%d\n", context.output_width, context.output_height);
+    std::printf("%dx%d\n", context.state.output_width, context.state.output_height);
     return 0;
 }
 

@@ -37,22 +37,22 @@ int32_t tool_decode_png(const std::u16string& path, const ToolArgs& args, Loaded
     PngContext* c = g_codecs.png_reader;
     c->error = kCodecOk;
     c->mapped.close();
-    c->output_file = kClosedFile;
-    c->grey = 0;
-    c->interlace = 0;
+    c->output_file.close();
+    c->state.grey = 0;
+    c->state.interlace = 0;
     png_reader_reset(c);
     c->in_memory = args.has("dib") ? 0 : 1;
-    c->blend_table = g_blend_table;
-    c->transparency = args.has("no-transparency") ? 0 : 1;
-    c->ignore_bkgd = args.has("ignore-bkgd") ? 1 : 0;
+    c->options.blend_table = g_blend_table;
+    c->options.transparency = args.has("no-transparency") ? 0 : 1;
+    c->options.ignore_bkgd = args.has("ignore-bkgd") ? 1 : 0;
     int rgb[3];
     if (args.has("background") && parse_list(args.get("background"), 3, rgb)) {
-        c->configured_red = static_cast<uint8_t>(rgb[0]);
-        c->configured_green = static_cast<uint8_t>(rgb[1]);
-        c->configured_blue = static_cast<uint8_t>(rgb[2]);
+        c->options.configured_red = static_cast<uint8_t>(rgb[0]);
+        c->options.configured_green = static_cast<uint8_t>(rgb[1]);
+        c->options.configured_blue = static_cast<uint8_t>(rgb[2]);
     }
     const int display_gamma = args.get_int("display-gamma", 0);
-    if (display_gamma > 0) c->display_gamma = static_cast<uint32_t>(display_gamma);
+    if (display_gamma > 0) c->options.display_gamma = static_cast<uint32_t>(display_gamma);
     LoadedImage* image = read_png_file(c, path);
     int32_t code = kCodecOk;
     if (image) {
@@ -60,8 +60,9 @@ int32_t tool_decode_png(const std::u16string& path, const ToolArgs& args, Loaded
         c->loaded.pixels = nullptr;
         c->loaded.bitmap = 0;
         if (args.has("info"))
-            std::fprintf(stderr, "interlace %d alpha %d trns %d texts %d comments %d zlib %d\n", c->interlace,
-                         c->alpha, c->trns_seen, c->text_chunks, c->comment_chunks, c->error);
+            std::fprintf(stderr, "interlace %d alpha %d trns %d texts %d comments %d zlib %d\n",
+                         c->state.interlace, c->state.alpha, c->state.trns_seen, c->state.text_chunks,
+                         c->state.comment_chunks, c->error);
     } else {
         code = c->error != kCodecOk ? c->error : kCodecBadData;
     }
@@ -74,33 +75,33 @@ int tool_encode_png(const LoadedImage& image, const std::u16string& output, cons
     init_codec_context(&context, 0);
     png_build_crc_table(&context);
     png_writer_reset(&context);
-    context.width = image.info.width;
-    context.height = image.info.height < 0 ? -image.info.height : image.info.height;
-    context.source_bits = image.info.bit_count;
-    context.target_bits = args.get_int("bits", image.info.bit_count);
-    context.dither_mode = args.get_int("dither", kDitherNone);
-    compute_row_sizes(&context);
-    context.grey = args.has("grey") ? 1 : 0;
-    context.interlace = args.has("interlace") ? 1 : 0;
-    context.filter_mode = args.get_int("filter", 0);
-    context.level = args.get_int("level", 9);
-    context.gamma = static_cast<uint32_t>(args.get_int("gamma", 0));
+    context.conversion.width = image.info.width;
+    context.conversion.height = image.info.height < 0 ? -image.info.height : image.info.height;
+    context.conversion.source_bits = image.info.bit_count;
+    context.conversion.target_bits = args.get_int("bits", image.info.bit_count);
+    context.conversion.dither_mode = args.get_int("dither", kDitherNone);
+    compute_row_sizes(&context.conversion);
+    context.state.grey = args.has("grey") ? 1 : 0;
+    context.state.interlace = args.has("interlace") ? 1 : 0;
+    context.settings.filter_mode = args.get_int("filter", 0);
+    context.settings.level = args.get_int("level", 9);
+    context.settings.gamma = static_cast<uint32_t>(args.get_int("gamma", 0));
     uint8_t colour[3] = {};
     int rgb[3];
     if (args.has("transparent")) {
         if (!parse_list(args.get("transparent"), 3, rgb)) return report_usage("--transparent R,G,B");
         for (int i = 0; i < 3; ++i) colour[i] = static_cast<uint8_t>(rgb[i]);
-        context.transparent = 1;
+        context.settings.transparent = 1;
         context.transparent_colour = colour;
     }
     int res[2];
     if (args.has("res")) {
         if (!parse_list(args.get("res"), 2, res)) return report_usage("--res X,Y");
-        context.horizontal_resolution = res[0];
-        context.vertical_resolution = res[1];
+        context.settings.horizontal_resolution = res[0];
+        context.settings.vertical_resolution = res[1];
     }
     const std::string comment = args.get("comment");
-    if (args.has("comment")) context.comment = comment.c_str();
+    if (args.has("comment")) context.settings.comment = comment.c_str();
     RgbQuad palette[256];
     std::memcpy(palette, image.palette, sizeof palette);
     const bool ok = write_png_file(output, &context, palette, image.pixels);

@@ -66,8 +66,8 @@ bool read_info_header(BmpContext* c, DibHeader* h) {
         return fail(c, kCodecUnsupported);
     }
     if (c->error != kCodecOk) return false;
-    c->info_header = {h->size,       h->width, h->height, h->planes,   h->bits,         h->compression,
-                      h->size_image, h->x_ppm, h->y_ppm,  h->clr_used, h->clr_important};
+    c->state.info_header = {h->size,       h->width, h->height, h->planes,   h->bits,         h->compression,
+                            h->size_image, h->x_ppm, h->y_ppm,  h->clr_used, h->clr_important};
     return true;
 }
 
@@ -129,8 +129,8 @@ void zero_missing_rows(BmpContext* c, int64_t present, int64_t need) {
 bool unpack_bitfields(BmpContext* c, const DibHeader& h, const uint8_t* src, int64_t src_stride,
                       int64_t present) {
     Channel red, green, blue;
-    if (!analyse_mask(c->masks[0], &red) || !analyse_mask(c->masks[1], &green) ||
-        !analyse_mask(c->masks[2], &blue))
+    if (!analyse_mask(c->state.masks[0], &red) || !analyse_mask(c->state.masks[1], &green) ||
+        !analyse_mask(c->state.masks[2], &blue))
         return fail(c, kCodecReadFailed);
     const int64_t dst_stride = row_stride_bytes(h.width, 24);
     const int32_t pixel_bytes = h.bits / 8;
@@ -227,12 +227,12 @@ LoadedImage* decode_dib(BmpContext* c, DibHeader h, DibLayout layout) {
             } else {
                 // The section takes its colour table when it is made: fill the palette first.
                 std::memcpy(c->loaded.palette, file_palette, sizeof(RgbQuad) * full);
-                c->width = h.width;
-                c->height = h.height;
-                c->source_bits = h.bits;
-                c->target_bits = 8;
-                compute_row_sizes(c);
-                if (c->size_overflow) {
+                c->conversion.width = h.width;
+                c->conversion.height = h.height;
+                c->conversion.source_bits = h.bits;
+                c->conversion.target_bits = 8;
+                compute_row_sizes(&c->conversion);
+                if (c->conversion.size_overflow) {
                     set_codec_error(c, kCodecNoMemory);
                     return nullptr;
                 }
@@ -247,9 +247,9 @@ LoadedImage* decode_dib(BmpContext* c, DibHeader h, DibLayout layout) {
                     if (present > 0) std::memcpy(padded, src, static_cast<size_t>(present));
                     src = padded;
                 }
-                const bool allocated = allocate_loaded_rows(c, c->image_bytes);
+                const bool allocated = allocate_loaded_rows(c, c->conversion.image_bytes);
                 const bool converted = allocated && convert_pixel_depth(c->loaded.palette, c->loaded.pixels,
-                                                                        c, file_palette, src);
+                                                                        &c->conversion, file_palette, src);
                 free_work(padded);
                 if (!allocated) return nullptr;
                 if (!converted) {
@@ -286,22 +286,22 @@ LoadedImage* decode_dib(BmpContext* c, DibHeader h, DibLayout layout) {
         case 32: {
             if (h.compression == kBiRgb) {
                 if (h.bits == 16) {
-                    c->masks[0] = 0x7C00;
-                    c->masks[1] = 0x03E0;
-                    c->masks[2] = 0x001F;
+                    c->state.masks[0] = 0x7C00;
+                    c->state.masks[1] = 0x03E0;
+                    c->state.masks[2] = 0x001F;
                 } else {
-                    c->masks[0] = 0xFF0000;
-                    c->masks[1] = 0xFF00;
-                    c->masks[2] = 0xFF;
+                    c->state.masks[0] = 0xFF0000;
+                    c->state.masks[1] = 0xFF00;
+                    c->state.masks[2] = 0xFF;
                 }
             } else if (h.compression == kBiBitfields) {
                 if (!c->input.seek(layout.masks_offset)) {
                     set_codec_error(c, kCodecBadData);
                     return nullptr;
                 }
-                c->masks[0] = read_le32(c);
-                c->masks[1] = read_le32(c);
-                c->masks[2] = read_le32(c);
+                c->state.masks[0] = read_le32(c);
+                c->state.masks[1] = read_le32(c);
+                c->state.masks[2] = read_le32(c);
                 if (c->error != kCodecOk) return nullptr;
                 if (layout.packed && h.size == kBmpInfoHeaderBytes) layout.pixel_offset += 12;
             } else {
@@ -357,10 +357,10 @@ void put_info_header(uint8_t* p, int32_t width, int32_t height, int bits, int32_
 }
 
 void release_clipboard_block(BmpContext* c) {
-    if (c->release_clipboard) c->release_clipboard(c);
-    c->release_clipboard = nullptr;
-    c->clipboard_memory = 0;
-    c->clipboard_data = nullptr;
+    if (c->state.release_clipboard) c->state.release_clipboard(c);
+    c->state.release_clipboard = nullptr;
+    c->state.clipboard_memory = 0;
+    c->state.clipboard_data = nullptr;
 }
 
 }  // namespace
@@ -371,10 +371,10 @@ void BmpContext::free_format_buffers() {
     release_clipboard_block(this);
 }
 
-BmpContext* init_bmp_context(BmpContext* context, uint8_t no_own_files) {
-    init_codec_context(context, no_own_files);
-    if (no_own_files == 0) {
-        context->masks[0] = context->masks[1] = context->masks[2] = 0;
+BmpContext* init_bmp_context(BmpContext* context, uint8_t shared) {
+    init_codec_context(context, shared);
+    if (shared == 0) {
+        context->state.masks[0] = context->state.masks[1] = context->state.masks[2] = 0;
         context->conversion_buffer = nullptr;
         context->x_ppm = 0;
         context->y_ppm = 0;
@@ -383,26 +383,14 @@ BmpContext* init_bmp_context(BmpContext* context, uint8_t no_own_files) {
 }
 
 void bmp_reader_reset(BmpContext* c) {
-    std::memset(c->file_header, 0, sizeof(c->file_header));
-    c->info_header = {};
-    c->loaded.info = {};
-    std::memset(c->loaded.palette, 0, sizeof(c->loaded.palette));
-    c->loaded.pixels = nullptr;
-    c->loaded.bitmap = 0;
-    c->loaded.format = kFileUnknown;
-    c->loaded.source_bits = 0;
-    c->loaded.file_size = 0;
-    c->loaded.last_write_time = {};
-    c->masks[0] = c->masks[1] = c->masks[2] = 0;
-    c->clipboard_memory = 0;
-    c->clipboard_data = nullptr;
-    c->release_clipboard = nullptr;
+    c->state = {};
+    c->loaded = {};
     c->error = kCodecOk;
     c->output_failed = false;
 }
 
 LoadedImage* decode_bmp_input(BmpContext* c) {
-    if (!c->input.seek(0) || !c->input.read_bytes(c->file_header, kBmpFileHeaderBytes)) {
+    if (!c->input.seek(0) || !c->input.read_bytes(c->state.file_header, kBmpFileHeaderBytes)) {
         set_codec_error(c, kCodecBadData);
         return nullptr;
     }
@@ -413,9 +401,10 @@ LoadedImage* decode_bmp_input(BmpContext* c) {
     // bytes); bit-field masks of 16- and 32-bit files sit right after the first 40 bytes.
     layout.palette_offset = kBmpFileHeaderBytes + static_cast<uint64_t>(h.size);
     layout.masks_offset = kBmpFileHeaderBytes + kBmpInfoHeaderBytes;
-    layout.pixel_offset =
-        static_cast<uint64_t>(c->file_header[10]) | (static_cast<uint64_t>(c->file_header[11]) << 8) |
-        (static_cast<uint64_t>(c->file_header[12]) << 16) | (static_cast<uint64_t>(c->file_header[13]) << 24);
+    layout.pixel_offset = static_cast<uint64_t>(c->state.file_header[10]) |
+                          (static_cast<uint64_t>(c->state.file_header[11]) << 8) |
+                          (static_cast<uint64_t>(c->state.file_header[12]) << 16) |
+                          (static_cast<uint64_t>(c->state.file_header[13]) << 24);
     return decode_dib(c, h, layout);
 }
 
@@ -457,20 +446,19 @@ LoadedImage* parse_packed_dib(BmpContext* c, const uint8_t* data, uint64_t size)
 
 bool write_bmp_file(const std::u16string& path, BmpContext* c, const RgbQuad* palette,
                     const uint8_t* pixels) {
-    c->output_file = file_create_write(path);
-    if (c->output_file == kClosedFile) {
+    if (!c->output_file.create(path)) {
         set_codec_error(c, kCodecCreateFailed);
         return false;
     }
-    const int bits = c->target_bits;
-    if ((bits != 1 && bits != 4 && bits != 8 && bits != 24) || c->size_overflow || c->width < 1 ||
-        c->height < 1 || c->image_bytes <= 0 || !pixels) {
+    const int bits = c->conversion.target_bits;
+    if ((bits != 1 && bits != 4 && bits != 8 && bits != 24) || c->conversion.size_overflow ||
+        c->conversion.width < 1 || c->conversion.height < 1 || c->conversion.image_bytes <= 0 || !pixels) {
         set_codec_error(c, kCodecSaveFailed);
         return false;
     }
     const uint32_t colours = bits == 24 ? 0 : (1u << bits);
     const uint64_t offset = kBmpFileHeaderBytes + kBmpInfoHeaderBytes + 4ull * colours;
-    const uint64_t total = offset + static_cast<uint64_t>(c->image_bytes);
+    const uint64_t total = offset + static_cast<uint64_t>(c->conversion.image_bytes);
     if (total > 0xFFFFFFFFull) {
         set_codec_error(c, kCodecSaveFailed);
         return false;
@@ -478,14 +466,15 @@ bool write_bmp_file(const std::u16string& path, BmpContext* c, const RgbQuad* pa
     const uint8_t* rows = pixels;
     const RgbQuad* out_palette = palette;
     RgbQuad converted[256] = {};
-    if (!(c->source_bits == bits && (bits == 8 || bits == 24))) {
-        c->conversion_buffer = alloc_work(c->image_bytes);
+    if (!(c->conversion.source_bits == bits && (bits == 8 || bits == 24))) {
+        c->conversion_buffer = alloc_work(c->conversion.image_bytes);
         if (!c->conversion_buffer) {
             set_codec_error(c, kCodecNoMemory);
             return false;
         }
         // convert_pixel_depth only reads the source palette.
-        if (!convert_pixel_depth(converted, c->conversion_buffer, c, const_cast<RgbQuad*>(palette), pixels)) {
+        if (!convert_pixel_depth(converted, c->conversion_buffer, &c->conversion,
+                                 const_cast<RgbQuad*>(palette), pixels)) {
             set_codec_error(c, kCodecSaveFailed);
             return false;
         }
@@ -501,19 +490,20 @@ bool write_bmp_file(const std::u16string& path, BmpContext* c, const RgbQuad* pa
     put32(head + 2, static_cast<uint32_t>(total));
     put32(head + 6, 0);
     put32(head + 10, static_cast<uint32_t>(offset));
-    put_info_header(head + kBmpFileHeaderBytes, c->width, c->height, bits, c->x_ppm, c->y_ppm, colours);
-    std::memcpy(c->file_header, head, kBmpFileHeaderBytes);
-    c->info_header = {kBmpInfoHeaderBytes,
-                      c->width,
-                      c->height,
-                      1,
-                      static_cast<uint16_t>(bits),
-                      kBiRgb,
-                      0,
-                      c->x_ppm,
-                      c->y_ppm,
-                      colours,
-                      0};
+    put_info_header(head + kBmpFileHeaderBytes, c->conversion.width, c->conversion.height, bits, c->x_ppm,
+                    c->y_ppm, colours);
+    std::memcpy(c->state.file_header, head, kBmpFileHeaderBytes);
+    c->state.info_header = {kBmpInfoHeaderBytes,
+                            c->conversion.width,
+                            c->conversion.height,
+                            1,
+                            static_cast<uint16_t>(bits),
+                            kBiRgb,
+                            0,
+                            c->x_ppm,
+                            c->y_ppm,
+                            colours,
+                            0};
     bool ok = write_output(c, head, sizeof(head));
     if (ok && colours) {
         uint8_t table[1024];
@@ -525,7 +515,7 @@ bool write_bmp_file(const std::u16string& path, BmpContext* c, const RgbQuad* pa
         }
         ok = write_output(c, table, 4ull * colours);
     }
-    if (ok) ok = write_output(c, rows, static_cast<uint64_t>(c->image_bytes));
+    if (ok) ok = write_output(c, rows, static_cast<uint64_t>(c->conversion.image_bytes));
     return ok && !c->output_failed;
 }
 
@@ -538,10 +528,11 @@ uint64_t packed_dib_size(const ConversionContext* c) {
 }
 
 void fill_packed_dib(const BmpContext* c, const RgbQuad* palette, const uint8_t* pixels, uint8_t* out) {
-    const int64_t stride = stride_for_depth(c->width, c->source_bits);
-    put_info_header(out, c->width, c->height, c->source_bits, c->x_ppm, c->y_ppm, 0);
+    const int64_t stride = stride_for_depth(c->conversion.width, c->conversion.source_bits);
+    put_info_header(out, c->conversion.width, c->conversion.height, c->conversion.source_bits, c->x_ppm,
+                    c->y_ppm, 0);
     uint8_t* p = out + kBmpInfoHeaderBytes;
-    if (c->source_bits == 8) {
+    if (c->conversion.source_bits == 8) {
         for (int i = 0; i < 256; ++i, p += 4) {
             p[0] = palette[i].blue;
             p[1] = palette[i].green;
@@ -549,11 +540,10 @@ void fill_packed_dib(const BmpContext* c, const RgbQuad* palette, const uint8_t*
             p[3] = palette[i].reserved;
         }
     }
-    std::memcpy(p, pixels, static_cast<size_t>(stride * c->height));
+    std::memcpy(p, pixels, static_cast<size_t>(stride * c->conversion.height));
 }
 
 void bmp_release(BmpContext* c) {
-    if (c->no_own_files) return;
     bmp_reader_release(c);
 }
 
@@ -563,7 +553,6 @@ void bmp_reader_release(BmpContext* c) {
 }
 
 void bmp_writer_release(BmpContext* c) {
-    if (c->no_own_files) return;
     bmp_writer_release_global(c);
 }
 

@@ -10,30 +10,32 @@ constexpr uint32_t kBmpFileHeaderBytes = 14;
 constexpr uint32_t kBmpInfoHeaderBytes = 40;
 
 struct BmpContext : CodecContext {
-    // Reader: the red, green and blue bit-field masks of 16- and 32-bit pixels.
-    uint32_t masks[3] = {};
     // Writer: the rows converted to the target depth, and the resolution to store.
     uint8_t* conversion_buffer = nullptr;
     int32_t x_ppm = 0;
     int32_t y_ppm = 0;
-
-    // As read, or as last written.
-    uint8_t file_header[kBmpFileHeaderBytes] = {};
-    BitmapInfoHeader info_header = {};
-
-    // The locked clipboard block a clipboard read decoded from (Windows). It stays locked and
-    // the clipboard open until the release, which calls release_clipboard.
-    OsHandle clipboard_memory = 0;
-    const uint8_t* clipboard_data = nullptr;
     OsHandle clipboard_owner = 0;  // window that opens the clipboard; null for the task
-    void (*release_clipboard)(BmpContext* context) = nullptr;
+
+    // What one read finds; the reader's reset starts it over.
+    struct State {
+        // The red, green and blue bit-field masks of 16- and 32-bit pixels.
+        uint32_t masks[3] = {};
+        // As read, or as last written.
+        uint8_t file_header[kBmpFileHeaderBytes] = {};
+        BitmapInfoHeader info_header = {};
+        // The locked clipboard block a clipboard read decoded from (Windows). It stays locked
+        // and the clipboard open until the release, which calls release_clipboard.
+        OsHandle clipboard_memory = 0;
+        const uint8_t* clipboard_data = nullptr;
+        void (*release_clipboard)(BmpContext* context) = nullptr;
+    } state;
 
     void free_format_buffers() override;
 };
 
-// init_codec_context, and with no_own_files 0 also the masks, the conversion buffer and the
+// init_codec_context, and unless shared also the masks, the conversion buffer and the
 // resolution cleared.
-BmpContext* init_bmp_context(BmpContext* context, uint8_t no_own_files);
+BmpContext* init_bmp_context(BmpContext* context, uint8_t shared);
 
 // Clears the headers, the loaded image's palette and pointers, the clipboard fields and the
 // error, ready for one read. Rows of an earlier successful read belong to its caller.
@@ -67,13 +69,10 @@ uint64_t packed_dib_size(const ConversionContext* context);
 // Fills `out` (packed_dib_size bytes) with header, palette (8 bits) and rows.
 void fill_packed_dib(const BmpContext* context, const RgbQuad* palette, const uint8_t* pixels, uint8_t* out);
 
-// Nothing when the context does not own its files; else releases the clipboard block and
-// closes the files.
+// Releases the clipboard block and closes the files. Every context owns what it opened, so
+// the shared reader's name and the general one do the same.
 void bmp_release(BmpContext* context);
-// The same without the ownership test, for the shared reader context.
 void bmp_reader_release(BmpContext* context);
-// Nothing when the context does not own its files; else frees the conversion buffer and
-// closes the files.
+// Frees the conversion buffer and closes the files; the batch conversion's name does the same.
 void bmp_writer_release(BmpContext* context);
-// The same without the ownership test, for the batch conversion's writer.
 void bmp_writer_release_global(BmpContext* context);

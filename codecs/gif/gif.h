@@ -85,55 +85,68 @@ struct GifAnimationInfo {
 
 // The reader's context.
 struct GifContext : CodecContext {
-    uint8_t interlaced = 0;
-    uint8_t transparency = 0;
     uint8_t* index_buffer = nullptr;
     uint8_t* data_buffer = nullptr;
     uint32_t data_size = 0;
-    uint8_t animation = 0;
-    int32_t frame_count = 0;
-    int32_t loop_count = 0;
-    int32_t delays[kGifMaxFrames] = {};
-    int32_t disposals[kGifMaxFrames] = {};
-    OsHandle frame_bitmaps[kGifMaxFrames] = {};
-    uint8_t* frame_pixels[kGifMaxFrames] = {};
-    RgbQuad frame_palettes[kGifMaxFrames][256] = {};
-    // Set once gif_get_animation_info handed the frames to the caller.
-    uint8_t frames_taken = 0;
-    int32_t screen_width = 0;
-    int32_t screen_height = 0;
-    int32_t image_left = 0;
-    int32_t image_top = 0;
-    int32_t colour_bits = 0;
-    uint8_t global_table_present = 0;
-    uint8_t local_table_present = 0;
-    uint8_t background_index = 0;
-    uint8_t global_table[768] = {};
-    uint8_t local_table[768] = {};
-    int32_t local_table_entries = 0;
-    int32_t global_table_entries = 0;
-    const uint8_t* active_table = nullptr;
-    int32_t active_entries = 0;
-    int32_t disposal = 0;
-    int32_t transparent_frames = 0;
-    int32_t transparent_index = 0;
-    uint8_t comment_seen = 0;
-    uint8_t* previous_frame = nullptr;
-    uint8_t replace_transparent_colour = 1;
-    uint8_t use_configured_colour = 0;
-    uint8_t animation_wanted = 0;
-    uint8_t configured_colour[3] = {255, 255, 255};
-    // Composition state of an animation: the colour shown where the canvas is background, the
-    // previous frame's disposal and rectangle, and the area to restore for disposal 3 (indices
-    // into the previous frame's palette).
-    RgbQuad background_colour = {};
-    int32_t previous_disposal = 0;
-    int32_t previous_left = 0;
-    int32_t previous_top = 0;
-    int32_t previous_width = 0;
-    int32_t previous_height = 0;
+    // The area to restore for disposal 3 (indices into the previous frame's palette).
     uint8_t* restore_buffer = nullptr;
     GifLzwDecoder lzw = {};
+
+    // The frames of one read (about 260 KB): cleared in place by the reset, never through a
+    // temporary on the stack of the thread that loads.
+    struct Frames {
+        int32_t delays[kGifMaxFrames] = {};
+        int32_t disposals[kGifMaxFrames] = {};
+        OsHandle frame_bitmaps[kGifMaxFrames] = {};
+        uint8_t* frame_pixels[kGifMaxFrames] = {};
+        RgbQuad frame_palettes[kGifMaxFrames][256] = {};
+    } frames;
+
+    // Display and animation options, set by the caller between the reset and the read.
+    struct Options {
+        uint8_t replace_transparent_colour = 1;
+        uint8_t use_configured_colour = 0;
+        uint8_t animation_wanted = 0;
+        uint8_t configured_colour[3] = {255, 255, 255};
+    } options;
+
+    // What one read finds and the composition state of an animation.
+    struct State {
+        uint8_t interlaced = 0;
+        uint8_t transparency = 0;
+        uint8_t animation = 0;
+        int32_t frame_count = 0;
+        int32_t loop_count = 0;
+        // Set once gif_get_animation_info handed the frames to the caller.
+        uint8_t frames_taken = 0;
+        int32_t screen_width = 0;
+        int32_t screen_height = 0;
+        int32_t image_left = 0;
+        int32_t image_top = 0;
+        int32_t colour_bits = 0;
+        uint8_t global_table_present = 0;
+        uint8_t local_table_present = 0;
+        uint8_t background_index = 0;
+        uint8_t global_table[768] = {};
+        uint8_t local_table[768] = {};
+        int32_t local_table_entries = 0;
+        int32_t global_table_entries = 0;
+        const uint8_t* active_table = nullptr;
+        int32_t active_entries = 0;
+        int32_t disposal = 0;
+        int32_t transparent_frames = 0;
+        int32_t transparent_index = 0;
+        uint8_t comment_seen = 0;
+        uint8_t* previous_frame = nullptr;
+        // Composition state of an animation: the colour shown where the canvas is background,
+        // the previous frame's disposal and rectangle.
+        RgbQuad background_colour = {};
+        int32_t previous_disposal = 0;
+        int32_t previous_left = 0;
+        int32_t previous_top = 0;
+        int32_t previous_width = 0;
+        int32_t previous_height = 0;
+    } state;
 
     void free_format_buffers() override;
 };
@@ -147,7 +160,7 @@ LoadedImage* read_gif_image(GifContext* context);
 void gif_free_animation_frames(GifAnimationInfo* record);
 void gif_reader_release(GifContext* context);
 
-// The writer's context; the caller fills the ConversionContext part (width, height, source
+// The writer's context; the caller fills the conversion record (width, height, source
 // bits, target bits 1..8, dither mode).
 struct GifWriterContext : CodecContext {
     uint8_t interlace = 0;
@@ -174,7 +187,6 @@ int32_t gif_find_transparent_index(const RgbQuad* palette, int32_t entries, cons
 
 [[nodiscard]] bool write_gif_file(const std::u16string& path, GifWriterContext* context,
                                   RgbQuad* source_palette, const uint8_t* source_bits);
+// Frees the work buffers and closes the files; the batch conversion's name does the same.
 void gif_writer_release(GifWriterContext* context);
-// The same for the batch conversion's writer context, whose handles are set per use: done
-// without the no-own-files test.
 void gif_writer_release_global(GifWriterContext* context);

@@ -1,6 +1,7 @@
 // GIF 87a/89a reader: the first image, or every frame of an animation composed over the
 // previous one with the disposal each frame asks for.
 #include <cstring>
+#include <type_traits>
 
 #include "codecs/file_type.h"
 #include "codecs/gif/gif.h"
@@ -20,15 +21,15 @@ int64_t canvas_stride(int32_t width) {
 
 void free_frames(GifContext* c, bool including_first) {
     for (int32_t i = including_first ? 0 : 1; i < kGifMaxFrames; ++i) {
-        if (i == 0 && c->frame_pixels[0] == c->loaded.pixels) {
+        if (i == 0 && c->frames.frame_pixels[0] == c->loaded.pixels) {
             free_loaded_image(&c->loaded);
-        } else if (c->frame_bitmaps[i]) {
-            delete_bitmap(c->frame_bitmaps[i]);
-        } else if (c->frame_pixels[i]) {
-            free_pixels(c->frame_pixels[i]);
+        } else if (c->frames.frame_bitmaps[i]) {
+            delete_bitmap(c->frames.frame_bitmaps[i]);
+        } else if (c->frames.frame_pixels[i]) {
+            free_pixels(c->frames.frame_pixels[i]);
         }
-        c->frame_bitmaps[i] = 0;
-        c->frame_pixels[i] = nullptr;
+        c->frames.frame_bitmaps[i] = 0;
+        c->frames.frame_pixels[i] = nullptr;
     }
 }
 
@@ -64,11 +65,11 @@ bool read_graphic_control(GifContext* c) {
         index = p[3];
     }
     c->input.skip(size);
-    c->transparency = packed & 1;
-    c->transparent_frames += packed & 1;
-    c->disposal = (packed >> 2) & 7;
-    if (c->frame_count < kGifMaxFrames) c->delays[c->frame_count] = delay;
-    c->transparent_index = index;
+    c->state.transparency = packed & 1;
+    c->state.transparent_frames += packed & 1;
+    c->state.disposal = (packed >> 2) & 7;
+    if (c->state.frame_count < kGifMaxFrames) c->frames.delays[c->state.frame_count] = delay;
+    c->state.transparent_index = index;
     return skip_sub_blocks(c);
 }
 
@@ -77,15 +78,15 @@ bool read_application(GifContext* c) {
     if (!c->input.has(size)) return fail(c, kCodecBadData);
     const bool looping = size == 11 && std::memcmp(c->input.data(), "NETSCAPE2.0", 11) == 0;
     c->input.skip(size);
-    if (looping && c->animation_wanted && !c->animation) {
+    if (looping && c->options.animation_wanted && !c->state.animation) {
         const uint8_t block = read_u8(c);
         if (c->input.overrun()) return fail(c, kCodecBadData);
         if (block == 0) return true;
         if (!c->input.has(block)) return fail(c, kCodecBadData);
         if (block == 3) {
             const uint8_t* p = c->input.data();
-            c->loop_count = p[1] | (p[2] << 8);
-            c->animation = 1;
+            c->state.loop_count = p[1] | (p[2] << 8);
+            c->state.animation = 1;
         }
         c->input.skip(block);
     }
@@ -97,7 +98,7 @@ bool read_extension(GifContext* c) {
     if (c->input.overrun()) return fail(c, kCodecBadData);
     switch (label) {
         case 0xF9: return read_graphic_control(c);
-        case 0xFE: c->comment_seen = 1; return skip_sub_blocks(c);
+        case 0xFE: c->state.comment_seen = 1; return skip_sub_blocks(c);
         case 0xFF: return read_application(c);
         case 0x01: {
             const uint8_t size = read_u8(c);
@@ -189,40 +190,40 @@ void palette_from_table(const uint8_t* table, RgbQuad* palette) {
 
 // Canvas row of image row y of the current image (canvas rows are bottom-up).
 inline int64_t canvas_row(const GifContext* c, int32_t image_y) {
-    return static_cast<int64_t>(c->screen_height) - 1 - (c->image_top + image_y);
+    return static_cast<int64_t>(c->state.screen_height) - 1 - (c->state.image_top + image_y);
 }
 
 bool place_first_frame(GifContext* c, int32_t width, int32_t height) {
-    const int64_t stride = canvas_stride(c->screen_width);
-    set_dib_info_header(c, c->screen_width, c->screen_height, 8, 0, 0);
-    palette_from_table(c->active_table, c->loaded.palette);
-    if (c->replace_transparent_colour && c->transparency) {
+    const int64_t stride = canvas_stride(c->state.screen_width);
+    set_dib_info_header(c, c->state.screen_width, c->state.screen_height, 8, 0, 0);
+    palette_from_table(c->state.active_table, c->loaded.palette);
+    if (c->options.replace_transparent_colour && c->state.transparency) {
         // Only the shown palette changes: the table itself stays as the file has it for the frames
         // that follow.
-        RgbQuad& e = c->loaded.palette[c->transparent_index & 0xFF];
-        if (c->use_configured_colour || !c->global_table_present) {
-            e.red = c->configured_colour[0];
-            e.green = c->configured_colour[1];
-            e.blue = c->configured_colour[2];
+        RgbQuad& e = c->loaded.palette[c->state.transparent_index & 0xFF];
+        if (c->options.use_configured_colour || !c->state.global_table_present) {
+            e.red = c->options.configured_colour[0];
+            e.green = c->options.configured_colour[1];
+            e.blue = c->options.configured_colour[2];
         } else {
-            e.red = c->global_table[3 * c->background_index];
-            e.green = c->global_table[3 * c->background_index + 1];
-            e.blue = c->global_table[3 * c->background_index + 2];
+            e.red = c->state.global_table[3 * c->state.background_index];
+            e.green = c->state.global_table[3 * c->state.background_index + 1];
+            e.blue = c->state.global_table[3 * c->state.background_index + 2];
         }
     }
-    if (!allocate_loaded_rows(c, stride * c->screen_height)) return false;
+    if (!allocate_loaded_rows(c, stride * c->state.screen_height)) return false;
     uint8_t* pixels = c->loaded.pixels;
-    std::memset(pixels, c->background_index, static_cast<size_t>(stride * c->screen_height));
+    std::memset(pixels, c->state.background_index, static_cast<size_t>(stride * c->state.screen_height));
     for (int32_t i = 0; i < height; ++i) {
-        const int32_t y = c->interlaced ? interlaced_row(i, height) : i;
+        const int32_t y = c->state.interlaced ? interlaced_row(i, height) : i;
         if (y >= height) continue;
-        std::memcpy(pixels + canvas_row(c, y) * stride + c->image_left,
+        std::memcpy(pixels + canvas_row(c, y) * stride + c->state.image_left,
                     c->index_buffer + static_cast<int64_t>(i) * width, static_cast<size_t>(width));
     }
-    c->background_colour = c->loaded.palette[c->background_index];
-    c->frame_pixels[0] = pixels;
-    c->frame_bitmaps[0] = c->loaded.bitmap;
-    std::memcpy(c->frame_palettes[0], c->loaded.palette, sizeof c->loaded.palette);
+    c->state.background_colour = c->loaded.palette[c->state.background_index];
+    c->frames.frame_pixels[0] = pixels;
+    c->frames.frame_bitmaps[0] = c->loaded.bitmap;
+    std::memcpy(c->frames.frame_palettes[0], c->loaded.palette, sizeof c->loaded.palette);
     return true;
 }
 
@@ -230,13 +231,13 @@ bool place_first_frame(GifContext* c, int32_t width, int32_t height) {
 // this image drawn over it through this image's table. Colours kept from before are found in
 // (or added to) this frame's palette.
 bool place_later_frame(GifContext* c, int32_t width, int32_t height) {
-    const int32_t k = c->frame_count;
-    const int64_t stride = canvas_stride(c->screen_width);
-    const int64_t bytes = stride * c->screen_height;
+    const int32_t k = c->state.frame_count;
+    const int64_t stride = canvas_stride(c->state.screen_width);
+    const int64_t bytes = stride * c->state.screen_height;
     FramePalette palette;
-    palette_from_table(c->active_table, palette.entries);
-    palette.count = c->active_entries;
-    const RgbQuad* previous_palette = c->frame_palettes[k - 1];
+    palette_from_table(c->state.active_table, palette.entries);
+    palette.count = c->state.active_entries;
+    const RgbQuad* previous_palette = c->frames.frame_palettes[k - 1];
     int16_t map[256];
     for (int16_t& m : map) m = -1;
     auto mapped = [&](uint8_t v) -> uint8_t {
@@ -247,12 +248,12 @@ bool place_later_frame(GifContext* c, int32_t width, int32_t height) {
 
     uint8_t* out = alloc_pixels(bytes);
     if (!out) return fail(c, kCodecNoMemory);
-    const uint8_t* previous = c->previous_frame;
-    const int32_t pl = c->previous_left, pt = c->previous_top;
-    const int32_t pw = c->previous_width, ph = c->previous_height;
-    const int32_t pd = c->previous_disposal;
+    const uint8_t* previous = c->state.previous_frame;
+    const int32_t pl = c->state.previous_left, pt = c->state.previous_top;
+    const int32_t pw = c->state.previous_width, ph = c->state.previous_height;
+    const int32_t pd = c->state.previous_disposal;
     uint8_t* restore = nullptr;
-    if (c->disposal == 3 && width > 0 && height > 0) {
+    if (c->state.disposal == 3 && width > 0 && height > 0) {
         restore = alloc_pixels(static_cast<int64_t>(width) * height);
         if (!restore) {
             free_pixels(out);
@@ -267,21 +268,21 @@ bool place_later_frame(GifContext* c, int32_t width, int32_t height) {
         return fail(c, kCodecNoMemory);
     }
     for (int32_t i = 0; i < height; ++i) {
-        const int32_t y = c->interlaced ? interlaced_row(i, height) : i;
+        const int32_t y = c->state.interlaced ? interlaced_row(i, height) : i;
         if (y < height) source_row[y] = i;
     }
-    const bool transparent = c->transparency != 0;
-    const uint8_t t = static_cast<uint8_t>(c->transparent_index);
-    for (int32_t cy = 0; cy < c->screen_height; ++cy) {
+    const bool transparent = c->state.transparency != 0;
+    const uint8_t t = static_cast<uint8_t>(c->state.transparent_index);
+    for (int32_t cy = 0; cy < c->state.screen_height; ++cy) {
         // Canvas row cy from the top, stored bottom-up.
-        const int64_t row = static_cast<int64_t>(c->screen_height) - 1 - cy;
+        const int64_t row = static_cast<int64_t>(c->state.screen_height) - 1 - cy;
         const uint8_t* prev = previous + row * stride;
         uint8_t* dst = out + row * stride;
         const bool in_prev_rows = cy >= pt && cy < pt + ph;
-        for (int32_t x = 0; x < c->screen_width; ++x) {
+        for (int32_t x = 0; x < c->state.screen_width; ++x) {
             uint8_t base;
             if (in_prev_rows && x >= pl && x < pl + pw && pd == 2) {
-                if (background < 0) background = palette.index_of(c->background_colour);
+                if (background < 0) background = palette.index_of(c->state.background_colour);
                 base = static_cast<uint8_t>(background);
             } else if (in_prev_rows && x >= pl && x < pl + pw && pd == 3 && c->restore_buffer) {
                 base = mapped(c->restore_buffer[static_cast<int64_t>(cy - pt) * pw + (x - pl)]);
@@ -290,10 +291,10 @@ bool place_later_frame(GifContext* c, int32_t width, int32_t height) {
             }
             dst[x] = base;
         }
-        if (cy < c->image_top || cy >= c->image_top + height) continue;
-        const int32_t iy = cy - c->image_top;
+        if (cy < c->state.image_top || cy >= c->state.image_top + height) continue;
+        const int32_t iy = cy - c->state.image_top;
         const uint8_t* src = c->index_buffer + static_cast<int64_t>(source_row[iy]) * width;
-        uint8_t* d = dst + c->image_left;
+        uint8_t* d = dst + c->state.image_left;
         if (restore) std::memcpy(restore + static_cast<int64_t>(iy) * width, d, static_cast<size_t>(width));
         for (int32_t x = 0; x < width; ++x) {
             if (!transparent || src[x] != t) d[x] = src[x];
@@ -303,9 +304,9 @@ bool place_later_frame(GifContext* c, int32_t width, int32_t height) {
     free_pixels(c->restore_buffer);
     c->restore_buffer = restore;
 
-    std::memcpy(c->frame_palettes[k], palette.entries, sizeof palette.entries);
+    std::memcpy(c->frames.frame_palettes[k], palette.entries, sizeof palette.entries);
     if (c->in_memory) {
-        c->frame_pixels[k] = out;
+        c->frames.frame_pixels[k] = out;
     } else {
         BitmapInfoHeader header = c->loaded.info;
         uint8_t* bits = nullptr;
@@ -316,8 +317,8 @@ bool place_later_frame(GifContext* c, int32_t width, int32_t height) {
         }
         std::memcpy(bits, out, static_cast<size_t>(bytes));
         free_pixels(out);
-        c->frame_bitmaps[k] = bitmap;
-        c->frame_pixels[k] = bits;
+        c->frames.frame_bitmaps[k] = bitmap;
+        c->frames.frame_pixels[k] = bits;
     }
     return true;
 }
@@ -329,31 +330,32 @@ bool read_image(GifContext* c) {
     const int32_t height = read_le16(c);
     const uint8_t packed = read_u8(c);
     if (c->input.overrun()) return fail(c, kCodecBadData);
-    if (left + width > c->screen_width || top + height > c->screen_height) return fail(c, kCodecBadData);
-    c->width = width;
-    c->height = height;
-    c->image_left = left;
-    c->image_top = top;
+    if (left + width > c->state.screen_width || top + height > c->state.screen_height)
+        return fail(c, kCodecBadData);
+    c->conversion.width = width;
+    c->conversion.height = height;
+    c->state.image_left = left;
+    c->state.image_top = top;
     if (packed & 0x80) {
         const int32_t bits = (packed & 7) + 1;
         const int32_t entries = 1 << bits;
-        std::memset(c->local_table, 0, sizeof c->local_table);
-        if (!c->input.read_bytes(c->local_table, static_cast<size_t>(3 * entries)))
+        std::memset(c->state.local_table, 0, sizeof c->state.local_table);
+        if (!c->input.read_bytes(c->state.local_table, static_cast<size_t>(3 * entries)))
             return fail(c, kCodecBadData);
-        c->local_table_present = 1;
-        c->local_table_entries = entries;
-        if (c->frame_count == 0) c->colour_bits = bits;
+        c->state.local_table_present = 1;
+        c->state.local_table_entries = entries;
+        if (c->state.frame_count == 0) c->state.colour_bits = bits;
     }
-    if (c->local_table_present) {
-        c->active_table = c->local_table;
-        c->active_entries = c->local_table_entries;
-    } else if (c->global_table_present) {
-        c->active_table = c->global_table;
-        c->active_entries = c->global_table_entries;
+    if (c->state.local_table_present) {
+        c->state.active_table = c->state.local_table;
+        c->state.active_entries = c->state.local_table_entries;
+    } else if (c->state.global_table_present) {
+        c->state.active_table = c->state.global_table;
+        c->state.active_entries = c->state.global_table_entries;
     } else {
         return fail(c, kCodecBadData);
     }
-    c->interlaced = (packed >> 6) & 1;
+    c->state.interlaced = (packed >> 6) & 1;
 
     const uint8_t min_code_size = read_u8(c);
     if (c->input.overrun() || min_code_size < 2 || min_code_size > 8) return fail(c, kCodecBadData);
@@ -367,26 +369,26 @@ bool read_image(GifContext* c) {
     c->data_size = 0;
 
     const bool placed =
-        c->frame_count == 0 ? place_first_frame(c, width, height) : place_later_frame(c, width, height);
+        c->state.frame_count == 0 ? place_first_frame(c, width, height) : place_later_frame(c, width, height);
     if (!placed) return false;
-    const int32_t k = c->frame_count;
-    c->disposals[k] = c->disposal;
-    c->previous_frame = c->frame_pixels[k];
+    const int32_t k = c->state.frame_count;
+    c->frames.disposals[k] = c->state.disposal;
+    c->state.previous_frame = c->frames.frame_pixels[k];
     // Restoring what was under the first image means restoring the background.
-    c->previous_disposal = (k == 0 && c->disposal == 3) ? 2 : c->disposal;
-    c->previous_left = left;
-    c->previous_top = top;
-    c->previous_width = width;
-    c->previous_height = height;
-    ++c->frame_count;
+    c->state.previous_disposal = (k == 0 && c->state.disposal == 3) ? 2 : c->state.disposal;
+    c->state.previous_left = left;
+    c->state.previous_top = top;
+    c->state.previous_width = width;
+    c->state.previous_height = height;
+    ++c->state.frame_count;
     free_pixels(c->index_buffer);
     c->index_buffer = nullptr;
     // A graphic control extension describes the one image that follows it.
-    c->transparency = 0;
-    c->transparent_index = 0;
-    c->disposal = 0;
-    c->local_table_present = 0;
-    c->interlaced = 0;
+    c->state.transparency = 0;
+    c->state.transparent_index = 0;
+    c->state.disposal = 0;
+    c->state.local_table_present = 0;
+    c->state.interlaced = 0;
     return true;
 }
 
@@ -398,20 +400,20 @@ bool decode(GifContext* c) {
         (std::memcmp(s + 3, "87a", 3) != 0 && std::memcmp(s + 3, "89a", 3) != 0))
         return fail(c, kCodecBadData);
     in.skip(6);
-    c->screen_width = read_le16(c);
-    c->screen_height = read_le16(c);
-    if (c->screen_width < 1 || c->screen_width > kGifMaxScreen || c->screen_height < 1 ||
-        c->screen_height > kGifMaxScreen)
+    c->state.screen_width = read_le16(c);
+    c->state.screen_height = read_le16(c);
+    if (c->state.screen_width < 1 || c->state.screen_width > kGifMaxScreen || c->state.screen_height < 1 ||
+        c->state.screen_height > kGifMaxScreen)
         return fail(c, kCodecUnsupported);
     const uint8_t packed = read_u8(c);
     const uint8_t background = read_u8(c);
     read_u8(c);  // aspect ratio
     if (packed & 0x80) {
-        c->global_table_present = 1;
-        c->colour_bits = (packed & 7) + 1;
-        c->global_table_entries = 1 << c->colour_bits;
-        c->background_index = background;
-        if (!in.read_bytes(c->global_table, static_cast<size_t>(3 << c->colour_bits)))
+        c->state.global_table_present = 1;
+        c->state.colour_bits = (packed & 7) + 1;
+        c->state.global_table_entries = 1 << c->state.colour_bits;
+        c->state.background_index = background;
+        if (!in.read_bytes(c->state.global_table, static_cast<size_t>(3 << c->state.colour_bits)))
             return fail(c, kCodecBadData);
     }
     for (;;) {
@@ -421,9 +423,9 @@ bool decode(GifContext* c) {
             if (!read_extension(c)) return false;
         } else if (block == 0x2C) {
             if (!read_image(c)) return false;
-            if (!c->animation || c->frame_count >= kGifMaxFrames) return true;
+            if (!c->state.animation || c->state.frame_count >= kGifMaxFrames) return true;
         } else if (block == 0x3B) {
-            return c->frame_count > 0 ? true : fail(c, kCodecBadData);
+            return c->state.frame_count > 0 ? true : fail(c, kCodecBadData);
         } else {
             return fail(c, kCodecReadFailed);
         }
@@ -434,51 +436,20 @@ bool decode(GifContext* c) {
 
 void GifContext::free_format_buffers() {
     free_intermediates(this);
-    if (!frames_taken) free_frames(this, false);
+    if (!state.frames_taken) free_frames(this, false);
 }
 
 void gif_reader_reset(GifContext* c) {
     free_intermediates(c);
-    if (!c->frames_taken) free_frames(c, false);
+    if (!c->state.frames_taken) free_frames(c, false);
     c->in_memory = 0;
     c->error = kCodecOk;
-    c->interlaced = 0;
-    c->transparency = 0;
-    c->animation = 0;
-    c->frame_count = 0;
-    c->loop_count = 0;
-    std::memset(c->delays, 0, sizeof c->delays);
-    std::memset(c->disposals, 0, sizeof c->disposals);
-    std::memset(c->frame_bitmaps, 0, sizeof c->frame_bitmaps);
-    std::memset(c->frame_pixels, 0, sizeof c->frame_pixels);
-    std::memset(c->frame_palettes, 0, sizeof c->frame_palettes);
-    c->frames_taken = 0;
-    c->screen_width = c->screen_height = 0;
-    c->image_left = c->image_top = 0;
-    c->colour_bits = 0;
-    c->global_table_present = c->local_table_present = 0;
-    c->background_index = 0;
-    std::memset(c->global_table, 0, sizeof c->global_table);
-    std::memset(c->local_table, 0, sizeof c->local_table);
-    c->local_table_entries = 0;
-    c->global_table_entries = 0;
-    c->active_table = nullptr;
-    c->active_entries = 0;
-    c->disposal = 0;
-    c->transparent_frames = 0;
-    c->transparent_index = 0;
-    c->comment_seen = 0;
-    c->previous_frame = nullptr;
-    c->replace_transparent_colour = 1;
-    c->use_configured_colour = 0;
-    c->animation_wanted = 0;
-    c->configured_colour[0] = c->configured_colour[1] = c->configured_colour[2] = 255;
-    c->background_colour = RgbQuad{};
-    c->previous_disposal = 0;
-    c->previous_left = c->previous_top = c->previous_width = c->previous_height = 0;
-    std::memset(c->loaded.palette, 0, sizeof c->loaded.palette);
-    c->loaded.pixels = nullptr;
-    c->loaded.bitmap = 0;
+    static_assert(std::is_trivially_copyable<GifContext::Frames>::value,
+                  "the frame table is cleared in place");
+    std::memset(static_cast<void*>(&c->frames), 0, sizeof c->frames);
+    c->options = {};
+    c->state = {};
+    c->loaded = {};
 }
 
 LoadedImage* read_gif_image(GifContext* c) {
@@ -486,8 +457,8 @@ LoadedImage* read_gif_image(GifContext* c) {
     c->loaded.bitmap = 0;
     if (c->error == kCodecOk && decode(c) && c->error == kCodecOk) {
         free_intermediates(c);
-        c->frame_bitmaps[0] = c->loaded.bitmap;
-        c->loaded.source_bits = c->colour_bits;
+        c->frames.frame_bitmaps[0] = c->loaded.bitmap;
+        c->loaded.source_bits = c->state.colour_bits;
         c->loaded.format = kFileGif;
         return &c->loaded;
     }
@@ -495,34 +466,30 @@ LoadedImage* read_gif_image(GifContext* c) {
     free_intermediates(c);
     free_frames(c, true);
     free_loaded_image(&c->loaded);
-    c->frame_count = 0;
-    c->animation = 0;
+    c->state.frame_count = 0;
+    c->state.animation = 0;
     return nullptr;
 }
 
 bool gif_get_animation_info(GifContext* c, GifAnimationInfo* record) {
-    if (!c->animation) return false;
-    record->animation = c->animation;
-    record->frame_count = c->frame_count;
-    record->loop_count = c->loop_count;
+    if (!c->state.animation) return false;
+    record->animation = c->state.animation;
+    record->frame_count = c->state.frame_count;
+    record->loop_count = c->state.loop_count;
     for (int32_t i = 0; i < kGifMaxFrames; ++i) {
-        record->delays[i] = c->delays[i];
-        record->disposals[i] = c->disposals[i];
-        record->frame_bitmaps[i] = c->frame_bitmaps[i];
-        record->frame_pixels[i] = c->frame_pixels[i];
-        std::memcpy(record->frame_palettes[i], c->frame_palettes[i], sizeof record->frame_palettes[i]);
+        record->delays[i] = c->frames.delays[i];
+        record->disposals[i] = c->frames.disposals[i];
+        record->frame_bitmaps[i] = c->frames.frame_bitmaps[i];
+        record->frame_pixels[i] = c->frames.frame_pixels[i];
+        std::memcpy(record->frame_palettes[i], c->frames.frame_palettes[i], sizeof record->frame_palettes[i]);
     }
-    c->frames_taken = 1;
+    c->state.frames_taken = 1;
     return true;
 }
 
 void gif_free_animation_frames(GifAnimationInfo* record) {
     for (int32_t i = 1; i < kGifMaxFrames; ++i) {
-        if (record->frame_bitmaps[i]) {
-            delete_bitmap(record->frame_bitmaps[i]);
-        } else if (record->frame_pixels[i]) {
-            free_pixels(record->frame_pixels[i]);
-        }
+        PixelRows rows(record->frame_pixels[i], record->frame_bitmaps[i]);
         record->frame_bitmaps[i] = 0;
         record->frame_pixels[i] = nullptr;
     }

@@ -22,8 +22,8 @@ void put_le16(uint8_t* p, int32_t v) {
 
 // Image rows, top row first, in the order they are stored: straight, or by the four passes.
 void order_rows(const GifWriterContext* c, const uint8_t* indices, uint8_t* pixels) {
-    const int32_t w = c->width;
-    const int32_t h = c->height;
+    const int32_t w = c->conversion.width;
+    const int32_t h = c->conversion.height;
     int32_t position = 0;
     auto put_row = [&](int32_t r) {
         // Indices are bottom-up: image row r is stored row h - 1 - r.
@@ -83,12 +83,13 @@ int32_t gif_find_transparent_index(const RgbQuad* palette, int32_t entries, cons
 }
 
 bool gif_write_indexed(GifWriterContext* c, const RgbQuad* palette, const uint8_t* indices) {
-    const int32_t bits = c->target_bits;
+    const int32_t bits = c->conversion.target_bits;
     if (bits < 1 || bits > 8) return fail(c, kCodecSaveFailed);
-    if (c->width < 1 || c->width > 0xFFFF || c->height < 1 || c->height > 0xFFFF)
+    if (c->conversion.width < 1 || c->conversion.width > 0xFFFF || c->conversion.height < 1 ||
+        c->conversion.height > 0xFFFF)
         return fail(c, kCodecSaveFailed);
     const int32_t entries = 1 << bits;
-    const int64_t pixel_count = static_cast<int64_t>(c->width) * c->height;
+    const int64_t pixel_count = static_cast<int64_t>(c->conversion.width) * c->conversion.height;
     if (pixel_count > kMaxImageBytes) return fail(c, kCodecNoMemory);
 
     int32_t transparent_index = 0;
@@ -100,8 +101,8 @@ bool gif_write_indexed(GifWriterContext* c, const RgbQuad* palette, const uint8_
     size_t n = 0;
     std::memcpy(header, "GIF89a", 6);
     n = 6;
-    put_le16(header + n, c->width);
-    put_le16(header + n + 2, c->height);
+    put_le16(header + n, c->conversion.width);
+    put_le16(header + n + 2, c->conversion.height);
     n += 4;
     header[n++] = static_cast<uint8_t>(0x80 + ((bits - 1) << 4) + (bits - 1));
     header[n++] = static_cast<uint8_t>(transparency ? transparent_index : 0);
@@ -118,8 +119,8 @@ bool gif_write_indexed(GifWriterContext* c, const RgbQuad* palette, const uint8_
         n += sizeof control;
     }
     uint8_t descriptor[10] = {0x2C, 0, 0, 0, 0};
-    put_le16(descriptor + 5, c->width);
-    put_le16(descriptor + 7, c->height);
+    put_le16(descriptor + 5, c->conversion.width);
+    put_le16(descriptor + 7, c->conversion.height);
     descriptor[9] = static_cast<uint8_t>(c->interlace ? 0x40 : 0);
     if (!write_output(c, header, n) || !write_output(c, descriptor, sizeof descriptor)) return false;
 
@@ -149,24 +150,23 @@ bool gif_write_indexed(GifWriterContext* c, const RgbQuad* palette, const uint8_
 
 bool write_gif_file(const std::u16string& path, GifWriterContext* c, RgbQuad* source_palette,
                     const uint8_t* source_bits) {
-    c->output_file = file_create_write(path);
-    if (c->output_file == kClosedFile) return fail(c, kCodecCreateFailed);
+    if (!c->output_file.create(path)) return fail(c, kCodecCreateFailed);
     c->source_bits_pointer = source_bits;
-    if (c->width < 1 || c->height < 1 || c->width > 0xFFFF || c->height > 0xFFFF || c->target_bits < 1 ||
-        c->target_bits > 8)
+    if (c->conversion.width < 1 || c->conversion.height < 1 || c->conversion.width > 0xFFFF ||
+        c->conversion.height > 0xFFFF || c->conversion.target_bits < 1 || c->conversion.target_bits > 8)
         return fail(c, kCodecSaveFailed);
-    const int64_t pixel_count = static_cast<int64_t>(c->width) * c->height;
+    const int64_t pixel_count = static_cast<int64_t>(c->conversion.width) * c->conversion.height;
     uint8_t* indices = alloc_pixels(pixel_count);
     if (!indices) return fail(c, kCodecNoMemory);
     RgbQuad palette[256] = {};
-    bool ok = reduce_to_indexed(palette, c, source_palette, source_bits, indices);
+    bool ok = reduce_to_indexed(palette, &c->conversion, source_palette, source_bits, indices);
     if (!ok) {
         fail(c, kCodecSaveFailed);
     } else {
         ok = gif_write_indexed(c, palette, indices);
     }
     free_pixels(indices);
-    if (ok && !file_flush(c->output_file)) ok = fail(c, kCodecSaveFailed);
+    if (ok && !file_flush(c->output_file.get())) ok = fail(c, kCodecSaveFailed);
     return ok && !c->output_failed;
 }
 
@@ -180,9 +180,7 @@ void GifWriterContext::free_format_buffers() {
 }
 
 void gif_writer_release(GifWriterContext* c) {
-    if (c->no_own_files) return;
-    c->free_format_buffers();
-    close_codec_files(c);
+    gif_writer_release_global(c);
 }
 
 void gif_writer_release_global(GifWriterContext* c) {

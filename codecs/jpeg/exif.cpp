@@ -26,7 +26,7 @@ constexpr uint16_t kTagFocalLength = 0x920A;
 constexpr uint16_t kLittleEndian = 0x4949;  // "II"
 
 bool little_endian(const JpegReaderContext* context) {
-    return context->exif_byte_order == kLittleEndian;
+    return context->state.exif_byte_order == kLittleEndian;
 }
 
 // Reads at an absolute offset of the mapped data without moving the cursor; 0 beyond the data.
@@ -253,7 +253,7 @@ bool jpeg_read_exif(JpegReaderContext* context, ExifSummary* summary) {
         const uint8_t* p = c.data();
         if (c.remaining() >= 8 && std::memcmp(p + 2, "Exif\0\0", 6) == 0) {
             const uint32_t tiff_header = static_cast<uint32_t>(length_at + 8);
-            context->exif_byte_order = static_cast<uint16_t>(value_at(context, tiff_header, 2));
+            context->state.exif_byte_order = static_cast<uint16_t>(value_at(context, tiff_header, 2));
             const uint32_t exif_ifd = exif_read_ifd0(context, summary, tiff_header);
             if (exif_ifd == 0) {
                 set_codec_error(context, kCodecReadFailed);

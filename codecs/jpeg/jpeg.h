@@ -10,6 +10,7 @@
 #include <string>
 
 #include "codecs/codec_context.h"
+#include "codecs/pixel_memory.h"
 
 constexpr int32_t kJpegMaxDimension = 25000;
 constexpr int32_t kJpegErrorTextLength = 200;
@@ -34,32 +35,38 @@ struct JpegHeaderFacts {
 bool jpeg_read_header_facts(const uint8_t* data, size_t size, JpegHeaderFacts* facts);
 
 struct JpegReaderContext : CodecContext {
-    uint8_t grey_output = 0;    // the decoded image has one component (8-bit grey)
-    uint8_t progressive = 0;    // the file is progressive
-    uint8_t scaled_decode = 0;  // set by the caller: pick a reduced DCT scale for the box
-    uint8_t data_supplied = 0;  // set by the caller: decode loaded.file_size bytes in memory
-    int32_t box_width = 0;
-    int32_t box_height = 0;
-    // Set by the caller: decode at exactly 1/N (1, 2, 4 or 8) instead of by the box. For the
-    // command-line harness and the benchmarks, which compare fixed scales.
-    int32_t scale_denominator = 0;
-    int32_t source_width = 0;  // the size in the file, before any scaling
-    int32_t source_height = 0;
-    int32_t comment_count = 0;     // COM segments met while decoding
-    int32_t app1_seen = 0;         // 1 once an APP1 segment was met
-    uint16_t exif_byte_order = 0;  // TIFF header word while an Exif block is read
+    // One decode's options and findings; the reset starts them over.
+    struct State {
+        uint8_t grey_output = 0;    // the decoded image has one component (8-bit grey)
+        uint8_t progressive = 0;    // the file is progressive
+        uint8_t scaled_decode = 0;  // set by the caller: pick a reduced DCT scale for the box
+        uint8_t data_supplied = 0;  // set by the caller: decode loaded.file_size bytes in memory
+        int32_t box_width = 0;
+        int32_t box_height = 0;
+        // Set by the caller: decode at exactly 1/N (1, 2, 4 or 8) instead of by the box. For the
+        // command-line harness and the benchmarks, which compare fixed scales.
+        int32_t scale_denominator = 0;
+        int32_t source_width = 0;  // the size in the file, before any scaling
+        int32_t source_height = 0;
+        int32_t comment_count = 0;     // COM segments met while decoding
+        int32_t app1_seen = 0;         // 1 once an APP1 segment was met
+        uint16_t exif_byte_order = 0;  // TIFF header word while an Exif block is read
+    } state;
 };
 
 struct JpegWriterContext : CodecContext {
-    uint8_t grey_output = 0;
-    uint8_t progressive = 0;
-    uint8_t* conversion_buffer = nullptr;  // 24-bit copy of an 8-bit source
-    int32_t quality = 75;
-    int32_t horizontal_sampling = 2;
-    int32_t vertical_sampling = 2;
-    int32_t dots_per_inch_x = 0;
-    int32_t dots_per_inch_y = 0;
-    const char* comment = nullptr;  // text of a COM segment to write, or null
+    // One encode's options; the reset restores these defaults.
+    struct State {
+        uint8_t grey_output = 0;
+        uint8_t progressive = 0;
+        PixelBuffer conversion_buffer;  // 24-bit copy of an 8-bit source
+        int32_t quality = 75;
+        int32_t horizontal_sampling = 2;
+        int32_t vertical_sampling = 2;
+        int32_t dots_per_inch_x = 0;
+        int32_t dots_per_inch_y = 0;
+        const char* comment = nullptr;  // text of a COM segment to write, or null
+    } state;
 
     void free_format_buffers() override;
 };
@@ -82,15 +89,18 @@ enum JpegMarkerCopy : int32_t {
 };
 
 struct JpegTransformContext : CodecContext {
-    uint8_t progressive = 0;
-    int32_t marker_copy = kJpegCopyAll;
-    int32_t transform_code = kJpegTransformNone;
-    uint8_t trim = 1;
-    uint8_t force_grey = 0;
-    int32_t output_components = 0;
-    // The size of the written image, recorded by every successful transform.
-    int32_t output_width = 0;
-    int32_t output_height = 0;
+    // One transform's options and result; the reset restores these defaults.
+    struct State {
+        uint8_t progressive = 0;
+        int32_t marker_copy = kJpegCopyAll;
+        int32_t transform_code = kJpegTransformNone;
+        uint8_t trim = 1;
+        uint8_t force_grey = 0;
+        int32_t output_components = 0;
+        // The size of the written image, recorded by every successful transform.
+        int32_t output_width = 0;
+        int32_t output_height = 0;
+    } state;
 };
 
 // ---- reading ----
@@ -113,6 +123,7 @@ int32_t jpeg_scale_for_box(uint32_t image_width, uint32_t image_height, uint32_t
 // ---- writing ----
 
 void jpeg_writer_reset(JpegWriterContext* context);
+// Frees the conversion buffer and closes the files; the shared writer's name does the same.
 void jpeg_writer_release(JpegWriterContext* context);
 void jpeg_writer_release_global(JpegWriterContext* context);
 

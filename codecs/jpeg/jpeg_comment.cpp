@@ -151,10 +151,9 @@ bool jpeg_write_comment(const std::u16string& source, CodecContext* context,
     uint32_t resume = 0;
     if (!jpeg_find_comment_position(context, &insert, &resume)) return fail_create(context);
     if (*mode == 0 && insert == resume) return true;  // nothing to remove, no file made
-    if (context->output_file != kClosedFile) file_close(context->output_file);
+    context->output_file.close();
     context->output_failed = false;
-    context->output_file = file_create_write(destination);
-    if (context->output_file == kClosedFile) return fail_create(context);
+    if (!context->output_file.create(destination)) return fail_create(context);
     const uint8_t* data = context->mapped.data();
     const uint64_t size = context->mapped.size();
     if (!write_output(context, data, insert)) return fail_create(context);
@@ -165,6 +164,6 @@ bool jpeg_write_comment(const std::u16string& source, CodecContext* context,
         *mode = -1;
     }
     if (!write_output(context, data + resume, size - resume)) return fail_create(context);
-    if (!file_flush(context->output_file)) return fail_create(context);
+    if (!file_flush(context->output_file.get())) return fail_create(context);
     return true;
 }

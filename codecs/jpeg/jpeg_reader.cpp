@@ -26,12 +26,12 @@ boolean skip_counted_segment(j_decompress_ptr object) {
 }
 
 boolean count_comment(j_decompress_ptr object) {
-    static_cast<JpegReaderContext*>(object->client_data)->comment_count += 1;
+    static_cast<JpegReaderContext*>(object->client_data)->state.comment_count += 1;
     return skip_counted_segment(object);
 }
 
 boolean note_app1(j_decompress_ptr object) {
-    static_cast<JpegReaderContext*>(object->client_data)->app1_seen = 1;
+    static_cast<JpegReaderContext*>(object->client_data)->state.app1_seen = 1;
     return skip_counted_segment(object);
 }
 
@@ -78,13 +78,13 @@ bool decode_with_library(JpegReaderContext* context, const uint8_t* data, size_t
     jpeg_set_marker_processor(&object, JPEG_COM, count_comment);
     jpeg_set_marker_processor(&object, JPEG_APP0 + 1, note_app1);
     jpeg_read_header(&object, TRUE);
-    context->source_width = static_cast<int32_t>(object.image_width);
-    context->source_height = static_cast<int32_t>(object.image_height);
+    context->state.source_width = static_cast<int32_t>(object.image_width);
+    context->state.source_height = static_cast<int32_t>(object.image_height);
 
-    if (context->scale_denominator > 0) {
+    if (context->state.scale_denominator > 0) {
         object.scale_num = 1;
-        object.scale_denom = static_cast<unsigned int>(context->scale_denominator);
-    } else if (context->scaled_decode) {
+        object.scale_denom = static_cast<unsigned int>(context->state.scale_denominator);
+    } else if (context->state.scaled_decode) {
         jpeg_choose_scale(&object, context);
     }
     // The bitmap's sample order is blue, green, red.
@@ -105,7 +105,7 @@ bool decode_with_library(JpegReaderContext* context, const uint8_t* data, size_t
     const int64_t stride = stride_for_depth(width, bits);
     LoadedImage& image = context->loaded;
     if (components == 1) {
-        context->grey_output = 1;
+        context->state.grey_output = 1;
         for (int i = 0; i < 256; ++i) {
             const uint8_t v = static_cast<uint8_t>(i);
             image.palette[i] = RgbQuad{v, v, v, 0};
@@ -145,7 +145,7 @@ bool decode_with_library(JpegReaderContext* context, const uint8_t* data, size_t
         }
     }
     jpeg_finish_decompress(&object);
-    context->progressive = object.progressive_mode ? 1 : 0;
+    context->state.progressive = object.progressive_mode ? 1 : 0;
     image.info.x_pels_per_meter = pixels_per_metre(object.density_unit, object.X_density);
     image.info.y_pels_per_meter = pixels_per_metre(object.density_unit, object.Y_density);
     image.source_bits = bits;
@@ -159,8 +159,8 @@ bool decode_with_library(JpegReaderContext* context, const uint8_t* data, size_t
 void jpeg_choose_scale(j_decompress_ptr object, const JpegReaderContext* context) {
     object->scale_num = 1;
     object->scale_denom = static_cast<unsigned int>(jpeg_scale_for_box(
-        object->image_width, object->image_height, static_cast<uint32_t>(context->box_width),
-        static_cast<uint32_t>(context->box_height)));
+        object->image_width, object->image_height, static_cast<uint32_t>(context->state.box_width),
+        static_cast<uint32_t>(context->state.box_height)));
     jpeg_calc_output_dimensions(object);
 }
 
@@ -175,17 +175,9 @@ int32_t jpeg_scale_for_box(uint32_t image_width, uint32_t image_height, uint32_t
 void jpeg_reader_reset(JpegReaderContext* context) {
     reset_codec_handles(context);
     context->in_memory = 0;
-    context->grey_output = 0;
-    context->progressive = 0;
-    context->scaled_decode = 0;
-    context->data_supplied = 0;
-    context->scale_denominator = 0;
-    context->comment_count = 0;
-    context->app1_seen = 0;
-    context->loaded.pixels = nullptr;
-    context->loaded.bitmap = 0;
+    context->state = {};
+    context->loaded = {};
     clear_jpeg_error_text();
-    std::memset(context->loaded.palette, 0, sizeof context->loaded.palette);
 }
 
 void jpeg_reader_release(JpegReaderContext* context) {
@@ -196,11 +188,11 @@ LoadedImage* read_jpeg_image(JpegReaderContext* context, const std::u16string& p
     LoadedImage& image = context->loaded;
     image.pixels = nullptr;
     image.bitmap = 0;
-    context->comment_count = 0;
-    context->app1_seen = 0;
-    context->grey_output = 0;
-    context->progressive = 0;
-    if (!context->data_supplied) {
+    context->state.comment_count = 0;
+    context->state.app1_seen = 0;
+    context->state.grey_output = 0;
+    context->state.progressive = 0;
+    if (!context->state.data_supplied) {
         if (map_input_file(path, context) == 0) return nullptr;
         data = context->mapped.data();
     } else if (!data) {

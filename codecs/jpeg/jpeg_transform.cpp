@@ -39,13 +39,14 @@ bool transposes(int32_t code) {
 
 void jpeg_transform_request_workspace(JpegTransformContext* context, TransformJob* job) {
     jpeg_decompress_struct* src = &job->source;
-    context->output_components =
-        (context->force_grey && src->jpeg_color_space == JCS_YCbCr && src->num_components == 3)
+    context->state.output_components =
+        (context->state.force_grey && src->jpeg_color_space == JCS_YCbCr && src->num_components == 3)
             ? 1
             : src->num_components;
-    job->has_workspace = mirrors_rows(context->transform_code) || transposes(context->transform_code);
+    job->has_workspace =
+        mirrors_rows(context->state.transform_code) || transposes(context->state.transform_code);
     if (!job->has_workspace) return;
-    for (int ci = 0; ci < context->output_components; ++ci) {
+    for (int ci = 0; ci < context->state.output_components; ++ci) {
         const jpeg_component_info& comp = src->comp_info[ci];
         const JDIMENSION h = static_cast<JDIMENSION>(comp.h_samp_factor);
         const JDIMENSION v = static_cast<JDIMENSION>(comp.v_samp_factor);
@@ -54,7 +55,7 @@ void jpeg_transform_request_workspace(JpegTransformContext* context, TransformJo
         JDIMENSION columns = wide;
         JDIMENSION rows = high;
         JDIMENSION access = v;
-        if (transposes(context->transform_code)) {
+        if (transposes(context->state.transform_code)) {
             columns = high;
             rows = wide;
             access = h;
@@ -117,7 +118,7 @@ void jpeg_transform_trim_bottom(jpeg_compress_struct* out) {
 jvirt_barray_ptr* jpeg_transform_adjust_parameters(JpegTransformContext* context, TransformJob* job,
                                                    jvirt_barray_ptr* source_arrays) {
     jpeg_compress_struct* out = &job->output;
-    if (context->force_grey) {
+    if (context->state.force_grey) {
         if ((out->jpeg_color_space == JCS_YCbCr && out->num_components == 3) ||
             (out->jpeg_color_space == JCS_GRAYSCALE && out->num_components == 1)) {
             // Luminance keeps the table it was quantised with.
@@ -128,8 +129,8 @@ jvirt_barray_ptr* jpeg_transform_adjust_parameters(JpegTransformContext* context
             ERREXIT(out, JERR_CONVERSION_NOTIMPL);
         }
     }
-    const bool trim = context->trim != 0;
-    switch (context->transform_code) {
+    const bool trim = context->state.trim != 0;
+    switch (context->state.transform_code) {
         case kJpegRotate90:
             jpeg_transform_transpose_parameters(out);
             if (trim) jpeg_transform_trim_right(out);
@@ -156,7 +157,7 @@ jvirt_barray_ptr* jpeg_transform_adjust_parameters(JpegTransformContext* context
 }
 
 void jpeg_transform_copy_markers(const JpegTransformContext* context, TransformJob* job) {
-    if (context->marker_copy != kJpegCopyComments && context->marker_copy != kJpegCopyAll) return;
+    if (context->state.marker_copy != kJpegCopyComments && context->state.marker_copy != kJpegCopyAll) return;
     jpeg_compress_struct* out = &job->output;
     for (jpeg_saved_marker_ptr m = job->source.marker_list; m; m = m->next) {
         // The output writes its own JFIF and Adobe headers; copies would duplicate them.
@@ -290,7 +291,7 @@ void jpeg_transform_execute(const JpegTransformContext* context, TransformJob* j
             p.rows = round_up(s.height_in_blocks, s.v_samp_factor);
             p.columns = round_up(s.width_in_blocks, s.h_samp_factor);
         }
-        switch (context->transform_code) {
+        switch (context->state.transform_code) {
             case kJpegFlipHorizontal: jpeg_transform_flip_h(job, p); break;
             case kJpegFlipVertical: jpeg_transform_flip_v(job, p); break;
             case kJpegRotate90: jpeg_transform_rot_90(job, p); break;
@@ -316,10 +317,10 @@ bool transform_with_library(JpegTransformContext* context, TransformJob* job) {
     job->source.mem->max_memory_to_use = job->output.mem->max_memory_to_use;
     jpeg_use_memory_source(&job->source, &job->source_manager, context->mapped.data(),
                            static_cast<size_t>(context->mapped.size()));
-    if (context->marker_copy == kJpegCopyAll) {
+    if (context->state.marker_copy == kJpegCopyAll) {
         for (int i = 0; i < 16; ++i) jpeg_save_markers(&job->source, JPEG_APP0 + i, 0xFFFF);
         jpeg_save_markers(&job->source, JPEG_COM, 0xFFFF);
-    } else if (context->marker_copy == kJpegCopyComments) {
+    } else if (context->state.marker_copy == kJpegCopyComments) {
         jpeg_save_markers(&job->source, JPEG_COM, 0xFFFF);
     }
     jpeg_read_header(&job->source, TRUE);
@@ -328,24 +329,22 @@ bool transform_with_library(JpegTransformContext* context, TransformJob* job) {
     jpeg_copy_critical_parameters(&job->source, &job->output);
     jvirt_barray_ptr* arrays = jpeg_transform_adjust_parameters(context, job, source_arrays);
     job->output.optimize_coding = TRUE;
-    if (context->progressive) jpeg_simple_progression(&job->output);
+    if (context->state.progressive) jpeg_simple_progression(&job->output);
     jpeg_use_file_destination(&job->output, &job->destination, context);
     jpeg_write_coefficients(&job->output, arrays);
     jpeg_transform_copy_markers(context, job);
     jpeg_transform_execute(context, job, source_arrays, arrays);
     jpeg_finish_compress(&job->output);
     jpeg_finish_decompress(&job->source);
-    context->output_width = static_cast<int32_t>(job->output.image_width);
-    context->output_height = static_cast<int32_t>(job->output.image_height);
+    context->state.output_width = static_cast<int32_t>(job->output.image_width);
+    context->state.output_height = static_cast<int32_t>(job->output.image_height);
     jpeg_destroy_compress(&job->output);
     jpeg_destroy_decompress(&job->source);
     return true;
 }
 
 void close_output(JpegTransformContext* context) {
-    if (context->output_file == kClosedFile) return;
-    file_close(context->output_file);
-    context->output_file = kClosedFile;
+    context->output_file.close();
 }
 
 }  // namespace
@@ -353,31 +352,24 @@ void close_output(JpegTransformContext* context) {
 void jpeg_set_transform(JpegTransformContext* context, int32_t kind, uint8_t trim, int32_t marker_copy,
                         uint8_t progressive, uint8_t force_grey) {
     switch (kind) {
-        case 1: context->transform_code = kJpegRotate90; break;
-        case 2: context->transform_code = kJpegRotate180; break;
-        case 3: context->transform_code = kJpegRotate270; break;
-        case 4: context->transform_code = kJpegFlipHorizontal; break;
-        case 5: context->transform_code = kJpegFlipVertical; break;
-        default: context->transform_code = kJpegTransformNone; break;
+        case 1: context->state.transform_code = kJpegRotate90; break;
+        case 2: context->state.transform_code = kJpegRotate180; break;
+        case 3: context->state.transform_code = kJpegRotate270; break;
+        case 4: context->state.transform_code = kJpegFlipHorizontal; break;
+        case 5: context->state.transform_code = kJpegFlipVertical; break;
+        default: context->state.transform_code = kJpegTransformNone; break;
     }
-    context->trim = trim;
-    context->marker_copy = marker_copy;
-    context->progressive = progressive;
-    context->force_grey = force_grey;
+    context->state.trim = trim;
+    context->state.marker_copy = marker_copy;
+    context->state.progressive = progressive;
+    context->state.force_grey = force_grey;
 }
 
 void jpeg_transform_reset(JpegTransformContext* context) {
     reset_codec_handles(context);
     context->in_memory = 0;
-    context->progressive = 0;
+    context->state = {};
     clear_jpeg_error_text();
-    context->marker_copy = kJpegCopyAll;
-    context->transform_code = kJpegTransformNone;
-    context->trim = 1;
-    context->force_grey = 0;
-    context->output_components = 0;
-    context->output_width = 0;
-    context->output_height = 0;
 }
 
 void jpeg_transform_release(JpegTransformContext* context) {
@@ -386,13 +378,12 @@ void jpeg_transform_release(JpegTransformContext* context) {
 
 bool jpeg_transform_file(JpegTransformContext* context, const std::u16string& source,
                          const std::u16string& destination) {
-    context->output_width = 0;
-    context->output_height = 0;
+    context->state.output_width = 0;
+    context->state.output_height = 0;
     if (map_input_file(source, context) == 0) return false;
     close_output(context);
     context->output_failed = false;
-    context->output_file = file_create_write(destination);
-    if (context->output_file == kClosedFile) {
+    if (!context->output_file.create(destination)) {
         set_codec_error(context, kCodecCreateFailed);
         return false;
     }
@@ -400,14 +391,14 @@ bool jpeg_transform_file(JpegTransformContext* context, const std::u16string& so
     TransformJob* job = new TransformJob;
     bool ok = transform_with_library(context, job);
     delete job;
-    if (ok && (context->output_failed || !file_flush(context->output_file))) {
+    if (ok && (context->output_failed || !file_flush(context->output_file.get()))) {
         set_codec_error(context, kCodecSaveFailed);
         ok = false;
     }
     close_output(context);
     if (!ok) {
-        context->output_width = 0;
-        context->output_height = 0;
+        context->state.output_width = 0;
+        context->state.output_height = 0;
     }
     return ok;
 }

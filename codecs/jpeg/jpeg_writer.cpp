@@ -39,16 +39,28 @@ boolean growing_empty(j_compress_ptr object) {
 
 void growing_term(j_compress_ptr) {}
 
+// Frees the growing destination's buffer, whichever block growing_empty last moved it to.
+class GrowingBufferOwner {
+public:
+    explicit GrowingBufferOwner(JpegGrowingDestination* destination) : destination_(destination) {}
+    ~GrowingBufferOwner() { std::free(destination_->buffer); }
+    GrowingBufferOwner(const GrowingBufferOwner&) = delete;
+    GrowingBufferOwner& operator=(const GrowingBufferOwner&) = delete;
+
+private:
+    JpegGrowingDestination* destination_;
+};
+
 // 24-bit stride of the context's width, the layout every encode reads.
 int64_t bgr_stride(const JpegWriterContext* context) {
-    return stride_for_depth(context->width, 24);
+    return stride_for_depth(context->conversion.width, 24);
 }
 
 bool valid_size(const JpegWriterContext* context) {
-    if (context->width < 1 || context->height < 1) return false;
-    if (context->width > 65500 || context->height > 65500) return false;
+    if (context->conversion.width < 1 || context->conversion.height < 1) return false;
+    if (context->conversion.width > 65500 || context->conversion.height > 65500) return false;
     const int64_t stride = bgr_stride(context);
-    return stride > 0 && stride * context->height <= kMaxImageBytes;
+    return stride > 0 && stride * context->conversion.height <= kMaxImageBytes;
 }
 
 enum class Sink { kFile, kMemory, kGrowing };
@@ -76,35 +88,35 @@ bool encode_with_library(JpegWriterContext* context, const uint8_t* rows, Sink s
         d->pub.term_destination = growing_term;
         object.dest = &d->pub;
     }
-    object.image_width = static_cast<JDIMENSION>(context->width);
-    object.image_height = static_cast<JDIMENSION>(context->height);
+    object.image_width = static_cast<JDIMENSION>(context->conversion.width);
+    object.image_height = static_cast<JDIMENSION>(context->conversion.height);
     object.input_components = 3;
     // Rows are handed over as they lie in the bitmap: blue, green, red.
     object.in_color_space = JCS_EXT_BGR;
     jpeg_set_defaults(&object);
     object.optimize_coding = TRUE;
-    if (context->grey_output) {
+    if (context->state.grey_output) {
         jpeg_set_colorspace(&object, JCS_GRAYSCALE);
     } else {
-        object.comp_info[0].h_samp_factor = context->horizontal_sampling;
-        object.comp_info[0].v_samp_factor = context->vertical_sampling;
+        object.comp_info[0].h_samp_factor = context->state.horizontal_sampling;
+        object.comp_info[0].v_samp_factor = context->state.vertical_sampling;
     }
-    jpeg_set_quality(&object, context->quality, TRUE);
-    if (context->progressive) jpeg_simple_progression(&object);
-    if (context->dots_per_inch_x != 0 && context->dots_per_inch_y != 0) {
+    jpeg_set_quality(&object, context->state.quality, TRUE);
+    if (context->state.progressive) jpeg_simple_progression(&object);
+    if (context->state.dots_per_inch_x != 0 && context->state.dots_per_inch_y != 0) {
         object.density_unit = 1;
-        object.X_density = static_cast<UINT16>(context->dots_per_inch_x);
-        object.Y_density = static_cast<UINT16>(context->dots_per_inch_y);
+        object.X_density = static_cast<UINT16>(context->state.dots_per_inch_x);
+        object.Y_density = static_cast<UINT16>(context->state.dots_per_inch_y);
     }
     jpeg_start_compress(&object, TRUE);
-    if (context->comment) {
+    if (context->state.comment) {
         size_t length = 0;
-        while (length < kJpegMaxCommentBytes && context->comment[length] != 0) ++length;
-        jpeg_write_marker(&object, JPEG_COM, reinterpret_cast<const JOCTET*>(context->comment),
+        while (length < kJpegMaxCommentBytes && context->state.comment[length] != 0) ++length;
+        jpeg_write_marker(&object, JPEG_COM, reinterpret_cast<const JOCTET*>(context->state.comment),
                           static_cast<unsigned int>(length));
     }
     const int64_t stride = bgr_stride(context);
-    const uint32_t height = static_cast<uint32_t>(context->height);
+    const uint32_t height = static_cast<uint32_t>(context->conversion.height);
     JSAMPROW batch[16];
     while (object.next_scanline < height) {
         const uint32_t first = object.next_scanline;
@@ -123,37 +135,36 @@ bool encode_with_library(JpegWriterContext* context, const uint8_t* rows, Sink s
 // Turns an 8-bit source into the context's conversion buffer; 24-bit rows pass unchanged.
 // Returns the rows to encode, or null with the error set.
 const uint8_t* rows_to_encode(JpegWriterContext* context, const RgbQuad* palette, const uint8_t* bits) {
-    if (context->source_bits == 24) return bits;
-    if (context->source_bits != 8 || !palette) {
+    if (context->conversion.source_bits == 24) return bits;
+    if (context->conversion.source_bits != 8 || !palette) {
         set_codec_error(context, kCodecSaveFailed);
         return nullptr;
     }
-    context->target_bits = 24;
-    compute_row_sizes(context);
-    if (context->size_overflow) {
+    context->conversion.target_bits = 24;
+    compute_row_sizes(&context->conversion);
+    if (context->conversion.size_overflow) {
         set_codec_error(context, kCodecNoMemory);
         return nullptr;
     }
-    free_pixels(context->conversion_buffer);
-    context->conversion_buffer = alloc_pixels(context->image_bytes);
-    if (!context->conversion_buffer) {
+    context->state.conversion_buffer.reset(alloc_pixels(context->conversion.image_bytes));
+    if (!context->state.conversion_buffer) {
         set_codec_error(context, kCodecNoMemory);
         return nullptr;
     }
     RgbQuad copy[256];
     std::memcpy(copy, palette, sizeof copy);
-    if (!convert_pixel_depth(nullptr, context->conversion_buffer, context, copy, bits)) {
+    if (!convert_pixel_depth(nullptr, context->state.conversion_buffer.get(), &context->conversion, copy,
+                             bits)) {
         set_codec_error(context, kCodecSaveFailed);
         return nullptr;
     }
-    return context->conversion_buffer;
+    return context->state.conversion_buffer.get();
 }
 
 bool create_output(JpegWriterContext* context, const std::u16string& path) {
-    if (context->output_file != kClosedFile) file_close(context->output_file);
+    if (context->output_file.is_open()) context->output_file.close();
     context->output_failed = false;
-    context->output_file = file_create_write(path);
-    if (context->output_file == kClosedFile) {
+    if (!context->output_file.create(path)) {
         set_codec_error(context, kCodecCreateFailed);
         return false;
     }
@@ -163,23 +174,14 @@ bool create_output(JpegWriterContext* context, const std::u16string& path) {
 }  // namespace
 
 void JpegWriterContext::free_format_buffers() {
-    free_pixels(conversion_buffer);
-    conversion_buffer = nullptr;
+    state.conversion_buffer.reset();
 }
 
 void jpeg_writer_reset(JpegWriterContext* context) {
     reset_codec_handles(context);
     context->in_memory = 0;
-    context->grey_output = 0;
-    context->progressive = 0;
+    context->state = {};
     clear_jpeg_error_text();
-    context->conversion_buffer = nullptr;
-    context->quality = 75;
-    context->horizontal_sampling = 2;
-    context->vertical_sampling = 2;
-    context->dots_per_inch_x = 0;
-    context->dots_per_inch_y = 0;
-    context->comment = nullptr;
 }
 
 void jpeg_writer_release_global(JpegWriterContext* context) {
@@ -188,24 +190,23 @@ void jpeg_writer_release_global(JpegWriterContext* context) {
 }
 
 void jpeg_writer_release(JpegWriterContext* context) {
-    if (context->no_own_files) return;
     jpeg_writer_release_global(context);
 }
 
 void jpeg_set_save_options(JpegWriterContext* context, int32_t quality, uint8_t progressive, uint8_t grey,
                            int32_t sampling) {
-    context->quality = quality > 100 ? 75 : quality;
-    context->progressive = progressive;
-    context->grey_output = grey;
+    context->state.quality = quality > 100 ? 75 : quality;
+    context->state.progressive = progressive;
+    context->state.grey_output = grey;
     if (sampling == 1) {
-        context->horizontal_sampling = 2;
-        context->vertical_sampling = 1;
+        context->state.horizontal_sampling = 2;
+        context->state.vertical_sampling = 1;
     } else if (sampling == 2) {
-        context->horizontal_sampling = 1;
-        context->vertical_sampling = 1;
+        context->state.horizontal_sampling = 1;
+        context->state.vertical_sampling = 1;
     } else {
-        context->horizontal_sampling = 2;
-        context->vertical_sampling = 2;
+        context->state.horizontal_sampling = 2;
+        context->state.vertical_sampling = 2;
     }
 }
 
@@ -224,7 +225,7 @@ bool write_jpeg_image(JpegWriterContext* context, const std::u16string& path, co
         return false;
     }
     if (context->output_failed) return false;
-    if (!file_flush(context->output_file)) {
+    if (!file_flush(context->output_file.get())) {
         set_codec_error(context, kCodecSaveFailed);
         return false;
     }
@@ -233,7 +234,7 @@ bool write_jpeg_image(JpegWriterContext* context, const std::u16string& path, co
 
 bool write_jpeg_image_to_memory(JpegWriterContext* context, uint8_t* buffer, uint32_t* count,
                                 const uint8_t* bits) {
-    if (!bits || !buffer || !count || context->source_bits != 24 || !valid_size(context)) {
+    if (!bits || !buffer || !count || context->conversion.source_bits != 24 || !valid_size(context)) {
         set_codec_error(context, kCodecSaveFailed);
         return false;
     }
@@ -257,16 +258,17 @@ bool write_jpeg_file_size_limited(JpegWriterContext* context, const std::u16stri
     context->in_memory = 1;
     // Room for the headers and a comment on top of the raw size, so tiny images never need to
     // grow the buffer; larger encodes grow it.
-    const int64_t capacity = bgr_stride(context) * context->height + 65536;
+    const int64_t capacity = bgr_stride(context) * context->conversion.height + 65536;
     JpegGrowingDestination destination;
     destination.buffer = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(capacity)));
+    const GrowingBufferOwner owner(&destination);
     destination.capacity = static_cast<size_t>(capacity);
     if (!destination.buffer) {
         set_codec_error(context, kCodecNoMemory);
         return false;
     }
     auto encode_at = [&](int32_t quality, size_t* size) {
-        context->quality = quality;
+        context->state.quality = quality;
         if (!encode_with_library(context, rows, Sink::kGrowing, &destination)) return false;
         *size = destination.capacity - destination.pub.free_in_buffer;
         return true;
@@ -312,9 +314,8 @@ bool write_jpeg_file_size_limited(JpegWriterContext* context, const std::u16stri
     }
     if (ok) ok = create_output(context, path);
     if (ok) {
-        ok = write_output(context, destination.buffer, size) && file_flush(context->output_file);
+        ok = write_output(context, destination.buffer, size) && file_flush(context->output_file.get());
         if (!ok) set_codec_error(context, kCodecSaveFailed);
     }
-    std::free(destination.buffer);
     return ok;
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "codecs/codec_context.h"
+#include "codecs/pixel_memory.h"
 
 struct PngContext;
 
@@ -22,60 +23,67 @@ struct PngContext : CodecContext {
     uint32_t crc_table[256] = {};
     // Derived from crc_table so that the CRC of the image data runs eight bytes per step.
     uint32_t crc_slices[7][256] = {};
-    int32_t bit_depth = 0;
-    int32_t colour_type = 0;
-    uint8_t grey = 0;       // colour types 0 and 4
-    uint8_t interlace = 0;  // 0 none, 1 Adam7
-    int32_t palette_entries = 0;
-    int32_t bytes_per_pixel = 0;  // the filter distance; 1 below 8 bits
-
-    // Chunk flags, cleared by the reset.
-    uint8_t plte_seen = 0;
-    uint8_t idat_seen = 0;
-    uint8_t iend_seen = 0;
-    uint8_t gama_seen = 0;
-    uint8_t bkgd_seen = 0;
-    uint8_t trns_seen = 0;
-    int32_t text_chunks = 0;
-    int32_t comment_chunks = 0;
-    uint32_t compressed_bytes = 0;
-    uint32_t file_gamma = 0;  // gamma x 100000
-    uint8_t background_red = 0, background_green = 0, background_blue = 0;
-    // For grey images the key is kept in the green byte.
-    uint8_t key_red = 0, key_green = 0, key_blue = 0;
-    uint8_t palette_alpha[256] = {};
-    int32_t x_resolution = 0;  // pixels per metre, 0 when absent
-    int32_t y_resolution = 0;
-    int32_t output_stride = 0;
-    int32_t bytes_per_sample = 0;  // 0 below 8 bits
-    const uint8_t* compressed_data = nullptr;
-    uint8_t* assembled_data = nullptr;  // owned when several IDATs were joined
-    uint8_t* image_buffer = nullptr;
-    uint8_t* alpha_plane = nullptr;  // width bytes per row, bottom-up; colour types 4 and 6
-
-    // Row state of the converters.
-    uint8_t* alpha_row = nullptr;
-    uint8_t* previous_row = nullptr;  // unfiltered data bytes of the previous row of the pass
-    uint8_t* current_row = nullptr;   // byte 0 is the filter type
-    int32_t pixel_step = 1;
-    int32_t destination_step = 3;
-    int32_t inflated_row_bytes = 0;  // including the filter-type byte
-    int32_t row_pixels = 0;
-    int32_t last_byte_pixels = 0;  // 0: the last byte of a packed row is full
-
-    int32_t output_bits = 0;  // 8 or 24
-    uint8_t alpha = 0;        // colour types 4 and 6
-
     // Display options, set by the caller between the reset and the read.
-    uint8_t transparency = 1;
-    uint8_t ignore_bkgd = 0;
-    uint8_t configured_red = 255, configured_green = 255, configured_blue = 255;
-    uint32_t display_gamma = 0;  // thousandths; 0 = no correction
-    const uint8_t* blend_table = nullptr;
+    struct Options {
+        uint8_t transparency = 1;
+        uint8_t ignore_bkgd = 0;
+        uint8_t configured_red = 255, configured_green = 255, configured_blue = 255;
+        uint32_t display_gamma = 0;  // thousandths; 0 = no correction
+        const uint8_t* blend_table = nullptr;
+    } options;
 
-    PngUnpack unpack_whole = nullptr;
-    PngUnpack unpack_last = nullptr;
-    PngRowConverter converters[5] = {};
+    // What one read or write finds and works with; the resets start it over.
+    struct State {
+        State();
+
+        int32_t bit_depth = 0;
+        int32_t colour_type = 0;
+        uint8_t grey = 0;       // colour types 0 and 4
+        uint8_t interlace = 0;  // 0 none, 1 Adam7
+        int32_t palette_entries = 0;
+        int32_t bytes_per_pixel = 0;  // the filter distance; 1 below 8 bits
+
+        // Chunk flags.
+        uint8_t plte_seen = 0;
+        uint8_t idat_seen = 0;
+        uint8_t iend_seen = 0;
+        uint8_t gama_seen = 0;
+        uint8_t bkgd_seen = 0;
+        uint8_t trns_seen = 0;
+        int32_t text_chunks = 0;
+        int32_t comment_chunks = 0;
+        uint32_t compressed_bytes = 0;
+        uint32_t file_gamma = 0;  // gamma x 100000
+        uint8_t background_red = 0, background_green = 0, background_blue = 0;
+        // For grey images the key is kept in the green byte.
+        uint8_t key_red = 0, key_green = 0, key_blue = 0;
+        uint8_t palette_alpha[256];  // 255 until a tRNS chunk says otherwise
+        int32_t x_resolution = 0;    // pixels per metre, 0 when absent
+        int32_t y_resolution = 0;
+        int32_t output_stride = 0;
+        int32_t bytes_per_sample = 0;  // 0 below 8 bits
+        const uint8_t* compressed_data = nullptr;
+        HeapBuffer assembled_data;  // when several IDATs were joined
+        PixelBuffer image_buffer;
+        PixelBuffer alpha_plane;  // width bytes per row, bottom-up; colour types 4 and 6
+
+        // Row state of the converters.
+        uint8_t* alpha_row = nullptr;
+        uint8_t* previous_row = nullptr;  // unfiltered data bytes of the previous row of the pass
+        uint8_t* current_row = nullptr;   // byte 0 is the filter type
+        int32_t pixel_step = 1;
+        int32_t destination_step = 3;
+        int32_t inflated_row_bytes = 0;  // including the filter-type byte
+        int32_t row_pixels = 0;
+        int32_t last_byte_pixels = 0;  // 0: the last byte of a packed row is full
+
+        int32_t output_bits = 0;  // 8 or 24
+        uint8_t alpha = 0;        // colour types 4 and 6
+
+        PngUnpack unpack_whole = nullptr;
+        PngUnpack unpack_last = nullptr;
+        PngRowConverter converters[5] = {};
+    } state;
 
     void free_format_buffers() override;
 };
@@ -133,21 +141,24 @@ struct PngWriterContext : PngContext {
     // compute_row_sizes for the target depth.
     RgbQuad* palette = nullptr;
     const uint8_t* pixels = nullptr;
-    uint8_t* filtered_data = nullptr;
+    HeapBuffer filtered_data;
     uint64_t filtered_bytes = 0;
-    int32_t level = 9;
-    int32_t filter_mode = 0;  // 0 adaptive, 1 None, 2 Sub, 3 Up, 4 Average, 5 Paeth
-    uint32_t gamma = 0;       // thousandths; 0 writes no gAMA
-    uint8_t transparent = 0;
     const uint8_t* transparent_colour = nullptr;  // red, green, blue
-    int32_t horizontal_resolution = 0;
-    int32_t vertical_resolution = 0;
-    const char* comment = nullptr;
-    uint8_t layout48 = 0;  // 0 top-down big-endian RGB; 1 bottom-up little-endian BGR
+    // The caller's choices for one write, back to these defaults at the writer's reset.
+    struct Settings {
+        int32_t level = 9;
+        int32_t filter_mode = 0;  // 0 adaptive, 1 None, 2 Sub, 3 Up, 4 Average, 5 Paeth
+        uint32_t gamma = 0;       // thousandths; 0 writes no gAMA
+        uint8_t transparent = 0;
+        int32_t horizontal_resolution = 0;
+        int32_t vertical_resolution = 0;
+        const char* comment = nullptr;
+        uint8_t layout48 = 0;  // 0 top-down big-endian RGB; 1 bottom-up little-endian BGR
+        void* status_window = nullptr;
+    } settings;
     // Called with "compress..." while compressing and with the saved text afterwards.
     void (*status_text)(void* window, const char16_t* text) = nullptr;
     std::u16string (*status_get)(void* window) = nullptr;
-    void* status_window = nullptr;
     int32_t pass_row_bytes[7] = {};
     int32_t pass_columns[7] = {};
     int32_t pass_rows[7] = {};
@@ -162,8 +173,8 @@ void png_writer_reset(PngWriterContext* context);
 int32_t png_writer_setup(PngWriterContext* context);
 [[nodiscard]] bool write_png_file(const std::u16string& path, PngWriterContext* context, RgbQuad* palette,
                                   const uint8_t* pixels);
+// Frees the filtered data and closes the files; the batch conversion's name does the same.
 void png_writer_release(PngWriterContext* context);
-// For a context whose handles are set and cleared by each use (no-own-files).
 void png_writer_release_global(PngWriterContext* context);
 // The adaptive mode's score of one candidate row (its type byte first): the count of bytes
 // equal to the byte before them and within 3 of 0 modulo 256. The highest score wins.

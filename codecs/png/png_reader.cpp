@@ -51,10 +51,10 @@ bool read_ihdr(PngContext* c) {
         set_codec_error(c, kCodecUnsupported);
         return false;
     }
-    c->width = static_cast<int32_t>(width);
-    c->height = static_cast<int32_t>(height);
-    c->bit_depth = read_u8(c);
-    c->colour_type = read_u8(c);
+    c->conversion.width = static_cast<int32_t>(width);
+    c->conversion.height = static_cast<int32_t>(height);
+    c->state.bit_depth = read_u8(c);
+    c->state.colour_type = read_u8(c);
     const uint8_t compression = read_u8(c);
     const uint8_t filter = read_u8(c);
     const uint8_t interlace = read_u8(c);
@@ -70,14 +70,14 @@ bool read_ihdr(PngContext* c) {
         set_codec_error(c, kCodecPngIhdrInterlace);
         return false;
     }
-    c->interlace = interlace;
+    c->state.interlace = interlace;
     in.skip(4);
     return true;
 }
 
 void read_plte(PngContext* c, uint32_t length) {
     static const int32_t kLimit[17] = {0, 2, 4, 0, 16, 0, 0, 0, 256, 0, 0, 0, 0, 0, 0, 0, 0};
-    const int32_t limit = c->bit_depth <= 16 ? kLimit[c->bit_depth] : 0;
+    const int32_t limit = c->state.bit_depth <= 16 ? kLimit[c->state.bit_depth] : 0;
     int32_t entries = static_cast<int32_t>(length / 3);
     if (entries > limit) entries = limit;
     const uint8_t* p = c->input.data();
@@ -86,68 +86,68 @@ void read_plte(PngContext* c, uint32_t length) {
         c->loaded.palette[i].green = p[3 * i + 1];
         c->loaded.palette[i].blue = p[3 * i + 2];
     }
-    c->palette_entries = entries;
-    c->plte_seen = 1;
+    c->state.palette_entries = entries;
+    c->state.plte_seen = 1;
 }
 
 void read_bkgd(PngContext* c, uint32_t length) {
     const uint8_t* p = c->input.data();
-    switch (c->colour_type) {
+    switch (c->state.colour_type) {
         case 0:
         case 4: {
             if (length != 2) return;
             uint8_t g = p[1];
-            if (c->bit_depth == 1) g = static_cast<uint8_t>(p[1] * 255);
-            if (c->bit_depth == 2) g = static_cast<uint8_t>(p[1] * 85);
-            if (c->bit_depth == 4) g = static_cast<uint8_t>(p[1] * 17);
-            if (c->bit_depth == 16) g = p[0];
-            c->background_red = c->background_green = c->background_blue = g;
+            if (c->state.bit_depth == 1) g = static_cast<uint8_t>(p[1] * 255);
+            if (c->state.bit_depth == 2) g = static_cast<uint8_t>(p[1] * 85);
+            if (c->state.bit_depth == 4) g = static_cast<uint8_t>(p[1] * 17);
+            if (c->state.bit_depth == 16) g = p[0];
+            c->state.background_red = c->state.background_green = c->state.background_blue = g;
             break;
         }
         case 3: {
-            if (!c->plte_seen || length != 1) return;
+            if (!c->state.plte_seen || length != 1) return;
             const RgbQuad& e = c->loaded.palette[p[0]];
-            c->background_red = e.red;
-            c->background_green = e.green;
-            c->background_blue = e.blue;
+            c->state.background_red = e.red;
+            c->state.background_green = e.green;
+            c->state.background_blue = e.blue;
             break;
         }
         case 2:
         case 6: {
             if (length != 6) return;
-            const int o = c->bit_depth == 16 ? 0 : 1;
-            c->background_red = p[o];
-            c->background_green = p[2 + o];
-            c->background_blue = p[4 + o];
+            const int o = c->state.bit_depth == 16 ? 0 : 1;
+            c->state.background_red = p[o];
+            c->state.background_green = p[2 + o];
+            c->state.background_blue = p[4 + o];
             break;
         }
         default: return;
     }
-    c->bkgd_seen = 1;
+    c->state.bkgd_seen = 1;
 }
 
 void read_trns(PngContext* c, uint32_t length) {
     const uint8_t* p = c->input.data();
-    switch (c->colour_type) {
+    switch (c->state.colour_type) {
         case 0:
             if (length != 2) return;
-            c->key_green = c->bit_depth == 16 ? p[0] : p[1];
+            c->state.key_green = c->state.bit_depth == 16 ? p[0] : p[1];
             break;
         case 2: {
             if (length != 6) return;
-            const int o = c->bit_depth == 16 ? 0 : 1;
-            c->key_red = p[o];
-            c->key_green = p[2 + o];
-            c->key_blue = p[4 + o];
+            const int o = c->state.bit_depth == 16 ? 0 : 1;
+            c->state.key_red = p[o];
+            c->state.key_green = p[2 + o];
+            c->state.key_blue = p[4 + o];
             break;
         }
         case 3:
-            if (!c->plte_seen || length > static_cast<uint32_t>(c->palette_entries)) return;
-            for (uint32_t i = 0; i < 256; ++i) c->palette_alpha[i] = i < length ? p[i] : 255;
+            if (!c->state.plte_seen || length > static_cast<uint32_t>(c->state.palette_entries)) return;
+            for (uint32_t i = 0; i < 256; ++i) c->state.palette_alpha[i] = i < length ? p[i] : 255;
             break;
         default: return;
     }
-    c->trns_seen = 1;
+    c->state.trns_seen = 1;
 }
 
 void read_text(PngContext* c, uint32_t length) {
@@ -156,8 +156,8 @@ void read_text(PngContext* c, uint32_t length) {
     const uint32_t window = length < 80 ? length : 80;
     for (uint32_t i = 1; i < window; ++i) {
         if (p[i] != 0) continue;
-        ++c->text_chunks;
-        if (i == 7 && std::memcmp(p, "Comment", 7) == 0) ++c->comment_chunks;
+        ++c->state.text_chunks;
+        if (i == 7 && std::memcmp(p, "Comment", 7) == 0) ++c->state.comment_chunks;
         return;
     }
 }
@@ -165,7 +165,7 @@ void read_text(PngContext* c, uint32_t length) {
 // The run of consecutive IDAT chunks, with the cursor at the first one's data.
 bool read_idat_run(PngContext* c, const uint8_t* type, uint32_t length) {
     ByteCursor& in = c->input;
-    if (c->idat_seen) {
+    if (c->state.idat_seen) {
         set_codec_error(c, kCodecPngChunkOrder);
         return false;
     }
@@ -173,10 +173,10 @@ bool read_idat_run(PngContext* c, const uint8_t* type, uint32_t length) {
         set_codec_error(c, kCodecPngCrc);
         return false;
     }
-    c->idat_seen = 1;
-    const int64_t image_bytes = static_cast<int64_t>(c->output_stride) * c->height;
-    c->image_buffer = alloc_pixels(image_bytes);
-    if (!c->image_buffer) {
+    c->state.idat_seen = 1;
+    const int64_t image_bytes = static_cast<int64_t>(c->state.output_stride) * c->conversion.height;
+    c->state.image_buffer.reset(alloc_pixels(image_bytes));
+    if (!c->state.image_buffer) {
         set_codec_error(c, kCodecNoMemory);
         return false;
     }
@@ -209,17 +209,17 @@ bool read_idat_run(PngContext* c, const uint8_t* type, uint32_t length) {
         set_codec_error(c, kCodecPngIdatLength);
         return false;
     }
-    c->compressed_bytes = static_cast<uint32_t>(total);
+    c->state.compressed_bytes = static_cast<uint32_t>(total);
     const size_t after_run = in.offset();
     if (chunks == 1) {
-        c->compressed_data = in.begin() + first_data;
+        c->state.compressed_data = in.begin() + first_data;
     } else {
-        c->assembled_data = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(total) + 1));
-        if (!c->assembled_data) {
+        c->state.assembled_data.reset(static_cast<uint8_t*>(std::malloc(static_cast<size_t>(total) + 1)));
+        if (!c->state.assembled_data) {
             set_codec_error(c, kCodecNoMemory);
             return false;
         }
-        uint8_t* out = c->assembled_data;
+        uint8_t* out = c->state.assembled_data.get();
         in.seek(first_data - 8);
         for (int i = 0; i < chunks; ++i) {
             const uint32_t n = read_be32(c);
@@ -228,12 +228,11 @@ bool read_idat_run(PngContext* c, const uint8_t* type, uint32_t length) {
             out += n;
             in.skip(static_cast<uint64_t>(n) + 4);
         }
-        c->compressed_data = c->assembled_data;
+        c->state.compressed_data = c->state.assembled_data.get();
     }
-    const bool ok = c->interlace ? png_inflate_rows_interlaced(c) : png_inflate_rows(c);
-    std::free(c->assembled_data);
-    c->assembled_data = nullptr;
-    c->compressed_data = nullptr;
+    const bool ok = c->state.interlace ? png_inflate_rows_interlaced(c) : png_inflate_rows(c);
+    c->state.assembled_data.reset();
+    c->state.compressed_data = nullptr;
     in.seek(after_run);
     return ok;
 }
@@ -261,11 +260,11 @@ bool walk_chunks(PngContext* c) {
             return false;
         }
         if (type_is(type, "PLTE")) {
-            if (c->colour_type != 3) {
+            if (c->state.colour_type != 3) {
                 skip_chunk(c, length);
                 continue;
             }
-            if (c->plte_seen || c->idat_seen) {
+            if (c->state.plte_seen || c->state.idat_seen) {
                 set_codec_error(c, kCodecPngChunkOrder);
                 return false;
             }
@@ -282,37 +281,40 @@ bool walk_chunks(PngContext* c) {
                 set_codec_error(c, kCodecPngCrc);
                 return false;
             }
-            c->iend_seen = 1;
-            if (!c->idat_seen || (c->colour_type == 3 && !c->plte_seen)) {
+            c->state.iend_seen = 1;
+            if (!c->state.idat_seen || (c->state.colour_type == 3 && !c->state.plte_seen)) {
                 set_codec_error(c, kCodecPngCriticalChunks);
                 return false;
             }
             return true;
         } else if (type_is(type, "gAMA")) {
-            if (!c->gama_seen && !c->plte_seen && !c->idat_seen && length == 4 &&
+            if (!c->state.gama_seen && !c->state.plte_seen && !c->state.idat_seen && length == 4 &&
                 png_check_chunk_crc(c, type, length)) {
                 const uint8_t* p = in.data();
                 const uint32_t v = (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
                                    (static_cast<uint32_t>(p[2]) << 8) | p[3];
                 if (v >= 1 && v < 0x80000000u) {
-                    c->file_gamma = v;
-                    c->gama_seen = 1;
+                    c->state.file_gamma = v;
+                    c->state.gama_seen = 1;
                 }
             }
         } else if (type_is(type, "bKGD")) {
-            if (!c->bkgd_seen && !c->idat_seen && png_check_chunk_crc(c, type, length)) read_bkgd(c, length);
+            if (!c->state.bkgd_seen && !c->state.idat_seen && png_check_chunk_crc(c, type, length))
+                read_bkgd(c, length);
         } else if (type_is(type, "tRNS")) {
-            if (!c->trns_seen && !c->idat_seen && png_check_chunk_crc(c, type, length)) read_trns(c, length);
+            if (!c->state.trns_seen && !c->state.idat_seen && png_check_chunk_crc(c, type, length))
+                read_trns(c, length);
         } else if (type_is(type, "pHYs")) {
-            if (!c->idat_seen && length == 9 && png_check_chunk_crc(c, type, length) && in.data()[8] == 1) {
+            if (!c->state.idat_seen && length == 9 && png_check_chunk_crc(c, type, length) &&
+                in.data()[8] == 1) {
                 const uint8_t* p = in.data();
                 const uint32_t x = (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
                                    (static_cast<uint32_t>(p[2]) << 8) | p[3];
                 const uint32_t y = (static_cast<uint32_t>(p[4]) << 24) | (static_cast<uint32_t>(p[5]) << 16) |
                                    (static_cast<uint32_t>(p[6]) << 8) | p[7];
                 if (x < 0x80000000u && y < 0x80000000u) {
-                    c->x_resolution = static_cast<int32_t>(x);
-                    c->y_resolution = static_cast<int32_t>(y);
+                    c->state.x_resolution = static_cast<int32_t>(x);
+                    c->state.y_resolution = static_cast<int32_t>(y);
                 }
             }
         } else if (type_is(type, "tEXt")) {
@@ -329,16 +331,17 @@ uint8_t gamma_value(double exponent, int v) {
 }
 
 double gamma_exponent(const PngContext* c) {
-    return 1.0 / (static_cast<double>(c->file_gamma) * static_cast<double>(c->display_gamma) / 100000000.0);
+    return 1.0 / (static_cast<double>(c->state.file_gamma) * static_cast<double>(c->options.display_gamma) /
+                  100000000.0);
 }
 
 void apply_gamma(PngContext* c) {
     const double e = gamma_exponent(c);
     uint8_t table[256];
     for (int i = 0; i < 256; ++i) table[i] = gamma_value(e, i);
-    if (c->output_bits == 24) {
-        const int64_t n = static_cast<int64_t>(c->output_stride) * c->height;
-        uint8_t* p = c->image_buffer;
+    if (c->state.output_bits == 24) {
+        const int64_t n = static_cast<int64_t>(c->state.output_stride) * c->conversion.height;
+        uint8_t* p = c->state.image_buffer.get();
         for (int64_t i = 0; i < n; ++i) p[i] = table[p[i]];
     } else {
         for (RgbQuad& q : c->loaded.palette) {
@@ -350,23 +353,23 @@ void apply_gamma(PngContext* c) {
 }
 
 void flatten(PngContext* c) {
-    uint8_t br = c->configured_red, bg = c->configured_green, bb = c->configured_blue;
-    if (c->bkgd_seen && !c->ignore_bkgd) {
-        br = c->background_red;
-        bg = c->background_green;
-        bb = c->background_blue;
+    uint8_t br = c->options.configured_red, bg = c->options.configured_green, bb = c->options.configured_blue;
+    if (c->state.bkgd_seen && !c->options.ignore_bkgd) {
+        br = c->state.background_red;
+        bg = c->state.background_green;
+        bb = c->state.background_blue;
     }
     // Without the shared table only the exact-key replacements can be made.
-    const uint8_t* t = c->blend_table;
-    if (!t && c->colour_type != 0 && c->colour_type != 2) return;
+    const uint8_t* t = c->options.blend_table;
+    if (!t && c->state.colour_type != 0 && c->state.colour_type != 2) return;
     auto mix = [t](uint8_t a, uint8_t v, uint8_t b) {
         return static_cast<uint8_t>(t[256 * a + v] + t[256 * (255 - a) + b]);
     };
-    const int32_t w = c->width;
-    const int32_t h = c->height;
-    switch (c->colour_type) {
+    const int32_t w = c->conversion.width;
+    const int32_t h = c->conversion.height;
+    switch (c->state.colour_type) {
         case 0: {
-            RgbQuad& e = c->loaded.palette[c->key_green];
+            RgbQuad& e = c->loaded.palette[c->state.key_green];
             e.blue = bb;
             e.green = bg;
             e.red = br;
@@ -374,9 +377,9 @@ void flatten(PngContext* c) {
         }
         case 2:
             for (int32_t y = 0; y < h; ++y) {
-                uint8_t* p = c->image_buffer + static_cast<int64_t>(y) * c->output_stride;
+                uint8_t* p = c->state.image_buffer.get() + static_cast<int64_t>(y) * c->state.output_stride;
                 for (int32_t x = 0; x < w; ++x, p += 3) {
-                    if (p[0] == c->key_blue && p[1] == c->key_green && p[2] == c->key_red) {
+                    if (p[0] == c->state.key_blue && p[1] == c->state.key_green && p[2] == c->state.key_red) {
                         p[0] = bb;
                         p[1] = bg;
                         p[2] = br;
@@ -387,7 +390,7 @@ void flatten(PngContext* c) {
         case 3:
             for (int i = 0; i < 256; ++i) {
                 RgbQuad& e = c->loaded.palette[i];
-                const uint8_t a = c->palette_alpha[i];
+                const uint8_t a = c->state.palette_alpha[i];
                 e.blue = mix(a, e.blue, bb);
                 e.green = mix(a, e.green, bg);
                 e.red = mix(a, e.red, br);
@@ -395,15 +398,15 @@ void flatten(PngContext* c) {
             break;
         case 4:
             for (int32_t y = 0; y < h; ++y) {
-                uint8_t* p = c->image_buffer + static_cast<int64_t>(y) * c->output_stride;
-                const uint8_t* a = c->alpha_plane + static_cast<int64_t>(y) * w;
+                uint8_t* p = c->state.image_buffer.get() + static_cast<int64_t>(y) * c->state.output_stride;
+                const uint8_t* a = c->state.alpha_plane.get() + static_cast<int64_t>(y) * w;
                 for (int32_t x = 0; x < w; ++x) p[x] = mix(a[x], p[x], br);
             }
             break;
         case 6:
             for (int32_t y = 0; y < h; ++y) {
-                uint8_t* p = c->image_buffer + static_cast<int64_t>(y) * c->output_stride;
-                const uint8_t* a = c->alpha_plane + static_cast<int64_t>(y) * w;
+                uint8_t* p = c->state.image_buffer.get() + static_cast<int64_t>(y) * c->state.output_stride;
+                const uint8_t* a = c->state.alpha_plane.get() + static_cast<int64_t>(y) * w;
                 for (int32_t x = 0; x < w; ++x, p += 3) {
                     p[0] = mix(a[x], p[0], bb);
                     p[1] = mix(a[x], p[1], bg);
@@ -415,82 +418,62 @@ void flatten(PngContext* c) {
     }
 }
 
-void free_block(uint8_t*& p) {
-    if (p) free_pixels(p);
-    p = nullptr;
-}
-
 }  // namespace
 
 void PngContext::free_format_buffers() {
     png_free_buffers(this);
 }
 
+PngContext::State::State() {
+    std::memset(palette_alpha, 255, sizeof palette_alpha);
+}
+
 void png_reader_reset(PngContext* context) {
-    PngContext* c = context;
-    c->blend_table = nullptr;
-    c->image_buffer = nullptr;
-    c->alpha_plane = nullptr;
-    c->assembled_data = nullptr;
-    c->compressed_data = nullptr;
-    c->plte_seen = c->idat_seen = c->iend_seen = c->gama_seen = c->bkgd_seen = c->trns_seen = 0;
-    c->text_chunks = 0;
-    c->comment_chunks = 0;
-    c->x_resolution = 0;
-    c->y_resolution = 0;
-    c->transparency = 1;
-    c->ignore_bkgd = 0;
-    c->configured_red = c->configured_green = c->configured_blue = 255;
-    c->display_gamma = 0;
-    c->file_gamma = 0;
-    c->palette_entries = 0;
-    c->compressed_bytes = 0;
-    c->background_red = c->background_green = c->background_blue = 0;
-    c->key_red = c->key_green = c->key_blue = 0;
-    std::memset(c->palette_alpha, 255, sizeof c->palette_alpha);
-    std::memset(c->loaded.palette, 0, sizeof c->loaded.palette);
-    c->loaded.pixels = nullptr;
-    c->loaded.bitmap = 0;
+    context->options = {};
+    context->state = {};
+    context->loaded = {};
 }
 
 LoadedImage* read_png_mapped(PngContext* context) {
     PngContext* c = context;
     if (!read_ihdr(c)) return nullptr;
     if (!png_choose_converters(c)) return nullptr;
-    if (static_cast<int64_t>(c->output_stride) * c->height > kMaxImageBytes) {
+    if (static_cast<int64_t>(c->state.output_stride) * c->conversion.height > kMaxImageBytes) {
         set_codec_error(c, kCodecUnsupported);
         return nullptr;
     }
-    c->loaded.source_bits = (c->colour_type == 2 || c->colour_type == 6) ? 3 * c->bit_depth : c->bit_depth;
-    if (c->alpha) {
-        c->alpha_plane = alloc_pixels(static_cast<int64_t>(c->width) * c->height);
-        if (!c->alpha_plane) {
+    c->loaded.source_bits = (c->state.colour_type == 2 || c->state.colour_type == 6) ? 3 * c->state.bit_depth
+                                                                                     : c->state.bit_depth;
+    if (c->state.alpha) {
+        c->state.alpha_plane.reset(
+            alloc_pixels(static_cast<int64_t>(c->conversion.width) * c->conversion.height));
+        if (!c->state.alpha_plane) {
             set_codec_error(c, kCodecNoMemory);
             return nullptr;
         }
     }
     if (!walk_chunks(c)) return nullptr;
-    const bool gamma = c->gama_seen && c->display_gamma != 0;
+    const bool gamma = c->state.gama_seen && c->options.display_gamma != 0;
     if (gamma) apply_gamma(c);
-    if (c->transparency && (c->trns_seen || c->alpha)) {
+    if (c->options.transparency && (c->state.trns_seen || c->state.alpha)) {
         if (gamma) {
             const double e = gamma_exponent(c);
-            c->background_red = gamma_value(e, c->background_red);
-            c->background_green = gamma_value(e, c->background_green);
-            c->background_blue = gamma_value(e, c->background_blue);
+            c->state.background_red = gamma_value(e, c->state.background_red);
+            c->state.background_green = gamma_value(e, c->state.background_green);
+            c->state.background_blue = gamma_value(e, c->state.background_blue);
         }
         flatten(c);
     }
-    set_dib_info_header(c, c->width, c->height, c->output_bits, c->x_resolution, c->y_resolution);
+    set_dib_info_header(c, c->conversion.width, c->conversion.height, c->state.output_bits,
+                        c->state.x_resolution, c->state.y_resolution);
     LoadedImage& image = c->loaded;
     if (c->in_memory) {
-        image.pixels = c->image_buffer;
+        image.pixels = c->state.image_buffer.release();
         image.bitmap = 0;
-        c->image_buffer = nullptr;
     } else {
-        const int64_t bytes = static_cast<int64_t>(c->output_stride) * c->height;
+        const int64_t bytes = static_cast<int64_t>(c->state.output_stride) * c->conversion.height;
         if (!allocate_loaded_rows(c, bytes)) return nullptr;
-        std::memcpy(image.pixels, c->image_buffer, static_cast<size_t>(bytes));
+        std::memcpy(image.pixels, c->state.image_buffer.get(), static_cast<size_t>(bytes));
     }
     image.format = kFilePng;
     return &image;
@@ -502,10 +485,9 @@ LoadedImage* read_png_file(PngContext* context, const std::u16string& path) {
 }
 
 void png_free_buffers(PngContext* context) {
-    free_block(context->image_buffer);
-    free_block(context->alpha_plane);
-    std::free(context->assembled_data);
-    context->assembled_data = nullptr;
+    context->state.image_buffer.reset();
+    context->state.alpha_plane.reset();
+    context->state.assembled_data.reset();
 }
 
 void png_reader_release(PngContext* context) {

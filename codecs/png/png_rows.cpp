@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "codecs/pixel_memory.h"
 #include "codecs/png/png.h"
 #include "common/stride.h"
 
@@ -97,13 +98,13 @@ inline void emit_pixel(const int* v, uint8_t* d, uint8_t* alpha) {
 template <int kChannels, int kSample, int F>
 void convert_row(PngContext* context, uint8_t* destination) {
     constexpr int kBpp = kChannels * kSample;
-    uint8_t* cur = context->current_row + 1;
-    const uint8_t* prev = context->previous_row + 1;
-    const int32_t n = context->row_pixels;
-    const int32_t step = context->pixel_step;
-    const int32_t dstep = kChannels >= 3 ? context->destination_step : step;
+    uint8_t* cur = context->state.current_row + 1;
+    const uint8_t* prev = context->state.previous_row + 1;
+    const int32_t n = context->state.row_pixels;
+    const int32_t step = context->state.pixel_step;
+    const int32_t dstep = kChannels >= 3 ? context->state.destination_step : step;
     uint8_t* d = destination;
-    uint8_t* alpha = context->alpha_row;
+    uint8_t* alpha = context->state.alpha_row;
     // Layouts without alpha have no alpha plane: their alpha pointer is never moved.
     constexpr int32_t kHasAlpha = (kChannels == 2 || kChannels == 4) ? 1 : 0;
     const int32_t astep = kHasAlpha * step;
@@ -162,7 +163,7 @@ template <int kBits>
 void unpack_whole(PngContext* context, uint8_t** destination, uint8_t data) {
     constexpr int kMask = (1 << kBits) - 1;
     uint8_t* d = *destination;
-    const int32_t step = context->pixel_step;
+    const int32_t step = context->state.pixel_step;
     for (int k = 0; k < 8 / kBits; ++k) {
         *d = static_cast<uint8_t>((data >> (8 - kBits * (k + 1))) & kMask);
         d += step;
@@ -174,8 +175,8 @@ template <int kBits>
 void unpack_last(PngContext* context, uint8_t** destination, uint8_t data) {
     constexpr int kMask = (1 << kBits) - 1;
     uint8_t* d = *destination;
-    const int32_t step = context->pixel_step;
-    for (int k = 0; k < context->last_byte_pixels; ++k) {
+    const int32_t step = context->state.pixel_step;
+    for (int k = 0; k < context->state.last_byte_pixels; ++k) {
         *d = static_cast<uint8_t>((data >> (8 - kBits * (k + 1))) & kMask);
         d += step;
     }
@@ -185,33 +186,33 @@ void unpack_last(PngContext* context, uint8_t** destination, uint8_t data) {
 // Packed layouts (1, 2, 4 bits): the filter distance is one byte.
 template <int F>
 void convert_packed_row(PngContext* context, uint8_t* destination) {
-    uint8_t* cur = context->current_row + 1;
-    const int32_t n = context->inflated_row_bytes - 1;
-    unfilter_row<F, 1>(cur, context->previous_row + 1, n);
+    uint8_t* cur = context->state.current_row + 1;
+    const int32_t n = context->state.inflated_row_bytes - 1;
+    unfilter_row<F, 1>(cur, context->state.previous_row + 1, n);
     uint8_t* d = destination;
-    const int32_t whole = context->last_byte_pixels != 0 ? n - 1 : n;
-    for (int32_t i = 0; i < whole; ++i) context->unpack_whole(context, &d, cur[i]);
-    if (whole < n) context->unpack_last(context, &d, cur[n - 1]);
+    const int32_t whole = context->state.last_byte_pixels != 0 ? n - 1 : n;
+    for (int32_t i = 0; i < whole; ++i) context->state.unpack_whole(context, &d, cur[i]);
+    if (whole < n) context->state.unpack_last(context, &d, cur[n - 1]);
 }
 
 template <int kChannels, int kSample>
 void set_converters(PngContext* context) {
-    context->converters[kNone] = convert_row<kChannels, kSample, kNone>;
-    context->converters[kSub] = convert_row<kChannels, kSample, kSub>;
-    context->converters[kUp] = convert_row<kChannels, kSample, kUp>;
-    context->converters[kAverage] = convert_row<kChannels, kSample, kAverage>;
-    context->converters[kPaeth] = convert_row<kChannels, kSample, kPaeth>;
+    context->state.converters[kNone] = convert_row<kChannels, kSample, kNone>;
+    context->state.converters[kSub] = convert_row<kChannels, kSample, kSub>;
+    context->state.converters[kUp] = convert_row<kChannels, kSample, kUp>;
+    context->state.converters[kAverage] = convert_row<kChannels, kSample, kAverage>;
+    context->state.converters[kPaeth] = convert_row<kChannels, kSample, kPaeth>;
 }
 
 template <int kBits>
 void set_packed_converters(PngContext* context) {
-    context->converters[kNone] = convert_packed_row<kNone>;
-    context->converters[kSub] = convert_packed_row<kSub>;
-    context->converters[kUp] = convert_packed_row<kUp>;
-    context->converters[kAverage] = convert_packed_row<kAverage>;
-    context->converters[kPaeth] = convert_packed_row<kPaeth>;
-    context->unpack_whole = unpack_whole<kBits>;
-    context->unpack_last = unpack_last<kBits>;
+    context->state.converters[kNone] = convert_packed_row<kNone>;
+    context->state.converters[kSub] = convert_packed_row<kSub>;
+    context->state.converters[kUp] = convert_packed_row<kUp>;
+    context->state.converters[kAverage] = convert_packed_row<kAverage>;
+    context->state.converters[kPaeth] = convert_packed_row<kPaeth>;
+    context->state.unpack_whole = unpack_whole<kBits>;
+    context->state.unpack_last = unpack_last<kBits>;
 }
 
 int32_t last_byte_pixels(int32_t bit_depth, int32_t pixels) {
@@ -238,16 +239,16 @@ bool begin_stream(PngContext* context, z_stream* stream) {
         set_codec_error(context, kCodecInflateFailed);
         return false;
     }
-    stream->next_in = const_cast<Bytef*>(context->compressed_data);
-    stream->avail_in = context->compressed_bytes;
+    stream->next_in = const_cast<Bytef*>(context->state.compressed_data);
+    stream->avail_in = context->state.compressed_bytes;
     return true;
 }
 
 // Inflates one row into the current row buffer and converts it. Returns false when decoding
 // ends (stream end, corrupt or short data); `finished` tells whether the row was converted.
 bool inflate_one_row(PngContext* context, z_stream* stream, uint8_t* destination, bool* converted) {
-    stream->next_out = context->current_row;
-    stream->avail_out = static_cast<uInt>(context->inflated_row_bytes);
+    stream->next_out = context->state.current_row;
+    stream->avail_out = static_cast<uInt>(context->state.inflated_row_bytes);
     const int result = inflate(stream, Z_NO_FLUSH);
     *converted = false;
     if ((result != Z_OK && result != Z_STREAM_END) || stream->avail_out != 0) {
@@ -255,30 +256,29 @@ bool inflate_one_row(PngContext* context, z_stream* stream, uint8_t* destination
         set_codec_error(context, kCodecInflateFailed);
         return false;
     }
-    const uint8_t type = context->current_row[0];
-    context->converters[type <= 4 ? type : 0](context, destination);
+    const uint8_t type = context->state.current_row[0];
+    context->state.converters[type <= 4 ? type : 0](context, destination);
     *converted = true;
-    uint8_t* t = context->previous_row;
-    context->previous_row = context->current_row;
-    context->current_row = t;
+    uint8_t* t = context->state.previous_row;
+    context->state.previous_row = context->state.current_row;
+    context->state.current_row = t;
     return result == Z_OK;
 }
 
-void end_rows(PngContext* context, z_stream* stream, uint8_t* buffers) {
-    std::free(buffers);
-    context->current_row = nullptr;
-    context->previous_row = nullptr;
+void end_rows(PngContext* context, z_stream* stream) {
+    context->state.current_row = nullptr;
+    context->state.previous_row = nullptr;
     inflateEnd(stream);
 }
 
 }  // namespace
 
 int64_t png_row_bytes(const PngContext* context, int64_t pixels) {
-    switch (context->bit_depth) {
+    switch (context->state.bit_depth) {
         case 1: return (pixels + 7) / 8 + 1;
         case 2: return (pixels + 3) / 4 + 1;
         case 4: return (pixels + 1) / 2 + 1;
-        default: return pixels * context->bytes_per_pixel + 1;
+        default: return pixels * context->state.bytes_per_pixel + 1;
     }
 }
 
@@ -300,46 +300,46 @@ PngPassSizes png_adam7_pass_sizes(const PngContext* context, int32_t width, int3
 
 bool png_choose_converters(PngContext* context) {
     PngContext* c = context;
-    c->bytes_per_sample = c->bit_depth / 8;
-    c->grey = (c->colour_type & 2) ? 0 : 1;
-    c->alpha = (c->colour_type & 4) ? 1 : 0;
-    const int32_t ct = c->colour_type;
-    const int32_t w = c->width;
+    c->state.bytes_per_sample = c->state.bit_depth / 8;
+    c->state.grey = (c->state.colour_type & 2) ? 0 : 1;
+    c->state.alpha = (c->state.colour_type & 4) ? 1 : 0;
+    const int32_t ct = c->state.colour_type;
+    const int32_t w = c->conversion.width;
     const int32_t stride8 = static_cast<int32_t>(row_stride_bytes(w, 8));
     const int32_t stride24 = static_cast<int32_t>(row_stride_bytes(w, 24));
-    switch (c->bit_depth) {
+    switch (c->state.bit_depth) {
         case 1:
         case 2:
         case 4:
         case 8:
             if (ct == 0 || ct == 3) {
-                c->bytes_per_pixel = 1;
-                c->output_bits = 8;
-                c->output_stride = stride8;
-                if (c->bit_depth == 1) set_packed_converters<1>(c);
-                if (c->bit_depth == 2) set_packed_converters<2>(c);
-                if (c->bit_depth == 4) set_packed_converters<4>(c);
-                if (c->bit_depth == 8) set_converters<1, 1>(c);
+                c->state.bytes_per_pixel = 1;
+                c->state.output_bits = 8;
+                c->state.output_stride = stride8;
+                if (c->state.bit_depth == 1) set_packed_converters<1>(c);
+                if (c->state.bit_depth == 2) set_packed_converters<2>(c);
+                if (c->state.bit_depth == 4) set_packed_converters<4>(c);
+                if (c->state.bit_depth == 8) set_converters<1, 1>(c);
                 break;
             }
-            if (c->bit_depth != 8) {
+            if (c->state.bit_depth != 8) {
                 set_codec_error(c, kCodecPngIhdrColourType);
                 return false;
             }
             if (ct == 4) {
-                c->bytes_per_pixel = 2;
-                c->output_bits = 8;
-                c->output_stride = stride8;
+                c->state.bytes_per_pixel = 2;
+                c->state.output_bits = 8;
+                c->state.output_stride = stride8;
                 set_converters<2, 1>(c);
             } else if (ct == 2) {
-                c->bytes_per_pixel = 3;
-                c->output_bits = 24;
-                c->output_stride = stride24;
+                c->state.bytes_per_pixel = 3;
+                c->state.output_bits = 24;
+                c->state.output_stride = stride24;
                 set_converters<3, 1>(c);
             } else if (ct == 6) {
-                c->bytes_per_pixel = 4;
-                c->output_bits = 24;
-                c->output_stride = stride24;
+                c->state.bytes_per_pixel = 4;
+                c->state.output_bits = 24;
+                c->state.output_stride = stride24;
                 set_converters<4, 1>(c);
             } else {
                 set_codec_error(c, kCodecPngIhdrColourType);
@@ -348,24 +348,24 @@ bool png_choose_converters(PngContext* context) {
             break;
         case 16:
             if (ct == 0) {
-                c->bytes_per_pixel = 2;
-                c->output_bits = 8;
-                c->output_stride = stride8;
+                c->state.bytes_per_pixel = 2;
+                c->state.output_bits = 8;
+                c->state.output_stride = stride8;
                 set_converters<1, 2>(c);
             } else if (ct == 4) {
-                c->bytes_per_pixel = 4;
-                c->output_bits = 8;
-                c->output_stride = stride8;
+                c->state.bytes_per_pixel = 4;
+                c->state.output_bits = 8;
+                c->state.output_stride = stride8;
                 set_converters<2, 2>(c);
             } else if (ct == 2) {
-                c->bytes_per_pixel = 6;
-                c->output_bits = 24;
-                c->output_stride = stride24;
+                c->state.bytes_per_pixel = 6;
+                c->state.output_bits = 24;
+                c->state.output_stride = stride24;
                 set_converters<3, 2>(c);
             } else if (ct == 6) {
-                c->bytes_per_pixel = 8;
-                c->output_bits = 24;
-                c->output_stride = stride24;
+                c->state.bytes_per_pixel = 8;
+                c->state.output_bits = 24;
+                c->state.output_stride = stride24;
                 set_converters<4, 2>(c);
             } else {
                 set_codec_error(c, kCodecPngIhdrColourType);
@@ -374,11 +374,11 @@ bool png_choose_converters(PngContext* context) {
             break;
         default: set_codec_error(c, kCodecPngIhdrBitDepth); return false;
     }
-    if (c->grey) {
+    if (c->state.grey) {
         int step = 1;
-        if (c->bit_depth == 1) step = 255;
-        if (c->bit_depth == 2) step = 85;
-        if (c->bit_depth == 4) step = 17;
+        if (c->state.bit_depth == 1) step = 255;
+        if (c->state.bit_depth == 2) step = 85;
+        if (c->state.bit_depth == 4) step = 17;
         for (int v = 0, i = 0; v < 256; v += step, ++i) {
             RgbQuad& e = c->loaded.palette[i];
             e.blue = e.green = e.red = static_cast<uint8_t>(v);
@@ -391,35 +391,37 @@ bool png_inflate_rows(PngContext* context) {
     PngContext* c = context;
     z_stream stream;
     if (!begin_stream(c, &stream)) return false;
-    const int64_t r = png_row_bytes(c, c->width);
-    uint8_t* buffers = static_cast<uint8_t*>(std::calloc(2, static_cast<size_t>(r)));
+    const int64_t r = png_row_bytes(c, c->conversion.width);
+    const HeapBuffer owned(static_cast<uint8_t*>(std::calloc(2, static_cast<size_t>(r))));
+    uint8_t* buffers = owned.get();
     if (!buffers) {
         inflateEnd(&stream);
         set_codec_error(c, kCodecNoMemory);
         return false;
     }
-    c->current_row = buffers;
-    c->previous_row = buffers + r;
-    c->inflated_row_bytes = static_cast<int32_t>(r);
-    c->row_pixels = c->width;
-    c->pixel_step = 1;
-    c->destination_step = 3;
-    c->last_byte_pixels = last_byte_pixels(c->bit_depth, c->width);
-    const int64_t h = c->height;
-    uint8_t* destination = c->image_buffer + (h - 1) * c->output_stride;
-    uint8_t* alpha = c->alpha_plane ? c->alpha_plane + (h - 1) * c->width : nullptr;
+    c->state.current_row = buffers;
+    c->state.previous_row = buffers + r;
+    c->state.inflated_row_bytes = static_cast<int32_t>(r);
+    c->state.row_pixels = c->conversion.width;
+    c->state.pixel_step = 1;
+    c->state.destination_step = 3;
+    c->state.last_byte_pixels = last_byte_pixels(c->state.bit_depth, c->conversion.width);
+    const int64_t h = c->conversion.height;
+    uint8_t* destination = c->state.image_buffer.get() + (h - 1) * c->state.output_stride;
+    uint8_t* alpha =
+        c->state.alpha_plane ? c->state.alpha_plane.get() + (h - 1) * c->conversion.width : nullptr;
     for (int64_t y = 0; y < h; ++y) {
-        c->alpha_row = alpha;
+        c->state.alpha_row = alpha;
         bool converted = false;
         const bool more = inflate_one_row(c, &stream, destination, &converted);
         if (!more) {
             if (converted && y != h - 1) set_codec_error(c, kCodecInflateFailed);
             break;
         }
-        destination -= c->output_stride;
-        if (alpha) alpha -= c->width;
+        destination -= c->state.output_stride;
+        if (alpha) alpha -= c->conversion.width;
     }
-    end_rows(c, &stream, buffers);
+    end_rows(c, &stream);
     return true;
 }
 
@@ -427,33 +429,36 @@ bool png_inflate_rows_interlaced(PngContext* context) {
     PngContext* c = context;
     z_stream stream;
     if (!begin_stream(c, &stream)) return false;
-    const int64_t full = png_row_bytes(c, c->width);
-    uint8_t* buffers = static_cast<uint8_t*>(std::calloc(2, static_cast<size_t>(full)));
+    const int64_t full = png_row_bytes(c, c->conversion.width);
+    const HeapBuffer owned(static_cast<uint8_t*>(std::calloc(2, static_cast<size_t>(full))));
+    uint8_t* buffers = owned.get();
     if (!buffers) {
         inflateEnd(&stream);
         set_codec_error(c, kCodecNoMemory);
         return false;
     }
-    const PngPassSizes sizes = png_adam7_pass_sizes(c, c->width, c->height);
-    const int64_t h = c->height;
-    const int32_t pixel_bytes = c->output_bits == 24 ? 3 : 1;
+    const PngPassSizes sizes = png_adam7_pass_sizes(c, c->conversion.width, c->conversion.height);
+    const int64_t h = c->conversion.height;
+    const int32_t pixel_bytes = c->state.output_bits == 24 ? 3 : 1;
     bool going = true;
     for (int p = 0; p < 7 && going; ++p) {
         if (sizes.row_bytes[p] == 0) continue;
         std::memset(buffers, 0, static_cast<size_t>(2 * full));
-        c->current_row = buffers;
-        c->previous_row = buffers + full;
-        c->inflated_row_bytes = sizes.row_bytes[p];
-        c->row_pixels = sizes.columns[p];
-        c->pixel_step = kAdam7ColumnStep[p];
-        c->destination_step = 3 * kAdam7ColumnStep[p];
-        c->last_byte_pixels = last_byte_pixels(c->bit_depth, sizes.columns[p]);
+        c->state.current_row = buffers;
+        c->state.previous_row = buffers + full;
+        c->state.inflated_row_bytes = sizes.row_bytes[p];
+        c->state.row_pixels = sizes.columns[p];
+        c->state.pixel_step = kAdam7ColumnStep[p];
+        c->state.destination_step = 3 * kAdam7ColumnStep[p];
+        c->state.last_byte_pixels = last_byte_pixels(c->state.bit_depth, sizes.columns[p]);
         const int64_t first = h - kAdam7RowStart[p] - 1;
-        uint8_t* destination = c->image_buffer + first * c->output_stride +
+        uint8_t* destination = c->state.image_buffer.get() + first * c->state.output_stride +
                                static_cast<int64_t>(kAdam7ColumnStart[p]) * pixel_bytes;
-        uint8_t* alpha = c->alpha_plane ? c->alpha_plane + kAdam7ColumnStart[p] + first * c->width : nullptr;
+        uint8_t* alpha = c->state.alpha_plane
+                             ? c->state.alpha_plane.get() + kAdam7ColumnStart[p] + first * c->conversion.width
+                             : nullptr;
         for (int32_t row = 0; row < sizes.rows[p]; ++row) {
-            c->alpha_row = alpha;
+            c->state.alpha_row = alpha;
             bool converted = false;
             if (!inflate_one_row(c, &stream, destination, &converted)) {
                 const bool last_row = row == sizes.rows[p] - 1;
@@ -463,10 +468,10 @@ bool png_inflate_rows_interlaced(PngContext* context) {
                 going = false;
                 break;
             }
-            destination -= static_cast<int64_t>(kAdam7RowStep[p]) * c->output_stride;
-            if (alpha) alpha -= static_cast<int64_t>(kAdam7RowStep[p]) * c->width;
+            destination -= static_cast<int64_t>(kAdam7RowStep[p]) * c->state.output_stride;
+            if (alpha) alpha -= static_cast<int64_t>(kAdam7RowStep[p]) * c->conversion.width;
         }
     }
-    end_rows(c, &stream, buffers);
+    end_rows(c, &stream);
     return true;
 }

@@ -140,8 +140,7 @@ bool png_write_comment(const std::u16string& source, PngContext* context, const 
         return false;
     }
     if (*mode == 0 && start == end) return true;
-    c->output_file = file_create_write(output);
-    if (c->output_file == kClosedFile) {
+    if (!c->output_file.create(output)) {
         c->error = kCodecCreateFailed;
         return false;
     }

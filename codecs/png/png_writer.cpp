@@ -13,10 +13,7 @@
 namespace {
 
 // Work buffers of one write: freed on every way out.
-struct FreeBlock {
-    void operator()(void* block) const { std::free(block); }
-};
-using WorkBuffer = std::unique_ptr<uint8_t, FreeBlock>;
+using WorkBuffer = HeapBuffer;
 
 constexpr uint8_t kSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
 
@@ -79,10 +76,10 @@ uint8_t* output_row(PngWriterContext* c, int type) {
 }
 
 int choose_fixed(PngWriterContext* c, int32_t row_bytes) {
-    const int type = c->colour_type == 3 ? 0 : c->filter_mode - 1;
+    const int type = c->state.colour_type == 3 ? 0 : c->settings.filter_mode - 1;
     if (type != 0)
         filter_row(type, c->row_buffers[1], c->row_buffers[0], output_row(c, type), row_bytes,
-                   c->bytes_per_pixel);
+                   c->state.bytes_per_pixel);
     return type;
 }
 
@@ -91,7 +88,7 @@ int choose_adaptive(PngWriterContext* c, int32_t row_bytes) {
     int best_score = png_adaptive_score(c->row_buffers[1], row_bytes);
     for (int type = 1; type <= 4; ++type) {
         uint8_t* out = output_row(c, type);
-        filter_row(type, c->row_buffers[1], c->row_buffers[0], out, row_bytes, c->bytes_per_pixel);
+        filter_row(type, c->row_buffers[1], c->row_buffers[0], out, row_bytes, c->state.bytes_per_pixel);
         const int score = png_adaptive_score(out, row_bytes);
         if (score > best_score) {
             best = type;
@@ -133,9 +130,9 @@ void pack_indices(const uint8_t* indices, int32_t count, int32_t bits, uint8_t* 
 // or packed at `packed_bits` for a non-interlaced packed row.
 template <typename FullRow>
 bool emit_rows(PngWriterContext* c, RowSink* sink, int32_t pixel_bytes, FullRow full_row, uint8_t* scratch) {
-    const int32_t w = c->width;
-    const int32_t h = c->height;
-    if (!c->interlace) {
+    const int32_t w = c->conversion.width;
+    const int32_t h = c->conversion.height;
+    if (!c->state.interlace) {
         const int32_t row_bytes = static_cast<int32_t>(png_row_bytes(c, w));
         sink->start_pass(row_bytes);
         for (int32_t y = 0; y < h; ++y) {
@@ -153,11 +150,11 @@ bool emit_rows(PngWriterContext* c, RowSink* sink, int32_t pixel_bytes, FullRow 
             full_row(y, scratch, true);
             uint8_t* raw = c->row_buffers[1] + 1;
             const int32_t columns = c->pass_columns[p];
-            if (c->bit_depth < 8) {
+            if (c->state.bit_depth < 8) {
                 uint8_t* gathered = scratch + w;
                 for (int32_t j = 0; j < columns; ++j)
                     gathered[j] = scratch[kAdam7ColumnStart[p] + j * kAdam7ColumnStep[p]];
-                pack_indices(gathered, columns, c->bit_depth, raw);
+                pack_indices(gathered, columns, c->state.bit_depth, raw);
             } else {
                 for (int32_t j = 0; j < columns; ++j) {
                     const int32_t x = kAdam7ColumnStart[p] + j * kAdam7ColumnStep[p];
@@ -174,18 +171,19 @@ bool emit_rows(PngWriterContext* c, RowSink* sink, int32_t pixel_bytes, FullRow 
 
 bool write_transparency(PngWriterContext* c, const RgbQuad* written_palette) {
     const uint8_t* rgb = c->transparent_colour;
-    if (!c->transparent || !rgb) return true;
+    if (!c->settings.transparent || !rgb) return true;
     uint8_t data[256];
-    if (c->colour_type == 0) {
+    if (c->state.colour_type == 0) {
         // The key must use the same grey rule as the pixels, or the chosen colour would not
         // match its own grey level: an 8-bit source goes grey through its palette entries.
-        const uint8_t grey = c->source_bits == 8 ? grey_of_entry(RgbQuad{rgb[2], rgb[1], rgb[0], 0})
-                                                 : grey_of_bgr(rgb[2], rgb[1], rgb[0]);
+        const uint8_t grey = c->conversion.source_bits == 8
+                                 ? grey_of_entry(RgbQuad{rgb[2], rgb[1], rgb[0], 0})
+                                 : grey_of_bgr(rgb[2], rgb[1], rgb[0]);
         data[0] = 0;
         data[1] = grey;
         return write_chunk(c, "tRNS", data, 2) && write_chunk(c, "bKGD", data, 2);
     }
-    if (c->colour_type == 2) {
+    if (c->state.colour_type == 2) {
         for (int i = 0; i < 3; ++i) {
             data[2 * i] = 0;
             data[2 * i + 1] = rgb[i];
@@ -194,7 +192,7 @@ bool write_transparency(PngWriterContext* c, const RgbQuad* written_palette) {
     }
     int index = 0;
     int64_t best = -1;
-    for (int i = 0; i < c->palette_entries; ++i) {
+    for (int i = 0; i < c->state.palette_entries; ++i) {
         const RgbQuad& e = written_palette[i];
         const int dr = e.red - rgb[0], dg = e.green - rgb[1], db = e.blue - rgb[2];
         const int64_t d = dr * dr + dg * dg + db * db;
@@ -217,14 +215,14 @@ WorkBuffer alloc_temp(int64_t bytes) {
 
 bool encode_palette(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels, uint8_t* scratch,
                     RowSink* sink) {
-    const int32_t bits = c->bit_depth;
-    WorkBuffer temp = alloc_temp(c->image_bytes);
+    const int32_t bits = c->state.bit_depth;
+    WorkBuffer temp = alloc_temp(c->conversion.image_bytes);
     if (!temp) {
         set_codec_error(c, kCodecNoMemory);
         return false;
     }
     RgbQuad target[256] = {};
-    if (!convert_pixel_depth(target, temp.get(), c, palette, pixels)) {
+    if (!convert_pixel_depth(target, temp.get(), &c->conversion, palette, pixels)) {
         set_codec_error(c, kCodecSaveFailed);
         return false;
     }
@@ -253,9 +251,9 @@ bool encode_palette(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels
         }
         const int per_byte = 8 / bits;
         const int mask = (1 << bits) - 1;
-        for (int32_t y = 0; y < c->height; ++y) {
-            uint8_t* row = temp.get() + static_cast<int64_t>(y) * c->stride;
-            for (int32_t i = 0; i < c->row_bytes; ++i) {
+        for (int32_t y = 0; y < c->conversion.height; ++y) {
+            uint8_t* row = temp.get() + static_cast<int64_t>(y) * c->conversion.stride;
+            for (int32_t i = 0; i < c->conversion.row_bytes; ++i) {
                 if (bits == 8) {
                     row[i] = map[row[i]];
                     continue;
@@ -269,7 +267,7 @@ bool encode_palette(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels
             }
         }
     }
-    c->palette_entries = count;
+    c->state.palette_entries = count;
     uint8_t plte[768];
     for (int i = 0; i < count; ++i) {
         plte[3 * i] = kept[i].red;
@@ -281,12 +279,12 @@ bool encode_palette(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels
     }
     WorkBuffer indices;
     const uint8_t* rows = temp.get();
-    int64_t rows_stride = c->stride;
-    if (c->interlace && bits < 8) {
+    int64_t rows_stride = c->conversion.stride;
+    if (c->state.interlace && bits < 8) {
         ConversionContext expand;
         init_conversion_context(&expand);
-        expand.width = c->width;
-        expand.height = c->height;
+        expand.width = c->conversion.width;
+        expand.height = c->conversion.height;
         expand.source_bits = bits;
         expand.target_bits = 8;
         compute_row_sizes(&expand);
@@ -303,9 +301,9 @@ bool encode_palette(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels
         rows = indices.get();
         rows_stride = expand.stride;
     }
-    const int32_t h = c->height;
-    const int32_t row_bytes = c->row_bytes;
-    const int32_t w = c->width;
+    const int32_t h = c->conversion.height;
+    const int32_t row_bytes = c->conversion.row_bytes;
+    const int32_t w = c->conversion.width;
     emit_rows(
         c, sink, 1,
         [&](int32_t y, uint8_t* out, bool interlaced) {
@@ -318,21 +316,21 @@ bool encode_palette(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels
 
 bool encode_grey(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels, uint8_t* scratch,
                  RowSink* sink) {
-    const int64_t bytes = static_cast<int64_t>(c->width) * c->height;
+    const int64_t bytes = static_cast<int64_t>(c->conversion.width) * c->conversion.height;
     WorkBuffer temp = alloc_temp(bytes);
     if (!temp) {
         set_codec_error(c, kCodecNoMemory);
         return false;
     }
-    if (!convert_to_8bit_grey(c, palette, pixels, temp.get())) {
+    if (!convert_to_8bit_grey(&c->conversion, palette, pixels, temp.get())) {
         set_codec_error(c, kCodecSaveFailed);
         return false;
     }
     if (!write_transparency(c, nullptr)) {
         return false;
     }
-    const int32_t w = c->width;
-    const int32_t h = c->height;
+    const int32_t w = c->conversion.width;
+    const int32_t h = c->conversion.height;
     emit_rows(
         c, sink, 1,
         [&](int32_t y, uint8_t* out, bool) {
@@ -344,22 +342,22 @@ bool encode_grey(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels, u
 
 bool encode_colour(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels, uint8_t* scratch,
                    RowSink* sink) {
-    const int32_t w = c->width;
-    const int32_t h = c->height;
+    const int32_t w = c->conversion.width;
+    const int32_t h = c->conversion.height;
     WorkBuffer temp;
     const uint8_t* source = pixels;
-    const int32_t s = c->source_bits;
-    if (c->bit_depth == 16 ? s != 48 : (s != 8 && s != 24)) {
+    const int32_t s = c->conversion.source_bits;
+    if (c->state.bit_depth == 16 ? s != 48 : (s != 8 && s != 24)) {
         set_codec_error(c, kCodecSaveFailed);
         return false;
     }
     if (s == 8) {
-        temp = alloc_temp(c->image_bytes);
+        temp = alloc_temp(c->conversion.image_bytes);
         if (!temp) {
             set_codec_error(c, kCodecNoMemory);
             return false;
         }
-        if (!convert_pixel_depth(nullptr, temp.get(), c, palette, pixels)) {
+        if (!convert_pixel_depth(nullptr, temp.get(), &c->conversion, palette, pixels)) {
             set_codec_error(c, kCodecSaveFailed);
             return false;
         }
@@ -370,7 +368,7 @@ bool encode_colour(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels,
     }
     if (s == 48) {
         const int64_t stride = 6 * static_cast<int64_t>(w);
-        const bool reversed = c->layout48 == 1;
+        const bool reversed = c->settings.layout48 == 1;
         emit_rows(
             c, sink, 6,
             [&](int32_t y, uint8_t* out, bool) {
@@ -402,18 +400,18 @@ bool encode_colour(PngWriterContext* c, RgbQuad* palette, const uint8_t* pixels,
 
 bool compress_and_write(PngWriterContext* c) {
     std::u16string saved;
-    const bool status = c->status_window && c->status_text;
+    const bool status = c->settings.status_window && c->status_text;
     if (status) {
-        if (c->status_get) saved = c->status_get(c->status_window);
+        if (c->status_get) saved = c->status_get(c->settings.status_window);
         if (saved.size() > 260) saved.resize(260);
-        c->status_text(c->status_window, u"compress...");
+        c->status_text(c->settings.status_window, u"compress...");
     }
     bool ok = false;
     z_stream stream = z_stream();
     stream.zalloc = zlib_alloc;
     stream.zfree = zlib_free;
-    const int strategy = c->colour_type == 3 ? Z_DEFAULT_STRATEGY : Z_FILTERED;
-    if (deflateInit2(&stream, c->level, Z_DEFLATED, 15, 9, strategy) != Z_OK) {
+    const int strategy = c->state.colour_type == 3 ? Z_DEFAULT_STRATEGY : Z_FILTERED;
+    if (deflateInit2(&stream, c->settings.level, Z_DEFLATED, 15, 9, strategy) != Z_OK) {
         set_codec_error(c, kCodecDeflateFailed);
     } else {
         const uLong bound = deflateBound(&stream, static_cast<uLong>(c->filtered_bytes));
@@ -422,7 +420,7 @@ bool compress_and_write(PngWriterContext* c) {
             deflateEnd(&stream);
             set_codec_error(c, kCodecNoMemory);
         } else {
-            stream.next_in = c->filtered_data;
+            stream.next_in = c->filtered_data.get();
             stream.avail_in = static_cast<uInt>(c->filtered_bytes);
             stream.next_out = out.get();
             stream.avail_out = static_cast<uInt>(bound);
@@ -439,13 +437,12 @@ bool compress_and_write(PngWriterContext* c) {
             }
         }
     }
-    if (status) c->status_text(c->status_window, saved.c_str());
+    if (status) c->status_text(c->settings.status_window, saved.c_str());
     return ok;
 }
 
 void free_filtered(PngWriterContext* c) {
-    std::free(c->filtered_data);
-    c->filtered_data = nullptr;
+    c->filtered_data.reset();
     for (uint8_t*& b : c->row_buffers) b = nullptr;
 }
 
@@ -465,51 +462,41 @@ void PngWriterContext::free_format_buffers() {
 }
 
 void png_writer_reset(PngWriterContext* context) {
-    PngWriterContext* c = context;
-    reset_codec_handles(c);
-    c->in_memory = 0;
-    c->grey = 0;
-    c->interlace = 0;
-    c->filtered_data = nullptr;
-    c->level = 9;
-    c->filter_mode = 0;
-    c->gamma = 0;
-    c->transparent = 0;
-    c->horizontal_resolution = 0;
-    c->vertical_resolution = 0;
-    c->comment = nullptr;
-    c->layout48 = 0;
-    c->status_window = nullptr;
+    reset_codec_handles(context);
+    context->in_memory = 0;
+    context->state = {};
+    context->settings = {};
+    context->filtered_data.reset();
 }
 
 int32_t png_writer_setup(PngWriterContext* context) {
     PngWriterContext* c = context;
-    switch (c->target_bits) {
+    switch (c->conversion.target_bits) {
         case 1:
         case 2:
         case 4:
         case 8:
-            c->bit_depth = c->target_bits;
-            c->colour_type = c->grey ? 0 : 3;
-            c->bytes_per_pixel = 1;
+            c->state.bit_depth = c->conversion.target_bits;
+            c->state.colour_type = c->state.grey ? 0 : 3;
+            c->state.bytes_per_pixel = 1;
             break;
         case 24:
-            c->bit_depth = 8;
-            c->colour_type = 2;
-            c->bytes_per_pixel = 3;
+            c->state.bit_depth = 8;
+            c->state.colour_type = 2;
+            c->state.bytes_per_pixel = 3;
             break;
         case 48:
-            c->bit_depth = 16;
-            c->colour_type = 2;
-            c->bytes_per_pixel = 6;
+            c->state.bit_depth = 16;
+            c->state.colour_type = 2;
+            c->state.bytes_per_pixel = 6;
             break;
         default: set_codec_error(c, kCodecSaveFailed); return 0;
     }
-    if (c->colour_type == 3) {
+    if (c->state.colour_type == 3) {
         c->choose_filter = choose_fixed;
-    } else if (c->filter_mode == 0) {
+    } else if (c->settings.filter_mode == 0) {
         c->choose_filter = choose_adaptive;
-    } else if (c->filter_mode >= 1 && c->filter_mode <= 5) {
+    } else if (c->settings.filter_mode >= 1 && c->settings.filter_mode <= 5) {
         c->choose_filter = choose_fixed;
     } else {
         set_codec_error(c, kCodecSaveFailed);
@@ -517,18 +504,18 @@ int32_t png_writer_setup(PngWriterContext* context) {
     }
     // The encoders size their temporaries from the row sizes; a caller that forgot them must
     // not make them write through stale values.
-    compute_row_sizes(c);
-    if (c->width < 1 || c->height < 1 || c->size_overflow) {
+    compute_row_sizes(&c->conversion);
+    if (c->conversion.width < 1 || c->conversion.height < 1 || c->conversion.size_overflow) {
         set_codec_error(c, kCodecSaveFailed);
         return 0;
     }
     int64_t largest = 0;
     int64_t total = 0;
-    if (!c->interlace) {
-        largest = png_row_bytes(c, c->width);
-        total = largest * c->height;
+    if (!c->state.interlace) {
+        largest = png_row_bytes(c, c->conversion.width);
+        total = largest * c->conversion.height;
     } else {
-        const PngPassSizes s = png_adam7_pass_sizes(c, c->width, c->height);
+        const PngPassSizes s = png_adam7_pass_sizes(c, c->conversion.width, c->conversion.height);
         for (int p = 0; p < 7; ++p) {
             c->pass_row_bytes[p] = s.row_bytes[p];
             c->pass_columns[p] = s.columns[p];
@@ -548,8 +535,7 @@ int32_t png_writer_setup(PngWriterContext* context) {
 bool write_png_file(const std::u16string& path, PngWriterContext* context, RgbQuad* palette,
                     const uint8_t* pixels) {
     PngWriterContext* c = context;
-    c->output_file = file_create_write(path);
-    if (c->output_file == kClosedFile) {
+    if (!c->output_file.create(path)) {
         set_codec_error(c, kCodecCreateFailed);
         return false;
     }
@@ -559,32 +545,33 @@ bool write_png_file(const std::u16string& path, PngWriterContext* context, RgbQu
     if (largest == 0) return false;
 
     uint8_t ihdr[13];
-    put32(ihdr, static_cast<uint32_t>(c->width));
-    put32(ihdr + 4, static_cast<uint32_t>(c->height));
-    ihdr[8] = static_cast<uint8_t>(c->bit_depth);
-    ihdr[9] = static_cast<uint8_t>(c->colour_type);
+    put32(ihdr, static_cast<uint32_t>(c->conversion.width));
+    put32(ihdr + 4, static_cast<uint32_t>(c->conversion.height));
+    ihdr[8] = static_cast<uint8_t>(c->state.bit_depth);
+    ihdr[9] = static_cast<uint8_t>(c->state.colour_type);
     ihdr[10] = 0;
     ihdr[11] = 0;
-    ihdr[12] = c->interlace;
+    ihdr[12] = c->state.interlace;
     if (!write_output(c, kSignature, 8) || !write_chunk(c, "IHDR", ihdr, 13)) return false;
-    if (c->gamma > 0) {
+    if (c->settings.gamma > 0) {
         uint8_t g[4];
-        put32(g, static_cast<uint32_t>(100000000.0 / c->gamma + 0.5));
+        put32(g, static_cast<uint32_t>(100000000.0 / c->settings.gamma + 0.5));
         if (!write_chunk(c, "gAMA", g, 4)) return false;
     }
-    if (c->horizontal_resolution != 0 && c->vertical_resolution != 0) {
+    if (c->settings.horizontal_resolution != 0 && c->settings.vertical_resolution != 0) {
         uint8_t p[9];
-        put32(p, static_cast<uint32_t>(c->horizontal_resolution));
-        put32(p + 4, static_cast<uint32_t>(c->vertical_resolution));
+        put32(p, static_cast<uint32_t>(c->settings.horizontal_resolution));
+        put32(p + 4, static_cast<uint32_t>(c->settings.vertical_resolution));
         p[8] = 1;
         if (!write_chunk(c, "pHYs", p, 9)) return false;
     }
 
     free_filtered(c);
-    c->filtered_data = static_cast<uint8_t*>(
-        std::calloc(static_cast<size_t>(c->filtered_bytes) + 6 * static_cast<size_t>(largest), 1));
+    c->filtered_data.reset(static_cast<uint8_t*>(
+        std::calloc(static_cast<size_t>(c->filtered_bytes) + 6 * static_cast<size_t>(largest), 1)));
     // A full-width row (and, for packed interlaced rows, a second one) to gather pass rows from.
-    const int64_t scratch_bytes = 2 * (static_cast<int64_t>(c->width) * c->bytes_per_pixel + 8);
+    const int64_t scratch_bytes =
+        2 * (static_cast<int64_t>(c->conversion.width) * c->state.bytes_per_pixel + 8);
     WorkBuffer scratch(static_cast<uint8_t*>(std::calloc(static_cast<size_t>(scratch_bytes), 1)));
     if (!c->filtered_data || !scratch) {
         free_filtered(c);
@@ -592,26 +579,24 @@ bool write_png_file(const std::u16string& path, PngWriterContext* context, RgbQu
         return false;
     }
     for (int i = 0; i < 6; ++i)
-        c->row_buffers[i] = c->filtered_data + c->filtered_bytes + static_cast<size_t>(i) * largest;
+        c->row_buffers[i] = c->filtered_data.get() + c->filtered_bytes + static_cast<size_t>(i) * largest;
 
-    RowSink sink{c, c->filtered_data};
+    RowSink sink{c, c->filtered_data.get()};
     bool ok;
-    if (c->colour_type == 3)
+    if (c->state.colour_type == 3)
         ok = encode_palette(c, palette, pixels, scratch.get(), &sink);
-    else if (c->colour_type == 0)
+    else if (c->state.colour_type == 0)
         ok = encode_grey(c, palette, pixels, scratch.get(), &sink);
     else
         ok = encode_colour(c, palette, pixels, scratch.get(), &sink);
     if (!ok || !compress_and_write(c)) return false;
-    if (c->comment && !png_write_comment_chunk(c, c->comment)) return false;
+    if (c->settings.comment && !png_write_comment_chunk(c, c->settings.comment)) return false;
     if (!write_chunk(c, "IEND", nullptr, 0)) return false;
     return !c->output_failed;
 }
 
 void png_writer_release(PngWriterContext* context) {
-    if (context->no_own_files) return;
-    free_filtered(context);
-    close_codec_files(context);
+    png_writer_release_global(context);
 }
 
 void png_writer_release_global(PngWriterContext* context) {

@@ -14,10 +14,10 @@ bool fail(TiffContext* c, int32_t code) {
 }
 
 uint16_t r16(TiffContext* c) {
-    return c->little_endian ? read_le16(c) : read_be16(c);
+    return c->state.little_endian ? read_le16(c) : read_be16(c);
 }
 uint32_t r32(TiffContext* c) {
-    return c->little_endian ? read_le32(c) : read_be32(c);
+    return c->state.little_endian ? read_le32(c) : read_be32(c);
 }
 
 uint16_t r16_at(TiffContext* c, uint64_t offset) {
@@ -80,38 +80,38 @@ bool read_entry(TiffContext* c, const Entry& e) {
             const uint32_t v = scalar(c, e);
             if (v == 0) return fail(c, kCodecBadData);
             if (v > kTiffMaxSize) return fail(c, kCodecUnsupported);
-            (e.tag == 256 ? c->width : c->height) = static_cast<int32_t>(v);
+            (e.tag == 256 ? c->conversion.width : c->conversion.height) = static_cast<int32_t>(v);
             return true;
         }
         case 258:
-            c->sample_count = static_cast<int32_t>(e.count);
+            c->state.sample_count = static_cast<int32_t>(e.count);
             if (e.count == 1) {
-                c->bits_per_sample = static_cast<int32_t>(scalar(c, e));
+                c->state.bits_per_sample = static_cast<int32_t>(scalar(c, e));
             } else if (e.count == 3) {
                 const uint32_t at = r32_at(c, e.value_at);
                 if (!within(c, at, 6)) return fail(c, kCodecBadData);
                 const uint16_t a = r16_at(c, at), b = r16_at(c, at + 2), d = r16_at(c, at + 4);
                 if (a != b || a != d || (a != 8 && a != 16)) return fail(c, kCodecUnsupported);
-                c->bits_per_sample = a;
+                c->state.bits_per_sample = a;
             }
             return true;
         case 259:
-            c->compression = static_cast<int32_t>(scalar(c, e));
-            if (c->compression != 1) return fail(c, kCodecUnsupported);
+            c->state.compression = static_cast<int32_t>(scalar(c, e));
+            if (c->state.compression != 1) return fail(c, kCodecUnsupported);
             return true;
-        case 262: c->photometric = static_cast<int32_t>(scalar(c, e)); return true;
-        case 270: c->description_seen = 1; return true;
-        case 273: return read_strip_table(c, e, &c->strip_offsets, &c->strip_offset_count);
-        case 277: c->samples_per_pixel = static_cast<int32_t>(scalar(c, e)); return true;
-        case 279: return read_strip_table(c, e, &c->strip_byte_counts, &c->strip_byte_count_count);
-        case 282: c->x_resolution_offset = r32_at(c, e.value_at); return true;
-        case 283: c->y_resolution_offset = r32_at(c, e.value_at); return true;
-        case 284: c->planar_configuration = static_cast<int32_t>(scalar(c, e)); return true;
-        case 296: c->resolution_unit = static_cast<int32_t>(scalar(c, e)); return true;
-        case 320: c->colour_map_offset = r32_at(c, e.value_at); return true;
+        case 262: c->state.photometric = static_cast<int32_t>(scalar(c, e)); return true;
+        case 270: c->state.description_seen = 1; return true;
+        case 273: return read_strip_table(c, e, &c->strip_offsets, &c->state.strip_offset_count);
+        case 277: c->state.samples_per_pixel = static_cast<int32_t>(scalar(c, e)); return true;
+        case 279: return read_strip_table(c, e, &c->strip_byte_counts, &c->state.strip_byte_count_count);
+        case 282: c->state.x_resolution_offset = r32_at(c, e.value_at); return true;
+        case 283: c->state.y_resolution_offset = r32_at(c, e.value_at); return true;
+        case 284: c->state.planar_configuration = static_cast<int32_t>(scalar(c, e)); return true;
+        case 296: c->state.resolution_unit = static_cast<int32_t>(scalar(c, e)); return true;
+        case 320: c->state.colour_map_offset = r32_at(c, e.value_at); return true;
         case 322:  // TileWidth
         case 324:  // TileOffsets
-            c->tiled = 1;
+            c->state.tiled = 1;
             return true;
         default: return true;
     }
@@ -123,9 +123,9 @@ int32_t pixels_per_metre(TiffContext* c, uint32_t offset) {
     const uint32_t denominator = r32_at(c, offset + 4);
     if (denominator == 0) return 0;
     double v;
-    if (c->resolution_unit == 2)
+    if (c->state.resolution_unit == 2)
         v = numerator / 0.0254 / denominator + 0.5;
-    else if (c->resolution_unit == 3)
+    else if (c->state.resolution_unit == 3)
         v = numerator * 100.0 / denominator + 0.5;
     else
         return 0;
@@ -137,9 +137,9 @@ bool decode(TiffContext* c) {
     if (!in.has(8)) return fail(c, kCodecBadData);
     const uint8_t* p = in.data();
     if (p[0] == 'I' && p[1] == 'I')
-        c->little_endian = 1;
+        c->state.little_endian = 1;
     else if (p[0] == 'M' && p[1] == 'M')
-        c->little_endian = 0;
+        c->state.little_endian = 0;
     else
         return fail(c, kCodecBadData);
     in.skip(2);
@@ -159,44 +159,46 @@ bool decode(TiffContext* c) {
     }
     if (c->error != kCodecOk) return false;
     // Tiles are a layout of their own, refused like compression, not a malformed file.
-    if (c->tiled) return fail(c, kCodecUnsupported);
-    if (c->width == 0 || c->height == 0) return fail(c, kCodecBadData);
-    if (!c->strip_offsets || !c->strip_byte_counts || c->strip_offset_count != c->strip_byte_count_count)
+    if (c->state.tiled) return fail(c, kCodecUnsupported);
+    if (c->conversion.width == 0 || c->conversion.height == 0) return fail(c, kCodecBadData);
+    if (!c->strip_offsets || !c->strip_byte_counts ||
+        c->state.strip_offset_count != c->state.strip_byte_count_count)
         return fail(c, kCodecBadData);
-    c->strip_count = c->strip_offset_count;
+    c->state.strip_count = c->state.strip_offset_count;
 
     // Kind of image.
-    const int32_t bits = c->bits_per_sample;
+    const int32_t bits = c->state.bits_per_sample;
     int64_t row_bytes;
-    if (c->photometric == 2) {
-        if (c->sample_count != 3 || (bits != 8 && bits != 16)) return fail(c, kCodecUnsupported);
-        c->output_bits = 24;
-        row_bytes = static_cast<int64_t>(c->width) * 3 * (bits / 8);
-    } else if (c->photometric == 0 || c->photometric == 1 || c->photometric == 3) {
-        if (c->photometric == 3 && c->colour_map_offset == 0) return fail(c, kCodecUnsupported);
-        if (c->sample_count != 1 || (bits != 1 && bits != 4 && bits != 8)) return fail(c, kCodecUnsupported);
-        c->output_bits = 8;
+    if (c->state.photometric == 2) {
+        if (c->state.sample_count != 3 || (bits != 8 && bits != 16)) return fail(c, kCodecUnsupported);
+        c->state.output_bits = 24;
+        row_bytes = static_cast<int64_t>(c->conversion.width) * 3 * (bits / 8);
+    } else if (c->state.photometric == 0 || c->state.photometric == 1 || c->state.photometric == 3) {
+        if (c->state.photometric == 3 && c->state.colour_map_offset == 0) return fail(c, kCodecUnsupported);
+        if (c->state.sample_count != 1 || (bits != 1 && bits != 4 && bits != 8))
+            return fail(c, kCodecUnsupported);
+        c->state.output_bits = 8;
         // Rows start on a byte boundary.
-        row_bytes = (static_cast<int64_t>(c->width) * bits + 7) / 8;
+        row_bytes = (static_cast<int64_t>(c->conversion.width) * bits + 7) / 8;
     } else {
         return fail(c, kCodecUnsupported);
     }
     // Samples stored apart (planar) or more samples than the bits describe (alpha) would be
     // shown as wrong pixels: refuse them like any other layout we do not read.
-    if (c->samples_per_pixel != 0 && c->samples_per_pixel != c->sample_count)
+    if (c->state.samples_per_pixel != 0 && c->state.samples_per_pixel != c->state.sample_count)
         return fail(c, kCodecUnsupported);
-    if (c->planar_configuration != 1 && c->sample_count > 1) return fail(c, kCodecUnsupported);
-    const int64_t stride = stride_for_depth(c->width, c->output_bits);
-    if (stride < 0 || stride * c->height > kMaxImageBytes) return fail(c, kCodecUnsupported);
-    c->output_stride = static_cast<int32_t>(stride);
-    c->loaded.source_bits = c->photometric == 2 ? bits * 3 : bits;
+    if (c->state.planar_configuration != 1 && c->state.sample_count > 1) return fail(c, kCodecUnsupported);
+    const int64_t stride = stride_for_depth(c->conversion.width, c->state.output_bits);
+    if (stride < 0 || stride * c->conversion.height > kMaxImageBytes) return fail(c, kCodecUnsupported);
+    c->state.output_stride = static_cast<int32_t>(stride);
+    c->loaded.source_bits = c->state.photometric == 2 ? bits * 3 : bits;
 
     // Palette.
-    if (c->output_bits == 8) {
+    if (c->state.output_bits == 8) {
         const int32_t colours = 1 << bits;
         const int32_t step = bits == 1 ? 255 : bits == 4 ? 17 : 1;
-        if (c->photometric == 3) {
-            const uint64_t at = c->colour_map_offset;
+        if (c->state.photometric == 3) {
+            const uint64_t at = c->state.colour_map_offset;
             if (!within(c, at, static_cast<uint64_t>(colours) * 6)) return fail(c, kCodecReadFailed);
             for (int32_t i = 0; i < colours; ++i) {
                 c->loaded.palette[i].red = static_cast<uint8_t>(r16_at(c, at + 2 * i) >> 8);
@@ -205,7 +207,7 @@ bool decode(TiffContext* c) {
             }
         } else {
             for (int32_t i = 0; i < colours; ++i) {
-                const uint8_t v = static_cast<uint8_t>(c->photometric == 0 ? 255 - i * step : i * step);
+                const uint8_t v = static_cast<uint8_t>(c->state.photometric == 0 ? 255 - i * step : i * step);
                 c->loaded.palette[i].red = c->loaded.palette[i].green = c->loaded.palette[i].blue = v;
             }
         }
@@ -213,14 +215,14 @@ bool decode(TiffContext* c) {
 
     // Strips, joined in table order into exactly the bytes the image needs; sizes are summed
     // in 64 bits and each strip must lie within the file.
-    const int64_t needed = row_bytes * c->height;
+    const int64_t needed = row_bytes * c->conversion.height;
     if (needed > kMaxImageBytes) return fail(c, kCodecUnsupported);
-    for (uint32_t i = 0; i < c->strip_count; ++i)
+    for (uint32_t i = 0; i < c->state.strip_count; ++i)
         if (!within(c, c->strip_offsets[i], c->strip_byte_counts[i])) return fail(c, kCodecReadFailed);
     c->strip_data = alloc_pixels(needed);
     if (!c->strip_data) return fail(c, kCodecNoMemory);
     int64_t filled = 0;
-    for (uint32_t i = 0; i < c->strip_count && filled < needed; ++i) {
+    for (uint32_t i = 0; i < c->state.strip_count && filled < needed; ++i) {
         const int64_t take = c->strip_byte_counts[i] < static_cast<uint64_t>(needed - filled)
                                  ? c->strip_byte_counts[i]
                                  : needed - filled;
@@ -229,34 +231,34 @@ bool decode(TiffContext* c) {
     }
 
     int32_t x_ppm = 0, y_ppm = 0;
-    if (c->x_resolution_offset != 0 && c->y_resolution_offset != 0) {
-        x_ppm = pixels_per_metre(c, c->x_resolution_offset);
-        y_ppm = pixels_per_metre(c, c->y_resolution_offset);
+    if (c->state.x_resolution_offset != 0 && c->state.y_resolution_offset != 0) {
+        x_ppm = pixels_per_metre(c, c->state.x_resolution_offset);
+        y_ppm = pixels_per_metre(c, c->state.y_resolution_offset);
     }
-    set_dib_info_header(c, c->width, c->height, c->output_bits, x_ppm, y_ppm);
-    if (!allocate_loaded_rows(c, stride * c->height)) return false;
+    set_dib_info_header(c, c->conversion.width, c->conversion.height, c->state.output_bits, x_ppm, y_ppm);
+    if (!allocate_loaded_rows(c, stride * c->conversion.height)) return false;
 
     uint8_t* pixels = c->loaded.pixels;
-    for (int32_t y = 0; y < c->height; ++y) {
+    for (int32_t y = 0; y < c->conversion.height; ++y) {
         const uint8_t* src = c->strip_data + static_cast<int64_t>(y) * row_bytes;
-        uint8_t* dst = pixels + static_cast<int64_t>(c->height - 1 - y) * stride;
-        if (c->output_bits == 24) {
+        uint8_t* dst = pixels + static_cast<int64_t>(c->conversion.height - 1 - y) * stride;
+        if (c->state.output_bits == 24) {
             const int32_t step = bits / 8;
             // The most significant byte of a 16-bit sample comes second in "II" files.
-            const int32_t high = (bits == 16 && c->little_endian) ? 1 : 0;
-            for (int32_t x = 0; x < c->width; ++x) {
+            const int32_t high = (bits == 16 && c->state.little_endian) ? 1 : 0;
+            for (int32_t x = 0; x < c->conversion.width; ++x) {
                 const uint8_t* s = src + static_cast<int64_t>(x) * 3 * step + high;
                 dst[3 * x] = s[2 * step];
                 dst[3 * x + 1] = s[step];
                 dst[3 * x + 2] = s[0];
             }
         } else if (bits == 8) {
-            std::memcpy(dst, src, static_cast<size_t>(c->width));
+            std::memcpy(dst, src, static_cast<size_t>(c->conversion.width));
         } else if (bits == 4) {
-            for (int32_t x = 0; x < c->width; ++x)
+            for (int32_t x = 0; x < c->conversion.width; ++x)
                 dst[x] = (x & 1) ? (src[x >> 1] & 0x0F) : (src[x >> 1] >> 4);
         } else {
-            for (int32_t x = 0; x < c->width; ++x) dst[x] = (src[x >> 3] >> (7 - (x & 7))) & 1;
+            for (int32_t x = 0; x < c->conversion.width; ++x) dst[x] = (src[x >> 3] >> (7 - (x & 7))) & 1;
         }
     }
     free_pixels(c->strip_data);
@@ -283,29 +285,10 @@ void tiff_reader_reset(TiffContext* c) {
     tiff_free_buffers(c);
     reset_codec_handles(c);
     c->in_memory = 0;
-    c->little_endian = 1;
-    c->photometric = 4;
-    c->bits_per_sample = 1;
-    c->sample_count = 1;
-    c->compression = 1;
-    c->planar_configuration = 1;
-    c->samples_per_pixel = 0;
-    c->colour_map_offset = 0;
-    c->x_resolution_offset = 0;
-    c->y_resolution_offset = 0;
-    c->resolution_unit = 2;
-    c->description_seen = 0;
-    c->tiled = 0;
-    c->strip_offset_count = 0;
-    c->strip_byte_count_count = 0;
-    c->strip_count = 0;
-    c->output_bits = 0;
-    c->output_stride = 0;
-    c->width = 0;
-    c->height = 0;
-    std::memset(c->loaded.palette, 0, sizeof c->loaded.palette);
-    c->loaded.pixels = nullptr;
-    c->loaded.bitmap = 0;
+    c->state = {};
+    c->conversion.width = 0;
+    c->conversion.height = 0;
+    c->loaded = {};
 }
 
 LoadedImage* read_tiff_image(TiffContext* c) {

@@ -69,15 +69,15 @@ int64_t row_bytes(int32_t width, int32_t bits) {
 // Fills the strip, top row first, from the source rows (bottom-up) by target layout.
 bool fill_strip(TiffWriterContext* c, const Layout& l, RgbQuad* source_palette, const uint8_t* source,
                 RgbQuad* palette) {
-    const int32_t w = c->width;
-    const int32_t h = c->height;
-    const int32_t target = c->target_bits;
+    const int32_t w = c->conversion.width;
+    const int32_t h = c->conversion.height;
+    const int32_t target = c->conversion.target_bits;
     const int64_t out_row = row_bytes(w, target);
     uint8_t* strip = c->strip_buffer;
     auto out = [&](int32_t y) { return strip + static_cast<int64_t>(y) * out_row; };
 
     if (l.photometric == 2) {
-        const int32_t s = c->source_bits;
+        const int32_t s = c->conversion.source_bits;
         if (target == 48) {
             if (s != 48) return fail(c, kCodecSaveFailed);
             const int64_t src_stride = stride_for_depth(w, 48);
@@ -95,12 +95,12 @@ bool fill_strip(TiffWriterContext* c, const Layout& l, RgbQuad* source_palette, 
         int32_t step = 3, high = 0;
         if (s == 8) {
             // Expanded through the palette into a 24-bit work copy first.
-            const int32_t keep = c->target_bits;
-            c->target_bits = 24;
-            compute_row_sizes(c);
-            work = c->size_overflow ? nullptr : alloc_pixels(c->image_bytes);
-            bool ok = work && convert_pixel_depth(nullptr, work, c, source_palette, source);
-            c->target_bits = keep;
+            const int32_t keep = c->conversion.target_bits;
+            c->conversion.target_bits = 24;
+            compute_row_sizes(&c->conversion);
+            work = c->conversion.size_overflow ? nullptr : alloc_pixels(c->conversion.image_bytes);
+            bool ok = work && convert_pixel_depth(nullptr, work, &c->conversion, source_palette, source);
+            c->conversion.target_bits = keep;
             if (!work) return fail(c, kCodecNoMemory);
             if (!ok) {
                 free_pixels(work);
@@ -130,7 +130,7 @@ bool fill_strip(TiffWriterContext* c, const Layout& l, RgbQuad* source_palette, 
     if (l.photometric == 1 && target == 8) {
         uint8_t* grey = alloc_pixels(static_cast<int64_t>(w) * h);
         if (!grey) return fail(c, kCodecNoMemory);
-        const bool ok = convert_to_8bit_grey(c, source_palette, source, grey);
+        const bool ok = convert_to_8bit_grey(&c->conversion, source_palette, source, grey);
         if (ok)
             for (int32_t y = 0; y < h; ++y)
                 std::memcpy(out(y), grey + static_cast<int64_t>(h - 1 - y) * w, static_cast<size_t>(w));
@@ -139,10 +139,10 @@ bool fill_strip(TiffWriterContext* c, const Layout& l, RgbQuad* source_palette, 
     }
 
     // 1-bit grey, 4- and 8-bit palette: the converter's bottom-up rows, then repacked top first.
-    compute_row_sizes(c);
-    uint8_t* work = c->size_overflow ? nullptr : alloc_pixels(c->image_bytes);
+    compute_row_sizes(&c->conversion);
+    uint8_t* work = c->conversion.size_overflow ? nullptr : alloc_pixels(c->conversion.image_bytes);
     if (!work) return fail(c, kCodecNoMemory);
-    const bool ok = convert_pixel_depth(palette, work, c, source_palette, source);
+    const bool ok = convert_pixel_depth(palette, work, &c->conversion, source_palette, source);
     if (!ok) {
         free_pixels(work);
         return fail(c, kCodecSaveFailed);
@@ -151,7 +151,7 @@ bool fill_strip(TiffWriterContext* c, const Layout& l, RgbQuad* source_palette, 
         // BlackIsZero: a set bit must be the lighter of the two entries.
         const bool invert = grey_of_entry(palette[0]) > grey_of_entry(palette[1]);
         for (int32_t y = 0; y < h; ++y) {
-            const uint8_t* p = work + static_cast<int64_t>(h - 1 - y) * c->stride;
+            const uint8_t* p = work + static_cast<int64_t>(h - 1 - y) * c->conversion.stride;
             uint8_t* d = out(y);
             for (int64_t i = 0; i < out_row; ++i) d[i] = invert ? static_cast<uint8_t>(~p[i]) : p[i];
             // Bits past the width stay zero.
@@ -159,7 +159,7 @@ bool fill_strip(TiffWriterContext* c, const Layout& l, RgbQuad* source_palette, 
         }
     } else {
         for (int32_t y = 0; y < h; ++y)
-            std::memcpy(out(y), work + static_cast<int64_t>(h - 1 - y) * c->stride,
+            std::memcpy(out(y), work + static_cast<int64_t>(h - 1 - y) * c->conversion.stride,
                         static_cast<size_t>(out_row));
         if (target == 4 && (w & 1))
             for (int32_t y = 0; y < h; ++y) out(y)[out_row - 1] &= 0xF0;
@@ -174,23 +174,20 @@ void tiff_writer_reset(TiffWriterContext* c) {
     c->free_format_buffers();
     reset_codec_handles(c);
     c->in_memory = 0;
-    c->grey = 0;
-    c->x_pixels_per_metre = 0;
-    c->y_pixels_per_metre = 0;
+    c->state = {};
 }
 
 bool write_tiff_file(const std::u16string& path, TiffWriterContext* c, RgbQuad* source_palette,
                      const uint8_t* source_bits) {
-    c->output_file = file_create_write(path);
-    if (c->output_file == kClosedFile) return fail(c, kCodecCreateFailed);
+    if (!c->output_file.create(path)) return fail(c, kCodecCreateFailed);
     Layout l;
-    if (!plan(c->target_bits, c->grey != 0, &l)) return fail(c, kCodecCreateFailed);
-    if (c->width < 1 || c->height < 1) return fail(c, kCodecSaveFailed);
-    const int32_t bits = c->target_bits;
-    const int64_t strip_size = row_bytes(c->width, bits) * c->height;
+    if (!plan(c->conversion.target_bits, c->state.grey != 0, &l)) return fail(c, kCodecCreateFailed);
+    if (c->conversion.width < 1 || c->conversion.height < 1) return fail(c, kCodecSaveFailed);
+    const int32_t bits = c->conversion.target_bits;
+    const int64_t strip_size = row_bytes(c->conversion.width, bits) * c->conversion.height;
     if (strip_size > kMaxImageBytes) return fail(c, kCodecNoMemory);
-    c->strip_size = static_cast<uint32_t>(strip_size);
-    c->photometric = l.photometric;
+    c->state.strip_size = static_cast<uint32_t>(strip_size);
+    c->state.photometric = l.photometric;
 
     uint8_t head[1710];
     std::memset(head, 0, sizeof head);
@@ -200,15 +197,15 @@ bool write_tiff_file(const std::u16string& path, TiffWriterContext* c, RgbQuad* 
     b.u32(8);
     b.u16(static_cast<uint32_t>(l.entries));
     const bool rgb = l.photometric == 2;
-    b.entry(256, 4, 1, static_cast<uint32_t>(c->width));
-    b.entry(257, 4, 1, static_cast<uint32_t>(c->height));
+    b.entry(256, 4, 1, static_cast<uint32_t>(c->conversion.width));
+    b.entry(257, 4, 1, static_cast<uint32_t>(c->conversion.height));
     b.entry(258, 3, rgb ? 3 : 1, rgb ? 158 : static_cast<uint32_t>(bits));
     b.entry(259, 3, 1, 1);
     b.entry(262, 3, 1, static_cast<uint32_t>(l.photometric));
     b.entry(273, 4, 1, l.strip);
     if (rgb) b.entry(277, 3, 1, 3);
-    b.entry(278, 4, 1, static_cast<uint32_t>(c->height));
-    b.entry(279, 4, 1, c->strip_size);
+    b.entry(278, 4, 1, static_cast<uint32_t>(c->conversion.height));
+    b.entry(279, 4, 1, c->state.strip_size);
     b.entry(282, 5, 1, l.x_resolution);
     b.entry(283, 5, 1, l.y_resolution);
     b.entry(296, 3, 1, 2);
@@ -217,9 +214,9 @@ bool write_tiff_file(const std::u16string& path, TiffWriterContext* c, RgbQuad* 
     if (rgb)
         for (int i = 0; i < 3; ++i) b.u16(static_cast<uint32_t>(bits / 3));
     // Pixels per metre times 0.0254 is dots per inch.
-    b.u32(static_cast<uint32_t>(c->x_pixels_per_metre) * 254u);
+    b.u32(static_cast<uint32_t>(c->state.x_pixels_per_metre) * 254u);
     b.u32(10000);
-    b.u32(static_cast<uint32_t>(c->y_pixels_per_metre) * 254u);
+    b.u32(static_cast<uint32_t>(c->state.y_pixels_per_metre) * 254u);
     b.u32(10000);
 
     c->strip_buffer = alloc_pixels(strip_size);
@@ -232,8 +229,8 @@ bool write_tiff_file(const std::u16string& path, TiffWriterContext* c, RgbQuad* 
         for (int32_t i = 0; i < n; ++i) b.u16(static_cast<uint32_t>(palette[i].green) << 8);
         for (int32_t i = 0; i < n; ++i) b.u16(static_cast<uint32_t>(palette[i].blue) << 8);
     }
-    const bool ok = write_output(c, head, b.size()) && write_output(c, c->strip_buffer, c->strip_size) &&
-                    file_flush(c->output_file);
+    const bool ok = write_output(c, head, b.size()) &&
+                    write_output(c, c->strip_buffer, c->state.strip_size) && file_flush(c->output_file.get());
     free_pixels(c->strip_buffer);
     c->strip_buffer = nullptr;
     if (!ok) return fail(c, kCodecSaveFailed);
@@ -246,9 +243,7 @@ void TiffWriterContext::free_format_buffers() {
 }
 
 void tiff_writer_release(TiffWriterContext* c) {
-    if (c->no_own_files) return;
-    c->free_format_buffers();
-    close_codec_files(c);
+    tiff_writer_release_global(c);
 }
 
 void tiff_writer_release_global(TiffWriterContext* c) {

@@ -28,9 +28,9 @@ Image make_image(int bits, int32_t w, int32_t h) {
 bool copy(const Image& img) {
     BmpContext c;
     init_bmp_context(&c, 0);
-    c.width = img.width;
-    c.height = img.height;
-    c.source_bits = img.bits;
+    c.conversion.width = img.width;
+    c.conversion.height = img.height;
+    c.conversion.source_bits = img.bits;
     if (!OpenClipboard(nullptr)) return false;
     return copy_dib_to_clipboard(&c, img.palette, img.rows.data());
 }

@@ -427,18 +427,18 @@ Written write_image(int32_t w, int32_t h, int source_bits, int target_bits, cons
                     const std::vector<uint8_t>& pixels, const std::u16string& path) {
     BmpContext c;
     init_bmp_context(&c, 0);
-    c.width = w;
-    c.height = h;
-    c.source_bits = source_bits;
-    c.target_bits = target_bits;
+    c.conversion.width = w;
+    c.conversion.height = h;
+    c.conversion.source_bits = source_bits;
+    c.conversion.target_bits = target_bits;
     c.x_ppm = 3780;
     c.y_ppm = 3779;
-    compute_row_sizes(&c);
+    compute_row_sizes(&c.conversion);
     Written out;
     out.ok = write_bmp_file(path, &c, palette, pixels.data());
     out.error = c.error;
     bmp_writer_release(&c);
-    EXPECT_EQ(c.output_file, kClosedFile);
+    EXPECT_FALSE(c.output_file.is_open());
     EXPECT_EQ(c.conversion_buffer, nullptr);
     if (out.ok) read_bytes(path, &out.bytes);
     return out;
@@ -529,9 +529,9 @@ TEST(BmpPackedDib, RoundTripAndSizeChecks) {
             SCOPED_TRACE(testing::Message() << bits << " bits, width " << w);
             BmpContext c;
             init_bmp_context(&c, 0);
-            c.width = w;
-            c.height = 2;
-            c.source_bits = bits;
+            c.conversion.width = w;
+            c.conversion.height = 2;
+            c.conversion.source_bits = bits;
             c.x_ppm = 100;
             RgbQuad palette[256];
             for (int i = 0; i < 256; ++i)
@@ -539,7 +539,7 @@ TEST(BmpPackedDib, RoundTripAndSizeChecks) {
             const int64_t stride = stride_for_depth(w, bits);
             std::vector<uint8_t> pixels(stride * 2);
             for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i * 13 + 5);
-            const uint64_t size = packed_dib_size(&c);
+            const uint64_t size = packed_dib_size(&c.conversion);
             ASSERT_EQ(size, 40 + (bits == 8 ? 1024u : 0u) + pixels.size());
             std::vector<uint8_t> block(size);
             fill_packed_dib(&c, palette, pixels.data(), block.data());

@@ -45,23 +45,20 @@ TEST(CodecErrors, TextsCoverCodes1To24Only) {
     }
 }
 
-TEST(CodecContext, InitClearsHandlesOnlyForOwnedContexts) {
+TEST(CodecContext, InitClearsPerUseFieldsOnlyForContextsOfOneJob) {
     CodecContext c;
     c.error = 5;
-    c.output_file = 77;
     c.in_memory = 1;
     init_codec_context(&c, 1);
-    EXPECT_EQ(c.no_own_files, 1);
     EXPECT_EQ(c.error, 5) << "a shared context keeps its per-use fields";
-    EXPECT_EQ(c.output_file, 77);
+    EXPECT_EQ(c.in_memory, 1);
     init_codec_context(&c, 0);
-    EXPECT_EQ(c.no_own_files, 0);
     EXPECT_EQ(c.error, 0);
     EXPECT_EQ(c.in_memory, 0);
-    EXPECT_EQ(c.output_file, kClosedFile);
+    EXPECT_FALSE(c.output_file.is_open());
     EXPECT_EQ(c.mapped.file(), kClosedFile);
     EXPECT_FALSE(c.mapped.mapped());
-    EXPECT_EQ(c.dither_mode, 0);
+    EXPECT_EQ(c.conversion.dither_mode, 0);
 }
 
 TEST(CodecContext, MapReadAndCloseAreBoundedAndIdempotent) {
@@ -116,18 +113,17 @@ TEST(CodecContext, MissingOrEmptyFileFailsWithReadError) {
     }
 }
 
-TEST(CodecContext, SharedContextsKeepTheirHandles) {
-    CodecContext c;
-    init_codec_context(&c, 0);
-    const std::u16string path = scratch_path("shared.bin");
-    ASSERT_TRUE(write_bytes(path, {1, 2, 3}));
-    ASSERT_EQ(map_input_file(path, &c), 3u);
-    c.no_own_files = 1;
-    close_codec_files_if_owned(&c);
-    EXPECT_TRUE(c.mapped.mapped());
-    c.no_own_files = 0;
-    close_codec_files_if_owned(&c);
-    EXPECT_FALSE(c.mapped.mapped());
+TEST(CodecContext, EveryContextClosesWhatItMapped) {
+    for (uint8_t shared : {0, 1}) {
+        CodecContext c;
+        init_codec_context(&c, shared);
+        const std::u16string path = scratch_path("shared.bin");
+        ASSERT_TRUE(write_bytes(path, {1, 2, 3}));
+        ASSERT_EQ(map_input_file(path, &c), 3u);
+        close_codec_files_if_owned(&c);
+        EXPECT_FALSE(c.mapped.mapped()) << int(shared);
+        EXPECT_EQ(c.mapped.file(), kClosedFile);
+    }
 }
 
 TEST(CodecContext, FailedWriteIsRecordedNotSuccess) {
@@ -140,12 +136,12 @@ TEST(CodecContext, FailedWriteIsRecordedNotSuccess) {
     CodecContext ok;
     init_codec_context(&ok, 0);
     const std::u16string path = scratch_path("out.bin");
-    ok.output_file = file_create_write(path);
-    ASSERT_NE(ok.output_file, kClosedFile);
+    (void)ok.output_file.create(path);
+    ASSERT_TRUE(ok.output_file.is_open());
     EXPECT_TRUE(write_be32(&ok, 0x89504E47u));
     EXPECT_TRUE(write_output(&ok, "abc", 3));
     close_codec_files(&ok);
-    EXPECT_EQ(ok.output_file, kClosedFile);
+    EXPECT_FALSE(ok.output_file.is_open());
     std::vector<uint8_t> bytes;
     ASSERT_TRUE(read_bytes(path, &bytes));
     EXPECT_EQ(bytes, (std::vector<uint8_t>{0x89, 'P', 'N', 'G', 'a', 'b', 'c'}));

@@ -302,14 +302,14 @@ TEST(Exif, ValueReadersStopAtTheEnd) {
     JpegReaderContext context;
     init_codec_context(&context, 0);
     context.input = ByteCursor(data.data(), data.size());
-    context.exif_byte_order = 0x4D4D;
+    context.state.exif_byte_order = 0x4D4D;
     EXPECT_EQ(exif_read_u32(&context), 0u);
     EXPECT_EQ(context.input.offset(), 0u);
     EXPECT_EQ(exif_read_u16(&context), 0x1234);
     EXPECT_EQ(exif_read_u16(&context), 0);
     EXPECT_EQ(context.input.offset(), 2u);
     context.input = ByteCursor(data.data(), data.size());
-    context.exif_byte_order = 0x4949;
+    context.state.exif_byte_order = 0x4949;
     EXPECT_EQ(exif_read_u16(&context), 0x3412);
 }
 

@@ -144,7 +144,7 @@ void decode(const Bytes& file, Decoded* d, bool animation = false, bool in_memor
     init_codec_context(d->context.get(), 0);
     gif_reader_reset(d->context.get());
     d->context->in_memory = in_memory;
-    d->context->animation_wanted = animation;
+    d->context->options.animation_wanted = animation;
     d->context->input = ByteCursor(file.data(), file.size());
     d->image = read_gif_image(d->context.get());
     d->error = d->context->error;
@@ -316,10 +316,10 @@ TEST(GifReader, TransparentEntryIsReplacedOnlyInTheShownPalette) {
         Decoded d;
         init_codec_context(d.context.get(), 0);
         gif_reader_reset(d.context.get());
-        d.context->use_configured_colour = c.use_configured;
-        d.context->configured_colour[0] = 10;
-        d.context->configured_colour[1] = 20;
-        d.context->configured_colour[2] = 30;
+        d.context->options.use_configured_colour = c.use_configured;
+        d.context->options.configured_colour[0] = 10;
+        d.context->options.configured_colour[1] = 20;
+        d.context->options.configured_colour[2] = 30;
         d.context->input = ByteCursor(g.b.data(), g.b.size());
         d.image = read_gif_image(d.context.get());
         ASSERT_NE(d.image, nullptr) << c.name;
@@ -448,7 +448,7 @@ TEST(GifReader, AnimationNeedsTheLoopingExtensionAndTheWish) {
         auto info = std::make_unique<GifAnimationInfo>();
         const bool animated = gif_get_animation_info(d.context.get(), info.get());
         EXPECT_EQ(animated, c.frames > 1) << c.name;
-        EXPECT_EQ(d.context->frame_count, c.frames) << c.name;
+        EXPECT_EQ(d.context->state.frame_count, c.frames) << c.name;
         if (animated) gif_free_animation_frames(info.get());
     }
 }
@@ -482,7 +482,7 @@ TEST(GifReader, FramesNotTakenAreFreedByTheRelease) {
     Decoded d;
     decode(g.b, &d, true);
     ASSERT_NE(d.image, nullptr);
-    EXPECT_EQ(d.context->frame_count, 2);
+    EXPECT_EQ(d.context->state.frame_count, 2);
 }
 
 // Reads codes of growing width from LZW data, independently of the decoder.
@@ -650,9 +650,9 @@ Written write_indexed(int width, int height, int bits, const Bytes& top_down, bo
                       const uint8_t* transparent = nullptr, const RgbQuad* palette = nullptr) {
     GifWriterContext c;
     init_codec_context(&c, 0);
-    c.width = width;
-    c.height = height;
-    c.target_bits = bits;
+    c.conversion.width = width;
+    c.conversion.height = height;
+    c.conversion.target_bits = bits;
     c.interlace = interlace;
     c.transparency = transparent != nullptr;
     c.transparent_colour = transparent;
@@ -665,7 +665,7 @@ Written write_indexed(int width, int height, int bits, const Bytes& top_down, bo
         std::memcpy(&bottom_up[static_cast<size_t>((height - 1 - y) * width)],
                     &top_down[static_cast<size_t>(y * width)], static_cast<size_t>(width));
     const std::u16string path = scratch_path("w.gif");
-    c.output_file = file_create_write(path);
+    (void)c.output_file.create(path);
     Written w;
     w.ok = gif_write_indexed(&c, palette ? palette : own, bottom_up.data());
     w.error = c.error;
@@ -770,13 +770,13 @@ TEST(GifWriter, ReducesTrueColourAndKeepsEveryColourThatFits) {
     for (bool interlace : {false, true}) {
         GifWriterContext c;
         init_codec_context(&c, 0);
-        c.width = 3;
-        c.height = 2;
-        c.source_bits = 24;
-        c.target_bits = 2;
-        c.dither_mode = kDitherNone;
+        c.conversion.width = 3;
+        c.conversion.height = 2;
+        c.conversion.source_bits = 24;
+        c.conversion.target_bits = 2;
+        c.conversion.dither_mode = kDitherNone;
         c.interlace = interlace;
-        compute_row_sizes(&c);
+        compute_row_sizes(&c.conversion);
         const std::u16string path = scratch_path("reduced.gif");
         ASSERT_TRUE(write_gif_file(path, &c, nullptr, source)) << c.error;
         gif_writer_release(&c);
@@ -801,9 +801,9 @@ TEST(GifWriter, ReducesTrueColourAndKeepsEveryColourThatFits) {
 TEST(GifWriter, FailedOutputIsReportedAsFailure) {
     GifWriterContext c;
     init_codec_context(&c, 0);
-    c.width = 2;
-    c.height = 2;
-    c.target_bits = 8;
+    c.conversion.width = 2;
+    c.conversion.height = 2;
+    c.conversion.target_bits = 8;
     RgbQuad palette[256] = {};
     const uint8_t pixels[4] = {1, 2, 3, 4};
     EXPECT_FALSE(gif_write_indexed(&c, palette, pixels));  // no output file open
@@ -812,10 +812,10 @@ TEST(GifWriter, FailedOutputIsReportedAsFailure) {
 
     GifWriterContext d;
     init_codec_context(&d, 0);
-    d.width = 2;
-    d.height = 2;
-    d.target_bits = 8;
-    d.source_bits = 8;
+    d.conversion.width = 2;
+    d.conversion.height = 2;
+    d.conversion.target_bits = 8;
+    d.conversion.source_bits = 8;
     EXPECT_FALSE(write_gif_file(scratch_path("missing-folder/x.gif"), &d, palette, pixels));
     EXPECT_EQ(d.error, kCodecCreateFailed);
     gif_writer_release(&d);
@@ -829,13 +829,13 @@ TEST(GifWriter, BuffersComeFromTheImageNotTheCallersSizes) {
     for (uint8_t& p : pixels) p = static_cast<uint8_t>(random());
     GifWriterContext c;
     init_codec_context(&c, 0);
-    c.width = 64;
-    c.height = 64;
-    c.target_bits = 8;
-    c.image_bytes = 4;
+    c.conversion.width = 64;
+    c.conversion.height = 64;
+    c.conversion.target_bits = 8;
+    c.conversion.image_bytes = 4;
     RgbQuad palette[256] = {};
     const std::u16string path = scratch_path("noise.gif");
-    c.output_file = file_create_write(path);
+    (void)c.output_file.create(path);
     EXPECT_TRUE(gif_write_indexed(&c, palette, pixels.data()));
     gif_writer_release(&c);
     Bytes file;

@@ -47,8 +47,8 @@ TEST(JpegReader, ScaledDecodeByBoxStaysAtLeastAsLargeAsTheBox) {
     ASSERT_TRUE(d.ok);
     EXPECT_EQ(d.image.info.width, 32);
     EXPECT_EQ(d.image.info.height, 24);
-    EXPECT_EQ(d.info.source_width, 64);
-    EXPECT_EQ(d.info.source_height, 48);
+    EXPECT_EQ(d.info.state.source_width, 64);
+    EXPECT_EQ(d.info.state.source_height, 48);
 }
 
 // ---- decoding ----
@@ -66,7 +66,7 @@ TEST(JpegReader, RoundTripKeepsColourOrderAndOrientationAtOddWidths) {
             EXPECT_EQ(d.image.info.bit_count, 24);
             EXPECT_EQ(d.image.source_bits, 24);
             EXPECT_EQ(d.image.format, 3);
-            EXPECT_EQ(d.info.grey_output, 0);
+            EXPECT_EQ(d.info.state.grey_output, 0);
             ASSERT_EQ(d.image.info.width, width);
             ASSERT_EQ(d.image.info.height, height);
             for (int32_t y = 0; y < height; ++y)
@@ -86,7 +86,7 @@ TEST(JpegReader, GreyFileGivesEightBitsWithGreyPalette) {
     ASSERT_TRUE(d.ok);
     EXPECT_EQ(d.image.info.bit_count, 8);
     EXPECT_EQ(d.image.source_bits, 8);
-    EXPECT_EQ(d.info.grey_output, 1);
+    EXPECT_EQ(d.info.state.grey_output, 1);
     for (int i = 0; i < 256; ++i) {
         EXPECT_EQ(d.image.palette[i].blue, i);
         EXPECT_EQ(d.image.palette[i].green, i);
@@ -114,7 +114,7 @@ TEST(JpegReader, ProgressiveFlagAndDensity) {
     Decoded d;
     decode(encode(make_picture(9, 9), options), &d);
     ASSERT_TRUE(d.ok);
-    EXPECT_EQ(d.info.progressive, 1);
+    EXPECT_EQ(d.info.state.progressive, 1);
     EXPECT_EQ(d.image.info.x_pels_per_meter, 2835);
     EXPECT_EQ(d.image.info.y_pels_per_meter, 2835);
 
@@ -129,7 +129,7 @@ TEST(JpegReader, ProgressiveFlagAndDensity) {
     Decoded c;
     decode(jpeg, &c);
     ASSERT_TRUE(c.ok);
-    EXPECT_EQ(c.info.progressive, 0);
+    EXPECT_EQ(c.info.state.progressive, 0);
     EXPECT_EQ(c.image.info.x_pels_per_meter, 2800);
     jpeg[13] = 0;
     Decoded n;
@@ -143,15 +143,15 @@ TEST(JpegReader, CountsCommentsAndNotesApp1) {
     std::vector<uint8_t> jpeg = encode(make_picture(8, 8), options);
     Decoded one;
     decode(jpeg, &one);
-    EXPECT_EQ(one.info.comment_count, 1);
-    EXPECT_EQ(one.info.app1_seen, 0);
+    EXPECT_EQ(one.info.state.comment_count, 1);
+    EXPECT_EQ(one.info.state.app1_seen, 0);
     jpeg = insert_after_soi(jpeg, {0xFF, 0xFE, 0x00, 0x04, 'a', 'b'});
     jpeg = insert_after_soi(jpeg, {0xFF, 0xE1, 0x00, 0x05, 'x', 'y', 'z'});
     Decoded two;
     decode(jpeg, &two);
     ASSERT_TRUE(two.ok);
-    EXPECT_EQ(two.info.comment_count, 2);
-    EXPECT_EQ(two.info.app1_seen, 1);
+    EXPECT_EQ(two.info.state.comment_count, 2);
+    EXPECT_EQ(two.info.state.app1_seen, 1);
 }
 
 TEST(JpegReader, SizeLimitRefusesWithUnsupportedBeforeAllocating) {
@@ -246,11 +246,11 @@ TEST(JpegWriter, SaveOptions) {
         JpegWriterContext context;
         jpeg_writer_reset(&context);
         jpeg_set_save_options(&context, c.quality, 1, 0, c.sampling);
-        EXPECT_EQ(context.quality, c.want_quality);
-        EXPECT_EQ(context.horizontal_sampling, c.want_h);
-        EXPECT_EQ(context.vertical_sampling, c.want_v);
-        EXPECT_EQ(context.progressive, 1);
-        EXPECT_EQ(context.grey_output, 0);
+        EXPECT_EQ(context.state.quality, c.want_quality);
+        EXPECT_EQ(context.state.horizontal_sampling, c.want_h);
+        EXPECT_EQ(context.state.vertical_sampling, c.want_v);
+        EXPECT_EQ(context.state.progressive, 1);
+        EXPECT_EQ(context.state.grey_output, 0);
     }
 }
 
@@ -298,15 +298,15 @@ TEST(JpegWriter, EightBitSourceGoesThroughItsPalette) {
     JpegWriterContext context;
     init_codec_context(&context, 0);
     jpeg_writer_reset(&context);
-    context.width = width;
-    context.height = height;
-    context.source_bits = 8;
+    context.conversion.width = width;
+    context.conversion.height = height;
+    context.conversion.source_bits = 8;
     jpeg_set_save_options(&context, 100, 0, 0, 2);
     const std::u16string path = scratch_path("palette.jpg");
     ASSERT_TRUE(write_jpeg_image(&context, path, palette, bits.data()));
     jpeg_writer_release(&context);
-    EXPECT_EQ(context.conversion_buffer, nullptr);
-    EXPECT_EQ(context.output_file, kClosedFile);
+    EXPECT_EQ(context.state.conversion_buffer, nullptr);
+    EXPECT_FALSE(context.output_file.is_open());
     std::vector<uint8_t> jpeg;
     ASSERT_TRUE(read_bytes(path, &jpeg));
     Decoded d;
@@ -322,9 +322,9 @@ TEST(JpegWriter, MemoryDestinationNeverWritesPastItsCapacity) {
     JpegWriterContext context;
     init_codec_context(&context, 0);
     jpeg_writer_reset(&context);
-    context.width = picture.width;
-    context.height = picture.height;
-    context.source_bits = 24;
+    context.conversion.width = picture.width;
+    context.conversion.height = picture.height;
+    context.conversion.source_bits = 24;
     std::vector<uint8_t> big(100000);
     uint32_t count = static_cast<uint32_t>(big.size());
     ASSERT_TRUE(write_jpeg_image_to_memory(&context, big.data(), &count, picture.bits.data()));
@@ -336,7 +336,7 @@ TEST(JpegWriter, MemoryDestinationNeverWritesPastItsCapacity) {
     for (size_t i = count - 1; i < small.size(); ++i) ASSERT_EQ(small[i], 0xA5);
     EXPECT_NE(g_jpeg_error_text[0], 0);
     // Memory mode takes 24-bit rows only.
-    context.source_bits = 8;
+    context.conversion.source_bits = 8;
     capacity = static_cast<uint32_t>(big.size());
     EXPECT_FALSE(write_jpeg_image_to_memory(&context, big.data(), &capacity, picture.bits.data()));
 }
@@ -346,9 +346,9 @@ TEST(JpegWriter, CreateAndWriteFailuresAreReported) {
     JpegWriterContext context;
     init_codec_context(&context, 0);
     jpeg_writer_reset(&context);
-    context.width = picture.width;
-    context.height = picture.height;
-    context.source_bits = 24;
+    context.conversion.width = picture.width;
+    context.conversion.height = picture.height;
+    context.conversion.source_bits = 24;
     EXPECT_FALSE(
         write_jpeg_image(&context, scratch_path("no-such-folder/x.jpg"), nullptr, picture.bits.data()));
     EXPECT_EQ(context.error, kCodecCreateFailed);
@@ -391,9 +391,9 @@ TEST(JpegWriter, SizeLimitedSaveWritesTheBestEncodeThatFits) {
         JpegWriterContext context;
         init_codec_context(&context, 0);
         jpeg_writer_reset(&context);
-        context.width = picture.width;
-        context.height = picture.height;
-        context.source_bits = 24;
+        context.conversion.width = picture.width;
+        context.conversion.height = picture.height;
+        context.conversion.source_bits = 24;
         const std::u16string path = scratch_path("limited.jpg");
         const bool ok = write_jpeg_file_size_limited(&context, path, nullptr, picture.bits.data(), limit_kb);
         jpeg_writer_release(&context);
@@ -415,7 +415,7 @@ TEST(JpegWriter, SizeLimitedSaveWritesTheBestEncodeThatFits) {
         if (q < 100) {
             EXPECT_GT(size_at[q + 1], limit) << limit_kb;
         }
-        EXPECT_EQ(context.quality, q);
+        EXPECT_EQ(context.state.quality, q);
     }
 }
 
@@ -432,9 +432,9 @@ TEST(JpegWriter, SizeLimitedSaveThatNothingFitsWritesNoFile) {
     JpegWriterContext context;
     init_codec_context(&context, 0);
     jpeg_writer_reset(&context);
-    context.width = picture.width;
-    context.height = picture.height;
-    context.source_bits = 24;
+    context.conversion.width = picture.width;
+    context.conversion.height = picture.height;
+    context.conversion.source_bits = 24;
     const std::u16string path = scratch_path("nothing_fits.jpg");
     file_delete(path);
     EXPECT_FALSE(write_jpeg_file_size_limited(&context, path, nullptr, picture.bits.data(), 1));
@@ -450,9 +450,9 @@ TEST(JpegWriter, SizeLimitedSaveOfATinyImage) {
     JpegWriterContext context;
     init_codec_context(&context, 0);
     jpeg_writer_reset(&context);
-    context.width = 1;
-    context.height = 1;
-    context.source_bits = 24;
+    context.conversion.width = 1;
+    context.conversion.height = 1;
+    context.conversion.source_bits = 24;
     const std::u16string path = scratch_path("tiny.jpg");
     ASSERT_TRUE(write_jpeg_file_size_limited(&context, path, nullptr, picture.bits.data(), 64));
     jpeg_writer_release(&context);

@@ -71,14 +71,14 @@ inline std::vector<uint8_t> encode(const Bgr& image, const EncodeOptions& option
     JpegWriterContext context;
     init_codec_context(&context, 0);
     jpeg_writer_reset(&context);
-    context.width = image.width;
-    context.height = image.height;
-    context.source_bits = 24;
+    context.conversion.width = image.width;
+    context.conversion.height = image.height;
+    context.conversion.source_bits = 24;
     jpeg_set_save_options(&context, options.quality, options.progressive ? 1 : 0, options.grey ? 1 : 0,
                           options.sampling);
-    context.comment = options.comment;
-    context.dots_per_inch_x = options.dpi;
-    context.dots_per_inch_y = options.dpi;
+    context.state.comment = options.comment;
+    context.state.dots_per_inch_x = options.dpi;
+    context.state.dots_per_inch_y = options.dpi;
     std::vector<uint8_t> out(static_cast<size_t>(image.stride) * image.height * 2 + 70000);
     uint32_t count = static_cast<uint32_t>(out.size());
     const bool ok = write_jpeg_image_to_memory(&context, out.data(), &count, image.bits.data());
@@ -141,13 +141,13 @@ inline void decode(const std::vector<uint8_t>& data, Decoded* out, int32_t scale
     init_codec_context(&context, 0);
     jpeg_reader_reset(&context);
     context.in_memory = 1;
-    context.data_supplied = 1;
+    context.state.data_supplied = 1;
     context.loaded.file_size = static_cast<uint32_t>(data.size());
-    context.scale_denominator = scale;
+    context.state.scale_denominator = scale;
     if (box_w || box_h) {
-        context.scaled_decode = 1;
-        context.box_width = box_w;
-        context.box_height = box_h;
+        context.state.scaled_decode = 1;
+        context.state.box_width = box_w;
+        context.state.box_height = box_h;
     }
     const LoadedImage* image = read_jpeg_image(&context, u"", data.data());
     out->ok = image != nullptr;

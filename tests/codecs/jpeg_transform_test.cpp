@@ -30,10 +30,10 @@ Outcome transform(const std::vector<uint8_t>& source, int32_t kind, bool trim,
     Outcome o;
     o.ok = jpeg_transform_file(&context, in, out);
     o.error = context.error;
-    o.width = context.output_width;
-    o.height = context.output_height;
+    o.width = context.state.output_width;
+    o.height = context.state.output_height;
     // The output is closed by the transform; the release closes the source once more safely.
-    EXPECT_EQ(context.output_file, kClosedFile);
+    EXPECT_FALSE(context.output_file.is_open());
     jpeg_transform_release(&context);
     jpeg_transform_release(&context);
     if (o.ok) {
@@ -48,16 +48,16 @@ TEST(JpegTransform, KindsMapToCodes) {
     for (int32_t kind = 0; kind <= 6; ++kind) {
         JpegTransformContext context;
         jpeg_set_transform(&context, kind, 0, 1, 1, 0);
-        EXPECT_EQ(context.transform_code, want[kind]) << kind;
-        EXPECT_EQ(context.marker_copy, 1);
-        EXPECT_EQ(context.progressive, 1);
-        EXPECT_EQ(context.trim, 0);
+        EXPECT_EQ(context.state.transform_code, want[kind]) << kind;
+        EXPECT_EQ(context.state.marker_copy, 1);
+        EXPECT_EQ(context.state.progressive, 1);
+        EXPECT_EQ(context.state.trim, 0);
     }
     JpegTransformContext context;
     jpeg_transform_reset(&context);
-    EXPECT_EQ(context.marker_copy, kJpegCopyAll);
-    EXPECT_EQ(context.trim, 1);
-    EXPECT_EQ(context.transform_code, kJpegTransformNone);
+    EXPECT_EQ(context.state.marker_copy, kJpegCopyAll);
+    EXPECT_EQ(context.state.trim, 1);
+    EXPECT_EQ(context.state.transform_code, kJpegTransformNone);
 }
 
 struct SizeCase {
@@ -176,7 +176,7 @@ TEST(JpegTransform, ProgressiveAndGreyOutput) {
     EXPECT_NE(find_marker(progressive.file, 0xC2), -1);
     Decoded p;
     decode(progressive.file, &p);
-    EXPECT_EQ(p.info.progressive, 1);
+    EXPECT_EQ(p.info.state.progressive, 1);
 
     const Outcome grey = transform(source, 2, true, kJpegCopyNone, false, true);
     ASSERT_TRUE(grey.ok);
@@ -247,7 +247,7 @@ TEST(JpegTransform, FailuresAndEveryPrefix) {
     jpeg_transform_reset(&context);
     EXPECT_FALSE(jpeg_transform_file(&context, in, u"/dev/full"));
     EXPECT_EQ(context.error, kCodecSaveFailed);
-    EXPECT_EQ(context.output_file, kClosedFile);
+    EXPECT_FALSE(context.output_file.is_open());
     jpeg_transform_release(&context);
 #endif
     // Every prefix transforms or fails with the library's message; nothing crashes or leaks.

@@ -5,7 +5,9 @@
 #include <utility>
 #include <vector>
 
+#include "codecs/codec_context.h"
 #include "codecs/file_io.h"
+#include "codecs/output_file.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -72,6 +74,67 @@ TEST(MappedInput, OpeningAgainReleasesTheFirstFile) {
     EXPECT_TRUE(file_delete(a));
     input.close();
     EXPECT_TRUE(file_delete(b));
+}
+
+// A reader over a mapping its caller keeps: the same cursor, size and time as mapping the
+// path itself, and the context's release leaves the caller's mapping alone.
+TEST(MappedInput, ACallersMappingServesAReaderLikeItsOwn) {
+    const std::u16string path = scratch_path("mapped_input_shared.bin");
+    ASSERT_TRUE(write_bytes(path, {0x34, 0x12, 0x78, 0x56}));
+    MappedInput input;
+    ASSERT_TRUE(input.open(path));
+    FileTime time = {};
+    ASSERT_TRUE(input.last_write_time(&time));
+
+    CodecContext own;
+    init_codec_context(&own, 0);
+    ASSERT_EQ(map_input_file(path, &own), 4u);
+    CodecContext borrowed;
+    init_codec_context(&borrowed, 0);
+    ASSERT_EQ(use_mapped_input(input, &borrowed), 4u);
+    EXPECT_EQ(borrowed.loaded.file_size, own.loaded.file_size);
+    EXPECT_EQ(borrowed.loaded.last_write_time.low, own.loaded.last_write_time.low);
+    EXPECT_EQ(borrowed.loaded.last_write_time.high, own.loaded.last_write_time.high);
+    EXPECT_EQ(read_le16(&borrowed), 0x1234);
+    EXPECT_EQ(read_le16(&borrowed), 0x5678);
+    close_codec_files(&borrowed);
+    close_codec_files(&own);
+    EXPECT_TRUE(input.mapped());
+    EXPECT_EQ(input.data()[0], 0x34);
+
+    MappedInput closed;
+    CodecContext none;
+    init_codec_context(&none, 0);
+    EXPECT_EQ(use_mapped_input(closed, &none), 0u);
+    EXPECT_EQ(none.error, kCodecReadFailed);
+}
+
+TEST(OutputFile, ClosingKeepsTheFileAndDiscardingDeletesIt) {
+    const std::u16string kept = scratch_path("output_file_kept.bin");
+    const std::u16string dropped = scratch_path("output_file_dropped.bin");
+    {
+        OutputFile out;
+        ASSERT_TRUE(out.create(kept));
+        ASSERT_TRUE(file_write(out.get(), "ab", 2));
+    }  // scope exit closes
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(read_bytes(kept, &bytes));
+    EXPECT_EQ(bytes, (std::vector<uint8_t>{'a', 'b'}));
+
+    OutputFile out;
+    ASSERT_TRUE(out.create(dropped));
+    ASSERT_TRUE(file_write(out.get(), "x", 1));
+    OutputFile moved(std::move(out));
+    EXPECT_FALSE(out.is_open());
+    out.discard();  // an empty owner deletes nothing
+    EXPECT_TRUE(moved.is_open());
+    moved.discard();
+    EXPECT_FALSE(moved.is_open());
+    EXPECT_FALSE(read_bytes(dropped, &bytes));
+
+    EXPECT_FALSE(out.create(scratch_path("no_such_folder/x.bin")));
+    EXPECT_FALSE(out.is_open());
+    EXPECT_TRUE(file_delete(kept));
 }
 
 }  // namespace

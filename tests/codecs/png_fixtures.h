@@ -83,7 +83,7 @@ struct Decoded {
     int32_t width = 0, height = 0, bits = 0, stride = 0;
     Bytes pixels;  // bottom-up rows as returned
     RgbQuad palette[256] = {};
-    PngContext state;  // the context after the read (flags, counters)
+    PngContext context;  // the context after the read (flags, counters)
 
     // Pixel (x, y) counted from the top, as blue, green, red after the palette lookup.
     RgbQuad at(int32_t x, int32_t y) const {
@@ -104,15 +104,15 @@ struct DecodeOptions {
 };
 
 inline void decode_into(Decoded* out, const std::u16string& path, const DecodeOptions& options = {}) {
-    PngContext& c = out->state;
+    PngContext& c = out->context;
     init_codec_context(&c, 0);
     png_build_crc_table(&c);
     png_reader_reset(&c);
     c.in_memory = options.in_memory;
-    c.blend_table = test_blend_table();
-    c.transparency = options.transparency;
-    c.ignore_bkgd = options.ignore_bkgd;
-    c.display_gamma = options.display_gamma;
+    c.options.blend_table = test_blend_table();
+    c.options.transparency = options.transparency;
+    c.options.ignore_bkgd = options.ignore_bkgd;
+    c.options.display_gamma = options.display_gamma;
     LoadedImage* image = read_png_file(&c, path);
     out->ok = image != nullptr;
     out->error = c.error;

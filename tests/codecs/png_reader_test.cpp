@@ -239,7 +239,7 @@ TEST(PngReader, GammaChunkAcceptance) {
         Decoded d;
         decode_bytes(&d, f.end().bytes);
         ASSERT_TRUE(d.ok) << c.name;
-        EXPECT_EQ(d.state.gama_seen != 0, c.accepted) << c.name;
+        EXPECT_EQ(d.context.state.gama_seen != 0, c.accepted) << c.name;
     }
 }
 
@@ -294,7 +294,7 @@ TEST(PngReader, PaletteTransparencyLongerThanPaletteIsIgnored) {
     Decoded d;
     decode_bytes(&d, f.end().bytes);
     ASSERT_TRUE(d.ok);
-    EXPECT_FALSE(d.state.trns_seen);
+    EXPECT_FALSE(d.context.state.trns_seen);
     EXPECT_EQ(d.palette[0].red, 10);
 }
 
@@ -304,7 +304,7 @@ TEST(PngReader, PaletteAlphaMixesWithBackground) {
     Decoded d;
     decode_bytes(&d, f.end().bytes);
     ASSERT_TRUE(d.ok);
-    EXPECT_TRUE(d.state.trns_seen);
+    EXPECT_TRUE(d.context.state.trns_seen);
     // Entry 0 is fully transparent over the white default; entry 1 keeps alpha 255.
     EXPECT_EQ(d.palette[0].red, 255);
     EXPECT_EQ(d.palette[0].blue, 255);
@@ -340,8 +340,8 @@ TEST(PngReader, TextChunksAreCounted) {
     Decoded d;
     decode_bytes(&d, f.idat(grey_rows(2, 2)).end().bytes);
     ASSERT_TRUE(d.ok);
-    EXPECT_EQ(d.state.text_chunks, 3);
-    EXPECT_EQ(d.state.comment_chunks, 2);
+    EXPECT_EQ(d.context.state.text_chunks, 3);
+    EXPECT_EQ(d.context.state.comment_chunks, 2);
 }
 
 TEST(PngReader, ResolutionFromPhysInMetres) {
@@ -355,9 +355,9 @@ TEST(PngReader, ResolutionFromPhysInMetres) {
     decode_bytes(&m, PngFile().ihdr(2, 2, 8, 0).chunk("pHYs", metres).idat(grey_rows(2, 2)).end().bytes);
     decode_bytes(&i, PngFile().ihdr(2, 2, 8, 0).chunk("pHYs", inches).idat(grey_rows(2, 2)).end().bytes);
     ASSERT_TRUE(m.ok && i.ok);
-    EXPECT_EQ(m.state.loaded.info.x_pels_per_meter, 2835);
-    EXPECT_EQ(m.state.loaded.info.y_pels_per_meter, 3780);
-    EXPECT_EQ(i.state.loaded.info.x_pels_per_meter, 0);
+    EXPECT_EQ(m.context.loaded.info.x_pels_per_meter, 2835);
+    EXPECT_EQ(m.context.loaded.info.y_pels_per_meter, 3780);
+    EXPECT_EQ(i.context.loaded.info.x_pels_per_meter, 0);
 }
 
 TEST(PngReader, DibSectionModeGivesTheSamePixels) {
@@ -380,7 +380,7 @@ TEST(PngReader, DibSectionModeGivesTheSamePixels) {
     decode_bytes(&dib, file, o);
     ASSERT_TRUE(memory.ok && dib.ok);
     EXPECT_EQ(memory.pixels, dib.pixels);
-    EXPECT_EQ(memory.state.loaded.source_bits, 24);
+    EXPECT_EQ(memory.context.loaded.source_bits, 24);
 }
 
 TEST(PngReader, EveryPrefixOfAValidFileFailsCleanly) {

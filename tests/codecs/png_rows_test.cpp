@@ -26,9 +26,9 @@ TEST(PngRows, RowBytesByDepth) {
                  {8, 2, 3, 10}, {8, 6, 2, 9}, {16, 0, 3, 7}, {16, 6, 1, 9}, {8, 4, 5, 11}};
     for (const Case& c : cases) {
         PngContext ctx;
-        ctx.bit_depth = c.depth;
-        ctx.colour_type = c.colour_type;
-        ctx.width = 1;
+        ctx.state.bit_depth = c.depth;
+        ctx.state.colour_type = c.colour_type;
+        ctx.conversion.width = 1;
         ASSERT_TRUE(png_choose_converters(&ctx));
         EXPECT_EQ(png_row_bytes(&ctx, c.pixels), c.want) << c.depth << "/" << c.colour_type;
     }
@@ -36,9 +36,9 @@ TEST(PngRows, RowBytesByDepth) {
 
 TEST(PngRows, Adam7PassSizes) {
     PngContext ctx;
-    ctx.bit_depth = 8;
-    ctx.colour_type = 0;
-    ctx.width = 3;
+    ctx.state.bit_depth = 8;
+    ctx.state.colour_type = 0;
+    ctx.conversion.width = 3;
     ASSERT_TRUE(png_choose_converters(&ctx));
     const PngPassSizes one = png_adam7_pass_sizes(&ctx, 1, 1);
     EXPECT_EQ(one.row_bytes[0], 2);
@@ -195,7 +195,7 @@ TEST(PngRows, SixteenBitPaethMatchesEightBitHighBytes) {
                      o);
         ASSERT_TRUE(d16.ok && d8.ok) << colour_type;
         EXPECT_EQ(d16.pixels, d8.pixels) << colour_type;
-        EXPECT_EQ(d16.state.loaded.source_bits, colour_type == 2 || colour_type == 6 ? 48 : 16);
+        EXPECT_EQ(d16.context.loaded.source_bits, colour_type == 2 || colour_type == 6 ? 48 : 16);
     }
 }
 

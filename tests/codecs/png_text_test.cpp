@@ -124,7 +124,7 @@ TEST(PngText, WriteReplacesInsertsAndRemovesOnlyTheFirstComment) {
     Decoded d;
     decode_bytes(&d, replaced.out);
     ASSERT_TRUE(d.ok);
-    EXPECT_EQ(d.state.comment_chunks, 2);
+    EXPECT_EQ(d.context.state.comment_chunks, 2);
     EXPECT_EQ(d.index(0, 0), 9);
 
     const Rewrite removed = rewrite(file, "", 0);
@@ -285,7 +285,7 @@ TEST(PngText, UnterminatedKeywordAtTheEndOfTheDataIsNotReadPast) {
         c.input = ByteCursor(exact.data(), exact.size());
         EXPECT_EQ(read_png_mapped(&c), nullptr);
         EXPECT_EQ(c.error, kCodecBadData);
-        EXPECT_EQ(c.text_chunks, 0);
+        EXPECT_EQ(c.state.text_chunks, 0);
         png_free_buffers(&c);
     }
 }

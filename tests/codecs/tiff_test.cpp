@@ -355,14 +355,14 @@ Written write(int width, int height, int source_bits, int target_bits, const Byt
     TiffWriterContext c;
     init_codec_context(&c, 0);
     tiff_writer_reset(&c);
-    c.width = width;
-    c.height = height;
-    c.source_bits = source_bits;
-    c.target_bits = target_bits;
-    c.dither_mode = kDitherNone;
-    c.grey = grey;
-    c.x_pixels_per_metre = ppm;
-    c.y_pixels_per_metre = ppm;
+    c.conversion.width = width;
+    c.conversion.height = height;
+    c.conversion.source_bits = source_bits;
+    c.conversion.target_bits = target_bits;
+    c.conversion.dither_mode = kDitherNone;
+    c.state.grey = grey;
+    c.state.x_pixels_per_metre = ppm;
+    c.state.y_pixels_per_metre = ppm;
     const std::u16string path = scratch_path("w.tif");
     Written w;
     w.ok = write_tiff_file(path, &c, const_cast<RgbQuad*>(palette), source.data());
@@ -504,25 +504,26 @@ TEST(TiffWriter, RefusesUnsupportedTargetsAndReportsFailedFiles) {
     }
     TiffWriterContext ctx;
     init_codec_context(&ctx, 0);
-    ctx.width = ctx.height = 1;
-    ctx.source_bits = ctx.target_bits = 24;
+    ctx.conversion.width = ctx.conversion.height = 1;
+    ctx.conversion.source_bits = ctx.conversion.target_bits = 24;
     EXPECT_FALSE(write_tiff_file(scratch_path("missing-folder/x.tif"), &ctx, palette, source.data()));
     EXPECT_EQ(ctx.error, kCodecCreateFailed);
     tiff_writer_release(&ctx);
 }
 
-TEST(TiffWriter, ReleaseOfASharedContextLeavesItsHandlesButTheGlobalReleaseClosesThem) {
-    TiffWriterContext c;
-    init_codec_context(&c, 1);
-    tiff_writer_reset(&c);
-    c.width = c.height = 1;
-    c.source_bits = c.target_bits = 24;
-    const uint8_t pixel[4] = {1, 2, 3, 0};
-    ASSERT_TRUE(write_tiff_file(scratch_path("shared.tif"), &c, nullptr, pixel));
-    tiff_writer_release(&c);
-    EXPECT_NE(c.output_file, kClosedFile);
-    tiff_writer_release_global(&c);
-    EXPECT_EQ(c.output_file, kClosedFile);
+TEST(TiffWriter, BothReleasesCloseTheOutputOfASharedContext) {
+    for (auto release : {&tiff_writer_release, &tiff_writer_release_global}) {
+        TiffWriterContext c;
+        init_codec_context(&c, 1);
+        tiff_writer_reset(&c);
+        c.conversion.width = c.conversion.height = 1;
+        c.conversion.source_bits = c.conversion.target_bits = 24;
+        const uint8_t pixel[4] = {1, 2, 3, 0};
+        ASSERT_TRUE(write_tiff_file(scratch_path("shared.tif"), &c, nullptr, pixel));
+        EXPECT_TRUE(c.output_file.is_open());
+        release(&c);
+        EXPECT_FALSE(c.output_file.is_open());
+    }
 }
 
 }  // namespace

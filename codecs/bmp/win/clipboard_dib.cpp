@@ -5,7 +5,8 @@
 namespace {
 
 void release_clipboard(BmpContext* context) {
-    if (context->clipboard_data) GlobalUnlock(reinterpret_cast<HGLOBAL>(context->clipboard_memory));
+    if (context->state.clipboard_data)
+        GlobalUnlock(reinterpret_cast<HGLOBAL>(context->state.clipboard_memory));
     CloseClipboard();
 }
 
@@ -14,24 +15,24 @@ void release_clipboard(BmpContext* context) {
 LoadedImage* read_clipboard_dib(BmpContext* context) {
     if (!IsClipboardFormatAvailable(CF_DIB)) return nullptr;
     if (!OpenClipboard(reinterpret_cast<HWND>(context->clipboard_owner))) return nullptr;
-    context->release_clipboard = &release_clipboard;
+    context->state.release_clipboard = &release_clipboard;
     HANDLE memory = GetClipboardData(CF_DIB);
-    context->clipboard_memory = reinterpret_cast<OsHandle>(memory);
+    context->state.clipboard_memory = reinterpret_cast<OsHandle>(memory);
     if (!memory) return nullptr;
     void* data = GlobalLock(memory);
     if (!data) return nullptr;
-    context->clipboard_data = static_cast<const uint8_t*>(data);
+    context->state.clipboard_data = static_cast<const uint8_t*>(data);
     // The block's real size bounds every read: a header that promises more rows than the
     // block holds is refused instead of read past its end.
     const SIZE_T size = GlobalSize(memory);
-    return parse_packed_dib(context, context->clipboard_data, size);
+    return parse_packed_dib(context, context->state.clipboard_data, size);
 }
 
 bool copy_dib_to_clipboard(BmpContext* context, const RgbQuad* palette, const uint8_t* pixels) {
     EmptyClipboard();
     bool placed = false;
-    const uint64_t size = packed_dib_size(context);
-    if (size != 0 && pixels && (context->source_bits != 8 || palette)) {
+    const uint64_t size = packed_dib_size(&context->conversion);
+    if (size != 0 && pixels && (context->conversion.source_bits != 8 || palette)) {
         HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(size));
         if (memory) {
             void* block = GlobalLock(memory);
