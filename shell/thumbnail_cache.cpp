@@ -138,9 +138,9 @@ bool encode_thumbnail(const FileEntry& entry, std::vector<uint8_t>* jpeg) {
     jpeg_writer_reset(w);
     jpeg_set_save_options(w, 80, 0, 0, 2);
     w->in_memory = 1;
-    w->conversion.width = width;
-    w->conversion.height = height;
-    w->conversion.source_bits = 24;
+    w->width = width;
+    w->height = height;
+    w->source_bits = 24;
     uint32_t count = static_cast<uint32_t>(capacity);
     const bool ok = write_jpeg_image_to_memory(w, jpeg->data(), &count, entry.thumbnail_bits);
     jpeg_writer_release(w);
