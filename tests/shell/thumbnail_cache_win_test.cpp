@@ -72,10 +72,14 @@ public:
             e.thumbnail_height = height;
             const size_t bytes = static_cast<size_t>(row_stride_bytes(width, 24) * height);
             bits_.emplace_back(bytes);
-            for (size_t b = 0; b < bytes; b += 3) {
-                bits_.back()[b] = 40;  // blue
-                if (b + 1 < bytes) bits_.back()[b + 1] = 120;
-                if (b + 2 < bytes) bits_.back()[b + 2] = 200;
+            const size_t stride = static_cast<size_t>(row_stride_bytes(width, 24));
+            for (size_t row = 0; row < static_cast<size_t>(height); ++row) {
+                for (size_t x = 0; x < static_cast<size_t>(width); ++x) {
+                    uint8_t* pixel = bits_.back().data() + row * stride + 3 * x;
+                    pixel[0] = 40;  // blue
+                    pixel[1] = 120;
+                    pixel[2] = 200;
+                }
             }
             e.thumbnail_bits = bits_.back().data();
             make_file(folder + u"\\" + names[i], kListedTime);
@@ -243,17 +247,17 @@ TEST_F(ThumbnailCacheWin, FailedWriteKeepsTheOldCache) {
     ASSERT_EQ(write_cache_folder(pics_, files.view()), CacheStatus::ok);
     std::vector<uint8_t> index;
     ASSERT_TRUE(read_bytes(cache_ + u"index.dat", &index));
-    const std::u16string data_path = cache_ + u"10000000.dat";
-    ASSERT_TRUE(SetFileAttributesW(wide(data_path), FILE_ATTRIBUTE_READONLY));
+    // The new data file cannot be made beside the old one.
+    const std::u16string blocked = cache_ + u"10000000.dat.tmp";
+    ASSERT_TRUE(CreateDirectoryW(wide(blocked), nullptr));
 
     g_browser_options.box_width = 60;
     g_browser_options.box_height = 40;
     EXPECT_EQ(write_cache_folder(pics_, files.view()), CacheStatus::data_not_written);
-    SetFileAttributesW(wide(data_path), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryW(wide(blocked));
     std::vector<uint8_t> index_after;
     ASSERT_TRUE(read_bytes(cache_ + u"index.dat", &index_after));
     EXPECT_EQ(index_after, index);
-    EXPECT_FALSE(exists(data_path + u".tmp"));
     CacheFolderData data;
     ASSERT_TRUE(read_cache_folder(pics_, &data));
     EXPECT_TRUE(take_thumbnail_from_cache(u"a.jpg", data, pics_ + u"\\a.jpg"));
