@@ -1,4 +1,38 @@
-// The thumbnail cache beside the settings file.
+// The thumbnail cache beside the settings file: the folder `cache` in the settings folder
+// (g_shell.cache_folder), used with the thumbnail box of the browser options. Every function
+// runs under the process-wide lock.
 #pragma once
 
+#include <string>
+
+#include "shell/core/folder_listing.h"
+#include "shell/core/thumbnail_cache_files.h"
+
+// Whether the folder's data file exists, its path, and how the recorded box compares with the
+// current one.
+CacheFolderFound find_cache_folder(const std::u16string& folder);
+
+// The folder's data file in memory; false when there is none or it is damaged (the folder is
+// then built from its files). `out->where` holds what find_cache_folder reports either way.
+bool read_cache_folder(const std::u16string& folder, CacheFolderData* out);
+
+// When the cache holds `name` with the current last-write time of the file at `path`, decodes
+// its thumbnail, scaled for the thumbnail box, and publishes it in g_load_result with the
+// stored load-info words, as a fresh load would. False when the caller must decode the file.
+bool take_thumbnail_from_cache(const std::u16string& name, const CacheFolderData& cache,
+                               const std::u16string& path);
+
+// Makes or updates the folder's index record with the current box; `*path` gets its data file.
+bool register_cache_folder(const std::u16string& folder, std::u16string* path);
+
+// Encodes the view's thumbnails (those that encode) and replaces the folder's data file and
+// index record. Anything but ok leaves the previous cache in place; the caller reports it.
+[[nodiscard]] CacheStatus write_cache_folder(const std::u16string& folder, const ViewState& view);
+
+// Drops the records of folders that no longer exist and deletes their data files.
+CacheStatus compact_cache_index();
 void compact_thumbnail_cache_index();
+
+// The file operations in use (tests install failing ones; null restores the system's).
+CacheFileOps& cache_file_ops();
+CacheFileOps* set_cache_file_ops(CacheFileOps* ops);

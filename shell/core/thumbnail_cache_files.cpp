@@ -1,0 +1,158 @@
+#include "shell/core/thumbnail_cache_files.h"
+
+namespace {
+
+// The count field of an index whose magic matches, read without trusting the rest.
+bool index_count_over_limit(const std::vector<uint8_t>& bytes) {
+    if (bytes.size() < kCacheFileHeaderBytes) return false;
+    uint32_t magic = 0;
+    uint32_t count = 0;
+    for (int i = 0; i < 4; ++i) {
+        magic |= static_cast<uint32_t>(bytes[static_cast<size_t>(i)]) << (8 * i);
+        count |= static_cast<uint32_t>(bytes[static_cast<size_t>(4 + i)]) << (8 * i);
+    }
+    return magic == kCacheMagic && static_cast<int32_t>(count) > kMaxCacheIndexRecords;
+}
+
+// The index's records; false when it is missing or refused.
+bool read_index(CacheFileOps& ops, const std::u16string& cache_folder, std::vector<CacheIndexRecord>* records,
+                std::vector<uint8_t>* bytes) {
+    records->clear();
+    if (!ops.read_file(cache_index_path(cache_folder), kCacheIndexFileLimit, bytes)) return false;
+    return parse_cache_index(bytes->data(), bytes->size(), records) == CacheRecordError::none;
+}
+
+}  // namespace
+
+std::u16string cache_index_path(const std::u16string& cache_folder) {
+    return cache_folder + u"index.dat";
+}
+
+std::u16string cache_data_path(const std::u16string& cache_folder, int32_t id) {
+    return cache_folder + cache_data_file_name(id);
+}
+
+CacheFolderFound cache_find_folder(CacheFileOps& ops, const std::u16string& cache_folder,
+                                   const std::u16string& folder, int32_t box_width, int32_t box_height) {
+    CacheFolderFound out;
+    std::vector<CacheIndexRecord> records;
+    std::vector<uint8_t> bytes;
+    if (!read_index(ops, cache_folder, &records, &bytes)) return out;
+    const int32_t at = find_cache_index_record(records, folder);
+    if (at < 0) return out;
+    const CacheIndexRecord& record = records[static_cast<size_t>(at)];
+    out.path = cache_data_path(cache_folder, record.id);
+    if (!ops.file_exists(out.path)) return out;
+    out.found = true;
+    out.box = compare_cache_box(record, box_width, box_height);
+    return out;
+}
+
+bool cache_read_folder(CacheFileOps& ops, const std::u16string& cache_folder, const std::u16string& folder,
+                       int32_t box_width, int32_t box_height, CacheFolderData* out) {
+    out->bytes.clear();
+    out->entries.clear();
+    out->where = cache_find_folder(ops, cache_folder, folder, box_width, box_height);
+    if (!out->where.found) return false;
+    if (!ops.read_file(out->where.path, kCacheDataFileLimit, &out->bytes) ||
+        parse_cache_data_file(out->bytes.data(), out->bytes.size(), &out->entries) !=
+            CacheRecordError::none) {
+        out->entries.clear();
+        std::vector<uint8_t>().swap(out->bytes);
+        return false;
+    }
+    return true;
+}
+
+const CacheEntry* cache_find_entry(const CacheFolderData& data, const std::u16string& name) {
+    for (const CacheEntry& entry : data.entries)
+        if (entry.header.name == name) return &entry;
+    return nullptr;
+}
+
+CacheStatus cache_register_in_memory(CacheFileOps& ops, const std::u16string& cache_folder,
+                                     const std::u16string& folder, int32_t box_width, int32_t box_height,
+                                     CacheRegistration* out) {
+    out->records.clear();
+    out->record = -1;
+    out->path.clear();
+    if (folder.empty() || folder.size() >= static_cast<size_t>(kCacheNameChars) ||
+        folder.find(u'\0') != std::u16string::npos)
+        return CacheStatus::bad_folder;
+    const std::u16string index = cache_index_path(cache_folder);
+    std::vector<uint8_t> bytes;
+    if (ops.read_file(index, kCacheIndexFileLimit, &bytes)) {
+        if (index_count_over_limit(bytes)) return CacheStatus::index_unusable;
+        // Any other refusal replaces the index with one holding this folder alone.
+        if (parse_cache_index(bytes.data(), bytes.size(), &out->records) != CacheRecordError::none)
+            out->records.clear();
+    } else if (ops.file_exists(index)) {
+        return CacheStatus::index_unusable;
+    }
+    out->record = register_cache_record(&out->records, folder, box_width, box_height);
+    if (out->record < 0) return CacheStatus::index_full;
+    out->path = cache_data_path(cache_folder, out->records[static_cast<size_t>(out->record)].id);
+    return CacheStatus::ok;
+}
+
+bool cache_replace_file(CacheFileOps& ops, const std::u16string& path, const std::vector<uint8_t>& bytes) {
+    const std::u16string temp = path + u".tmp";
+    bool written = false;
+    if (ops.write_new_file(temp, bytes.data(), bytes.size())) {
+        std::vector<uint8_t> back;
+        written = ops.read_file(temp, bytes.size(), &back) && back == bytes && ops.replace_file(temp, path);
+    }
+    if (!written) ops.delete_file(temp);
+    return written;
+}
+
+CacheStatus cache_commit_index(CacheFileOps& ops, const std::u16string& cache_folder,
+                               const std::vector<CacheIndexRecord>& records) {
+    std::vector<uint8_t> bytes;
+    if (build_cache_index(records, &bytes) != CacheRecordError::none) return CacheStatus::index_not_written;
+    if (!ops.is_directory(cache_folder) && !ops.create_directory(cache_folder))
+        return CacheStatus::no_cache_folder;
+    return cache_replace_file(ops, cache_index_path(cache_folder), bytes) ? CacheStatus::ok
+                                                                          : CacheStatus::index_not_written;
+}
+
+CacheStatus cache_register_folder(CacheFileOps& ops, const std::u16string& cache_folder,
+                                  const std::u16string& folder, int32_t box_width, int32_t box_height,
+                                  std::u16string* path) {
+    path->clear();
+    CacheRegistration registration;
+    CacheStatus status =
+        cache_register_in_memory(ops, cache_folder, folder, box_width, box_height, &registration);
+    if (status == CacheStatus::ok) status = cache_commit_index(ops, cache_folder, registration.records);
+    if (status == CacheStatus::ok) *path = registration.path;
+    return status;
+}
+
+CacheStatus cache_write_folder(CacheFileOps& ops, const std::u16string& cache_folder,
+                               const std::u16string& folder, int32_t box_width, int32_t box_height,
+                               const std::vector<uint8_t>& data_file) {
+    CacheRegistration registration;
+    const CacheStatus status =
+        cache_register_in_memory(ops, cache_folder, folder, box_width, box_height, &registration);
+    if (status != CacheStatus::ok) return status;
+    if (!ops.is_directory(cache_folder) && !ops.create_directory(cache_folder))
+        return CacheStatus::no_cache_folder;
+    // The data file first: until the index names it with the new box, the old record still
+    // describes whatever data file is in place.
+    if (!cache_replace_file(ops, registration.path, data_file)) return CacheStatus::data_not_written;
+    return cache_commit_index(ops, cache_folder, registration.records);
+}
+
+CacheStatus cache_compact_index(CacheFileOps& ops, const std::u16string& cache_folder) {
+    std::vector<CacheIndexRecord> records;
+    std::vector<uint8_t> bytes;
+    if (!read_index(ops, cache_folder, &records, &bytes)) return CacheStatus::index_unusable;
+    const CacheCompaction compaction = compact_cache_records(
+        records, [&](const std::u16string& folder) { return ops.is_directory(folder); });
+    if (compaction.removed_ids.empty()) return CacheStatus::ok;
+    // A data file is deleted only once no index on disk names it any more.
+    const CacheStatus status = cache_commit_index(ops, cache_folder, compaction.kept);
+    if (status != CacheStatus::ok) return status;
+    for (int32_t id : compaction.removed_ids) ops.delete_file(cache_data_path(cache_folder, id));
+    return CacheStatus::ok;
+}

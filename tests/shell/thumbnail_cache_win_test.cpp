@@ -1,0 +1,294 @@
+// The thumbnail cache on real files under Wine, with the real JPEG codec.
+// <windows.h> must come first.
+// clang-format off
+#include <windows.h>
+#include <process.h>
+// clang-format on
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "codecs/pixel_memory.h"
+#include "common/stride.h"
+#include "common/win/process_lock.h"
+#include "loading/browser_load.h"
+#include "loading/codec_set.h"
+#include "shell/shell_state.h"
+#include "shell/thumbnail_cache.h"
+#include "tests/shell/unique_scratch.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+constexpr FILETIME kListedTime = {0x11223344, 0x01D00000};
+
+std::u16string make_folder(const std::u16string& path) {
+    CreateDirectoryW(wide(path), nullptr);
+    return path;
+}
+
+void make_file(const std::u16string& path, FILETIME time) {
+    HANDLE h =
+        CreateFileW(wide(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD n = 0;
+    WriteFile(h, "image", 5, &n, nullptr);
+    SetFileTime(h, nullptr, nullptr, &time);
+    CloseHandle(h);
+}
+
+void set_time(const std::u16string& path, FILETIME time) {
+    HANDLE h =
+        CreateFileW(wide(path), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    SetFileTime(h, nullptr, nullptr, &time);
+    CloseHandle(h);
+}
+
+// A view of `names` in `folder`, each with a flat-coloured thumbnail of width x height and the
+// files on disk listed at kListedTime.
+class TestView {
+public:
+    TestView(const std::u16string& folder, const std::vector<std::u16string>& names, int32_t width,
+             int32_t height)
+        : entries_(names.size()) {
+        bits_.reserve(names.size());
+        for (size_t i = 0; i < names.size(); ++i) {
+            FileEntry& e = entries_[i];
+            names[i].copy(e.name, names[i].size());
+            e.load_info.last_write = {kListedTime.dwLowDateTime, kListedTime.dwHighDateTime};
+            e.load_info.width = 1000 + static_cast<int32_t>(i);
+            e.load_info.height = 700;
+            e.load_info.file_size = 5;
+            e.load_info.format = 3;
+            e.load_info.bit_depth = 24;
+            e.load_info.comment_count = 1;
+            e.load_info.text_count = 2;
+            e.load_info.interlaced = 3;
+            e.load_info.alpha = 4;
+            e.thumbnail_width = width;
+            e.thumbnail_height = height;
+            const size_t bytes = static_cast<size_t>(row_stride_bytes(width, 24) * height);
+            bits_.emplace_back(bytes);
+            const size_t stride = static_cast<size_t>(row_stride_bytes(width, 24));
+            for (size_t row = 0; row < static_cast<size_t>(height); ++row) {
+                for (size_t x = 0; x < static_cast<size_t>(width); ++x) {
+                    uint8_t* pixel = bits_.back().data() + row * stride + 3 * x;
+                    pixel[0] = 40;  // blue
+                    pixel[1] = 120;
+                    pixel[2] = 200;
+                }
+            }
+            e.thumbnail_bits = bits_.back().data();
+            make_file(folder + u"\\" + names[i], kListedTime);
+        }
+        view_.entries = entries_.data();
+        view_.count = static_cast<int32_t>(entries_.size());
+    }
+    ViewState& view() { return view_; }
+    FileEntry& entry(size_t i) { return entries_[i]; }
+
+private:
+    std::vector<FileEntry> entries_;
+    std::vector<std::vector<uint8_t>> bits_;
+    ViewState view_ = {};
+};
+
+class ThumbnailCacheWin : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(create_codec_contexts());
+        saved_options_ = g_browser_options;
+        g_browser_options.box_width = 144;
+        g_browser_options.box_height = 108;
+        lstrcpyW(saved_cache_, g_shell.cache_folder);
+        root_ =
+            make_folder(unique_scratch_path(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        cache_ = root_ + u"\\cache\\";
+        lstrcpyW(g_shell.cache_folder, wide(cache_));
+        pics_ = make_folder(root_ + u"\\pics");
+    }
+    void TearDown() override {
+        release_load_result();
+        g_browser_options = saved_options_;
+        lstrcpyW(g_shell.cache_folder, saved_cache_);
+        destroy_codec_contexts();
+    }
+
+    bool exists(const std::u16string& path) {
+        return GetFileAttributesW(wide(path)) != INVALID_FILE_ATTRIBUTES;
+    }
+
+    std::u16string root_, cache_, pics_;
+    BrowserOptions saved_options_;
+    wchar_t saved_cache_[MAX_PATH] = {};
+};
+
+TEST_F(ThumbnailCacheWin, WrittenFolderGivesBackItsThumbnailsWhileTheFilesAreUnchanged) {
+    TestView files(pics_, {u"a.jpg", u"b.png"}, 30, 20);
+    files.entry(1).thumbnail_bits = nullptr;  // not loaded: left out
+    ASSERT_EQ(write_cache_folder(pics_, files.view()), CacheStatus::ok);
+    EXPECT_TRUE(exists(cache_ + u"index.dat"));
+    EXPECT_TRUE(exists(cache_ + u"10000000.dat"));
+    EXPECT_FALSE(exists(cache_ + u"10000000.dat.tmp"));
+    EXPECT_FALSE(exists(cache_ + u"index.dat.tmp"));
+
+    const CacheFolderFound found = find_cache_folder(pics_);
+    EXPECT_TRUE(found.found);
+    EXPECT_EQ(found.path, cache_ + u"10000000.dat");
+
+    CacheFolderData data;
+    ASSERT_TRUE(read_cache_folder(pics_, &data));
+    ASSERT_EQ(data.entries.size(), 1u);
+    EXPECT_FALSE(take_thumbnail_from_cache(u"b.png", data, pics_ + u"\\b.png"));
+
+    ASSERT_TRUE(take_thumbnail_from_cache(u"a.jpg", data, pics_ + u"\\a.jpg"));
+    const LoadResult& r = g_load_result;
+    EXPECT_EQ(r.time_low, kListedTime.dwLowDateTime);
+    EXPECT_EQ(r.time_high, kListedTime.dwHighDateTime);
+    EXPECT_EQ(r.full_width, 1000);
+    EXPECT_EQ(r.full_height, 700);
+    EXPECT_EQ(r.file_size, 5u);
+    EXPECT_EQ(r.format, 3);
+    EXPECT_EQ(r.source_bits, 24);
+    EXPECT_EQ(r.w1, 1);
+    EXPECT_EQ(r.w2, 2);
+    EXPECT_EQ(r.w3, 3);
+    EXPECT_EQ(r.w4, 4);
+    EXPECT_EQ(r.current_width, 30);
+    EXPECT_EQ(r.current_height, 20);
+    ASSERT_NE(r.image, nullptr);
+    ASSERT_NE(r.image->pixels, nullptr);
+    EXPECT_EQ(r.image->info.bit_count, 24);
+    EXPECT_NEAR(r.image->pixels[0], 40, 4);
+    EXPECT_NEAR(r.image->pixels[1], 120, 4);
+    EXPECT_NEAR(r.image->pixels[2], 200, 4);
+    release_load_result();
+
+    // A file whose time changed, or that is gone, must be decoded again.
+    set_time(pics_ + u"\\a.jpg", FILETIME{kListedTime.dwLowDateTime + 1, kListedTime.dwHighDateTime});
+    EXPECT_FALSE(take_thumbnail_from_cache(u"a.jpg", data, pics_ + u"\\a.jpg"));
+    set_time(pics_ + u"\\a.jpg", FILETIME{kListedTime.dwLowDateTime, kListedTime.dwHighDateTime + 1});
+    EXPECT_FALSE(take_thumbnail_from_cache(u"a.jpg", data, pics_ + u"\\a.jpg"));
+    DeleteFileW(wide(pics_ + u"\\a.jpg"));
+    EXPECT_FALSE(take_thumbnail_from_cache(u"a.jpg", data, pics_ + u"\\a.jpg"));
+    EXPECT_EQ(r.image, nullptr);
+}
+
+TEST_F(ThumbnailCacheWin, CachedThumbnailIsDecodedAtTheScaleOfTheCurrentBox) {
+    TestView files(pics_, {u"big.jpg"}, 144, 108);
+    ASSERT_EQ(write_cache_folder(pics_, files.view()), CacheStatus::ok);
+    g_browser_options.box_width = 36;
+    g_browser_options.box_height = 27;
+    CacheFolderData data;
+    ASSERT_TRUE(read_cache_folder(pics_, &data));
+    EXPECT_TRUE(data.where.box.larger);
+    EXPECT_FALSE(data.where.box.smaller);
+    ASSERT_TRUE(take_thumbnail_from_cache(u"big.jpg", data, pics_ + u"\\big.jpg"));
+    EXPECT_EQ(g_load_result.current_width, 36);
+    EXPECT_EQ(g_load_result.current_height, 27);
+    EXPECT_EQ(g_load_result.full_width, 1000);
+}
+
+TEST_F(ThumbnailCacheWin, DamagedIndexIsReplacedAndDamagedDataFileIsNoCache) {
+    TestView files(pics_, {u"a.jpg"}, 8, 8);
+    ASSERT_EQ(write_cache_folder(pics_, files.view()), CacheStatus::ok);
+
+    // Data file: cut inside the thumbnail's JPEG bytes.
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(read_bytes(cache_ + u"10000000.dat", &bytes));
+    bytes.resize(bytes.size() - 1);
+    ASSERT_TRUE(write_bytes(cache_ + u"10000000.dat", bytes));
+    CacheFolderData data;
+    EXPECT_FALSE(read_cache_folder(pics_, &data));
+    EXPECT_FALSE(take_thumbnail_from_cache(u"a.jpg", data, pics_ + u"\\a.jpg"));
+
+    // Index: a foreign file in its place; the next write starts a new index.
+    const std::u16string other = make_folder(root_ + u"\\other");
+    TestView more(other, {u"c.jpg"}, 8, 8);
+    ASSERT_EQ(write_cache_folder(other, more.view()), CacheStatus::ok);
+    ASSERT_TRUE(write_bytes(cache_ + u"index.dat", std::vector<uint8_t>(100, 0xEE)));
+    EXPECT_FALSE(find_cache_folder(pics_).found);
+    EXPECT_FALSE(read_cache_folder(other, &data));
+    ASSERT_EQ(write_cache_folder(pics_, files.view()), CacheStatus::ok);
+    ASSERT_TRUE(read_cache_folder(pics_, &data));
+    EXPECT_EQ(data.where.path, cache_ + u"10000000.dat");
+    EXPECT_TRUE(take_thumbnail_from_cache(u"a.jpg", data, pics_ + u"\\a.jpg"));
+    EXPECT_FALSE(find_cache_folder(other).found);
+}
+
+TEST_F(ThumbnailCacheWin, CompactionForgetsVanishedFoldersAndDeletesTheirFiles) {
+    const std::u16string gone = make_folder(root_ + u"\\gone");
+    TestView kept_view(pics_, {u"a.jpg"}, 8, 8);
+    TestView gone_view(gone, {u"b.jpg"}, 8, 8);
+    ASSERT_EQ(write_cache_folder(gone, gone_view.view()), CacheStatus::ok);
+    ASSERT_EQ(write_cache_folder(pics_, kept_view.view()), CacheStatus::ok);
+    std::vector<uint8_t> before;
+    ASSERT_TRUE(read_bytes(cache_ + u"index.dat", &before));
+    DeleteFileW(wide(gone + u"\\b.jpg"));
+    ASSERT_TRUE(RemoveDirectoryW(wide(gone)));
+
+    EXPECT_EQ(compact_cache_index(), CacheStatus::ok);
+    std::vector<uint8_t> after;
+    ASSERT_TRUE(read_bytes(cache_ + u"index.dat", &after));
+    EXPECT_EQ(after.size(), before.size() - kCacheIndexRecordBytes);
+    EXPECT_FALSE(exists(cache_ + u"10000000.dat"));
+    EXPECT_TRUE(exists(cache_ + u"10000001.dat"));
+    EXPECT_FALSE(find_cache_folder(gone).found);
+    CacheFolderData data;
+    ASSERT_TRUE(read_cache_folder(pics_, &data));
+    EXPECT_TRUE(take_thumbnail_from_cache(u"a.jpg", data, pics_ + u"\\a.jpg"));
+}
+
+TEST_F(ThumbnailCacheWin, FailedWriteKeepsTheOldCache) {
+    TestView files(pics_, {u"a.jpg"}, 8, 8);
+    ASSERT_EQ(write_cache_folder(pics_, files.view()), CacheStatus::ok);
+    std::vector<uint8_t> index;
+    ASSERT_TRUE(read_bytes(cache_ + u"index.dat", &index));
+    // The new data file cannot be made beside the old one.
+    const std::u16string blocked = cache_ + u"10000000.dat.tmp";
+    ASSERT_TRUE(CreateDirectoryW(wide(blocked), nullptr));
+
+    g_browser_options.box_width = 60;
+    g_browser_options.box_height = 40;
+    EXPECT_EQ(write_cache_folder(pics_, files.view()), CacheStatus::data_not_written);
+    RemoveDirectoryW(wide(blocked));
+    std::vector<uint8_t> index_after;
+    ASSERT_TRUE(read_bytes(cache_ + u"index.dat", &index_after));
+    EXPECT_EQ(index_after, index);
+    CacheFolderData data;
+    ASSERT_TRUE(read_cache_folder(pics_, &data));
+    EXPECT_TRUE(take_thumbnail_from_cache(u"a.jpg", data, pics_ + u"\\a.jpg"));
+}
+
+HANDLE g_lock_taken = nullptr;
+volatile LONG g_lock_released = 0;
+
+unsigned __stdcall hold_lock_briefly(void*) {
+    process_lock_enter();
+    SetEvent(g_lock_taken);
+    Sleep(200);
+    InterlockedExchange(&g_lock_released, 1);
+    process_lock_leave();
+    return 0;
+}
+
+TEST_F(ThumbnailCacheWin, CompactionWaitsForTheProcessLock) {
+    const bool made = !process_lock_exists();
+    process_lock_init();
+    g_lock_taken = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE thread =
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, hold_lock_briefly, nullptr, 0, nullptr));
+    ASSERT_NE(thread, nullptr);
+    ASSERT_EQ(WaitForSingleObject(g_lock_taken, 5000), WAIT_OBJECT_0);
+    (void)compact_cache_index();
+    EXPECT_EQ(InterlockedCompareExchange(&g_lock_released, 0, 0), 1);
+    WaitForSingleObject(thread, 5000);
+    CloseHandle(thread);
+    CloseHandle(g_lock_taken);
+    if (made) process_lock_delete();
+}
+
+}  // namespace
