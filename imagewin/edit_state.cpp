@@ -21,7 +21,7 @@ int g_lock_scopes = 0;
 int g_deferred_code = -1;
 HWND g_deferred_owner = nullptr;
 
-HWND to_hwnd_owner() {
+HWND box_owner() {
     return g_edit_state.image_window;
 }
 
@@ -198,7 +198,7 @@ bool refresh_selection_overlay(const BITMAPINFOHEADER& header) {
     uint8_t* buffer = nullptr;
     if (bytes > 0 && uint64_t(bytes) <= SIZE_MAX) buffer = static_cast<uint8_t*>(std::malloc(size_t(bytes)));
     if (!buffer) {
-        report_view_error(to_hwnd_owner(), kErrorMemory);
+        report_view_error(box_owner(), kErrorMemory);
         return false;
     }
     render_selection_overlay(s.selection.selection_mask, buffer, s.bits);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <set>
@@ -457,6 +458,24 @@ TEST_F(EditStateWin, InstallPushesTheOriginalImageOnlyIntoAnEmptyHistory) {
     EXPECT_EQ(g_edit_state.history.step_count(), 2);
     // Without a path the file's name and time stay those of the loaded file.
     EXPECT_EQ(std::u16string(g_edit_state.image.file_name), u"bmp_24.bmp");
+}
+
+TEST_F(EditStateWin, LoadingDropsTheSelectionAndShowsTheImage) {
+    ASSERT_TRUE(load_image_into_edit_state(browser_fixture_path("bmp_24.bmp")));
+    EditSelection& selection = g_edit_state.selection;
+    selection.selection_mask = static_cast<uint8_t*>(std::calloc(size_t(7) * 5, 1));
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 7, 5, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    void* overlay_bits = nullptr;
+    selection.selection_overlay = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &overlay_bits, nullptr, 0);
+    const HBITMAP overlay = selection.selection_overlay;
+    selection.show_selection = true;
+    ASSERT_TRUE(load_image_into_edit_state(browser_fixture_path("png_rgb.png")));
+    EXPECT_EQ(selection.selection_mask, nullptr);
+    EXPECT_EQ(selection.selection_overlay, nullptr);
+    EXPECT_EQ(GetObjectType(overlay), 0u);
+    EXPECT_EQ(GetCurrentObject(g_edit_state.memory_dc, OBJ_BITMAP), g_edit_state.bitmap);
+    selection.show_selection = false;
 }
 
 TEST_F(EditStateWin, BoxesWaitUntilTheLockIsLeft) {
