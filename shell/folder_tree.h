@@ -1,15 +1,28 @@
-// The folder tree pane on the left of the main window.
+// The folder tree pane on the left of the main window, and the items of its tree: the shell's
+// desktop branch and the registered folders read from the file system.
 #pragma once
 
+// <windows.h> must come first.
+// clang-format off
 #include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+// clang-format on
+
+#include <string>
+#include <vector>
 
 LRESULT CALLBACK tree_pane_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept;
 // Pane (id 400) with the tree and the information list, child of the client window, hidden.
 void create_folder_tree_pane(HWND client);
-// Puts the tree's items into the tree control.
-void fill_folder_tree(HWND tree);
-// A shortcut is resolved, a file cut to its folder, and the folder opened in the active view.
+// A shortcut is resolved, a file cut to its folder, and the folder registered and opened in the
+// active view; false when the folder could not be registered.
+bool go_to_path(const wchar_t* path);
+// The main window's entry for command-line, forwarded and dropped paths: go_to_path.
 void open_path_in_folder_tree(const wchar_t* path);
+// The view a tree selection opens in, and the item each view is linked to.
+int tree_target_view_now();
+HTREEITEM tree_linked_item(int view);
 // Codes 153/154: the information of a FileEntry of that view, or nothing for 0.
 void show_entry_info(int view, LPARAM entry);
 void restore_subclassed_controls();
@@ -17,3 +30,48 @@ bool tree_wants_context_menu();
 void clear_tree_drop_target();
 // The folder last opened through open_path_in_folder_tree.
 const wchar_t* last_opened_folder();
+
+enum FolderTreeKind : int { kShellTreeItem = 0, kFileSystemTreeItem = 1 };
+enum RegistrationFlag : int { kRegisteredRoot = 0, kRegisteredEntry = 1, kRegisteredSubfolder = 2 };
+
+// The lParam of every tree item; allocated from the tree's heap, freed on TVN_DELETEITEMW.
+struct FolderTreeItem {
+    int kind = kShellTreeItem;
+    // Shell item: its own folder, the list its parent's enumeration returned (task memory) and
+    // the absolute list (heap).
+    IShellFolder* folder = nullptr;
+    LPITEMIDLIST relative = nullptr;
+    LPITEMIDLIST absolute = nullptr;
+    // File-system item.
+    int registration = kRegisteredRoot;
+    wchar_t path[MAX_PATH] = {};
+};
+
+// Hands the tree its window, the heap its records come from (null: the process heap), the
+// hidden-attribute mask and the registered-folder list it keeps up to date.
+void set_folder_tree_context(HWND tree, HANDLE heap, DWORD hidden_mask,
+                             std::vector<std::u16string>* registered);
+void set_folder_tree_hidden_mask(DWORD hidden_mask);
+HTREEITEM create_desktop_root(HWND tree);
+HTREEITEM create_registered_root(std::vector<std::u16string>* list);
+HTREEITEM desktop_root_item();
+HTREEITEM registered_root_item();
+
+// On success the item owns `relative`; on refusal (0) the caller still does.
+HTREEITEM insert_shell_item(IShellFolder* parent_folder, LPCITEMIDLIST parent_absolute, HTREEITEM parent_item,
+                            LPITEMIDLIST relative);
+HTREEITEM insert_folder_item(const wchar_t* path, HTREEITEM parent_item, int registration);
+// TVN_ITEMEXPANDINGW with TVE_EXPAND.
+void fill_tree_children(const NMTREEVIEWW* notification);
+// TVN_DELETEITEMW.
+void free_tree_item(const NMTREEVIEWW* notification);
+int CALLBACK compare_shell_items(LPARAM first, LPARAM second, LPARAM parent_folder) noexcept;
+HTREEITEM find_child_by_path(const wchar_t* path, HTREEITEM parent_item);
+HTREEITEM add_registered_folder(const wchar_t* path);
+bool remove_registered_folder(HTREEITEM item);
+void replace_registered_path(const wchar_t* old_path, const wchar_t* new_path);
+void set_children_flag(HTREEITEM item, int value);
+// `path` has room for MAX_PATH characters; false for an item without an existing folder.
+bool tree_item_folder_path(HTREEITEM item, wchar_t* path);
+bool is_registered_branch_item(HTREEITEM item);
+FolderTreeItem* tree_item_data(HTREEITEM item);

@@ -7,8 +7,12 @@ constexpr int kMenuBarId = 201;
 constexpr int kMainToolbarId = 202;
 constexpr int kClientId = 300;
 constexpr int kTreePaneId = 400;
-constexpr int kTreeId = 401;
-constexpr int kInfoListId = 402;
+// Children of the tree pane.
+constexpr int kTreeLabelId = 401;
+constexpr int kTreeRegisterButtonId = 402;
+constexpr int kTreeUnregisterButtonId = 403;
+constexpr int kTreeId = 404;
+constexpr int kInfoListId = 405;
 
 // A thumbnail view's frame, base and status bar: view 2's ids are view 1's plus 100.
 constexpr int kViewFrameId = 500;

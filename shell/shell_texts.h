@@ -10,7 +10,9 @@ constexpr const wchar_t* kMenuBarCaptions[5] = {L"ファイル(&F)", L"表示(&V
                                                 L"ヘルプ(&H)"};
 constexpr const wchar_t* kStatusRefresh = L" 更新  ";
 constexpr const wchar_t* kStatusClear = L"消去  ";
-constexpr const wchar_t* kTreeDesktop = L"デスクトップ";
+constexpr const wchar_t* kTreeRegisteredRoot = L"登録フォルダ";
+constexpr const wchar_t* kTreeRegisterButton = L"追加";
+constexpr const wchar_t* kTreeUnregisterButton = L"除外";
 constexpr const wchar_t* kInfoColumnItem = L"項目";
-constexpr const wchar_t* kInfoColumnValue = L"内容";
+constexpr const wchar_t* kInfoColumnValue = L"データ";
 constexpr const wchar_t* kEditWindowTitle = L"編集用ウィンドウ";
