@@ -20,6 +20,10 @@ struct ShellEntryPoints {
     // Dialogs and batch jobs.
     HWND (*batch_window)() = nullptr;  // the batch conversion window, when its thread has one
     bool (*batch_conversion_running)() = nullptr;
+    // Copy the running conversion's input and output folders into MAX_PATH characters (empty
+    // when none); the batch thread may change them at any time, so callers keep a copy.
+    void (*batch_input_folder)(wchar_t* folder) = nullptr;
+    void (*batch_output_folder)(wchar_t* folder) = nullptr;
     void (*free_printer_setup_handles)() = nullptr;
     void (*show_main_operations_help)(HWND owner) = nullptr;  // dialog 6700
 };

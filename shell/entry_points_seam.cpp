@@ -16,6 +16,9 @@ HWND no_window() {
 bool nothing_runs() {
     return false;
 }
+void no_folder(wchar_t* folder) {
+    folder[0] = 0;
+}
 void nothing() {}
 void no_help(HWND) {}
 
@@ -32,6 +35,8 @@ ShellEntryPoints with_stand_ins(ShellEntryPoints t) {
     fill(&t.remove_image_window_hooks, nothing);
     fill(&t.batch_window, no_window);
     fill(&t.batch_conversion_running, nothing_runs);
+    fill(&t.batch_input_folder, no_folder);
+    fill(&t.batch_output_folder, no_folder);
     fill(&t.free_printer_setup_handles, nothing);
     fill(&t.show_main_operations_help, no_help);
     return t;

@@ -15,6 +15,7 @@
 #include "shell/core/shell_rules.h"
 #include "shell/entry_points.h"
 #include "shell/folder_tree.h"
+#include "shell/folder_watch.h"
 #include "shell/main_commands.h"
 #include "shell/main_menus.h"
 #include "shell/main_rebar.h"
@@ -91,6 +92,26 @@ void move_hot(int step) {
 void leave_menu_keyboard_mode() {
     set_menu_bar_hot(-1);
     g_shell.menu_keyboard_mode = false;
+}
+
+// Id 0 (activation going to no thread at all) is never ours, even while a thread is not running.
+bool is_own_ui_thread(DWORD thread_id) {
+    if (thread_id == 0) return false;
+    return thread_id == g_shell.main_thread_id || thread_id == g_shell.view_thread_id[0] ||
+           thread_id == g_shell.view_thread_id[1] || thread_id == g_shell.preview_thread_id;
+}
+
+// A modal dialog disables the main window; the views must not reload under it, nor while a batch
+// conversion writes into their folders; the watch is then left as it is.
+void refresh_changed_views(HWND window) {
+    if (!IsWindowEnabled(window) || shell_entry_points().batch_conversion_running()) return;
+    bool changed[2] = {};
+    poll_folder_watch(&changed[0], &changed[1]);
+    for (int i = 0; i < 2; ++i) {
+        if (!changed[i] || !g_shell.view_frame[i]) continue;
+        PostMessageW(g_shell.view_frame[i], kAppMessage, kViewClear, 0);
+        PostMessageW(g_shell.view_frame[i], kAppMessage, kViewRefresh, 0);
+    }
 }
 
 }  // namespace
@@ -335,9 +356,9 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
             break;
         case WM_ACTIVATEAPP:
             if (wparam) {
-                recheck_view_folders();
-            } else if (static_cast<DWORD>(lparam) != g_shell.preview_thread_id) {
-                start_watching_view_folders();
+                refresh_changed_views(window);
+            } else if (!is_own_ui_thread(static_cast<DWORD>(lparam))) {
+                start_folder_watch();
             }
             break;
         case WM_DRAWITEM:

@@ -8,6 +8,16 @@
 #include "shell/core/settings_groups.h"
 #include "shell/core/settings_slots.h"
 
+// A change notification fails with INVALID_HANDLE_VALUE, so that is its empty value: a failed
+// watch is stored as no watch and is never waited on or closed.
+struct ChangeNotificationTraits {
+    static HANDLE empty() { return INVALID_HANDLE_VALUE; }
+    static void close(HANDLE h) {
+        if (h) FindCloseChangeNotification(h);
+    }
+};
+using ChangeNotificationHandle = UniqueHandle<HANDLE, ChangeNotificationTraits>;
+
 struct ShellState {
     HANDLE heap = nullptr;
     HINSTANCE instance = nullptr;
@@ -59,6 +69,8 @@ struct ShellState {
     volatile LONG active_view = 0;
     AcceleratorHandle main_accelerators;
     AcceleratorHandle view_accelerators;
+    // One per view, open only from losing activation until the next poll.
+    ChangeNotificationHandle folder_watch[2];
 
     MainSettings main_settings;
     KeyTable main_keys;
