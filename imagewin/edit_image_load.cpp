@@ -54,7 +54,7 @@ void set_display_colour(uint8_t* red, uint8_t* green, uint8_t* blue) {
 }
 
 void take_animation(GifContext* c) {
-    if (!c->animation) return;
+    if (!c->state.animation) return;
     auto record = std::unique_ptr<GifAnimationInfo>(new (std::nothrow) GifAnimationInfo());
     // Without the record the reader's release frees the frames and the first one stays on show.
     if (!record || !gif_get_animation_info(c, record.get())) return;
@@ -87,23 +87,23 @@ bool load_png_into_edit_state(const std::u16string& path, uint32_t* out_size) {
     if (!c) return false;
     png_reader_reset(c);
     reset_codec_handles(c);
-    c->grey = 0;
-    c->interlace = 0;
+    c->state.grey = 0;
+    c->state.interlace = 0;
     c->in_memory = 0;
     const BrowserOptions& o = g_browser_options;
-    c->blend_table = g_blend_table;
-    c->transparency = o.apply_transparency ? 1 : 0;
-    c->ignore_bkgd = o.use_file_background ? 0 : 1;
-    set_display_colour(&c->configured_red, &c->configured_green, &c->configured_blue);
+    c->options.blend_table = g_blend_table;
+    c->options.transparency = o.apply_transparency ? 1 : 0;
+    c->options.ignore_bkgd = o.use_file_background ? 0 : 1;
+    set_display_colour(&c->options.configured_red, &c->options.configured_green, &c->options.configured_blue);
     if (o.gamma_enabled)
-        c->display_gamma = o.display_gamma_x1000 < 1000 ? 1000u : uint32_t(o.display_gamma_x1000);
+        c->options.display_gamma = o.display_gamma_x1000 < 1000 ? 1000u : uint32_t(o.display_gamma_x1000);
     const bool ok = take_loaded_image(read_png_file(c, path), path, out_size);
     if (ok && !out_size) {
         EditImageDescription& d = g_edit_state.image;
-        d.flag_interlaced = c->interlace ? 1 : 0;
-        d.flag_alpha_or_transparent = (c->alpha || c->trns_seen) ? 1 : 0;
-        d.flag_metadata = c->text_chunks;
-        d.flag_comment = c->comment_chunks;
+        d.flag_interlaced = c->state.interlace ? 1 : 0;
+        d.flag_alpha_or_transparent = (c->state.alpha || c->state.trns_seen) ? 1 : 0;
+        d.flag_metadata = c->state.text_chunks;
+        d.flag_comment = c->state.comment_chunks;
     }
     png_reader_release(c);
     return ok;
@@ -118,9 +118,9 @@ bool load_jpeg_into_edit_state(const std::u16string& path, uint32_t* out_size) {
     const bool ok = take_loaded_image(read_jpeg_image(c, path, nullptr), path, out_size);
     if (ok && !out_size) {
         EditImageDescription& d = g_edit_state.image;
-        d.flag_interlaced = c->progressive ? 1 : 0;
-        d.flag_metadata = c->app1_seen ? 1 : 0;
-        d.flag_comment = c->comment_count;
+        d.flag_interlaced = c->state.progressive ? 1 : 0;
+        d.flag_metadata = c->state.app1_seen ? 1 : 0;
+        d.flag_comment = c->state.comment_count;
     }
     jpeg_reader_release(c);
     return ok;
@@ -135,7 +135,7 @@ bool load_tiff_into_edit_state(const std::u16string& path, uint32_t* out_size) {
     LoadedImage* image = nullptr;
     if (map_input_file(path, c) != 0) image = read_tiff_image(c);
     const bool ok = take_loaded_image(image, path, out_size);
-    if (ok && !out_size) g_edit_state.image.flag_comment = c->description_seen ? 1 : 0;
+    if (ok && !out_size) g_edit_state.image.flag_comment = c->state.description_seen ? 1 : 0;
     tiff_reader_release(c);
     return ok;
 }
@@ -147,19 +147,20 @@ bool load_gif_into_edit_state(const std::u16string& path, uint32_t* out_size) {
     reset_codec_handles(c);
     c->in_memory = 0;
     const BrowserOptions& o = g_browser_options;
-    c->replace_transparent_colour = o.apply_transparency ? 1 : 0;
-    c->use_configured_colour = o.use_file_background ? 0 : 1;
-    set_display_colour(&c->configured_colour[0], &c->configured_colour[1], &c->configured_colour[2]);
+    c->options.replace_transparent_colour = o.apply_transparency ? 1 : 0;
+    c->options.use_configured_colour = o.use_file_background ? 0 : 1;
+    set_display_colour(&c->options.configured_colour[0], &c->options.configured_colour[1],
+                       &c->options.configured_colour[2]);
     // The save preview shows one picture: its frames would only be freed again.
-    c->animation_wanted = out_size ? 0 : 1;
+    c->options.animation_wanted = out_size ? 0 : 1;
     LoadedImage* image = nullptr;
     if (map_input_file(path, c) != 0) image = read_gif_image(c);
     const bool ok = take_loaded_image(image, path, out_size);
     if (ok && !out_size) {
         EditImageDescription& d = g_edit_state.image;
-        d.flag_interlaced = c->interlaced ? 1 : 0;
-        d.flag_alpha_or_transparent = c->transparent_frames > 0 ? 1 : 0;
-        d.flag_comment = c->comment_seen ? 1 : 0;
+        d.flag_interlaced = c->state.interlaced ? 1 : 0;
+        d.flag_alpha_or_transparent = c->state.transparent_frames > 0 ? 1 : 0;
+        d.flag_comment = c->state.comment_seen ? 1 : 0;
         take_animation(c);
     }
     gif_reader_release(c);

@@ -47,6 +47,11 @@ void start_folder_watch() {
     }
 }
 
+void close_view_change_notifications() {
+    std::lock_guard<std::mutex> hold(g_watch_lock);
+    for (ChangeNotificationHandle& watch : g_shell.folder_watch) watch.reset();
+}
+
 void poll_folder_watch(bool* changed1, bool* changed2) {
     bool* const changed[2] = {changed1, changed2};
     std::lock_guard<std::mutex> hold(g_watch_lock);

@@ -10,6 +10,8 @@ void start_folder_watch();
 // Sets each wanted output (null: not wanted) to whether that view's folder changed since
 // start_folder_watch, and ends both watches: each watch reports at most once.
 void poll_folder_watch(bool* changed1, bool* changed2);
+// Ends both watches without asking them; at shutdown.
+void close_view_change_notifications();
 
 // compare_folder_with_path of shell/core/path_rules.h for Windows strings.
 int compare_folder_with_path(const wchar_t* folder, const wchar_t* path);

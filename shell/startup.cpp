@@ -23,6 +23,7 @@
 #include "shell/core/shutdown_plan.h"
 #include "shell/entry_points.h"
 #include "shell/folder_tree.h"
+#include "shell/folder_watch.h"
 #include "shell/main_menus.h"
 #include "shell/main_window.h"
 #include "shell/message_loop.h"

@@ -100,11 +100,11 @@ LoadedImage* decode_cached_jpeg(const CacheEntry& entry, const std::u16string& p
     reset_codec_handles(c);
     c->in_memory = 1;
     if (box_width() != 0 && box_height() != 0) {
-        c->scaled_decode = 1;
-        c->box_width = box_width();
-        c->box_height = box_height();
+        c->state.scaled_decode = 1;
+        c->state.box_width = box_width();
+        c->state.box_height = box_height();
     }
-    c->data_supplied = 1;
+    c->state.data_supplied = 1;
     c->loaded.file_size = static_cast<uint32_t>(size);
     LoadedImage* image = read_jpeg_image(c, path, entry.data);
     jpeg_reader_release(c);
@@ -138,9 +138,9 @@ bool encode_thumbnail(const FileEntry& entry, std::vector<uint8_t>* jpeg) {
     jpeg_writer_reset(w);
     jpeg_set_save_options(w, 80, 0, 0, 2);
     w->in_memory = 1;
-    w->width = width;
-    w->height = height;
-    w->source_bits = 24;
+    w->conversion.width = width;
+    w->conversion.height = height;
+    w->conversion.source_bits = 24;
     uint32_t count = static_cast<uint32_t>(capacity);
     const bool ok = write_jpeg_image_to_memory(w, jpeg->data(), &count, entry.thumbnail_bits);
     jpeg_writer_release(w);

@@ -13,7 +13,4 @@ void open_folder_in_view(int view, const wchar_t* folder);
 void view_folder(int view, wchar_t* folder);
 void free_view_file_lists();
 
-void close_view_change_notifications();
-void start_watching_view_folders();
-void recheck_view_folders();
 void refresh_views_showing(const wchar_t* folder);

@@ -60,6 +60,20 @@ TEST_F(FolderWatchTest, NewFileIsReportedOnceForItsViewOnly) {
     EXPECT_FALSE(changed[1]);
 }
 
+TEST_F(FolderWatchTest, ClosedWatchesReportNothing) {
+    const std::wstring a = make_folder("watch-closed");
+    open_folder_in_view(0, a.c_str());
+    start_folder_watch();
+    ASSERT_TRUE(g_shell.folder_watch[0].valid());
+    close_view_change_notifications();
+    EXPECT_FALSE(g_shell.folder_watch[0].valid());
+    create_file(a + L"\\late.gif");
+    bool changed[2] = {true, true};
+    poll_folder_watch(&changed[0], &changed[1]);
+    EXPECT_FALSE(changed[0]);
+    EXPECT_FALSE(changed[1]);
+}
+
 TEST_F(FolderWatchTest, UnwantedOutputEndsItsWatchUnreported) {
     const std::wstring a = make_folder("watch-unwanted");
     open_folder_in_view(0, a.c_str());

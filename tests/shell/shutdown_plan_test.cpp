@@ -8,9 +8,9 @@ using S = ShutdownStep;
 
 TEST(ShutdownPlanTest, EveryThreadEndedRunsTheWholeTailInOrder) {
     EXPECT_EQ(ShutdownPlan(true).tail(),
-              (std::vector<S>{S::delete_lock, S::free_printer_setup, S::restore_subclassed_controls,
-                              S::destroy_codec_contexts, S::destroy_main_menus, S::free_view_lists,
-                              S::compact_cache, S::write_settings}));
+              (std::vector<S>{S::compact_cache, S::delete_lock, S::free_printer_setup,
+                              S::restore_subclassed_controls, S::destroy_codec_contexts,
+                              S::destroy_main_menus, S::free_view_lists, S::write_settings}));
     EXPECT_EQ(ShutdownPlan(false).tail(),
               (std::vector<S>{S::delete_lock, S::free_printer_setup, S::restore_subclassed_controls,
                               S::destroy_codec_contexts, S::destroy_main_menus, S::free_view_lists,
@@ -38,7 +38,7 @@ TEST(ShutdownPlanTest, SettingsAreWrittenOnceAndBeforeTheFirstTermination) {
     EXPECT_TRUE(plan.settings_written());
     EXPECT_FALSE(plan.write_settings_before_terminating());
     const std::vector<S> tail = plan.tail();
-    EXPECT_EQ(tail.back(), S::compact_cache);
+    EXPECT_EQ(tail.front(), S::compact_cache);
     for (S s : tail) EXPECT_NE(s, S::write_settings);
 }
 
