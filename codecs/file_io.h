@@ -3,6 +3,7 @@
 // and codecs/native; paths are UTF-16 on both.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -18,6 +19,10 @@ bool file_read(OsHandle file, void* buffer, uint32_t size, uint32_t* got);
 // True only when every byte was written.
 [[nodiscard]] bool file_write(OsHandle file, const void* data, uint32_t size);
 [[nodiscard]] bool file_flush(OsHandle file);
+
+// Creates or truncates the file and writes all of `data`, flushed; false when any step failed
+// (the file may then hold part of it).
+[[nodiscard]] bool file_write_whole(const std::u16string& path, const uint8_t* data, size_t size);
 
 bool file_size(OsHandle file, uint64_t* size);
 bool file_last_write_time(OsHandle file, FileTime* time);

@@ -10,6 +10,7 @@
 
 #include "codecs/file_io.h"
 #include "codecs/jpeg/jpeg.h"
+#include "common/replaceable.h"
 #include "common/stride.h"
 #include "common/win/process_lock.h"
 #include "loading/browser_load.h"
@@ -45,12 +46,7 @@ public:
     }
 
     bool write_new_file(const std::u16string& path, const uint8_t* data, size_t size) override {
-        OsHandle file = file_create_write(path);
-        if (file == kClosedFile) return false;
-        bool ok = size <= UINT32_MAX && file_write(file, data, static_cast<uint32_t>(size));
-        ok = file_flush(file) && ok;
-        file_close(file);
-        return ok;
+        return file_write_whole(path, data, size);
     }
 
     bool replace_file(const std::u16string& source, const std::u16string& target) override {
@@ -61,7 +57,7 @@ public:
 };
 
 SystemCacheFileOps g_system_ops;
-CacheFileOps* g_ops = nullptr;
+Replaceable<CacheFileOps> g_ops(g_system_ops);
 
 std::u16string cache_folder() {
     return u16(g_shell.cache_folder);
@@ -151,13 +147,11 @@ bool encode_thumbnail(const FileEntry& entry, std::vector<uint8_t>* jpeg) {
 }  // namespace
 
 CacheFileOps& cache_file_ops() {
-    return g_ops ? *g_ops : g_system_ops;
+    return g_ops.get();
 }
 
 CacheFileOps* set_cache_file_ops(CacheFileOps* ops) {
-    CacheFileOps* previous = g_ops;
-    g_ops = ops;
-    return previous;
+    return g_ops.install(ops);
 }
 
 CacheFolderFound find_cache_folder(const std::u16string& folder) {

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "codecs/file_io.h"
+#include "common/replaceable.h"
 #include "common/stride.h"
 
 namespace {
@@ -63,7 +64,7 @@ private:
 };
 
 PortableUndoFileOps g_portable_ops;
-UndoFileOps* g_ops = nullptr;
+Replaceable<UndoFileOps> g_ops(g_portable_ops);
 
 void put_i32(uint8_t* p, int32_t value) {
     const uint32_t v = static_cast<uint32_t>(value);
@@ -114,13 +115,11 @@ UndoFileOps& portable_undo_file_ops() {
 }
 
 UndoFileOps* set_undo_file_ops(UndoFileOps* ops) {
-    UndoFileOps* old = g_ops;
-    g_ops = ops;
-    return old;
+    return g_ops.install(ops);
 }
 
 UndoFileOps& undo_file_ops() {
-    return g_ops ? *g_ops : g_portable_ops;
+    return g_ops.get();
 }
 
 bool step_header_valid(const StepHeader& header) {

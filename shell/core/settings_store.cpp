@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "codecs/file_io.h"
+#include "common/replaceable.h"
 
 namespace {
 
@@ -30,12 +31,7 @@ public:
     }
 
     bool write_new_file(const std::u16string& path, const uint8_t* data, size_t size) override {
-        OsHandle file = file_create_write(path);
-        if (file == kClosedFile) return false;
-        bool ok = size <= UINT32_MAX && file_write(file, data, static_cast<uint32_t>(size));
-        ok = file_flush(file) && ok;
-        file_close(file);
-        return ok;
+        return file_write_whole(path, data, size);
     }
 
     bool replace_file(const std::u16string& source, const std::u16string& target) override {
@@ -48,7 +44,7 @@ public:
 };
 
 PortableFileOps g_portable_ops;
-SettingsFileOps* g_ops = nullptr;
+Replaceable<SettingsFileOps> g_ops(g_portable_ops);
 std::mutex g_write_pass;
 
 // How long a busy file is waited for: a writing pass holds it for a few milliseconds only.
@@ -127,13 +123,11 @@ SettingsFileOps& portable_settings_file_ops() {
 }
 
 SettingsFileOps* set_settings_file_ops(SettingsFileOps* ops) {
-    SettingsFileOps* old = g_ops;
-    g_ops = ops;
-    return old;
+    return g_ops.install(ops);
 }
 
 SettingsFileOps& settings_file_ops() {
-    return g_ops ? *g_ops : g_portable_ops;
+    return g_ops.get();
 }
 
 SettingsReader settings_parse(const uint8_t* data, size_t size) {
