@@ -46,13 +46,6 @@ bool take_loaded_image(const LoadedImage* image, const std::u16string& path, uin
     return true;
 }
 
-void set_display_colour(uint8_t* red, uint8_t* green, uint8_t* blue) {
-    const uint32_t colour = g_browser_options.background_colour;
-    *red = static_cast<uint8_t>(colour);
-    *green = static_cast<uint8_t>(colour >> 8);
-    *blue = static_cast<uint8_t>(colour >> 16);
-}
-
 void take_animation(GifContext* c) {
     if (!c->state.animation) return;
     auto record = std::unique_ptr<GifAnimationInfo>(new (std::nothrow) GifAnimationInfo());
@@ -85,18 +78,7 @@ bool load_bmp_into_edit_state(const std::u16string& path, uint32_t* out_size) {
 bool load_png_into_edit_state(const std::u16string& path, uint32_t* out_size) {
     PngContext* c = g_codecs.png_reader;
     if (!c) return false;
-    png_reader_reset(c);
-    reset_codec_handles(c);
-    c->state.grey = 0;
-    c->state.interlace = 0;
-    c->in_memory = 0;
-    const BrowserOptions& o = g_browser_options;
-    c->options.blend_table = g_blend_table;
-    c->options.transparency = o.apply_transparency ? 1 : 0;
-    c->options.ignore_bkgd = o.use_file_background ? 0 : 1;
-    set_display_colour(&c->options.configured_red, &c->options.configured_green, &c->options.configured_blue);
-    if (o.gamma_enabled)
-        c->options.display_gamma = o.display_gamma_x1000 < 1000 ? 1000u : uint32_t(o.display_gamma_x1000);
+    prepare_png_reader(c, 0);
     const bool ok = take_loaded_image(read_png_file(c, path), path, out_size);
     if (ok && !out_size) {
         EditImageDescription& d = g_edit_state.image;
@@ -143,14 +125,7 @@ bool load_tiff_into_edit_state(const std::u16string& path, uint32_t* out_size) {
 bool load_gif_into_edit_state(const std::u16string& path, uint32_t* out_size) {
     GifContext* c = g_codecs.gif_reader;
     if (!c) return false;
-    gif_reader_reset(c);
-    reset_codec_handles(c);
-    c->in_memory = 0;
-    const BrowserOptions& o = g_browser_options;
-    c->options.replace_transparent_colour = o.apply_transparency ? 1 : 0;
-    c->options.use_configured_colour = o.use_file_background ? 0 : 1;
-    set_display_colour(&c->options.configured_colour[0], &c->options.configured_colour[1],
-                       &c->options.configured_colour[2]);
+    prepare_gif_reader(c, 0);
     // The save preview shows one picture: its frames would only be freed again.
     c->options.animation_wanted = out_size ? 0 : 1;
     LoadedImage* image = nullptr;
@@ -170,11 +145,7 @@ bool load_gif_into_edit_state(const std::u16string& path, uint32_t* out_size) {
 bool load_plugin_into_edit_state(const std::u16string& path) {
     PluginContext* record = g_codecs.plugin;
     if (!record) return false;
-    record->module = 0;
-    record->info_memory = 0;
-    record->pixel_memory = 0;
-    std::memset(record->loaded.palette, 0, sizeof record->loaded.palette);
-    record->in_memory = 0;
+    prepare_plugin_record(record, 0);
     LoadedImage* image = nullptr;
     const std::u16string& folder = g_browser_options.plugin_folder;
     if (!folder.empty() && plugin_folder_exists(folder)) image = read_plugin_image(path, folder, record);

@@ -73,13 +73,17 @@ private:
 
 }  // namespace
 
-LoadedImage* load_plugin_bits(const std::u16string& path) {
-    PluginContext* record = plugin_record();
+void prepare_plugin_record(PluginContext* record, uint8_t in_memory) {
     record->module = 0;
     record->info_memory = 0;
     record->pixel_memory = 0;
     std::memset(record->loaded.palette, 0, sizeof record->loaded.palette);
-    record->in_memory = 1;
+    record->in_memory = in_memory;
+}
+
+LoadedImage* load_plugin_bits(const std::u16string& path) {
+    PluginContext* record = plugin_record();
+    prepare_plugin_record(record, 1);
     LoadedImage* image = nullptr;
     const std::u16string& folder = g_browser_options.plugin_folder;
     if (!folder.empty() && plugin_folder_exists(folder)) image = read_plugin_image(path, folder, record);

@@ -9,6 +9,10 @@
 
 #include "codecs/codec_context.h"
 
+struct GifContext;
+struct PngContext;
+struct PluginContext;
+
 // What the last load published. The first eleven words are the load-info block that a
 // thumbnail entry and the thumbnail cache keep.
 struct LoadResult {
@@ -88,6 +92,13 @@ struct ThumbnailTarget {
 // in-memory mode, publishes the full size and its format words and releases the reader,
 // whatever the result. The JPEG loader decodes towards the JPEG box when both its sides are
 // set, and takes `data` (`size` bytes) in place of the file when it is not null.
+// Readers set up with the browser's display options (transparency, background colour, gamma)
+// after their reset; `in_memory` 1 keeps the pixel rows in plain memory, 0 in a DIB section.
+// The image windows load through the same readers with the same options.
+void prepare_png_reader(PngContext* c, uint8_t in_memory);
+void prepare_gif_reader(GifContext* c, uint8_t in_memory);
+void prepare_plugin_record(PluginContext* record, uint8_t in_memory);
+
 LoadedImage* load_bmp_bits(const std::u16string& path);
 LoadedImage* load_png_bits(const std::u16string& path);
 LoadedImage* load_jpeg_bits(const uint8_t* data, uint32_t size, const std::u16string& path);

@@ -39,18 +39,12 @@ LoadedImage* load_bmp_bits_mapped(const MappedInput* input, const std::u16string
     return image;
 }
 
-LoadedImage* load_png_bits(const std::u16string& path) {
-    return load_png_bits_mapped(nullptr, path);
-}
-
-LoadedImage* load_png_bits_mapped(const MappedInput* input, const std::u16string& path) {
-    PngContext* c = g_codecs.png_reader;
-    if (!c) return nullptr;
+void prepare_png_reader(PngContext* c, uint8_t in_memory) {
     png_reader_reset(c);
     reset_codec_handles(c);
     c->state.grey = 0;
     c->state.interlace = 0;
-    c->in_memory = 1;
+    c->in_memory = in_memory;
     const BrowserOptions& o = g_browser_options;
     c->options.blend_table = g_blend_table;
     c->options.transparency = o.apply_transparency ? 1 : 0;
@@ -60,6 +54,28 @@ LoadedImage* load_png_bits_mapped(const MappedInput* input, const std::u16string
     c->options.configured_blue = static_cast<uint8_t>(o.background_colour >> 16);
     if (o.gamma_enabled)
         c->options.display_gamma = o.display_gamma_x1000 < 1000 ? 1000u : uint32_t(o.display_gamma_x1000);
+}
+
+void prepare_gif_reader(GifContext* c, uint8_t in_memory) {
+    gif_reader_reset(c);
+    reset_codec_handles(c);
+    c->in_memory = in_memory;
+    const BrowserOptions& o = g_browser_options;
+    c->options.replace_transparent_colour = o.apply_transparency ? 1 : 0;
+    c->options.use_configured_colour = o.use_file_background ? 0 : 1;
+    c->options.configured_colour[0] = static_cast<uint8_t>(o.background_colour);
+    c->options.configured_colour[1] = static_cast<uint8_t>(o.background_colour >> 8);
+    c->options.configured_colour[2] = static_cast<uint8_t>(o.background_colour >> 16);
+}
+
+LoadedImage* load_png_bits(const std::u16string& path) {
+    return load_png_bits_mapped(nullptr, path);
+}
+
+LoadedImage* load_png_bits_mapped(const MappedInput* input, const std::u16string& path) {
+    PngContext* c = g_codecs.png_reader;
+    if (!c) return nullptr;
+    prepare_png_reader(c, 1);
     LoadedImage* image = map_for_reader(input, path, c) ? read_png_mapped(c) : nullptr;
     if (image) {
         publish_full_size(image);
@@ -140,15 +156,7 @@ LoadedImage* load_gif_bits(const std::u16string& path) {
 LoadedImage* load_gif_bits_mapped(const MappedInput* input, const std::u16string& path) {
     GifContext* c = g_codecs.gif_reader;
     if (!c) return nullptr;
-    gif_reader_reset(c);
-    reset_codec_handles(c);
-    c->in_memory = 1;
-    const BrowserOptions& o = g_browser_options;
-    c->options.replace_transparent_colour = o.apply_transparency ? 1 : 0;
-    c->options.use_configured_colour = o.use_file_background ? 0 : 1;
-    c->options.configured_colour[0] = static_cast<uint8_t>(o.background_colour);
-    c->options.configured_colour[1] = static_cast<uint8_t>(o.background_colour >> 8);
-    c->options.configured_colour[2] = static_cast<uint8_t>(o.background_colour >> 16);
+    prepare_gif_reader(c, 1);
     c->options.animation_wanted = 0;
     LoadedImage* image = nullptr;
     if (map_for_reader(input, path, c)) image = read_gif_image(c);
