@@ -126,9 +126,9 @@ void BM_WriteGif(benchmark::State& state) {
         const double cpu = thread_cpu_seconds();
         GifWriterContext c;
         init_codec_context(&c, 0);
-        c.width = kSide;
-        c.height = kSide;
-        c.target_bits = 8;
+        c.conversion.width = kSide;
+        c.conversion.height = kSide;
+        c.conversion.target_bits = 8;
         (void)c.output_file.create(path);
         const bool ok = gif_write_indexed(&c, im.palette, im.rows.data());
         gif_writer_release(&c);

@@ -49,9 +49,9 @@ const std::vector<uint8_t>& test_file(int which) {
     JpegWriterContext context;
     init_codec_context(&context, 0);
     jpeg_writer_reset(&context);
-    context.width = kWidth;
-    context.height = kHeight;
-    context.source_bits = 24;
+    context.conversion.width = kWidth;
+    context.conversion.height = kHeight;
+    context.conversion.source_bits = 24;
     jpeg_set_save_options(&context, 90, 0, 0, 0);
     file.resize(bits.size());
     uint32_t count = static_cast<uint32_t>(file.size());
@@ -65,11 +65,11 @@ void our_decode(const std::vector<uint8_t>& file) {
     init_codec_context(&context, 0);
     jpeg_reader_reset(&context);
     context.in_memory = 1;
-    context.data_supplied = 1;
+    context.state.data_supplied = 1;
     context.loaded.file_size = static_cast<uint32_t>(file.size());
-    context.scaled_decode = 1;  // the thumbnail path: a 160x120 box gives 1/8
-    context.box_width = 160;
-    context.box_height = 120;
+    context.state.scaled_decode = 1;  // the thumbnail path: a 160x120 box gives 1/8
+    context.state.box_width = 160;
+    context.state.box_height = 120;
     LoadedImage* image = read_jpeg_image(&context, u"", file.data());
     if (!image || image->info.width != kWidth / 8) std::abort();
     benchmark::DoNotOptimize(image->pixels[0]);

@@ -58,12 +58,12 @@ const std::string& picture_file() {
         init_codec_context(&c, 0);
         png_build_crc_table(&c);
         png_writer_reset(&c);
-        c.width = kWidth;
-        c.height = kHeight;
-        c.source_bits = 24;
-        c.target_bits = 24;
-        compute_row_sizes(&c);
-        c.level = 6;
+        c.conversion.width = kWidth;
+        c.conversion.height = kHeight;
+        c.conversion.source_bits = 24;
+        c.conversion.target_bits = 24;
+        compute_row_sizes(&c.conversion);
+        c.settings.level = 6;
         RgbQuad palette[256] = {};
         std::u16string wide(p.begin(), p.end());
         if (!write_png_file(wide, &c, palette, pixels.data()))
@@ -163,7 +163,7 @@ void BM_PngDecodeOurs(benchmark::State& state) {
         c.error = kCodecOk;
         png_reader_reset(&c);
         c.in_memory = 1;
-        c.blend_table = blend;
+        c.options.blend_table = blend;
         LoadedImage* image = read_png_file(&c, wide);
         if (!image) {
             state.SkipWithError("decode failed");
