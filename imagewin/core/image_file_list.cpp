@@ -6,10 +6,6 @@
 
 #include "common/utf16.h"
 
-const char16_t* const kImageListExtensions[kImageListExtensionCount] = {
-    u".bmp", u".png", u".jpg", u".jpe", u".jpeg", u".tif", u".tiff", u".gif",
-};
-
 namespace {
 
 bool is_separator(char16_t c) {
@@ -28,11 +24,9 @@ bool find_files_with_extension(const ImageListSources& sources, std::vector<std:
     std::vector<FolderItem> items;
     if (!sources.enumerate(pattern, &items)) return false;
     for (FolderItem& item : items) {
-        if (item.attributes & kFileAttributeDirectory) continue;
-        if (item.attributes & sources.excluded_attributes) continue;
-        const std::u16string extension = path_find_extension(item.name);
-        if (extension.empty() || extension.size() != extension_length) continue;
-        names->push_back(std::move(item.name));
+        if (listed_by_search(FoundFile{item.name, item.attributes}, extension_length,
+                             sources.excluded_attributes))
+            names->push_back(std::move(item.name));
     }
     return true;
 }
@@ -40,16 +34,8 @@ bool find_files_with_extension(const ImageListSources& sources, std::vector<std:
 bool build_image_folder_list(const std::u16string& folder, const ImageListSources& sources,
                              std::vector<std::u16string>* names) {
     std::vector<std::u16string> found;
-    for (const char16_t* extension : kImageListExtensions) {
-        const std::u16string ext = extension;
-        if (!find_files_with_extension(sources, &found, join_path(folder, u"*" + ext), ext.size()))
-            return false;
-    }
-    const size_t plugin_count = std::min<size_t>(sources.plugin_patterns.size(), kPluginPatternLimit);
-    for (size_t i = 0; i < plugin_count; ++i) {
-        const std::u16string& entry = sources.plugin_patterns[i];
-        if (entry.size() < 2) continue;
-        if (!find_files_with_extension(sources, &found, join_path(folder, entry), entry.size() - 1))
+    for (const ListingPattern& p : listing_patterns(0, sources.plugin_patterns)) {
+        if (!find_files_with_extension(sources, &found, join_path(folder, p.pattern), p.extension_length))
             return false;
     }
     // A plug-in pattern that repeats a built-in one would list its files twice.

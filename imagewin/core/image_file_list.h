@@ -9,11 +9,12 @@
 #include <string>
 #include <vector>
 
-// The built-in extensions, in listing order.
+#include "shell/core/folder_listing.h"
+
+// The folder is listed as the browser lists it with every type shown: the eight built-in
+// extensions in order, then the plug-ins' patterns.
 constexpr int kImageListExtensionCount = 8;
-extern const char16_t* const kImageListExtensions[kImageListExtensionCount];
-constexpr int kPluginPatternLimit = 100;
-constexpr uint32_t kFileAttributeDirectory = 0x10;
+constexpr int kPluginPatternLimit = kMaxPluginPatterns;
 // Paths are buffers of 260 characters, the terminator included.
 constexpr size_t kImageListPathChars = 260;
 
