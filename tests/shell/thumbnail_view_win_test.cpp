@@ -1,0 +1,392 @@
+// The thumbnail views under Wine: the real program's windows and view threads, with entries
+// published into a view the way its refresh publishes them.
+// <windows.h> must come first.
+// clang-format off
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+// clang-format on
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "codecs/pixel_memory.h"
+#include "common/win/app_messages.h"
+#include "common/win/message_box.h"
+#include "shell/core/settings_store.h"
+#include "shell/main_window.h"
+#include "shell/shell_helpers.h"
+#include "shell/shell_state.h"
+#include "shell/startup.h"
+#include "shell/thumbnail_view.h"
+#include "shell/thumbnail_view_parts.h"
+#include "tests/shell/settings_file_builder.h"
+#include "tests/shell/stand_in_subsystems.h"
+#include "tests/shell/unique_scratch.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+constexpr UINT kRunOnViewThread = WM_APP + 77;
+
+int answer_box(HWND, const wchar_t*, const wchar_t*, UINT) {
+    return IDOK;
+}
+
+bool pump_until(const std::function<bool()>& done, DWORD timeout_ms = 10000) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= timeout_ms) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) continue;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    return true;
+}
+
+void pump_a_while(DWORD ms) {
+    const DWORD start = GetTickCount();
+    pump_until([&] { return GetTickCount() - start >= ms; }, ms + 100);
+}
+
+// What the views posted to the main window; the codes that would open menus or start actions
+// are kept from it.
+struct Posted {
+    WPARAM code;
+    LPARAM value;
+};
+std::vector<Posted> g_posted;
+WNDPROC g_main_proc = nullptr;
+WNDPROC g_frame_proc = nullptr;
+
+LRESULT CALLBACK recording_main_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == kAppMessage && wparam >= kMainThumbMenu && wparam <= kMainShowError) {
+        g_posted.push_back(Posted{wparam, lparam});
+        if (wparam != kMainInfo1 && wparam != kMainInfo2 && wparam != kMainActiveView) return 0;
+    }
+    return CallWindowProcW(g_main_proc, window, message, wparam, lparam);
+}
+
+// Lets the test run code on a view's own thread, where its windows must be made.
+LRESULT CALLBACK running_frame_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == kRunOnViewThread) {
+        (*reinterpret_cast<std::function<void()>*>(lparam))();
+        return 0;
+    }
+    return CallWindowProcW(g_frame_proc, window, message, wparam, lparam);
+}
+
+BOOL CALLBACK count_window(HWND, LPARAM counter) {
+    ++*reinterpret_cast<int*>(counter);
+    return TRUE;
+}
+
+class ThumbnailViewTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_posted.clear();
+        previous_hook_ = set_message_box_hook(answer_box);
+        const std::u16string scratch = unique_scratch_path("views");
+        appdata_ = std::wstring(scratch.begin(), scratch.end());
+        CreateDirectoryW(appdata_.c_str(), nullptr);
+        lstrcpynW(g_shell.appdata_folder, appdata_.c_str(), MAX_PATH);
+        g_shell.instance = GetModuleHandleW(nullptr);
+        g_shell.os_class = detect_os_version();
+        if (!g_shell.ui_font.valid()) create_ui_font();
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        stand_in::install();
+        // One view, wide and high enough for several rows of the default 144 x 108 box.
+        const std::wstring folder = appdata_ + L"\\Pexaron";
+        CreateDirectoryW(folder.c_str(), nullptr);
+        SettingsFileBuilder b;
+        b.integer(1, 0).integer(2, 0).integer(3, 900).integer(4, 700).integer(16, 1);
+        const std::wstring file = folder + L"\\Pexaron.ini";
+        ASSERT_TRUE(write_bytes(std::u16string(file.begin(), file.end()), b.bytes()));
+        ASSERT_TRUE(start_single_instance(SW_SHOWNORMAL, L"Pexaron.exe"));
+        ASSERT_TRUE(pump_until([] { return startup_tail_done(); }));
+        ASSERT_TRUE(pump_until([] {
+            RECT rc = {};
+            GetClientRect(view_base_window(0), &rc);
+            return rc.bottom > 300 && rc.right > 400;
+        }));
+        g_main_proc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+            g_shell.main_window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(recording_main_proc)));
+        g_frame_proc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+            view_frame_window(0), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(running_frame_proc)));
+    }
+
+    void TearDown() override {
+        view_state(1).busy = 0;
+        if (g_shell.main_window) {
+            PostMessageW(g_shell.main_window, WM_CLOSE, 0, 0);
+            pump_until([] { return g_shell.main_window == nullptr; }, 15000);
+        }
+        view_state(0).folder[0] = 0;
+        set_message_box_hook(previous_hook_);
+        g_shell.appdata_folder[0] = 0;
+        CoUninitialize();
+    }
+
+    void on_view(std::function<void()> work) {
+        SendMessageW(view_frame_window(0), kRunOnViewThread, 0, reinterpret_cast<LPARAM>(&work));
+    }
+
+    // `count` entries named f00000.jpg ... with a small thumbnail each, published and laid out
+    // on the view's thread as its refresh does.
+    void publish(int count) {
+        on_view([count] {
+            clear_view(0);
+            ViewState& state = view_state(0);
+            lstrcpyW(reinterpret_cast<wchar_t*>(state.folder), L"C:\\pictures");
+            auto* entries = static_cast<FileEntry*>(
+                VirtualAlloc(nullptr, sizeof(FileEntry) * count, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+            for (int i = 0; i < count; ++i) {
+                FileEntry& e = entries[i];
+                wsprintfW(reinterpret_cast<wchar_t*>(e.name), L"f%05d.jpg", i);
+                e.thumbnail_header.size = 40;
+                e.thumbnail_header.width = 4;
+                e.thumbnail_header.height = 3;
+                e.thumbnail_header.planes = 1;
+                e.thumbnail_header.bit_count = 24;
+                e.thumbnail_bits = alloc_pixels(12 * 3);
+                e.thumbnail_width = 4;
+                e.thumbnail_height = 3;
+                e.display_width = 144;
+                e.display_height = 108;
+                e.load_info.width = 400;
+                e.load_info.height = 300;
+                e.load_info.format = 3;
+                e.load_info.bit_depth = 24;
+            }
+            state.entries = entries;
+            state.count = count;
+            create_view_cells(0);
+            update_view_status_text(0);
+        });
+    }
+
+    HWND base() { return view_base_window(0); }
+
+    HWND shown_cell(int index) {
+        HWND cell = GetDlgItem(base(), kFirstCellControlId + index);
+        return cell && IsWindowVisible(cell) ? cell : nullptr;
+    }
+
+    std::wstring status_part(int part) {
+        HWND status = GetDlgItem(view_frame_window(0), 502);
+        wchar_t text[64] = {};
+        SendMessageW(status, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(text));
+        return text;
+    }
+
+    std::string marks() {
+        std::string out;
+        const ViewState& state = view_state(0);
+        for (int i = 0; i < state.count; ++i) out += state.entries[i].marked == kEntryMarked ? 'x' : '.';
+        return out;
+    }
+
+    int descendant_windows(HWND parent) {
+        int count = 0;
+        EnumChildWindows(parent, count_window, reinterpret_cast<LPARAM>(&count));
+        return count;
+    }
+
+    const Posted* last_posted(WPARAM code) {
+        for (auto it = g_posted.rbegin(); it != g_posted.rend(); ++it)
+            if (it->code == code) return &*it;
+        return nullptr;
+    }
+
+    void scroll(WPARAM code) {
+        SendMessageW(view_frame_window(0), kAppMessage, kViewScroll, static_cast<LPARAM>(code));
+    }
+
+    MessageBoxHook previous_hook_ = nullptr;
+    std::wstring appdata_;
+};
+
+TEST_F(ThumbnailViewTest, ClicksMarkAndTheStatusCounts) {
+    publish(10);
+    EXPECT_EQ(status_part(2), L"0/10");
+    struct Step {
+        const char* what;
+        UINT message;
+        WPARAM keys;
+        int index;
+        bool on_caption;
+        const char* marks;
+        const wchar_t* status;
+        int selected;  // the entry the last 153 names; -1 for 0, -2 when none was posted
+    } const steps[] = {
+        {"left", WM_LBUTTONDOWN, MK_LBUTTON, 3, false, "...x......", L"1/10", 3},
+        {"shift", WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, 6, false, "...xxxx...", L"4/10", -2},
+        {"ctrl off", WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL, 4, false, "...x.xx...", L"3/10", -2},
+        {"ctrl off again", WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL, 3, false, ".....xx...", L"2/10", -2},
+        {"ctrl to one", WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL, 6, false, ".....x....", L"1/10", 5},
+        {"right", WM_RBUTTONDOWN, MK_RBUTTON, 0, false, "x.........", L"1/10", 0},
+        {"middle toggles", WM_MBUTTONDOWN, MK_MBUTTON, 9, false, "x........x", L"2/10", -2},
+        {"caption", WM_LBUTTONDOWN, MK_LBUTTON, 2, true, "..x.......", L"1/10", 2},
+        {"shift from the anchor", WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, 0, true, "xxx.......", L"3/10", -2},
+    };
+    for (const Step& s : steps) {
+        HWND cell = shown_cell(s.index);
+        ASSERT_NE(cell, nullptr) << s.what;
+        HWND target = s.on_caption ? GetWindow(cell, GW_CHILD) : cell;
+        ASSERT_EQ(GetDlgCtrlID(target), kFirstCellControlId + s.index);
+        g_posted.clear();
+        SendMessageW(target, s.message, s.keys, MAKELPARAM(5, 5));
+        SendMessageW(target, s.message == WM_RBUTTONDOWN ? WM_RBUTTONUP : WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+        pump_a_while(30);
+        EXPECT_EQ(marks(), s.marks) << s.what;
+        EXPECT_EQ(status_part(2), s.status) << s.what;
+        const Posted* p = last_posted(kMainInfo1);
+        if (s.selected == -2) {
+            EXPECT_EQ(p, nullptr) << s.what;
+        } else {
+            ASSERT_NE(p, nullptr) << s.what;
+            EXPECT_EQ(entry_of_selection_message(0, p->value), &view_state(0).entries[s.selected]) << s.what;
+        }
+        EXPECT_EQ(g_shell.active_view, 0);
+    }
+    // The right click on a marked entry asked for the context menu at the screen point.
+    g_posted.clear();
+    HWND marked = shown_cell(1);
+    SendMessageW(marked, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(7, 9));
+    SendMessageW(marked, WM_RBUTTONUP, 0, MAKELPARAM(7, 9));
+    pump_a_while(30);
+    const Posted* menu = last_posted(kMainThumbMenu);
+    ASSERT_NE(menu, nullptr);
+    POINT expected = {7, 9};
+    ClientToScreen(marked, &expected);
+    EXPECT_EQ(static_cast<short>(LOWORD(menu->value)), expected.x);
+    EXPECT_EQ(static_cast<short>(HIWORD(menu->value)), expected.y);
+
+    // While another view is busy, Shift and Ctrl are refused and a plain click still marks.
+    view_state(1).busy = 1;
+    SendMessageW(shown_cell(7), WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, 0);
+    SendMessageW(shown_cell(8), WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL, 0);
+    EXPECT_EQ(marks(), "xxx.......");
+    SendMessageW(shown_cell(8), WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    EXPECT_EQ(marks(), "........x.");
+    view_state(1).busy = 0;
+}
+
+TEST_F(ThumbnailViewTest, ASelectionMessageOutlivingItsListNamesNothing) {
+    publish(4);
+    SendMessageW(shown_cell(2), WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    pump_a_while(30);
+    const Posted* p = last_posted(kMainInfo1);
+    ASSERT_NE(p, nullptr);
+    const LPARAM stale = p->value;
+    EXPECT_EQ(entry_of_selection_message(0, stale), &view_state(0).entries[2]);
+    publish(4);  // cleared and listed again: same indexes, new list
+    EXPECT_EQ(entry_of_selection_message(0, stale), nullptr);
+    EXPECT_EQ(entry_of_selection_message(0, 0), nullptr);
+}
+
+TEST_F(ThumbnailViewTest, WindowCountDoesNotGrowWithTheEntriesAndScrollingShowsTheRightCells) {
+    publish(2000);
+    const int windows_for_2000 = descendant_windows(base());
+    publish(20000);
+    const int windows_for_20000 = descendant_windows(base());
+    EXPECT_EQ(windows_for_20000, windows_for_2000);
+    EXPECT_LT(windows_for_20000, 200);
+    EXPECT_EQ(status_part(2), L"0/20000");
+
+    SCROLLINFO si = {};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_ALL;
+    ASSERT_TRUE(GetScrollInfo(base(), SB_VERT, &si));
+    HWND first = shown_cell(0);
+    ASSERT_NE(first, nullptr);
+    RECT cell = {};
+    GetWindowRect(first, &cell);
+    const int cell_height = cell.bottom - cell.top;
+    RECT client = {};
+    GetClientRect(base(), &client);
+    const int columns = client.right / (cell.right - cell.left);
+    const int rows = client.bottom / cell_height;
+    EXPECT_EQ(si.nMax, cell_height * ((20000 + columns - 1) / columns) - 1);
+    EXPECT_GT(si.nMax, 65535);
+    EXPECT_EQ(static_cast<int>(si.nPage), cell_height * rows);
+    // Every partly visible row and one more, a thumbnail and a caption window each.
+    const int pool_windows = 2 * columns * ((client.bottom + cell_height - 1) / cell_height + 1);
+
+    struct Step {
+        WPARAM code;
+        int first_row;  // -1: the last page
+    } const steps[] = {
+        {SB_PAGEDOWN, rows}, {SB_LINEDOWN, rows + 1}, {SB_LINEUP, rows}, {SB_BOTTOM, -1}, {SB_TOP, 0}};
+    const int last_row_top = (si.nMax - static_cast<int>(si.nPage) + 1) / cell_height;
+    for (const Step& s : steps) {
+        scroll(s.code);
+        const int row = s.first_row < 0 ? last_row_top : s.first_row;
+        const int index = row * columns;
+        EXPECT_EQ(view_state(0).first_visible, index) << s.code;
+        HWND top_left = shown_cell(index);
+        ASSERT_NE(top_left, nullptr) << s.code;
+        RECT r = {};
+        GetWindowRect(top_left, &r);
+        POINT origin = {0, 0};
+        ClientToScreen(base(), &origin);
+        EXPECT_EQ(r.left, origin.x) << s.code;
+        EXPECT_EQ(r.top, origin.y) << s.code;
+        EXPECT_EQ(view_state(0).entries[index].shown, kEntryShown);
+        if (index > 0) {
+            EXPECT_EQ(shown_cell(index - 1), nullptr) << s.code;
+            EXPECT_EQ(view_state(0).entries[index - 1].shown, 0u) << s.code;
+        }
+        EXPECT_LE(descendant_windows(base()), pool_windows) << s.code;
+    }
+    scroll(SB_BOTTOM);
+    EXPECT_NE(shown_cell(19999), nullptr);
+}
+
+TEST_F(ThumbnailViewTest, RemovingMarkedEntriesKeepsTheOthersUnderTheirNewIds) {
+    publish(3);
+    SendMessageW(shown_cell(0), WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    SendMessageW(shown_cell(2), WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL, 0);
+    ASSERT_EQ(marks(), "x.x");
+    SendMessageW(view_frame_window(0), kAppMessage, kViewRemoveMarked, 0);
+    ASSERT_EQ(view_state(0).count, 1);
+    EXPECT_STREQ(reinterpret_cast<const wchar_t*>(view_state(0).entries[0].name), L"f00001.jpg");
+    EXPECT_NE(shown_cell(0), nullptr);
+    EXPECT_EQ(shown_cell(1), nullptr);
+    EXPECT_EQ(status_part(2), L"0/1");
+
+    // 301 marks all, then unmarks all.
+    SendMessageW(view_frame_window(0), kAppMessage, kViewToggleMarks, 0);
+    EXPECT_EQ(status_part(2), L"1/1");
+    SendMessageW(view_frame_window(0), kAppMessage, kViewToggleMarks, 0);
+    EXPECT_EQ(status_part(2), L"0/1");
+
+    // Every entry marked: the view is cleared.
+    SendMessageW(view_frame_window(0), kAppMessage, kViewToggleMarks, 0);
+    SendMessageW(view_frame_window(0), kAppMessage, kViewRemoveMarked, 0);
+    EXPECT_EQ(view_state(0).count, 0);
+    EXPECT_EQ(view_state(0).entries, nullptr);
+    EXPECT_EQ(status_part(2), L"");
+}
+
+TEST_F(ThumbnailViewTest, StatusPartOneClearsTheView) {
+    publish(5);
+    NMMOUSE click = {};
+    click.hdr.hwndFrom = GetDlgItem(view_frame_window(0), 502);
+    click.hdr.idFrom = 502;
+    click.hdr.code = NM_CLICK;
+    click.dwItemSpec = 1;
+    SendMessageW(view_frame_window(0), WM_NOTIFY, 502, reinterpret_cast<LPARAM>(&click));
+    ASSERT_TRUE(pump_until([] { return view_state(0).count == 0; }));
+    EXPECT_EQ(descendant_windows(base()), 0);
+    EXPECT_EQ(status_part(0), L" 更新  ");
+}
+
+}  // namespace
