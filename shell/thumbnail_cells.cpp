@@ -73,8 +73,9 @@ void paint_cell(int n, HWND window) {
     const int32_t bh = g_cell_layout.box_height;
     const FileEntry* e = entry_of_window(n, window);
     if (e && e->thumbnail_bits) {
-        const int32_t dw = e->display_width;
-        const int32_t dh = e->display_height;
+        // An entry stored without a fitted size shows its bitmap as it is.
+        const int32_t dw = e->display_width > 0 ? e->display_width : e->thumbnail_width;
+        const int32_t dh = e->display_height > 0 ? e->display_height : e->thumbnail_height;
         const int32_t x0 = dw < bw ? (bw - dw) / 2 : 0;
         const int32_t y0 = dh < bh ? (bh - dh) / 2 : 0;
         fill(dc, RECT{0, 0, bw, y0}, background);
@@ -484,7 +485,6 @@ void drop_failed_cells(int view, int failed) {
     ViewWindows& v = g_view_windows[n];
     ViewState& state = view_state(n);
     if (failed <= 0) return;
-    InterlockedIncrement(&v.generation);
     const int32_t keep = failed < state.count ? state.count - failed : 0;
     for (int32_t i = keep; i < state.count; ++i) {
         FileEntry& e = state.entries[i];

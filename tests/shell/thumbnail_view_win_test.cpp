@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
+#include <shellapi.h>
+#include <shlobj.h>
 // clang-format on
 #include <gtest/gtest.h>
 
@@ -387,6 +389,36 @@ TEST_F(ThumbnailViewTest, StatusPartOneClearsTheView) {
     ASSERT_TRUE(pump_until([] { return view_state(0).count == 0; }));
     EXPECT_EQ(descendant_windows(base()), 0);
     EXPECT_EQ(status_part(0), L" 更新  ");
+}
+
+HDROP make_drop(const wchar_t* path) {
+    const size_t chars = lstrlenW(path) + 2;
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+    auto* files = static_cast<DROPFILES*>(GlobalLock(memory));
+    files->pFiles = sizeof(DROPFILES);
+    files->fWide = TRUE;
+    lstrcpyW(reinterpret_cast<wchar_t*>(files + 1), path);
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+TEST_F(ThumbnailViewTest, DropsGoToTheMainWindowUnlessAViewIsBusy) {
+    HDROP drop = make_drop(L"C:\\dropped");
+    SendMessageW(base(), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+    pump_a_while(30);
+    const Posted* p = last_posted(kMainFilesDropped);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->value, reinterpret_cast<LPARAM>(drop));
+    DragFinish(drop);
+
+    // Refused while busy, and finished here: nobody else would free it.
+    g_posted.clear();
+    view_state(1).busy = 1;
+    drop = make_drop(L"C:\\dropped");
+    SendMessageW(base(), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+    pump_a_while(30);
+    EXPECT_EQ(last_posted(kMainFilesDropped), nullptr);
+    EXPECT_EQ(GlobalFlags(drop), static_cast<UINT>(GMEM_INVALID_HANDLE));
 }
 
 }  // namespace
