@@ -17,6 +17,8 @@
 #include "codecs/pixel_memory.h"
 #include "common/win/app_messages.h"
 #include "common/win/message_box.h"
+#include "common/win/process_lock.h"
+#include "loading/browser_load.h"
 #include "shell/core/settings_store.h"
 #include "shell/main_window.h"
 #include "shell/shell_helpers.h"
@@ -32,6 +34,9 @@
 namespace {
 
 constexpr UINT kRunOnViewThread = WM_APP + 77;
+constexpr UINT kProbe = WM_APP + 78;
+// What the probe saw each time the view served it.
+std::vector<bool> g_probe_saw_lock;
 
 int answer_box(HWND, const wchar_t*, const wchar_t*, UINT) {
     return IDOK;
@@ -80,6 +85,10 @@ LRESULT CALLBACK recording_main_proc(HWND window, UINT message, WPARAM wparam, L
 LRESULT CALLBACK running_frame_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == kRunOnViewThread) {
         (*reinterpret_cast<std::function<void()>*>(lparam))();
+        return 0;
+    }
+    if (message == kProbe) {
+        g_probe_saw_lock.push_back(process_lock_held());
         return 0;
     }
     return CallWindowProcW(g_frame_proc, window, message, wparam, lparam);
@@ -419,6 +428,76 @@ TEST_F(ThumbnailViewTest, DropsGoToTheMainWindowUnlessAViewIsBusy) {
     pump_a_while(30);
     EXPECT_EQ(last_posted(kMainFilesDropped), nullptr);
     EXPECT_EQ(GlobalFlags(drop), static_cast<UINT>(GMEM_INVALID_HANDLE));
+}
+
+bool delete_instead_of_recycling(const std::u16string& path, OsHandle) {
+    return DeleteFileW(reinterpret_cast<const wchar_t*>(path.c_str())) != 0;
+}
+
+FileTime last_write_of(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
+    return FileTime{data.ftLastWriteTime.dwLowDateTime, data.ftLastWriteTime.dwHighDateTime};
+}
+
+// 313 turns the marked JPEG files only, renews their thumbnails and sizes, and serves the
+// view's messages between files without holding the lock.
+TEST_F(ThumbnailViewTest, TransformTurnsMarkedJpegFilesOneAtATime) {
+    const std::wstring folder = appdata_ + L"\\photos";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::string source = std::string(PX_TEST_SOURCE_DIR) + "/tests/codecs/browser_fixtures/rot_420.jpg";
+    const std::wstring source_path(source.begin(), source.end());
+    struct File {
+        const wchar_t* name;
+        int32_t format;
+        bool marked;
+        bool turned;
+    } const files[] = {{L"a.jpg", 3, true, true},
+                       {L"b.jpg", 3, false, false},
+                       {L"c.png", 2, true, false},  // marked, but not listed as a JPEG
+                       {L"d.jpg", 3, true, true}};
+    for (const File& f : files)
+        ASSERT_TRUE(CopyFileW(source_path.c_str(), (folder + L"\\" + f.name).c_str(), FALSE));
+    publish(4);
+    on_view([&] {
+        ViewState& state = view_state(0);
+        lstrcpyW(reinterpret_cast<wchar_t*>(state.folder), folder.c_str());
+        state.marked_count = 0;
+        for (int i = 0; i < 4; ++i) {
+            FileEntry& e = state.entries[i];
+            lstrcpyW(reinterpret_cast<wchar_t*>(e.name), files[i].name);
+            e.load_info.format = files[i].format;
+            e.load_info.width = 100;
+            e.load_info.height = 75;
+            e.load_info.last_write = last_write_of(folder + L"\\" + files[i].name);
+            e.marked = files[i].marked ? kEntryMarked : kEntryUnmarked;
+            state.marked_count += files[i].marked;
+        }
+    });
+    const InPlaceTransformSteps saved = g_in_place_transform_steps;
+    g_in_place_transform_steps.recycle = delete_instead_of_recycling;
+    g_probe_saw_lock.clear();
+    PostMessageW(view_frame_window(0), kProbe, 0, 0);
+    SendMessageW(view_frame_window(0), kAppMessage, kViewTransform, 3);  // a quarter turn left
+    g_in_place_transform_steps = saved;
+
+    ASSERT_FALSE(g_probe_saw_lock.empty());
+    for (bool held : g_probe_saw_lock) EXPECT_FALSE(held);
+    EXPECT_FALSE(process_lock_held());
+    for (int i = 0; i < 4; ++i) {
+        const FileEntry& e = view_state(0).entries[i];
+        const File& f = files[i];
+        EXPECT_EQ(e.load_info.width, f.turned ? 75 : 100) << i;
+        EXPECT_EQ(e.load_info.height, f.turned ? 96 : 75) << i;
+        EXPECT_NE(e.thumbnail_bits, nullptr) << i;
+        if (f.turned) {
+            EXPECT_EQ(e.thumbnail_width, 75) << i;
+            EXPECT_EQ(e.thumbnail_height, 96) << i;
+        }
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
+        ASSERT_TRUE(GetFileAttributesExW((folder + L"\\" + f.name).c_str(), GetFileExInfoStandard, &data));
+        EXPECT_EQ(data.nFileSizeLow == 4708, !f.turned) << i;
+    }
 }
 
 }  // namespace
