@@ -185,6 +185,12 @@ protected:
 
     HWND base() { return view_base_window(0); }
 
+    static void unmark_all_for_test() {
+        ViewState& state = view_state(0);
+        for (int i = 0; i < state.count; ++i) state.entries[i].marked = kEntryUnmarked;
+        state.marked_count = 0;
+    }
+
     HWND shown_cell(int index) {
         HWND cell = GetDlgItem(base(), kFirstCellControlId + index);
         return cell && IsWindowVisible(cell) ? cell : nullptr;
@@ -498,6 +504,113 @@ TEST_F(ThumbnailViewTest, TransformTurnsMarkedJpegFilesOneAtATime) {
         ASSERT_TRUE(GetFileAttributesExW((folder + L"\\" + f.name).c_str(), GetFileExInfoStandard, &data));
         EXPECT_EQ(data.nFileSizeLow == 4708, !f.turned) << i;
     }
+}
+
+// Double-clicks and both-button chords mark the entry alone and ask the main window for the
+// action with the entry's index; a double-click on a thumbnail whose larger preview the click
+// already showed asks for nothing.
+TEST_F(ThumbnailViewTest, DoubleClicksAndChordsPostTheirActions) {
+    publish(6);
+    g_shell.main_settings.preview_enabled = 1;
+    g_shell.main_settings.preview_max = 400;
+    struct Step {
+        const char* what;
+        int index;
+        bool on_caption;
+        bool chord;            // else a double-click
+        WPARAM expected_code;  // 0: nothing posted
+        const char* marks;
+    } const steps[] = {
+        {"double on thumbnail, preview shows it", 1, false, false, 0, "......"},
+        {"double on caption", 2, true, false, kMainActionInfo1, "..x..."},
+        {"chord on thumbnail", 4, false, true, kMainBothImage1, "....x."},
+        {"chord on caption", 4, true, true, kMainBothInfo1, "....x."},
+    };
+    for (const Step& s : steps) {
+        HWND cell = shown_cell(s.index);
+        ASSERT_NE(cell, nullptr);
+        HWND target = s.on_caption ? GetWindow(cell, GW_CHILD) : cell;
+        g_posted.clear();
+        if (s.chord) {
+            // The left button goes down first (the cell becomes the pressed one), then the right
+            // button comes up while the left is held.
+            on_view([&] { unmark_all_for_test(); });
+            SendMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL, 0);
+            on_view([&] { unmark_all_for_test(); });
+            SendMessageW(target, WM_RBUTTONUP, MK_LBUTTON, 0);
+        } else {
+            SendMessageW(target, WM_LBUTTONDBLCLK, MK_LBUTTON, 0);
+        }
+        pump_a_while(30);
+        const Posted* p = s.expected_code ? last_posted(s.expected_code) : nullptr;
+        if (s.expected_code) {
+            ASSERT_NE(p, nullptr) << s.what;
+            EXPECT_EQ(p->value, s.index) << s.what;
+        } else {
+            for (WPARAM code = kMainActionImage1; code <= kMainBothInfo2; ++code)
+                EXPECT_EQ(last_posted(code), nullptr) << s.what;
+        }
+        EXPECT_EQ(marks(), s.marks) << s.what;
+    }
+    // With click preview off the thumbnail's double-click acts too.
+    g_shell.main_settings.preview_enabled = 0;
+    g_posted.clear();
+    SendMessageW(shown_cell(1), WM_LBUTTONDBLCLK, MK_LBUTTON, 0);
+    pump_a_while(30);
+    ASSERT_NE(last_posted(kMainActionImage1), nullptr);
+    EXPECT_EQ(marks(), ".x....");
+    g_shell.main_settings.preview_enabled = 1;
+}
+
+void send_mouse(DWORD flags, POINT screen) {
+    const int w = GetSystemMetrics(SM_CXSCREEN);
+    const int h = GetSystemMetrics(SM_CYSCREEN);
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = (screen.x * 65536 + w / 2) / w;
+    input.mi.dy = (screen.y * 65536 + h / 2) / h;
+    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &input, sizeof input);
+}
+
+// Dragging the thumb far down a 20,000-entry view, past the 65,535 a scroll message's word can
+// carry, lands on the row under the thumb.
+TEST_F(ThumbnailViewTest, ThumbDragReachesRowsBeyondSixteenBits) {
+    publish(20000);
+    SetForegroundWindow(g_shell.main_window);
+    SCROLLBARINFO bar = {};
+    bar.cbSize = sizeof bar;
+    ASSERT_TRUE(GetScrollBarInfo(base(), OBJID_VSCROLL, &bar));
+    const POINT thumb = {(bar.rcScrollBar.left + bar.rcScrollBar.right) / 2,
+                         bar.rcScrollBar.top + (bar.xyThumbTop + bar.xyThumbBottom) / 2};
+    const int track = bar.rcScrollBar.bottom - bar.rcScrollBar.top - 2 * (bar.dxyLineButton);
+    const POINT far_down = {thumb.x, thumb.y + track * 3 / 4};
+    send_mouse(0, thumb);
+    pump_a_while(50);
+    send_mouse(MOUSEEVENTF_LEFTDOWN, thumb);
+    pump_a_while(50);
+    send_mouse(0, POINT{thumb.x, thumb.y + track / 2});
+    pump_a_while(50);
+    send_mouse(0, far_down);
+    pump_a_while(50);
+    send_mouse(MOUSEEVENTF_LEFTUP, far_down);
+    pump_a_while(200);
+
+    SCROLLINFO si = {};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_ALL;
+    ASSERT_TRUE(GetScrollInfo(base(), SB_VERT, &si));
+    EXPECT_GT(si.nPos, 65535);
+    HWND first = shown_cell(view_state(0).first_visible);
+    ASSERT_NE(first, nullptr);
+    RECT cell = {};
+    GetWindowRect(first, &cell);
+    const int cell_height = cell.bottom - cell.top;
+    EXPECT_EQ(si.nPos % cell_height, 0);
+    RECT client = {};
+    GetClientRect(base(), &client);
+    const int columns = client.right / (cell.right - cell.left);
+    EXPECT_EQ(view_state(0).first_visible, si.nPos / cell_height * columns);
 }
 
 }  // namespace
