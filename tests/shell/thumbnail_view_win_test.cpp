@@ -613,4 +613,33 @@ TEST_F(ThumbnailViewTest, ThumbDragReachesRowsBeyondSixteenBits) {
     EXPECT_EQ(view_state(0).first_visible, si.nPos / cell_height * columns);
 }
 
+// A move of more than 4 pixels with a button down on a cell hands the pointer to the folder
+// tree and tells the main window a drag starts; not while a view is busy.
+TEST_F(ThumbnailViewTest, DragStartsPastTheThresholdUnlessAViewIsBusy) {
+    publish(3);
+    struct Step {
+        const char* what;
+        int x, y;
+        bool busy;
+        bool starts;
+    } const steps[] = {
+        {"two pixels each way", 7, 7, false, false},
+        {"busy", 20, 20, true, false},
+        {"three and two", 8, 7, false, true},
+    };
+    for (const Step& s : steps) {
+        HWND cell = shown_cell(1);
+        SendMessageW(cell, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+        view_state(1).busy = s.busy ? 1 : 0;
+        g_posted.clear();
+        SendMessageW(cell, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(s.x, s.y));
+        pump_a_while(30);
+        EXPECT_EQ(last_posted(kMainDragStarts) != nullptr, s.starts) << s.what;
+        EXPECT_EQ(GetCapture() == g_shell.tree, s.starts) << s.what;
+        view_state(1).busy = 0;
+        SendMessageW(cell, WM_LBUTTONUP, 0, MAKELPARAM(s.x, s.y));
+        ReleaseCapture();
+    }
+}
+
 }  // namespace
