@@ -19,6 +19,7 @@
 #include "common/win/message_box.h"
 #include "common/win/process_lock.h"
 #include "loading/codec_set.h"
+#include "shell/core/preview_rules.h"
 #include "shell/core/shell_rules.h"
 #include "shell/core/shutdown_plan.h"
 #include "shell/entry_points.h"
@@ -154,9 +155,9 @@ void measure_screen() {
     g_shell.frame_width = frame.right - frame.left;
     g_shell.frame_height = frame.bottom - frame.top;
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &g_shell.work_area, 0);
-    const int w = g_shell.work_area.right - g_shell.work_area.left - g_shell.frame_width;
-    const int h = g_shell.work_area.bottom - g_shell.work_area.top - g_shell.frame_height;
-    g_shell.largest_square = w < h ? w : h;
+    g_shell.largest_square = largest_preview_size(g_shell.work_area.right - g_shell.work_area.left,
+                                                  g_shell.work_area.bottom - g_shell.work_area.top,
+                                                  g_shell.frame_width, g_shell.frame_height);
     g_shell.arrow_cursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
     g_shell.wait_cursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32514));
     g_shell.no_cursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32648));
