@@ -428,4 +428,38 @@ TEST_F(ImageCommandsWin, ClickInTheListOpensAnotherFileOnly) {
     EXPECT_TRUE(g_boxes.empty());
 }
 
+TEST(ImageWindowTitle, SingleViewShowsTheZoomAndTheEditWindowTheUnsavedMark) {
+    HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+    EditState& s = g_edit_state;
+    s.image_window = window;
+    std::u16string(u"photo.jpg").copy(s.image.file_name, 9);
+    s.image.source_format = 3;
+    s.image.flag_interlaced = 1;
+    s.image.flag_metadata = 1;
+    s.image.width = 640;
+    s.image.height = 480;
+    s.image.source_bits = 24;
+    s.image.file_size = 123456;
+    s.view.zoom = 10000;
+    s.history.shown_serial = 2;  // a history step other than the saved one
+    s.history.saved_serial = 1;
+    const struct {
+        int32_t kind;
+        const wchar_t* title;
+    } cases[] = {
+        {0, L"photo.jpg  ( PE  640x480  24bit  120.5KB )  100%"},
+        {1, L"photo.jpg*  ( PE  640x480  24bit  120.5KB )  "},
+    };
+    for (const auto& c : cases) {
+        s.window_kind = c.kind;
+        update_image_window_title();
+        wchar_t title[256] = {};
+        GetWindowTextW(window, title, 256);
+        EXPECT_EQ(std::wstring(title), c.title);
+    }
+    g_edit_state = EditState{};
+    DestroyWindow(window);
+}
+
 }  // namespace
