@@ -180,8 +180,12 @@ int32_t delete_current_file_and_advance() {
         FILEOP_FLAGS flags = FOF_ALLOWUNDO;
         if (g_shell.main_settings.delete_silently) flags |= FOF_NOCONFIRMATION;
         int result = 0;
-        {
+        if (flags & FOF_NOCONFIRMATION) {
             EditLockScope lock;
+            result = recycle_files_ex(wide_text(list), list.size(), s.image_window, &flags);
+        } else {
+            // The system's confirmation is a modal box: asked under the lock it would keep every
+            // thumbnail view from listing for as long as the user takes to answer.
             result = recycle_files_ex(wide_text(list), list.size(), s.image_window, &flags);
         }
         // After the call the flags hold whether the user aborted.

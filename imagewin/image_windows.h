@@ -14,6 +14,7 @@
 #include "imagewin/image_file_list_win.h"
 #include "imagewin/image_view_win.h"
 #include "imagewin/image_window_keys.h"
+#include "imagewin/saving_seam.h"
 #include "imagewin/undo_history_win.h"
 #include "view/core/view_geometry.h"
 #include "view/core/view_mapping.h"

@@ -39,6 +39,14 @@ int recording_box(HWND, const wchar_t* text, const wchar_t* caption, UINT style)
     return g_box_answer;
 }
 
+std::vector<int32_t> g_dialogs;
+INT_PTR g_dialog_result = 1;
+
+INT_PTR recording_dialog(int32_t id, HWND, LPARAM) {
+    g_dialogs.push_back(id);
+    return g_dialog_result;
+}
+
 std::wstring w(const char16_t* text) {
     return std::wstring(reinterpret_cast<const wchar_t*>(text));
 }
@@ -335,6 +343,123 @@ TEST_F(ImageCommandsWin, NavigationStopsAtTheEndsAndDropsAFileThatNoLongerLoads)
     EXPECT_EQ(w(g_edit_state.image.file_name), L"a.bmp");
     EXPECT_EQ(navigate_file_list(kNavigateFirst), kNavigateNothing);
     EXPECT_TRUE(g_boxes.empty());
+}
+
+TEST_F(ImageCommandsWin, FileDialogsOpenOnlyForTheirFormatsAndExistingFiles) {
+    const ImageDialogRunner previous = set_image_dialog_runner(recording_dialog);
+    const struct {
+        const char* fixture;
+        bool delete_copy;
+        int32_t comment_dialog;  // 0: none opens
+        int32_t text_dialog;
+        const wchar_t* box;  // shown by the comment command, or null
+    } cases[] = {
+        {"bmp_24.bmp", false, 0, 0, nullptr},
+        {"gif_8.gif", false, 0, 0, nullptr},
+        {"png_text.png", false, 5200, 5300, nullptr},
+        {"jpeg_prog.jpg", false, 5200, 5400, nullptr},
+        {"jpeg_420.jpg", false, 5200, 0, nullptr},  // no Exif: no text data
+        {"jpeg_prog.jpg", true, 0, 0, L"データ読み取りに失敗しました。"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.fixture << (c.delete_copy ? " deleted" : ""));
+        const std::u16string copy = scratch_path(c.fixture);
+        ASSERT_TRUE(CopyFileW(wide(browser_fixture_path(c.fixture)), wide(copy), FALSE));
+        ASSERT_TRUE(load_image_into_edit_state(copy));
+        if (c.delete_copy) {
+            ASSERT_TRUE(DeleteFileW(wide(copy)));
+        }
+        g_dialogs.clear();
+        g_boxes.clear();
+        show_comment_dialog_for_image();
+        show_text_data_for_image();
+        std::vector<int32_t> expected;
+        if (c.comment_dialog) expected.push_back(c.comment_dialog);
+        if (c.text_dialog) expected.push_back(c.text_dialog);
+        EXPECT_EQ(g_dialogs, expected);
+        if (c.box) {
+            ASSERT_FALSE(g_boxes.empty());
+            EXPECT_EQ(g_boxes[0].text, c.box);
+        } else {
+            EXPECT_TRUE(g_boxes.empty());
+        }
+    }
+    set_image_dialog_runner(previous);
+}
+
+TEST_F(ImageCommandsWin, PrintPreviewHidesTheListAndReportsADialogThatFailed) {
+    const ImageDialogRunner previous = set_image_dialog_runner(recording_dialog);
+    ASSERT_TRUE(load_image_into_edit_state(browser_fixture_path("bmp_24.bmp")));
+    for (INT_PTR result : {INT_PTR(1), INT_PTR(-1)}) {
+        SCOPED_TRACE(result);
+        ShowWindow(g_edit_state.file_list_window, SW_SHOWNOACTIVATE);
+        g_dialog_result = result;
+        g_dialogs.clear();
+        g_boxes.clear();
+        show_print_preview_for_image();
+        EXPECT_EQ(g_dialogs, std::vector<int32_t>{6400});
+        EXPECT_FALSE(IsWindowVisible(g_edit_state.file_list_window));
+        if (result < 0) {
+            ASSERT_EQ(g_boxes.size(), 1u);
+            EXPECT_EQ(g_boxes[0].text, L"印刷プレビューに失敗しました。");
+        } else {
+            EXPECT_TRUE(g_boxes.empty());
+        }
+    }
+    g_dialog_result = 1;
+    set_image_dialog_runner(previous);
+}
+
+TEST_F(ImageCommandsWin, ClickInTheListOpensAnotherFileOnly) {
+    const std::u16string folder = folder_of({"a.bmp", "b.bmp"});
+    open(folder, "b.bmp");
+    HWND box = GetDlgItem(g_edit_state.file_list_window, kFileListBoxId);
+    const HBITMAP shown = g_edit_state.bitmap;
+    auto click = [&](int index) {
+        SendMessageW(box, LB_SETCURSEL, WPARAM(index), 0);
+        SendMessageW(g_edit_state.file_list_window, WM_COMMAND, MAKEWPARAM(kFileListBoxId, LBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(box));
+    };
+    click(1);
+    EXPECT_EQ(g_edit_state.bitmap, shown);  // the file on show is not loaded again
+    click(0);
+    EXPECT_EQ(w(g_edit_state.image.file_name), L"a.bmp");
+    EXPECT_EQ(list_box_selection(), 0);
+    EXPECT_TRUE(g_boxes.empty());
+}
+
+TEST(ImageWindowTitle, SingleViewShowsTheZoomAndTheEditWindowTheUnsavedMark) {
+    HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+    EditState& s = g_edit_state;
+    s.image_window = window;
+    std::u16string(u"photo.jpg").copy(s.image.file_name, 9);
+    s.image.source_format = 3;
+    s.image.flag_interlaced = 1;
+    s.image.flag_metadata = 1;
+    s.image.width = 640;
+    s.image.height = 480;
+    s.image.source_bits = 24;
+    s.image.file_size = 123456;
+    s.view.zoom = 10000;
+    s.history.shown_serial = 2;  // a history step other than the saved one
+    s.history.saved_serial = 1;
+    const struct {
+        int32_t kind;
+        const wchar_t* title;
+    } cases[] = {
+        {0, L"photo.jpg  ( PE  640x480  24bit  120.5KB )  100%"},
+        {1, L"photo.jpg*  ( PE  640x480  24bit  120.5KB )  "},
+    };
+    for (const auto& c : cases) {
+        s.window_kind = c.kind;
+        update_image_window_title();
+        wchar_t title[256] = {};
+        GetWindowTextW(window, title, 256);
+        EXPECT_EQ(std::wstring(title), c.title);
+    }
+    g_edit_state = EditState{};
+    DestroyWindow(window);
 }
 
 }  // namespace
