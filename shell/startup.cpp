@@ -178,7 +178,7 @@ bool init_application(int show) {
     measure_screen();
     install_windows_settings_file_ops();
     load_main_settings_group();
-    build_main_menus();
+    init_main_menus(g_shell.main_keys);
     if (!create_codec_contexts()) return false;
     register_classes();
     INITCOMMONCONTROLSEX controls = {sizeof controls, 0x43F};
@@ -286,7 +286,7 @@ bool shutdown_main_window() {
             case ShutdownStep::free_printer_setup: shell_entry_points().free_printer_setup_handles(); break;
             case ShutdownStep::restore_subclassed_controls: restore_subclassed_controls(); break;
             case ShutdownStep::destroy_codec_contexts: destroy_codec_contexts(); break;
-            case ShutdownStep::destroy_main_menus: destroy_main_menus(); break;
+            case ShutdownStep::destroy_main_menus: delete_menu_resources(); break;
             case ShutdownStep::free_view_lists: free_view_file_lists(); break;
             case ShutdownStep::compact_cache: compact_thumbnail_cache_index(); break;
             case ShutdownStep::write_settings: save_settings_at_exit(); break;

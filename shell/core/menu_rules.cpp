@@ -230,18 +230,18 @@ std::u16string decimal(int32_t v) {
 
 }  // namespace
 
-const char16_t* modifier_text(uint8_t fVirt) {
+const char16_t* menu_modifier_text(uint8_t fVirt) {
     return fVirt < 16 ? kModifierTexts[fVirt] : kModifierTexts[fVirt & 0x0F];
 }
 
-const char16_t* key_name(uint16_t key) {
+const char16_t* menu_key_name(uint16_t key) {
     return key < 256 ? key_names().names[key] : u"";
 }
 
-std::u16string key_text(const KeyEntry& entry) {
-    const std::u16string name = key_name(entry.key);
+std::u16string menu_key_text(const KeyEntry& entry) {
+    const std::u16string name = menu_key_name(entry.key);
     if (name.empty()) return name;
-    return modifier_text(entry.fVirt) + name;
+    return menu_modifier_text(entry.fVirt) + name;
 }
 
 MenuRows popup_rows(int popup) {
@@ -294,8 +294,8 @@ void fill_menu_labels(const KeyEntry* keys, MenuLabelSet* set) {
         if (e.cmd >= kFirstToolItemId && e.cmd < kFirstToolItemId + kToolCount)
             text = set->tool_text[e.cmd - kFirstToolItemId];
         label.text = text ? text : u"";
-        label.modifier = modifier_text(e.fVirt);
-        label.key = key_name(e.key);
+        label.modifier = menu_modifier_text(e.fVirt);
+        label.key = menu_key_name(e.key);
     }
     for (int i = 0; i < kHelpLabelCount + kExtraLabelCount; ++i) {
         MenuItemLabel& label = set->labels[kHelpLabelFirst + i];
@@ -386,7 +386,7 @@ std::u16string toolbar_tip_text(const ToolbarButton& button, const KeyEntry* key
     if (button.id == kColumnsButtonId) return tip;
     for (int i = 0; i < kMainKeyCount; ++i) {
         if (keys[i].cmd != button.id) continue;
-        if (*key_name(keys[i].key)) tip += u" (" + key_text(keys[i]) + u")";
+        if (*menu_key_name(keys[i].key)) tip += u" (" + menu_key_text(keys[i]) + u")";
         break;
     }
     return tip;

@@ -21,12 +21,12 @@ struct MenuItemLabel {
 
 // "Shift+", "Ctrl+", "Ctrl+Shift+" for the fVirt values 5, 9 and 13; the empty string for every
 // other value (Alt is never shown).
-const char16_t* modifier_text(uint8_t fVirt);
+const char16_t* menu_modifier_text(uint8_t fVirt);
 // The name of a virtual-key code as the menus show it; the empty string for codes without a
 // name (code 0 is no key).
-const char16_t* key_name(uint16_t key);
+const char16_t* menu_key_name(uint16_t key);
 // Modifier and key name together; empty when the key has no name.
-std::u16string key_text(const KeyEntry& entry);
+std::u16string menu_key_text(const KeyEntry& entry);
 
 // Positions of the popups in the container menu; the View popup's submenu comes last.
 enum MenuPopup : int {

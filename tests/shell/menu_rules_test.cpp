@@ -41,11 +41,11 @@ TEST(MenuRulesTest, KeyTexts) {
         {0x01, 0x6C, u""},        {0x01, 0x141, u""},  // above the table
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(key_text(KeyEntry{c.fVirt, c.key, 7010}), std::u16string(c.text))
+        EXPECT_EQ(menu_key_text(KeyEntry{c.fVirt, c.key, 7010}), std::u16string(c.text))
             << int(c.fVirt) << " " << c.key;
     }
     for (int v = 0; v < 16; ++v) {
-        const std::u16string m = modifier_text(static_cast<uint8_t>(v));
+        const std::u16string m = menu_modifier_text(static_cast<uint8_t>(v));
         EXPECT_EQ(m.empty(), v != 5 && v != 9 && v != 13) << v;
     }
 }
