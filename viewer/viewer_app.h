@@ -26,7 +26,8 @@ constexpr int kViewerIcon = 100;
 constexpr int kViewerBarBitmap = 101;
 
 constexpr DWORD kViewerWindowStyle = WS_POPUP | WS_CLIPCHILDREN | WS_OVERLAPPEDWINDOW;
-constexpr DWORD kViewerFullScreenStyle = WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+constexpr DWORD kViewerFullScreenStyle =
+    WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
 constexpr DWORD kViewerExStyle = WS_EX_APPWINDOW | WS_EX_ACCEPTFILES;
 
 extern const wchar_t kViewerFrameClass[];

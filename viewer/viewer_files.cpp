@@ -186,8 +186,8 @@ bool install_image(Decoded& d, const wchar_t* path) {
     ViewerApp& v = g_viewer;
     const LoadedImage& image = d.image;
     install_bitmap(reinterpret_cast<HBITMAP>(image.bitmap), image.pixels,
-                   reinterpret_cast<const RGBQUAD*>(image.palette), image.info.width, std::abs(image.info.height),
-                   image.info.bit_count);
+                   reinterpret_cast<const RGBQUAD*>(image.palette), image.info.width,
+                   std::abs(image.info.height), image.info.bit_count);
     v.image.animation = d.animation;
     v.image.shown_depth = image.source_bits;
     v.image.size = image.file_size;
@@ -216,8 +216,8 @@ bool join(const wchar_t* folder, const wchar_t* name, wchar_t* path) {
 bool list_entry(int index, wchar_t* name) {
     const LRESULT length = SendMessageW(g_viewer.list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
     if (length == LB_ERR || length >= MAX_PATH) return false;
-    return SendMessageW(g_viewer.list, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(name)) !=
-           LB_ERR;
+    return SendMessageW(g_viewer.list, LB_GETTEXT, static_cast<WPARAM>(index),
+                        reinterpret_cast<LPARAM>(name)) != LB_ERR;
 }
 
 void add_matches(const wchar_t* folder, const wchar_t* pattern, size_t extension_length) {
@@ -238,8 +238,8 @@ void add_matches(const wchar_t* folder, const wchar_t* pattern, size_t extension
 // another file.
 void select_shown_entry() {
     ViewerApp& v = g_viewer;
-    const LRESULT i =
-        SendMessageW(v.list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(v.image.name));
+    const LRESULT i = SendMessageW(v.list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                   reinterpret_cast<LPARAM>(v.image.name));
     SendMessageW(v.list, LB_SETCURSEL, i == LB_ERR ? static_cast<WPARAM>(-1) : static_cast<WPARAM>(i), 0);
 }
 
@@ -249,7 +249,8 @@ bool change_fired() {
 
 bool file_time_changed() {
     ViewerApp& v = g_viewer;
-    HANDLE file = CreateFileW(v.image.path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file =
+        CreateFileW(v.image.path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     FILETIME time = {};
     const BOOL got = GetFileTime(file, nullptr, nullptr, &time);
@@ -314,7 +315,8 @@ void viewer_scan_folder() {
             for (const std::u16string& pattern : patterns) {
                 if (used++ >= 100) break;
                 if (pattern.size() < 2) continue;
-                add_matches(v.listed_folder, reinterpret_cast<const wchar_t*>(pattern.c_str()), pattern.size() - 1);
+                add_matches(v.listed_folder, reinterpret_cast<const wchar_t*>(pattern.c_str()),
+                            pattern.size() - 1);
             }
         }
     }

@@ -102,14 +102,13 @@ RECT start_window_rect() {
         work = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     RECT frame = {};
     viewer_frame_extent(kViewerWindowStyle, &frame);
-    const ViewerRect r = viewer_start_placement(kViewerStartWidth, kViewerStartHeight, -frame.left, -frame.top,
-                                                frame.right - frame.left, frame.bottom - frame.top,
-                                                ViewerRect{work.left, work.top, work.right, work.bottom});
+    const ViewerRect r = viewer_start_placement(
+        kViewerStartWidth, kViewerStartHeight, -frame.left, -frame.top, frame.right - frame.left,
+        frame.bottom - frame.top, ViewerRect{work.left, work.top, work.right, work.bottom});
     return RECT{r.left, r.top, r.right, r.bottom};
 }
 
 void open_first_file(const wchar_t* argument) {
-    ViewerApp& v = g_viewer;
     wchar_t path[MAX_PATH] = {};
     if (!GetLongPathNameW(argument, path, MAX_PATH) || path[0] == 0) lstrcpynW(path, argument, MAX_PATH);
     SHFILEINFOW info = {};
@@ -122,7 +121,6 @@ void open_first_file(const wchar_t* argument) {
     } else {
         viewer_show_error();
     }
-    (void)v;
     viewer_show_image_info();
 }
 
@@ -144,9 +142,9 @@ bool create_windows(int argc, wchar_t** argv, int show) {
     }
     UpdateWindow(v.frame);
     if (argc > 1 && argv[1] && argv[1][0]) open_first_file(argv[1]);
-    v.list = CreateWindowExW(WS_EX_STATICEDGE, L"LISTBOX", nullptr, WS_CHILD | LBS_SORT | LBS_NOINTEGRALHEIGHT, 0,
-                             0, 0, 0, v.frame, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kViewerListId)),
-                             v.instance, nullptr);
+    v.list = CreateWindowExW(
+        WS_EX_STATICEDGE, L"LISTBOX", nullptr, WS_CHILD | LBS_SORT | LBS_NOINTEGRALHEIGHT, 0, 0, 0, 0,
+        v.frame, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kViewerListId)), v.instance, nullptr);
     NavigatorSource source;
     source.view = &v.view;
     source.image_dc = v.memory_dc;
@@ -186,8 +184,9 @@ void on_create(HWND window) {
     SetROP2(v.dc, R2_NOT);
     v.memory_dc = CreateCompatibleDC(v.dc);
     for (HWND* tip : {&v.bar_tips, &v.window_tip}) {
-        *tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window, nullptr, v.instance, nullptr);
+        *tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window, nullptr,
+                               v.instance, nullptr);
         SendMessageW(*tip, TTM_SETDELAYTIME, TTDT_INITIAL, 300);
         SendMessageW(*tip, TTM_SETTIPBKCOLOR, 0xFFFFFF, 0);
     }
@@ -205,7 +204,6 @@ void on_create(HWND window) {
 }
 
 void on_close() {
-    ViewerApp& v = g_viewer;
     viewer_restore_toolbar_proc();
     viewer_close_folder_watch();
     viewer_free_image();

@@ -106,8 +106,8 @@ void show_in_window_mode() {
     int32_t w = 0, h = 0;
     RECT monitor = {};
     fit_space(&w, &h, &monitor);
-    compute_view_zoom(v.view, v.settings.fit_larger_window, v.settings.fit_smaller_window, w, h, width_of(monitor),
-                      height_of(monitor));
+    compute_view_zoom(v.view, v.settings.fit_larger_window, v.settings.fit_smaller_window, w, h,
+                      width_of(monitor), height_of(monitor));
     apply_stretch_mode();
     viewer_place_window();
 }
@@ -262,7 +262,8 @@ void viewer_show_loaded_image() {
     viewer_sync_file_list();
     if (v.image.animation.animated && v.image.animation.frame_count > 1) {
         v.image.animation.current = 0;
-        SetTimer(v.frame, kViewerGifTimer, static_cast<UINT>(std::max(0, v.image.animation.delays[0])) * 10, nullptr);
+        SetTimer(v.frame, kViewerGifTimer, static_cast<UINT>(std::max(0, v.image.animation.delays[0])) * 10,
+                 nullptr);
     }
 }
 
@@ -420,7 +421,8 @@ bool viewer_mouse(UINT message, WPARAM wparam, LPARAM lparam) {
         case WM_MOUSEWHEEL: {
             WheelRules rules;
             rules.has_image = v.has_image;
-            rules.wheel_mode = v.full_screen ? v.settings.wheel_mode_full_screen : v.settings.wheel_mode_window;
+            rules.wheel_mode =
+                v.full_screen ? v.settings.wheel_mode_full_screen : v.settings.wheel_mode_window;
             rules.wheel_reversed = v.settings.wheel_reversed;
             const int32_t command = wheel_command(v.view, static_cast<uint32_t>(wparam), rules);
             if (command) viewer_do_command(command);
@@ -464,23 +466,24 @@ bool viewer_mouse(UINT message, WPARAM wparam, LPARAM lparam) {
                         SetStretchBltMode(v.dc, COLORONCOLOR);
                         repaint();
                     }
-                    if (v.view.client_width > kNavigatorMinClient && v.view.client_height > kNavigatorMinClient)
+                    if (v.view.client_width > kNavigatorMinClient &&
+                        v.view.client_height > kNavigatorMinClient)
                         show_navigator(v.navigator, v.view, v.frame);
                 }
                 if (step.dx || step.dy)
-                    scroll_view_by_offset(v.frame, v.view, step.dy, step.dx,
-                                          v.navigator.window && IsWindowVisible(v.navigator.window) ? &v.navigator
-                                                                                                    : nullptr,
-                                          viewer_pan_cursors());
+                    scroll_view_by_offset(
+                        v.frame, v.view, step.dy, step.dx,
+                        v.navigator.window && IsWindowVisible(v.navigator.window) ? &v.navigator : nullptr,
+                        viewer_pan_cursors());
                 set_pan_cursor(v.view, viewer_pan_cursors());
                 return true;
             }
             if (wparam & MK_LBUTTON) {
                 if (v.view.zoom_drag_active || v.full_screen) {
                     track_zoom_rect_drag(v.dc, v.view, p);
-                } else if (v.window_drag_armed && std::abs(p.x - v.window_drag_start.x) +
-                                                          std::abs(p.y - v.window_drag_start.y) >
-                                                      kWindowDragThreshold) {
+                } else if (v.window_drag_armed &&
+                           std::abs(p.x - v.window_drag_start.x) + std::abs(p.y - v.window_drag_start.y) >
+                               kWindowDragThreshold) {
                     v.window_drag_armed = false;
                     SetCursor(v.move);
                     SendMessageW(v.frame, WM_SYSCOMMAND, kSysMoveByClient, 0);

@@ -262,3 +262,8 @@ ViewerRect viewer_start_placement(int32_t client_width, int32_t client_height, i
     keep_in_work_area(&r, work_area);
     return r;
 }
+
+std::u16string viewer_button_tooltip(const std::u16string& name, uint8_t modifiers, uint16_t key) {
+    if (key == 0) return name;
+    return name + u" (" + modifier_name(modifiers) + key_name(key) + u")";
+}

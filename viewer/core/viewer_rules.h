@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "imagewin/core/command_labels.h"
 #include "shell/core/key_table.h"
 #include "shell/core/settings_store.h"
 
@@ -142,3 +143,6 @@ ViewerRect viewer_window_placement(const ViewerPlacementInput& in);
 ViewerRect viewer_start_placement(int32_t client_width, int32_t client_height, int32_t frame_left,
                                   int32_t frame_top, int32_t frame_width, int32_t frame_height,
                                   const ViewerRect& work_area);
+
+// A bar button's tooltip: its name, and " (modifiers key)" when its key entry has a key.
+std::u16string viewer_button_tooltip(const std::u16string& name, uint8_t modifiers, uint16_t key);
