@@ -1,4 +1,4 @@
-// The preview window on its own thread.
+// The preview window on its own thread: a larger view of the clicked thumbnail.
 #pragma once
 
 #include <windows.h>
