@@ -10,7 +10,6 @@
 
 #include <string>
 
-#include "codecs/pixel_memory.h"
 #include "common/win/app_messages.h"
 #include "common/win/error_message.h"
 #include "common/win/process_lock.h"
@@ -489,7 +488,7 @@ void drop_failed_cells(int view, int failed) {
     for (int32_t i = keep; i < state.count; ++i) {
         FileEntry& e = state.entries[i];
         e.shown = 0;
-        if (e.thumbnail_bits) free_pixels(e.thumbnail_bits);
+        if (e.thumbnail_bits) free_entry_bits(e.thumbnail_bits);
         e.thumbnail_bits = nullptr;
     }
     state.count = keep;

@@ -70,7 +70,8 @@ void refresh(int n, LPARAM stay_at_top) {
     const int result = n ? refresh_view_2() : refresh_view_1();
     if (result == kViewClose) {
         clear_view(n);
-        DestroyWindow(g_view_windows[n].frame);
+        HWND frame = g_view_windows[n].frame;
+        if (frame && IsWindow(frame)) DestroyWindow(frame);
         return;
     }
     if (result == kViewClear) {
@@ -137,7 +138,14 @@ LRESULT CALLBACK frame_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
                 status_clicked(N, reinterpret_cast<const NMMOUSE*>(lparam));
             return 0;
         }
-        case WM_DESTROY: PostQuitMessage(0); return 0;
+        case WM_DESTROY:
+            // The cells went with their base; nothing may reach their handles any more.
+            v.pool.clear();
+            v.slot_entry.clear();
+            v.base = nullptr;
+            v.status = nullptr;
+            PostQuitMessage(0);
+            return 0;
         case kAppMessage: view_message(N, wparam, lparam); return 0;
         default: return DefWindowProcW(window, message, wparam, lparam);
     }
@@ -214,11 +222,11 @@ unsigned view_thread() {
     return 0;
 }
 
+}  // namespace
+
 void free_entry_bits(uint8_t* bits) {
     free_pixels(bits);
 }
-
-}  // namespace
 
 unsigned __stdcall view1_thread_proc(void*) noexcept {
     return view_thread<0>();

@@ -88,6 +88,11 @@ bool transform_one(int view, int32_t index, const wchar_t* path, int kind) {
     }
     ThumbnailTarget target = target_of(e);
     refresh_thumbnail_in_entry(&target);
+    if (g_load_result.image) {
+        // No memory for the new rows: the entry keeps its old thumbnail.
+        release_load_result();
+        return true;
+    }
     store_target(target, &e, fitted);
     return true;
 }

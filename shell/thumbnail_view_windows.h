@@ -74,6 +74,8 @@ void post_selection(int view, int entry);
 void tree_hover_test(int screen_x);
 // The entry's full path; false when it has none or it would not fit MAX_PATH characters.
 bool entry_path(int view, int index, wchar_t* path);
+// Frees an entry's thumbnail rows, however the store that filled the entry allocated them.
+void free_entry_bits(uint8_t* bits);
 // Frees the view's thumbnails and entry array (virtual memory) and empties its list.
 void free_view_file_lists_of(int view);
 // The long parameter of 153 / 154 naming `entry` (-1: 0).
