@@ -118,6 +118,7 @@ protected:
         CreateDirectoryW(folder.c_str(), nullptr);
         SettingsFileBuilder b;
         b.integer(1, 0).integer(2, 0).integer(3, 900).integer(4, 700).integer(16, 1);
+        more_settings(b);
         const std::wstring file = folder + L"\\Pexaron.ini";
         ASSERT_TRUE(write_bytes(std::u16string(file.begin(), file.end()), b.bytes()));
         ASSERT_TRUE(start_single_instance(SW_SHOWNORMAL, L"Pexaron.exe"));
@@ -135,6 +136,7 @@ protected:
 
     void TearDown() override {
         view_state(1).busy = 0;
+        g_shell.main_active = 0;
         if (g_shell.main_window) {
             PostMessageW(g_shell.main_window, WM_CLOSE, 0, 0);
             pump_until([] { return g_shell.main_window == nullptr; }, 15000);
@@ -144,6 +146,8 @@ protected:
         g_shell.appdata_folder[0] = 0;
         CoUninitialize();
     }
+
+    virtual void more_settings(SettingsFileBuilder&) {}
 
     void on_view(std::function<void()> work) {
         SendMessageW(view_frame_window(0), kRunOnViewThread, 0, reinterpret_cast<LPARAM>(&work));
@@ -639,6 +643,47 @@ TEST_F(ThumbnailViewTest, DragStartsPastTheThresholdUnlessAViewIsBusy) {
         view_state(1).busy = 0;
         SendMessageW(cell, WM_LBUTTONUP, 0, MAKELPARAM(s.x, s.y));
         ReleaseCapture();
+    }
+}
+
+class AutoTreeViewTest : public ThumbnailViewTest {
+protected:
+    void more_settings(SettingsFileBuilder& b) override { b.integer(7, 1); }
+};
+
+// With the tree set to hide itself, the pointer at the view's left edge shows it, and any move
+// over the view while it is shown hides it again; only while the main window is active.
+TEST_F(AutoTreeViewTest, PointerNearTheLeftEdgeShowsTheHiddenTree) {
+    ASSERT_FALSE(IsWindowVisible(g_shell.tree_pane));
+    POINT origin = {0, 0};
+    ClientToScreen(base(), &origin);
+    POINT client_origin = {0, 0};
+    ClientToScreen(g_shell.client_window, &client_origin);
+    const int edge = client_origin.x - origin.x + 15;  // base x that lies at client x 15
+    struct Step {
+        const char* what;
+        bool main_active;
+        bool tree_shown;
+        int x;
+        LPARAM posted;  // -1: nothing
+    } const steps[] = {
+        {"at the edge", true, false, edge, 1},
+        {"one pixel further", true, false, edge + 1, -1},
+        {"tree shown", true, true, edge + 200, 0},
+        {"main window inactive", false, false, edge, -1},
+    };
+    for (const Step& s : steps) {
+        g_shell.main_active = s.main_active ? 1 : 0;
+        ShowWindow(g_shell.tree_pane, s.tree_shown ? SW_SHOWNA : SW_HIDE);
+        g_posted.clear();
+        SendMessageW(base(), WM_MOUSEMOVE, 0, MAKELPARAM(s.x, 40));
+        const Posted* p = last_posted(kMainAutoTree);
+        if (s.posted < 0) {
+            EXPECT_EQ(p, nullptr) << s.what;
+        } else {
+            ASSERT_NE(p, nullptr) << s.what;
+            EXPECT_EQ(p->value, s.posted) << s.what;
+        }
     }
 }
 
