@@ -20,6 +20,7 @@
 #include "common/win/process_lock.h"
 #include "loading/browser_load.h"
 #include "shell/core/settings_store.h"
+#include "shell/entry_points.h"
 #include "shell/main_window.h"
 #include "shell/shell_helpers.h"
 #include "shell/shell_state.h"
@@ -685,6 +686,39 @@ TEST_F(AutoTreeViewTest, PointerNearTheLeftEdgeShowsTheHiddenTree) {
             EXPECT_EQ(p->value, s.posted) << s.what;
         }
     }
+}
+
+const wchar_t* g_conversion_output = L"";
+void conversion_input(wchar_t* folder) {
+    lstrcpyW(folder, L"C:\\elsewhere");
+}
+void conversion_output(wchar_t* folder) {
+    lstrcpyW(folder, g_conversion_output);
+}
+
+// A click on status part 0 refreshes the view, unless a batch conversion writes into its folder.
+TEST_F(ThumbnailViewTest, StatusPartZeroWaitsForAConversionIntoTheFolder) {
+    ShellEntryPoints table = shell_entry_points();
+    table.batch_input_folder = conversion_input;
+    table.batch_output_folder = conversion_output;
+    install_shell_entry_points(table);
+    stand_in::set_batch_state(nullptr, true);
+    NMMOUSE click = {};
+    click.hdr.hwndFrom = GetDlgItem(view_frame_window(0), 502);
+    click.hdr.idFrom = 502;
+    click.hdr.code = NM_CLICK;
+    click.dwItemSpec = 0;
+    for (const wchar_t* output : {L"C:\\pictures", L"C:\\pictures\\sub", L"c:\\PICTURES"}) {
+        g_conversion_output = output;
+        publish(5);
+        SendMessageW(view_frame_window(0), WM_NOTIFY, 502, reinterpret_cast<LPARAM>(&click));
+        pump_a_while(100);
+        // Only the very folder, as written, is guarded.
+        const bool guarded = lstrcmpW(output, L"C:\\pictures") == 0;
+        EXPECT_EQ(view_state(0).count, guarded ? 5 : 0);
+    }
+    stand_in::set_batch_state(nullptr, false);
+    stand_in::install();
 }
 
 }  // namespace
