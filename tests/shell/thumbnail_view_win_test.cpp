@@ -721,4 +721,29 @@ TEST_F(ThumbnailViewTest, StatusPartZeroWaitsForAConversionIntoTheFolder) {
     stand_in::install();
 }
 
+// A right click on the empty base asks for the context menu, except while the preview is shown;
+// a keyboard-raised menu opens at the base's corner.
+TEST_F(ThumbnailViewTest, BaseContextMenuUnlessThePreviewIsShown) {
+    publish(2);
+    ASSERT_TRUE(pump_until([] { return g_shell.preview_window != nullptr; }));
+    for (bool preview_shown : {false, true}) {
+        ShowWindow(g_shell.preview_window, preview_shown ? SW_SHOWNA : SW_HIDE);
+        g_posted.clear();
+        SendMessageW(base(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(400, 500));
+        SendMessageW(base(), WM_RBUTTONUP, 0, MAKELPARAM(400, 500));
+        pump_a_while(30);
+        EXPECT_EQ(last_posted(kMainThumbMenu) != nullptr, !preview_shown) << preview_shown;
+    }
+    ShowWindow(g_shell.preview_window, SW_HIDE);
+    g_posted.clear();
+    SendMessageW(base(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(base()), -1);
+    pump_a_while(30);
+    const Posted* p = last_posted(kMainThumbMenu);
+    ASSERT_NE(p, nullptr);
+    POINT corner = {0, 0};
+    ClientToScreen(base(), &corner);
+    EXPECT_EQ(static_cast<short>(LOWORD(p->value)), corner.x);
+    EXPECT_EQ(static_cast<short>(HIWORD(p->value)), corner.y);
+}
+
 }  // namespace
