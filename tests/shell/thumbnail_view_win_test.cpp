@@ -317,6 +317,10 @@ TEST_F(ThumbnailViewTest, ASelectionMessageOutlivingItsListNamesNothing) {
 TEST_F(ThumbnailViewTest, WindowCountDoesNotGrowWithTheEntriesAndScrollingShowsTheRightCells) {
     publish(2000);
     const int windows_for_2000 = descendant_windows(base());
+    publish(50000);  // the most a view lists
+    EXPECT_EQ(descendant_windows(base()), windows_for_2000);
+    scroll(SB_BOTTOM);
+    EXPECT_NE(shown_cell(49999), nullptr);
     publish(20000);
     const int windows_for_20000 = descendant_windows(base());
     EXPECT_EQ(windows_for_20000, windows_for_2000);
