@@ -574,6 +574,19 @@ TEST_F(CommandsTest, DialogsOpenThroughTheirEntryPoints) {
          0,
          {},
          nullptr},
+        {"help file missing", kCommandHelpFile, [] {}, 1, 0, nullptr, 0, {}, nullptr},
+        {"rename as the information-area action of view 2",
+         0,
+         [] {
+             g_shell.main_settings.action_info_double = 3;
+             PostMessageW(g_shell.main_window, kAppMessage, kMainActionInfo2, 1);
+         },
+         1,
+         5500,
+         dialog_proc<5500>,
+         0x10000 + 7021,
+         {},
+         nullptr},
         {"version window that cannot be made",
          kCommandVersion,
          [] {},
@@ -617,6 +630,29 @@ TEST_F(CommandsTest, DialogsOpenThroughTheirEntryPoints) {
     EXPECT_EQ(g_wallpaper_calls, 1);
 }
 
+TEST_F(CommandsTest, DeletedFilesLeaveTheViewsAndTheOtherViewOfTheFolderReloads) {
+    for (const wchar_t* name : {L"a.jpg", L"b.png", L"c.bmp"}) touch(folder_[0] + L"\\" + name);
+    g_shell.main_settings.delete_silently = 1;
+    set_view(0, {u"*a.jpg", u"b.png", u"*c.bmp"});
+    views_[1].set(to_u16(folder_[0]), {u"a.jpg", u"b.png", u"c.bmp"});
+    view_state(1) = views_[1].state;
+    command(kCommandDelete);
+    EXPECT_EQ(GetFileAttributesW((folder_[0] + L"\\a.jpg").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesW((folder_[0] + L"\\c.bmp").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesW((folder_[0] + L"\\b.png").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(g_posted,
+              (std::vector<Posted>{{0, kViewRemoveMarked, 0}, {1, kViewClear, 0}, {1, kViewRefresh, 0}}));
+
+    // While the other view builds the same folder nothing is deleted.
+    g_posted.clear();
+    set_view(0, {u"a.jpg", u"*b.png"});
+    view_state(1).busy = kViewBuilding;
+    command(kCommandDelete);
+    EXPECT_NE(GetFileAttributesW((folder_[0] + L"\\b.png").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(g_posted.empty());
+    g_shell.main_settings.delete_silently = 0;
+}
+
 TEST_F(CommandsTest, BatchConversionStartsOnceWithTheViewsFolder) {
     g_shell.active_view = 1;
     command(kCommandBatchConversion);
@@ -657,6 +693,13 @@ TEST_F(CommandsTest, OneImageWindowAtATimeAlsoAcrossTheEditRequest) {
     drain();
     EXPECT_EQ(g_edit_starts, 1);
     SendMessageW(stand_in::current_image_window(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(pump_until([] { return !image_window_running(); }));
+
+    // The slide show starts at entry 0, whatever is marked.
+    g_view_wants_edit = 0;
+    command(kCommandSlideShow);
+    ASSERT_EQ(g_view_window_modes, (std::vector<int>{1, 2}));
+    EXPECT_EQ(g_paths_at_start.back(), folder_[0] + L"\\a.jpg");
     ASSERT_TRUE(pump_until([] { return !image_window_running(); }));
 
     // The mouse action opens the entry the view reported.
