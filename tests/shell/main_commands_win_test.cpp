@@ -630,6 +630,17 @@ TEST_F(CommandsTest, DialogsOpenThroughTheirEntryPoints) {
     EXPECT_EQ(g_wallpaper_calls, 1);
 }
 
+TEST_F(CommandsTest, AcceleratorHidesThePreviewFirst) {
+    HWND preview = g_shell.preview_window;
+    g_shell.preview_window = g_recorder[1];
+    command(kCommandSelectAll, 1);
+    EXPECT_EQ(g_posted, (std::vector<Posted>{{1, kPreviewHide, 0}, {0, kViewToggleMarks, 0}}));
+    g_posted.clear();
+    command(kCommandSelectAll, 0);
+    EXPECT_EQ(g_posted, (std::vector<Posted>{{0, kViewToggleMarks, 0}}));
+    g_shell.preview_window = preview;
+}
+
 TEST_F(CommandsTest, DeletedFilesLeaveTheViewsAndTheOtherViewOfTheFolderReloads) {
     for (const wchar_t* name : {L"a.jpg", L"b.png", L"c.bmp"}) touch(folder_[0] + L"\\" + name);
     g_shell.main_settings.delete_silently = 1;
