@@ -68,14 +68,6 @@ int32_t columns_for_command(int id) {
     }
 }
 
-std::u16string size_text(int32_t width, int32_t height) {
-    auto decimal = [](int32_t n) {
-        const std::string s = std::to_string(n);
-        return std::u16string(s.begin(), s.end());
-    };
-    return decimal(width) + u"x" + decimal(height);
-}
-
 int32_t caption_height(int32_t captions_shown, const int32_t lines[4]) {
     if (!captions_shown) return 0;
     int32_t shown = 0;

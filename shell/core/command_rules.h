@@ -7,6 +7,7 @@
 #include <string>
 
 #include "shell/core/folder_listing.h"
+#include "shell/core/menu_rules.h"
 #include "shell/core/settings_slots.h"
 
 // Main-window command ids.
@@ -85,9 +86,6 @@ SizePreset columns_box(int32_t body_width, int32_t columns);
 
 // The column count of commands 7512-7530, 0 for any other id.
 int32_t columns_for_command(int id);
-
-// "160x120".
-std::u16string size_text(int32_t width, int32_t height);
 
 // 14 pixels for each caption line shown, 14 when none is, 0 when captions are off.
 int32_t caption_height(int32_t captions_shown, const int32_t lines[4]);
