@@ -17,18 +17,15 @@
 #include "shell/folder_watch.h"
 #include "shell/launch.h"
 #include "shell/main_menus.h"
+#include "shell/main_rebar.h"
 #include "shell/main_window.h"
 #include "shell/settings_win.h"
 #include "shell/shell_helpers.h"
 #include "shell/shell_state.h"
 #include "shell/thumbnail_view_parts.h"
-#include "shell/toolbar_seam.h"
 
 namespace {
 
-constexpr int kColumnsPopupPosition = 5;
-constexpr int kSizeList = kCommandSizeList;
-constexpr int kFilterList = kCommandFilterList;
 constexpr UINT kHelpDisplayTopic = 0x0000;
 
 int active() {
@@ -84,7 +81,7 @@ void set_columns(int columns) {
     if (box.width == s.thumb_width && box.height == s.thumb_height) return;
     s.thumb_width = box.width;
     s.thumb_height = box.height;
-    if (HWND list = toolbar_child(kSizeList)) {
+    if (HWND list = toolbar_child(kSizeListId)) {
         const std::u16string text = size_text(box.width, box.height);
         SendMessageW(list, CB_DELETESTRING, 0, 0);
         SendMessageW(list, CB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
@@ -199,7 +196,7 @@ DLGPROC help_dialog_proc(int dialog) {
 
 void open_columns_popup() {
     HWND toolbar = main_toolbar_window();
-    HMENU popup = main_menu_popup(kColumnsPopupPosition);
+    HMENU popup = main_menu_popup(kPopupColumns);
     if (!toolbar || !popup) return;
     RECT rc = {};
     if (!SendMessageW(toolbar, TB_GETRECT, kCommandColumnsButton, reinterpret_cast<LPARAM>(&rc))) return;
@@ -318,7 +315,7 @@ void on_main_command(HWND main_window, WPARAM wparam, LPARAM lparam) {
     } else if (id >= kCommandFilterFirst && id <= kCommandFilterLast) {
         const int index = id - kCommandFilterFirst;
         if (index == g_shell.filter_index) return;
-        if (HWND list = toolbar_child(kFilterList)) SendMessageW(list, CB_SETCURSEL, index, 0);
+        if (HWND list = toolbar_child(kFilterListId)) SendMessageW(list, CB_SETCURSEL, index, 0);
         select_filter(index);
     } else if (const int32_t step = scroll_step_for_command(id); step >= 0) {
         post_to_view(v, kViewScroll, step);
