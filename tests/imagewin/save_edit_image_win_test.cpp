@@ -101,6 +101,22 @@ TEST_F(SaveWin, PngOptionsReachTheFile) {
     EXPECT_EQ(ref.fact("zlib_level"), "3");
 }
 
+TEST_F(SaveWin, GifMarksTheChosenColourTransparent) {
+    for (int32_t transparent : {0, 1}) {
+        load_source();
+        EditState& s = g_edit_state;
+        s.save.save_format = kSaveGif;
+        s.save.target_bits = 8;
+        s.save.transparent_colour = 0x00F0F0F0;  // the picture's light grey block
+        s.save_choices.transparent = transparent;
+        const std::u16string target = scratch_path("transparent.gif");
+        ASSERT_TRUE(save_edit_image_to(target));
+        Reference ref;
+        ASSERT_TRUE(reference_decode(target, &ref));
+        EXPECT_EQ(ref.fact("transparent_rgb"), transparent ? "240,240,240" : "(none)");
+    }
+}
+
 TEST_F(SaveWin, JpegOptionsReachTheFile) {
     struct Case {
         const char* name;

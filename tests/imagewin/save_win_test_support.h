@@ -137,7 +137,8 @@ elif im.format == 'GIF':
         at += 1
     facts['interlace'] = 1 if data[at + 9] & 0x40 else 0
     if 'transparency' in im.info:
-        facts['transparent_index'] = im.info['transparency']
+        i = im.info['transparency']
+        facts['transparent_rgb'] = ','.join(str(v) for v in im.getpalette()[3 * i:3 * i + 3])
 elif im.format == 'JPEG':
     h, v = im.layer[0][1], im.layer[0][2]
     facts['sampling'] = '%dx%d' % (h, v) if len(im.layer) > 1 else '1x1'
