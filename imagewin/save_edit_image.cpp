@@ -123,11 +123,6 @@ void fill_conversion(ConversionContext* conversion, int32_t target_bits) {
     compute_row_sizes(conversion);
 }
 
-bool clear_state_temp_path() {
-    g_edit_state.save_preview_temp_path[0] = 0;
-    return true;
-}
-
 }  // namespace
 
 bool SaveFileOps::make_temp_file(const std::u16string& folder, std::u16string* out) {
@@ -339,6 +334,8 @@ bool save_gif_from_edit_state(const std::u16string& name) {
 bool write_temp_save_file() {
     EditState& s = g_edit_state;
     discard_save_preview();
+    // The transform reads the file, every other writer the image on show.
+    if (!edit_image_loaded() && s.save.save_format != kSaveJpegLossless) return false;
     SaveFileOps& ops = save_file_ops();
     std::u16string name;
     if (!ops.make_temp_file(std::u16string(), &name) || name.size() >= size_t(kEditPathChars)) {
@@ -419,7 +416,7 @@ bool save_edit_image_to(const std::u16string& path) {
         ok = install_saved_file(path);
         if (!save_file_ops().delete_file(std::u16string(s.save_preview_temp_path)))
             report_save_error(kErrorTempFileDelete);
-        clear_state_temp_path();
+        s.save_preview_temp_path[0] = 0;
     }
     update_image_window_title();
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));

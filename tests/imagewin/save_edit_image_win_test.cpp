@@ -193,16 +193,21 @@ TEST_F(SaveWin, ReplacingTheTargetNeverLosesBothFiles) {
         const char* name;
         FailingOps::Step step;
         bool target_kept;
-    } cases[] = {{"no temporary name beside the target", FailingOps::Step::make_beside, true},
-                 {"copy", FailingOps::Step::copy, true},
-                 {"recycle", FailingOps::Step::recycle, true},
-                 {"move", FailingOps::Step::move, false},
-                 {"none", FailingOps::Step::none, false}};
+        const wchar_t* box;
+    } cases[] = {
+        {"no temporary file", FailingOps::Step::make_temp, true, L"一時ファイル作成に失敗しました。"},
+        {"no temporary name beside the target", FailingOps::Step::make_beside, true,
+         L"ファイル作成に失敗しました。"},
+        {"copy", FailingOps::Step::copy, true, L"ファイル作成に失敗しました。"},
+        {"recycle", FailingOps::Step::recycle, true, L"ファイル作成に失敗しました。"},
+        {"move", FailingOps::Step::move, false, L"ファイル作成に失敗しました。"},
+        {"none", FailingOps::Step::none, false, L""}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         load_source();
         g_edit_state.save.save_format = kSaveBmp;
         g_edit_state.save.target_bits = 24;
+        g_edit_state.file_list_window = list_window_;
         const std::u16string target = scratch_path("replaced.bmp");
         const std::vector<uint8_t> original = {'B', 'M', 9, 9, 9};
         ASSERT_TRUE(write_bytes(target, original));
@@ -225,8 +230,10 @@ TEST_F(SaveWin, ReplacingTheTargetNeverLosesBothFiles) {
             continue;
         }
         ASSERT_EQ(g_boxes.size(), 1u);
-        EXPECT_EQ(g_boxes[0].text.substr(0, 14), L"ファイル作成に失敗しました。");
+        EXPECT_EQ(g_boxes[0].text.substr(0, std::wstring(c.box).size()), c.box);
         EXPECT_FALSE(g_boxes[0].lock_held);
+        EXPECT_FALSE(g_boxes[0].list_enabled) << "the file list waits for the box";
+        EXPECT_TRUE(IsWindowEnabled(list_window_)) << "and comes back after it";
         if (c.step == FailingOps::Step::move) {
             ASSERT_FALSE(ops.staged.empty());
             EXPECT_EQ(g_boxes[0].text, L"ファイル作成に失敗しました。\n" + std::wstring(wide(ops.staged)));

@@ -42,11 +42,13 @@ struct BoxCall {
     std::wstring caption;
     UINT style;
     bool lock_held;
+    bool list_enabled;
 };
 inline std::vector<BoxCall> g_boxes;
 
 inline int recording_box(HWND, const wchar_t* text, const wchar_t* caption, UINT style) {
-    g_boxes.push_back({text, caption, style, process_lock_held()});
+    HWND list = g_edit_state.file_list_window;
+    g_boxes.push_back({text, caption, style, process_lock_held(), list && IsWindowEnabled(list)});
     return IDOK;
 }
 
@@ -303,14 +305,14 @@ inline int count_temp_files() {
 
 // File steps of a save that fail on request; the recycle bin is a scratch folder.
 struct FailingOps : SaveFileOps {
-    enum class Step { none, make_beside, copy, recycle, move };
+    enum class Step { none, make_temp, make_beside, copy, recycle, move };
     explicit FailingOps(Step step) : fail(step) {}
     Step fail;
     std::u16string staged;
     std::vector<std::u16string> recycled;
 
     bool make_temp_file(const std::u16string& folder, std::u16string* out) override {
-        if (folder.empty()) return SaveFileOps::make_temp_file(folder, out);
+        if (folder.empty()) return fail != Step::make_temp && SaveFileOps::make_temp_file(folder, out);
         if (fail == Step::make_beside) return false;
         const bool ok = SaveFileOps::make_temp_file(folder, out);
         if (ok) staged = *out;
@@ -364,6 +366,8 @@ protected:
         temp_files_at_start_ = count_temp_files();
         // Replaced files go to a scratch folder, not the user's recycle bin.
         previous_ops_ = set_save_file_ops(&bin_only_);
+        list_window_ =
+            CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     }
     void TearDown() override {
         discard_save_preview();
@@ -376,6 +380,7 @@ protected:
         set_message_box_hook(previous_hook_);
         g_browser_options = saved_options_;
         destroy_codec_contexts();
+        DestroyWindow(list_window_);
     }
 
     // Writes the picture as a 24-bit BMP in the scratch folder and makes it the current image.
@@ -416,5 +421,6 @@ protected:
     MessageBoxHook previous_hook_ = nullptr;
     int temp_files_at_start_ = 0;
     FailingOps bin_only_{FailingOps::Step::none};
+    HWND list_window_ = nullptr;  // a stand-in for the file list window
     SaveFileOps* previous_ops_ = nullptr;
 };
