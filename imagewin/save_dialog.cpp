@@ -4,6 +4,8 @@
 
 #include "codecs/file_type.h"
 #include "imagewin/edit_state.h"
+#include "imagewin/image_file_list_win.h"
+#include "imagewin/image_view_win.h"
 #include "imagewin/save_edit_image.h"
 #include "imagewin/save_window_seam.h"
 

@@ -13,6 +13,8 @@
 #include "common/win/message_box.h"
 #include "common/win/process_lock.h"
 #include "imagewin/edit_state.h"
+#include "imagewin/image_file_list_win.h"
+#include "imagewin/image_view_win.h"
 #include "imagewin/save_preview.h"
 #include "imagewin/save_window_seam.h"
 #include "loading/browser_load.h"

@@ -1,11 +1,6 @@
-// Stands in for what saving uses of the image windows' title, file list and save bar until
-// they are built.
+// Stands in for what saving uses of the edit window's save bar and panes until they are built.
 #pragma once
 
-// The frame's title from the info text, the zoom or the save preview's size.
-void update_image_window_title();
-// Rebuilds the file list from `folder`.
-void refresh_image_folder_list();
 // The save bar's buttons and the two combo boxes after a format or option change.
 void update_format_list();
 void update_bit_depth_list();
