@@ -281,4 +281,50 @@ TEST_F(ViewerProgram, ACorruptFileShowsTheErrorAndAnEmptyWindow) {
     ASSERT_TRUE(wait_until([&] { return v.frame() && v.title() == L"Qelvo"; })) << v.title();
 }
 
+TEST_F(ViewerProgram, DeleteShowsTheNextFileAndTheLastDeleteEmptiesTheView) {
+    Viewer v(path(L"b.bmp"));
+    ASSERT_NE(v.frame(), nullptr);
+    ASSERT_TRUE(wait_until([&] { return v.title().rfind(L"b.bmp", 0) == 0; }));
+    auto delete_and_confirm = [&] {
+        PostMessageW(v.frame(), WM_COMMAND, 8050, 0);
+        HWND box = nullptr;
+        // The system asks before the file goes to the recycle bin.
+        if (wait_until([&] { return (box = window_of(v.pid(), L"#32770")) != nullptr; }, 5000))
+            PostMessageW(box, WM_COMMAND, IDYES, 0);
+    };
+    delete_and_confirm();
+    EXPECT_TRUE(wait_until([&] { return v.title().rfind(L"c.bmp", 0) == 0; })) << v.title();
+    EXPECT_EQ(GetFileAttributesW(path(L"b.bmp").c_str()), INVALID_FILE_ATTRIBUTES);
+    delete_and_confirm();  // the last entry: back to the first
+    EXPECT_TRUE(wait_until([&] { return v.title().rfind(L"a.bmp", 0) == 0; })) << v.title();
+    delete_and_confirm();  // the only file left
+    EXPECT_TRUE(wait_until([&] { return v.title() == L"Qelvo"; })) << v.title();
+    EXPECT_EQ(GetFileAttributesW(path(L"a.bmp").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(SendMessageW(v.toolbar(), TB_GETSTATE, 8050, 0) & TBSTATE_INDETERMINATE);
+}
+
+// The colour on the screen at the middle of the viewer's client area.
+COLORREF centre_colour(HWND frame) {
+    RECT r = {};
+    GetClientRect(frame, &r);
+    POINT p = {r.right / 2, r.bottom / 2};
+    ClientToScreen(frame, &p);
+    HDC screen = GetDC(nullptr);
+    const COLORREF c = GetPixel(screen, p.x, p.y);
+    ReleaseDC(nullptr, screen);
+    return c;
+}
+
+TEST_F(ViewerProgram, AnAnimationPlayedOnceStopsOnItsFirstFrame) {
+    const std::wstring fixture = wide(fixture_path("viewer/red_blue_once.gif"));
+    Viewer v(fixture);
+    ASSERT_NE(v.frame(), nullptr);
+    ASSERT_TRUE(wait_until([&] { return v.title().rfind(L"red_blue_once.gif", 0) == 0; })) << v.title();
+    // Red, then blue after 0.2 s, then red again for good.
+    EXPECT_TRUE(wait_until([&] { return centre_colour(v.frame()) == RGB(0, 0, 255); }, 5000));
+    EXPECT_TRUE(wait_until([&] { return centre_colour(v.frame()) == RGB(255, 0, 0); }, 5000));
+    Sleep(800);
+    EXPECT_EQ(centre_colour(v.frame()), RGB(255, 0, 0));
+}
+
 }  // namespace
