@@ -259,7 +259,11 @@ void main_app_message(WPARAM code, LPARAM value) {
             clear_tree_drop_target();
             break;
         case kMainInfo1:
-        case kMainInfo2: show_entry_info(static_cast<int>(code - kMainInfo1), value); break;
+        case kMainInfo2: {
+            const int view = static_cast<int>(code - kMainInfo1);
+            show_entry_info(view, reinterpret_cast<LPARAM>(entry_of_selection_message(view, value)));
+            break;
+        }
         case kMainShowError: show_posted_error(g_shell.main_window, value); break;
         case kMainThreadEnded: {
             KernelHandle* thread = reinterpret_cast<KernelHandle*>(value);
