@@ -1,6 +1,7 @@
 // <windows.h> must come first.
 // clang-format off
 #include <windows.h>
+#include <shellapi.h>
 #include <shlwapi.h>
 // clang-format on
 
@@ -139,6 +140,9 @@ int pump_view_messages_for(int view, HWND frame) {
         if (table && g_shell.main_window && TranslateAcceleratorW(g_shell.main_window, table, &msg)) continue;
         if (sent_at_once(msg.message)) {
             SendMessageW(msg.hwnd, msg.message, msg.wParam, msg.lParam);
+        } else if (msg.message == WM_DROPFILES) {
+            // Dropped like the rest, but the drop's memory is the receiver's to free.
+            DragFinish(reinterpret_cast<HDROP>(msg.wParam));
         } else if (msg.message == kAppMessage) {
             switch (msg.wParam) {
                 case kViewActivate:

@@ -3,6 +3,7 @@
 // <windows.h> must come first.
 // clang-format off
 #include <windows.h>
+#include <shlobj.h>
 // clang-format on
 #include <gtest/gtest.h>
 
@@ -343,6 +344,17 @@ TEST(ThumbnailBuildPump, ServesTheViewsMessagesAndStopsAtClearOrClose) {
         EXPECT_EQ(left_for_other, 1);
         EXPECT_EQ(left_for_cell, c.stop ? 2 : 1);
     }
+
+    // Files dropped during a build are not taken, but their drop is finished: its memory freed.
+    HGLOBAL drop = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + 4 * sizeof(wchar_t));
+    ASSERT_NE(drop, nullptr);
+    auto* files = static_cast<DROPFILES*>(GlobalLock(drop));
+    files->pFiles = sizeof(DROPFILES);
+    files->fWide = TRUE;
+    GlobalUnlock(drop);
+    PostMessageW(cell, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+    EXPECT_EQ(pump_view_messages_for(0, frame), 0);
+    EXPECT_EQ(GlobalSize(drop), 0u);
     DestroyWindow(other);
     DestroyWindow(frame);
 }
