@@ -15,6 +15,7 @@
 
 #include "codecs/codec_context.h"
 #include "imagewin/core/edit_image_description.h"
+#include "imagewin/core/save_settings.h"
 #include "imagewin/core/undo_history.h"
 #include "shell/core/settings_slots.h"
 #include "view/core/view_geometry.h"
@@ -50,6 +51,7 @@ struct EditSelection {
 struct EditSaveChoices {
     int32_t lossless_operation = 0;
     int32_t insert_comment = 0;
+    int32_t transparent = 0;
 };
 
 struct EditState {
@@ -79,6 +81,7 @@ struct EditState {
     NavigatorWindow navigator;
     SaveSettings save;
     EditSaveChoices save_choices;
+    EditSaveRecord save_record;
     UndoHistory history;
 };
 

@@ -1,8 +1,7 @@
 #include "imagewin/saving_seam.h"
 
-// Nothing can be saved yet: every "save first" stops where a cancelled dialog would.
-bool save_edit_image_as() {
-    return false;
-}
+#include "imagewin/save_preview.h"
 
-void end_save_preview() {}
+void end_save_preview() {
+    discard_save_preview();
+}

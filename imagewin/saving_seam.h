@@ -1,4 +1,4 @@
-// Stands in for what the image windows use of saving until saving exists.
+// What the image windows' commands and file list use of saving (imagewin/save_*.h).
 #pragma once
 
 // The save dialog, then the save; true only when the image was saved.

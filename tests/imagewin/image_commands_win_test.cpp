@@ -11,6 +11,7 @@
 #include "common/win/message_box.h"
 #include "common/win/process_lock.h"
 #include "imagewin/image_windows.h"
+#include "imagewin/save_dialog.h"
 #include "loading/browser_load.h"
 #include "loading/codec_set.h"
 #include "shell/shell_state.h"
@@ -210,7 +211,9 @@ TEST_F(ImageCommandsWin, PasteOverAChangedImageAsksFirst) {
     const struct {
         int answer;
         bool pasted;
-    } cases[] = {{IDCANCEL, false}, {IDYES, false} /* the save did not happen */, {IDNO, true}};
+    } cases[] = {{IDCANCEL, false}, {IDYES, false} /* the save dialog is cancelled */, {IDNO, true}};
+    const SaveFileDialogRoutine previous =
+        set_save_file_dialog_routine([](OPENFILENAMEW*) -> BOOL { return FALSE; });
     for (const auto& c : cases) {
         SCOPED_TRACE(c.answer);
         install(make_image(2, 2, 24, 1), u"C:\\x\\changed.bmp");
@@ -228,6 +231,7 @@ TEST_F(ImageCommandsWin, PasteOverAChangedImageAsksFirst) {
         EXPECT_EQ(g_boxes[0].style, UINT(MB_YESNOCANCEL | MB_ICONWARNING | MB_SETFOREGROUND));
         EXPECT_EQ(g_edit_state.image.width, c.pasted ? 2 : 6);
     }
+    set_save_file_dialog_routine(previous);
 }
 
 TEST_F(ImageCommandsWin, ColourCountOfFixtures) {
