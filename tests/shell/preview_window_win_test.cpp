@@ -349,4 +349,51 @@ TEST_F(PreviewWindowTest, ClicksAskTheMainWindowForTheActionsOfTheLastEntry) {
     InterlockedExchange(&g_shell.active_view, 0);
 }
 
+TEST_F(PreviewWindowTest, ImageShownAtItsOwnSizeIsPaintedPixelForPixel) {
+    start(400);
+    Cell cell({600, 400, 744, 508});
+    show(cell.window, write_image(300, 200));
+    HDC dc = GetDC(g_shell.preview_window);
+    ASSERT_NE(dc, nullptr);
+    // Rows are stored bottom-up: client row y is image row 199 - y (green), column x is blue.
+    const POINT points[] = {{0, 0}, {299, 0}, {0, 199}, {299, 199}, {123, 45}};
+    for (const POINT& p : points)
+        EXPECT_EQ(GetPixel(dc, p.x, p.y), RGB(0x80, 199 - p.y, p.x & 0xFF)) << p.x << "," << p.y;
+    ReleaseDC(g_shell.preview_window, dc);
+}
+
+TEST_F(PreviewWindowTest, DraggingMovesTheWindowWithoutAClick) {
+    start(400);
+    Cell cell({600, 400, 744, 508});
+    show(cell.window, write_image(300, 200));
+    bring_preview_to_front();
+    PostedCodes posted({g_shell.main_window}, true);
+    const RECT before = window_rect(g_shell.preview_window);
+    const POINT start_point = {before.left + 100, before.top + 100};
+    const int screen_w = GetSystemMetrics(SM_CXSCREEN);
+    const int screen_h = GetSystemMetrics(SM_CYSCREEN);
+    auto mouse = [&](DWORD flags, int x, int y) {
+        INPUT in = {};
+        in.type = INPUT_MOUSE;
+        in.mi.dx = (x * 65536 + screen_w / 2) / screen_w;
+        in.mi.dy = (y * 65536 + screen_h / 2) / screen_h;
+        in.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+        SendInput(1, &in, sizeof in);
+        pump_for(100);
+    };
+    mouse(0, start_point.x, start_point.y);
+    mouse(MOUSEEVENTF_LEFTDOWN, start_point.x, start_point.y);
+    mouse(0, start_point.x + 10, start_point.y);
+    mouse(0, start_point.x + 40, start_point.y + 30);
+    mouse(0, start_point.x + 60, start_point.y + 50);
+    mouse(MOUSEEVENTF_LEFTUP, start_point.x + 60, start_point.y + 50);
+    pump_for(200);
+    const RECT after = window_rect(g_shell.preview_window);
+    EXPECT_GE(after.left - before.left, 40);
+    EXPECT_GE(after.top - before.top, 40);
+    EXPECT_EQ(after.right - after.left, before.right - before.left);
+    EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
+    EXPECT_TRUE(posted.codes().empty());
+}
+
 }  // namespace
