@@ -18,6 +18,7 @@
 #include "imagewin/core/undo_history.h"
 #include "shell/core/settings_slots.h"
 #include "view/core/view_geometry.h"
+#include "view/win/view_windows.h"
 
 constexpr int32_t kEditMaxFrames = 256;
 constexpr UINT_PTR kAnimationTimerId = 300000;
@@ -75,6 +76,7 @@ struct EditState {
     char16_t save_preview_temp_path[kEditPathChars] = {};
 
     ViewGeometry view;
+    NavigatorWindow navigator;
     SaveSettings save;
     EditSaveChoices save_choices;
     UndoHistory history;

@@ -300,7 +300,7 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
     switch (message) {
         case WM_CREATE: {
             g_shell.main_window = window;
-            create_main_rebar(window);
+            create_rebar(window);
             RECT rc;
             GetClientRect(window, &rc);
             const int top = rebar_bottom() + 1;
