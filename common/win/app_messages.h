@@ -58,7 +58,7 @@ enum ViewCode : WPARAM {
 
 // To the preview window.
 enum PreviewCode : WPARAM {
-    kPreviewShow = 400,
+    kPreviewShow = 400,  // thumbnail cells (show_preview_for_cell); lParam a request the preview frees
     kPreviewHide = 401,
     kPreviewEnd = 402,
 };
