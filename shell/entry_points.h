@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+struct ExifSummary;
+
 struct ShellEntryPoints {
     // Image windows.
     WNDPROC edit_window_proc = nullptr;
@@ -26,6 +28,12 @@ struct ShellEntryPoints {
     void (*batch_output_folder)(wchar_t* folder) = nullptr;
     void (*free_printer_setup_handles)() = nullptr;
     void (*show_main_operations_help)(HWND owner) = nullptr;  // dialog 6700
+    // Dialog 5500, the name dialog: the dialog parameter is view index x 65536 + the command
+    // (7021 file rename, 7631 folder rename, any other id folder creation).
+    DLGPROC rename_dialog_proc = nullptr;
+    // The twelve display texts of the Exif rows (64 characters each, cleared by the caller),
+    // as the Exif shooting-data dialog shows them.
+    void (*format_exif_fields)(const ExifSummary* summary, wchar_t (*texts)[64]) = nullptr;
 };
 
 // The table in use: never an empty entry.
