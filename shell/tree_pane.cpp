@@ -869,8 +869,11 @@ void tree_after_folder_rename(const wchar_t* new_path, const wchar_t* old_path) 
     const std::wstring old = old_path;
     // The views' links are noted first: rereading a parent deletes the items below it.
     HTREEITEM linked_parent[2] = {};
-    for (int v = 0; v < 2; ++v)
+    std::wstring shown[2];
+    for (int v = 0; v < 2; ++v) {
         linked_parent[v] = g_link.linked[v] ? TreeView_GetParent(g_shell.tree, g_link.linked[v]) : nullptr;
+        shown[v] = folder_shown_by(v);
+    }
     std::vector<HTREEITEM> parents;
     HTREEITEM item = TreeView_GetRoot(g_shell.tree);
     while (item) {
@@ -894,16 +897,15 @@ void tree_after_folder_rename(const wchar_t* new_path, const wchar_t* old_path) 
     lstrcpynW(old_parent, old_path, MAX_PATH);
     PathRemoveFileSpecW(old_parent);
     for (int v = 0; v < 2; ++v) {
-        const std::wstring shown = folder_shown_by(v);
-        if (shown.empty()) continue;
-        const bool was_renamed = shown == old;
+        if (shown[v].empty()) continue;
+        const bool was_renamed = shown[v] == old;
         bool sibling = false;
         for (HTREEITEM p : parents) sibling = sibling || p == linked_parent[v];
         if (!was_renamed && !sibling) {
-            if (compare_folder_with_path(old_parent, shown.c_str()) > 0) reset_view_tree_link(v);
+            if (compare_folder_with_path(old_parent, shown[v].c_str()) > 0) reset_view_tree_link(v);
             continue;
         }
-        const std::wstring path = was_renamed ? renamed : shown;
+        const std::wstring path = was_renamed ? renamed : shown[v];
         HTREEITEM found = nullptr;
         for (HTREEITEM p : parents)
             if (!found) found = find_child_by_path(path.c_str(), p);
@@ -917,6 +919,7 @@ void tree_after_folder_rename(const wchar_t* new_path, const wchar_t* old_path) 
 void tree_after_folder_create(const wchar_t* parent_path) {
     if (!g_shell.tree || !parent_path) return;
     const std::wstring parent = parent_path;
+    const std::wstring shown[2] = {folder_shown_by(0), folder_shown_by(1)};
     std::vector<HTREEITEM> refreshed;
     for (HTREEITEM item = TreeView_GetRoot(g_shell.tree); item;
          item = TreeView_GetNextVisible(g_shell.tree, item)) {
@@ -930,13 +933,12 @@ void tree_after_folder_create(const wchar_t* parent_path) {
         refreshed.push_back(item);
     }
     for (int v = 0; v < 2; ++v) {
-        const std::wstring shown = folder_shown_by(v);
-        if (shown.empty() || compare_folder_with_path(parent_path, shown.c_str()) <= 0) continue;
+        if (shown[v].empty() || compare_folder_with_path(parent_path, shown[v].c_str()) <= 0) continue;
         HTREEITEM found = nullptr;
         for (HTREEITEM p : refreshed)
-            if (!found) found = find_child_by_path(shown.c_str(), p);
+            if (!found) found = find_child_by_path(shown[v].c_str(), p);
         if (found)
-            link_view_to_tree_item(found, v, shown);
+            link_view_to_tree_item(found, v, shown[v]);
         else
             reset_view_tree_link(v);
     }
