@@ -476,11 +476,17 @@ TEST_F(TreePaneWinTest, ADropOnTheOtherViewMovesThereAndAPartialMoveKeepsWhatSta
     publish(0, source, {L"a.jpg", L"b.jpg"}, {true, false});
     open_folder_in_view(1, target.c_str());
 
+    // An auto-shown pane stays up for the drag and auto-show comes back after the drop.
+    g_shell.main_settings.tree_auto_show = 1;
+    tree_pane_drag_starts();
+    EXPECT_EQ(g_shell.main_settings.tree_auto_show, 0);
     // Off the tree's items, over view 2's frame.
     set_file_drag_state(1);
     SetCapture(g_shell.tree);
-    POINT over = {500, 300};
-    MapWindowPoints(client_, g_shell.tree, &over, 1);
+    RECT frame;
+    GetWindowRect(g_shell.view_frame[1], &frame);
+    POINT over = {(frame.left + frame.right) / 2, (frame.top + frame.bottom) / 2};
+    ScreenToClient(g_shell.tree, &over);
     SendMessageW(g_shell.tree, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(over.x, over.y));
     SendMessageW(g_shell.tree, WM_LBUTTONUP, 0, MAKELPARAM(over.x, over.y));
     pump();
@@ -488,6 +494,7 @@ TEST_F(TreePaneWinTest, ADropOnTheOtherViewMovesThereAndAPartialMoveKeepsWhatSta
     EXPECT_FALSE(exists(source + L"\\a.jpg"));
     ASSERT_FALSE(g_frame_codes[0].empty());
     EXPECT_EQ(g_frame_codes[0].back(), kViewRemoveMarked);
+    EXPECT_EQ(g_shell.main_settings.tree_auto_show, 1);
 
     // One marked file is already gone: whatever the shell reports, the view drops its marked
     // entries only when none of them is left in the folder.
@@ -505,6 +512,42 @@ TEST_F(TreePaneWinTest, ADropOnTheOtherViewMovesThereAndAPartialMoveKeepsWhatSta
     // No drag, no operation.
     set_file_drag_state(0);
     EXPECT_FALSE(move_or_copy_marked_files(target.c_str(), 0));
+}
+
+TEST_F(TreePaneWinTest, AFileDragHoveringTheExpandButtonExpandsTheFolder) {
+    const std::wstring a = sub(L"a");
+    CreateDirectoryW((a + L"\\inner").c_str(), nullptr);
+    const std::wstring b = sub(L"b");
+    CreateDirectoryW((b + L"\\inner").c_str(), nullptr);
+    create_pane({a, b});
+    set_file_drag_state(1);
+    SetCapture(g_shell.tree);
+    auto hover = [](HTREEITEM item, bool on_button) {
+        POINT at = point_on(item);
+        if (on_button) {
+            // The expand button lies left of the text: the first point the control says is on it.
+            TVHITTESTINFO hit = {};
+            for (hit.pt = {0, at.y}; hit.pt.x < at.x; ++hit.pt.x)
+                if (TreeView_HitTest(g_shell.tree, &hit) == item && (hit.flags & TVHT_ONITEMBUTTON)) break;
+            ASSERT_LT(hit.pt.x, at.x);
+            at = hit.pt;
+        }
+        SendMessageW(g_shell.tree, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+        const DWORD start = GetTickCount();
+        while (GetTickCount() - start < 1200) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+            pump();
+        }
+    };
+    auto expanded = [](HTREEITEM item) {
+        return (TreeView_GetItemState(g_shell.tree, item, TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
+    };
+    hover(item_of(b), false);
+    EXPECT_FALSE(expanded(item_of(b)));
+    hover(item_of(a), true);
+    EXPECT_TRUE(expanded(item_of(a)));
+    EXPECT_FALSE(expanded(item_of(b)));
+    ReleaseCapture();
 }
 
 // --- information list ---------------------------------------------------------------------
