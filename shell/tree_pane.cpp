@@ -817,8 +817,7 @@ void toggle_info_list() {
     const int width = rc.right - rc.left;
     const int height = rc.bottom - rc.top + (settings.info_list_shown ? -kListToggleShift : kListToggleShift);
     SetWindowPos(g_shell.tree, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    if (g_shell.info_list)
-        MoveWindow(g_shell.info_list, 0, kTreeTop + height + kListGap, width, kListHeight, TRUE);
+    if (g_shell.info_list) MoveWindow(g_shell.info_list, 0, height + kListGap, width, kListHeight, TRUE);
 }
 
 void toggle_hidden_folders() {

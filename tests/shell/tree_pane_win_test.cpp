@@ -281,6 +281,31 @@ TEST_F(TreePaneWinTest, HiddenFoldersToggleOnlyWhileBothViewsAreIdle) {
     EXPECT_EQ(g_shell.main_settings.hidden_mask, 0);
 }
 
+RECT rect_in_pane(HWND child) {
+    RECT rc;
+    GetWindowRect(child, &rc);
+    MapWindowPoints(nullptr, g_shell.tree_pane, reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+
+TEST_F(TreePaneWinTest, TheInformationListTogglesAndTheTreeMakesRoomForIt) {
+    create_pane({});
+    RECT pane;
+    GetClientRect(g_shell.tree_pane, &pane);
+    const RECT before = rect_in_pane(g_shell.tree);
+    EXPECT_EQ(before.top, 56);
+    EXPECT_EQ(before.bottom - before.top, pane.bottom - 86);
+    for (int shown : {1, 0}) {
+        toggle_info_list();
+        EXPECT_EQ(g_shell.main_settings.info_list_shown, shown);
+        const RECT tree = rect_in_pane(g_shell.tree);
+        const RECT list = rect_in_pane(g_shell.info_list);
+        EXPECT_EQ(tree.bottom - tree.top, pane.bottom - (shown ? 287 : 86)) << shown;
+        EXPECT_EQ(list.top, tree.bottom - tree.top + 58) << shown;
+        EXPECT_EQ(list.bottom - list.top, 199) << shown;
+    }
+}
+
 HDROP make_drop(const std::wstring& path) {
     const size_t bytes = sizeof(DROPFILES) + (path.size() + 2) * sizeof(wchar_t);
     HGLOBAL memory = GlobalAlloc(GHND, bytes);
