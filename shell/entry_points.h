@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+struct ExifSummary;
+
 struct ShellEntryPoints {
     // Image windows.
     WNDPROC edit_window_proc = nullptr;
@@ -37,7 +39,9 @@ struct ShellEntryPoints {
     DLGPROC options_dialog_proc = nullptr;          // 3500; parameter the page shown first
     DLGPROC batch_rename_dialog_proc = nullptr;     // 5000; parameter the view
     DLGPROC comment_dialog_proc = nullptr;          // 5200; parameter the view
-    DLGPROC rename_dialog_proc = nullptr;           // 5500; parameter view x 0x10000 + command
+    // Dialog 5500, the name dialog: the dialog parameter is view index x 65536 + the command
+    // (7021 file rename, 7631 folder rename, any other id folder creation).
+    DLGPROC rename_dialog_proc = nullptr;
     DLGPROC display_info_dialog_proc = nullptr;     // 5800; 1 on OK
     DLGPROC thumbnail_print_dialog_proc = nullptr;  // 6300
     DLGPROC mouse_help_dialog_proc = nullptr;       // 6700
@@ -49,6 +53,9 @@ struct ShellEntryPoints {
     unsigned(__stdcall* batch_conversion_thread)(void* view) = nullptr;
     // The version window, owned and disabled while it is open; null when it cannot be made.
     HWND (*create_version_window)(HWND owner) = nullptr;
+    // The twelve display texts of the Exif rows (64 characters each, cleared by the caller),
+    // as the Exif shooting-data dialog shows them.
+    void (*format_exif_fields)(const ExifSummary* summary, wchar_t (*texts)[64]) = nullptr;
 };
 
 // The table in use: never an empty entry.

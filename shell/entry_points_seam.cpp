@@ -1,6 +1,7 @@
 // The stand-ins behind the entry points of the subsystems not built yet: no image window and no
-// batch conversion ever runs, no printer set-up is held and the operations help shows nothing.
-// A dialog without its procedure is never created, as when its resource is missing.
+// batch conversion ever runs, no printer set-up is held, the operations help shows nothing, the
+// name dialog closes at once and Exif values stay empty. Any other dialog without its procedure is
+// never created, as when its resource is missing.
 #include "common/win/app_messages.h"
 #include "shell/entry_points.h"
 #include "shell/shell_state.h"
@@ -42,6 +43,11 @@ void no_folder(wchar_t* folder) {
 }
 void nothing() {}
 void no_help(HWND) {}
+INT_PTR CALLBACK closing_dialog_proc(HWND dialog, UINT message, WPARAM, LPARAM) noexcept {
+    if (message == WM_INITDIALOG) EndDialog(dialog, 0);
+    return FALSE;
+}
+void no_exif_texts(const ExifSummary*, wchar_t (*)[64]) {}
 
 template <typename F>
 void fill(F* entry, F stand_in) {
@@ -60,6 +66,8 @@ ShellEntryPoints with_stand_ins(ShellEntryPoints t) {
     fill(&t.batch_output_folder, no_folder);
     fill(&t.free_printer_setup_handles, nothing);
     fill(&t.show_main_operations_help, no_help);
+    fill(&t.rename_dialog_proc, static_cast<DLGPROC>(closing_dialog_proc));
+    fill(&t.format_exif_fields, no_exif_texts);
     fill(&t.start_view_window_thread, no_view_window_thread);
     for (DLGPROC* dialog :
          {&t.view_help_dialog_proc, &t.edit_help_dialog_proc, &t.slide_show_help_dialog_proc,

@@ -504,6 +504,10 @@ bool tree_item_folder_path(HTREEITEM item, wchar_t* path) {
     return true;
 }
 
+bool tree_item_stored_path(HTREEITEM item, wchar_t* path) {
+    return item_path(tree_item_data(item), path);
+}
+
 bool is_registered_branch_item(HTREEITEM item) {
     const FolderTreeItem* record = tree_item_data(item);
     return record && record->kind == kFileSystemTreeItem;

@@ -1,19 +1,7 @@
-// Stands in for the pane's information list, subclasses and file drag until they are built.
-// <windows.h> must come first.
-// clang-format off
-#include <windows.h>
-#include <commctrl.h>
-// clang-format on
-
+// Stands in for the main menus' folder-tree context popup until the menus are built: the
+// context menu picks its item and shows nothing.
 #include "shell/folder_tree.h"
-#include "shell/shell_state.h"
 
-void show_entry_info(int, LPARAM) {
-    if (g_shell.info_list) SendMessageW(g_shell.info_list, LVM_DELETEALLITEMS, 0, 0);
+HMENU folder_tree_context_popup() {
+    return nullptr;
 }
-
-void restore_subclassed_controls() {}
-bool tree_wants_context_menu() {
-    return false;
-}
-void clear_tree_drop_target() {}

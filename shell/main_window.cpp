@@ -30,7 +30,6 @@ namespace {
 constexpr int kMenuButtons = kMenuBarButtonCount;
 
 bool g_tail_done = false;
-bool g_tree_auto_was_on = false;
 std::wstring g_command_line;
 bool g_command_line_set = false;
 
@@ -249,15 +248,7 @@ void main_app_message(WPARAM code, LPARAM value) {
             if (g_shell.tree_pane) ShowWindow(g_shell.tree_pane, value == 1 ? SW_SHOW : SW_HIDE);
             break;
         case kMainActiveView: set_main_title(); break;
-        case kMainDragStarts:
-            if (g_shell.main_settings.tree_auto_show) {
-                g_tree_auto_was_on = true;
-                g_shell.main_settings.tree_auto_show = 0;
-                if (g_shell.tree_pane) ShowWindow(g_shell.tree_pane, SW_SHOW);
-                layout_panes();
-            }
-            clear_tree_drop_target();
-            break;
+        case kMainDragStarts: tree_pane_drag_starts(); break;
         case kMainInfo1:
         case kMainInfo2: {
             const int view = static_cast<int>(code - kMainInfo1);

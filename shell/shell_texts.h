@@ -15,6 +15,11 @@ constexpr const wchar_t* kTreeRegisterButton = L"追加";
 constexpr const wchar_t* kTreeUnregisterButton = L"除外";
 constexpr const wchar_t* kInfoColumnItem = L"項目";
 constexpr const wchar_t* kInfoColumnValue = L"データ";
+constexpr const wchar_t* kTreeMoveTitle = L"移動";
+constexpr const wchar_t* kTreeCopyTitle = L"コピー";
+constexpr const wchar_t* kInfoExifLabels[12] = {L"メーカー",   L"機種",     L"シャッター", L"絞り値",
+                                                L"露出制御",   L"ISO感度",  L"露出補正",   L"測光方式",
+                                                L"フラッシュ", L"焦点距離", L"開放Ｆ値",   L"撮影日時"};
 constexpr const wchar_t* kEditWindowTitle = L"編集用ウィンドウ";
 constexpr const wchar_t* kStatusRefreshTip = L"クリックでサムネイル更新";
 constexpr const wchar_t* kStatusClearTip = L"クリックでサムネイル消去";

@@ -121,6 +121,20 @@ AutoScroll auto_scroll_direction(const AutoScrollBand& band, int32_t y) {
     return AutoScroll::none;
 }
 
+FileOperationFollowUp file_operation_follow_up(bool move, const std::vector<bool>& source_left,
+                                               const std::vector<bool>& arrived) {
+    FileOperationFollowUp follow_up;
+    if (move) {
+        const size_t left = static_cast<size_t>(std::count(source_left.begin(), source_left.end(), true));
+        follow_up.remove_marked = left > 0 && left == source_left.size();
+        follow_up.rescan_source = left > 0 && left < source_left.size();
+        follow_up.destination_changed = left > 0;
+    } else {
+        follow_up.destination_changed = std::find(arrived.begin(), arrived.end(), true) != arrived.end();
+    }
+    return follow_up;
+}
+
 bool join_folder_path(const char16_t* folder, const char16_t* name, char16_t* out, size_t capacity) {
     const size_t folder_length = length_of(folder);
     const size_t name_length = length_of(name);

@@ -82,6 +82,20 @@ enum class AutoScroll : int32_t { none, previous, next };
 AutoScrollBand auto_scroll_band(int32_t item_height, int32_t client_height, int32_t scroll_bar_height);
 AutoScroll auto_scroll_direction(const AutoScrollBand& band, int32_t y);
 
+// What a move or copy of a view's marked files changed, judged from the files afterwards and
+// not from the shell's result: a cancelled or failed operation may still have moved some of
+// them, and a reported success may have skipped some.
+struct FileOperationFollowUp {
+    bool remove_marked = false;        // every marked file left the folder: the view drops them
+    bool rescan_source = false;        // some left, some stayed: the view reads its folder again
+    bool destination_changed = false;  // a view showing the destination reads it again
+};
+
+// `source_left[i]`: the i-th marked file is no longer in its folder; `arrived[i]`: a file of
+// its name is in the destination. A copy never changes the source view.
+FileOperationFollowUp file_operation_follow_up(bool move, const std::vector<bool>& source_left,
+                                               const std::vector<bool>& arrived);
+
 // Writes folder + "\" + name with its terminator into `out` (room for `capacity` characters);
 // a folder that already ends in "\" (a drive root) gets no second one. Refuses, leaving `out`
 // untouched, when the result does not fit: a cut path would name another folder. `out` may be

@@ -191,6 +191,37 @@ TEST(TreeDragTest, AutoScrollBand) {
     EXPECT_EQ(auto_scroll_direction(tiny, 20), AutoScroll::next);
 }
 
+TEST(TreeDropTest, FollowUpComesFromTheFilesNotFromTheShellsResult) {
+    struct Case {
+        const char* name;
+        bool move;
+        std::vector<bool> left;
+        std::vector<bool> arrived;
+        bool remove_marked;
+        bool rescan_source;
+        bool destination_changed;
+    } cases[] = {
+        {"every file moved", true, {true, true, true}, {true, true, true}, true, false, true},
+        {"moved, though the destination copy vanished since", true, {true}, {false}, true, false, true},
+        {"cancelled before anything moved", true, {false, false}, {false, false}, false, false, false},
+        {"cancelled halfway: the moved ones go, the rest stay", true, {true, false, true}, {true, false, true},
+         false, true, true},
+        {"a name already there was not overwritten", true, {false, true}, {true, true}, false, true, true},
+        {"nothing marked", true, {}, {}, false, false, false},
+        {"copy that arrived", false, {false, false}, {true, true}, false, false, true},
+        {"copy cancelled halfway", false, {false, false}, {true, false}, false, false, true},
+        {"copy that failed", false, {false}, {false}, false, false, false},
+        // A copy never takes files from the source, whatever the source check says.
+        {"copy with a source gone meanwhile", false, {true}, {false}, false, false, false},
+    };
+    for (const Case& c : cases) {
+        const FileOperationFollowUp got = file_operation_follow_up(c.move, c.left, c.arrived);
+        EXPECT_EQ(got.remove_marked, c.remove_marked) << c.name;
+        EXPECT_EQ(got.rescan_source, c.rescan_source) << c.name;
+        EXPECT_EQ(got.destination_changed, c.destination_changed) << c.name;
+    }
+}
+
 TEST(FolderPathTest, JoinRefusesInsteadOfCutting) {
     constexpr size_t kCapacity = 12;
     struct Case {
