@@ -10,6 +10,7 @@
 #include "common/win/app_messages.h"
 #include "shell/core/folder_tree_rules.h"
 #include "shell/folder_tree.h"
+#include "shell/main_menus.h"
 #include "shell/main_window.h"
 #include "shell/shell_helpers.h"
 #include "shell/shell_ids.h"
@@ -236,6 +237,8 @@ LRESULT CALLBACK tree_pane_proc(HWND window, UINT message, WPARAM wparam, LPARAM
         case WM_NOTIFY: return tree_notify(reinterpret_cast<const NMHDR*>(lparam));
         case WM_COMMAND: tree_pane_command(wparam); return 0;
         case WM_EXITMENULOOP: g_shell.open_menu = -1; return 0;
+        case WM_MEASUREITEM:
+        case WM_DRAWITEM: return draw_menu_item(message, lparam);
         default: return DefWindowProcW(window, message, wparam, lparam);
     }
 }

@@ -535,4 +535,58 @@ TEST_F(MainMenusTest, AltThenFOpensFileAndTheArrowsMoveBetweenMenus) {
     EXPECT_EQ(menu_bar_hot(), -1);
 }
 
+struct MouseRun {
+    POINT view_button = {};  // screen centre of the menu bar's View button
+    std::vector<int> open_menus;
+    volatile LONG done = 0;
+};
+
+void move_mouse_to(POINT p) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = static_cast<LONG>((p.x * 65536 + 65535) / GetSystemMetrics(SM_CXSCREEN));
+    input.mi.dy = static_cast<LONG>((p.y * 65536 + 65535) / GetSystemMetrics(SM_CYSCREEN));
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &input, sizeof input);
+}
+
+unsigned __stdcall open_file_then_move_to_view(void* arg) noexcept {
+    MouseRun& run = *static_cast<MouseRun*>(arg);
+    send_key(VK_MENU, false);
+    send_key(VK_MENU, true);
+    wait_for([] { return g_shell.menu_keyboard_mode; });
+    press('F');
+    run.open_menus.push_back(wait_open_menu(7000));
+    move_mouse_to(run.view_button);
+    run.open_menus.push_back(wait_open_menu(7100));
+    press(VK_ESCAPE);
+    run.open_menus.push_back(wait_open_menu(-1));
+    for (int i = 0; i < 20 && g_shell.open_menu != -1; ++i) {
+        EndMenu();
+        press(VK_ESCAPE);
+        Sleep(100);
+    }
+    InterlockedExchange(&run.done, 1);
+    return 0;
+}
+
+TEST_F(MainMenusTest, MovingTheMouseOntoAnotherButtonSwitchesMenus) {
+    SetForegroundWindow(g_shell.main_window);
+    SetFocus(g_shell.main_window);
+    SendMessageW(g_shell.main_window, WM_ACTIVATE, WA_ACTIVE, 0);
+    MouseRun run;
+    RECT r = {};
+    SendMessageW(g_shell.menu_toolbar, TB_GETRECT, 7100, reinterpret_cast<LPARAM>(&r));
+    run.view_button = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    ClientToScreen(g_shell.menu_toolbar, &run.view_button);
+    // Start away from the bar, so that only the move onto the View button can switch.
+    SetCursorPos(run.view_button.x + 300, run.view_button.y + 300);
+    HANDLE thread =
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, open_file_then_move_to_view, &run, 0, nullptr));
+    ASSERT_NE(thread, nullptr);
+    EXPECT_TRUE(pump_until([&] { return run.done != 0; }, 60000));
+    WaitForSingleObject(thread, 10000);
+    CloseHandle(thread);
+    EXPECT_EQ(run.open_menus, (std::vector<int>{7000, 7100, -1}));
+}
 }  // namespace
