@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/win/app_messages.h"
 #include "common/win/message_box.h"
 #include "shell/main_menus.h"
 #include "shell/main_rebar.h"
@@ -589,4 +590,43 @@ TEST_F(MainMenusTest, MovingTheMouseOntoAnotherButtonSwitchesMenus) {
     CloseHandle(thread);
     EXPECT_EQ(run.open_menus, (std::vector<int>{7000, 7100, -1}));
 }
+int g_seen_open_menu = 0;
+
+// Runs inside the popup's modal loop: records which menu is open and closes it.
+void CALLBACK close_open_menu(HWND, UINT, UINT_PTR timer, DWORD) noexcept {
+    if (g_shell.open_menu == -1) return;
+    KillTimer(nullptr, timer);
+    g_seen_open_menu = g_shell.open_menu;
+    EndMenu();
+}
+
+TEST_F(MainMenusTest, RequestsOpenTheirPopups) {
+    struct Case {
+        WPARAM code;
+        LPARAM value;
+        int hot_before;
+        int open_menu;
+    } const cases[] = {
+        {113, 0, -1, 7000},
+        {115, 2, -1, 7200},
+        {117, 4, -1, 7400},
+        {110, 0, 3, 7300},  // the hot button's popup
+        {110, 0, -1, 0},    // nothing is hot: nothing opens
+        {121, MAKELPARAM(120, 140), -1, 7700},
+    };
+    for (const Case& c : cases) {
+        set_menu_bar_hot(c.hot_before);
+        g_seen_open_menu = 0;
+        const UINT_PTR timer = SetTimer(nullptr, 0, 30, close_open_menu);
+        PostMessageW(g_shell.main_window, kAppMessage, c.code, c.value);
+        pump_until([&] { return g_seen_open_menu != 0 && g_shell.open_menu == -1; }, 1500);
+        KillTimer(nullptr, timer);
+        EXPECT_EQ(g_seen_open_menu, c.open_menu) << c.code;
+        EXPECT_EQ(g_shell.open_menu, -1) << c.code;
+        if (c.code != 121) {
+            EXPECT_EQ(menu_bar_hot(), -1) << c.code;  // cleared when the popup closes
+        }
+    }
+}
+
 }  // namespace
