@@ -36,6 +36,16 @@ bool has_highlighted_item(HMENU popup) {
     return false;
 }
 
+// Whether the View popup's submenu item is the selected one.
+bool submenu_item_highlighted() {
+    HMENU view = g_menus.popup[kPopupView];
+    const int count = view ? GetMenuItemCount(view) : 0;
+    for (int i = 0; i < count; ++i)
+        if (GetSubMenu(view, i) == g_menus.popup[kPopupViewSubmenu])
+            return (GetMenuState(view, static_cast<UINT>(i), MF_BYPOSITION) & MF_HILITE) != 0;
+    return false;
+}
+
 // Left and Right inside a menu-bar popup go to the neighbouring popup, as on a menu bar, except
 // where they open or close the View popup's submenu.
 LRESULT CALLBACK menu_filter(int code, WPARAM wparam, LPARAM lparam) noexcept {
@@ -44,9 +54,7 @@ LRESULT CALLBACK menu_filter(int code, WPARAM wparam, LPARAM lparam) noexcept {
         (msg->wParam == VK_LEFT || msg->wParam == VK_RIGHT)) {
         HMENU submenu = g_menus.popup[kPopupViewSubmenu];
         const bool in_submenu = g_tracked == kPopupView && has_highlighted_item(submenu);
-        const bool on_submenu_item =
-            g_tracked == kPopupView && !in_submenu &&
-            (GetMenuState(g_menus.popup[kPopupView], 3, MF_BYPOSITION) & MF_HILITE) != 0;
+        const bool on_submenu_item = g_tracked == kPopupView && !in_submenu && submenu_item_highlighted();
         const bool right = msg->wParam == VK_RIGHT;
         if (!(right ? on_submenu_item : in_submenu)) {
             const int next = (g_tracked + (right ? 1 : kMenuBarButtonCount - 1)) % kMenuBarButtonCount;

@@ -629,4 +629,72 @@ TEST_F(MainMenusTest, RequestsOpenTheirPopups) {
     }
 }
 
+BOOL CALLBACK count_menu_window(HWND window, LPARAM count) noexcept {
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (lstrcmpW(name, L"#32768") == 0 && IsWindowVisible(window)) ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+int visible_menu_windows() {
+    int count = 0;
+    EnumWindows(count_menu_window, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+struct SubmenuRun {
+    std::vector<int> menus_shown;  // visible menu windows after each step
+    std::vector<int> open_menus;
+    volatile LONG done = 0;
+};
+
+// In the View popup, Right on the submenu item opens the submenu and Left closes it again; only
+// then does Left go on to the File popup.
+unsigned __stdcall walk_into_the_view_submenu(void* arg) noexcept {
+    SubmenuRun& run = *static_cast<SubmenuRun*>(arg);
+    send_key(VK_MENU, false);
+    send_key(VK_MENU, true);
+    wait_for([] { return g_shell.menu_keyboard_mode; });
+    press('V');
+    run.open_menus.push_back(wait_open_menu(7100));
+    wait_for([] { return visible_menu_windows() == 1; });
+    for (int i = 0; i < 3; ++i) press(VK_DOWN);  // 7110, 7111, then past the separator to 7120
+    Sleep(300);
+    press(VK_RIGHT);
+    wait_for([] { return visible_menu_windows() == 2; }, 2000);
+    run.menus_shown.push_back(visible_menu_windows());
+    run.open_menus.push_back(g_shell.open_menu);
+    press(VK_LEFT);
+    wait_for([] { return visible_menu_windows() == 1; }, 2000);
+    Sleep(300);
+    run.menus_shown.push_back(visible_menu_windows());
+    run.open_menus.push_back(g_shell.open_menu);
+    press(VK_LEFT);
+    run.open_menus.push_back(wait_open_menu(7000));
+    press(VK_ESCAPE);
+    run.open_menus.push_back(wait_open_menu(-1));
+    for (int i = 0; i < 20 && g_shell.open_menu != -1; ++i) {
+        EndMenu();
+        press(VK_ESCAPE);
+        Sleep(100);
+    }
+    InterlockedExchange(&run.done, 1);
+    return 0;
+}
+
+TEST_F(MainMenusTest, ArrowsOpenAndCloseTheViewSubmenuBeforeSwitching) {
+    SetForegroundWindow(g_shell.main_window);
+    SetFocus(g_shell.main_window);
+    SendMessageW(g_shell.main_window, WM_ACTIVATE, WA_ACTIVE, 0);
+    SubmenuRun run;
+    HANDLE thread =
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, walk_into_the_view_submenu, &run, 0, nullptr));
+    ASSERT_NE(thread, nullptr);
+    EXPECT_TRUE(pump_until([&] { return run.done != 0; }, 60000));
+    WaitForSingleObject(thread, 10000);
+    CloseHandle(thread);
+    EXPECT_EQ(run.menus_shown, (std::vector<int>{2, 1}));
+    EXPECT_EQ(run.open_menus, (std::vector<int>{7100, 7100, 7100, 7000, -1}));
+}
+
 }  // namespace
