@@ -84,6 +84,21 @@ int popup_position(HMENU popup) {
     return -1;
 }
 
+// The folder tree and the information list take the keyboard focus while the mouse is over them,
+// and give it back to the main window when it leaves; a label being edited keeps it.
+void focus_follows_mouse(POINT screen_point) {
+    HWND under = WindowFromPoint(screen_point);
+    HWND focus = GetFocus();
+    HWND targets[] = {g_shell.tree, g_shell.info_list};
+    for (HWND target : targets) {
+        if (!target || under != target) continue;
+        if (focus != target && !IsChild(target, focus)) SetFocus(target);
+        return;
+    }
+    if (g_shell.main_window && focus && (focus == g_shell.tree || focus == g_shell.info_list))
+        SetFocus(g_shell.main_window);
+}
+
 MenuConditions current_conditions() {
     MenuConditions c;
     const int active = g_shell.active_view ? 1 : 0;
@@ -214,6 +229,10 @@ void show_thumbnail_menu(POINT screen_point) {
 
 bool menubar_mouse_move(POINT screen_point) {
     const int open = g_shell.open_menu;
+    if (open == -1) {
+        focus_follows_mouse(screen_point);
+        return false;
+    }
     if (open < kMenuBarFirstButton || open > open_menu_id(kMenuBarButtonCount - 1) || !g_shell.menu_toolbar)
         return false;
     POINT p = screen_point;

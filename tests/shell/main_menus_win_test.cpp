@@ -69,6 +69,8 @@ protected:
     }
 
     void TearDown() override {
+        // Windows that later tests create must not appear under a cursor left over the tree.
+        SetCursorPos(0, 0);
         for (int v = 0; v < 2; ++v) {
             view_state(v).entries = nullptr;
             view_state(v).count = 0;
@@ -695,6 +697,33 @@ TEST_F(MainMenusTest, ArrowsOpenAndCloseTheViewSubmenuBeforeSwitching) {
     CloseHandle(thread);
     EXPECT_EQ(run.menus_shown, (std::vector<int>{2, 1}));
     EXPECT_EQ(run.open_menus, (std::vector<int>{7100, 7100, 7100, 7000, -1}));
+}
+
+TEST_F(MainMenusTest, TheTreeAndTheInformationListTakeTheFocusUnderTheMouse) {
+    SetForegroundWindow(g_shell.main_window);
+    SendMessageW(g_shell.main_window, WM_ACTIVATE, WA_ACTIVE, 0);
+    SetFocus(g_shell.main_window);
+    auto centre = [](HWND window) {
+        RECT r = {};
+        GetWindowRect(window, &r);
+        return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    };
+    RECT bar = {};
+    GetWindowRect(main_toolbar_window(), &bar);
+    struct Step {
+        POINT point;
+        HWND focus;
+    } const steps[] = {
+        {centre(g_shell.tree), g_shell.tree},
+        {centre(g_shell.info_list), g_shell.info_list},
+        {POINT{bar.right - 4, (bar.top + bar.bottom) / 2}, g_shell.main_window},
+        {centre(g_shell.tree), g_shell.tree},
+    };
+    for (const Step& st : steps) {
+        move_mouse_to(st.point);
+        EXPECT_TRUE(pump_until([&] { return GetFocus() == st.focus; }, 3000))
+            << st.point.x << "," << st.point.y;
+    }
 }
 
 }  // namespace
