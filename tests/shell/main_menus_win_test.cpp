@@ -9,6 +9,7 @@
 // clang-format on
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -723,6 +724,100 @@ TEST_F(MainMenusTest, TheTreeAndTheInformationListTakeTheFocusUnderTheMouse) {
         move_mouse_to(st.point);
         EXPECT_TRUE(pump_until([&] { return GetFocus() == st.focus; }, 3000))
             << st.point.x << "," << st.point.y;
+    }
+}
+
+COLORREF pixel_at(const uint32_t* bits, int width, int height, int x, int y) {
+    const uint32_t v = bits[(height - 1 - y) * width + x];  // bottom-up rows, 0x00RRGGBB
+    return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+}
+
+TEST_F(MainMenusTest, OwnerDrawnItemsMeasureAndPaint) {
+    const MenuItemLabel* label = nullptr;
+    for (const ReadItem& item : read_menu(main_menu_popup(0)))
+        if (item.id == 7040) label = item.label;
+    ASSERT_NE(label, nullptr);
+
+    // Measured with the menu font of the non-client metrics: text, modifier and key joined.
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = 500;
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, 500, &metrics, 0));
+    HFONT font = CreateFontIndirectW(&metrics.lfMenuFont);
+    HDC screen = GetDC(g_shell.main_window);
+    HGDIOBJ old_font = SelectObject(screen, font);
+    SIZE extent = {};
+    const std::wstring joined = L"すべて選択(&L)Ctrl+A";
+    GetTextExtentPoint32W(screen, joined.c_str(), static_cast<int>(joined.size()), &extent);
+    SelectObject(screen, old_font);
+    ReleaseDC(g_shell.main_window, screen);
+    DeleteObject(font);
+    MEASUREITEMSTRUCT measure = {};
+    measure.CtlType = ODT_MENU;
+    measure.itemID = 7040;
+    measure.itemData = reinterpret_cast<ULONG_PTR>(label);
+    EXPECT_EQ(SendMessageW(g_shell.main_window, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&measure)), 1);
+    EXPECT_EQ(measure.itemWidth, static_cast<UINT>(extent.cx + 20));
+    EXPECT_EQ(measure.itemHeight, static_cast<UINT>(extent.cy + 6));
+
+    constexpr int kWidth = 200, kHeight = 24;
+    const COLORREF kBlack = RGB(0, 0, 0), kPenA = RGB(72, 144, 144), kPenB = RGB(192, 96, 192),
+                   kLight = RGB(232, 255, 255), kWhite = RGB(255, 255, 255);
+    const COLORREF menu = GetSysColor(COLOR_MENU);
+    struct Case {
+        UINT state;
+        COLORREF corner;     // (0, 0): the selection frame
+        COLORREF inside;     // (2, 20): behind the item, left of the text
+        COLORREF box_edge;   // (4, 4): the check box
+        COLORREF box_cross;  // (5, 5): the cross in it
+        COLORREF box_blank;  // (10, 5): inside the box, off the cross
+    } const cases[] = {
+        {ODS_SELECTED, kPenA, kLight, kLight, kLight, kLight},
+        {ODS_SELECTED | ODS_CHECKED, kPenA, kLight, kPenB, kPenB, kWhite},
+        {0, menu, menu, menu, menu, menu},
+        {ODS_CHECKED, menu, menu, kPenB, kPenB, kWhite},
+        {ODS_GRAYED | ODS_DISABLED | ODS_SELECTED | ODS_CHECKED, kBlack, kBlack, kBlack, kBlack, kBlack},
+    };
+    for (const Case& c : cases) {
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = kWidth;
+        info.bmiHeader.biHeight = kHeight;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        void* bits = nullptr;
+        HDC dc = CreateCompatibleDC(nullptr);
+        HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        ASSERT_NE(bitmap, nullptr);
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        ZeroMemory(bits, kWidth * kHeight * 4);
+        DRAWITEMSTRUCT draw = {};
+        draw.CtlType = ODT_MENU;
+        draw.itemID = 7040;
+        draw.itemState = c.state;
+        draw.hDC = dc;
+        draw.rcItem = {0, 0, kWidth, kHeight};
+        draw.itemData = reinterpret_cast<ULONG_PTR>(label);
+        EXPECT_EQ(SendMessageW(g_shell.main_window, WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&draw)), 1);
+        GdiFlush();
+        const uint32_t* p = static_cast<const uint32_t*>(bits);
+        EXPECT_EQ(pixel_at(p, kWidth, kHeight, 0, 0), c.corner) << c.state;
+        EXPECT_EQ(pixel_at(p, kWidth, kHeight, 2, 20), c.inside) << c.state;
+        EXPECT_EQ(pixel_at(p, kWidth, kHeight, 4, 4), c.box_edge) << c.state;
+        EXPECT_EQ(pixel_at(p, kWidth, kHeight, 5, 5), c.box_cross) << c.state;
+        EXPECT_EQ(pixel_at(p, kWidth, kHeight, 10, 5), c.box_blank) << c.state;
+        // Some text was drawn in the text column, and the key at the right edge.
+        bool text = false, key = false;
+        for (int y = 0; y < kHeight; ++y) {
+            for (int x = 20; x < 80; ++x)
+                text |= pixel_at(p, kWidth, kHeight, x, y) != pixel_at(p, kWidth, kHeight, 2, 20);
+            for (int x = kWidth - 40; x < kWidth - 12; ++x)
+                key |= pixel_at(p, kWidth, kHeight, x, y) != pixel_at(p, kWidth, kHeight, 2, 20);
+        }
+        EXPECT_TRUE(text) << c.state;
+        EXPECT_TRUE(key) << c.state;
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
     }
 }
 
