@@ -36,6 +36,16 @@ bool has_highlighted_item(HMENU popup) {
     return false;
 }
 
+// Whether the View popup's submenu item is the selected one.
+bool submenu_item_highlighted() {
+    HMENU view = g_menus.popup[kPopupView];
+    const int count = view ? GetMenuItemCount(view) : 0;
+    for (int i = 0; i < count; ++i)
+        if (GetSubMenu(view, i) == g_menus.popup[kPopupViewSubmenu])
+            return (GetMenuState(view, static_cast<UINT>(i), MF_BYPOSITION) & MF_HILITE) != 0;
+    return false;
+}
+
 // Left and Right inside a menu-bar popup go to the neighbouring popup, as on a menu bar, except
 // where they open or close the View popup's submenu.
 LRESULT CALLBACK menu_filter(int code, WPARAM wparam, LPARAM lparam) noexcept {
@@ -44,9 +54,7 @@ LRESULT CALLBACK menu_filter(int code, WPARAM wparam, LPARAM lparam) noexcept {
         (msg->wParam == VK_LEFT || msg->wParam == VK_RIGHT)) {
         HMENU submenu = g_menus.popup[kPopupViewSubmenu];
         const bool in_submenu = g_tracked == kPopupView && has_highlighted_item(submenu);
-        const bool on_submenu_item =
-            g_tracked == kPopupView && !in_submenu &&
-            (GetMenuState(g_menus.popup[kPopupView], 3, MF_BYPOSITION) & MF_HILITE) != 0;
+        const bool on_submenu_item = g_tracked == kPopupView && !in_submenu && submenu_item_highlighted();
         const bool right = msg->wParam == VK_RIGHT;
         if (!(right ? on_submenu_item : in_submenu)) {
             const int next = (g_tracked + (right ? 1 : kMenuBarButtonCount - 1)) % kMenuBarButtonCount;
@@ -74,6 +82,21 @@ int popup_position(HMENU popup) {
     for (int p = 0; p < kMenuPopupCount; ++p)
         if (popup && g_menus.popup[p] == popup) return p;
     return -1;
+}
+
+// The folder tree and the information list take the keyboard focus while the mouse is over them,
+// and give it back to the main window when it leaves; a label being edited keeps it.
+void focus_follows_mouse(POINT screen_point) {
+    HWND under = WindowFromPoint(screen_point);
+    HWND focus = GetFocus();
+    HWND targets[] = {g_shell.tree, g_shell.info_list};
+    for (HWND target : targets) {
+        if (!target || under != target) continue;
+        if (focus != target && !IsChild(target, focus)) SetFocus(target);
+        return;
+    }
+    if (g_shell.main_window && focus && (focus == g_shell.tree || focus == g_shell.info_list))
+        SetFocus(g_shell.main_window);
 }
 
 MenuConditions current_conditions() {
@@ -206,6 +229,10 @@ void show_thumbnail_menu(POINT screen_point) {
 
 bool menubar_mouse_move(POINT screen_point) {
     const int open = g_shell.open_menu;
+    if (open == -1) {
+        focus_follows_mouse(screen_point);
+        return false;
+    }
     if (open < kMenuBarFirstButton || open > open_menu_id(kMenuBarButtonCount - 1) || !g_shell.menu_toolbar)
         return false;
     POINT p = screen_point;

@@ -122,6 +122,7 @@ void create_rebar(HWND main_window) {
     insert_band(rebar, g_shell.menu_toolbar, menu_width, kMenuBarId);
     const int toolbar_width = create_main_toolbar(rebar);
     insert_band(rebar, g_toolbar, toolbar_width, kMainToolbarId);
+    update_toolbar_checks();
 }
 
 int create_main_toolbar(HWND rebar) {
@@ -171,8 +172,8 @@ int create_main_toolbar(HWND rebar) {
     for (int i = 0; filter && i < kFilterCount; ++i)
         SendMessageW(filter, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(w(filter_entry_text(i))));
     if (filter) SendMessageW(filter, CB_SETCURSEL, static_cast<WPARAM>(g_shell.filter_index), 0);
-    add_list_tip(bar, sizes, L"サムネイルサイズ(幅x高さ)");
-    add_list_tip(bar, filter, L"フィルタ");
+    add_list_tip(bar, sizes, w(kSizeListTip));
+    add_list_tip(bar, filter, w(kFilterListTip));
     set_toolbar_tooltips(TTM_ADDTOOLW);
     if (g_button_tips) SendMessageW(bar, TB_SETTOOLTIPS, reinterpret_cast<WPARAM>(g_button_tips), 0);
     return width + 6 + 78 + 54;
@@ -262,7 +263,7 @@ void size_preset_selected(HWND list) {
 }
 
 void init_size_presets_dialog(HWND dialog, HWND list) {
-    SetWindowTextW(dialog, L"サイズ登録");
+    SetWindowTextW(dialog, w(kSizePresetsCaption));
     for (int i = 0; i < kSizePresetCount; ++i) {
         const SizePreset& p = g_shell.main_settings.presets[i];
         HWND width = GetDlgItem(dialog, kSizePresetsFirstWidthId + i);

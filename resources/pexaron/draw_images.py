@@ -214,18 +214,24 @@ def info_button(c):
     c.line(3, 13, 12, 13, GREY)
 
 
+DIGITS = {1: ["..#..", ".##..", "..#..", "..#..", "..#..", "..#..", ".###."],
+          2: [".###.", "#...#", "....#", "...#.", "..#..", ".#...", "#####"]}
+
+
 def panes_button(which):
+    """0: two panes side by side; 1 and 2: one wide pane with the view's number."""
     def draw(c):
         c.rect(0, 2, 15, 13, WHITE); c.frame(0, 2, 15, 13, DARK)
-        c.line(7, 2, 7, 13, DARK); c.line(8, 2, 8, 13, DARK)
-        if which in (0, 1):
+        if which == 0:
+            c.line(7, 2, 7, 13, DARK); c.line(8, 2, 8, 13, DARK)
             c.rect(1, 3, 6, 12, SKY)
-        if which in (0, 2):
-            c.rect(9, 3, 14, 12, SKY if which == 0 else SKY)
-        if which == 1:
-            c.rect(9, 3, 14, 12, (225, 225, 225))
-        if which == 2:
-            c.rect(1, 3, 6, 12, (225, 225, 225))
+            c.rect(9, 3, 14, 12, SKY)
+            return
+        c.rect(1, 3, 14, 12, SKY)
+        for y, row in enumerate(DIGITS[which]):
+            for x, bit in enumerate(row):
+                if bit == "#":
+                    c.set(6 + x, 4 + y, DARK)
     return draw
 
 

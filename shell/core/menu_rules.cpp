@@ -230,6 +230,10 @@ std::u16string decimal(int32_t v) {
 
 }  // namespace
 
+const char16_t* const kSizeListTip = u"サムネイルサイズ(幅x高さ)";
+const char16_t* const kFilterListTip = u"フィルタ";
+const char16_t* const kSizePresetsCaption = u"サイズ登録";
+
 const char16_t* menu_modifier_text(uint8_t fVirt) {
     return fVirt < 16 ? kModifierTexts[fVirt] : kModifierTexts[fVirt & 0x0F];
 }
@@ -405,7 +409,7 @@ std::u16string preset_entry_text(int index, const SizePreset& preset) {
 std::u16string size_list_entry_text(int entry, const SizePreset& box, const SizePreset* presets) {
     if (entry == 0) return size_text(box.width, box.height);
     if (entry >= 1 && entry <= kSizePresetCount) return preset_entry_text(entry - 1, presets[entry - 1]);
-    return u"登録";
+    return u"登録";  // opens the registration dialog
 }
 
 SizeChoice choose_size_entry(int entry, SizePreset* box, SizePreset* presets) {

@@ -222,3 +222,8 @@ SizePreset preset_from_row(uint32_t width, uint32_t height);
 
 constexpr int kFilterCount = 6;
 const char16_t* filter_entry_text(int index);
+
+// Tips of the two lists and the caption of the size registration dialog.
+extern const char16_t* const kSizeListTip;
+extern const char16_t* const kFilterListTip;
+extern const char16_t* const kSizePresetsCaption;

@@ -9,10 +9,12 @@
 // clang-format on
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "common/win/app_messages.h"
 #include "common/win/message_box.h"
 #include "shell/main_menus.h"
 #include "shell/main_rebar.h"
@@ -68,6 +70,8 @@ protected:
     }
 
     void TearDown() override {
+        // Windows that later tests create must not appear under a cursor left over the tree.
+        SetCursorPos(0, 0);
         for (int v = 0; v < 2; ++v) {
             view_state(v).entries = nullptr;
             view_state(v).count = 0;
@@ -533,6 +537,288 @@ TEST_F(MainMenusTest, AltThenFOpensFileAndTheArrowsMoveBetweenMenus) {
     EXPECT_EQ(run.open_menus, (std::vector<int>{7000, 7100, 7200, 7100, 7000, 7400, -1}));
     EXPECT_FALSE(g_shell.menu_keyboard_mode);
     EXPECT_EQ(menu_bar_hot(), -1);
+}
+
+struct MouseRun {
+    POINT view_button = {};  // screen centre of the menu bar's View button
+    std::vector<int> open_menus;
+    volatile LONG done = 0;
+};
+
+void move_mouse_to(POINT p) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = static_cast<LONG>((p.x * 65536 + 65535) / GetSystemMetrics(SM_CXSCREEN));
+    input.mi.dy = static_cast<LONG>((p.y * 65536 + 65535) / GetSystemMetrics(SM_CYSCREEN));
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &input, sizeof input);
+}
+
+unsigned __stdcall open_file_then_move_to_view(void* arg) noexcept {
+    MouseRun& run = *static_cast<MouseRun*>(arg);
+    send_key(VK_MENU, false);
+    send_key(VK_MENU, true);
+    wait_for([] { return g_shell.menu_keyboard_mode; });
+    press('F');
+    run.open_menus.push_back(wait_open_menu(7000));
+    move_mouse_to(run.view_button);
+    run.open_menus.push_back(wait_open_menu(7100));
+    press(VK_ESCAPE);
+    run.open_menus.push_back(wait_open_menu(-1));
+    for (int i = 0; i < 20 && g_shell.open_menu != -1; ++i) {
+        EndMenu();
+        press(VK_ESCAPE);
+        Sleep(100);
+    }
+    InterlockedExchange(&run.done, 1);
+    return 0;
+}
+
+TEST_F(MainMenusTest, MovingTheMouseOntoAnotherButtonSwitchesMenus) {
+    SetForegroundWindow(g_shell.main_window);
+    SetFocus(g_shell.main_window);
+    SendMessageW(g_shell.main_window, WM_ACTIVATE, WA_ACTIVE, 0);
+    MouseRun run;
+    RECT r = {};
+    SendMessageW(g_shell.menu_toolbar, TB_GETRECT, 7100, reinterpret_cast<LPARAM>(&r));
+    run.view_button = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    ClientToScreen(g_shell.menu_toolbar, &run.view_button);
+    // Start away from the bar, so that only the move onto the View button can switch.
+    SetCursorPos(run.view_button.x + 300, run.view_button.y + 300);
+    HANDLE thread =
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, open_file_then_move_to_view, &run, 0, nullptr));
+    ASSERT_NE(thread, nullptr);
+    EXPECT_TRUE(pump_until([&] { return run.done != 0; }, 60000));
+    WaitForSingleObject(thread, 10000);
+    CloseHandle(thread);
+    EXPECT_EQ(run.open_menus, (std::vector<int>{7000, 7100, -1}));
+}
+int g_seen_open_menu = 0;
+
+// Runs inside the popup's modal loop: records which menu is open and closes it.
+void CALLBACK close_open_menu(HWND, UINT, UINT_PTR timer, DWORD) noexcept {
+    if (g_shell.open_menu == -1) return;
+    KillTimer(nullptr, timer);
+    g_seen_open_menu = g_shell.open_menu;
+    EndMenu();
+}
+
+TEST_F(MainMenusTest, RequestsOpenTheirPopups) {
+    struct Case {
+        WPARAM code;
+        LPARAM value;
+        int hot_before;
+        int open_menu;
+    } const cases[] = {
+        {113, 0, -1, 7000},
+        {115, 2, -1, 7200},
+        {117, 4, -1, 7400},
+        {110, 0, 3, 7300},  // the hot button's popup
+        {110, 0, -1, 0},    // nothing is hot: nothing opens
+        {121, MAKELPARAM(120, 140), -1, 7700},
+    };
+    for (const Case& c : cases) {
+        set_menu_bar_hot(c.hot_before);
+        g_seen_open_menu = 0;
+        const UINT_PTR timer = SetTimer(nullptr, 0, 30, close_open_menu);
+        PostMessageW(g_shell.main_window, kAppMessage, c.code, c.value);
+        pump_until([&] { return g_seen_open_menu != 0 && g_shell.open_menu == -1; }, 1500);
+        KillTimer(nullptr, timer);
+        EXPECT_EQ(g_seen_open_menu, c.open_menu) << c.code;
+        EXPECT_EQ(g_shell.open_menu, -1) << c.code;
+        if (c.code != 121) {
+            EXPECT_EQ(menu_bar_hot(), -1) << c.code;  // cleared when the popup closes
+        }
+    }
+}
+
+BOOL CALLBACK count_menu_window(HWND window, LPARAM count) noexcept {
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (lstrcmpW(name, L"#32768") == 0 && IsWindowVisible(window)) ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+int visible_menu_windows() {
+    int count = 0;
+    EnumWindows(count_menu_window, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+struct SubmenuRun {
+    std::vector<int> menus_shown;  // visible menu windows after each step
+    std::vector<int> open_menus;
+    volatile LONG done = 0;
+};
+
+// In the View popup, Right on the submenu item opens the submenu and Left closes it again; only
+// then does Left go on to the File popup.
+unsigned __stdcall walk_into_the_view_submenu(void* arg) noexcept {
+    SubmenuRun& run = *static_cast<SubmenuRun*>(arg);
+    send_key(VK_MENU, false);
+    send_key(VK_MENU, true);
+    wait_for([] { return g_shell.menu_keyboard_mode; });
+    press('V');
+    run.open_menus.push_back(wait_open_menu(7100));
+    wait_for([] { return visible_menu_windows() == 1; });
+    for (int i = 0; i < 3; ++i) press(VK_DOWN);  // 7110, 7111, then past the separator to 7120
+    Sleep(300);
+    press(VK_RIGHT);
+    wait_for([] { return visible_menu_windows() == 2; }, 2000);
+    run.menus_shown.push_back(visible_menu_windows());
+    run.open_menus.push_back(g_shell.open_menu);
+    press(VK_LEFT);
+    wait_for([] { return visible_menu_windows() == 1; }, 2000);
+    Sleep(300);
+    run.menus_shown.push_back(visible_menu_windows());
+    run.open_menus.push_back(g_shell.open_menu);
+    press(VK_LEFT);
+    run.open_menus.push_back(wait_open_menu(7000));
+    press(VK_ESCAPE);
+    run.open_menus.push_back(wait_open_menu(-1));
+    for (int i = 0; i < 20 && g_shell.open_menu != -1; ++i) {
+        EndMenu();
+        press(VK_ESCAPE);
+        Sleep(100);
+    }
+    InterlockedExchange(&run.done, 1);
+    return 0;
+}
+
+TEST_F(MainMenusTest, ArrowsOpenAndCloseTheViewSubmenuBeforeSwitching) {
+    SetForegroundWindow(g_shell.main_window);
+    SetFocus(g_shell.main_window);
+    SendMessageW(g_shell.main_window, WM_ACTIVATE, WA_ACTIVE, 0);
+    SubmenuRun run;
+    HANDLE thread =
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, walk_into_the_view_submenu, &run, 0, nullptr));
+    ASSERT_NE(thread, nullptr);
+    EXPECT_TRUE(pump_until([&] { return run.done != 0; }, 60000));
+    WaitForSingleObject(thread, 10000);
+    CloseHandle(thread);
+    EXPECT_EQ(run.menus_shown, (std::vector<int>{2, 1}));
+    EXPECT_EQ(run.open_menus, (std::vector<int>{7100, 7100, 7100, 7000, -1}));
+}
+
+TEST_F(MainMenusTest, TheTreeAndTheInformationListTakeTheFocusUnderTheMouse) {
+    SetForegroundWindow(g_shell.main_window);
+    SendMessageW(g_shell.main_window, WM_ACTIVATE, WA_ACTIVE, 0);
+    SetFocus(g_shell.main_window);
+    auto centre = [](HWND window) {
+        RECT r = {};
+        GetWindowRect(window, &r);
+        return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    };
+    RECT bar = {};
+    GetWindowRect(main_toolbar_window(), &bar);
+    struct Step {
+        POINT point;
+        HWND focus;
+    } const steps[] = {
+        {centre(g_shell.tree), g_shell.tree},
+        {centre(g_shell.info_list), g_shell.info_list},
+        {POINT{bar.right - 4, (bar.top + bar.bottom) / 2}, g_shell.main_window},
+        {centre(g_shell.tree), g_shell.tree},
+    };
+    for (const Step& st : steps) {
+        move_mouse_to(st.point);
+        EXPECT_TRUE(pump_until([&] { return GetFocus() == st.focus; }, 3000))
+            << st.point.x << "," << st.point.y;
+    }
+}
+
+COLORREF pixel_at(const uint32_t* bits, int width, int height, int x, int y) {
+    const uint32_t v = bits[(height - 1 - y) * width + x];  // bottom-up rows, 0x00RRGGBB
+    return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+}
+
+TEST_F(MainMenusTest, OwnerDrawnItemsMeasureAndPaint) {
+    const MenuItemLabel* label = nullptr;
+    for (const ReadItem& item : read_menu(main_menu_popup(0)))
+        if (item.id == 7040) label = item.label;
+    ASSERT_NE(label, nullptr);
+
+    // Measured with the menu font of the non-client metrics: text, modifier and key joined.
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = 500;
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, 500, &metrics, 0));
+    HFONT font = CreateFontIndirectW(&metrics.lfMenuFont);
+    HDC screen = GetDC(g_shell.main_window);
+    HGDIOBJ old_font = SelectObject(screen, font);
+    SIZE extent = {};
+    const std::wstring joined = L"すべて選択(&L)Ctrl+A";
+    GetTextExtentPoint32W(screen, joined.c_str(), static_cast<int>(joined.size()), &extent);
+    SelectObject(screen, old_font);
+    ReleaseDC(g_shell.main_window, screen);
+    DeleteObject(font);
+    MEASUREITEMSTRUCT measure = {};
+    measure.CtlType = ODT_MENU;
+    measure.itemID = 7040;
+    measure.itemData = reinterpret_cast<ULONG_PTR>(label);
+    EXPECT_EQ(SendMessageW(g_shell.main_window, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&measure)), 1);
+    EXPECT_EQ(measure.itemWidth, static_cast<UINT>(extent.cx + 20));
+    EXPECT_EQ(measure.itemHeight, static_cast<UINT>(extent.cy + 6));
+
+    constexpr int kWidth = 200, kHeight = 24;
+    const COLORREF kBlack = RGB(0, 0, 0), kPenA = RGB(72, 144, 144), kPenB = RGB(192, 96, 192),
+                   kLight = RGB(232, 255, 255), kWhite = RGB(255, 255, 255);
+    const COLORREF menu = GetSysColor(COLOR_MENU);
+    struct Case {
+        UINT state;
+        COLORREF corner;     // (0, 0): the selection frame
+        COLORREF inside;     // (2, 20): behind the item, left of the text
+        COLORREF box_edge;   // (4, 4): the check box
+        COLORREF box_cross;  // (5, 5): the cross in it
+        COLORREF box_blank;  // (10, 5): inside the box, off the cross
+    } const cases[] = {
+        {ODS_SELECTED, kPenA, kLight, kLight, kLight, kLight},
+        {ODS_SELECTED | ODS_CHECKED, kPenA, kLight, kPenB, kPenB, kWhite},
+        {0, menu, menu, menu, menu, menu},
+        {ODS_CHECKED, menu, menu, kPenB, kPenB, kWhite},
+        {ODS_GRAYED | ODS_DISABLED | ODS_SELECTED | ODS_CHECKED, kBlack, kBlack, kBlack, kBlack, kBlack},
+    };
+    for (const Case& c : cases) {
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = kWidth;
+        info.bmiHeader.biHeight = kHeight;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        void* bits = nullptr;
+        HDC dc = CreateCompatibleDC(nullptr);
+        HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        ASSERT_NE(bitmap, nullptr);
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        ZeroMemory(bits, kWidth * kHeight * 4);
+        DRAWITEMSTRUCT draw = {};
+        draw.CtlType = ODT_MENU;
+        draw.itemID = 7040;
+        draw.itemState = c.state;
+        draw.hDC = dc;
+        draw.rcItem = {0, 0, kWidth, kHeight};
+        draw.itemData = reinterpret_cast<ULONG_PTR>(label);
+        EXPECT_EQ(SendMessageW(g_shell.main_window, WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&draw)), 1);
+        GdiFlush();
+        const uint32_t* p = static_cast<const uint32_t*>(bits);
+        EXPECT_EQ(pixel_at(p, kWidth, kHeight, 0, 0), c.corner) << c.state;
+        EXPECT_EQ(pixel_at(p, kWidth, kHeight, 2, 20), c.inside) << c.state;
+        EXPECT_EQ(pixel_at(p, kWidth, kHeight, 4, 4), c.box_edge) << c.state;
+        EXPECT_EQ(pixel_at(p, kWidth, kHeight, 5, 5), c.box_cross) << c.state;
+        EXPECT_EQ(pixel_at(p, kWidth, kHeight, 10, 5), c.box_blank) << c.state;
+        // Some text was drawn in the text column, and the key at the right edge.
+        bool text = false, key = false;
+        for (int y = 0; y < kHeight; ++y) {
+            for (int x = 20; x < 80; ++x)
+                text |= pixel_at(p, kWidth, kHeight, x, y) != pixel_at(p, kWidth, kHeight, 2, 20);
+            for (int x = kWidth - 40; x < kWidth - 12; ++x)
+                key |= pixel_at(p, kWidth, kHeight, x, y) != pixel_at(p, kWidth, kHeight, 2, 20);
+        }
+        EXPECT_TRUE(text) << c.state;
+        EXPECT_TRUE(key) << c.state;
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
 }
 
 }  // namespace
