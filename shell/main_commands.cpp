@@ -116,27 +116,6 @@ void delete_marked_files() {
         open_view_folder(0, 1 - v);
 }
 
-void toggle_tree_auto_show() {
-    MainSettings& s = g_shell.main_settings;
-    s.tree_auto_show = s.tree_auto_show ? 0 : 1;
-    if (g_shell.tree_pane) ShowWindow(g_shell.tree_pane, s.tree_auto_show ? SW_HIDE : SW_SHOW);
-    update_toolbar_checks();
-    layout_panes();
-    if (g_shell.client_window) InvalidateRect(g_shell.client_window, nullptr, TRUE);
-}
-
-void toggle_info_list() {
-    MainSettings& s = g_shell.main_settings;
-    s.info_list_shown = s.info_list_shown ? 0 : 1;
-    // The pane's own layout moves the tree and the list for the new setting.
-    if (g_shell.tree_pane) {
-        RECT rc;
-        GetClientRect(g_shell.tree_pane, &rc);
-        SendMessageW(g_shell.tree_pane, WM_SIZE, SIZE_RESTORED, MAKELPARAM(rc.right, rc.bottom));
-    }
-    update_toolbar_checks();
-}
-
 void toggle_hidden_files() {
     if (view_state(0).busy != kViewIdle || view_state(1).busy != kViewIdle) return;
     MainSettings& s = g_shell.main_settings;
