@@ -47,3 +47,9 @@ unsigned __stdcall preview_thread_proc(void*) noexcept {
 void remove_preview_hook() {
     g_keyboard_hook.reset();
 }
+
+void set_preview_entry_index(int) {}
+
+bool show_preview_for_cell(HWND, const wchar_t*) {
+    return false;
+}

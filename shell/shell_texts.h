@@ -16,3 +16,5 @@ constexpr const wchar_t* kTreeUnregisterButton = L"除外";
 constexpr const wchar_t* kInfoColumnItem = L"項目";
 constexpr const wchar_t* kInfoColumnValue = L"データ";
 constexpr const wchar_t* kEditWindowTitle = L"編集用ウィンドウ";
+constexpr const wchar_t* kStatusRefreshTip = L"クリックでサムネイル更新";
+constexpr const wchar_t* kStatusClearTip = L"クリックでサムネイル消去";
