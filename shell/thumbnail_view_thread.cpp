@@ -9,8 +9,8 @@
 
 #include <string>
 
-#include "codecs/pixel_memory.h"
 #include "common/win/app_messages.h"
+#include "loading/browser_load.h"
 #include "shell/core/cell_selection.h"
 #include "shell/folder_watch.h"
 #include "shell/main_menus.h"
@@ -225,7 +225,8 @@ unsigned view_thread() {
 }  // namespace
 
 void free_entry_bits(uint8_t* bits) {
-    free_pixels(bits);
+    // The rows came from the thumbnail store, which keeps them in blocks of their own size.
+    free_thumbnail_bits(bits);
 }
 
 unsigned __stdcall view1_thread_proc(void*) noexcept {

@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "codecs/pixel_memory.h"
 #include "common/win/app_messages.h"
 #include "common/win/message_box.h"
 #include "common/win/process_lock.h"
@@ -170,7 +169,7 @@ protected:
                 e.thumbnail_header.height = 3;
                 e.thumbnail_header.planes = 1;
                 e.thumbnail_header.bit_count = 24;
-                e.thumbnail_bits = alloc_pixels(12 * 3);
+                e.thumbnail_bits = alloc_thumbnail_bits(12 * 3);
                 e.thumbnail_width = 4;
                 e.thumbnail_height = 3;
                 e.display_width = 144;
