@@ -225,6 +225,7 @@ unsigned view_thread() {
 }  // namespace
 
 void free_entry_bits(uint8_t* bits) {
+    // The rows came from the thumbnail store, which keeps them in blocks of their own size.
     free_thumbnail_bits(bits);
 }
 

@@ -62,7 +62,7 @@ public:
     // Sets the busy word and tells the main window.
     virtual void set_busy(int32_t busy) = 0;
     virtual void set_status(int part, const std::u16string& text, bool as_tip) = 0;
-    // Part 2 = marked "/" total.
+    // Status part 2 = marked "/" total.
     virtual void update_status_text() = 0;
     // `count` zero-filled entries; null when memory is short.
     virtual FileEntry* allocate_entries(int32_t count) = 0;

@@ -52,6 +52,7 @@ bool cache_read_folder(CacheFileOps& ops, const std::u16string& cache_folder, co
                        int32_t box_width, int32_t box_height, CacheFolderData* out) {
     out->bytes.clear();
     out->entries.clear();
+    out->by_name.clear();
     out->where = cache_find_folder(ops, cache_folder, folder, box_width, box_height);
     if (!out->where.found) return false;
     if (!ops.read_file(out->where.path, kCacheDataFileLimit, &out->bytes) ||
@@ -61,10 +62,16 @@ bool cache_read_folder(CacheFileOps& ops, const std::u16string& cache_folder, co
         std::vector<uint8_t>().swap(out->bytes);
         return false;
     }
+    out->by_name.reserve(out->entries.size());
+    for (size_t i = 0; i < out->entries.size(); ++i) out->by_name.emplace(out->entries[i].header.name, i);
     return true;
 }
 
 const CacheEntry* cache_find_entry(const CacheFolderData& data, const std::u16string& name) {
+    if (!data.by_name.empty()) {
+        const auto it = data.by_name.find(name);
+        return it == data.by_name.end() ? nullptr : &data.entries[it->second];
+    }
     for (const CacheEntry& entry : data.entries)
         if (entry.header.name == name) return &entry;
     return nullptr;

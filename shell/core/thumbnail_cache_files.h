@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "shell/core/thumbnail_cache_records.h"
@@ -65,6 +66,8 @@ struct CacheFolderData {
     CacheFolderFound where;
     std::vector<uint8_t> bytes;
     std::vector<CacheEntry> entries;
+    // Each name's first entry, so that a refresh looks every file up in constant time.
+    std::unordered_map<std::u16string, size_t> by_name;
 };
 
 // False (and no entries) when the folder is not cached or its data file is refused.

@@ -187,7 +187,8 @@ CacheRecordError append_cache_entry(const CacheEntryHeader& header, const uint8_
     h.data_size = static_cast<int32_t>(size);
     if (!valid_entry_header(h)) return CacheRecordError::bad_size;
     const FileLoadInfo& li = h.load_info;
-    out->reserve(out->size() + kCacheEntryHeaderBytes + size);
+    // No exact reserve here: reserving only what this entry adds would reallocate and copy the
+    // whole file at every append, quadratic in a folder's size.
     put_name(out, h.name);
     put_u32(out, li.last_write.low);
     put_u32(out, li.last_write.high);

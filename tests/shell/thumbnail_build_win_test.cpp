@@ -3,24 +3,34 @@
 // <windows.h> must come first.
 // clang-format off
 #include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
 #include <shlobj.h>
 // clang-format on
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "codecs/jpeg/jpeg.h"
 #include "common/stride.h"
 #include "common/win/app_messages.h"
+#include "common/win/message_box.h"
 #include "common/win/process_lock.h"
 #include "loading/browser_load.h"
 #include "loading/codec_set.h"
+#include "shell/main_window.h"
+#include "shell/shell_helpers.h"
 #include "shell/shell_state.h"
+#include "shell/startup.h"
 #include "shell/thumbnail_build.h"
 #include "shell/thumbnail_cache.h"
+#include "shell/thumbnail_view.h"
 #include "shell/thumbnail_view_parts.h"
+#include "tests/shell/settings_file_builder.h"
+#include "tests/shell/stand_in_subsystems.h"
 #include "tests/shell/unique_scratch.h"
 #include "tests/support/test_support.h"
 
@@ -357,6 +367,125 @@ TEST(ThumbnailBuildPump, ServesTheViewsMessagesAndStopsAtClearOrClose) {
     EXPECT_EQ(GlobalSize(drop), 0u);
     DestroyWindow(other);
     DestroyWindow(frame);
+}
+
+// The real program with its view threads: a refresh started as the user starts it, and
+// stopped as the user stops it.
+bool pump_until(const std::function<bool()>& done, DWORD timeout_ms = 20000) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start >= timeout_ms) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) continue;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    return true;
+}
+
+int answer_box(HWND, const wchar_t*, const wchar_t*, UINT) {
+    return IDOK;
+}
+
+volatile LONG g_view_decodes = 0;
+int g_stop_at = 0;
+std::vector<bool> g_scroll_saw_lock;
+WNDPROC g_base_proc = nullptr;
+
+// Clicks status part 1 ("clear") of view 1 while the view decodes file g_stop_at, and asks for a
+// scroll while it decodes the first, to be served between two files.
+bool clicking_decoder(const std::u16string& path) {
+    const LONG n = InterlockedIncrement(&g_view_decodes);
+    HWND frame = view_frame_window(0);
+    if (n == 1) PostMessageW(view_base_window(0), WM_VSCROLL, SB_LINEDOWN, 0);
+    if (n == g_stop_at) {
+        NMMOUSE click = {};
+        click.hdr.hwndFrom = GetDlgItem(frame, 502);
+        click.hdr.idFrom = 502;
+        click.hdr.code = NM_CLICK;
+        click.dwItemSpec = 1;
+        SendMessageW(frame, WM_NOTIFY, 502, reinterpret_cast<LPARAM>(&click));
+    }
+    return decode_thumbnail_file(path);
+}
+
+LRESULT CALLBACK lock_checking_base_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_VSCROLL && LOWORD(wparam) == SB_LINEDOWN)
+        g_scroll_saw_lock.push_back(process_lock_held());
+    return CallWindowProcW(g_base_proc, window, message, wparam, lparam);
+}
+
+class ThumbnailBuildInView : public ::testing::Test {
+protected:
+    void SetUp() override {
+        previous_hook_ = set_message_box_hook(answer_box);
+        root_ = unique_scratch_path("build-in-view");
+        CreateDirectoryW(wide(root_), nullptr);
+        lstrcpynW(g_shell.appdata_folder, wide(root_), MAX_PATH);
+        g_shell.instance = GetModuleHandleW(nullptr);
+        g_shell.os_class = detect_os_version();
+        if (!g_shell.ui_font.valid()) create_ui_font();
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        stand_in::install();
+        const std::u16string settings = root_ + u"\\Pexaron";
+        CreateDirectoryW(wide(settings), nullptr);
+        SettingsFileBuilder b;
+        b.integer(1, 0).integer(2, 0).integer(3, 900).integer(4, 700).integer(16, 1);
+        ASSERT_TRUE(write_bytes(settings + u"\\Pexaron.ini", b.bytes()));
+        ASSERT_TRUE(start_single_instance(SW_SHOWNORMAL, L"Pexaron.exe"));
+        ASSERT_TRUE(pump_until([] { return startup_tail_done() && view_base_window(0) != nullptr; }));
+        g_base_proc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+            view_base_window(0), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(lock_checking_base_proc)));
+    }
+    void TearDown() override {
+        set_thumbnail_decoder(nullptr);
+        if (g_shell.main_window) {
+            PostMessageW(g_shell.main_window, WM_CLOSE, 0, 0);
+            pump_until([] { return g_shell.main_window == nullptr; }, 15000);
+        }
+        view_state(0).folder[0] = 0;
+        set_message_box_hook(previous_hook_);
+        g_shell.appdata_folder[0] = 0;
+        CoUninitialize();
+    }
+
+    std::u16string root_;
+    MessageBoxHook previous_hook_ = nullptr;
+};
+
+TEST_F(ThumbnailBuildInView, ClearingDuringTheBuildStopsWithinOneFileAndEmptiesTheView) {
+    const std::u16string pics = root_ + u"\\pics";
+    CreateDirectoryW(wide(pics), nullptr);
+    std::vector<uint8_t> jpeg;
+    {
+        // The program's own writer, shared with the view threads.
+        ProcessLockGuard hold;
+        jpeg = encode_jpeg(96, 64);
+    }
+    ASSERT_FALSE(jpeg.empty());
+    for (int i = 0; i < 8; ++i) ASSERT_TRUE(write_bytes(pics + u"\\p" + char16_t(u'0' + i) + u".jpg", jpeg));
+
+    g_view_decodes = 0;
+    g_stop_at = 3;
+    g_scroll_saw_lock.clear();
+    set_thumbnail_decoder(clicking_decoder);
+    open_folder_in_view(0, wide(pics));
+    ASSERT_TRUE(pump_until([] { return g_view_decodes >= g_stop_at && view_state(0).busy == kViewIdle; }));
+    pump_until([] { return false; }, 300);
+    EXPECT_EQ(g_view_decodes, g_stop_at);  // no file after the one being decoded at the click
+    EXPECT_EQ(view_state(0).count, 0);
+    EXPECT_EQ(view_state(0).entries, nullptr);
+    EXPECT_EQ(g_shell.view_busy[0], 0);
+    EXPECT_EQ(g_scroll_saw_lock, std::vector<bool>{false});
+
+    // Without a click the same folder builds whole.
+    g_view_decodes = 0;
+    g_stop_at = 0;
+    open_folder_in_view(0, wide(pics));
+    ASSERT_TRUE(pump_until([] { return view_state(0).count == 8 && view_state(0).busy == kViewIdle; }));
 }
 
 }  // namespace

@@ -107,6 +107,33 @@ TEST(ThumbnailCacheFiles, WrittenFolderIsFoundAndReadBack) {
     EXPECT_FALSE(cache_read_folder(fs, kCache, u"C:\\PICS", 144, 108, &data));
 }
 
+TEST(ThumbnailCacheFiles, LookupFindsEachNamesFirstEntryExactly) {
+    FakeFiles fs;
+    fs.files[kIndex] = index_of({{u"C:\\p", 10000000, 144, 108}});
+    std::vector<uint8_t> file = data_file({u"a.jpg", u"b.jpg"}, 1);
+    const std::vector<uint8_t> later = data_file({u"a.jpg"}, 2);  // a second entry of the same name
+    file.insert(file.end(), later.begin() + kCacheFileHeaderBytes, later.end());
+    build_cache_file_header(3, file.data());
+    fs.files[kCache + u"10000000.dat"] = file;
+    CacheFolderData data;
+    ASSERT_TRUE(cache_read_folder(fs, kCache, u"C:\\p", 144, 108, &data));
+    ASSERT_EQ(data.entries.size(), 3u);
+    struct Case {
+        std::u16string name;
+        const CacheEntry* want;
+    };
+    const Case cases[] = {{u"a.jpg", &data.entries[0]},
+                          {u"b.jpg", &data.entries[1]},
+                          {u"A.jpg", nullptr},
+                          {u"a.jp", nullptr},
+                          {u"", nullptr}};
+    for (const Case& c : cases) EXPECT_EQ(cache_find_entry(data, c.name), c.want);
+    EXPECT_EQ(cache_find_entry(data, u"a.jpg")->header.load_info.last_write.low, 1u);
+    // A read that finds no cache forgets the last folder's names.
+    EXPECT_FALSE(cache_read_folder(fs, kCache, u"C:\\q", 144, 108, &data));
+    EXPECT_EQ(cache_find_entry(data, u"a.jpg"), nullptr);
+}
+
 TEST(ThumbnailCacheFiles, IdsAreTheSmallestFreeAndCaseMakesAnotherFolder) {
     FakeFiles fs;
     fs.files[kIndex] = index_of({{u"C:\\x", 10000000, 1, 1}, {u"C:\\y", 10000002, 1, 1}});
