@@ -50,7 +50,7 @@ ScreenRect screen_rect(const RECT& r) {
 
 LRESULT CALLBACK preview_keyboard_hook(int code, WPARAM wparam, LPARAM lparam) noexcept {
     // With a menu of the menu bar open, Esc belongs to the menu.
-    if (code == HC_ACTION && wparam == VK_ESCAPE && g_shell.open_menu < 0) {
+    if (code == HC_ACTION && preview_takes_key(static_cast<uint32_t>(wparam), g_shell.open_menu)) {
         const bool key_down = (static_cast<DWORD>(lparam) & 0x80000000u) == 0;
         if (key_down && g_shell.preview_window)
             PostMessageW(g_shell.preview_window, kAppMessage, kPreviewHide, 0);

@@ -119,3 +119,7 @@ void size_preview_keeping_aspect(SizingEdge edge, const PreviewFrameLimits& l, S
         }
     }
 }
+
+bool preview_takes_key(uint32_t virtual_key, int32_t open_menu) {
+    return virtual_key == 0x1B && open_menu < 0;
+}

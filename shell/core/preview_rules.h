@@ -64,3 +64,7 @@ enum class SizingEdge : int32_t {
 // within the limits. A side edge sets the width and the other side follows, centred on the old
 // centre; a corner lets the height lead and keeps the opposite corner in place.
 void size_preview_keeping_aspect(SizingEdge edge, const PreviewFrameLimits& limits, ScreenRect* rect);
+
+// Whether the preview's keyboard hook takes a key for itself: Esc, unless a menu of the menu bar
+// is open (`open_menu` is -1 when none is), where Esc closes the menu.
+bool preview_takes_key(uint32_t virtual_key, int32_t open_menu);

@@ -127,3 +127,11 @@ TEST(PreviewRulesTest, DraggedSidesKeepTheClientAspectAcrossTheRange) {
 }
 
 }  // namespace
+
+TEST(PreviewRulesTest, EscapeBelongsToAnOpenMenu) {
+    EXPECT_TRUE(preview_takes_key(0x1B, -1));
+    EXPECT_FALSE(preview_takes_key(0x1B, 7000));  // a menu of the menu bar is open
+    EXPECT_FALSE(preview_takes_key(0x1B, 7700));  // the thumbnail context menu
+    EXPECT_FALSE(preview_takes_key(0x0D, -1));
+    EXPECT_FALSE(preview_takes_key(0x20, -1));
+}

@@ -290,22 +290,6 @@ TEST_F(PreviewWindowTest, HidingAfterAResizeKeepsTheNewSize) {
     }
 }
 
-TEST_F(PreviewWindowTest, EscapeBelongsToAnOpenMenu) {
-    start(400);
-    Cell cell({600, 400, 744, 508});
-    show(cell.window, write_image(400, 300));
-    bring_preview_to_front();
-    g_shell.open_menu = 7000;
-    INPUT keys[2] = {};
-    keys[0].type = keys[1].type = INPUT_KEYBOARD;
-    keys[0].ki.wVk = keys[1].ki.wVk = VK_ESCAPE;
-    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    ASSERT_EQ(SendInput(2, keys, sizeof(INPUT)), 2u);
-    pump_for(300);
-    g_shell.open_menu = -1;
-    EXPECT_TRUE(preview_shown());
-}
-
 TEST_F(PreviewWindowTest, ClicksAskTheMainWindowForTheActionsOfTheLastEntry) {
     struct Case {
         const char* what;

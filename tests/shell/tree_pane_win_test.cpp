@@ -128,6 +128,9 @@ protected:
         set_shift(false);
         install_shell_entry_points(ShellEntryPoints{});
         if (client_) DestroyWindow(client_);
+        // The program registers the pane's class itself when it starts: a later test that
+        // starts it must not find this one.
+        UnregisterClassW(L"Pexaron_trbase_class", g_shell.instance);
         g_shell.client_window = nullptr;
         g_shell.tree_pane = nullptr;
         g_shell.tree = nullptr;
