@@ -417,6 +417,42 @@ TEST_F(TreePaneWinTest, RenameAndCreateFollowUpsRelinkTheViews) {
     EXPECT_EQ(tree_linked_item(0), renamed_item);
     // View 2 showed a folder beside the renamed one, whose items were read again: it is reset.
     EXPECT_EQ(shown_in(1), L"");
+
+    // A subfolder shown in view 2 renamed: view 2 follows it to its new item.
+    a_item = item_of(a);
+    SendMessageW(g_shell.tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(a_item));
+    menu_command(item_of(x, a_item), 7611);
+    ASSERT_EQ(shown_in(1), x);
+    const std::wstring y = a + L"\\y";
+    ASSERT_TRUE(MoveFileW(x.c_str(), y.c_str()));
+    tree_after_folder_rename(y.c_str(), x.c_str());
+    EXPECT_EQ(item_of(x, a_item), nullptr);
+    ASSERT_NE(item_of(y, a_item), nullptr);
+    EXPECT_EQ(shown_in(1), y);
+    EXPECT_EQ(tree_linked_item(1), item_of(y, a_item));
+    EXPECT_EQ(shown_in(0), renamed);
+}
+
+TEST_F(TreePaneWinTest, AFolderThatGainedASubfolderCanBeExpanded) {
+    const std::wstring a = sub(L"a");
+    create_pane({a});
+    HTREEITEM a_item = item_of(a);
+    auto children_flag = [&] {
+        TVITEMW tv = {};
+        tv.mask = TVIF_HANDLE | TVIF_CHILDREN;
+        tv.hItem = a_item;
+        SendMessageW(g_shell.tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tv));
+        return tv.cChildren;
+    };
+    ASSERT_EQ(children_flag(), 0);
+    const std::wstring out = a + L"\\out";
+    CreateDirectoryW(out.c_str(), nullptr);
+    tree_mark_parent_expandable((base_ + L"\\elsewhere").c_str());
+    EXPECT_EQ(children_flag(), 0);
+    tree_mark_parent_expandable(out.c_str());
+    EXPECT_EQ(children_flag(), 1);
+    SendMessageW(g_shell.tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(a_item));
+    EXPECT_NE(item_of(out, a_item), nullptr);
 }
 
 struct DropCase {
