@@ -15,9 +15,11 @@
 
 #include "codecs/codec_context.h"
 #include "imagewin/core/edit_image_description.h"
+#include "imagewin/core/save_settings.h"
 #include "imagewin/core/undo_history.h"
 #include "shell/core/settings_slots.h"
 #include "view/core/view_geometry.h"
+#include "view/win/view_windows.h"
 
 constexpr int32_t kEditMaxFrames = 256;
 constexpr UINT_PTR kAnimationTimerId = 300000;
@@ -49,6 +51,7 @@ struct EditSelection {
 struct EditSaveChoices {
     int32_t lossless_operation = 0;
     int32_t insert_comment = 0;
+    int32_t transparent = 0;
 };
 
 struct EditState {
@@ -75,8 +78,10 @@ struct EditState {
     char16_t save_preview_temp_path[kEditPathChars] = {};
 
     ViewGeometry view;
+    NavigatorWindow navigator;
     SaveSettings save;
     EditSaveChoices save_choices;
+    EditSaveRecord save_record;
     UndoHistory history;
 };
 

@@ -9,6 +9,7 @@
 #include "imagewin/edit_window_seam.h"
 
 #include "common/win/app_messages.h"
+#include "imagewin/undo_history_win.h"
 #include "shell/message_loop.h"
 #include "shell/shell_state.h"
 #include "shell/shell_texts.h"
@@ -20,6 +21,8 @@ HANDLE volatile g_ready = nullptr;
 
 LRESULT CALLBACK edit_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
     if (message == WM_DESTROY) {
+        // Step files must not outlive the window that made them.
+        history_clear();
         PostQuitMessage(0);
         return 0;
     }
@@ -27,6 +30,7 @@ LRESULT CALLBACK edit_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
 }
 
 unsigned __stdcall edit_thread(void*) noexcept {
+    set_undo_file_ops(&system_undo_file_ops());
     HWND window = CreateWindowExW(0, L"Pexaron_swin_class", kEditWindowTitle, WS_OVERLAPPEDWINDOW, 0, 0, 400,
                                   300, nullptr, nullptr, g_shell.instance, nullptr);
     g_window = window;

@@ -1,5 +1,6 @@
 #include "loading/browser_load.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "codecs/conversion.h"
@@ -327,17 +328,26 @@ namespace {
 
 void move_thumbnail(ThumbnailTarget* entry, int words) {
     LoadResult& r = g_load_result;
+    // The rows are copied into a block of their own size: a page-granular block per entry
+    // (64 KB each under Windows) would run a 32-bit process out of address space long before a
+    // folder reaches its entry limit.
+    uint8_t* rows = nullptr;
+    if (r.image && r.image->pixels) {
+        const int64_t height = r.header.height < 0 ? -int64_t{r.header.height} : int64_t{r.header.height};
+        const int64_t bytes = stride_for_depth(r.header.width, 24) * height;
+        rows = alloc_thumbnail_bits(bytes);
+        // Memory short: the entry keeps what it had and the load stays published, for the
+        // caller to release.
+        if (!rows) return;
+        std::memcpy(rows, r.image->pixels, static_cast<size_t>(bytes));
+    }
+    if (r.image) free_loaded_image(r.image);
+    r.image = nullptr;
     // A refreshed entry replaces its old thumbnail; keeping the old rows would leak them.
-    if (entry->bits) free_pixels(entry->bits);
-    entry->bits = nullptr;
+    free_thumbnail_bits(entry->bits);
+    entry->bits = rows;
     entry->header = r.header;
     entry->header_pad = 0;
-    if (r.image) {
-        entry->bits = r.image->pixels;
-        r.image->pixels = nullptr;
-        r.image->bitmap = 0;
-    }
-    r.image = nullptr;
     const uint32_t info[kLoadInfoWords] = {r.time_low,
                                            r.time_high,
                                            static_cast<uint32_t>(r.full_width),
@@ -355,6 +365,15 @@ void move_thumbnail(ThumbnailTarget* entry, int words) {
 }
 
 }  // namespace
+
+uint8_t* alloc_thumbnail_bits(int64_t bytes) {
+    if (bytes <= 0 || bytes > kMaxImageBytes) return nullptr;
+    return static_cast<uint8_t*>(std::malloc(static_cast<size_t>(bytes)));
+}
+
+void free_thumbnail_bits(uint8_t* bits) {
+    std::free(bits);
+}
 
 void store_thumbnail_in_entry(ThumbnailTarget* entry) {
     move_thumbnail(entry, kLoadInfoWords);

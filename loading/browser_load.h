@@ -82,7 +82,7 @@ extern PreviewImage g_preview;
 struct ThumbnailTarget {
     BitmapInfoHeader header = {};
     uint32_t header_pad = 0;
-    uint8_t* bits = nullptr;  // owned by the entry
+    uint8_t* bits = nullptr;  // owned by the entry: free_thumbnail_bits
     uint32_t load_info[kLoadInfoWords] = {};
     int32_t thumbnail_width = 0;
     int32_t thumbnail_height = 0;
@@ -155,7 +155,14 @@ PreviewLayout compute_preview_layout(int32_t width, int32_t height, int32_t size
 bool load_preview_image(const std::u16string& path, const uint8_t* data, uint32_t size);
 void release_preview_image();
 
-// Moves the current thumbnail into the entry (the entry takes the rows over).
+// A thumbnail's rows: a heap block of their own size, owned by the entry that holds them and
+// freed only with free_thumbnail_bits (null is allowed). Null when memory is short.
+uint8_t* alloc_thumbnail_bits(int64_t bytes);
+void free_thumbnail_bits(uint8_t* bits);
+
+// Moves the current thumbnail into the entry: its rows are copied into a block from
+// alloc_thumbnail_bits, the entry's previous rows are freed and the load is released. When
+// memory is short the entry keeps what it had and g_load_result.image stays set.
 void store_thumbnail_in_entry(ThumbnailTarget* entry);
 // The same after an in-place transform: of the load-info words only the time, the full size
 // and the file size are renewed.

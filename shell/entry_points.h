@@ -14,10 +14,16 @@ struct ShellEntryPoints {
     // Starts the edit window's thread (code 180); its handle and id become the image-window
     // thread.
     HANDLE (*start_edit_window_thread)(unsigned* thread_id) = nullptr;
+    // Starts the single view's thread: mode 0 in a window, 1 full screen, 2 full screen with the
+    // slide show; it opens handover_path() (shell/launch.h).
+    HANDLE (*start_view_window_thread)(int start_mode, unsigned* thread_id) = nullptr;
     // The window of the running image-window thread, or null.
     HWND (*current_image_window)() = nullptr;
     void (*image_window_remeasure)() = nullptr;
     void (*remove_image_window_hooks)() = nullptr;
+    DLGPROC view_help_dialog_proc = nullptr;        // dialog 6750
+    DLGPROC edit_help_dialog_proc = nullptr;        // dialog 6770
+    DLGPROC slide_show_help_dialog_proc = nullptr;  // dialog 6780
 
     // Dialogs and batch jobs.
     HWND (*batch_window)() = nullptr;  // the batch conversion window, when its thread has one
@@ -28,9 +34,25 @@ struct ShellEntryPoints {
     void (*batch_output_folder)(wchar_t* folder) = nullptr;
     void (*free_printer_setup_handles)() = nullptr;
     void (*show_main_operations_help)(HWND owner) = nullptr;  // dialog 6700
+
+    // The dialogs the main window's commands open modally (the dialog's id beside each).
+    DLGPROC options_dialog_proc = nullptr;          // 3500; parameter the page shown first
+    DLGPROC batch_rename_dialog_proc = nullptr;     // 5000; parameter the view
+    DLGPROC comment_dialog_proc = nullptr;          // 5200; parameter the view
     // Dialog 5500, the name dialog: the dialog parameter is view index x 65536 + the command
     // (7021 file rename, 7631 folder rename, any other id folder creation).
     DLGPROC rename_dialog_proc = nullptr;
+    DLGPROC display_info_dialog_proc = nullptr;     // 5800; 1 on OK
+    DLGPROC thumbnail_print_dialog_proc = nullptr;  // 6300
+    DLGPROC mouse_help_dialog_proc = nullptr;       // 6700
+    DLGPROC batch_help_dialog_proc = nullptr;       // 6790
+    // Acts on the active view's single marked file and shows its own messages.
+    void (*set_wallpaper_from_selection)() = nullptr;
+    // The batch conversion's thread procedure; its argument is the view index. Its window posts
+    // 170 with the address of the shell's batch thread handle when it ends.
+    unsigned(__stdcall* batch_conversion_thread)(void* view) = nullptr;
+    // The version window, owned and disabled while it is open; null when it cannot be made.
+    HWND (*create_version_window)(HWND owner) = nullptr;
     // The twelve display texts of the Exif rows (64 characters each, cleared by the caller),
     // as the Exif shooting-data dialog shows them.
     void (*format_exif_fields)(const ExifSummary* summary, wchar_t (*texts)[64]) = nullptr;

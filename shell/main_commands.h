@@ -1,8 +1,9 @@
-// The main window's commands and the launchers behind the mouse actions.
+// The main window's commands: every menu item, toolbar button, toolbar list and accelerator
+// arrives here as WM_COMMAND.
 #pragma once
 
 #include <windows.h>
 
+// The command id is the low word of `wparam`, the notification the high word (1 from an
+// accelerator); `lparam` is the control of a toolbar list.
 void on_main_command(HWND main_window, WPARAM wparam, LPARAM lparam);
-// Runs the mouse action `action` (settings slots 14, 15, 382, 383) on view `view`'s marked file.
-void run_mouse_action(int view, int action);

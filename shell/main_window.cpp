@@ -16,6 +16,7 @@
 #include "shell/entry_points.h"
 #include "shell/folder_tree.h"
 #include "shell/folder_watch.h"
+#include "shell/launch.h"
 #include "shell/main_commands.h"
 #include "shell/main_menus.h"
 #include "shell/main_rebar.h"
@@ -98,19 +99,6 @@ bool is_own_ui_thread(DWORD thread_id) {
     if (thread_id == 0) return false;
     return thread_id == g_shell.main_thread_id || thread_id == g_shell.view_thread_id[0] ||
            thread_id == g_shell.view_thread_id[1] || thread_id == g_shell.preview_thread_id;
-}
-
-// A modal dialog disables the main window; the views must not reload under it, nor while a batch
-// conversion writes into their folders; the watch is then left as it is.
-void refresh_changed_views(HWND window) {
-    if (!IsWindowEnabled(window) || shell_entry_points().batch_conversion_running()) return;
-    bool changed[2] = {};
-    poll_folder_watch(&changed[0], &changed[1]);
-    for (int i = 0; i < 2; ++i) {
-        if (!changed[i] || !g_shell.view_frame[i]) continue;
-        PostMessageW(g_shell.view_frame[i], kAppMessage, kViewClear, 0);
-        PostMessageW(g_shell.view_frame[i], kAppMessage, kViewRefresh, 0);
-    }
 }
 
 }  // namespace
@@ -223,24 +211,26 @@ void main_app_message(WPARAM code, LPARAM value) {
             show_thumbnail_menu(p);
             break;
         }
+        // The entry the view reports is in lParam.
         case kMainActionImage1:
         case kMainActionImage2:
-            run_mouse_action(static_cast<int>(code - kMainActionImage1),
-                             g_shell.main_settings.action_image_double);
+            run_mouse_action(g_shell.main_settings.action_image_double,
+                             static_cast<int>(code - kMainActionImage1), static_cast<int>(value));
             break;
         case kMainActionInfo1:
         case kMainActionInfo2:
-            run_mouse_action(static_cast<int>(code - kMainActionInfo1),
-                             g_shell.main_settings.action_info_double);
+            run_mouse_action(g_shell.main_settings.action_info_double,
+                             static_cast<int>(code - kMainActionInfo1), static_cast<int>(value));
             break;
         case kMainBothImage1:
         case kMainBothImage2:
-            run_mouse_action(static_cast<int>(code - kMainBothImage1),
-                             g_shell.main_settings.action_image_both);
+            run_mouse_action(g_shell.main_settings.action_image_both,
+                             static_cast<int>(code - kMainBothImage1), static_cast<int>(value));
             break;
         case kMainBothInfo1:
         case kMainBothInfo2:
-            run_mouse_action(static_cast<int>(code - kMainBothInfo1), g_shell.main_settings.action_info_both);
+            run_mouse_action(g_shell.main_settings.action_info_both, static_cast<int>(code - kMainBothInfo1),
+                             static_cast<int>(value));
             break;
         case kMainFilesDropped: {
             HDROP drop = reinterpret_cast<HDROP>(value);
@@ -260,7 +250,11 @@ void main_app_message(WPARAM code, LPARAM value) {
         case kMainActiveView: set_main_title(); break;
         case kMainDragStarts: tree_pane_drag_starts(); break;
         case kMainInfo1:
-        case kMainInfo2: show_entry_info(static_cast<int>(code - kMainInfo1), value); break;
+        case kMainInfo2: {
+            const int view = static_cast<int>(code - kMainInfo1);
+            show_entry_info(view, reinterpret_cast<LPARAM>(entry_of_selection_message(view, value)));
+            break;
+        }
         case kMainShowError: show_posted_error(g_shell.main_window, value); break;
         case kMainThreadEnded: {
             KernelHandle* thread = reinterpret_cast<KernelHandle*>(value);
@@ -291,7 +285,7 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
     switch (message) {
         case WM_CREATE: {
             g_shell.main_window = window;
-            create_main_rebar(window);
+            create_rebar(window);
             RECT rc;
             GetClientRect(window, &rc);
             const int top = rebar_bottom() + 1;
@@ -347,7 +341,7 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
             break;
         case WM_ACTIVATEAPP:
             if (wparam) {
-                refresh_changed_views(window);
+                recheck_view_folders();
             } else if (!is_own_ui_thread(static_cast<DWORD>(lparam))) {
                 start_folder_watch();
             }

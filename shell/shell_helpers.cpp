@@ -240,3 +240,39 @@ void get_monitor_rects(HWND window, RECT* work_area, RECT* monitor) {
     if (work_area && !SystemParametersInfoW(SPI_GETWORKAREA, 0, work_area, 0))
         *work_area = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
 }
+
+int detect_os_version() {
+    OSVERSIONINFOW info = {};
+    info.dwOSVersionInfoSize = sizeof info;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    if (!GetVersionExW(&info)) return 0;
+#pragma GCC diagnostic pop
+    return os_class_for_version(info.dwMajorVersion, info.dwMinorVersion);
+}
+
+namespace {
+
+constexpr UINT kHelpInitialize = 0x001C;
+constexpr UINT kHelpUninitialize = 0x001D;
+
+using HtmlHelpFunction = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
+HMODULE g_help_library = nullptr;
+HtmlHelpFunction g_html_help = nullptr;
+
+}  // namespace
+
+void html_help_begin(DWORD_PTR* cookie) {
+    g_help_library = LoadLibraryW(L"hhctrl.ocx");
+    if (g_help_library)
+        g_html_help = reinterpret_cast<HtmlHelpFunction>(
+            reinterpret_cast<void*>(GetProcAddress(g_help_library, "HtmlHelpW")));
+    if (g_html_help) g_html_help(nullptr, nullptr, kHelpInitialize, reinterpret_cast<DWORD_PTR>(cookie));
+}
+
+void html_help_end(DWORD_PTR cookie) {
+    if (g_html_help) g_html_help(nullptr, nullptr, kHelpUninitialize, cookie);
+    if (g_help_library) FreeLibrary(g_help_library);
+    g_html_help = nullptr;
+    g_help_library = nullptr;
+}

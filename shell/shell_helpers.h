@@ -31,3 +31,9 @@ void get_monitor_rects(HWND window, RECT* work_area, RECT* monitor);
 // Browse dialog and list-view sort callbacks.
 int CALLBACK browse_folder_callback(HWND dialog, UINT message, LPARAM, LPARAM data) noexcept;
 int CALLBACK compare_list_items_text(LPARAM first, LPARAM second, LPARAM list_view) noexcept;
+
+// The program's class of Windows version (0 when it is too old to run on).
+int detect_os_version();
+// HTML Help is loaded at run time; without it both do nothing.
+void html_help_begin(DWORD_PTR* cookie);
+void html_help_end(DWORD_PTR cookie);

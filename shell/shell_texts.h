@@ -21,3 +21,5 @@ constexpr const wchar_t* kInfoExifLabels[12] = {L"メーカー",   L"機種",   
                                                 L"露出制御",   L"ISO感度",  L"露出補正",   L"測光方式",
                                                 L"フラッシュ", L"焦点距離", L"開放Ｆ値",   L"撮影日時"};
 constexpr const wchar_t* kEditWindowTitle = L"編集用ウィンドウ";
+constexpr const wchar_t* kStatusRefreshTip = L"クリックでサムネイル更新";
+constexpr const wchar_t* kStatusClearTip = L"クリックでサムネイル消去";

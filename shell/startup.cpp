@@ -19,6 +19,7 @@
 #include "common/win/message_box.h"
 #include "common/win/process_lock.h"
 #include "loading/codec_set.h"
+#include "shell/core/preview_rules.h"
 #include "shell/core/shell_rules.h"
 #include "shell/core/shutdown_plan.h"
 #include "shell/entry_points.h"
@@ -35,34 +36,9 @@
 #include "shell/thumbnail_cache.h"
 #include "shell/thumbnail_view.h"
 
-ShellState g_shell;
-
 namespace {
 
 constexpr DWORD kStillActive = 259;
-constexpr UINT kHelpInitialize = 0x001C;
-constexpr UINT kHelpUninitialize = 0x001D;
-
-using HtmlHelpFunction = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
-HMODULE g_help_library = nullptr;
-HtmlHelpFunction g_html_help = nullptr;
-
-void initialise_help() {
-    g_help_library = LoadLibraryW(L"hhctrl.ocx");
-    if (g_help_library)
-        g_html_help = reinterpret_cast<HtmlHelpFunction>(
-            reinterpret_cast<void*>(GetProcAddress(g_help_library, "HtmlHelpW")));
-    if (g_html_help)
-        g_html_help(nullptr, nullptr, kHelpInitialize, reinterpret_cast<DWORD_PTR>(&g_shell.help_cookie));
-}
-
-void end_help() {
-    if (g_html_help) g_html_help(nullptr, nullptr, kHelpUninitialize, g_shell.help_cookie);
-    if (g_help_library) FreeLibrary(g_help_library);
-    g_html_help = nullptr;
-    g_help_library = nullptr;
-}
-
 // Classes whose windows belong to the image windows and the dialogs; until those exist their
 // windows get the default procedure.
 LRESULT CALLBACK placeholder_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
@@ -138,25 +114,15 @@ void end_thread(KernelHandle* thread, HWND window, WPARAM code, DWORD timeout_ms
 
 }  // namespace
 
-int detect_os_version() {
-    OSVERSIONINFOW info = {};
-    info.dwOSVersionInfoSize = sizeof info;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    if (!GetVersionExW(&info)) return 0;
-#pragma GCC diagnostic pop
-    return os_class_for_version(info.dwMajorVersion, info.dwMinorVersion);
-}
-
 void measure_screen() {
     RECT frame = {0, 0, 0, 0};
     AdjustWindowRectEx(&frame, WS_POPUP | WS_THICKFRAME, FALSE, WS_EX_CLIENTEDGE);
     g_shell.frame_width = frame.right - frame.left;
     g_shell.frame_height = frame.bottom - frame.top;
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &g_shell.work_area, 0);
-    const int w = g_shell.work_area.right - g_shell.work_area.left - g_shell.frame_width;
-    const int h = g_shell.work_area.bottom - g_shell.work_area.top - g_shell.frame_height;
-    g_shell.largest_square = w < h ? w : h;
+    g_shell.largest_square = largest_preview_size(g_shell.work_area.right - g_shell.work_area.left,
+                                                  g_shell.work_area.bottom - g_shell.work_area.top,
+                                                  g_shell.frame_width, g_shell.frame_height);
     g_shell.arrow_cursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
     g_shell.wait_cursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32514));
     g_shell.no_cursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32648));
@@ -212,7 +178,7 @@ bool init_application(int show) {
     measure_screen();
     install_windows_settings_file_ops();
     load_main_settings_group();
-    build_main_menus();
+    init_main_menus(g_shell.main_keys);
     if (!create_codec_contexts()) return false;
     register_classes();
     INITCOMMONCONTROLSEX controls = {sizeof controls, 0x43F};
@@ -320,7 +286,7 @@ bool shutdown_main_window() {
             case ShutdownStep::free_printer_setup: shell_entry_points().free_printer_setup_handles(); break;
             case ShutdownStep::restore_subclassed_controls: restore_subclassed_controls(); break;
             case ShutdownStep::destroy_codec_contexts: destroy_codec_contexts(); break;
-            case ShutdownStep::destroy_main_menus: destroy_main_menus(); break;
+            case ShutdownStep::destroy_main_menus: delete_menu_resources(); break;
             case ShutdownStep::free_view_lists: free_view_file_lists(); break;
             case ShutdownStep::compact_cache: compact_thumbnail_cache_index(); break;
             case ShutdownStep::write_settings: save_settings_at_exit(); break;
@@ -358,13 +324,13 @@ int pexaron_main(HINSTANCE instance, int show) {
     g_shell.instance = instance;
     g_shell.os_class = detect_os_version();
     create_ui_font();
-    initialise_help();
+    html_help_begin(&g_shell.help_cookie);
     // The folder tree and the shortcut helpers use the shell namespace from the first window on.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     int exit_code = 0;
     if (start_single_instance(show, GetCommandLineW())) exit_code = run_message_loop();
     if (SUCCEEDED(com)) CoUninitialize();
-    end_help();
+    html_help_end(g_shell.help_cookie);
     delete_ui_font();
     HeapDestroy(g_shell.heap);
     g_shell.heap = nullptr;

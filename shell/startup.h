@@ -4,9 +4,10 @@
 
 #include <windows.h>
 
+#include "shell/shell_helpers.h"
+
 int pexaron_main(HINSTANCE instance, int show);
 
-int detect_os_version();
 void measure_screen();
 // True when this process became the running instance and its main window exists.
 bool start_single_instance(int show, const wchar_t* command_line);

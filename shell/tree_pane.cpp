@@ -813,6 +813,7 @@ void toggle_tree_auto_show() {
 void toggle_info_list() {
     MainSettings& settings = g_shell.main_settings;
     settings.info_list_shown = settings.info_list_shown ? 0 : 1;
+    update_toolbar_checks();
     if (!g_shell.tree) return;
     RECT rc;
     GetWindowRect(g_shell.tree, &rc);

@@ -32,7 +32,7 @@ enum MainCode : WPARAM {
     kMainAutoTree = 150,         // views; lParam 1 show, 0 hide the auto-shown tree
     kMainActiveView = 151,       // views
     kMainDragStarts = 152,       // views
-    kMainInfo1 = 153,            // view 1; lParam a FileEntry of its array or 0
+    kMainInfo1 = 153,            // view 1; lParam 0 or an entry reference (entry_of_selection_message)
     kMainInfo2 = 154,            // view 2
     kMainShowError = 160,        // any thread; lParam the error code
     kMainThreadEnded = 170,      // image-window and batch threads; lParam points to its KernelHandle
@@ -58,7 +58,7 @@ enum ViewCode : WPARAM {
 
 // To the preview window.
 enum PreviewCode : WPARAM {
-    kPreviewShow = 400,
+    kPreviewShow = 400,  // thumbnail cells (show_preview_for_cell); lParam a request the preview frees
     kPreviewHide = 401,
     kPreviewEnd = 402,
 };

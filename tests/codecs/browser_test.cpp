@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "codecs/file_io.h"
 #include "codecs/pixel_memory.h"
@@ -157,6 +158,46 @@ TEST_F(BrowserShrink, SizeOnlyLooksAtTheFullSizeFirst) {
     EXPECT_EQ(image_.pixels, before);
 }
 
+TEST_F(BrowserShrink, StoredRowsAreOwnBlocksFreedByTheirPair) {
+    // Widths 1, 2, 3 and one that is a multiple of 4: each block holds the padded rows only.
+    std::vector<ThumbnailTarget> entries(4);
+    const int32_t widths[] = {1, 2, 3, 144};
+    for (size_t i = 0; i < entries.size(); ++i) {
+        publish(widths[i], 3);
+        const int64_t bytes = ((3 * int64_t(widths[i]) + 3) & ~3) * 3;
+        for (int64_t k = 0; k < bytes; ++k) image_.pixels[k] = static_cast<uint8_t>(k + i);
+        const std::vector<uint8_t> want(image_.pixels, image_.pixels + bytes);
+        store_thumbnail_in_entry(&entries[i]);
+        ASSERT_NE(entries[i].bits, nullptr);
+        EXPECT_EQ(std::vector<uint8_t>(entries[i].bits, entries[i].bits + bytes), want) << widths[i];
+    }
+    // Storing over a held thumbnail frees the old block (the sanitizer reports a leak otherwise).
+    publish(5, 5);
+    store_thumbnail_in_entry(&entries[0]);
+    EXPECT_EQ(entries[0].thumbnail_width, 5);
+    for (ThumbnailTarget& e : entries) free_thumbnail_bits(e.bits);
+    free_thumbnail_bits(nullptr);
+}
+
+TEST_F(BrowserShrink, StoreWithoutMemoryKeepsTheEntryAndTheLoad) {
+    publish(4, 4);
+    ThumbnailTarget entry;
+    store_thumbnail_in_entry(&entry);
+    uint8_t* held = entry.bits;
+    ASSERT_NE(held, nullptr);
+    publish(4, 4);
+    // Rows this size cannot be had: the store must leave both sides as they were.
+    g_load_result.header.width = 0x10000;
+    g_load_result.header.height = 0x10000;
+    g_load_result.current_width = 77;
+    store_thumbnail_in_entry(&entry);
+    EXPECT_EQ(entry.bits, held);
+    EXPECT_EQ(entry.thumbnail_width, 4);
+    EXPECT_EQ(g_load_result.image, &image_);
+    EXPECT_NE(image_.pixels, nullptr);
+    free_thumbnail_bits(entry.bits);
+}
+
 TEST_F(BrowserShrink, StoreTakesTheRowsAndRefreshRenewsOnlyFiveWords) {
     publish(20, 10);
     g_load_result.time_low = 1;
@@ -166,11 +207,14 @@ TEST_F(BrowserShrink, StoreTakesTheRowsAndRefreshRenewsOnlyFiveWords) {
     g_load_result.source_bits = 8;
     g_load_result.w1 = 7;
     g_load_result.w4 = 9;
+    for (int i = 0; i < 60 * 10; ++i) image_.pixels[i] = static_cast<uint8_t>(i * 7);
+    const std::vector<uint8_t> rows(image_.pixels, image_.pixels + 60 * 10);
     ThumbnailTarget entry;
-    uint8_t* rows = image_.pixels;
     store_thumbnail_in_entry(&entry);
-    EXPECT_EQ(entry.bits, rows);
-    EXPECT_EQ(image_.pixels, nullptr);
+    ASSERT_NE(entry.bits, nullptr);
+    EXPECT_EQ(std::vector<uint8_t>(entry.bits, entry.bits + 60 * 10), rows);
+    EXPECT_EQ(image_.pixels, nullptr);  // the loaded rows went with the copy
+    EXPECT_EQ(g_load_result.image, nullptr);
     const uint32_t want[kLoadInfoWords] = {1, 2, 40, 20, 5, 3, 8, 7, 0, 0, 9};
     for (int i = 0; i < kLoadInfoWords; ++i) EXPECT_EQ(entry.load_info[i], want[i]) << i;
     EXPECT_EQ(entry.thumbnail_width, 20);
@@ -186,7 +230,7 @@ TEST_F(BrowserShrink, StoreTakesTheRowsAndRefreshRenewsOnlyFiveWords) {
     EXPECT_EQ(entry.load_info[5], 3u);
     EXPECT_EQ(entry.load_info[7], 7u);
     EXPECT_EQ(entry.thumbnail_width, 6);
-    free_pixels(entry.bits);
+    free_thumbnail_bits(entry.bits);
 }
 
 TEST(BrowserLoad, MissingEmptyAndUnknownFilesGiveNothing) {
@@ -327,7 +371,7 @@ TEST_F(BrowserNative, ThumbnailIsConvertedThenFitted) {
     EXPECT_EQ(entry.load_info[2], 300u);
     EXPECT_EQ(entry.thumbnail_width, 96);
     EXPECT_EQ(entry.header.bit_count, 24);
-    free_pixels(entry.bits);
+    free_thumbnail_bits(entry.bits);
 }
 
 TEST_F(BrowserNative, PreviewFitsTheSquareOrKeepsSmallImages) {

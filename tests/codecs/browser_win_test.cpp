@@ -95,7 +95,7 @@ TEST_F(BrowserWin, ThumbnailAndPreviewFitTheirBoxes) {
     store_thumbnail_in_entry(&entry);
     ASSERT_NE(entry.bits, nullptr);
     EXPECT_EQ(entry.load_info[6], 4u);
-    free_pixels(entry.bits);
+    free_thumbnail_bits(entry.bits);
 
     g_browser_options.preview_size = 150;
     ASSERT_TRUE(load_preview_image(path, nullptr, 0));

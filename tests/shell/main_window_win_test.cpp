@@ -688,10 +688,11 @@ TEST_F(ShellAppTest, AltModeKeysDriveTheMenuBar) {
     EXPECT_TRUE(g_shell.menu_keyboard_mode);
     main_keyboard_hook(HC_ACTION, VK_MENU, kUp);
     EXPECT_EQ(menu_bar_hot(), 0);
+    // The letters open their popups; the menus' own tests drive those.
     struct Step {
         WPARAM key;
         int hot;
-    } steps[] = {{'V', 1}, {VK_RIGHT, 2}, {'H', 4}, {VK_RIGHT, 0}, {VK_LEFT, 4}, {'F', 0}, {VK_LEFT, 4}};
+    } steps[] = {{VK_RIGHT, 1}, {VK_RIGHT, 2}, {VK_LEFT, 1}, {VK_LEFT, 0}, {VK_LEFT, 4}, {VK_RIGHT, 0}};
     for (const Step& st : steps) {
         EXPECT_EQ(main_keyboard_hook(HC_ACTION, st.key, 0), 1);
         EXPECT_EQ(main_keyboard_hook(HC_ACTION, st.key, kUp), 1);

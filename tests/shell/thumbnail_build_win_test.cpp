@@ -1,0 +1,362 @@
+// The folder refresh on real files under Wine: the real listing, loaders, JPEG codec and
+// thumbnail cache, and the serving of a view's messages between two files.
+// <windows.h> must come first.
+// clang-format off
+#include <windows.h>
+#include <shlobj.h>
+// clang-format on
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "codecs/jpeg/jpeg.h"
+#include "common/stride.h"
+#include "common/win/app_messages.h"
+#include "common/win/process_lock.h"
+#include "loading/browser_load.h"
+#include "loading/codec_set.h"
+#include "shell/shell_state.h"
+#include "shell/thumbnail_build.h"
+#include "shell/thumbnail_cache.h"
+#include "shell/thumbnail_view_parts.h"
+#include "tests/shell/unique_scratch.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+// A width x height picture of smooth gradients, bottom-up 24-bit rows.
+std::vector<uint8_t> gradient(int32_t width, int32_t height) {
+    const size_t stride = static_cast<size_t>(row_stride_bytes(width, 24));
+    std::vector<uint8_t> rows(stride * static_cast<size_t>(height));
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x) {
+            uint8_t* p = rows.data() + static_cast<size_t>(y) * stride + 3 * static_cast<size_t>(x);
+            p[0] = static_cast<uint8_t>(x * 255 / width);
+            p[1] = static_cast<uint8_t>(y * 255 / height);
+            p[2] = 128;
+        }
+    }
+    return rows;
+}
+
+std::vector<uint8_t> encode_jpeg(int32_t width, int32_t height) {
+    std::vector<uint8_t> rows = gradient(width, height);
+    std::vector<uint8_t> jpeg(rows.size() + 65536);
+    JpegWriterContext* w = g_codecs.jpeg_writer;
+    jpeg_writer_reset(w);
+    jpeg_set_save_options(w, 90, 0, 0, 2);
+    w->in_memory = 1;
+    w->conversion.width = width;
+    w->conversion.height = height;
+    w->conversion.source_bits = 24;
+    uint32_t count = static_cast<uint32_t>(jpeg.size());
+    const bool ok = write_jpeg_image_to_memory(w, jpeg.data(), &count, rows.data());
+    jpeg_writer_release(w);
+    jpeg.resize(ok ? count : 0);
+    return jpeg;
+}
+
+void put_le(std::vector<uint8_t>* out, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out->push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+std::vector<uint8_t> encode_bmp(int32_t width, int32_t height) {
+    const std::vector<uint8_t> rows = gradient(width, height);
+    std::vector<uint8_t> out = {'B', 'M'};
+    put_le(&out, static_cast<uint32_t>(54 + rows.size()), 4);
+    put_le(&out, 0, 4);
+    put_le(&out, 54, 4);
+    put_le(&out, 40, 4);
+    put_le(&out, static_cast<uint32_t>(width), 4);
+    put_le(&out, static_cast<uint32_t>(height), 4);
+    put_le(&out, 1, 2);
+    put_le(&out, 24, 2);
+    for (int i = 0; i < 6; ++i) put_le(&out, 0, 4);
+    out.insert(out.end(), rows.begin(), rows.end());
+    return out;
+}
+
+int g_decodes = 0;
+bool counting_decoder(const std::u16string& path) {
+    ++g_decodes;
+    return decode_thumbnail_file(path);
+}
+
+// The system's cache file operations, counting the files written.
+class CountingOps : public CacheFileOps {
+public:
+    explicit CountingOps(CacheFileOps& inner) : inner_(inner) {}
+    int writes = 0;
+    bool read_file(const std::u16string& path, uint64_t limit, std::vector<uint8_t>* bytes) override {
+        return inner_.read_file(path, limit, bytes);
+    }
+    bool file_exists(const std::u16string& path) override { return inner_.file_exists(path); }
+    bool is_directory(const std::u16string& path) override { return inner_.is_directory(path); }
+    bool create_directory(const std::u16string& path) override { return inner_.create_directory(path); }
+    bool write_new_file(const std::u16string& path, const uint8_t* data, size_t size) override {
+        ++writes;
+        return inner_.write_new_file(path, data, size);
+    }
+    bool replace_file(const std::u16string& source, const std::u16string& target) override {
+        return inner_.replace_file(source, target);
+    }
+    void delete_file(const std::u16string& path) override { inner_.delete_file(path); }
+
+private:
+    CacheFileOps& inner_;
+};
+
+class ThumbnailBuildWin : public ::testing::Test {
+protected:
+    void SetUp() override {
+        made_lock_ = !process_lock_exists();
+        if (made_lock_) process_lock_init();
+        ASSERT_TRUE(create_codec_contexts());
+        saved_options_ = g_browser_options;
+        saved_settings_ = g_shell.main_settings;
+        g_browser_options.box_width = 144;
+        g_browser_options.box_height = 108;
+        g_browser_options.plugin_folder.clear();
+        g_shell.main_settings.cache_enabled = 1;
+        g_shell.main_settings.hidden_mask = FILE_ATTRIBUTE_HIDDEN;
+        g_shell.filter_index = 0;
+        lstrcpyW(saved_cache_, g_shell.cache_folder);
+        root_ = unique_scratch_path(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        CreateDirectoryW(wide(root_), nullptr);
+        lstrcpyW(g_shell.cache_folder, wide(root_ + u"\\cache\\"));
+        pics_ = root_ + u"\\pics";
+        CreateDirectoryW(wide(pics_), nullptr);
+        counting_ = new CountingOps(cache_file_ops());
+        set_cache_file_ops(counting_);
+        set_thumbnail_decoder(counting_decoder);
+        g_decodes = 0;
+    }
+    void TearDown() override {
+        empty_view();
+        set_thumbnail_decoder(nullptr);
+        set_cache_file_ops(nullptr);
+        delete counting_;
+        release_load_result();
+        g_browser_options = saved_options_;
+        g_shell.main_settings = saved_settings_;
+        lstrcpyW(g_shell.cache_folder, saved_cache_);
+        destroy_codec_contexts();
+        if (made_lock_) process_lock_delete();
+    }
+
+    void write(const char16_t* name, const std::vector<uint8_t>& bytes) {
+        ASSERT_TRUE(write_bytes(pics_ + u"\\" + name, bytes));
+    }
+
+    // Valid and damaged files of several formats, a file of no image type and a hidden image.
+    void make_fixture() {
+        write(u"a.jpg", encode_jpeg(300, 200));
+        write(u"B.bmp", encode_bmp(40, 30));
+        write(u"c.jpg", {0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F', 0, 1});
+        write(u"d.png", {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0, 13, 'I', 'H'});
+        write(u"e.bmp", {'B', 'M', 1, 2, 3});
+        write(u"f.jpg", encode_jpeg(64, 640));
+        write(u"g.txt", {'h', 'i'});
+        write(u"h.jpg", encode_jpeg(16, 16));
+        SetFileAttributesW(wide(pics_ + u"\\h.jpg"), FILE_ATTRIBUTE_HIDDEN);
+    }
+
+    // The view is published empty with the fixture's folder, as clear and a new folder leave it.
+    void open_view() {
+        empty_view();
+        ViewState& v = view_state(0);
+        std::memcpy(v.folder, pics_.c_str(), (pics_.size() + 1) * sizeof(char16_t));
+    }
+    void empty_view() {
+        ViewState& v = view_state(0);
+        if (v.entries) {
+            // The whole array: the failed tail was never filled, so its rows are null.
+            for (int32_t i = 0; i < v.count; ++i) free_thumbnail_bits(v.entries[i].thumbnail_bits);
+            VirtualFree(v.entries, 0, MEM_RELEASE);
+        }
+        v = ViewState{};
+    }
+
+    std::vector<std::u16string> entry_names() {
+        std::vector<std::u16string> out;
+        const ViewState& v = view_state(0);
+        for (int32_t i = 0; i < v.count; ++i) out.emplace_back(v.entries[i].name);
+        return out;
+    }
+
+    bool made_lock_ = false;
+    std::u16string root_, pics_;
+    CountingOps* counting_ = nullptr;
+    BrowserOptions saved_options_;
+    MainSettings saved_settings_;
+    wchar_t saved_cache_[MAX_PATH] = {};
+};
+
+TEST_F(ThumbnailBuildWin, RefreshKeepsTheReadableFilesInOrderAndTheSecondDecodesNothing) {
+    make_fixture();
+    open_view();
+    EXPECT_EQ(refresh_view_1(), 0);
+    const std::vector<std::u16string> want = {u"a.jpg", u"B.bmp", u"f.jpg"};
+    EXPECT_EQ(entry_names(), want);
+    EXPECT_EQ(g_decodes, 6);  // every listed file, the damaged ones too
+    EXPECT_EQ(view_state(0).busy, 0);
+    EXPECT_EQ(g_shell.view_busy[0], 0);
+    const ViewState& v = view_state(0);
+    struct Fit {
+        int32_t width, height, thumb_width, thumb_height, format;
+    };
+    const Fit fits[] = {{300, 200, 144, 96, 3}, {40, 30, 40, 30, 1}, {64, 640, 10, 108, 3}};
+    for (int i = 0; i < 3; ++i) {
+        const FileEntry& e = v.entries[i];
+        EXPECT_EQ(e.load_info.width, fits[i].width) << i;
+        EXPECT_EQ(e.load_info.height, fits[i].height) << i;
+        EXPECT_EQ(e.thumbnail_width, fits[i].thumb_width) << i;
+        EXPECT_EQ(e.thumbnail_height, fits[i].thumb_height) << i;
+        EXPECT_EQ(e.display_width, fits[i].thumb_width) << i;
+        EXPECT_EQ(e.load_info.format, fits[i].format) << i;
+        EXPECT_EQ(e.thumbnail_header.bit_count, 24) << i;
+        EXPECT_NE(e.thumbnail_bits, nullptr) << i;
+        EXPECT_EQ(e.from_cache, 0) << i;
+    }
+    // The gradient survives decoding and fitting: blue grows to the right.
+    const FileEntry& a = v.entries[0];
+    EXPECT_LT(a.thumbnail_bits[0], a.thumbnail_bits[3 * 140]);
+    EXPECT_GT(counting_->writes, 0);
+
+    open_view();
+    g_decodes = 0;
+    counting_->writes = 0;
+    EXPECT_EQ(refresh_view_1(), 0);
+    EXPECT_EQ(entry_names(), want);
+    // Only the damaged files, which the cache cannot hold, are decoded again.
+    EXPECT_EQ(g_decodes, 3);
+    EXPECT_EQ(counting_->writes, 0);
+    EXPECT_EQ(view_state(0).entries[0].from_cache, 1);
+    EXPECT_EQ(view_state(0).entries[0].thumbnail_width, 144);
+}
+
+TEST_F(ThumbnailBuildWin, ChangedBoxRewritesTheCache) {
+    write(u"a.jpg", encode_jpeg(300, 200));
+    write(u"b.jpg", encode_jpeg(120, 240));
+    open_view();
+    ASSERT_EQ(refresh_view_1(), 0);
+
+    struct Case {
+        const char* what;
+        int32_t box_width, box_height;
+        int decodes;
+        int32_t a_width;  // stored thumbnail of a.jpg afterwards
+        int32_t a_display;
+    };
+    const Case cases[] = {
+        // Shown from the cache, shrunk while decoding, and written with the smaller box.
+        {"smaller box", 72, 54, 0, 72, 72},
+        // The cached thumbnails are fitted by size first, then decoded again in a second pass.
+        {"larger box", 200, 150, 2, 200, 200},
+        {"same box again", 200, 150, 0, 200, 200},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        g_browser_options.box_width = c.box_width;
+        g_browser_options.box_height = c.box_height;
+        open_view();
+        g_decodes = 0;
+        counting_->writes = 0;
+        ASSERT_EQ(refresh_view_1(), 0);
+        ASSERT_EQ(view_state(0).count, 2);
+        EXPECT_EQ(g_decodes, c.decodes);
+        EXPECT_EQ(counting_->writes > 0, c.decodes > 0 || c.box_width == 72);
+        EXPECT_EQ(view_state(0).entries[0].thumbnail_width, c.a_width);
+        EXPECT_EQ(view_state(0).entries[0].display_width, c.a_display);
+    }
+}
+
+TEST_F(ThumbnailBuildWin, UseCacheOffNeitherReadsNorWrites) {
+    write(u"a.jpg", encode_jpeg(30, 20));
+    open_view();
+    ASSERT_EQ(refresh_view_1(), 0);
+    g_shell.main_settings.cache_enabled = 0;
+    open_view();
+    g_decodes = 0;
+    counting_->writes = 0;
+    ASSERT_EQ(refresh_view_1(), 0);
+    EXPECT_EQ(g_decodes, 1);
+    EXPECT_EQ(counting_->writes, 0);
+    EXPECT_EQ(view_state(0).entries[0].from_cache, 0);
+}
+
+// A frame with one child standing for a view's windows; the child records what reached it.
+std::vector<UINT> g_received;
+
+LRESULT CALLBACK recording_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
+    if (message == WM_LBUTTONDOWN || message == WM_KEYDOWN || message == kAppMessage)
+        g_received.push_back(message == kAppMessage ? static_cast<UINT>(wparam) : message);
+    return DefWindowProcW(window, message, wparam, lparam);
+}
+
+TEST(ThumbnailBuildPump, ServesTheViewsMessagesAndStopsAtClearOrClose) {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = recording_proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"thumbnail_build_pump_test";
+    RegisterClassW(&wc);
+    HWND frame = CreateWindowExW(0, wc.lpszClassName, nullptr, WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                                 nullptr, wc.hInstance, nullptr);
+    HWND cell = CreateWindowExW(0, wc.lpszClassName, nullptr, WS_CHILD, 0, 0, 10, 10, frame, nullptr,
+                                wc.hInstance, nullptr);
+    HWND other = CreateWindowExW(0, wc.lpszClassName, nullptr, WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                                 nullptr, wc.hInstance, nullptr);
+    ASSERT_TRUE(frame && cell && other);
+
+    struct Case {
+        const char* what;
+        WPARAM stop;  // 0: none posted
+        int result;
+    };
+    for (const Case c : {Case{"nothing of interest", 0, 0}, Case{"clear", kViewClear, kViewClear},
+                         Case{"close", kViewClose, kViewClose}}) {
+        SCOPED_TRACE(c.what);
+        g_received.clear();
+        PostMessageW(cell, WM_LBUTTONDOWN, 0, 0);             // served at once
+        PostMessageW(cell, WM_KEYDOWN, 'Q', 0);               // dropped
+        PostMessageW(frame, kAppMessage, kViewRefresh, 0);    // a second refresh is dropped
+        PostMessageW(frame, kAppMessage, kViewTransform, 1);  // dropped
+        PostMessageW(frame, kAppMessage, kViewRepaint, 0);    // served by the view
+        if (c.stop) PostMessageW(frame, kAppMessage, c.stop, 0);
+        PostMessageW(cell, WM_LBUTTONDOWN, 0, 0);   // waits behind a stop
+        PostMessageW(other, WM_LBUTTONDOWN, 0, 0);  // not the view's
+        PostMessageW(cell, kAppMessage + 1, 0, 0);  // outside the range: left queued
+        EXPECT_EQ(pump_view_messages_for(0, frame), c.result);
+        const std::vector<UINT> served =
+            c.stop ? std::vector<UINT>{WM_LBUTTONDOWN} : std::vector<UINT>{WM_LBUTTONDOWN, WM_LBUTTONDOWN};
+        EXPECT_EQ(g_received, served);
+
+        // What the pump left: the other window's click and the timer, plus the click after a stop.
+        MSG msg;
+        int left_for_cell = 0;
+        int left_for_other = 0;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.hwnd == other && msg.message == WM_LBUTTONDOWN) ++left_for_other;
+            if (msg.hwnd == cell) ++left_for_cell;
+        }
+        EXPECT_EQ(left_for_other, 1);
+        EXPECT_EQ(left_for_cell, c.stop ? 2 : 1);
+    }
+
+    // Files dropped during a build are not taken, but their drop is finished: its memory freed.
+    HGLOBAL drop = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + 4 * sizeof(wchar_t));
+    ASSERT_NE(drop, nullptr);
+    auto* files = static_cast<DROPFILES*>(GlobalLock(drop));
+    files->pFiles = sizeof(DROPFILES);
+    files->fWide = TRUE;
+    GlobalUnlock(drop);
+    PostMessageW(cell, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+    EXPECT_EQ(pump_view_messages_for(0, frame), 0);
+    EXPECT_EQ(GlobalSize(drop), 0u);
+    DestroyWindow(other);
+    DestroyWindow(frame);
+}
+
+}  // namespace
