@@ -369,6 +369,19 @@ void tree_pane_command(WPARAM wparam) {
     g_target_item = nullptr;
 }
 
+void update_tree_menu_states(HMENU popup) {
+    static const int kItems[] = {kCmdShowInView1,  kCmdShowInView2,   kCmdRegister,
+                                 kCmdUnregister,   kCmdCreateFolder,  kCmdRenameFolder,
+                                 kCmdDeleteFolder, kCmdHiddenFolders, kCmdExplore};
+    for (int id : kItems) {
+        MENUITEMINFOW info = {};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_STATE;
+        info.fState = tree_context_item_state(id);
+        SetMenuItemInfoW(popup, static_cast<UINT>(id), FALSE, &info);
+    }
+}
+
 void show_tree_context_menu(LPARAM lparam) {
     HWND tree = g_shell.tree;
     POINT at = {GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
@@ -666,7 +679,12 @@ LRESULT CALLBACK tree_pane_proc(HWND window, UINT message, WPARAM wparam, LPARAM
         case WM_TIMER:
             if (wparam == kHoverTimer) tree_hover_timer();
             return 0;
-        case WM_INITMENUPOPUP: init_menu_popup(reinterpret_cast<HMENU>(wparam)); return 0;
+        case WM_INITMENUPOPUP: {
+            HMENU popup = reinterpret_cast<HMENU>(wparam);
+            init_menu_popup(popup);
+            if (popup && popup == folder_tree_context_popup()) update_tree_menu_states(popup);
+            return 0;
+        }
         case WM_LBUTTONUP:
             if (g_folder_drag && g_target_item && GetCapture() == window)
                 tree_drag_end({GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)});
