@@ -24,6 +24,7 @@
 #include "shell/core/folder_listing.h"
 #include "shell/entry_points.h"
 #include "shell/folder_tree.h"
+#include "shell/main_menus.h"
 #include "shell/shell_helpers.h"
 #include "shell/shell_state.h"
 #include "shell/thumbnail_view.h"
@@ -266,6 +267,39 @@ TEST_F(TreePaneWinTest, ContextCommandsShowInEitherViewAndRegister) {
     EXPECT_EQ(g_shell.main_settings.folders, (std::vector<std::u16string>{u16_of(a), u16_of(inner)}));
     menu_command(item_of(a), 7621);
     EXPECT_EQ(g_shell.main_settings.folders, std::vector<std::u16string>{u16_of(inner)});
+}
+
+bool greyed(HMENU popup, int id) {
+    return (GetMenuState(popup, static_cast<UINT>(id), MF_BYCOMMAND) & MF_GRAYED) != 0;
+}
+
+TEST_F(TreePaneWinTest, TheContextMenuIsTheTreePopupWithTheTargetItemsStates) {
+    KeyTable keys;
+    keys.count = kMainKeyCount;
+    fill_default_main_keys(keys.entries);
+    init_main_menus(keys);
+    const std::wstring a = sub(L"a");
+    const std::wstring inner = a + L"\\inner";
+    CreateDirectoryW(inner.c_str(), nullptr);
+    create_pane({a});
+    HMENU popup = folder_tree_context_popup();
+    ASSERT_NE(popup, nullptr);
+    HTREEITEM a_item = item_of(a);
+    SendMessageW(g_shell.tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(a_item));
+    struct Case {
+        HTREEITEM item;
+        bool add_greyed;
+        bool remove_greyed;
+    } cases[] = {{item_of(inner, a_item), false, true}, {a_item, true, false}};
+    for (const Case& c : cases) {
+        // The command that follows the menu is one that changes nothing.
+        menu_command(c.item, 0);
+        EXPECT_EQ(greyed(popup, 7620), c.add_greyed);
+        EXPECT_EQ(greyed(popup, 7621), c.remove_greyed);
+        EXPECT_FALSE(greyed(popup, 7610));
+        EXPECT_FALSE(greyed(popup, 7632));
+    }
+    delete_menu_resources();
 }
 
 TEST_F(TreePaneWinTest, HiddenFoldersToggleOnlyWhileBothViewsAreIdle) {
