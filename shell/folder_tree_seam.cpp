@@ -1,7 +1,8 @@
-// Stands in for the main menus' folder-tree context popup until the menus are built: the
-// context menu picks its item and shows nothing.
+// The folder tree's context popup is the main menus' container entry for it.
+#include "shell/core/menu_rules.h"
 #include "shell/folder_tree.h"
+#include "shell/main_menus.h"
 
 HMENU folder_tree_context_popup() {
-    return nullptr;
+    return main_menu_popup(kPopupTree);
 }

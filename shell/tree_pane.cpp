@@ -256,7 +256,8 @@ bool folder_operations_allowed(HTREEITEM item, std::wstring* folder) {
     return true;
 }
 
-void delete_tree_folder_item(HTREEITEM target) {
+void delete_tree_folder() {
+    HTREEITEM target = g_target_item;
     std::wstring folder;
     if (!folder_operations_allowed(target, &folder)) return;
     // The path, its terminator and the list's second zero.
@@ -358,7 +359,7 @@ void tree_pane_command(WPARAM wparam) {
         case kCmdRenameFolder:
             if (target) open_name_dialog(target, id);
             break;
-        case kCmdDeleteFolder: delete_tree_folder_item(target); break;
+        case kCmdDeleteFolder: delete_tree_folder(); break;
         case kCmdHiddenFolders: toggle_hidden_folders(); break;
         case kCmdExplore:
             if (target) explore_tree_item(target);
@@ -366,6 +367,19 @@ void tree_pane_command(WPARAM wparam) {
         default: return;
     }
     g_target_item = nullptr;
+}
+
+void update_tree_menu_states(HMENU popup) {
+    static const int kItems[] = {kCmdShowInView1,  kCmdShowInView2,   kCmdRegister,
+                                 kCmdUnregister,   kCmdCreateFolder,  kCmdRenameFolder,
+                                 kCmdDeleteFolder, kCmdHiddenFolders, kCmdExplore};
+    for (int id : kItems) {
+        MENUITEMINFOW info = {};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_STATE;
+        info.fState = tree_context_item_state(id);
+        SetMenuItemInfoW(popup, static_cast<UINT>(id), FALSE, &info);
+    }
 }
 
 void show_tree_context_menu(LPARAM lparam) {
@@ -388,9 +402,10 @@ void show_tree_context_menu(LPARAM lparam) {
     if (!item || item == registered_root_item()) return;
     if (!from_keyboard) set_drop_highlight(item);
     g_target_item = item;
-    g_shell.open_menu = kTreeContextMenuId;
-    if (HMENU popup = folder_tree_context_popup())
+    if (HMENU popup = folder_tree_context_popup()) {
+        g_shell.open_menu = kTreeContextMenuId;
         TrackPopupMenu(popup, TPM_NOANIMATION, at.x, at.y, 0, g_shell.tree_pane, nullptr);
+    }
     if (!from_keyboard) set_drop_highlight(nullptr);
 }
 
@@ -404,7 +419,7 @@ bool drag_cursor_allows(int view, const std::wstring& folder) {
     return !folder.empty() && folder != folder_shown_by(view);
 }
 
-void choose_drop_cursor(bool allowed) {
+void file_drag_cursor(bool allowed) {
     if (!allowed)
         set_drag_cursor(DragCursor::no_drop);
     else
@@ -431,13 +446,13 @@ void file_drag_over(POINT point) {
     if (!item) {
         const int over = view_frame_at(point, tree);
         const std::wstring other_folder = folder_shown_by(1 - active);
-        choose_drop_cursor(over == active || (over == 1 - active && !other_folder.empty() &&
-                                              drag_cursor_allows(active, other_folder)));
+        file_drag_cursor(over == active || (over == 1 - active && !other_folder.empty() &&
+                                            drag_cursor_allows(active, other_folder)));
         end_drag_highlight();
         return;
     }
     const std::wstring folder = item_folder(item);
-    choose_drop_cursor(drag_cursor_allows(active, folder));
+    file_drag_cursor(drag_cursor_allows(active, folder));
     if (hit.flags & TVHT_ONITEMBUTTON)
         SetTimer(g_shell.tree_pane, kHoverTimer, kHoverDelayMs, nullptr);
     else
@@ -664,7 +679,12 @@ LRESULT CALLBACK tree_pane_proc(HWND window, UINT message, WPARAM wparam, LPARAM
         case WM_TIMER:
             if (wparam == kHoverTimer) tree_hover_timer();
             return 0;
-        case WM_INITMENUPOPUP: init_menu_popup(reinterpret_cast<HMENU>(wparam)); return 0;
+        case WM_INITMENUPOPUP: {
+            HMENU popup = reinterpret_cast<HMENU>(wparam);
+            init_menu_popup(popup);
+            if (popup && popup == folder_tree_context_popup()) update_tree_menu_states(popup);
+            return 0;
+        }
         case WM_LBUTTONUP:
             if (g_folder_drag && g_target_item && GetCapture() == window)
                 tree_drag_end({GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)});

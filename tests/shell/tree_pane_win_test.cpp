@@ -24,6 +24,7 @@
 #include "shell/core/folder_listing.h"
 #include "shell/entry_points.h"
 #include "shell/folder_tree.h"
+#include "shell/main_menus.h"
 #include "shell/shell_helpers.h"
 #include "shell/shell_state.h"
 #include "shell/thumbnail_view.h"
@@ -271,6 +272,39 @@ TEST_F(TreePaneWinTest, ContextCommandsShowInEitherViewAndRegister) {
     EXPECT_EQ(g_shell.main_settings.folders, std::vector<std::u16string>{u16_of(inner)});
 }
 
+bool greyed(HMENU popup, int id) {
+    return (GetMenuState(popup, static_cast<UINT>(id), MF_BYCOMMAND) & MF_GRAYED) != 0;
+}
+
+TEST_F(TreePaneWinTest, TheContextMenuIsTheTreePopupWithTheTargetItemsStates) {
+    KeyTable keys;
+    keys.count = kMainKeyCount;
+    fill_default_main_keys(keys.entries);
+    init_main_menus(keys);
+    const std::wstring a = sub(L"a");
+    const std::wstring inner = a + L"\\inner";
+    CreateDirectoryW(inner.c_str(), nullptr);
+    create_pane({a});
+    HMENU popup = folder_tree_context_popup();
+    ASSERT_NE(popup, nullptr);
+    HTREEITEM a_item = item_of(a);
+    SendMessageW(g_shell.tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(a_item));
+    struct Case {
+        HTREEITEM item;
+        bool add_greyed;
+        bool remove_greyed;
+    } cases[] = {{item_of(inner, a_item), false, true}, {a_item, true, false}};
+    for (const Case& c : cases) {
+        // The command that follows the menu is one that changes nothing.
+        menu_command(c.item, 0);
+        EXPECT_EQ(greyed(popup, 7620), c.add_greyed);
+        EXPECT_EQ(greyed(popup, 7621), c.remove_greyed);
+        EXPECT_FALSE(greyed(popup, 7610));
+        EXPECT_FALSE(greyed(popup, 7632));
+    }
+    delete_menu_resources();
+}
+
 TEST_F(TreePaneWinTest, HiddenFoldersToggleOnlyWhileBothViewsAreIdle) {
     create_pane({});
     g_shell.main_settings.hidden_mask = FILE_ATTRIBUTE_HIDDEN;
@@ -420,6 +454,42 @@ TEST_F(TreePaneWinTest, RenameAndCreateFollowUpsRelinkTheViews) {
     EXPECT_EQ(tree_linked_item(0), renamed_item);
     // View 2 showed a folder beside the renamed one, whose items were read again: it is reset.
     EXPECT_EQ(shown_in(1), L"");
+
+    // A subfolder shown in view 2 renamed: view 2 follows it to its new item.
+    a_item = item_of(a);
+    SendMessageW(g_shell.tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(a_item));
+    menu_command(item_of(x, a_item), 7611);
+    ASSERT_EQ(shown_in(1), x);
+    const std::wstring y = a + L"\\y";
+    ASSERT_TRUE(MoveFileW(x.c_str(), y.c_str()));
+    tree_after_folder_rename(y.c_str(), x.c_str());
+    EXPECT_EQ(item_of(x, a_item), nullptr);
+    ASSERT_NE(item_of(y, a_item), nullptr);
+    EXPECT_EQ(shown_in(1), y);
+    EXPECT_EQ(tree_linked_item(1), item_of(y, a_item));
+    EXPECT_EQ(shown_in(0), renamed);
+}
+
+TEST_F(TreePaneWinTest, AFolderThatGainedASubfolderCanBeExpanded) {
+    const std::wstring a = sub(L"a");
+    create_pane({a});
+    HTREEITEM a_item = item_of(a);
+    auto children_flag = [&] {
+        TVITEMW tv = {};
+        tv.mask = TVIF_HANDLE | TVIF_CHILDREN;
+        tv.hItem = a_item;
+        SendMessageW(g_shell.tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tv));
+        return tv.cChildren;
+    };
+    ASSERT_EQ(children_flag(), 0);
+    const std::wstring out = a + L"\\out";
+    CreateDirectoryW(out.c_str(), nullptr);
+    tree_mark_parent_expandable((base_ + L"\\elsewhere").c_str());
+    EXPECT_EQ(children_flag(), 0);
+    tree_mark_parent_expandable(out.c_str());
+    EXPECT_EQ(children_flag(), 1);
+    SendMessageW(g_shell.tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(a_item));
+    EXPECT_NE(item_of(out, a_item), nullptr);
 }
 
 struct DropCase {
