@@ -8,6 +8,7 @@
 #include "common/win/app_messages.h"
 #include "shell/entry_points.h"
 #include "shell/folder_watch.h"
+#include "shell/launch.h"
 #include "shell/main_menus.h"
 #include "shell/main_menus_internal.h"
 #include "shell/shell_ids.h"
@@ -106,7 +107,7 @@ MenuConditions current_conditions() {
     read_view_conditions(view, view_state(1 - active), &c);
     read_setting_conditions(g_shell.main_settings, &c);
     c.free = path_free_of_conversion(reinterpret_cast<const wchar_t*>(view.folder));
-    c.image_window_open = g_shell.image_thread.valid();
+    c.image_window_open = image_window_running();
     c.batch_window_exists = shell_entry_points().batch_window() != nullptr;
     c.batch_running = shell_entry_points().batch_conversion_running();
     return c;

@@ -10,11 +10,11 @@
 #include <string>
 
 #include "shell/core/menu_rules.h"
+#include "shell/launch.h"
 #include "shell/main_menus.h"
 #include "shell/main_menus_internal.h"
 #include "shell/shell_ids.h"
 #include "shell/shell_state.h"
-#include "shell/thumbnail_view.h"
 
 namespace {
 
@@ -90,13 +90,6 @@ void replace_entry(HWND list, int entry, const std::u16string& text) {
 void back_to_entry_zero(HWND list) {
     SendMessageW(list, CB_SETCURSEL, 0, 0);
     if (g_shell.main_window) SetFocus(g_shell.main_window);
-}
-
-// Reopens a view on its folder so that it rebuilds its thumbnails at the new box size.
-void reopen_view(int view) {
-    wchar_t folder[MAX_PATH] = {};
-    view_folder(view, folder);
-    open_folder_in_view(view, folder);
 }
 
 }  // namespace
@@ -251,8 +244,8 @@ void size_preset_selected(HWND list) {
             replace_entry(list, 0, size_text(box.width, box.height));
             back_to_entry_zero(list);
             const int active = g_shell.active_view ? 1 : 0;
-            reopen_view(active);
-            reopen_view(1 - active);
+            open_view_folder(0, active);
+            open_view_folder(0, 1 - active);
             return;
         }
         case SizeChoice::store_current:
