@@ -556,6 +556,8 @@ void show_loaded_image() {
         update_image_window_title();
         return;
     }
+    s.view.image_width = s.image.width;
+    s.view.image_height = s.image.height;
     RECT work, monitor;
     monitor_rects(&work, &monitor);
     if (s.single.full_screen) {
