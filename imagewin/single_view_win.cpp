@@ -427,6 +427,23 @@ void hover_move(HWND window, POINT point) {
     }
 }
 
+// Both buttons down: the view keeps the mouse until one goes up, so that a release lost to
+// another window ends the gesture instead of opening the edit window on a later click.
+void begin_both_buttons(HWND window) {
+    SingleViewState& v = view_state();
+    v.both_buttons_pending = g_shell.single_view.both_buttons_edit != 0;
+    if (v.both_buttons_pending) SetCapture(window);
+}
+
+bool end_both_buttons(HWND window) {
+    SingleViewState& v = view_state();
+    if (!v.both_buttons_pending) return false;
+    v.both_buttons_pending = false;
+    if (GetCapture() == window) ReleaseCapture();
+    view_window_command(kCmdToEditWindow);
+    return true;
+}
+
 bool drag_active() {
     const EditState& s = state();
     return s.view.zoom_drag_active || s.view.drag_mode != kDragNone;
@@ -811,11 +828,7 @@ void view_end_left_drag(HWND window, POINT) {
     EditState& s = state();
     SingleViewState& v = s.single;
     v.left_drag_active = false;
-    if (v.both_buttons_pending) {
-        v.both_buttons_pending = false;
-        view_window_command(kCmdToEditWindow);
-        return;
-    }
+    if (end_both_buttons(window)) return;
     bool zoomed = false;
     if (v.full_screen) {
         zoomed = end_zoom_rect_drag(v.window_dc, s.view, s.view.client_width, s.view.client_height);
@@ -943,7 +956,7 @@ LRESULT CALLBACK view_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
             }
             if (wparam & MK_RBUTTON) {
                 finish_right_drag();
-                v.both_buttons_pending = g_shell.single_view.both_buttons_edit != 0;
+                begin_both_buttons(window);
                 return 0;
             }
             view_begin_left_drag(window, wparam, point);
@@ -958,17 +971,13 @@ LRESULT CALLBACK view_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
             if (wparam & MK_LBUTTON) {
                 cancel_zoom_rect();
                 v.left_drag_active = false;
-                v.both_buttons_pending = g_shell.single_view.both_buttons_edit != 0;
+                begin_both_buttons(window);
                 return 0;
             }
             view_begin_right_drag(window, point);
             return 0;
         case WM_RBUTTONUP:
-            if (v.both_buttons_pending) {
-                v.both_buttons_pending = false;
-                view_window_command(kCmdToEditWindow);
-                return 0;
-            }
+            if (end_both_buttons(window)) return 0;
             // A press that never moved lets the system send the context menu.
             if (finish_right_drag() == kDragPressed) break;
             return 0;
@@ -1009,6 +1018,21 @@ LRESULT CALLBACK view_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
             show_view_bar(false);
             if (track_image_window_popup(point, window)) break;
             return 0;
+        case WM_WINDOWPOSCHANGING: {
+            // Full screen covers the whole monitor whatever a late move or size asks for.
+            auto* pos = reinterpret_cast<WINDOWPOS*>(lparam);
+            if (v.full_screen && pos && !IsIconic(window) &&
+                (pos->flags & (SWP_NOSIZE | SWP_NOMOVE)) != (SWP_NOSIZE | SWP_NOMOVE)) {
+                RECT work, monitor;
+                get_monitor_rects(window, &work, &monitor);
+                pos->x = monitor.left;
+                pos->y = monitor.top;
+                pos->cx = monitor.right - monitor.left;
+                pos->cy = monitor.bottom - monitor.top;
+                pos->flags &= ~UINT(SWP_NOSIZE | SWP_NOMOVE);
+            }
+            break;
+        }
         case WM_SIZING:
             if (on_sizing(wparam, reinterpret_cast<RECT*>(lparam))) return TRUE;
             break;

@@ -20,6 +20,7 @@
 #include "loading/browser_load.h"
 #include "loading/codec_set.h"
 #include "shell/entry_points.h"
+#include "shell/shell_helpers.h"
 #include "shell/shell_state.h"
 #include "tests/support/test_support.h"
 
@@ -65,7 +66,7 @@ Bytes bmp_file(int width, int height, int seed) {
     return b;
 }
 
-// An animated GIF of `frames` frames of 3 x 2 pixels, 1/100 s each, playing `loops` times.
+// An animated GIF of `frames` frames of 3 x 2 pixels, 5/100 s each, playing `loops` times.
 Bytes animated_gif(int frames, int loops) {
     Bytes b = {'G', 'I', 'F', '8', '9', 'a'};
     put16(&b, 3);
@@ -80,7 +81,7 @@ Bytes animated_gif(int frames, int loops) {
     b.push_back(0);
     for (int f = 0; f < frames; ++f) {
         b.insert(b.end(), {0x21, 0xF9, 4, 0x04});
-        put16(&b, 1);
+        put16(&b, 5);
         b.insert(b.end(), {0, 0});
         b.push_back(0x2C);
         put16(&b, 0);
@@ -295,11 +296,13 @@ TEST_F(SingleViewWin, ZoomCommandsAndFullScreenBothWays) {
     EXPECT_GT(s().view.zoom, 10000);
 
     command(8200);
+    pump_for(300);
     EXPECT_TRUE(single_view_full_screen());
     EXPECT_EQ(style() & WS_CAPTION, 0u);
-    RECT monitor = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    EXPECT_EQ(client_size().cx, monitor.right);
-    EXPECT_EQ(client_size().cy, monitor.bottom);
+    RECT work, monitor;
+    get_monitor_rects(s().image_window, &work, &monitor);
+    EXPECT_EQ(client_size().cx, monitor.right - monitor.left);
+    EXPECT_EQ(client_size().cy, monitor.bottom - monitor.top);
     HWND toolbar = s().single.toolbar;
     ASSERT_NE(toolbar, nullptr);
     EXPECT_FALSE(SendMessageW(toolbar, TB_ISBUTTONHIDDEN, 8200, 0)) << "full-screen buttons shown";
@@ -428,8 +431,8 @@ TEST_F(SingleViewWin, SlideShowOverOneFileDoesNotStart) {
 
 TEST_F(SingleViewWin, GifPlaysItsLoopsAndEndsOnItsOwnBitmap) {
     const std::u16string folder =
-        folder_of({{"once.gif", animated_gif(3, 1)}, {"loop.gif", animated_gif(3, 0)}});
-    ASSERT_NE(open(folder + u"\\once.gif", 0), nullptr);
+        folder_of({{"a_once.gif", animated_gif(3, 1)}, {"b_loop.gif", animated_gif(3, 0)}});
+    ASSERT_NE(open(folder + u"\\a_once.gif", 0), nullptr);
     ASSERT_TRUE(s().animation.animated);
     int32_t highest = 0;
     const bool ended = pump_until(
