@@ -9,6 +9,7 @@
 #include <string>
 
 #include "imagewin/core/single_view_rules.h"
+#include "shell/entry_points.h"
 
 constexpr wchar_t kViewWindowClassName[] = L"Pexaron_vwin_class";
 constexpr wchar_t kViewBarClassName[] = L"Pexaron_vbar_class";
@@ -28,6 +29,9 @@ unsigned __stdcall view_window_thread(void* start_mode) noexcept;
 HANDLE start_single_view_thread(int32_t start_mode, unsigned* thread_id);
 // The single view's window while its thread runs, else null.
 HWND current_single_view();
+
+// The shell's entries for the single view.
+void fill_single_view_entry_points(ShellEntryPoints* table);
 
 // Registers the view's and its bar's classes when the program has not.
 bool register_single_view_classes(HINSTANCE instance);

@@ -1159,3 +1159,28 @@ HANDLE start_single_view_thread(int32_t start_mode, unsigned* thread_id) {
     if (ready) CloseHandle(ready);
     return thread;
 }
+
+namespace {
+
+HWND (*g_other_image_window)() = nullptr;
+
+// Only one image window runs at a time: the single view when it is up, else the other one.
+HWND running_image_window() {
+    if (HWND view = current_single_view()) return view;
+    return g_other_image_window ? g_other_image_window() : nullptr;
+}
+
+HANDLE start_single_view_on(int start_mode, const wchar_t* path, unsigned* thread_id) {
+    handover_path() = path ? reinterpret_cast<const char16_t*>(path) : u"";
+    return start_single_view_thread(start_mode, thread_id);
+}
+
+}  // namespace
+
+void fill_single_view_entry_points(ShellEntryPoints* table) {
+    table->view_window_proc = view_window_proc;
+    table->view_bar_proc = view_bar_proc;
+    table->start_single_view_thread = start_single_view_on;
+    g_other_image_window = table->current_image_window;
+    table->current_image_window = running_image_window;
+}

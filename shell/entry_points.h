@@ -14,6 +14,11 @@ struct ShellEntryPoints {
     HANDLE (*start_edit_window_thread)(unsigned* thread_id) = nullptr;
     // The window of the running image-window thread, or null.
     HWND (*current_image_window)() = nullptr;
+    // The single view's window and bar procedures, and its thread (code 170, and 180 for the
+    // edit window) started on the image at `path`: mode 0 window, 1 full screen, 2 slide show.
+    WNDPROC view_window_proc = nullptr;
+    WNDPROC view_bar_proc = nullptr;
+    HANDLE (*start_single_view_thread)(int start_mode, const wchar_t* path, unsigned* thread_id) = nullptr;
     void (*image_window_remeasure)() = nullptr;
     void (*remove_image_window_hooks)() = nullptr;
 

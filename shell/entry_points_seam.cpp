@@ -10,6 +10,9 @@ LRESULT CALLBACK no_edit_window_proc(HWND window, UINT message, WPARAM wparam, L
 HANDLE no_edit_window_thread(unsigned*) {
     return nullptr;
 }
+HANDLE no_single_view_thread(int, const wchar_t*, unsigned*) {
+    return nullptr;
+}
 HWND no_window() {
     return nullptr;
 }
@@ -31,6 +34,9 @@ ShellEntryPoints with_stand_ins(ShellEntryPoints t) {
     fill(&t.edit_window_proc, static_cast<WNDPROC>(no_edit_window_proc));
     fill(&t.start_edit_window_thread, no_edit_window_thread);
     fill(&t.current_image_window, no_window);
+    fill(&t.view_window_proc, static_cast<WNDPROC>(no_edit_window_proc));
+    fill(&t.view_bar_proc, static_cast<WNDPROC>(no_edit_window_proc));
+    fill(&t.start_single_view_thread, no_single_view_thread);
     fill(&t.image_window_remeasure, nothing);
     fill(&t.remove_image_window_hooks, nothing);
     fill(&t.batch_window, no_window);
