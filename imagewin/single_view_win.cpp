@@ -463,8 +463,8 @@ bool on_sizing(WPARAM edge, RECT* rect) {
     SizingLimits limits;
     limits.window_width = s.single.window_width;
     limits.window_height = s.single.window_height;
-    limits.image_width = s.view.display_width;
-    limits.image_height = s.view.display_height;
+    limits.image_width = s.image.width;
+    limits.image_height = s.image.height;
     limits.frame = window_frame();
     limits.min_width = GetSystemMetrics(SM_CXMIN);
     ViewFrame r = frame_of(*rect);

@@ -472,6 +472,45 @@ TEST_F(SingleViewWin, TurningTheDisplayKeepsNoHistory) {
     EXPECT_NE(title().find(L"a.bmp"), std::wstring::npos) << "the file is still the one on show";
 }
 
+TEST_F(SingleViewWin, WaysToCloseAndTheMinimisedHandOver) {
+    g_shell.main_settings.delete_silently = 1;
+    struct Case {
+        const char* name;
+        UINT message;
+        WPARAM wparam;
+        bool closes;
+    };
+    const Case cases[] = {
+        {"double-click", WM_LBUTTONDBLCLK, MK_LBUTTON, true},
+        {"double-click with Ctrl", WM_LBUTTONDBLCLK, MK_LBUTTON | MK_CONTROL, false},
+        {"delete the only file", WM_COMMAND, 8050, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::u16string folder = folder_of({{"only.bmp", bmp_file(30, 20, 1)}});
+        HWND window = open(folder + u"\\only.bmp", 0);
+        ASSERT_NE(window, nullptr);
+        PostMessageW(window, c.message, c.wparam, at(10, 10));
+        pump_until([&] { return !IsWindow(window); }, 1500);
+        EXPECT_EQ(!IsWindow(window), c.closes);
+        EXPECT_TRUE(handover_path().empty());
+        close_view();
+    }
+    g_shell.main_settings.delete_silently = 0;
+
+    // 8201 from a minimised view only restores it.
+    const std::u16string folder = folder_of({{"a.bmp", bmp_file(30, 20, 1)}});
+    HWND window = open(folder + u"\\a.bmp", 0);
+    ASSERT_NE(window, nullptr);
+    command(8203);
+    ASSERT_TRUE(IsIconic(window));
+    command(8201);
+    pump_for(100);
+    EXPECT_TRUE(IsWindow(window));
+    EXPECT_FALSE(IsIconic(window));
+    EXPECT_TRUE(handover_path().empty());
+}
+
 bool g_batch_running = false;
 std::wstring g_batch_folder;
 
