@@ -13,6 +13,7 @@
 #include "imagewin/core/single_view_rules.h"
 #include "imagewin/image_windows.h"
 #include "imagewin/single_view.h"
+#include "imagewin/single_view_paint.h"
 #include "imagewin/single_view_seam.h"
 #include "kernels/geometry.h"
 #include "shell/entry_points.h"
@@ -32,6 +33,7 @@ constexpr int32_t kTurnRightCommand = 8414;
 constexpr int32_t kTurnLeftCommand = 8416;
 
 std::u16string g_handover_path;
+DisplayCopy g_display_copy;
 HWND volatile g_view_window = nullptr;
 HANDLE volatile g_ready = nullptr;
 
@@ -483,8 +485,8 @@ void paint_view(HWND window) {
         s.single.background_index < 0 || s.single.background_index > 4 ? 0 : s.single.background_index;
     HBRUSH brush = static_cast<HBRUSH>(GetStockObject(index));
     if (edit_image_loaded()) {
-        set_view_stretch_mode(dc, s.view, quality_stretch() && s.view.drag_mode != kDragPanning);
-        paint_original_pane(dc, client, s.view, s.memory_dc, brush);
+        g_display_copy.paint(dc, client, s.view, s.memory_dc, brush,
+                             quality_stretch() && s.view.drag_mode != kDragPanning);
     } else {
         FillRect(dc, &client, brush);
     }
@@ -510,6 +512,7 @@ void view_on_close(HWND window) {
     KillTimer(window, kAnimationTimerId);
     s.single.slide_show = false;
     end_all_drags();
+    g_display_copy.invalidate();
     release_current_image();
     if (s.memory_dc) DeleteDC(s.memory_dc);
     s.memory_dc = nullptr;
@@ -573,6 +576,8 @@ void show_loaded_image() {
         update_image_window_title();
         return;
     }
+    // A new bitmap may reuse the handle of the one just released.
+    g_display_copy.invalidate();
     s.view.image_width = s.image.width;
     s.view.image_height = s.image.height;
     RECT work, monitor;

@@ -17,6 +17,7 @@
 #include "common/win/process_lock.h"
 #include "imagewin/image_windows.h"
 #include "imagewin/single_view.h"
+#include "imagewin/single_view_paint.h"
 #include "loading/browser_load.h"
 #include "loading/codec_set.h"
 #include "shell/entry_points.h"
@@ -509,6 +510,84 @@ TEST_F(SingleViewWin, WaysToCloseAndTheMinimisedHandOver) {
     EXPECT_TRUE(IsWindow(window));
     EXPECT_FALSE(IsIconic(window));
     EXPECT_TRUE(handover_path().empty());
+}
+
+// A 24-bit DIB section of width x height whose bytes follow `seed`, and its rows.
+HBITMAP dib(int width, int height, int seed, uint8_t** rows) {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    void* pixels = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+    *rows = static_cast<uint8_t*>(pixels);
+    const int stride = (width * 3 + 3) / 4 * 4;
+    for (int i = 0; i < stride * height; ++i) (*rows)[i] = uint8_t(i * 5 + seed);
+    return bitmap;
+}
+
+TEST(SingleViewDisplayCopy, PaintsWhatTheDirectStretchPaintsAndFollowsTheBitmap) {
+    constexpr int kImageW = 97, kImageH = 61, kClientW = 50, kClientH = 40;
+    HDC screen = GetDC(nullptr);
+    HDC image_dc = CreateCompatibleDC(screen);
+    HDC target_dc = CreateCompatibleDC(screen);
+    uint8_t *first_rows = nullptr, *second_rows = nullptr, *target_rows = nullptr;
+    HBITMAP first = dib(kImageW, kImageH, 1, &first_rows);
+    HBITMAP second = dib(kImageW, kImageH, 77, &second_rows);
+    HBITMAP target = dib(kClientW, kClientH, 0, &target_rows);
+    HGDIOBJ old_image = SelectObject(image_dc, first);
+    HGDIOBJ old_target = SelectObject(target_dc, target);
+    ViewGeometry view;
+    view.image_width = kImageW;
+    view.image_height = kImageH;
+    view.client_width = kClientW;
+    view.client_height = kClientH;
+    view.zoom = kZoomActualSize;
+    compute_fit_zoom(view, kClientW, kImageH, kImageW, kClientH);
+    view.centre_x = kImageW / 2;
+    view.centre_y = kImageH / 2;
+    update_view_rects(view);
+    ASSERT_LT(view.zoom, kZoomActualSize);
+    const RECT client = {0, 0, kClientW, kClientH};
+    HBRUSH brush = static_cast<HBRUSH>(GetStockObject(DKGRAY_BRUSH));
+    const int bytes = (kClientW * 3 + 3) / 4 * 4 * kClientH;
+    // Row padding is never painted: both sides start from the same bytes.
+    auto direct = [&] {
+        std::memset(target_rows, 0x5A, size_t(bytes));
+        set_view_stretch_mode(target_dc, view, false);
+        paint_original_pane(target_dc, client, view, image_dc, brush);
+        GdiFlush();
+        return std::vector<uint8_t>(target_rows, target_rows + bytes);
+    };
+    DisplayCopy copy;
+    auto copied = [&] {
+        std::memset(target_rows, 0x5A, size_t(bytes));
+        copy.paint(target_dc, client, view, image_dc, brush, false);
+        GdiFlush();
+        return std::vector<uint8_t>(target_rows, target_rows + bytes);
+    };
+    const std::vector<uint8_t> want_first = direct();
+    EXPECT_EQ(copied(), want_first);
+    EXPECT_EQ(copied(), want_first) << "the second paint comes from the copy";
+    SelectObject(image_dc, second);
+    const std::vector<uint8_t> want_second = direct();
+    ASSERT_NE(want_second, want_first);
+    EXPECT_EQ(copied(), want_second) << "another bitmap in the image DC";
+    // The same bitmap with other pixels: only an invalidation tells.
+    std::memcpy(second_rows, first_rows, size_t((kImageW * 3 + 3) / 4 * 4 * kImageH));
+    EXPECT_EQ(copied(), want_second);
+    copy.invalidate();
+    EXPECT_EQ(copied(), want_first);
+    SelectObject(image_dc, old_image);
+    SelectObject(target_dc, old_target);
+    DeleteDC(image_dc);
+    DeleteDC(target_dc);
+    DeleteObject(first);
+    DeleteObject(second);
+    DeleteObject(target);
+    ReleaseDC(nullptr, screen);
 }
 
 bool g_batch_running = false;
