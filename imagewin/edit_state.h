@@ -54,6 +54,28 @@ struct EditSaveChoices {
     int32_t transparent = 0;
 };
 
+// The single view's own state, reset when its window is created.
+struct SingleViewState {
+    bool full_screen = false;
+    bool slide_show = false;  // the message loop translates no accelerators meanwhile
+    bool cursor_visible = true;
+    bool bar_shown = false;
+    bool app_active = false;
+    int32_t background_index = 0;  // stock brush 0-4: white .. black
+    int32_t sizing_mode = 0;       // kSizing* of the single view's rules
+    int32_t window_width = 0;      // as last placed
+    int32_t window_height = 0;
+    bool both_buttons_pending = false;
+    bool left_drag_active = false;  // a left press that may move the window
+    POINT left_press = {};
+    HWND bar = nullptr;
+    HWND toolbar = nullptr;
+    HWND bar_title = nullptr;
+    HWND tooltips[2] = {};
+    WNDPROC toolbar_proc = nullptr;  // the toolbar's own procedure, given back at close
+    HDC window_dc = nullptr;         // the window's own DC, kept for its life
+};
+
 struct EditState {
     // Current image: `bits`, the description's palette, sizes and depth describe `bitmap`.
     HBITMAP bitmap = nullptr;
@@ -83,6 +105,7 @@ struct EditState {
     EditSaveChoices save_choices;
     EditSaveRecord save_record;
     UndoHistory history;
+    SingleViewState single;
 };
 
 extern EditState g_edit_state;

@@ -1,8 +1,7 @@
 // What the edit tools, the dialogs and the stand-alone viewer may use of the image windows:
 // the state of the one image window, its view geometry and view helpers, the history, the
 // boxes, the titles and the key texts. The functions under "Stand-ins" belong to the edit
-// window and the single view, which are not there yet; each has its final signature and the
-// least behaviour.
+// window, which is not there yet; each has its final signature and the least behaviour.
 #pragma once
 
 #include <windows.h>
@@ -31,7 +30,7 @@ constexpr int32_t kPaneBoth = 0;
 constexpr int32_t kPaneFirstOnly = 1;
 constexpr int32_t kPaneEditedOnly = 2;
 
-// ---- Stand-ins until the edit window and the single view exist ----
+// ---- Stand-ins until the edit window exists ----
 
 // Opens the edit tool of `kind`; refused without an image or with a tool open.
 void open_edit_tool(int32_t kind);
@@ -60,7 +59,9 @@ void draw_brush_outline();
 // The edit window's rebar, or null.
 HWND edit_window_rebar();
 
-// The single view: its newly loaded image shown, its full-screen state and mouse handlers.
+// ---- The single view ----
+
+// Its newly loaded image shown, its full-screen state and mouse handlers.
 void show_loaded_image();
 bool single_view_full_screen();
 void view_end_left_drag(HWND window, POINT point);

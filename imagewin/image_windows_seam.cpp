@@ -1,4 +1,4 @@
-// Stands in for the edit window and the single view until they are built: nothing opens,
+// Stands in for the edit window until it is built: nothing opens,
 // nothing is laid out, and every query answers as when no such window is up.
 #include "imagewin/image_windows.h"
 
@@ -41,17 +41,3 @@ void draw_brush_outline() {}
 HWND edit_window_rebar() {
     return nullptr;
 }
-
-void show_loaded_image() {
-    update_image_window_title();
-}
-
-bool single_view_full_screen() {
-    return false;
-}
-
-void view_end_left_drag(HWND, POINT) {}
-void view_mouse_move(HWND, WPARAM, POINT) {}
-void view_begin_right_drag(HWND, POINT) {}
-void view_end_right_drag(HWND) {}
-void view_on_size(HWND, WPARAM, int32_t, int32_t) {}

@@ -19,6 +19,9 @@ struct ShellEntryPoints {
     HANDLE (*start_view_window_thread)(int start_mode, unsigned* thread_id) = nullptr;
     // The window of the running image-window thread, or null.
     HWND (*current_image_window)() = nullptr;
+    // The single view's window and bar procedures.
+    WNDPROC view_window_proc = nullptr;
+    WNDPROC view_bar_proc = nullptr;
     void (*image_window_remeasure)() = nullptr;
     void (*remove_image_window_hooks)() = nullptr;
     DLGPROC view_help_dialog_proc = nullptr;        // dialog 6750
@@ -36,9 +39,9 @@ struct ShellEntryPoints {
     void (*show_main_operations_help)(HWND owner) = nullptr;  // dialog 6700
 
     // The dialogs the main window's commands open modally (the dialog's id beside each).
-    DLGPROC options_dialog_proc = nullptr;          // 3500; parameter the page shown first
-    DLGPROC batch_rename_dialog_proc = nullptr;     // 5000; parameter the view
-    DLGPROC comment_dialog_proc = nullptr;          // 5200; parameter the view
+    DLGPROC options_dialog_proc = nullptr;       // 3500; parameter the page shown first
+    DLGPROC batch_rename_dialog_proc = nullptr;  // 5000; parameter the view
+    DLGPROC comment_dialog_proc = nullptr;       // 5200; parameter the view
     // Dialog 5500, the name dialog: the dialog parameter is view index x 65536 + the command
     // (7021 file rename, 7631 folder rename, any other id folder creation).
     DLGPROC rename_dialog_proc = nullptr;
