@@ -1,10 +1,7 @@
 // Stands in for the edit window and the single view until they are built: nothing opens,
 // nothing is laid out, and every query answers as when no such window is up.
+#include "imagewin/edit_tool_host.h"
 #include "imagewin/image_windows.h"
-
-void open_edit_tool(int32_t) {}
-void end_edit_tool(bool) {}
-void edit_window_command(HWND, int32_t) {}
 
 LRESULT CALLBACK edit_keyboard_hook(int code, WPARAM wparam, LPARAM lparam) noexcept {
     return CallNextHookEx(nullptr, code, wparam, lparam);
@@ -26,7 +23,9 @@ void create_tool_option_bar() {}
 void close_tool_option_bar() {}
 void set_tool_band_child(HWND, const wchar_t*) {}
 void set_tool_group_buttons_state(int32_t) {}
-void set_edit_pane_mode(int32_t) {}
+void set_edit_pane_mode(int32_t mode) {
+    g_edit_tool.pane_mode = mode;
+}
 void layout_edit_panes(int32_t, int32_t, bool) {}
 void update_edit_toolbar_states() {}
 void update_view_options_buttons() {}
