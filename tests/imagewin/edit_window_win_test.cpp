@@ -1,0 +1,323 @@
+// The edit window's frame and panes under Wine: the pane layouts, the scroll bars, the right
+// drag and its capture loss, the zoom rectangle, and closing with the changes question and
+// during a modal loop.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "common/win/message_box.h"
+#include "common/win/process_lock.h"
+#include "imagewin/core/edit_window_rules.h"
+#include "imagewin/edit_panes.h"
+#include "imagewin/edit_tool_host.h"
+#include "imagewin/edit_window.h"
+#include "imagewin/image_windows.h"
+#include "imagewin/save_dialog.h"
+#include "shell/shell_state.h"
+
+namespace {
+
+std::vector<std::wstring> g_boxes;
+int g_answer = IDNO;
+
+int answering_box(HWND, const wchar_t* text, const wchar_t*, UINT) {
+    g_boxes.push_back(text);
+    return g_answer;
+}
+
+std::wstring g_save_path;
+
+BOOL answering_save_dialog(OPENFILENAMEW* request) {
+    if (g_save_path.empty()) return FALSE;
+    lstrcpynW(request->lpstrFile, g_save_path.c_str(), int(request->nMaxFile));
+    request->nFilterIndex = 1;  // BMP
+    return TRUE;
+}
+
+LoadedImage make_image(int32_t width, int32_t height) {
+    LoadedImage image = {};
+    image.info.size = 40;
+    image.info.width = width;
+    image.info.height = height;
+    image.info.planes = 1;
+    image.info.bit_count = 24;
+    image.format = 1;
+    image.source_bits = 24;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    void* pixels = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+    image.bitmap = reinterpret_cast<OsHandle>(bitmap);
+    image.pixels = static_cast<uint8_t*>(pixels);
+    return image;
+}
+
+void pump() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+RECT rect_in_frame(HWND pane, HWND frame) {
+    RECT r;
+    GetWindowRect(pane, &r);
+    MapWindowPoints(nullptr, frame, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+LPARAM at(int x, int y) {
+    return MAKELPARAM(x, y);
+}
+
+class EditWindowWin : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        const struct {
+            const wchar_t* name;
+            WNDPROC procedure;
+        } classes[] = {{L"Pexaron_swin_class", edit_window_proc},
+                       {L"Pexaron_sch1_class", DefWindowProcW},
+                       {L"Pexaron_sch2_class", DefWindowProcW}};
+        for (const auto& c : classes) {
+            WNDCLASSEXW wc = {};
+            wc.cbSize = sizeof wc;
+            wc.lpfnWndProc = c.procedure;
+            wc.hInstance = GetModuleHandleW(nullptr);
+            wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+            wc.lpszClassName = c.name;
+            RegisterClassExW(&wc);
+        }
+    }
+
+    void SetUp() override {
+        if (!process_lock_exists()) process_lock_init();
+        previous_ops_ = set_undo_file_ops(&system_undo_file_ops());
+        previous_hook_ = set_message_box_hook(answering_box);
+        previous_dialog_ = set_save_file_dialog_routine(answering_save_dialog);
+        g_boxes.clear();
+        g_answer = IDNO;
+        g_save_path.clear();
+        g_shell.instance = GetModuleHandleW(nullptr);
+        g_shell.single_view.edit_scroll_bars = 1;
+        g_edit_tool = EditToolHost{};
+        frame_ = CreateWindowExW(0, L"Pexaron_swin_class", nullptr, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                 800, 600, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        ASSERT_NE(frame_, nullptr);
+        pump();
+    }
+
+    void TearDown() override {
+        g_answer = IDNO;
+        if (IsWindow(frame_)) {
+            history_clear();
+            DestroyWindow(frame_);
+        }
+        pump();
+        history_clear();
+        release_current_image();
+        if (g_edit_state.memory_dc) DeleteDC(g_edit_state.memory_dc);
+        g_edit_state = EditState{};
+        g_edit_tool = EditToolHost{};
+        g_shell.single_view = SingleViewSettings{};
+        set_save_file_dialog_routine(previous_dialog_);
+        set_message_box_hook(previous_hook_);
+        set_undo_file_ops(previous_ops_);
+        if (!g_save_path.empty()) DeleteFileW(g_save_path.c_str());
+    }
+
+    void load(int32_t width, int32_t height) {
+        LoadedImage image = make_image(width, height);
+        (void)install_edit_image(image, false, true);
+        (void)set_current_image_info(image, u"C:\\pics\\image.bmp", kHistoryClear);
+        refresh_after_image_change(true);
+    }
+
+    // An edit the history records: the image no longer matches its file.
+    void change() {
+        LoadedImage image = make_image(g_edit_state.image.width, g_edit_state.image.height);
+        ASSERT_EQ(install_edit_image(image, true, false), UndoResult::ok);
+        ASSERT_EQ(set_current_image_info(image, nullptr, kHistoryPush, u"edit"), UndoResult::ok);
+    }
+
+    HWND frame_ = nullptr;
+    UndoFileOps* previous_ops_ = nullptr;
+    MessageBoxHook previous_hook_ = nullptr;
+    SaveFileDialogRoutine previous_dialog_ = nullptr;
+};
+
+TEST_F(EditWindowWin, PaneLayoutsFollowTheFormula) {
+    load(300, 200);
+    RECT client;
+    GetClientRect(frame_, &client);
+    for (int32_t mode : {kEditPaneBoth, kEditPaneFirstOnly, kEditPaneEditedOnly}) {
+        SCOPED_TRACE(mode);
+        set_edit_pane_mode(mode);
+        const EditPaneLayout want = edit_pane_layout(mode, client.right, client.bottom, 0);
+        const struct {
+            HWND pane;
+            const EditPaneRect& rect;
+        } panes[] = {{first_view_pane(), want.first}, {edited_view_pane(), want.edited}};
+        for (const auto& p : panes) {
+            EXPECT_EQ(IsWindowVisible(p.pane) != FALSE, p.rect.shown);
+            if (!p.rect.shown) continue;
+            const RECT r = rect_in_frame(p.pane, frame_);
+            EXPECT_EQ(r.left, p.rect.x);
+            EXPECT_EQ(r.top, p.rect.y);
+            EXPECT_EQ(r.right - r.left, p.rect.width);
+            EXPECT_EQ(r.bottom - r.top, p.rect.height);
+        }
+    }
+    // Side by side the panes are (width / 2) - 1 wide with the edited one flush right.
+    set_edit_pane_mode(kEditPaneBoth);
+    const RECT first = rect_in_frame(first_view_pane(), frame_);
+    const RECT edited = rect_in_frame(edited_view_pane(), frame_);
+    EXPECT_EQ(first.right - first.left, client.right / 2 - 1);
+    EXPECT_EQ(edited.right, client.right);
+}
+
+TEST_F(EditWindowWin, ScrollBarsShowWhatTheImageNeeds) {
+    load(2000, 100);  // wider than the pane, not higher
+    SCROLLINFO info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_ALL;
+    ASSERT_TRUE(GetScrollInfo(first_view_pane(), SB_HORZ, &info));
+    EXPECT_EQ(info.nMin, 0);
+    EXPECT_EQ(info.nMax, 1999);
+    EXPECT_EQ(int32_t(info.nPage), g_edit_state.view.src_width);
+    info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_ALL;
+    GetScrollInfo(first_view_pane(), SB_VERT, &info);
+    EXPECT_EQ(info.nMax, 0);
+
+    // The bar's line code moves the view by 20 image pixels.
+    const int32_t before = g_edit_state.view.src_x;
+    SendMessageW(first_view_pane(), WM_HSCROLL, SB_LINEDOWN, 0);
+    EXPECT_EQ(g_edit_state.view.src_x, before + 20);
+
+    // A small image needs none.
+    release_current_image();
+    load(50, 40);
+    for (int bar : {SB_HORZ, SB_VERT}) {
+        info = {};
+        info.cbSize = sizeof info;
+        info.fMask = SIF_ALL;
+        GetScrollInfo(first_view_pane(), bar, &info);
+        EXPECT_EQ(info.nMax, 0) << bar;
+    }
+}
+
+TEST_F(EditWindowWin, RightDragScrollsAndEndsOnCaptureLoss) {
+    load(3000, 3000);
+    HWND pane = first_view_pane();
+    const int32_t x0 = g_edit_state.view.src_x;
+    const int32_t y0 = g_edit_state.view.src_y;
+    SendMessageW(pane, WM_RBUTTONDOWN, MK_RBUTTON, at(200, 200));
+    EXPECT_EQ(g_edit_state.view.drag_mode, kDragPressed);
+    SendMessageW(pane, WM_MOUSEMOVE, MK_RBUTTON, at(190, 195));
+    SendMessageW(pane, WM_MOUSEMOVE, MK_RBUTTON, at(150, 170));
+    EXPECT_EQ(g_edit_state.view.drag_mode, kDragPanning);
+    EXPECT_GT(g_edit_state.view.src_x, x0);
+    EXPECT_GT(g_edit_state.view.src_y, y0);
+    SendMessageW(pane, WM_RBUTTONUP, 0, at(150, 170));
+    EXPECT_EQ(g_edit_state.view.drag_mode, kDragNone);
+
+    // Commands wait while a drag runs; a lost capture ends it.
+    SendMessageW(pane, WM_RBUTTONDOWN, MK_RBUTTON, at(200, 200));
+    SendMessageW(pane, WM_MOUSEMOVE, MK_RBUTTON, at(150, 150));
+    ASSERT_NE(g_edit_state.view.drag_mode, kDragNone);
+    ReleaseCapture();
+    EXPECT_EQ(g_edit_state.view.drag_mode, kDragNone);
+    const int32_t x1 = g_edit_state.view.src_x;
+    SendMessageW(pane, WM_MOUSEMOVE, 0, at(100, 100));
+    EXPECT_EQ(g_edit_state.view.src_x, x1);
+}
+
+TEST_F(EditWindowWin, SmallZoomRectangleIsIgnoredALargerOneFits) {
+    load(3000, 3000);
+    HWND pane = first_view_pane();
+    const int32_t zoom = g_edit_state.view.zoom;
+    const WPARAM keys = MK_LBUTTON | MK_CONTROL;
+    SendMessageW(pane, WM_LBUTTONDOWN, keys, at(100, 100));
+    SendMessageW(pane, WM_MOUSEMOVE, keys, at(108, 108));
+    SendMessageW(pane, WM_LBUTTONUP, MK_CONTROL, at(108, 108));
+    EXPECT_EQ(g_edit_state.view.zoom, zoom);
+    EXPECT_FALSE(g_edit_state.view.zoom_drag_active);
+
+    SendMessageW(pane, WM_LBUTTONDOWN, keys, at(100, 100));
+    SendMessageW(pane, WM_MOUSEMOVE, keys, at(160, 140));
+    SendMessageW(pane, WM_LBUTTONUP, MK_CONTROL, at(160, 140));
+    EXPECT_GT(g_edit_state.view.zoom, zoom);
+}
+
+TEST_F(EditWindowWin, CloseAsksAboutChangesAndKeepsTheWindowOnCancel) {
+    load(40, 30);
+    change();
+    g_answer = IDCANCEL;
+    SendMessageW(frame_, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindow(frame_));
+    ASSERT_EQ(g_boxes.size(), 1u);
+    EXPECT_NE(g_boxes[0].find(L"への変更を保存しますか?"), std::wstring::npos);
+    EXPECT_TRUE(edit_image_loaded());
+
+    // Yes with the save dialog abandoned: the window stays too.
+    g_answer = IDYES;
+    SendMessageW(frame_, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindow(frame_));
+
+    // No: closed, the history's step files and the image gone.
+    g_answer = IDNO;
+    SendMessageW(frame_, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(frame_));
+    EXPECT_FALSE(edit_image_loaded());
+    EXPECT_EQ(g_edit_state.history.step_count(), 0);
+    EXPECT_EQ(g_edit_state.image_window, nullptr);
+}
+
+TEST_F(EditWindowWin, YesSavesThenCloses) {
+    load(40, 30);
+    change();
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    g_save_path = std::wstring(folder) + L"edit_window_close.bmp";
+    g_answer = IDYES;
+    SendMessageW(frame_, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(frame_));
+    EXPECT_NE(GetFileAttributesW(g_save_path.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(EditWindowWin, CloseDuringAModalLoopWaitsForItsEnd) {
+    load(40, 30);
+    {
+        EditModalScope modal;
+        SendMessageW(frame_, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(IsWindow(frame_));
+        EXPECT_TRUE(edit_image_loaded());
+    }
+    pump();
+    EXPECT_FALSE(IsWindow(frame_));
+}
+
+TEST_F(EditWindowWin, TrimmingRefusesMaximiseWhileItDraws) {
+    load(40, 30);
+    g_edit_tool.kind = kToolTrimming;
+    g_edit_tool.trimming_state = 1;
+    SendMessageW(frame_, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    EXPECT_FALSE(IsZoomed(frame_));
+    g_edit_tool.trimming_state = kTrimmingAdjusting;
+    SendMessageW(frame_, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    EXPECT_TRUE(IsZoomed(frame_));
+    g_edit_tool.kind = 0;
+    ShowWindow(frame_, SW_RESTORE);
+}
+
+}  // namespace
