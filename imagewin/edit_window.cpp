@@ -29,6 +29,8 @@ int g_modal_depth = 0;
 bool g_close_waiting = false;
 // Placement the system keeps moving is tried this many times, then taken as it is.
 constexpr int kPlacementAttempts = 3;
+// The edit window's entry among the help-at-start flags.
+constexpr int kEditHelpFlag = 2;
 
 RECT work_area_near_main() {
     RECT area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
@@ -234,6 +236,20 @@ LRESULT CALLBACK edit_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
     return DefWindowProcW(window, message, wparam, lparam);
 }
 
+INT_PTR CALLBACK edit_help_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM) noexcept {
+    int32_t& flag = g_shell.main_settings.help_at_start[kEditHelpFlag];
+    if (message == WM_INITDIALOG) {
+        CheckDlgButton(dialog, 6771, flag ? BST_UNCHECKED : BST_CHECKED);
+        return TRUE;
+    }
+    if (message == WM_COMMAND && (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL)) {
+        flag = IsDlgButtonChecked(dialog, 6771) == BST_CHECKED ? 0 : 1;
+        EndDialog(dialog, LOWORD(wparam));
+        return TRUE;
+    }
+    return FALSE;
+}
+
 namespace {
 
 HWND create_edit_window() {
@@ -262,6 +278,10 @@ HWND create_edit_window() {
         create_file_list_window();
         refresh_after_image_change(true);
         update_image_window_title();
+        if (g_shell.main_settings.help_at_start[kEditHelpFlag]) {
+            EditModalScope modal;
+            run_modal_dialog(window, 6770, edit_help_dialog_proc, 0);
+        }
     } else {
         show_edit_view_error_box(window);
         SendMessageW(window, WM_CLOSE, 0, 0);
@@ -318,4 +338,5 @@ void fill_image_window_entry_points(ShellEntryPoints* table) {
     table->edit_window_proc = edit_window_proc;
     table->start_edit_window_thread = start_edit_window_thread;
     table->current_image_window = current_image_window;
+    table->edit_help_dialog_proc = edit_help_dialog_proc;
 }

@@ -22,5 +22,8 @@ public:
 // Whether a modal loop of the edit window runs now.
 bool edit_window_modal();
 
+// Dialog 6770, the mouse help: its box turns the help at start off.
+INT_PTR CALLBACK edit_help_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) noexcept;
+
 // Fills the image-window entries of the shell's table.
 void fill_image_window_entry_points(ShellEntryPoints* table);
