@@ -3,12 +3,15 @@
 #include "codecs/file_type.h"
 #include "imagewin/core/image_commands.h"
 #include "imagewin/core/image_file_list.h"
+#include "imagewin/edit_bars.h"
+#include "imagewin/edit_panes.h"
 #include "imagewin/edit_tool_host.h"
 #include "imagewin/image_windows.h"
 #include "imagewin/save_edit_image.h"
 #include "imagewin/save_preview.h"
 #include "imagewin/save_window_seam.h"
 #include "shell/folder_watch.h"
+#include "shell/shell_state.h"
 
 namespace {
 
@@ -62,6 +65,33 @@ bool save_option_command(int32_t id) {
     return true;
 }
 
+// The zoom commands: then the view and the zoom field follow.
+bool apply_edit_zoom(int32_t id) {
+    ViewGeometry& v = g_edit_state.view;
+    if (id == 8110) id = v.zoom == kZoomActualSize ? 8111 : 8112;
+    if (id == 8111) {
+        int32_t width = v.client_width, height = v.client_height;
+        if (width <= 0 || height <= 0) return true;
+        compute_fit_zoom(v, width, v.image_height, v.image_width, height);
+        update_display_size(v);
+    } else if (!apply_zoom_command(v, id)) {
+        return false;
+    }
+    update_edit_view();
+    show_zoom_in_edit();
+    return true;
+}
+
+void toggle_selection_display() {
+    EditState& s = g_edit_state;
+    s.selection.show_selection = !s.selection.show_selection;
+    if (s.selection.selection_overlay && s.memory_dc && s.bitmap) {
+        SelectObject(s.memory_dc, s.selection.show_selection ? s.selection.selection_overlay : s.bitmap);
+        if (HWND pane = first_view_pane()) InvalidateRect(pane, nullptr, FALSE);
+    }
+    update_view_options_buttons();
+}
+
 }  // namespace
 
 EditCommandContext current_edit_command_context() {
@@ -80,6 +110,8 @@ EditCommandContext current_edit_command_context() {
     c.selection_copy = s.selection.selection_overlay != nullptr;
     c.selection_display = s.selection.show_selection;
     c.pane_mode = g_edit_tool.pane_mode;
+    c.background_index = g_shell.single_view.edit_background;
+    c.scroll_bars = g_shell.single_view.edit_scroll_bars != 0;
     c.dither = s.save.dither_mode == 0;
     c.wider_than_view = s.view.display_width > s.view.client_width;
     c.taller_than_view = s.view.display_height > s.view.client_height;
@@ -89,6 +121,7 @@ EditCommandContext current_edit_command_context() {
 void edit_window_command_message(HWND window, WPARAM wparam, LPARAM lparam) {
     const int32_t id = LOWORD(wparam);
     if (g_edit_state.view.drag_mode != kDragNone) return;
+    if (lparam && edit_bars_command(id, HIWORD(wparam))) return;
     if (route_edit_tool_command(id, wparam, reinterpret_cast<HWND>(lparam))) return;
     if (!edit_command_allowed(id, current_edit_command_context())) return;
 
@@ -106,6 +139,13 @@ void edit_window_command_message(HWND window, WPARAM wparam, LPARAM lparam) {
         update_image_window_title();
         return;
     }
+    if (id >= 8211 && id <= 8215) {
+        g_shell.single_view.edit_background = id - 8211;
+        for (HWND pane : {first_view_pane(), edited_view_pane()})
+            if (pane) InvalidateRect(pane, nullptr, FALSE);
+        return;
+    }
+    if (apply_edit_zoom(id)) return;
     if (id >= 8230 && id <= 8232) {
         if (g_edit_tool.pane_mode != id - 8230) set_edit_pane_mode(id - 8230);
         return;
@@ -149,6 +189,12 @@ void edit_window_command_message(HWND window, WPARAM wparam, LPARAM lparam) {
         case 8060: show_comment_dialog_for_image(); break;
         case 8061: show_text_data_for_image(); break;
         case 8070: show_print_preview_for_image(); break;
+        case 8150: toggle_selection_display(); break;
+        case 8220: toggle_edit_scrollbars(); break;
+        case 8300:
+        case 8301: scroll_edit_view(0, (id == 8300 ? -1 : 1) * pan_step_pixels(g_edit_state.view)); break;
+        case 8302:
+        case 8303: scroll_edit_view((id == 8302 ? -1 : 1) * pan_step_pixels(g_edit_state.view), 0); break;
         case 8202: PostMessageW(window, WM_CLOSE, 0, 0); break;
         case 8311: show_colour_count(); break;
         case 8320: copy_image_to_clipboard(); break;

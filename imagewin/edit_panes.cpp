@@ -528,3 +528,7 @@ LRESULT CALLBACK edit_pane_proc(HWND pane, UINT message, WPARAM wparam, LPARAM l
     }
     return DefWindowProcW(pane, message, wparam, lparam);
 }
+
+void repaint_edited_pane() {
+    repaint(g_edited);
+}

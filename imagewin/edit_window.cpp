@@ -11,6 +11,7 @@
 
 #include "common/win/app_messages.h"
 #include "imagewin/core/image_commands.h"
+#include "imagewin/edit_bars.h"
 #include "imagewin/edit_commands.h"
 #include "imagewin/edit_panes.h"
 #include "imagewin/edit_tool_host.h"
@@ -78,10 +79,18 @@ void show_edit_view_error_box(HWND window) {
     if (list_shown) EnableWindow(list, TRUE);
 }
 
-void on_size(HWND window, WPARAM kind) {
+void on_size(HWND window, WPARAM kind, LPARAM size) {
     if (kind == SIZE_MINIMIZED) return;
-    relayout_edit_panes();
+    if (HWND rebar = edit_window_rebar()) {
+        // The rebar stays at the client's top, as wide as the client, as high as its rows.
+        const int width = LOWORD(size);
+        MoveWindow(rebar, 0, 0, width, int(SendMessageW(rebar, RB_GETBARHEIGHT, 0, 0)), TRUE);
+        const LRESULT rows = SendMessageW(rebar, RB_GETROWCOUNT, 0, 0);
+        if (rows == 1) SendMessageW(rebar, RB_MAXIMIZEBAND, 2, FALSE);
+        if (rows == 2) SendMessageW(rebar, RB_MAXIMIZEBAND, 1, FALSE);
+    }
     (void)window;
+    relayout_edit_panes();
 }
 
 void save_placement(HWND window) {
@@ -137,12 +146,14 @@ bool confirm_edit_window_close(HWND window) {
     selection.selection_overlay = nullptr;
     std::free(selection.selection_mask);
     selection.selection_mask = nullptr;
+    save_placement(window);
+    close_tool_option_bar();
+    destroy_edit_bars();
     destroy_edit_pane_dcs();
     if (g_edit_state.memory_dc) DeleteDC(g_edit_state.memory_dc);
     g_edit_state.memory_dc = nullptr;
     if (g_edit_state.folder_change) FindCloseChangeNotification(g_edit_state.folder_change);
     g_edit_state.folder_change = nullptr;
-    save_placement(window);
     g_edit_state.image.file_name[0] = 0;
     g_edit_state.image_window = nullptr;
     if (g_shell.main_window) SetForegroundWindow(g_shell.main_window);
@@ -185,9 +196,10 @@ LRESULT CALLBACK edit_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
             g_edit_state.image_window = window;
             g_edit_state.window_kind = 1;
             create_edit_panes(window);
+            create_edit_bars(window);
             return 0;
         case WM_DESTROY: PostQuitMessage(0); return 0;
-        case WM_SIZE: on_size(window, wparam); return 0;
+        case WM_SIZE: on_size(window, wparam, lparam); return 0;
         case WM_CLOSE:
             if (confirm_edit_window_close(window)) break;
             return 0;
@@ -199,6 +211,7 @@ LRESULT CALLBACK edit_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
             }
             return 0;
         case WM_COMMAND: edit_window_command_message(window, wparam, lparam); return 0;
+        case WM_NOTIFY: return edit_bars_notify(reinterpret_cast<const NMHDR*>(lparam));
         case WM_SYSCOMMAND:
             if ((wparam & 0xFFF0) == SC_MAXIMIZE && edit_tool_holds_view()) return 0;
             break;

@@ -3,27 +3,11 @@
 #include "imagewin/edit_tool_host.h"
 #include "imagewin/image_windows.h"
 
-LRESULT CALLBACK tool_band_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
-    return DefWindowProcW(window, message, wparam, lparam);
-}
-
 LRESULT CALLBACK colour_box_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
     return DefWindowProcW(window, message, wparam, lparam);
 }
 
-void create_tool_option_bar() {}
-void close_tool_option_bar() {}
-void set_tool_band_child(HWND, const wchar_t*) {}
-void set_tool_group_buttons_state(int32_t) {}
-void update_edit_toolbar_states() {}
-void update_view_options_buttons() {}
-void set_zoom_controls_enabled(bool, UINT) {}
-
 void draw_brush_outline() {}
-
-HWND edit_window_rebar() {
-    return nullptr;
-}
 
 void show_loaded_image() {
     update_image_window_title();

@@ -10,6 +10,7 @@
 #include "common/win/message_box.h"
 #include "common/win/process_lock.h"
 #include "imagewin/core/edit_window_rules.h"
+#include "imagewin/edit_bars.h"
 #include "imagewin/edit_panes.h"
 #include "imagewin/edit_tool_host.h"
 #include "imagewin/edit_window.h"
@@ -161,7 +162,9 @@ TEST_F(EditWindowWin, PaneLayoutsFollowTheFormula) {
     for (int32_t mode : {kEditPaneBoth, kEditPaneFirstOnly, kEditPaneEditedOnly}) {
         SCOPED_TRACE(mode);
         set_edit_pane_mode(mode);
-        const EditPaneLayout want = edit_pane_layout(mode, client.right, client.bottom, 0);
+        const RECT bars = rect_in_frame(edit_window_rebar(), frame_);
+        EXPECT_GT(bars.bottom, 0);
+        const EditPaneLayout want = edit_pane_layout(mode, client.right, client.bottom, bars.bottom);
         const struct {
             HWND pane;
             const EditPaneRect& rect;
@@ -318,6 +321,106 @@ TEST_F(EditWindowWin, TrimmingRefusesMaximiseWhileItDraws) {
     EXPECT_TRUE(IsZoomed(frame_));
     g_edit_tool.kind = 0;
     ShowWindow(frame_, SW_RESTORE);
+}
+
+bool shown(int id) {
+    HWND window = edit_bar_control(id);
+    return window && IsWindowVisible(window);
+}
+
+bool button_hidden(int id) {
+    const LRESULT state = SendMessageW(edit_bar_control(kSaveBarId), TB_GETSTATE, WPARAM(id), 0);
+    return (state & TBSTATE_HIDDEN) != 0;
+}
+
+std::vector<std::wstring> combo_items(int id) {
+    HWND combo = edit_bar_control(id);
+    std::vector<std::wstring> items;
+    const int count = int(SendMessageW(combo, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        wchar_t text[64] = {};
+        SendMessageW(combo, CB_GETLBTEXT, WPARAM(i), LPARAM(text));
+        items.push_back(text);
+    }
+    return items;
+}
+
+void choose(int id, int item) {
+    HWND combo = edit_bar_control(id);
+    SendMessageW(combo, CB_SETCURSEL, WPARAM(item), 0);
+    SendMessageW(GetParent(combo), WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), LPARAM(combo));
+}
+
+TEST_F(EditWindowWin, SaveBarShowsEachFormatsControlsAndLists) {
+    load(40, 30);  // a BMP source: no lossless JPEG choice
+    EXPECT_EQ(combo_items(kFormatComboId),
+              (std::vector<std::wstring>{L"BMP", L"PNG", L"JPEG", L"TIFF", L"GIF"}));
+
+    choose(kFormatComboId, kSavePng);
+    EXPECT_EQ(g_edit_state.save.save_format, kSavePng);
+    EXPECT_TRUE(shown(kPngLevelId));
+    EXPECT_TRUE(shown(kGammaEditId));
+    EXPECT_FALSE(shown(kJpegQualityId));
+    EXPECT_FALSE(button_hidden(8610));
+    EXPECT_TRUE(button_hidden(8631));
+    EXPECT_EQ(combo_items(kBitDepthComboId).size(), 6u);
+
+    choose(kFormatComboId, kSaveJpeg);
+    EXPECT_TRUE(shown(kJpegQualityId));
+    EXPECT_TRUE(shown(kSizeLimitBoxId));
+    EXPECT_FALSE(shown(kPngLevelId));
+    EXPECT_FALSE(button_hidden(8631));
+    EXPECT_TRUE(button_hidden(8610));
+    EXPECT_EQ(combo_items(kBitDepthComboId), (std::vector<std::wstring>{L"24bit(ﾌﾙｶﾗｰ)", L"8bit ｸﾞﾚｲｽｹｰﾙ"}));
+
+    // The size limit takes the quality field's place.
+    HWND box = edit_bar_control(kSizeLimitBoxId);
+    SendMessageW(box, BM_SETCHECK, BST_CHECKED, 0);
+    SendMessageW(GetParent(box), WM_COMMAND, MAKEWPARAM(kSizeLimitBoxId, BN_CLICKED), LPARAM(box));
+    EXPECT_EQ(g_edit_state.save.jpeg_size_limit_on, 1);
+    EXPECT_FALSE(IsWindowEnabled(edit_bar_control(kJpegQualityId)));
+    EXPECT_TRUE(IsWindowEnabled(edit_bar_control(kSizeLimitEditId)));
+
+    // GIF at 7 bits, then PNG: the depth list shows 8 bits.
+    choose(kFormatComboId, kSaveGif);
+    choose(kBitDepthComboId, 1);
+    EXPECT_EQ(g_edit_state.save.target_bits, 7);
+    choose(kFormatComboId, kSavePng);
+    EXPECT_EQ(g_edit_state.save.target_bits, 8);
+    EXPECT_EQ(SendMessageW(edit_bar_control(kBitDepthComboId), CB_GETCURSEL, 0, 0), 1);
+
+    // A JPEG source offers the lossless transform.
+    g_edit_state.image.source_format = 3;
+    refresh_after_image_change(false);
+    EXPECT_EQ(combo_items(kFormatComboId).size(), 6u);
+}
+
+TEST_F(EditWindowWin, ZoomTrackAndFieldFollowEachOther) {
+    load(3000, 3000);
+    HWND track = edit_bar_control(kZoomTrackId);
+    HWND field = edit_bar_control(kZoomEditId);
+    ASSERT_NE(track, nullptr);
+    ASSERT_NE(field, nullptr);
+    // Dragging the thumb to 90 writes 258 % into the field, which zooms the view.
+    SendMessageW(GetParent(track), WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, 90), LPARAM(track));
+    wchar_t text[16] = {};
+    GetWindowTextW(field, text, 16);
+    EXPECT_STREQ(text, L"258");
+    EXPECT_EQ(g_edit_state.view.zoom, 25800);
+
+    // Typing beyond the range is taken as the nearest end.
+    SetWindowTextW(field, L"2000");
+    EXPECT_EQ(g_edit_state.view.zoom, 100000);
+    EXPECT_EQ(SendMessageW(track, TBM_GETPOS, 0, 0), 180);
+    SetWindowTextW(field, L"5");
+    EXPECT_EQ(g_edit_state.view.zoom, 1000);
+    EXPECT_EQ(SendMessageW(track, TBM_GETPOS, 0, 0), 0);
+
+    // A zoom command writes the field without acting on it again.
+    edit_window_command(frame_, 8112);
+    GetWindowTextW(field, text, 16);
+    EXPECT_STREQ(text, L"100");
+    EXPECT_EQ(SendMessageW(track, TBM_GETPOS, 0, 0), 54);
 }
 
 }  // namespace
