@@ -145,10 +145,14 @@ void set_band_child(HWND window, const wchar_t* caption) {
     if (index < 0) return;
     REBARBANDINFOW band = {};
     band.cbSize = sizeof band;
-    band.fMask = RBBIM_CHILD | RBBIM_TEXT;
+    band.fMask = RBBIM_CHILD | RBBIM_TEXT | RBBIM_CHILDSIZE;
     band.hwndChild = window;
     band.lpText = const_cast<wchar_t*>(caption);
+    band.cxMinChild = 780;
+    band.cyMinChild = 24;
     SendMessageW(g_rebar, RB_SETBANDINFOW, WPARAM(index), LPARAM(&band));
+    if (window) ShowWindow(window, SW_SHOWNA);
+    InvalidateRect(g_rebar, nullptr, TRUE);
 }
 
 LRESULT colour_static(WPARAM wparam) {
