@@ -8,6 +8,7 @@
 #include "imagewin/core/edit_window_rules.h"
 #include "imagewin/core/save_settings.h"
 #include "imagewin/edit_commands.h"
+#include "imagewin/edit_menus.h"
 #include "imagewin/edit_panes.h"
 #include "imagewin/edit_tool_host.h"
 #include "imagewin/image_windows.h"
@@ -657,6 +658,14 @@ LRESULT edit_bars_notify(const NMHDR* header) {
     switch (header->code) {
         case RBN_HEIGHTCHANGE: relayout_edit_panes(); return 0;
         case RBN_BEGINDRAG: return edit_tool_holds_view() ? 1 : 0;
+        case TBN_DROPDOWN: {
+            const auto* drop = reinterpret_cast<const NMTOOLBARW*>(header);
+            RECT r = button_rect(g_tool_tab, drop->iItem);
+            POINT at = {r.left, r.bottom};
+            ClientToScreen(g_tool_tab, &at);
+            show_tool_group_menu(drop->iItem, at);
+            return TBDDRET_DEFAULT;
+        }
         case NM_LDOWN:
         case NM_RDOWN:
             if (g_frame) SetFocus(g_frame);

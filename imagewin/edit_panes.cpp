@@ -2,6 +2,7 @@
 
 #include "imagewin/core/edit_window_rules.h"
 #include "imagewin/edit_commands.h"
+#include "imagewin/edit_menus.h"
 #include "imagewin/edit_tool_host.h"
 #include "imagewin/image_windows.h"
 #include "imagewin/save_window_seam.h"
@@ -414,6 +415,10 @@ LRESULT common_pane_message(HWND pane, UINT message, WPARAM wparam, LPARAM lpara
         case WM_PAINT: paint_pane(pane); return 0;
         case WM_VSCROLL:
         case WM_HSCROLL: on_edit_scroll(message == WM_VSCROLL, LOWORD(wparam)); return 0;
+        case WM_CONTEXTMENU:
+            if (g_edit_tool.kind == 0 && !g_edit_tool.pick_mode && show_edit_context_menu(pane, lparam))
+                return 0;
+            return DefWindowProcW(pane, message, wparam, lparam);
         case WM_CAPTURECHANGED:
             if (reinterpret_cast<HWND>(lparam) != pane) edit_capture_lost();
             return 0;

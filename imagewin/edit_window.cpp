@@ -13,11 +13,13 @@
 #include "imagewin/core/image_commands.h"
 #include "imagewin/edit_bars.h"
 #include "imagewin/edit_commands.h"
+#include "imagewin/edit_menus.h"
 #include "imagewin/edit_panes.h"
 #include "imagewin/edit_tool_host.h"
 #include "imagewin/image_windows.h"
 #include "imagewin/save_dialog.h"
 #include "shell/launch.h"
+#include "shell/main_menus.h"
 #include "shell/shell_state.h"
 
 namespace {
@@ -149,6 +151,7 @@ bool confirm_edit_window_close(HWND window) {
     save_placement(window);
     close_tool_option_bar();
     destroy_edit_bars();
+    destroy_edit_menus();
     destroy_edit_pane_dcs();
     if (g_edit_state.memory_dc) DeleteDC(g_edit_state.memory_dc);
     g_edit_state.memory_dc = nullptr;
@@ -195,6 +198,7 @@ LRESULT CALLBACK edit_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
         case WM_CREATE:
             g_edit_state.image_window = window;
             g_edit_state.window_kind = 1;
+            build_edit_menus();
             create_edit_panes(window);
             create_edit_bars(window);
             return 0;
@@ -212,6 +216,15 @@ LRESULT CALLBACK edit_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
             return 0;
         case WM_COMMAND: edit_window_command_message(window, wparam, lparam); return 0;
         case WM_NOTIFY: return edit_bars_notify(reinterpret_cast<const NMHDR*>(lparam));
+        case WM_INITMENU: update_edit_menu_states(); return 0;
+        case WM_EXITMENULOOP: clear_tool_group_popup(); return 0;
+        case WM_MEASUREITEM:
+        case WM_DRAWITEM: draw_menu_item(message, lparam); return TRUE;
+        case WM_CONTEXTMENU:
+            if (g_edit_tool.kind == 0 && !g_edit_tool.pick_mode &&
+                show_edit_context_menu(first_view_pane(), lparam))
+                return 0;
+            break;
         case WM_SYSCOMMAND:
             if ((wparam & 0xFFF0) == SC_MAXIMIZE && edit_tool_holds_view()) return 0;
             break;

@@ -11,6 +11,7 @@
 #include "common/win/process_lock.h"
 #include "imagewin/core/edit_window_rules.h"
 #include "imagewin/edit_bars.h"
+#include "imagewin/edit_menus.h"
 #include "imagewin/edit_panes.h"
 #include "imagewin/edit_tool_host.h"
 #include "imagewin/edit_window.h"
@@ -421,6 +422,68 @@ TEST_F(EditWindowWin, ZoomTrackAndFieldFollowEachOther) {
     GetWindowTextW(field, text, 16);
     EXPECT_STREQ(text, L"100");
     EXPECT_EQ(SendMessageW(track, TBM_GETPOS, 0, 0), 54);
+}
+
+std::vector<int> menu_ids(HMENU menu) {
+    std::vector<int> ids;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        MENUITEMINFOW info = {};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_ID;
+        GetMenuItemInfoW(menu, UINT(i), TRUE, &info);
+        ids.push_back(int(info.wID));
+    }
+    return ids;
+}
+
+UINT item_state(HMENU menu, int id) {
+    return GetMenuState(menu, UINT(id), MF_BYCOMMAND);
+}
+
+TEST_F(EditWindowWin, MenusHoldTheirItemsAndTakeTheirStatesOnInitMenu) {
+    load(40, 30);
+    HMENU context = edit_menu(kEditMenuContext);
+    ASSERT_NE(context, nullptr);
+    // No separator between paste and delete; the two submenus last.
+    EXPECT_EQ(menu_ids(context),
+              (std::vector<int>{8030, 8032, 9900, 8040, 8041, 9900, 8320, 8321, 8050, 9900,
+                                8060, 8061, 9900, 8310, 8311, 9900, 8070, 9900, 8210, 7300}));
+    EXPECT_EQ(menu_ids(edit_menu(kEditMenuZoom)),
+              (std::vector<int>{8120, 8121, 8122, 9900, 8123, 8124, 8125}));
+    EXPECT_EQ(menu_ids(edit_menu(kEditMenuEdit)),
+              (std::vector<int>{8404, 8405, 9900, 8406, 8407, 9900, 8408, 9900, 8403}));
+    EXPECT_EQ(menu_ids(edit_menu(kEditMenuProcess)),
+              (std::vector<int>{8441, 9900, 8442, 8443, 9900, 8444, 8445, 9900, 8446, 8447}));
+    EXPECT_EQ(GetMenuItemCount(edit_menu(kEditMenuCorrect)), 17);
+    EXPECT_EQ(GetMenuItemCount(edit_menu(kEditMenuTransform)), 11);
+    EXPECT_EQ(menu_ids(edit_menu(kEditMenuBackground)), (std::vector<int>{8211, 8212, 8213, 8214, 8215}));
+
+    g_shell.single_view.edit_background = 3;
+    SendMessageW(frame_, WM_INITMENU, WPARAM(context), 0);
+    EXPECT_FALSE(item_state(context, 8030) & MF_GRAYED);
+    EXPECT_TRUE(item_state(context, 8040) & MF_GRAYED);  // not a JPEG
+    EXPECT_FALSE(item_state(context, 8050) & MF_GRAYED);
+    HMENU background = edit_menu(kEditMenuBackground);
+    EXPECT_TRUE(item_state(background, 8214) & MF_CHECKED);
+    EXPECT_FALSE(item_state(background, 8211) & MF_CHECKED);
+    HMENU edit = edit_menu(kEditMenuEdit);
+    EXPECT_FALSE(item_state(edit, 8404) & MF_GRAYED);
+    EXPECT_TRUE(item_state(edit, 8405) & MF_GRAYED);  // nothing selected
+
+    // A pasted image has no file: what needs one is greyed.
+    g_edit_state.image.path[0] = 0;
+    g_edit_state.image.file_name[0] = 0;
+    SendMessageW(frame_, WM_INITMENU, WPARAM(context), 0);
+    EXPECT_TRUE(item_state(context, 8030) & MF_GRAYED);
+    EXPECT_TRUE(item_state(context, 8050) & MF_GRAYED);
+    EXPECT_FALSE(item_state(context, 8320) & MF_GRAYED);
+
+    // With a tool open the tools and the one-shot operations are greyed.
+    g_edit_tool.kind = 17;
+    SendMessageW(frame_, WM_INITMENU, WPARAM(edit), 0);
+    EXPECT_TRUE(item_state(edit, 8404) & MF_GRAYED);
+    EXPECT_TRUE(item_state(edit_menu(kEditMenuTransform), 8414) & MF_GRAYED);
+    g_edit_tool.kind = 0;
 }
 
 }  // namespace
