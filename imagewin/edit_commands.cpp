@@ -4,6 +4,7 @@
 #include "imagewin/core/image_commands.h"
 #include "imagewin/core/image_file_list.h"
 #include "imagewin/edit_bars.h"
+#include "imagewin/edit_history_window.h"
 #include "imagewin/edit_panes.h"
 #include "imagewin/edit_tool_host.h"
 #include "imagewin/image_windows.h"
@@ -209,6 +210,10 @@ void edit_window_command_message(HWND window, WPARAM wparam, LPARAM lparam) {
                 else
                     repaint_edited_pane();
             }
+            break;
+        case 8403:
+            if (HWND list = g_edit_state.file_list_window) ShowWindow(list, SW_HIDE);
+            create_history_window();
             break;
         case 8401: undo_or_redo(-1); break;
         case 8402: undo_or_redo(1); break;

@@ -13,6 +13,7 @@
 #include "imagewin/core/image_commands.h"
 #include "imagewin/edit_bars.h"
 #include "imagewin/edit_commands.h"
+#include "imagewin/edit_history_window.h"
 #include "imagewin/edit_menus.h"
 #include "imagewin/edit_panes.h"
 #include "imagewin/edit_tool_host.h"
@@ -171,7 +172,7 @@ LRESULT CALLBACK edit_keyboard_hook(int code, WPARAM wparam, LPARAM lparam) noex
     HWND window = g_edit_state.image_window;
     HWND focus = GetFocus();
     const int32_t focus_id = focus ? GetDlgCtrlID(focus) : 0;
-    switch (edit_hook_key(UINT(wparam), focus_id, GetCapture() != nullptr, false)) {
+    switch (edit_hook_key(UINT(wparam), focus_id, GetCapture() != nullptr, history_window() != nullptr)) {
         case EditHookKey::apply: edit_window_command(window, 9000); return 1;
         case EditHookKey::cancel: edit_window_command(window, 9001); return 1;
         case EditHookKey::end_pick: end_tool_colour_pick(false); return 1;
@@ -180,6 +181,7 @@ LRESULT CALLBACK edit_keyboard_hook(int code, WPARAM wparam, LPARAM lparam) noex
             SetFocus(window);
             edit_window_command(window, 8330);
             return 1;
+        case EditHookKey::close_history: SendMessageW(history_window(), WM_CLOSE, 0, 0); return 1;
         case EditHookKey::eat: return 1;
         default: return CallNextHookEx(g_keyboard_hook, code, wparam, lparam);
     }

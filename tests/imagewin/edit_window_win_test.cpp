@@ -11,6 +11,7 @@
 #include "common/win/process_lock.h"
 #include "imagewin/core/edit_window_rules.h"
 #include "imagewin/edit_bars.h"
+#include "imagewin/edit_history_window.h"
 #include "imagewin/edit_menus.h"
 #include "imagewin/edit_panes.h"
 #include "imagewin/edit_tool_host.h"
@@ -88,7 +89,8 @@ protected:
             WNDPROC procedure;
         } classes[] = {{L"Pexaron_swin_class", edit_window_proc},
                        {L"Pexaron_sch1_class", DefWindowProcW},
-                       {L"Pexaron_sch2_class", DefWindowProcW}};
+                       {L"Pexaron_sch2_class", DefWindowProcW},
+                       {L"Pexaron_hisw_class", DefWindowProcW}};
         for (const auto& c : classes) {
             WNDCLASSEXW wc = {};
             wc.cbSize = sizeof wc;
@@ -484,6 +486,38 @@ TEST_F(EditWindowWin, MenusHoldTheirItemsAndTakeTheirStatesOnInitMenu) {
     EXPECT_TRUE(item_state(edit, 8404) & MF_GRAYED);
     EXPECT_TRUE(item_state(edit_menu(kEditMenuTransform), 8414) & MF_GRAYED);
     g_edit_tool.kind = 0;
+}
+
+TEST_F(EditWindowWin, HistoryWindowListsTheStepsAndMovesTheHistory) {
+    load(40, 30);
+    const uint8_t first = g_edit_state.bits[0];
+    change();
+    g_edit_state.bits[0] = uint8_t(first + 1);
+    change();
+    ASSERT_EQ(g_edit_state.history.step_count(), 3);
+
+    edit_window_command(frame_, 8403);
+    HWND window = history_window();
+    ASSERT_NE(window, nullptr);
+    HWND list = GetDlgItem(window, 712);
+    ASSERT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), 3);
+    wchar_t text[32] = {};
+    SendMessageW(list, LB_GETTEXT, 0, LPARAM(text));
+    EXPECT_STREQ(text, L"元の画像");
+    EXPECT_EQ(SendMessageW(list, LB_GETCURSEL, 0, 0), 2);
+    EXPECT_FALSE(IsWindowEnabled(frame_));
+    EXPECT_TRUE(g_edit_tool.accelerators_suspended);
+
+    // Choosing the first line goes back two steps at once.
+    SendMessageW(list, LB_SETCURSEL, 0, 0);
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(712, LBN_SELCHANGE), LPARAM(list));
+    EXPECT_EQ(g_edit_state.history.current_step, 0);
+    EXPECT_EQ(g_edit_state.bits[0], first);
+
+    SendMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(history_window(), nullptr);
+    EXPECT_TRUE(IsWindowEnabled(frame_));
+    EXPECT_FALSE(g_edit_tool.accelerators_suspended);
 }
 
 }  // namespace
