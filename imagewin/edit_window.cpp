@@ -160,6 +160,8 @@ bool confirm_edit_window_close(HWND window) {
     g_edit_state.folder_change = nullptr;
     g_edit_state.image.file_name[0] = 0;
     g_edit_state.image_window = nullptr;
+    // The file list is owned by the frame and goes with it.
+    g_edit_state.file_list_window = nullptr;
     if (g_shell.main_window) SetForegroundWindow(g_shell.main_window);
     return true;
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/win/app_messages.h"
 #include "common/win/message_box.h"
 #include "common/win/process_lock.h"
 #include "imagewin/core/edit_window_rules.h"
@@ -18,6 +19,8 @@
 #include "imagewin/edit_window.h"
 #include "imagewin/image_windows.h"
 #include "imagewin/save_dialog.h"
+#include "loading/codec_set.h"
+#include "shell/launch.h"
 #include "shell/shell_state.h"
 
 namespace {
@@ -81,26 +84,28 @@ LPARAM at(int x, int y) {
     return MAKELPARAM(x, y);
 }
 
+void register_edit_classes() {
+    const struct {
+        const wchar_t* name;
+        WNDPROC procedure;
+    } classes[] = {{L"Pexaron_swin_class", edit_window_proc},
+                   {L"Pexaron_sch1_class", DefWindowProcW},
+                   {L"Pexaron_sch2_class", DefWindowProcW},
+                   {L"Pexaron_hisw_class", DefWindowProcW}};
+    for (const auto& c : classes) {
+        WNDCLASSEXW wc = {};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = c.procedure;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.lpszClassName = c.name;
+        RegisterClassExW(&wc);
+    }
+}
+
 class EditWindowWin : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        const struct {
-            const wchar_t* name;
-            WNDPROC procedure;
-        } classes[] = {{L"Pexaron_swin_class", edit_window_proc},
-                       {L"Pexaron_sch1_class", DefWindowProcW},
-                       {L"Pexaron_sch2_class", DefWindowProcW},
-                       {L"Pexaron_hisw_class", DefWindowProcW}};
-        for (const auto& c : classes) {
-            WNDCLASSEXW wc = {};
-            wc.cbSize = sizeof wc;
-            wc.lpfnWndProc = c.procedure;
-            wc.hInstance = GetModuleHandleW(nullptr);
-            wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-            wc.lpszClassName = c.name;
-            RegisterClassExW(&wc);
-        }
-    }
+    static void SetUpTestSuite() { register_edit_classes(); }
 
     void SetUp() override {
         if (!process_lock_exists()) process_lock_init();
@@ -518,6 +523,90 @@ TEST_F(EditWindowWin, HistoryWindowListsTheStepsAndMovesTheHistory) {
     EXPECT_EQ(history_window(), nullptr);
     EXPECT_TRUE(IsWindowEnabled(frame_));
     EXPECT_FALSE(g_edit_tool.accelerators_suspended);
+}
+
+// The edit window's own thread, started as the main window starts it, on a fixture.
+class EditThreadWin : public ::testing::Test {
+protected:
+    static LRESULT CALLBACK main_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
+        if (message == kAppMessage && wparam == kMainThreadEnded) ++ended_;
+        return DefWindowProcW(window, message, wparam, lparam);
+    }
+
+    void SetUp() override {
+        if (!process_lock_exists()) process_lock_init();
+        register_edit_classes();
+        ASSERT_TRUE(create_codec_contexts());
+        previous_hook_ = set_message_box_hook(answering_box);
+        g_boxes.clear();
+        g_answer = IDOK;
+        ended_ = 0;
+        WNDCLASSEXW wc = {};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = main_proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"edit_thread_test_main";
+        RegisterClassExW(&wc);
+        g_shell.instance = GetModuleHandleW(nullptr);
+        g_shell.main_window = CreateWindowExW(0, L"edit_thread_test_main", nullptr, WS_POPUP, 0, 0, 10, 10,
+                                              nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        fill_image_window_entry_points(&table_);
+    }
+
+    void TearDown() override {
+        DestroyWindow(g_shell.main_window);
+        g_shell.main_window = nullptr;
+        g_edit_state = EditState{};
+        g_shell.single_view = SingleViewSettings{};
+        set_message_box_hook(previous_hook_);
+    }
+
+    // Starts the thread on `path`; the window, or null when it closed itself.
+    HANDLE start(const std::wstring& path) {
+        lstrcpynW(handover_path(), path.c_str(), MAX_PATH);
+        unsigned id = 0;
+        return table_.start_edit_window_thread(&id);
+    }
+
+    void wait_for_end(HANDLE thread) {
+        for (int i = 0; i < 500 && WaitForSingleObject(thread, 10) == WAIT_TIMEOUT; ++i) pump();
+        pump();
+        CloseHandle(thread);
+    }
+
+    static int ended_;
+    ShellEntryPoints table_;
+    MessageBoxHook previous_hook_ = nullptr;
+};
+
+int EditThreadWin::ended_ = 0;
+
+TEST_F(EditThreadWin, OpensTheHandedOverFileAndReportsItsEnd) {
+    const std::wstring path = L"" PX_TEST_SOURCE_DIR "/tests/codecs/browser_fixtures/bmp_24.bmp";
+    HANDLE thread = start(path);
+    ASSERT_NE(thread, nullptr);
+    HWND window = table_.current_image_window();
+    ASSERT_NE(window, nullptr);
+    SendMessageW(window, WM_NULL, 0, 0);  // the first load is over once the window answers
+    EXPECT_TRUE(edit_image_loaded());
+    EXPECT_EQ(g_edit_state.window_kind, 1);
+    EXPECT_STREQ(reinterpret_cast<const wchar_t*>(g_edit_state.image.file_name), L"bmp_24.bmp");
+    EXPECT_EQ(handover_path()[0], L'\0');
+    EXPECT_TRUE(g_boxes.empty());
+
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    wait_for_end(thread);
+    EXPECT_EQ(ended_, 1);
+    EXPECT_FALSE(edit_image_loaded());
+}
+
+TEST_F(EditThreadWin, AFileThatDoesNotLoadClosesTheWindowAfterTheBox) {
+    HANDLE thread = start(L"Z:\\nowhere\\missing.bmp");
+    ASSERT_NE(thread, nullptr);
+    wait_for_end(thread);
+    EXPECT_EQ(ended_, 1);
+    ASSERT_FALSE(g_boxes.empty());
+    EXPECT_EQ(g_boxes.back(), L"画像の表示に失敗しました。");
 }
 
 }  // namespace
