@@ -1,5 +1,8 @@
 #include "imagewin/edit_panes.h"
 
+#include <algorithm>
+#include <cwchar>
+
 #include "imagewin/core/edit_window_rules.h"
 #include "imagewin/edit_commands.h"
 #include "imagewin/edit_menus.h"
@@ -462,6 +465,10 @@ LRESULT CALLBACK first_view_pane_proc(HWND pane, UINT message, WPARAM wparam, LP
             } else if (wparam == MK_RBUTTON) {
                 const ViewPoint p = to_frame(pane, lparam);
                 track_edit_right_drag(p.x, p.y);
+            } else if (g_edit_tool.pick_mode) {
+                if (read_pixel_under_cursor({lparam_x(lparam), lparam_y(lparam)}) && g_edit_tool.kind == 0)
+                    if (HWND box = GetDlgItem(GetDlgItem(edit_window_rebar(), 724), 751))
+                        InvalidateRect(box, nullptr, FALSE);
             }
             return 0;
         case WM_LBUTTONDOWN:
@@ -469,7 +476,7 @@ LRESULT CALLBACK first_view_pane_proc(HWND pane, UINT message, WPARAM wparam, LP
             if (wparam & MK_RBUTTON) {
                 end_edit_right_drag();
             } else if (g_edit_state.view.drag_mode == kDragNone && g_edit_tool.pick_mode) {
-                end_tool_colour_pick(true);
+                end_tool_colour_pick(read_pixel_under_cursor({lparam_x(lparam), lparam_y(lparam)}));
             } else if (edit_image_loaded() &&
                        ((wparam & MK_CONTROL) || g_shell.single_view.drag_zooms_edit)) {
                 start_zoom_rect(pane, lparam);
@@ -532,6 +539,84 @@ LRESULT CALLBACK edit_pane_proc(HWND pane, UINT message, WPARAM wparam, LPARAM l
         default: break;
     }
     return DefWindowProcW(pane, message, wparam, lparam);
+}
+
+void start_transparent_colour_pick() {
+    EditState& s = g_edit_state;
+    int32_t& flag = s.save_choices.transparent;
+    flag = flag ? 0 : 1;
+    if (flag) {
+        if (s.file_list_window) ShowWindow(s.file_list_window, SW_HIDE);
+        EditToolHost& host = g_edit_tool;
+        host.pick_mode = true;
+        host.accelerators_suspended = true;
+        host.hook_armed = true;
+        // The pick reads the plain image, never the selection's highlighted copy.
+        if (s.selection.selection_overlay && s.bitmap && s.memory_dc) SelectObject(s.memory_dc, s.bitmap);
+        if (host.pane_mode != kEditPaneFirstOnly)
+            set_edit_pane_mode(kEditPaneFirstOnly);
+        else
+            repaint(g_first);
+        if (g_first) SetCapture(g_first);
+        SetCursor(LoadCursorW(nullptr, IDC_CROSS));
+    }
+    update_save_bar();
+}
+
+void end_transparent_colour_pick(bool take) {
+    EditState& s = g_edit_state;
+    EditToolHost& host = g_edit_tool;
+    host.pick_mode = false;
+    host.accelerators_suspended = false;
+    host.hook_armed = false;
+    if (GetCapture() == g_first) ReleaseCapture();
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    s.view.drag_mode = kDragNone;
+    if (take) {
+        s.save.transparent_colour = int32_t(host.picked[0] | (host.picked[1] << 8) | (host.picked[2] << 16));
+    } else {
+        s.save_choices.transparent = 0;
+        update_save_bar();
+    }
+    if (s.selection.selection_overlay && s.selection.show_selection && s.memory_dc) {
+        SelectObject(s.memory_dc, s.selection.selection_overlay);
+        repaint(g_first);
+    }
+    update_image_window_title();
+}
+
+bool read_pixel_under_cursor(POINT point) {
+    const EditState& s = g_edit_state;
+    const ViewGeometry& v = s.view;
+    HWND frame_window = frame();
+    const bool inside = edit_image_loaded() && point.x >= v.dest_x && point.x < v.dest_x + v.dest_width &&
+                        point.y >= v.dest_y && point.y < v.dest_y + v.dest_height && v.dest_width > 0 &&
+                        v.dest_height > 0;
+    if (!inside) {
+        if (frame_window) SetWindowTextW(frame_window, L"r:-  g:-  b:-");
+        return false;
+    }
+    const int64_t x = std::min<int64_t>(s.image.width - 1,
+                                        v.src_x + (int64_t(point.x) - v.dest_x) * v.src_width / v.dest_width);
+    const int64_t y = std::min<int64_t>(
+        s.image.height - 1, v.src_y + (int64_t(point.y) - v.dest_y) * v.src_height / v.dest_height);
+    const int64_t stride = (int64_t(s.image.width) * s.image.bit_count / 8 + 3) / 4 * 4;
+    const uint8_t* row = s.bits + (s.image.height - 1 - y) * stride;
+    uint8_t* picked = g_edit_tool.picked;
+    if (s.image.bit_count == 24) {
+        picked[0] = row[x * 3 + 2];
+        picked[1] = row[x * 3 + 1];
+        picked[2] = row[x * 3];
+    } else {
+        const auto& entry = s.image.palette[row[x]];
+        picked[0] = entry.red;
+        picked[1] = entry.green;
+        picked[2] = entry.blue;
+    }
+    wchar_t title[48];
+    swprintf(title, 48, L"r:%d  g:%d  b:%d", picked[0], picked[1], picked[2]);
+    if (frame_window) SetWindowTextW(frame_window, title);
+    return true;
 }
 
 void repaint_edited_pane() {

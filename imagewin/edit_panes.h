@@ -36,4 +36,12 @@ bool end_edit_right_drag();
 // The capture went elsewhere: every drag, the zoom rectangle and a pick end.
 void edit_capture_lost();
 
+// Command 8610: turns the transparent colour off, or on with a pick from the first view.
+void start_transparent_colour_pick();
+// Ends that pick; `take` keeps the colour under the cursor as the transparent colour.
+void end_transparent_colour_pick(bool take);
+// The colour under a first-view point into the picked colour and the title ("r:-  g:-  b:-"
+// outside the shown image); false outside.
+bool read_pixel_under_cursor(POINT point);
+
 LRESULT CALLBACK first_view_pane_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept;

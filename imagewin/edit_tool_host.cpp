@@ -1,5 +1,6 @@
 #include "imagewin/edit_tool_host.h"
 
+#include "imagewin/edit_panes.h"
 #include "imagewin/edit_tools_seam.h"
 #include "imagewin/image_windows.h"
 
@@ -192,11 +193,11 @@ bool edit_tool_right_press() {
 void end_tool_colour_pick(bool take) {
     EditToolHost& host = g_edit_tool;
     if (!host.pick_mode) return;
-    host.pick_mode = false;
     if (host.kind == 0) {
-        host.accelerators_suspended = false;
-        host.hook_armed = false;
+        end_transparent_colour_pick(take);
+        return;
     }
+    host.pick_mode = false;
     const EditToolOps* ops = edit_tool_ops(host.kind);
     if (ops && ops->end_colour_pick) ops->end_colour_pick(host.context, take);
     if (GetCapture()) ReleaseCapture();

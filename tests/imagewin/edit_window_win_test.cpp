@@ -525,6 +525,51 @@ TEST_F(EditWindowWin, HistoryWindowListsTheStepsAndMovesTheHistory) {
     EXPECT_FALSE(g_edit_tool.accelerators_suspended);
 }
 
+std::wstring title_of(HWND window) {
+    wchar_t text[64] = {};
+    GetWindowTextW(window, text, 64);
+    return text;
+}
+
+TEST_F(EditWindowWin, TransparentColourPickReadsTheImageAndEndsOnCaptureLoss) {
+    load(40, 30);
+    // Image pixel (1, 1): the second row from the top, stored second from the end.
+    const int64_t stride = (40 * 3 + 3) / 4 * 4;
+    uint8_t* pixel = g_edit_state.bits + (30 - 2) * stride + 3;
+    pixel[0] = 30;  // B
+    pixel[1] = 20;  // G
+    pixel[2] = 10;  // R
+    HWND pane = first_view_pane();
+    const ViewGeometry& v = g_edit_state.view;
+    const int x = v.dest_x + 1 * v.dest_width / 40, y = v.dest_y + 1 * v.dest_height / 30;
+
+    edit_window_command(frame_, 8610);
+    ASSERT_TRUE(g_edit_tool.pick_mode);
+    EXPECT_EQ(g_edit_state.save_choices.transparent, 1);
+    EXPECT_EQ(GetCapture(), pane);
+    SendMessageW(pane, WM_MOUSEMOVE, 0, at(x, y));
+    EXPECT_EQ(title_of(frame_), L"r:10  g:20  b:30");
+    SendMessageW(pane, WM_MOUSEMOVE, 0, at(v.dest_x + v.dest_width + 2, y));
+    EXPECT_EQ(title_of(frame_), L"r:-  g:-  b:-");
+    SendMessageW(pane, WM_LBUTTONDOWN, MK_LBUTTON, at(x, y));
+    EXPECT_FALSE(g_edit_tool.pick_mode);
+    EXPECT_EQ(g_edit_state.save.transparent_colour, 10 | (20 << 8) | (30 << 16));
+    EXPECT_EQ(g_edit_state.save_choices.transparent, 1);
+
+    // Again: the flag goes off without a pick.
+    edit_window_command(frame_, 8610);
+    EXPECT_EQ(g_edit_state.save_choices.transparent, 0);
+    EXPECT_FALSE(g_edit_tool.pick_mode);
+
+    // A pick whose capture goes elsewhere ends without its colour.
+    edit_window_command(frame_, 8610);
+    ASSERT_TRUE(g_edit_tool.pick_mode);
+    ReleaseCapture();
+    EXPECT_FALSE(g_edit_tool.pick_mode);
+    EXPECT_FALSE(g_edit_tool.accelerators_suspended);
+    EXPECT_EQ(g_edit_state.save_choices.transparent, 0);
+}
+
 // The edit window's own thread, started as the main window starts it, on a fixture.
 class EditThreadWin : public ::testing::Test {
 protected:
