@@ -1,5 +1,6 @@
 #include "imagewin/edit_bars.h"
 
+#include <commdlg.h>
 #include <uxtheme.h>
 
 #include <string>
@@ -246,8 +247,9 @@ void create_save_bar() {
                                 0, 0, 0, 0, 0, 746);
     SendMessageW(quality_arrows, UDM_SETBUDDY, WPARAM(quality), 0);
     SendMessageW(quality_arrows, UDM_SETRANGE32, 1, 100);
-    child(g_save_bar, L"Pexaron_cbox_class", 0, 0, button_rect(g_save_bar, 9941).left + 1, 3, 18, 18,
-          kColourBoxId);
+    if (HWND colour_box = child(g_save_bar, L"Pexaron_cbox_class", 0, 0,
+                                button_rect(g_save_bar, 9941).left + 1, 3, 18, 18, kColourBoxId))
+        SetWindowLongPtrW(colour_box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(colour_box_proc));
     child(g_save_bar, WC_EDITW, ES_RIGHT, WS_EX_CLIENTEDGE, gamma_slot.left + 2, 2, 35, 18, kGammaEditId);
     HWND box = child(g_save_bar, WC_BUTTONW, BS_AUTOCHECKBOX, 0, gamma_button.left, 4, 75, 16,
                      kSizeLimitBoxId, L"サイズ指定");
@@ -441,6 +443,77 @@ void destroy_edit_bars() {
     g_rebar = g_tool_tab = g_zoom_bar = g_save_bar = g_option_bar = g_tips = g_control_tips = nullptr;
     g_frame = nullptr;
     g_last_track = -1;
+}
+
+namespace {
+
+COLORREF colour_of(const uint8_t rgb[3]) {
+    return RGB(rgb[0], rgb[1], rgb[2]);
+}
+
+// The colour a box shows: the live pick, the open tool's, else the transparent colour.
+COLORREF paint_colour_box(HWND box) {
+    const EditToolHost& host = g_edit_tool;
+    if (host.pick_mode) return colour_of(host.picked);
+    if (host.kind != 0) {
+        const EditToolOps* ops = edit_tool_ops(host.kind);
+        return ops && ops->colour_box ? ops->colour_box(host.context, GetDlgCtrlID(box)) : RGB(255, 255, 255);
+    }
+    uint8_t rgb[3];
+    transparent_colour_bytes(g_edit_state.save.transparent_colour, rgb);
+    return colour_of(rgb);
+}
+
+void on_colour_box_click(HWND box) {
+    EditToolHost& host = g_edit_tool;
+    if (host.kind > kToolColourFilter) return;
+    if (host.kind == 0) {
+        static COLORREF custom[16] = {};
+        uint8_t rgb[3];
+        transparent_colour_bytes(g_edit_state.save.transparent_colour, rgb);
+        CHOOSECOLORW choose = {};
+        choose.lStructSize = sizeof choose;
+        choose.hwndOwner = g_frame;
+        choose.rgbResult = colour_of(rgb);
+        choose.lpCustColors = custom;
+        choose.Flags = CC_RGBINIT | CC_FULLOPEN;
+        if (!ChooseColorW(&choose)) return;
+        g_edit_state.save.transparent_colour = int32_t(choose.rgbResult & 0xFFFFFF);
+        g_edit_state.save_choices.transparent = 1;
+        update_save_bar();
+        InvalidateRect(box, nullptr, FALSE);
+        return;
+    }
+    const EditToolOps* ops = edit_tool_ops(host.kind);
+    if (!ops || !ops->choose_colour) return;
+    if (g_frame) SetFocus(g_frame);
+    host.hook_armed = false;
+    const bool chosen = ops->choose_colour(host.context, box);
+    host.hook_armed = true;
+    if (!chosen) return;
+    InvalidateRect(box, nullptr, FALSE);
+    if ((host.kind == kToolRotation || host.kind == kToolColourFilter) && host.worker_window)
+        PostMessageW(host.worker_window, WM_APP, 500, 0);
+}
+
+}  // namespace
+
+LRESULT CALLBACK colour_box_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
+    switch (message) {
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(window, &ps);
+            RECT client;
+            GetClientRect(window, &client);
+            HBRUSH brush = CreateSolidBrush(paint_colour_box(window));
+            FillRect(dc, &client, brush);
+            DeleteObject(brush);
+            EndPaint(window, &ps);
+            return 0;
+        }
+        case WM_LBUTTONDOWN: on_colour_box_click(window); return 0;
+        default: return DefWindowProcW(window, message, wparam, lparam);
+    }
 }
 
 HWND edit_window_rebar() {

@@ -8,6 +8,7 @@
 #include "imagewin/edit_window.h"
 
 #include <cstdlib>
+#include <string>
 
 #include "common/win/app_messages.h"
 #include "imagewin/core/image_commands.h"
@@ -107,6 +108,40 @@ void save_placement(HWND window) {
     settings.edit_maximised = placement.showCmd == SW_SHOWMAXIMIZED ? 1 : 0;
     if (HWND rebar = edit_window_rebar())
         settings.edit_layout = int32_t(SendMessageW(rebar, RB_GETROWCOUNT, 0, 0));
+}
+
+void ask_reload_changed_file(HWND window) {
+    if (history_window()) return;
+    HWND list = g_edit_state.file_list_window;
+    const bool list_shown = list && IsWindowVisible(list);
+    if (list_shown) EnableWindow(list, FALSE);
+    std::wstring text(reinterpret_cast<const wchar_t*>(g_edit_state.image.file_name));
+    text += L" は変更されています。開き直しますか?";
+    int answer = IDNO;
+    {
+        EditModalScope modal;
+        answer = image_window_message_box(window, text.c_str(), L"Pexaron",
+                                          MB_YESNO | MB_ICONWARNING | MB_SETFOREGROUND);
+    }
+    if (list_shown) EnableWindow(list, TRUE);
+    if (answer == IDYES) edit_window_command(window, 8030);
+}
+
+void on_edit_activate_app(HWND window, bool active) {
+    EditToolHost& host = g_edit_tool;
+    if (!active) {
+        const int32_t kind = host.kind;
+        if (host.pick_mode &&
+            (kind == kToolPaint || kind == kToolHueSaturation || kind == kToolColourReplace))
+            end_tool_colour_pick(false);
+        if (kind == kToolTrimming && host.trimming_state < kTrimmingAdjusting) (void)close_edit_tool(false);
+        return;
+    }
+    if (!edit_image_loaded()) return;
+    HANDLE change = g_edit_state.folder_change;
+    if (change && WaitForSingleObject(change, 0) == WAIT_OBJECT_0) refresh_image_folder_list();
+    // The new time is taken at once: one change asks once.
+    if (file_time_changed(true) == 1) ask_reload_changed_file(window);
 }
 
 }  // namespace
@@ -220,6 +255,7 @@ LRESULT CALLBACK edit_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
             return 0;
         case WM_COMMAND: edit_window_command_message(window, wparam, lparam); return 0;
         case WM_NOTIFY: return edit_bars_notify(reinterpret_cast<const NMHDR*>(lparam));
+        case WM_ACTIVATEAPP: on_edit_activate_app(window, wparam != 0); return 0;
         case WM_INITMENU: update_edit_menu_states(); return 0;
         case WM_EXITMENULOOP: clear_tool_group_popup(); return 0;
         case WM_MEASUREITEM:

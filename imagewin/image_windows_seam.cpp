@@ -3,10 +3,6 @@
 #include "imagewin/edit_tool_host.h"
 #include "imagewin/image_windows.h"
 
-LRESULT CALLBACK colour_box_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
-    return DefWindowProcW(window, message, wparam, lparam);
-}
-
 void draw_brush_outline() {}
 
 void show_loaded_image() {

@@ -570,6 +570,36 @@ TEST_F(EditWindowWin, TransparentColourPickReadsTheImageAndEndsOnCaptureLoss) {
     EXPECT_EQ(g_edit_state.save_choices.transparent, 0);
 }
 
+TEST_F(EditWindowWin, ActivationAsksOnceAboutAFileChangedOutside) {
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    g_save_path = std::wstring(folder) + L"edit_window_outside.bmp";
+    HANDLE file = CreateFileW(g_save_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, "BM", 2, &written, nullptr);
+    CloseHandle(file);
+    LoadedImage image = make_image(10, 10);
+    (void)install_edit_image(image, false, true);
+    (void)set_current_image_info(image, reinterpret_cast<const char16_t*>(g_save_path.c_str()),
+                                 kHistoryClear);
+    refresh_file_time();
+
+    SendMessageW(frame_, WM_ACTIVATEAPP, TRUE, 0);
+    EXPECT_TRUE(g_boxes.empty());
+
+    file = CreateFileW(g_save_path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    FILETIME later = {0x10000000, 0x01E00000};
+    SetFileTime(file, nullptr, nullptr, &later);
+    CloseHandle(file);
+    g_answer = IDNO;
+    SendMessageW(frame_, WM_ACTIVATEAPP, TRUE, 0);
+    ASSERT_EQ(g_boxes.size(), 1u);
+    EXPECT_EQ(g_boxes[0], L"edit_window_outside.bmp は変更されています。開き直しますか?");
+    SendMessageW(frame_, WM_ACTIVATEAPP, TRUE, 0);
+    EXPECT_EQ(g_boxes.size(), 1u);
+}
+
 // The edit window's own thread, started as the main window starts it, on a fixture.
 class EditThreadWin : public ::testing::Test {
 protected:
