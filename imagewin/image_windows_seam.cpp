@@ -1,5 +1,5 @@
-// Stands in for the edit window and the single view until they are built: nothing opens,
-// nothing is laid out, and every query answers as when no such window is up.
+// Stands in for the single view and the brush tools until they are built: nothing is shown,
+// and every query answers as when no such window is up.
 #include "imagewin/edit_tool_host.h"
 #include "imagewin/image_windows.h"
 
