@@ -11,7 +11,7 @@
 #include "codecs/png/png.h"
 #include "codecs/tiff/tiff.h"
 #include "imagewin/edit_state.h"
-#include "imagewin/edit_tools_seam.h"
+#include "imagewin/edit_tool_host.h"
 #include "loading/browser_load.h"
 #include "loading/codec_set.h"
 #include "loading/plugin.h"

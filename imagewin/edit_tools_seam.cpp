@@ -5,10 +5,6 @@
 #include "common/stride.h"
 #include "imagewin/edit_state.h"
 
-int32_t open_edit_tool_kind() {
-    return 0;
-}
-
 // Without the tools every pixel shows as selected: the image rows unchanged.
 void render_selection_overlay(const uint8_t*, uint8_t* out_rows, const uint8_t* image_rows) {
     const EditImageDescription& image = g_edit_state.image;

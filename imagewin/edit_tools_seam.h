@@ -3,9 +3,6 @@
 
 #include <cstdint>
 
-// The kind of the edit tool open in the edit window; 0 when none is.
-int32_t open_edit_tool_kind();
-
 // Builds the 24-bit view of the selection into `out_rows` (the current image's height rows of
 // width x 3 bytes, each rounded up to 4) from the 24-bit image rows and the mask.
 void render_selection_overlay(const uint8_t* mask, uint8_t* out_rows, const uint8_t* image_rows);

@@ -1,7 +1,4 @@
-// Stands in for the edit window until it is built: what the shell reaches of it.
+// What the program's entry file reaches of the edit window.
 #pragma once
 
-#include "shell/entry_points.h"
-
-// Fills the image-window entries of the shell's table.
-void fill_image_window_entry_points(ShellEntryPoints* table);
+#include "imagewin/edit_window.h"

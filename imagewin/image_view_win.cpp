@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "imagewin/edit_state.h"
-#include "imagewin/edit_tools_seam.h"
+#include "imagewin/edit_tool_host.h"
 #include "view/core/view_titles.h"
 
 std::u16string current_image_info_text() {

@@ -1,4 +1,4 @@
-// Stands in for what saving uses of the edit window's save bar and panes until they are built.
+// What saving uses of the edit window's save bar and panes.
 #pragma once
 
 // The save bar's buttons and the two combo boxes after a format or option change.

@@ -1,0 +1,171 @@
+#include "imagewin/edit_menus.h"
+
+#include <deque>
+
+#include "imagewin/core/command_labels.h"
+#include "imagewin/edit_commands.h"
+#include "imagewin/image_windows.h"
+#include "shell/core/menu_rules.h"
+#include "shell/main_menus.h"
+
+namespace {
+
+constexpr int kSeparator = 0;
+constexpr int kMenuCount = 8;
+HMENU g_container = nullptr;
+HMENU g_menus[kMenuCount] = {};
+int g_open_group = -1;
+// Owner-drawn items point at their label; the labels live as long as the menus.
+std::deque<MenuItemLabel>* g_labels = nullptr;
+
+const int kContext[] = {8030, 8032, kSeparator, 8040, 8041, kSeparator, 8320, 8321,      8050, kSeparator,
+                        8060, 8061, kSeparator, 8310, 8311, kSeparator, 8070, kSeparator};
+const int kZoom[] = {8120, 8121, 8122, kSeparator, 8123, 8124, 8125};
+const int kEditGroup[] = {8404, 8405, kSeparator, 8406, 8407, kSeparator, 8408, kSeparator, 8403};
+const int kTransform[] = {8411, 8412, kSeparator, 8413, kSeparator, 8414, 8415, 8416, kSeparator, 8417, 8418};
+const int kCorrect[] = {8421, 8422, kSeparator, 8423,       8424, 8425, 8426, kSeparator, 8427,
+                        8428, 8429, 8430,       kSeparator, 8431, 8432, 8433, 8434};
+const int kProcess[] = {8441, kSeparator, 8442, 8443, kSeparator, 8444, 8445, kSeparator, 8446, 8447};
+const int kBackground[] = {8211, 8212, 8213, 8214, 8215};
+
+const MenuItemLabel* label_for(int id) {
+    MenuItemLabel label = {u"", u"", u""};
+    if (const CommandLabel* found = find_command_label(image_command_labels(), uint16_t(id))) {
+        label = {found->text, found->modifier, found->key};
+    } else if (const char16_t* text = command_text(uint16_t(id))) {
+        label.text = text;
+    }
+    g_labels->push_back(label);
+    return &g_labels->back();
+}
+
+void insert_item(HMENU menu, UINT position, int id, HMENU submenu = nullptr, bool radio = false,
+                 const char16_t* text = nullptr) {
+    const MenuItemLabel* label = label_for(id);
+    if (text) const_cast<MenuItemLabel*>(label)->text = text;
+    MENUITEMINFOW info = {};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_FTYPE | MIIM_STRING | MIIM_DATA | MIIM_ID | (submenu ? MIIM_SUBMENU : 0);
+    info.fType = MFT_OWNERDRAW | (radio ? MFT_RADIOCHECK : 0);
+    info.wID = UINT(id);
+    info.hSubMenu = submenu;
+    info.dwItemData = ULONG_PTR(label);
+    info.dwTypeData = const_cast<wchar_t*>(reinterpret_cast<const wchar_t*>(label->text));
+    InsertMenuItemW(menu, position, TRUE, &info);
+}
+
+void insert_separator(HMENU menu, UINT position) {
+    MENUITEMINFOW info = {};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_FTYPE | MIIM_ID;
+    info.fType = MFT_SEPARATOR;
+    info.wID = 9900;
+    InsertMenuItemW(menu, position, TRUE, &info);
+}
+
+template <size_t N>
+void fill(HMENU menu, const int (&ids)[N], UINT first = UINT(-1), bool radio = false) {
+    UINT position = first;
+    for (int id : ids) {
+        if (id == kSeparator)
+            insert_separator(menu, position);
+        else
+            insert_item(menu, position, id, nullptr, radio);
+        if (first != UINT(-1)) ++position;
+    }
+}
+
+void update_menu(HMENU menu, const EditCommandContext& context) {
+    const int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        const UINT id = GetMenuItemID(menu, i);
+        if (id == UINT(-1)) {
+            if (HMENU sub = GetSubMenu(menu, i)) update_menu(sub, context);
+            continue;
+        }
+        if (id == 9900 || id == 7310) continue;
+        const EditCommandState state = edit_command_state(int(id), context);
+        EnableMenuItem(menu, id, MF_BYCOMMAND | (state.enabled ? MF_ENABLED : MF_GRAYED));
+        CheckMenuItem(menu, id, MF_BYCOMMAND | (state.checked ? MF_CHECKED : MF_UNCHECKED));
+    }
+}
+
+}  // namespace
+
+void build_edit_menus() {
+    if (g_container) return;
+    g_labels = new std::deque<MenuItemLabel>();
+    g_container = CreateMenu();
+    for (HMENU& menu : g_menus) menu = CreatePopupMenu();
+    AppendMenuW(g_container, MF_POPUP, UINT_PTR(g_menus[kEditMenuContext]), L"");
+    AppendMenuW(g_container, MF_POPUP, UINT_PTR(g_menus[kEditMenuZoom]), L"");
+    insert_item(g_menus[kEditMenuContext], UINT(-1), 8210, g_menus[kEditMenuBackground], false, u"背景色");
+    insert_item(g_menus[kEditMenuContext], UINT(-1), 7300, g_menus[kEditMenuTools], false, u"ツール(&T)");
+    fill(g_menus[kEditMenuZoom], kZoom);
+    fill(g_menus[kEditMenuEdit], kEditGroup);
+    fill(g_menus[kEditMenuTransform], kTransform);
+    fill(g_menus[kEditMenuCorrect], kCorrect);
+    fill(g_menus[kEditMenuProcess], kProcess);
+    fill(g_menus[kEditMenuContext], kContext, 0);
+    fill(g_menus[kEditMenuBackground], kBackground, UINT(-1), true);
+    fill_tools_menu(g_menus[kEditMenuTools]);
+}
+
+void destroy_edit_menus() {
+    if (!g_container) return;
+    for (int which : {kEditMenuBackground, kEditMenuTools, kEditMenuEdit, kEditMenuTransform,
+                      kEditMenuCorrect, kEditMenuProcess, kEditMenuZoom, kEditMenuContext})
+        DestroyMenu(g_menus[which]);
+    DestroyMenu(g_container);
+    g_container = nullptr;
+    for (HMENU& menu : g_menus) menu = nullptr;
+    delete g_labels;
+    g_labels = nullptr;
+}
+
+HMENU edit_menu(int which) {
+    return which >= 0 && which < kMenuCount ? g_menus[which] : nullptr;
+}
+
+void update_edit_menu_states() {
+    const EditCommandContext context = current_edit_command_context();
+    for (int which = 0; which < kMenuCount; ++which)
+        if (g_menus[which] && which != kEditMenuTools) update_menu(g_menus[which], context);
+}
+
+bool show_edit_context_menu(HWND pane, LPARAM screen_point) {
+    if (!g_container || !pane) return false;
+    POINT at = {int16_t(LOWORD(screen_point)), int16_t(HIWORD(screen_point))};
+    RECT client;
+    GetClientRect(pane, &client);
+    if (screen_point == -1) {
+        at = {0, 0};
+        ClientToScreen(pane, &at);
+    } else {
+        POINT local = at;
+        ScreenToClient(pane, &local);
+        if (!PtInRect(&client, local)) return false;
+    }
+    update_edit_menu_states();
+    TrackPopupMenuEx(g_menus[kEditMenuContext], TPM_NOANIMATION, at.x, at.y, g_edit_state.image_window,
+                     nullptr);
+    return true;
+}
+
+void show_tool_group_menu(int id, POINT at) {
+    const int which = id == 8400   ? kEditMenuEdit
+                      : id == 8410 ? kEditMenuTransform
+                      : id == 8420 ? kEditMenuCorrect
+                                   : kEditMenuProcess;
+    g_open_group = id;
+    update_edit_menu_states();
+    TrackPopupMenuEx(g_menus[which], TPM_NOANIMATION, at.x, at.y, g_edit_state.image_window, nullptr);
+}
+
+int open_tool_group_popup() {
+    return g_open_group;
+}
+
+void clear_tool_group_popup() {
+    g_open_group = -1;
+}
