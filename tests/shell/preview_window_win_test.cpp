@@ -366,6 +366,11 @@ TEST_F(PreviewWindowTest, DraggingMovesTheWindowWithoutAClick) {
         pump_for(100);
     };
     mouse(0, start_point.x, start_point.y);
+    // A press that lands anywhere but on the preview would start some other window's modal drag
+    // on this very thread, which only a release could end.
+    HWND under = WindowFromPoint(start_point);
+    ASSERT_TRUE(under == g_shell.preview_window || IsChild(g_shell.preview_window, under))
+        << "the preview is not under the pointer";
     mouse(MOUSEEVENTF_LEFTDOWN, start_point.x, start_point.y);
     mouse(0, start_point.x + 10, start_point.y);
     mouse(0, start_point.x + 40, start_point.y + 30);
