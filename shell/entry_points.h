@@ -22,6 +22,9 @@ struct ShellEntryPoints {
     // The single view's window and bar procedures.
     WNDPROC view_window_proc = nullptr;
     WNDPROC view_bar_proc = nullptr;
+    // The image windows' navigator popup and file list.
+    WNDPROC navigator_window_proc = nullptr;
+    WNDPROC file_list_window_proc = nullptr;
     void (*image_window_remeasure)() = nullptr;
     void (*remove_image_window_hooks)() = nullptr;
     DLGPROC view_help_dialog_proc = nullptr;        // dialog 6750

@@ -60,6 +60,8 @@ ShellEntryPoints with_stand_ins(ShellEntryPoints t) {
     fill(&t.current_image_window, no_window);
     fill(&t.view_window_proc, static_cast<WNDPROC>(no_edit_window_proc));
     fill(&t.view_bar_proc, static_cast<WNDPROC>(no_edit_window_proc));
+    fill(&t.navigator_window_proc, static_cast<WNDPROC>(no_edit_window_proc));
+    fill(&t.file_list_window_proc, static_cast<WNDPROC>(no_edit_window_proc));
     fill(&t.image_window_remeasure, nothing);
     fill(&t.remove_image_window_hooks, nothing);
     fill(&t.batch_window, no_window);

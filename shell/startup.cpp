@@ -62,9 +62,9 @@ void register_classes() {
         {L"Pexaron_swin_class", shell_entry_points().edit_window_proc, true},
         {L"Pexaron_sch1_class", placeholder_window_proc, false},
         {L"Pexaron_sch2_class", placeholder_window_proc, false},
-        {L"Pexaron_list_class", placeholder_window_proc, false},
+        {L"Pexaron_list_class", shell_entry_points().file_list_window_proc, false},
         {L"Pexaron_hisw_class", placeholder_window_proc, false},
-        {L"Pexaron_navi_class", placeholder_window_proc, false},
+        {L"Pexaron_navi_class", shell_entry_points().navigator_window_proc, false},
         {L"Pexaron_cvtmain_class", placeholder_window_proc, false},
         {L"Pexaron_cvtbase_class", placeholder_window_proc, false},
         {L"Pexaron_tabbase_class", placeholder_window_proc, false},
@@ -75,7 +75,11 @@ void register_classes() {
         HCURSOR cursor = arrow;
         if (lstrcmpW(c.name, L"Pexaron_cbox_class") == 0)
             cursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32649));
-        if (lstrcmpW(c.name, L"Pexaron_navi_class") == 0) cursor = nullptr;
+        if (lstrcmpW(c.name, L"Pexaron_navi_class") == 0) {
+            // The navigator keeps its own DC: its frame is drawn on it while the image pans.
+            register_window_class_owndc(c.procedure, nullptr, nullptr, c.name);
+            continue;
+        }
         const int background = lstrcmpW(c.name, L"Pexaron_client_class") == 0 ? COLOR_BTNFACE + 1 : 0;
         register_window_class(c.procedure, c.with_icon ? icon : nullptr, cursor, background, c.name);
     }
