@@ -1184,6 +1184,8 @@ HWND running_image_window() {
 void fill_single_view_entry_points(ShellEntryPoints* table) {
     table->view_window_proc = view_window_proc;
     table->view_bar_proc = view_bar_proc;
+    table->navigator_window_proc = navigator_window_proc;
+    table->file_list_window_proc = file_list_window_proc;
     table->start_view_window_thread = start_single_view_thread;
     g_other_image_window = table->current_image_window;
     table->current_image_window = running_image_window;
