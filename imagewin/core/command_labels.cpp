@@ -111,64 +111,7 @@ constexpr CommandText kSaveOptionTips[] = {
     {8670, u"コメント作成/保存"},
 };
 
-const char16_t* const kDigits[] = {u"0", u"1", u"2", u"3", u"4", u"5", u"6", u"7", u"8", u"9"};
-const char16_t* const kLetters[] = {u"A", u"B", u"C", u"D", u"E", u"F", u"G", u"H", u"I",
-                                    u"J", u"K", u"L", u"M", u"N", u"O", u"P", u"Q", u"R",
-                                    u"S", u"T", u"U", u"V", u"W", u"X", u"Y", u"Z"};
-// The keypad zero keeps the trailing space it has always shown with.
-const char16_t* const kNumpad[] = {u"[Num] 0 ", u"[Num] 1", u"[Num] 2", u"[Num] 3", u"[Num] 4", u"[Num] 5",
-                                   u"[Num] 6",  u"[Num] 7", u"[Num] 8", u"[Num] 9", u"[Num] *", u"[Num] +",
-                                   u"",         u"[Num] -", u"[Num] .", u"[Num] /"};
-const char16_t* const kFunction[] = {u"F1", u"F2", u"F3", u"F4",  u"F5",  u"F6",
-                                     u"F7", u"F8", u"F9", u"F10", u"F11", u"F12"};
-
 }  // namespace
-
-const char16_t* modifier_name(uint8_t fVirt) {
-    switch (fVirt) {
-        case 5: return u"Shift+";
-        case 9: return u"Ctrl+";
-        case 13: return u"Ctrl+Shift+";
-        default: return u"";
-    }
-}
-
-const char16_t* key_name(uint16_t key) {
-    if (key >= 0x30 && key <= 0x39) return kDigits[key - 0x30];
-    if (key >= 0x41 && key <= 0x5A) return kLetters[key - 0x41];
-    if (key >= 0x60 && key <= 0x6F) return kNumpad[key - 0x60];
-    if (key >= 0x70 && key <= 0x7B) return kFunction[key - 0x70];
-    switch (key) {
-        case 0x08: return u"BackSpace";
-        case 0x09: return u"Tab";
-        case 0x0D: return u"Enter";
-        case 0x1B: return u"Esc";
-        case 0x20: return u"Space";
-        case 0x21: return u"PageUp";
-        case 0x22: return u"PageDown";
-        case 0x23: return u"End";
-        case 0x24: return u"Home";
-        case 0x25: return u"←";
-        case 0x26: return u"↑";
-        case 0x27: return u"→";
-        case 0x28: return u"↓";
-        case 0x2D: return u"Insert";
-        case 0x2E: return u"Delete";
-        case 0xBA: return u":";
-        case 0xBB: return u";";
-        case 0xBC: return u",";
-        case 0xBD: return u"-";
-        case 0xBE: return u".";
-        case 0xBF: return u"/";
-        case 0xC0: return u"@";
-        case 0xDB: return u"[";
-        case 0xDC: return u"\\";
-        case 0xDD: return u"]";
-        case 0xDE: return u"^";
-        case 0xE2: return u"_";
-        default: return u"";
-    }
-}
 
 const char16_t* command_text(uint16_t cmd) {
     for (const CommandText& t : kCommandTexts)

@@ -20,10 +20,6 @@ struct CommandLabels {
     CommandLabel rows[kViewKeyCount];
 };
 
-// Indexed by the accelerator's fVirt byte; only the three modifier combinations have a name.
-const char16_t* modifier_name(uint8_t fVirt);
-// Indexed by the virtual-key code; codes without a name give the empty string.
-const char16_t* key_name(uint16_t key);
 // The fixed text of an image-window command, or the empty string for a command outside the
 // table.
 const char16_t* command_text(uint16_t cmd);

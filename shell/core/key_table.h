@@ -55,3 +55,9 @@ void compose_image_accelerators(const KeyEntry* view_entries, const KeyEntry* ma
 
 // The command's name in the key customisation list, in table order.
 const char16_t* main_key_name(int index);
+
+// The texts the key lists and tooltips show. Indexed by the accelerator's fVirt byte, only the
+// three modifier combinations have a name; by the virtual-key code, codes without a name give
+// the empty string.
+const char16_t* modifier_name(uint8_t fVirt);
+const char16_t* key_name(uint16_t key);

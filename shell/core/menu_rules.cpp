@@ -99,50 +99,6 @@ MenuRows rows_of(const MenuRow (&rows)[N]) {
     return MenuRows{rows, static_cast<int>(N)};
 }
 
-const char16_t* const kModifierTexts[16] = {u"", u"",      u"", u"", u"", u"Shift+",      u"", u"",
-                                            u"", u"Ctrl+", u"", u"", u"", u"Ctrl+Shift+", u"", u""};
-
-struct KeyNames {
-    const char16_t* names[256];
-    char16_t single[256][2];
-};
-
-// Filled in place: the one-letter names point into the same object.
-void fill_key_names(KeyNames* names) {
-    KeyNames& k = *names;
-    for (int i = 0; i < 256; ++i) {
-        k.single[i][0] = static_cast<char16_t>(i);
-        k.single[i][1] = 0;
-        k.names[i] = u"";
-    }
-    struct Named {
-        int code;
-        const char16_t* name;
-    } static const kNamed[] = {
-        {0x08, u"BackSpace"}, {0x09, u"Tab"},      {0x0D, u"Enter"},   {0x1B, u"Esc"},     {0x20, u"Space"},
-        {0x21, u"PageUp"},    {0x22, u"PageDown"}, {0x23, u"End"},     {0x24, u"Home"},    {0x25, u"←"},
-        {0x26, u"↑"},         {0x27, u"→"},        {0x28, u"↓"},       {0x2D, u"Insert"},  {0x2E, u"Delete"},
-        {0x60, u"[Num] 0 "},  {0x61, u"[Num] 1"},  {0x62, u"[Num] 2"}, {0x63, u"[Num] 3"}, {0x64, u"[Num] 4"},
-        {0x65, u"[Num] 5"},   {0x66, u"[Num] 6"},  {0x67, u"[Num] 7"}, {0x68, u"[Num] 8"}, {0x69, u"[Num] 9"},
-        {0x6A, u"[Num] *"},   {0x6B, u"[Num] +"},  {0x6D, u"[Num] -"}, {0x6E, u"[Num] ."}, {0x6F, u"[Num] /"},
-        {0x70, u"F1"},        {0x71, u"F2"},       {0x72, u"F3"},      {0x73, u"F4"},      {0x74, u"F5"},
-        {0x75, u"F6"},        {0x76, u"F7"},       {0x77, u"F8"},      {0x78, u"F9"},      {0x79, u"F10"},
-        {0x7A, u"F11"},       {0x7B, u"F12"},      {0xBA, u":"},       {0xBB, u";"},       {0xBC, u","},
-        {0xBD, u"-"},         {0xBE, u"."},        {0xBF, u"/"},       {0xC0, u"@"},       {0xDB, u"["},
-        {0xDC, u"\\"},        {0xDD, u"]"},        {0xDE, u"^"},       {0xE2, u"_"},
-    };
-    for (const Named& n : kNamed) k.names[n.code] = n.name;
-    for (int c = '0'; c <= '9'; ++c) k.names[c] = k.single[c];
-    for (int c = 'A'; c <= 'Z'; ++c) k.names[c] = k.single[c];
-}
-
-const KeyNames& key_names() {
-    static KeyNames names;
-    static const bool filled = (fill_key_names(&names), true);
-    (void)filled;
-    return names;
-}
-
 constexpr uint16_t bit(MenuPopup p) {
     return static_cast<uint16_t>(1u << p);
 }
@@ -235,11 +191,11 @@ const char16_t* const kFilterListTip = u"フィルタ";
 const char16_t* const kSizePresetsCaption = u"サイズ登録";
 
 const char16_t* menu_modifier_text(uint8_t fVirt) {
-    return fVirt < 16 ? kModifierTexts[fVirt] : kModifierTexts[fVirt & 0x0F];
+    return modifier_name(static_cast<uint8_t>(fVirt & 0x0F));
 }
 
 const char16_t* menu_key_name(uint16_t key) {
-    return key < 256 ? key_names().names[key] : u"";
+    return key_name(key);
 }
 
 std::u16string menu_key_text(const KeyEntry& entry) {

@@ -157,23 +157,28 @@ bool viewer_extension_length_matches(const std::u16string& name, size_t extensio
     return name.size() - dot == extension_length;
 }
 
+namespace {
+
+// An edge drag may shrink the span but never grow it past `largest`; the dragged end moves.
+void cap_span(int32_t* low, int32_t* high, int32_t largest, bool move_low) {
+    if (*high - *low <= largest) return;
+    if (move_low)
+        *low = *high - largest;
+    else
+        *high = *low + largest;
+}
+
+}  // namespace
+
 int32_t viewer_sizing(int32_t edge, const ViewerSizing& sizing, ViewerRect* rect) {
     switch (edge) {
         case kSizeLeft:
-            if (rect->right - rect->left > sizing.largest_width)
-                rect->left = rect->right - sizing.largest_width;
-            return 1;
         case kSizeRight:
-            if (rect->right - rect->left > sizing.largest_width)
-                rect->right = rect->left + sizing.largest_width;
+            cap_span(&rect->left, &rect->right, sizing.largest_width, edge == kSizeLeft);
             return 1;
         case kSizeTop:
-            if (rect->bottom - rect->top > sizing.largest_height)
-                rect->top = rect->bottom - sizing.largest_height;
-            return 1;
         case kSizeBottom:
-            if (rect->bottom - rect->top > sizing.largest_height)
-                rect->bottom = rect->top + sizing.largest_height;
+            cap_span(&rect->top, &rect->bottom, sizing.largest_height, edge == kSizeTop);
             return 1;
         case kSizeTopLeft:
         case kSizeTopRight:
