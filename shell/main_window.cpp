@@ -268,7 +268,10 @@ void main_app_message(WPARAM code, LPARAM value) {
                 g_shell.image_thread.reset(
                     shell_entry_points().start_edit_window_thread(&g_shell.image_thread_id));
             break;
-        case kMainFolderConverted: refresh_views_showing(reinterpret_cast<const wchar_t*>(value)); break;
+        case kMainFolderConverted:
+            refresh_views_showing(reinterpret_cast<const wchar_t*>(value));
+            tree_mark_parent_expandable(reinterpret_cast<const wchar_t*>(value));
+            break;
         default: break;
     }
 }
@@ -411,6 +414,18 @@ LRESULT CALLBACK main_keyboard_hook(int code, WPARAM wparam, LPARAM lparam) noex
         return CallNextHookEx(nullptr, code, wparam, lparam);
     const bool released = (lparam & 0x80000000) != 0;
     const bool repeat = (lparam & 0x40000000) != 0;
+    if (wparam == VK_SHIFT && g_shell.tree && file_drag_state() == 0) {
+        // Over the tree Shift sends a chosen folder to the other view: the cursor and the
+        // selection follow the key at once.
+        POINT p = {};
+        GetCursorPos(&p);
+        if (WindowFromPoint(p) == g_shell.tree) {
+            if (!released && !repeat)
+                set_tree_target_view(true, false);
+            else if (released)
+                set_tree_target_view(false, true);
+        }
+    }
     if (wparam == VK_MENU) {
         if (!released && !repeat) {
             if (!g_shell.menu_keyboard_mode) {
