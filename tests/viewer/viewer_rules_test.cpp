@@ -168,6 +168,17 @@ TEST(ViewerCaption, InformationTextAndZoom) {
     EXPECT_EQ(viewer_info_text(u"a", 1, 1, 8, 0xFFFFFFFFu), u"a  ( 1x1  8bit  4194303.9KB )");
 }
 
+TEST(ViewerCaption, ButtonTooltipsNameTheirKey) {
+    KeyEntry keys[kViewerKeyCount];
+    fill_default_viewer_keys(keys);
+    EXPECT_EQ(viewer_button_tooltip(u"拡大表示", keys[26].fVirt, keys[26].key), u"拡大表示 (PageUp)");
+    EXPECT_EQ(viewer_button_tooltip(u"左回転", keys[15].fVirt, keys[15].key), u"左回転 (Ctrl+←)");
+    EXPECT_EQ(viewer_button_tooltip(u"画面に合わせて表示", keys[18].fVirt, keys[18].key),
+              u"画面に合わせて表示");
+    EXPECT_EQ(viewer_button_tooltip(u"最小化", 0, 0), u"最小化");
+    EXPECT_EQ(viewer_button_tooltip(u"x", kFVirtKey | kFControl | kFShift, 'Z'), u"x (Ctrl+Shift+Z)");
+}
+
 TEST(ViewerCaption, TurnedImageSizeIsAnUncompressedBmp) {
     // 1000 x 600 at 24 bits turned: 600 x 1000.
     EXPECT_EQ(turned_image_size(600, 1000, 24), 1800054u);

@@ -327,4 +327,27 @@ TEST_F(ViewerProgram, AnAnimationPlayedOnceStopsOnItsFirstFrame) {
     EXPECT_EQ(centre_colour(v.frame()), RGB(255, 0, 0));
 }
 
+TEST_F(ViewerProgram, APngWithAlphaIsBlendedOverTheTransparencyColour) {
+    Viewer v(wide(fixture_path("viewer/half_red_alpha.png")));
+    ASSERT_NE(v.frame(), nullptr);
+    ASSERT_TRUE(wait_until([&] { return v.title().rfind(L"half_red_alpha.png  ( 40x30  ", 0) == 0; }))
+        << v.title();
+    v.settle();
+    Sleep(300);
+    // The opaque middle as it is; the half-transparent red border over the default white.
+    EXPECT_EQ(centre_colour(v.frame()), RGB(0, 0, 255));
+    // The image is centred in a client that may be wider than it: 17 and 12 pixels from its
+    // middle lie in the border.
+    RECT r = {};
+    GetClientRect(v.frame(), &r);
+    POINT corner = {r.right / 2 - 17, r.bottom / 2 - 12};
+    ClientToScreen(v.frame(), &corner);
+    HDC screen = GetDC(nullptr);
+    const COLORREF c = GetPixel(screen, corner.x, corner.y);
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(GetRValue(c), 255);
+    EXPECT_NEAR(GetGValue(c), 128, 2);
+    EXPECT_NEAR(GetBValue(c), 128, 2);
+}
+
 }  // namespace
