@@ -103,6 +103,7 @@ struct ViewerApp {
     HANDLE change = nullptr;  // null when not watching
 
     bool full_screen = false;
+    int32_t full_screen_corrections = 0;
     bool active = false;
     bool bar_shown = false;
     bool cursor_shown = true;

@@ -135,6 +135,8 @@ bool create_windows(int argc, wchar_t** argv, int show) {
                               r.right - r.left, r.bottom - r.top, nullptr, nullptr, v.instance, v.keys);
     if (!v.frame) return false;
     if (show == SW_SHOWMAXIMIZED) {
+        // Shown first as a window, so that full screen grows a window the system already placed.
+        ShowWindow(v.frame, SW_SHOWNORMAL);
         viewer_enter_full_screen();
     } else {
         ShowWindow(v.frame, show);

@@ -18,6 +18,7 @@ constexpr int32_t kBarMinClientHeight = 48;
 constexpr int32_t kCursorStillDistance = 16;
 constexpr int32_t kWindowDragThreshold = 2;
 constexpr WPARAM kSysMoveByClient = 0xF012;
+constexpr int32_t kFullScreenCorrections = 3;
 
 PanCursors viewer_pan_cursors() {
     PanCursors cursors;
@@ -304,10 +305,15 @@ void viewer_place_window() {
 void viewer_enter_full_screen() {
     ViewerApp& v = g_viewer;
     v.full_screen = true;
+    v.full_screen_corrections = 0;
     restyle_keeping_client(kViewerFullScreenStyle);
     ShowWindow(v.frame, SW_SHOWMAXIMIZED);
     RECT monitor = {};
     get_monitor_rects(v.frame, nullptr, &monitor);
+    // A window without a caption is not always grown by maximising (a desktop without a window
+    // manager leaves it as it was): it is made to cover its monitor itself.
+    SetWindowPos(v.frame, nullptr, monitor.left, monitor.top, width_of(monitor), height_of(monitor),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
     if (v.has_image) {
         if (!v.settings.keep_zoom_full_screen) v.view.zoom = kZoomActualSize;
         compute_view_zoom(v.view, v.settings.fit_larger_full_screen, v.settings.fit_smaller_full_screen,
@@ -336,6 +342,19 @@ void viewer_leave_full_screen() {
 
 void viewer_on_size(int32_t client_width, int32_t client_height) {
     ViewerApp& v = g_viewer;
+    if (v.full_screen && !IsIconic(v.frame) && v.full_screen_corrections < kFullScreenCorrections) {
+        // A late size from the desktop (one without a window manager answers the first show
+        // afterwards) would leave full screen cropped: the monitor is covered again, a bounded
+        // number of times.
+        RECT monitor = {};
+        get_monitor_rects(v.frame, nullptr, &monitor);
+        if (client_width != width_of(monitor) || client_height != height_of(monitor)) {
+            ++v.full_screen_corrections;
+            SetWindowPos(v.frame, nullptr, monitor.left, monitor.top, width_of(monitor), height_of(monitor),
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+            return;
+        }
+    }
     v.view.client_width = client_width;
     v.view.client_height = client_height;
     if (v.bar) MoveWindow(v.bar, -2, -2, client_width + 4, kViewerBarHeight, TRUE);

@@ -94,7 +94,7 @@ bool wait_until(Done done, int milliseconds = 10000) {
 
 class Viewer {
 public:
-    explicit Viewer(const std::wstring& argument) {
+    explicit Viewer(const std::wstring& argument, int show = -1) {
         std::wstring exe = PX_TEST_BINARY_DIR L"/bin/Qelvo.exe";
         for (wchar_t& c : exe)
             if (c == L'/') c = L'\\';
@@ -102,6 +102,10 @@ public:
         if (!argument.empty()) command += L" \"" + argument + L"\"";
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
+        if (show >= 0) {
+            startup.dwFlags = STARTF_USESHOWWINDOW;
+            startup.wShowWindow = static_cast<WORD>(show);
+        }
         started_ = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                                   &startup, &process_) != FALSE;
         if (started_)
@@ -210,10 +214,23 @@ TEST_F(ViewerProgram, OpensTheFileZoomsAndSwitchesToFullScreenAndBack) {
     // Full screen drops the caption and shows the window buttons; again restores both.
     v.send(8200);
     EXPECT_FALSE(GetWindowLongW(v.frame(), GWL_STYLE) & WS_CAPTION);
+    EXPECT_EQ(v.client().cx, GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(v.client().cy, GetSystemMetrics(SM_CYSCREEN));
     EXPECT_FALSE(SendMessageW(toolbar, TB_ISBUTTONHIDDEN, 8202, 0));
     v.send(8200);
     EXPECT_TRUE((GetWindowLongW(v.frame(), GWL_STYLE) & WS_CAPTION) == WS_CAPTION);
     EXPECT_TRUE(SendMessageW(toolbar, TB_ISBUTTONHIDDEN, 8202, 0));
+}
+
+TEST_F(ViewerProgram, StartedMaximisedTheViewerEntersItsFullScreen) {
+    Viewer v(path(L"a.bmp"), SW_SHOWMAXIMIZED);
+    ASSERT_NE(v.frame(), nullptr);
+    ASSERT_TRUE(wait_until([&] { return v.title().rfind(L"a.bmp", 0) == 0; })) << v.title();
+    v.settle();
+    EXPECT_FALSE(GetWindowLongW(v.frame(), GWL_STYLE) & WS_CAPTION);
+    EXPECT_EQ(v.client().cx, GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(v.client().cy, GetSystemMetrics(SM_CYSCREEN));
+    EXPECT_FALSE(SendMessageW(v.toolbar(), TB_ISBUTTONHIDDEN, 8202, 0));
 }
 
 TEST_F(ViewerProgram, StepsThroughTheFolderAndStopsAtBothEnds) {
