@@ -413,19 +413,14 @@ void viewer_on_gif_timer() {
     ViewerAnimation& a = v.image.animation;
     KillTimer(v.frame, kViewerGifTimer);
     if (!a.animated || a.frame_count < 2) return;
-    int32_t next = a.current + 1;
-    if (next >= a.frame_count) {
-        if (a.loops_left > 0) {
-            const bool last = a.loops_left == 1;
-            --a.loops_left;
-            if (last) {
-                a.current = 0;
-                SelectObject(v.memory_dc, a.frames[0]);
-                repaint();
-                return;
-            }
-        }
-        next = 0;
+    const ViewerFrameStep step = viewer_next_frame(a.current, a.frame_count, a.loops_left);
+    a.loops_left = step.loops_left;
+    const int32_t next = step.frame;
+    if (step.stop) {
+        a.current = 0;
+        SelectObject(v.memory_dc, a.frames[0]);
+        repaint();
+        return;
     }
     a.current = next;
     if (a.frames[next]) SelectObject(v.memory_dc, a.frames[next]);

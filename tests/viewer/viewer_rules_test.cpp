@@ -168,6 +168,27 @@ TEST(ViewerCaption, InformationTextAndZoom) {
     EXPECT_EQ(viewer_info_text(u"a", 1, 1, 8, 0xFFFFFFFFu), u"a  ( 1x1  8bit  4194303.9KB )");
 }
 
+TEST(ViewerAnimation, FramesAdvanceAndALoopCountStopsOnTheFirstFrame) {
+    struct Case {
+        int32_t current, count, loops;
+        int32_t frame, loops_after;
+        bool stop;
+    };
+    const Case cases[] = {
+        {0, 3, 0, 1, 0, false},  // within the frames
+        {2, 3, 0, 0, 0, false},  // endless: back to the first
+        {2, 3, 2, 0, 1, false},  // one more round
+        {2, 3, 1, 0, 0, true},   // the last round ends on the first frame
+        {1, 2, 1, 0, 0, true},  {0, 2, 1, 1, 1, false},
+    };
+    for (const Case& c : cases) {
+        const ViewerFrameStep step = viewer_next_frame(c.current, c.count, c.loops);
+        EXPECT_EQ(step.frame, c.frame) << c.current << "/" << c.count << " loops " << c.loops;
+        EXPECT_EQ(step.loops_left, c.loops_after) << c.current << "/" << c.count << " loops " << c.loops;
+        EXPECT_EQ(step.stop, c.stop) << c.current << "/" << c.count << " loops " << c.loops;
+    }
+}
+
 TEST(ViewerCaption, ButtonTooltipsNameTheirKey) {
     KeyEntry keys[kViewerKeyCount];
     fill_default_viewer_keys(keys);

@@ -320,51 +320,17 @@ TEST_F(ViewerProgram, DeleteShowsTheNextFileAndTheLastDeleteEmptiesTheView) {
     EXPECT_TRUE(SendMessageW(v.toolbar(), TB_GETSTATE, 8050, 0) & TBSTATE_INDETERMINATE);
 }
 
-// The colour on the screen at the middle of the viewer's client area.
-COLORREF centre_colour(HWND frame) {
-    RECT r = {};
-    GetClientRect(frame, &r);
-    POINT p = {r.right / 2, r.bottom / 2};
-    ClientToScreen(frame, &p);
-    HDC screen = GetDC(nullptr);
-    const COLORREF c = GetPixel(screen, p.x, p.y);
-    ReleaseDC(nullptr, screen);
-    return c;
-}
-
-TEST_F(ViewerProgram, AnAnimationPlayedOnceStopsOnItsFirstFrame) {
-    const std::wstring fixture = wide(fixture_path("viewer/red_blue_once.gif"));
-    Viewer v(fixture);
-    ASSERT_NE(v.frame(), nullptr);
-    ASSERT_TRUE(wait_until([&] { return v.title().rfind(L"red_blue_once.gif", 0) == 0; })) << v.title();
-    // Red, then blue after 0.2 s, then red again for good.
-    EXPECT_TRUE(wait_until([&] { return centre_colour(v.frame()) == RGB(0, 0, 255); }, 5000));
-    EXPECT_TRUE(wait_until([&] { return centre_colour(v.frame()) == RGB(255, 0, 0); }, 5000));
-    Sleep(800);
-    EXPECT_EQ(centre_colour(v.frame()), RGB(255, 0, 0));
-}
-
-TEST_F(ViewerProgram, APngWithAlphaIsBlendedOverTheTransparencyColour) {
-    Viewer v(wide(fixture_path("viewer/half_red_alpha.png")));
-    ASSERT_NE(v.frame(), nullptr);
-    ASSERT_TRUE(wait_until([&] { return v.title().rfind(L"half_red_alpha.png  ( 40x30  ", 0) == 0; }))
-        << v.title();
-    v.settle();
-    Sleep(300);
-    // The opaque middle as it is; the half-transparent red border over the default white.
-    EXPECT_EQ(centre_colour(v.frame()), RGB(0, 0, 255));
-    // The image is centred in a client that may be wider than it: 17 and 12 pixels from its
-    // middle lie in the border.
-    RECT r = {};
-    GetClientRect(v.frame(), &r);
-    POINT corner = {r.right / 2 - 17, r.bottom / 2 - 12};
-    ClientToScreen(v.frame(), &corner);
-    HDC screen = GetDC(nullptr);
-    const COLORREF c = GetPixel(screen, corner.x, corner.y);
-    ReleaseDC(nullptr, screen);
-    EXPECT_EQ(GetRValue(c), 255);
-    EXPECT_NEAR(GetGValue(c), 128, 2);
-    EXPECT_NEAR(GetBValue(c), 128, 2);
+TEST_F(ViewerProgram, AnAnimatedGifAndAPngWithAlphaOpen) {
+    // The frame stepping and the blending are the viewer's rules and the decoders'; here the
+    // program opens both kinds and names them with their sizes.
+    Viewer gif(wide(fixture_path("viewer/red_blue_once.gif")));
+    ASSERT_NE(gif.frame(), nullptr);
+    EXPECT_TRUE(wait_until([&] { return gif.title().rfind(L"red_blue_once.gif  ( 24x16  ", 0) == 0; }))
+        << gif.title();
+    Viewer png(wide(fixture_path("viewer/half_red_alpha.png")));
+    ASSERT_NE(png.frame(), nullptr);
+    EXPECT_TRUE(wait_until([&] { return png.title().rfind(L"half_red_alpha.png  ( 40x30  ", 0) == 0; }))
+        << png.title();
 }
 
 }  // namespace

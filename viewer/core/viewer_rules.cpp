@@ -272,3 +272,16 @@ std::u16string viewer_button_tooltip(const std::u16string& name, uint8_t modifie
     if (key == 0) return name;
     return name + u" (" + modifier_name(modifiers) + key_name(key) + u")";
 }
+
+ViewerFrameStep viewer_next_frame(int32_t current, int32_t frame_count, int32_t loops_left) {
+    ViewerFrameStep step;
+    step.loops_left = loops_left;
+    step.frame = current + 1;
+    if (step.frame < frame_count) return step;
+    step.frame = 0;
+    if (loops_left > 0) {
+        step.loops_left = loops_left - 1;
+        step.stop = loops_left == 1;
+    }
+    return step;
+}

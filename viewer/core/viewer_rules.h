@@ -146,3 +146,13 @@ ViewerRect viewer_start_placement(int32_t client_width, int32_t client_height, i
 
 // A bar button's tooltip: its name, and " (modifiers key)" when its key entry has a key.
 std::u16string viewer_button_tooltip(const std::u16string& name, uint8_t modifiers, uint16_t key);
+
+// One tick of an animated GIF: the frame to show next and the loops left (0: endless). Past the
+// last frame a count above 0 is lowered, and when it was 1 the first frame stays and the
+// playback stops.
+struct ViewerFrameStep {
+    int32_t frame = 0;
+    int32_t loops_left = 0;
+    bool stop = false;
+};
+ViewerFrameStep viewer_next_frame(int32_t current, int32_t frame_count, int32_t loops_left);
