@@ -566,7 +566,13 @@ unsigned __stdcall open_file_then_move_to_view(void* arg) noexcept {
     // The click that opened View may leave the button's own mouse handling pending; the menu is
     // closed directly rather than by a key that handling could swallow.
     EndMenu();
-    run.open_menus.push_back(wait_open_menu(-1));
+    int closed = wait_open_menu(-1);
+    // Ending the menu from another thread is not always honoured at once: Esc closes it too.
+    if (closed != -1) {
+        press(VK_ESCAPE);
+        closed = wait_open_menu(-1);
+    }
+    run.open_menus.push_back(closed);
     for (int i = 0; i < 20 && g_shell.open_menu != -1; ++i) {
         EndMenu();
         press(VK_ESCAPE);
