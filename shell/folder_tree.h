@@ -22,6 +22,14 @@ void create_folder_tree_pane(HWND client);
 bool go_to_path(const wchar_t* path);
 // The main window's entry for command-line, forwarded and dropped paths: go_to_path.
 void open_path_in_folder_tree(const wchar_t* path);
+// The tree's drag cursors, cursor resources 170-175 in this order: moving or copying files onto
+// a folder, a drop that is refused, a folder dragged from the tree, and the target view's cursor
+// over the tree (view 1, view 2).
+enum class TreeCursor : int { move, copy, no_drop, folder, view1, view2 };
+constexpr int kFirstTreeCursorId = 170;
+constexpr int kTreeCursorCount = 6;
+// Loaded with the pane; the arrow stands in for a cursor that could not be loaded.
+HCURSOR tree_cursor(TreeCursor which);
 // The view a tree selection opens in, and the item each view is linked to.
 int tree_target_view_now();
 HTREEITEM tree_linked_item(int view);
@@ -57,6 +65,10 @@ HMENU folder_tree_context_popup();
 // Shift over the tree: the other view becomes the target (the selection is removed);
 // otherwise the active view, whose linked item is selected when `select` is set.
 void set_tree_target_view(bool shift, bool select);
+
+// Code 151: with the pointer over the tree, the new active view becomes the target view and
+// the pointer shows its cursor.
+void tree_active_view_changed();
 
 // Follow-ups of the name dialog (5500).
 void tree_after_folder_rename(const wchar_t* new_path, const wchar_t* old_path);

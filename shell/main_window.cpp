@@ -247,7 +247,10 @@ void main_app_message(WPARAM code, LPARAM value) {
             g_shell.auto_tree_visible = value == 1;
             if (g_shell.tree_pane) ShowWindow(g_shell.tree_pane, value == 1 ? SW_SHOW : SW_HIDE);
             break;
-        case kMainActiveView: set_main_title(); break;
+        case kMainActiveView:
+            set_main_title();
+            tree_active_view_changed();
+            break;
         case kMainDragStarts: tree_pane_drag_starts(); break;
         case kMainInfo1:
         case kMainInfo2: {

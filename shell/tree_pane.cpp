@@ -74,24 +74,29 @@ constexpr int kTreeShortfallWithList = 287;
 constexpr int kTreeShortfallWithoutList = 86;
 constexpr int kListToggleShift = 201;
 
-enum class DragCursor { move, copy, no_drop, folder, view1, view2 };
+// The program's own drag cursors, loaded once with the pane; a missing picture falls back to
+// the arrow so that the pointer never disappears.
+HCURSOR g_tree_cursors[kTreeCursorCount] = {};
 
-// The system's own pictures stand for the drag cursors.
-void set_drag_cursor(DragCursor which) {
-    const wchar_t* id = IDC_ARROW;
-    switch (which) {
-        case DragCursor::move: id = IDC_UPARROW; break;
-        case DragCursor::copy: id = IDC_CROSS; break;
-        case DragCursor::no_drop: id = IDC_NO; break;
-        case DragCursor::folder: id = IDC_SIZEALL; break;
-        case DragCursor::view1: id = IDC_ARROW; break;
-        case DragCursor::view2: id = IDC_HAND; break;
+void load_tree_cursors() {
+    for (int i = 0; i < kTreeCursorCount; ++i) {
+        if (g_tree_cursors[i]) continue;
+        g_tree_cursors[i] =
+            static_cast<HCURSOR>(LoadImageW(g_shell.instance, MAKEINTRESOURCEW(kFirstTreeCursorId + i),
+                                            IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
     }
-    SetCursor(LoadCursorW(nullptr, id));
+}
+
+void set_drag_cursor(TreeCursor which) {
+    SetCursor(tree_cursor(which));
+}
+
+void set_arrow_cursor() {
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
 }
 
 void set_view_cursor(int view) {
-    set_drag_cursor(view ? DragCursor::view2 : DragCursor::view1);
+    set_drag_cursor(view ? TreeCursor::view2 : TreeCursor::view1);
 }
 
 void layout_tree_pane(HWND pane) {
@@ -421,9 +426,9 @@ bool drag_cursor_allows(int view, const std::wstring& folder) {
 
 void file_drag_cursor(bool allowed) {
     if (!allowed)
-        set_drag_cursor(DragCursor::no_drop);
+        set_drag_cursor(TreeCursor::no_drop);
     else
-        set_drag_cursor(g_drag_state == 2 ? DragCursor::copy : DragCursor::move);
+        set_drag_cursor(g_drag_state == 2 ? TreeCursor::copy : TreeCursor::move);
 }
 
 // The view frame under a point of the tree's client area, or -1.
@@ -493,7 +498,7 @@ void file_drag_drop(POINT point) {
         if (move_or_copy_marked_files(other_folder.c_str(), s)) reopen_view(o);
     }
     KillTimer(g_shell.tree_pane, kHoverTimer);
-    set_drag_cursor(DragCursor::view1);
+    set_arrow_cursor();
     if (g_shown_for_drag) {
         g_shown_for_drag = false;
         toggle_tree_auto_show();
@@ -506,7 +511,7 @@ void tree_drag_end(POINT pane_point) {
     g_folder_drag = false;
     HTREEITEM item = g_target_item;
     set_drop_highlight(nullptr);
-    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    set_arrow_cursor();
     if (item && !item_folder(item).empty()) {
         const int view = view_frame_at(pane_point, g_shell.tree_pane);
         if (view >= 0) show_item_in_view(item, view);
@@ -631,7 +636,7 @@ LRESULT tree_notify(const NMHDR* header) {
         case TVN_BEGINDRAGW:
             g_target_item = tree->itemNew.hItem;
             set_drop_highlight(g_target_item);
-            set_drag_cursor(DragCursor::folder);
+            set_drag_cursor(TreeCursor::folder);
             g_folder_drag = true;
             SetCapture(g_shell.tree_pane);
             return 0;
@@ -695,6 +700,7 @@ LRESULT CALLBACK tree_pane_proc(HWND window, UINT message, WPARAM wparam, LPARAM
 }
 
 void create_folder_tree_pane(HWND client) {
+    load_tree_cursors();
     g_link = TreeLink{};
     g_target_item = nullptr;
     g_folder_drag = false;
@@ -1009,6 +1015,21 @@ bool go_to_path(const wchar_t* path) {
 
 void open_path_in_folder_tree(const wchar_t* path) {
     go_to_path(path);
+}
+
+void tree_active_view_changed() {
+    if (!g_shell.tree) return;
+    POINT p = {};
+    GetCursorPos(&p);
+    if (WindowFromPoint(p) != g_shell.tree) return;
+    g_link.target_view = g_shell.active_view ? 1 : 0;
+    set_view_cursor(g_link.target_view);
+}
+
+HCURSOR tree_cursor(TreeCursor which) {
+    const int i = static_cast<int>(which);
+    if (i < 0 || i >= kTreeCursorCount || !g_tree_cursors[i]) return LoadCursorW(nullptr, IDC_ARROW);
+    return g_tree_cursors[i];
 }
 
 int tree_target_view_now() {

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the program's icons and the main toolbar's button strip into the files the resource
-script names. Run from this folder; the outputs are committed beside it."""
+"""Draws the program's icons, the folder tree's drag cursors and the main toolbar's button strip
+into the files the resource script names. Run from this folder; the outputs are committed beside it."""
 import math
 import struct
 
@@ -65,6 +65,28 @@ class Canvas:
                 pos = d1 > 0 or d2 > 0 or d3 > 0
                 if not (neg and pos):
                     self.set(x, y, c)
+
+    def polygon(self, pts, c):
+        """Fills the pixels whose centres lie inside the polygon (even-odd rule)."""
+        for y in range(self.h):
+            py = y + 0.5
+            for x in range(self.w):
+                px, inside = x + 0.5, False
+                for (ax, ay), (bx, by) in zip(pts, pts[1:] + pts[:1]):
+                    if (ay > py) != (by > py) and px < ax + (py - ay) * (bx - ax) / (by - ay):
+                        inside = not inside
+                if inside:
+                    self.set(x, y, c)
+
+    def rim(self, c):
+        """Gives every transparent pixel beside a drawn one the colour c, so that a shape keeps
+        its edge on any background."""
+        drawn = [(x, y) for y in range(self.h) for x in range(self.w) if self.px[y][x] is not TRANSPARENT]
+        for x, y in drawn:
+            for dx, dy in ((1, 0), (-1, 0), (0, 1), (0, -1)):
+                nx, ny = x + dx, y + dy
+                if 0 <= nx < self.w and 0 <= ny < self.h and self.px[ny][nx] is TRANSPARENT:
+                    self.px[ny][nx] = c
 
     def blit(self, other, ox, oy):
         for y in range(other.h):
@@ -143,6 +165,74 @@ def sizing_arrow(s, angle):
     c.line(int(ends[0][0]), int(ends[0][1]), int(ends[1][0]), int(ends[1][1]), BLACK, 2)
     heads(BLACK, 0)
     return c
+
+
+# Drag cursors of the folder tree (32x32, hot spot at the arrow's tip): a white arrow with a black
+# rim, and beside it what a drop would do.
+ARROW = [(1, 1), (1, 17), (5, 13), (8, 20), (10, 19), (7, 12), (12, 12)]
+
+
+def arrow_cursor(badge=None):
+    c = Canvas((32, 32))
+    c.polygon(ARROW, WHITE)
+    c.rim(BLACK)
+    if badge:
+        mark = Canvas((16, 16))
+        badge(mark)
+        mark.rim(BLACK)
+        c.blit(mark, 14, 14)
+    return c
+
+
+def sheets_badge(plus):
+    """Two stacked sheets; the copy cursor adds a plus."""
+    def draw(c):
+        for x, y in ((3, 1), (1, 3)):
+            c.rect(x, y, x + 8, y + 9, WHITE)
+            c.frame(x, y, x + 8, y + 9, DARK)
+        c.line(3, 6, 7, 6, GREY); c.line(3, 8, 7, 8, GREY); c.line(3, 10, 6, 10, GREY)
+        if plus:
+            c.rect(8, 8, 14, 14, GREEN)
+            c.line(11, 9, 11, 13, WHITE); c.line(9, 11, 13, 11, WHITE)
+    return draw
+
+
+def folder_badge(c):
+    c.rect(1, 3, 6, 5, FOLDER)
+    c.rect(1, 5, 13, 12, FOLDER)
+    c.frame(1, 5, 13, 12, DARK)
+    c.line(1, 3, 6, 3, DARK); c.line(1, 3, 1, 5, DARK); c.line(6, 3, 7, 5, DARK)
+
+
+def view_badge(number):
+    """A view with its number, as on the toolbar's view buttons."""
+    def draw(c):
+        c.rect(0, 1, 13, 13, SKY)
+        c.frame(0, 1, 13, 13, DARK)
+        for y, row in enumerate(DIGITS[number]):
+            for x, bit in enumerate(row):
+                if bit == "#":
+                    c.set(4 + x, 4 + y, DARK)
+    return draw
+
+
+def no_drop_cursor():
+    c = Canvas((32, 32))
+    c.ring(16, 16, 8, 11.5, RED)
+    c.line(9, 9, 23, 23, RED, 3)
+    c.rim(WHITE)
+    return c
+
+
+def write_cur(path, canvas, hotspot):
+    """A 32-bit cursor: the icon layout with the hot spot in the directory entry."""
+    write_ico(path, [canvas])
+    with open(path, "rb") as f:
+        data = bytearray(f.read())
+    struct.pack_into("<H", data, 2, 2)  # resource type: cursor
+    struct.pack_into("<HH", data, 6 + 4, hotspot[0], hotspot[1])
+    with open(path, "wb") as f:
+        f.write(data)
 
 
 def write_ico(path, canvases):
@@ -281,6 +371,12 @@ def main():
     write_ico("image_window.ico", [image_window_picture(s) for s in (16, 32)])
     for name, angle in (("size_we.ico", 0), ("size_ns.ico", 90), ("size_nwse.ico", 135), ("size_nesw.ico", 45)):
         write_ico(name, [sizing_arrow(32, angle)])
+    write_cur("drag_move.cur", arrow_cursor(sheets_badge(False)), (1, 1))
+    write_cur("drag_copy.cur", arrow_cursor(sheets_badge(True)), (1, 1))
+    write_cur("drag_no_drop.cur", no_drop_cursor(), (16, 16))
+    write_cur("drag_folder.cur", arrow_cursor(folder_badge), (1, 1))
+    write_cur("view1.cur", arrow_cursor(view_badge(1)), (1, 1))
+    write_cur("view2.cur", arrow_cursor(view_badge(2)), (1, 1))
     strip = Canvas((16 * len(BUTTONS), 16), FACE)
     for i, draw in enumerate(BUTTONS):
         image = Canvas((16, 16))

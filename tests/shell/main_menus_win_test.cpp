@@ -16,6 +16,7 @@
 
 #include "common/win/app_messages.h"
 #include "common/win/message_box.h"
+#include "shell/core/command_rules.h"
 #include "shell/main_menus.h"
 #include "shell/main_rebar.h"
 #include "shell/main_window.h"
@@ -537,6 +538,94 @@ TEST_F(MainMenusTest, AltThenFOpensFileAndTheArrowsMoveBetweenMenus) {
     EXPECT_EQ(run.open_menus, (std::vector<int>{7000, 7100, 7200, 7100, 7000, 7400, -1}));
     EXPECT_FALSE(g_shell.menu_keyboard_mode);
     EXPECT_EQ(menu_bar_hot(), -1);
+}
+
+// What the user saw of the columns popup and which keys chose from it.
+struct ColumnsRun {
+    std::vector<WORD> keys;
+    int open_menu = -2;
+    RECT menu_window = {};
+    volatile LONG done = 0;
+};
+
+unsigned __stdcall choose_from_columns_popup(void* arg) noexcept {
+    ColumnsRun& run = *static_cast<ColumnsRun*>(arg);
+    HWND menu = nullptr;
+    wait_for([&] {
+        menu = FindWindowW(L"#32768", nullptr);
+        return menu && IsWindowVisible(menu) && g_shell.open_menu == 7500;
+    });
+    run.open_menu = g_shell.open_menu;
+    if (menu) GetWindowRect(menu, &run.menu_window);
+    for (WORD key : run.keys) press(key);
+    wait_for([] { return g_shell.open_menu == -1; });
+    for (int i = 0; i < 20 && g_shell.open_menu != -1; ++i) {
+        EndMenu();
+        press(VK_ESCAPE);
+        Sleep(100);
+    }
+    InterlockedExchange(&run.done, 1);
+    return 0;
+}
+
+TEST_F(MainMenusTest, TheColumnsPopupOpensBelowItsButtonAndTheChoiceSetsTheBoxSize) {
+    SetForegroundWindow(g_shell.main_window);
+    SetFocus(g_shell.main_window);
+    SendMessageW(g_shell.main_window, WM_ACTIVATE, WA_ACTIVE, 0);
+    MainSettings& s = g_shell.main_settings;
+    s.thumb_width = 123;
+    s.thumb_height = 45;
+    HWND body = view_base_window(g_shell.active_view);
+    if (!body) body = g_shell.view_frame[g_shell.active_view];
+    ASSERT_NE(body, nullptr);
+    RECT client = {};
+    GetClientRect(body, &client);
+    HWND toolbar = main_toolbar_window();
+    RECT button = {};
+    ASSERT_TRUE(SendMessageW(toolbar, TB_GETRECT, 7500, reinterpret_cast<LPARAM>(&button)));
+    POINT corner = {button.left, button.bottom};
+    ClientToScreen(toolbar, &corner);
+
+    struct Case {
+        const char* name;
+        std::vector<WORD> keys;
+        int columns;  // 0: the popup is left without a choice
+    } const cases[] = {
+        {"Esc leaves the size", {VK_ESCAPE}, 0},
+        {"the third item is four columns", {VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN}, 4},
+        {"the last item is twenty columns", {VK_UP, VK_RETURN}, 20},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int32_t width_before = s.thumb_width;
+        const int32_t height_before = s.thumb_height;
+        ColumnsRun run;
+        run.keys = c.keys;
+        HANDLE thread =
+            reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, choose_from_columns_popup, &run, 0, nullptr));
+        ASSERT_NE(thread, nullptr);
+        // The button's own command, as a click on it sends.
+        PostMessageW(g_shell.main_window, WM_COMMAND, MAKEWPARAM(7500, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(toolbar));
+        EXPECT_TRUE(pump_until([&] { return run.done != 0; }, 30000));
+        WaitForSingleObject(thread, 10000);
+        CloseHandle(thread);
+        pump_until([] { return false; }, 200);
+        EXPECT_EQ(run.open_menu, 7500);
+        EXPECT_EQ(run.menu_window.left, corner.x);
+        EXPECT_EQ(run.menu_window.top, corner.y);
+        EXPECT_EQ(g_shell.open_menu, -1);
+        if (c.columns == 0) {
+            EXPECT_EQ(s.thumb_width, width_before);
+            EXPECT_EQ(s.thumb_height, height_before);
+            continue;
+        }
+        const SizePreset box = columns_box(client.right, c.columns);
+        EXPECT_EQ(s.thumb_width, box.width);
+        EXPECT_EQ(s.thumb_height, box.height);
+        const std::wstring expected = std::to_wstring(box.width) + L"x" + std::to_wstring(box.height);
+        EXPECT_EQ(list_entry(GetDlgItem(toolbar, kSizeListId), 0), expected);
+    }
 }
 
 struct MouseRun {
