@@ -72,6 +72,8 @@ protected:
     }
 
     void TearDown() override {
+        // Windows that later tests create must not appear under a pointer left over the tree.
+        SetCursorPos(0, 0);
         ReleaseCapture();
         set_file_drag_state(0);
         set_shift(false);
