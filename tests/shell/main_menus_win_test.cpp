@@ -17,6 +17,7 @@
 #include "common/win/app_messages.h"
 #include "common/win/message_box.h"
 #include "shell/core/command_rules.h"
+#include "shell/folder_tree.h"
 #include "shell/main_menus.h"
 #include "shell/main_rebar.h"
 #include "shell/main_window.h"
@@ -822,6 +823,40 @@ TEST_F(MainMenusTest, TheTreeAndTheInformationListTakeTheFocusUnderTheMouse) {
         EXPECT_TRUE(pump_until([&] { return GetFocus() == st.focus; }, 3000))
             << st.point.x << "," << st.point.y;
     }
+}
+
+TEST_F(MainMenusTest, ShiftOverTheTreeShowsTheOtherViewsCursorAndAnActiveViewChangeRetargets) {
+    SetForegroundWindow(g_shell.main_window);
+    SendMessageW(g_shell.main_window, WM_ACTIVATE, WA_ACTIVE, 0);
+    SetFocus(g_shell.main_window);
+    ASSERT_EQ(g_shell.active_view, 0);
+    RECT tree = {};
+    GetWindowRect(g_shell.tree, &tree);
+    move_mouse_to({(tree.left + tree.right) / 2, (tree.top + tree.bottom) / 2});
+    ASSERT_TRUE(pump_until([] { return GetFocus() == g_shell.tree; }, 3000));
+    struct Step {
+        const char* name;
+        std::function<void()> act;
+        TreeCursor cursor;
+        int target_view;
+    } const steps[] = {
+        {"Shift pressed", [] { send_key(VK_SHIFT, false); }, TreeCursor::view2, 1},
+        {"Shift released", [] { send_key(VK_SHIFT, true); }, TreeCursor::view1, 0},
+        {"view 2 became active",
+         [] {
+             g_shell.active_view = 1;
+             PostMessageW(g_shell.main_window, kAppMessage, kMainActiveView, 0);
+         },
+         TreeCursor::view2, 1},
+    };
+    for (const Step& st : steps) {
+        SCOPED_TRACE(st.name);
+        SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+        st.act();
+        EXPECT_TRUE(pump_until([&] { return GetCursor() == tree_cursor(st.cursor); }, 3000));
+        EXPECT_EQ(tree_target_view_now(), st.target_view);
+    }
+    g_shell.active_view = 0;
 }
 
 COLORREF pixel_at(const uint32_t* bits, int width, int height, int x, int y) {
