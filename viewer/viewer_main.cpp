@@ -165,7 +165,7 @@ bool read_command_line(int show) {
     wchar_t settings[MAX_PATH] = {};
     lstrcpynW(settings, folder, MAX_PATH);
     if (!PathAppendW(settings, L"Pexaron.ini")) return false;
-    read_settings(std::u16string(reinterpret_cast<const char16_t*>(settings)));
+    read_settings(u16(settings));
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     const bool ok = create_windows(argv ? argc : 0, argv, show);
