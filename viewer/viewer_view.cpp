@@ -13,9 +13,6 @@
 
 namespace {
 
-constexpr int32_t kBarRevealRows = 10;
-constexpr int32_t kBarMinClientHeight = 48;
-constexpr int32_t kCursorStillDistance = 16;
 constexpr int32_t kWindowDragThreshold = 2;
 constexpr WPARAM kSysMoveByClient = 0xF012;
 constexpr int32_t kFullScreenCorrections = 3;
@@ -152,19 +149,21 @@ void end_right_drag_now() {
 
 void mouse_move_without_buttons(POINT p) {
     ViewerApp& v = g_viewer;
-    if (!v.active) return;
-    if (v.bar_shown) {
-        viewer_show_bar(false);
-        return;
+    ViewerMoveState state;
+    state.active = v.active;
+    state.bar_shown = v.bar_shown;
+    state.cursor_shown = v.cursor_shown;
+    state.x = p.x;
+    state.y = p.y;
+    state.client_height = v.view.client_height;
+    state.hidden_x = v.cursor_hidden_at.x;
+    state.hidden_y = v.cursor_hidden_at.y;
+    switch (viewer_move_action(state)) {
+        case ViewerMoveAction::kHideBar: viewer_show_bar(false); break;
+        case ViewerMoveAction::kShowBar: viewer_show_bar(true); break;
+        case ViewerMoveAction::kShowCursor: show_viewer_cursor(); break;
+        case ViewerMoveAction::kNothing: break;
     }
-    if (p.y < kBarRevealRows && v.view.client_height > kBarMinClientHeight) {
-        viewer_show_bar(true);
-        return;
-    }
-    if (!v.cursor_shown && std::abs(p.x - v.cursor_hidden_at.x) <= kCursorStillDistance &&
-        std::abs(p.y - v.cursor_hidden_at.y) <= kCursorStillDistance)
-        return;
-    show_viewer_cursor();
 }
 
 }  // namespace
