@@ -219,7 +219,7 @@ void on_wininichange() {
     v.refused = LoadCursorW(nullptr, IDC_NO);
     v.menu_text = GetSysColor(COLOR_MENUTEXT);
     v.gray_text = GetSysColor(COLOR_GRAYTEXT);
-    if (v.has_image) viewer_place_window();
+    viewer_on_settings_change();
 }
 
 }  // namespace

@@ -301,18 +301,42 @@ void viewer_place_window() {
     update_view_rects(v.view);
 }
 
+RECT viewer_cover_monitor() {
+    RECT monitor = {};
+    get_monitor_rects(g_viewer.frame, nullptr, &monitor);
+    SetWindowPos(g_viewer.frame, nullptr, monitor.left, monitor.top, width_of(monitor), height_of(monitor),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    return monitor;
+}
+
+void viewer_on_settings_change() {
+    ViewerApp& v = g_viewer;
+    if (v.full_screen) {
+        // Full screen covers the whole monitor whatever the work area became; placing the window
+        // for the image would shrink it to a framed window without a frame.
+        if (IsIconic(v.frame)) return;
+        v.full_screen_corrections = 0;
+        viewer_cover_monitor();
+        RECT client = {};
+        GetClientRect(v.frame, &client);
+        v.view.client_width = client.right;
+        v.view.client_height = client.bottom;
+        if (v.has_image) update_view_rects(v.view);
+        repaint();
+        return;
+    }
+    if (v.has_image) viewer_place_window();
+}
+
 void viewer_enter_full_screen() {
     ViewerApp& v = g_viewer;
     v.full_screen = true;
     v.full_screen_corrections = 0;
     restyle_keeping_client(kViewerFullScreenStyle);
     ShowWindow(v.frame, SW_SHOWMAXIMIZED);
-    RECT monitor = {};
-    get_monitor_rects(v.frame, nullptr, &monitor);
     // A window without a caption is not always grown by maximising (a desktop without a window
     // manager leaves it as it was): it is made to cover its monitor itself.
-    SetWindowPos(v.frame, nullptr, monitor.left, monitor.top, width_of(monitor), height_of(monitor),
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    const RECT monitor = viewer_cover_monitor();
     if (v.has_image) {
         if (!v.settings.keep_zoom_full_screen) v.view.zoom = kZoomActualSize;
         compute_view_zoom(v.view, v.settings.fit_larger_full_screen, v.settings.fit_smaller_full_screen,
@@ -349,8 +373,7 @@ void viewer_on_size(int32_t client_width, int32_t client_height) {
         get_monitor_rects(v.frame, nullptr, &monitor);
         if (client_width != width_of(monitor) || client_height != height_of(monitor)) {
             ++v.full_screen_corrections;
-            SetWindowPos(v.frame, nullptr, monitor.left, monitor.top, width_of(monitor), height_of(monitor),
-                         SWP_NOZORDER | SWP_NOACTIVATE);
+            viewer_cover_monitor();
             return;
         }
     }
