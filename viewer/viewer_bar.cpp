@@ -252,9 +252,12 @@ void viewer_layout_full_screen_bar(bool full_screen) {
     button.cx = static_cast<WORD>(room + 1 > 0 ? room + 1 : 0);
     SendMessageW(v.toolbar, TB_SETBUTTONINFOW, kCaptionPlaceholderId, reinterpret_cast<LPARAM>(&button));
     if (v.caption) {
+        // The text starts one separator's width after the last navigation button, where the
+        // placeholder ended when the bar was made, and so ends where the placeholder ends now.
         const RECT placeholder = button_rect(kCaptionPlaceholderId);
         const int width = room - separator_width;
-        SetWindowPos(v.caption, nullptr, placeholder.left, 4, width > 0 ? width : 0, 15, SWP_NOZORDER);
+        SetWindowPos(v.caption, nullptr, placeholder.left + separator_width, 4, width > 0 ? width : 0, 15,
+                     SWP_NOZORDER);
         ShowWindow(v.caption, SW_SHOW);
     }
 }
