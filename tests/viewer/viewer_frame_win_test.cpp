@@ -3,6 +3,7 @@
 // <windows.h> must come first.
 // clang-format off
 #include <windows.h>
+#include <commctrl.h>
 // clang-format on
 
 #include <gtest/gtest.h>
@@ -109,6 +110,37 @@ TEST_F(ViewerFrame, TurningAnAnimationEndsItsPlayback) {
     HGDIOBJ turned = drawn_bitmap();
     EXPECT_EQ(turned, g_viewer.image.bitmap);
     EXPECT_EQ(play_for(600), std::vector<HGDIOBJ>{turned});
+}
+
+TEST_F(ViewerFrame, FullScreenPutsTheCaptionBetweenTheNavigationAndTheWindowButtons) {
+    const std::u16string once = fixture_path("viewer/red_blue_once.gif");
+    ASSERT_TRUE(viewer_open_file(wide(once)));
+    viewer_show_loaded_image();
+    viewer_enter_full_screen();
+    viewer_show_image_info();
+    auto rect_of = [](int id) {
+        RECT r = {};
+        SendMessageW(g_viewer.toolbar, TB_GETRECT, static_cast<WPARAM>(id), reinterpret_cast<LPARAM>(&r));
+        return r;
+    };
+    const RECT last = rect_of(kViewerLastFile), separator = rect_of(9911), close = rect_of(kViewerClose);
+    RECT text = {};
+    GetWindowRect(g_viewer.caption, &text);
+    MapWindowPoints(nullptr, g_viewer.toolbar, reinterpret_cast<POINT*>(&text), 2);
+    ASSERT_TRUE(GetWindowLongW(g_viewer.caption, GWL_STYLE) & WS_VISIBLE);
+    // The window buttons sit at the monitor's right edge, inside the bar's border.
+    EXPECT_LE(close.right, GetSystemMetrics(SM_CXSCREEN) - 2);
+    EXPECT_GE(close.right, GetSystemMetrics(SM_CXSCREEN) - 8);
+    // One separator's width after the last navigation button, up to the window buttons' separator.
+    EXPECT_EQ(text.left, last.right + (separator.right - separator.left));
+    EXPECT_LT(text.right, separator.left + 1);
+    EXPECT_GT(text.right, separator.left - 4);
+    wchar_t caption[256] = {};
+    GetWindowTextW(g_viewer.caption, caption, 256);
+    EXPECT_EQ(std::wstring(caption).rfind(L"red_blue_once.gif  ( 24x16  ", 0), 0u) << caption;
+
+    viewer_leave_full_screen();
+    EXPECT_FALSE(GetWindowLongW(g_viewer.caption, GWL_STYLE) & WS_VISIBLE);
 }
 
 }  // namespace
