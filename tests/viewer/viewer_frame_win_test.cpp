@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "kernels/lookup_tables.h"
 #include "shell/shell_state.h"
 #include "tests/support/test_support.h"
 #include "viewer/viewer_app.h"
@@ -21,6 +22,7 @@ class ViewerFrame : public ::testing::Test {
 protected:
     void SetUp() override {
         g_viewer = ViewerApp{};
+        build_blend_table(g_viewer_blend_table);
         ViewerApp& v = g_viewer;
         v.instance = GetModuleHandleW(nullptr);
         v.arrow = LoadCursorW(nullptr, IDC_ARROW);
@@ -141,6 +143,35 @@ TEST_F(ViewerFrame, FullScreenPutsTheCaptionBetweenTheNavigationAndTheWindowButt
 
     viewer_leave_full_screen();
     EXPECT_FALSE(GetWindowLongW(g_viewer.caption, GWL_STYLE) & WS_VISIBLE);
+}
+
+TEST_F(ViewerFrame, APngWithAlphaIsBlendedOverTheTransparencyColour) {
+    // 40 x 30: an opaque blue middle inside a border of red at alpha 127.
+    const std::u16string png = fixture_path("viewer/half_red_alpha.png");
+    ASSERT_TRUE(viewer_open_file(wide(png)));
+    const ViewerImage& image = g_viewer.image;
+    ASSERT_EQ(image.width, 40);
+    ASSERT_EQ(image.height, 30);
+    ASSERT_EQ(image.bit_count, 24);
+    ASSERT_NE(image.pixels, nullptr);
+    const int stride = (image.width * 3 + 3) & ~3;
+    // Blue, green, red of the pixel at (x, y) from the top of a bottom-up bitmap.
+    auto pixel = [&](int x, int y) { return image.pixels + (image.height - 1 - y) * stride + x * 3; };
+    struct Case {
+        int x, y, blue, green, red;
+    };
+    // Red at alpha 127 over the default white: 255, 128, 128 within rounding.
+    const Case cases[] = {{0, 0, 128, 128, 255},
+                          {39, 29, 128, 128, 255},
+                          {3, 15, 128, 128, 255},
+                          {20, 15, 255, 0, 0},
+                          {10, 10, 255, 0, 0}};
+    for (const Case& c : cases) {
+        const uint8_t* p = pixel(c.x, c.y);
+        EXPECT_NEAR(p[0], c.blue, 1) << c.x << "," << c.y;
+        EXPECT_NEAR(p[1], c.green, 1) << c.x << "," << c.y;
+        EXPECT_NEAR(p[2], c.red, 1) << c.x << "," << c.y;
+    }
 }
 
 }  // namespace

@@ -315,6 +315,38 @@ TEST_F(ViewerProgram, StepsThroughTheFolderAndStopsAtBothEnds) {
     EXPECT_TRUE(v.command(8012, starts(L"b.bmp"))) << v.title();
 }
 
+TEST_F(ViewerProgram, AShownFileRenamedOutsideIsMatchedByItsWholeName) {
+    Viewer v(path(L"c.bmp"));
+    ASSERT_NE(v.frame(), nullptr);
+    auto starts = [](const wchar_t* name) {
+        return [name](const std::wstring& t) { return t.rfind(name, 0) == 0; };
+    };
+    ASSERT_TRUE(wait_until([&] { return starts(L"c.bmp  (")(v.title()); })) << v.title();
+    v.settle();
+    // Another program renames the shown file to a name that begins with the old one.
+    ASSERT_TRUE(MoveFileW(path(L"c.bmp").c_str(), path(L"c.bmp.bmp").c_str()));
+    ASSERT_TRUE(wait_until([&] {
+        PostMessageW(v.frame(), WM_ACTIVATEAPP, TRUE, 0);
+        v.settle();
+        // Re-listed: "last" now reaches the new name.
+        v.send(8011);
+        return starts(L"c.bmp.bmp")(v.title());
+    })) << v.title();
+    // Show a.bmp, rename it away, and delete: the gone file selects nothing, so no other entry
+    // leaves the list and the first entry is shown.
+    EXPECT_TRUE(v.command(8010, starts(L"a.bmp  ("))) << v.title();
+    ASSERT_TRUE(MoveFileW(path(L"a.bmp").c_str(), path(L"a.bmp.bmp").c_str()));
+    Sleep(1000);  // the folder's change notification has fired
+    PostMessageW(v.frame(), WM_ACTIVATEAPP, TRUE, 0);
+    v.settle();
+    v.send(8050);
+    EXPECT_TRUE(wait_until([&] { return starts(L"a.bmp.bmp")(v.title()); })) << v.title();
+    EXPECT_NE(GetFileAttributesW(path(L"a.bmp.bmp").c_str()), INVALID_FILE_ATTRIBUTES);
+    // Every other file is still listed: a.bmp.bmp, b.bmp, c.bmp.bmp.
+    EXPECT_TRUE(v.command(8013, starts(L"b.bmp  ("))) << v.title();
+    EXPECT_TRUE(v.command(8013, starts(L"c.bmp.bmp"))) << v.title();
+}
+
 TEST_F(ViewerProgram, TurningTheDisplayExchangesTheSidesAndLeavesTheFile) {
     Viewer v(path(L"b.bmp"));
     ASSERT_NE(v.frame(), nullptr);
