@@ -131,6 +131,10 @@ void hide_viewer_cursor();
 void viewer_do_command(int32_t id);
 void viewer_show_loaded_image();
 void viewer_place_window();
+// Makes the window cover its monitor; returns the monitor's rectangle.
+RECT viewer_cover_monitor();
+// WM_WININICHANGE: the window is placed again for the new work area (full screen keeps its monitor).
+void viewer_on_settings_change();
 void viewer_enter_full_screen();
 void viewer_leave_full_screen();
 void viewer_on_size(int32_t client_width, int32_t client_height);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "imagewin/core/command_labels.h"
+#include "shell/shell_state.h"
 #include "viewer/viewer_app.h"
 
 namespace {
@@ -53,10 +54,6 @@ const int kImageButtons[] = {kViewerDelete,       kViewerTurnLeft, kViewerTurnRi
 const int kFullScreenItems[] = {kCaptionPlaceholderId, kWindowButtonsSeparatorId, kViewerMinimize,
                                 kViewerFullScreen, kViewerClose};
 
-std::wstring wide(const std::u16string& s) {
-    return std::wstring(s.begin(), s.end());
-}
-
 RECT button_rect(int id) {
     RECT r = {};
     SendMessageW(g_viewer.toolbar, TB_GETRECT, static_cast<WPARAM>(id), reinterpret_cast<LPARAM>(&r));
@@ -78,7 +75,8 @@ LRESULT CALLBACK toolbar_subclass_proc(HWND window, UINT message, WPARAM wparam,
 }
 
 // The faces of the buttons: a rounded frame under a hot or pressed button, then the toolbar's
-// own image drawing.
+// own image drawing. The browser's menu-bar painter draws the same faces, but from the brushes,
+// pens and font its menus create; the viewer has no menus, so it draws with its own.
 LRESULT paint_button(NMTBCUSTOMDRAW* draw) {
     ViewerApp& v = g_viewer;
     NMCUSTOMDRAW& item = draw->nmcd;
@@ -115,11 +113,10 @@ void add_tooltips() {
     ViewerApp& v = g_viewer;
     for (const BarButton& b : kButtons) {
         if (b.image < 0) continue;
-        std::wstring text = b.name;
+        std::u16string text = u16(b.name);
         if (b.key_entry >= 0) {
             const KeyEntry& k = v.keys[b.key_entry];
-            text = wide(
-                viewer_button_tooltip(std::u16string(b.name, b.name + lstrlenW(b.name)), k.fVirt, k.key));
+            text = viewer_button_tooltip(text, k.fVirt, k.key);
         }
         TOOLINFOW tool = {};
         tool.cbSize = sizeof tool;
@@ -127,7 +124,7 @@ void add_tooltips() {
         tool.hwnd = v.toolbar;
         tool.uId = static_cast<UINT_PTR>(b.id);
         tool.rect = button_rect(b.id);
-        tool.lpszText = text.data();
+        tool.lpszText = const_cast<wchar_t*>(wide(text));
         SendMessageW(v.bar_tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     }
     SendMessageW(v.toolbar, TB_SETTOOLTIPS, reinterpret_cast<WPARAM>(v.bar_tips), 0);
@@ -200,22 +197,22 @@ void viewer_show_image_info() {
     ViewerApp& v = g_viewer;
     std::u16string caption = u"Qelvo";
     if (v.has_image) {
-        const std::u16string name(v.image.name, v.image.name + lstrlenW(v.image.name));
-        caption = viewer_caption(
-            true, viewer_info_text(name, v.image.width, v.image.height, v.image.shown_depth, v.image.size),
-            v.view.zoom);
+        caption = viewer_caption(true,
+                                 viewer_info_text(u16(v.image.name), v.image.width, v.image.height,
+                                                  v.image.shown_depth, v.image.size),
+                                 v.view.zoom);
     }
-    const std::wstring text = wide(caption);
-    SetWindowTextW(v.frame, text.c_str());
+    const wchar_t* text = wide(caption);
+    SetWindowTextW(v.frame, text);
     if (v.full_screen) {
-        if (v.caption) SetWindowTextW(v.caption, text.c_str());
+        if (v.caption) SetWindowTextW(v.caption, text);
         return;
     }
     TOOLINFOW tool = {};
     tool.cbSize = sizeof tool;
     tool.hwnd = v.frame;
     tool.uId = reinterpret_cast<UINT_PTR>(v.frame);
-    tool.lpszText = const_cast<wchar_t*>(text.c_str());
+    tool.lpszText = const_cast<wchar_t*>(text);
     if (v.window_tip) SendMessageW(v.window_tip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
@@ -255,9 +252,12 @@ void viewer_layout_full_screen_bar(bool full_screen) {
     button.cx = static_cast<WORD>(room + 1 > 0 ? room + 1 : 0);
     SendMessageW(v.toolbar, TB_SETBUTTONINFOW, kCaptionPlaceholderId, reinterpret_cast<LPARAM>(&button));
     if (v.caption) {
+        // The text starts one separator's width after the last navigation button, where the
+        // placeholder ended when the bar was made, and so ends where the placeholder ends now.
         const RECT placeholder = button_rect(kCaptionPlaceholderId);
         const int width = room - separator_width;
-        SetWindowPos(v.caption, nullptr, placeholder.left, 4, width > 0 ? width : 0, 15, SWP_NOZORDER);
+        SetWindowPos(v.caption, nullptr, placeholder.left + separator_width, 4, width > 0 ? width : 0, 15,
+                     SWP_NOZORDER);
         ShowWindow(v.caption, SW_SHOW);
     }
 }

@@ -22,13 +22,10 @@
 #include "kernels/geometry.h"
 #include "loading/plugin.h"
 #include "shell/shell_helpers.h"
+#include "shell/shell_state.h"
 #include "viewer/viewer_app.h"
 
 namespace {
-
-std::u16string u16(const wchar_t* s) {
-    return std::u16string(reinterpret_cast<const char16_t*>(s));
-}
 
 template <typename T>
 std::unique_ptr<T> make_context() {
@@ -300,9 +297,8 @@ void viewer_scan_folder() {
     ViewerApp& v = g_viewer;
     SendMessageW(v.list, LB_RESETCONTENT, 0, 0);
     for (const char16_t* extension : kViewerExtensions) {
-        wchar_t pattern[16] = L"*";
-        lstrcatW(pattern, reinterpret_cast<const wchar_t*>(extension));
-        add_matches(v.listed_folder, pattern, std::char_traits<char16_t>::length(extension));
+        const std::u16string pattern = u"*" + std::u16string(extension);
+        add_matches(v.listed_folder, wide(pattern), pattern.size() - 1);
     }
     const std::u16string& plugins = v.settings.plugin_folder;
     if (!plugins.empty() && plugin_folder_exists(plugins)) {
@@ -315,8 +311,7 @@ void viewer_scan_folder() {
             for (const std::u16string& pattern : patterns) {
                 if (used++ >= 100) break;
                 if (pattern.size() < 2) continue;
-                add_matches(v.listed_folder, reinterpret_cast<const wchar_t*>(pattern.c_str()),
-                            pattern.size() - 1);
+                add_matches(v.listed_folder, wide(pattern), pattern.size() - 1);
             }
         }
     }

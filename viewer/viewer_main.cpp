@@ -165,7 +165,7 @@ bool read_command_line(int show) {
     wchar_t settings[MAX_PATH] = {};
     lstrcpynW(settings, folder, MAX_PATH);
     if (!PathAppendW(settings, L"Pexaron.ini")) return false;
-    read_settings(std::u16string(reinterpret_cast<const char16_t*>(settings)));
+    read_settings(u16(settings));
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     const bool ok = create_windows(argv ? argc : 0, argv, show);
@@ -219,7 +219,7 @@ void on_wininichange() {
     v.refused = LoadCursorW(nullptr, IDC_NO);
     v.menu_text = GetSysColor(COLOR_MENUTEXT);
     v.gray_text = GetSysColor(COLOR_GRAYTEXT);
-    if (v.has_image) viewer_place_window();
+    viewer_on_settings_change();
 }
 
 }  // namespace

@@ -13,9 +13,6 @@
 
 namespace {
 
-constexpr int32_t kBarRevealRows = 10;
-constexpr int32_t kBarMinClientHeight = 48;
-constexpr int32_t kCursorStillDistance = 16;
 constexpr int32_t kWindowDragThreshold = 2;
 constexpr WPARAM kSysMoveByClient = 0xF012;
 constexpr int32_t kFullScreenCorrections = 3;
@@ -152,19 +149,21 @@ void end_right_drag_now() {
 
 void mouse_move_without_buttons(POINT p) {
     ViewerApp& v = g_viewer;
-    if (!v.active) return;
-    if (v.bar_shown) {
-        viewer_show_bar(false);
-        return;
+    ViewerMoveState state;
+    state.active = v.active;
+    state.bar_shown = v.bar_shown;
+    state.cursor_shown = v.cursor_shown;
+    state.x = p.x;
+    state.y = p.y;
+    state.client_height = v.view.client_height;
+    state.hidden_x = v.cursor_hidden_at.x;
+    state.hidden_y = v.cursor_hidden_at.y;
+    switch (viewer_move_action(state)) {
+        case ViewerMoveAction::kHideBar: viewer_show_bar(false); break;
+        case ViewerMoveAction::kShowBar: viewer_show_bar(true); break;
+        case ViewerMoveAction::kShowCursor: show_viewer_cursor(); break;
+        case ViewerMoveAction::kNothing: break;
     }
-    if (p.y < kBarRevealRows && v.view.client_height > kBarMinClientHeight) {
-        viewer_show_bar(true);
-        return;
-    }
-    if (!v.cursor_shown && std::abs(p.x - v.cursor_hidden_at.x) <= kCursorStillDistance &&
-        std::abs(p.y - v.cursor_hidden_at.y) <= kCursorStillDistance)
-        return;
-    show_viewer_cursor();
 }
 
 }  // namespace
@@ -302,18 +301,42 @@ void viewer_place_window() {
     update_view_rects(v.view);
 }
 
+RECT viewer_cover_monitor() {
+    RECT monitor = {};
+    get_monitor_rects(g_viewer.frame, nullptr, &monitor);
+    SetWindowPos(g_viewer.frame, nullptr, monitor.left, monitor.top, width_of(monitor), height_of(monitor),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    return monitor;
+}
+
+void viewer_on_settings_change() {
+    ViewerApp& v = g_viewer;
+    if (v.full_screen) {
+        // Full screen covers the whole monitor whatever the work area became; placing the window
+        // for the image would shrink it to a framed window without a frame.
+        if (IsIconic(v.frame)) return;
+        v.full_screen_corrections = 0;
+        viewer_cover_monitor();
+        RECT client = {};
+        GetClientRect(v.frame, &client);
+        v.view.client_width = client.right;
+        v.view.client_height = client.bottom;
+        if (v.has_image) update_view_rects(v.view);
+        repaint();
+        return;
+    }
+    if (v.has_image) viewer_place_window();
+}
+
 void viewer_enter_full_screen() {
     ViewerApp& v = g_viewer;
     v.full_screen = true;
     v.full_screen_corrections = 0;
     restyle_keeping_client(kViewerFullScreenStyle);
     ShowWindow(v.frame, SW_SHOWMAXIMIZED);
-    RECT monitor = {};
-    get_monitor_rects(v.frame, nullptr, &monitor);
     // A window without a caption is not always grown by maximising (a desktop without a window
     // manager leaves it as it was): it is made to cover its monitor itself.
-    SetWindowPos(v.frame, nullptr, monitor.left, monitor.top, width_of(monitor), height_of(monitor),
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    const RECT monitor = viewer_cover_monitor();
     if (v.has_image) {
         if (!v.settings.keep_zoom_full_screen) v.view.zoom = kZoomActualSize;
         compute_view_zoom(v.view, v.settings.fit_larger_full_screen, v.settings.fit_smaller_full_screen,
@@ -350,8 +373,7 @@ void viewer_on_size(int32_t client_width, int32_t client_height) {
         get_monitor_rects(v.frame, nullptr, &monitor);
         if (client_width != width_of(monitor) || client_height != height_of(monitor)) {
             ++v.full_screen_corrections;
-            SetWindowPos(v.frame, nullptr, monitor.left, monitor.top, width_of(monitor), height_of(monitor),
-                         SWP_NOZORDER | SWP_NOACTIVATE);
+            viewer_cover_monitor();
             return;
         }
     }

@@ -107,7 +107,7 @@ def magnifier(c, sign):
 
 
 def turn(c, clockwise):
-    c.ring(8, 8, 4, 5.6, BLUE, 200 if clockwise else -20 % 360, 340 if clockwise else 160)
+    c.ring(8, 8, 4, 5.6, BLUE, 20 if clockwise else 340, 200 if clockwise else 160)
     if clockwise:
         c.triangle([(11, 9), (15, 9), (13, 13)], BLUE)
     else:

@@ -189,6 +189,46 @@ TEST(ViewerAnimation, FramesAdvanceAndALoopCountStopsOnTheFirstFrame) {
     }
 }
 
+TEST(ViewerBar, MovesShowTheBarAtTheTopAndHideItOnTheNextMove) {
+    using A = ViewerMoveAction;
+    struct Case {
+        const char* what;
+        bool active, bar_shown, cursor_shown;
+        int32_t x, y, client_height;
+        A expected;
+    };
+    // The cursor, when hidden, was hidden at (100, 100).
+    const Case cases[] = {
+        {"entering: top row", true, false, true, 5, 0, 300, A::kShowBar},
+        {"entering: last revealing row", true, false, true, 5, 9, 300, A::kShowBar},
+        {"below the revealing rows", true, false, true, 5, 10, 300, A::kNothing},
+        {"a client that cannot hold the bar", true, false, true, 5, 0, 48, A::kNothing},
+        {"the lowest client that can", true, false, true, 5, 0, 49, A::kShowBar},
+        {"leaving: any move that reaches the view", true, true, true, 5, 200, 300, A::kHideBar},
+        {"leaving wins over revealing", true, true, true, 5, 0, 300, A::kHideBar},
+        {"an inactive process changes nothing", false, false, true, 5, 0, 300, A::kNothing},
+        {"inactive with the bar shown", false, true, false, 5, 200, 300, A::kNothing},
+        {"a hidden cursor at the top still shows the bar", true, false, false, 100, 0, 300, A::kShowBar},
+        {"hidden cursor: the still band", true, false, false, 116, 84, 300, A::kNothing},
+        {"hidden cursor: just past it across", true, false, false, 117, 100, 300, A::kShowCursor},
+        {"hidden cursor: just past it down", true, false, false, 100, 117, 300, A::kShowCursor},
+        {"hidden cursor: just past it up", true, false, false, 100, 83, 300, A::kShowCursor},
+        {"hidden cursor: diagonal inside both limits", true, false, false, 84, 116, 300, A::kNothing},
+    };
+    for (const Case& c : cases) {
+        ViewerMoveState s;
+        s.active = c.active;
+        s.bar_shown = c.bar_shown;
+        s.cursor_shown = c.cursor_shown;
+        s.x = c.x;
+        s.y = c.y;
+        s.client_height = c.client_height;
+        s.hidden_x = 100;
+        s.hidden_y = 100;
+        EXPECT_EQ(viewer_move_action(s), c.expected) << c.what;
+    }
+}
+
 TEST(ViewerCaption, ButtonTooltipsNameTheirKey) {
     KeyEntry keys[kViewerKeyCount];
     fill_default_viewer_keys(keys);

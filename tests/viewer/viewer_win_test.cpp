@@ -169,6 +169,16 @@ protected:
     std::wstring folder_;
 };
 
+const int kImageButtons[] = {8050, 8100, 8101, 8111, 8112, 8130, 8131, 8010, 8012, 8013, 8011};
+const int kFullScreenItems[] = {9912, 9911, 8500, 8200, 8202};
+
+bool button_state(HWND toolbar, int id, LRESULT state) {
+    return (SendMessageW(toolbar, TB_GETSTATE, static_cast<WPARAM>(id), 0) & state) != 0;
+}
+bool button_hidden(HWND toolbar, int id) {
+    return SendMessageW(toolbar, TB_ISBUTTONHIDDEN, static_cast<WPARAM>(id), 0) != 0;
+}
+
 uint32_t bmp_size(int width, int height) {
     return 54 + static_cast<uint32_t>(((width * 3 + 3) & ~3) * height);
 }
@@ -182,11 +192,11 @@ TEST_F(ViewerProgram, WithoutAFileTheWindowIsEmptyAndTheImageButtonsAreGreyed) {
     EXPECT_EQ(v.client().cy, 300);
     HWND toolbar = v.toolbar();
     ASSERT_NE(toolbar, nullptr);
-    for (int id : {8050, 8100, 8101, 8111, 8112, 8130, 8131, 8010, 8012, 8013, 8011})
-        EXPECT_TRUE(SendMessageW(toolbar, TB_GETSTATE, static_cast<WPARAM>(id), 0) & TBSTATE_INDETERMINATE)
-            << id;
-    for (int id : {9912, 9911, 8500, 8200, 8202})
-        EXPECT_TRUE(SendMessageW(toolbar, TB_ISBUTTONHIDDEN, static_cast<WPARAM>(id), 0)) << id;
+    for (int id : kImageButtons) {
+        EXPECT_TRUE(button_state(toolbar, id, TBSTATE_INDETERMINATE)) << id;
+        EXPECT_FALSE(button_state(toolbar, id, TBSTATE_ENABLED)) << id;
+    }
+    for (int id : kFullScreenItems) EXPECT_TRUE(button_hidden(toolbar, id)) << id;
     // Commands that need an image do nothing.
     v.send(8130);
     EXPECT_EQ(v.title(), L"Qelvo");
@@ -199,8 +209,14 @@ TEST_F(ViewerProgram, OpensTheFileZoomsAndSwitchesToFullScreenAndBack) {
     ASSERT_TRUE(wait_until([&] { return v.title() == at100; })) << v.title();
     EXPECT_EQ(v.client().cy, 48);
     HWND toolbar = v.toolbar();
-    for (int id : {8050, 8100, 8111, 8130, 8011})
-        EXPECT_TRUE(SendMessageW(toolbar, TB_GETSTATE, static_cast<WPARAM>(id), 0) & TBSTATE_ENABLED) << id;
+    for (int id : kImageButtons) {
+        EXPECT_TRUE(button_state(toolbar, id, TBSTATE_ENABLED)) << id;
+        EXPECT_FALSE(button_state(toolbar, id, TBSTATE_INDETERMINATE)) << id;
+    }
+    for (int id : kFullScreenItems) EXPECT_TRUE(button_hidden(toolbar, id)) << id;
+    HWND caption = GetDlgItem(toolbar, 1002);
+    ASSERT_NE(caption, nullptr);
+    EXPECT_FALSE(IsWindowVisible(caption));
 
     // Zoom out a step: 50 %, and the window follows the displayed size.
     const std::wstring at50 = caption_for(L"a.bmp", 64, 48, bmp_size(64, 48), 5000);
@@ -211,15 +227,64 @@ TEST_F(ViewerProgram, OpensTheFileZoomsAndSwitchesToFullScreenAndBack) {
     EXPECT_TRUE(v.command(8130, [&](const std::wstring& t) { return t == at200; })) << v.title();
     EXPECT_EQ(v.client().cy, 96);
 
-    // Full screen drops the caption and shows the window buttons; again restores both.
+    // Full screen drops the caption and shows the window buttons and the caption text on the
+    // bar; again restores both.
     v.send(8200);
     EXPECT_FALSE(GetWindowLongW(v.frame(), GWL_STYLE) & WS_CAPTION);
     EXPECT_EQ(v.client().cx, GetSystemMetrics(SM_CXSCREEN));
     EXPECT_EQ(v.client().cy, GetSystemMetrics(SM_CYSCREEN));
-    EXPECT_FALSE(SendMessageW(toolbar, TB_ISBUTTONHIDDEN, 8202, 0));
+    for (int id : kFullScreenItems) EXPECT_FALSE(button_hidden(toolbar, id)) << id;
+    EXPECT_TRUE(GetWindowLongW(caption, GWL_STYLE) & WS_VISIBLE);
+    EXPECT_EQ(title_of(caption), v.title());
+    RECT text = {};
+    GetWindowRect(caption, &text);
+    EXPECT_GT(text.right - text.left, 0);
     v.send(8200);
     EXPECT_TRUE((GetWindowLongW(v.frame(), GWL_STYLE) & WS_CAPTION) == WS_CAPTION);
-    EXPECT_TRUE(SendMessageW(toolbar, TB_ISBUTTONHIDDEN, 8202, 0));
+    for (int id : kFullScreenItems) EXPECT_TRUE(button_hidden(toolbar, id)) << id;
+    EXPECT_FALSE(GetWindowLongW(caption, GWL_STYLE) & WS_VISIBLE);
+    // Full screen started the image at 100 % and the window keeps that zoom.
+    EXPECT_EQ(v.client().cy, 48);
+}
+
+TEST_F(ViewerProgram, ASettingsChangePlacesTheWindowAgainAndFullScreenKeepsItsMonitor) {
+    Viewer v(path(L"a.bmp"));
+    ASSERT_NE(v.frame(), nullptr);
+    ASSERT_TRUE(wait_until([&] { return v.title().rfind(L"a.bmp", 0) == 0; })) << v.title();
+    v.settle();
+    RECT work = {};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    // Window mode: a window pushed over the bottom-right corner comes back inside the work area
+    // at the image's size.
+    SetWindowPos(v.frame(), nullptr, work.right - 30, work.bottom - 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    SendMessageTimeoutW(v.frame(), WM_WININICHANGE, 0, 0, SMTO_BLOCK, 10000, nullptr);
+    RECT r = {};
+    GetWindowRect(v.frame(), &r);
+    EXPECT_LE(r.right, work.right);
+    EXPECT_LE(r.bottom, work.bottom);
+    EXPECT_GE(r.left, work.left);
+    EXPECT_GE(r.top, work.top);
+    EXPECT_GE(v.client().cx, 64);
+    EXPECT_EQ(v.client().cy, 48);
+
+    // Full screen: the window goes on covering the whole monitor, without a frame.
+    v.send(8200);
+    const RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    // Several changes in a row: more than the few late sizes full screen corrects by itself.
+    for (int change = 0; change < 6; ++change) {
+        SendMessageTimeoutW(v.frame(), WM_WININICHANGE, 0, 0, SMTO_BLOCK, 10000, nullptr);
+        v.settle();
+        GetWindowRect(v.frame(), &r);
+        EXPECT_TRUE(EqualRect(&r, &screen))
+            << change << ": " << r.left << "," << r.top << "," << r.right << "," << r.bottom;
+    }
+    EXPECT_FALSE(GetWindowLongW(v.frame(), GWL_STYLE) & WS_CAPTION);
+    EXPECT_EQ(v.client().cx, screen.right);
+    EXPECT_EQ(v.client().cy, screen.bottom);
+    // Back in window mode the window is the image's again.
+    v.send(8200);
+    EXPECT_GE(v.client().cx, 64);
+    EXPECT_EQ(v.client().cy, 48);
 }
 
 TEST_F(ViewerProgram, StartedMaximisedTheViewerEntersItsFullScreen) {
@@ -248,6 +313,38 @@ TEST_F(ViewerProgram, StepsThroughTheFolderAndStopsAtBothEnds) {
     EXPECT_TRUE(starts(L"a.bmp")(v.title())) << v.title();
     EXPECT_TRUE(v.command(8011, starts(L"c.bmp"))) << v.title();
     EXPECT_TRUE(v.command(8012, starts(L"b.bmp"))) << v.title();
+}
+
+TEST_F(ViewerProgram, AShownFileRenamedOutsideIsMatchedByItsWholeName) {
+    Viewer v(path(L"c.bmp"));
+    ASSERT_NE(v.frame(), nullptr);
+    auto starts = [](const wchar_t* name) {
+        return [name](const std::wstring& t) { return t.rfind(name, 0) == 0; };
+    };
+    ASSERT_TRUE(wait_until([&] { return starts(L"c.bmp  (")(v.title()); })) << v.title();
+    v.settle();
+    // Another program renames the shown file to a name that begins with the old one.
+    ASSERT_TRUE(MoveFileW(path(L"c.bmp").c_str(), path(L"c.bmp.bmp").c_str()));
+    ASSERT_TRUE(wait_until([&] {
+        PostMessageW(v.frame(), WM_ACTIVATEAPP, TRUE, 0);
+        v.settle();
+        // Re-listed: "last" now reaches the new name.
+        v.send(8011);
+        return starts(L"c.bmp.bmp")(v.title());
+    })) << v.title();
+    // Show a.bmp, rename it away, and delete: the gone file selects nothing, so no other entry
+    // leaves the list and the first entry is shown.
+    EXPECT_TRUE(v.command(8010, starts(L"a.bmp  ("))) << v.title();
+    ASSERT_TRUE(MoveFileW(path(L"a.bmp").c_str(), path(L"a.bmp.bmp").c_str()));
+    Sleep(1000);  // the folder's change notification has fired
+    PostMessageW(v.frame(), WM_ACTIVATEAPP, TRUE, 0);
+    v.settle();
+    v.send(8050);
+    EXPECT_TRUE(wait_until([&] { return starts(L"a.bmp.bmp")(v.title()); })) << v.title();
+    EXPECT_NE(GetFileAttributesW(path(L"a.bmp.bmp").c_str()), INVALID_FILE_ATTRIBUTES);
+    // Every other file is still listed: a.bmp.bmp, b.bmp, c.bmp.bmp.
+    EXPECT_TRUE(v.command(8013, starts(L"b.bmp  ("))) << v.title();
+    EXPECT_TRUE(v.command(8013, starts(L"c.bmp.bmp"))) << v.title();
 }
 
 TEST_F(ViewerProgram, TurningTheDisplayExchangesTheSidesAndLeavesTheFile) {

@@ -285,3 +285,16 @@ ViewerFrameStep viewer_next_frame(int32_t current, int32_t frame_count, int32_t 
     }
     return step;
 }
+
+ViewerMoveAction viewer_move_action(const ViewerMoveState& s) {
+    if (!s.active) return ViewerMoveAction::kNothing;
+    if (s.bar_shown) return ViewerMoveAction::kHideBar;
+    if (s.y < kViewerBarRevealRows && s.client_height > kViewerBarMinClientHeight)
+        return ViewerMoveAction::kShowBar;
+    if (s.cursor_shown) return ViewerMoveAction::kNothing;
+    const int32_t dx = s.x > s.hidden_x ? s.x - s.hidden_x : s.hidden_x - s.x;
+    const int32_t dy = s.y > s.hidden_y ? s.y - s.hidden_y : s.hidden_y - s.y;
+    if (dx <= kViewerCursorStillDistance && dy <= kViewerCursorStillDistance)
+        return ViewerMoveAction::kNothing;
+    return ViewerMoveAction::kShowCursor;
+}

@@ -156,3 +156,21 @@ struct ViewerFrameStep {
     bool stop = false;
 };
 ViewerFrameStep viewer_next_frame(int32_t current, int32_t frame_count, int32_t loops_left);
+
+// A mouse move without buttons over the view, while the process is active. The bar appears when
+// the pointer reaches the top rows of a client tall enough to hold it and goes on the next move
+// that reaches the view (moves over the bar itself go to the bar). A cursor hidden while stepping
+// in full screen stays hidden until the pointer has moved more than a few pixels away.
+enum class ViewerMoveAction : int32_t { kNothing, kHideBar, kShowBar, kShowCursor };
+struct ViewerMoveState {
+    bool active = false;
+    bool bar_shown = false;
+    bool cursor_shown = true;
+    int32_t x = 0, y = 0;  // client coordinates of the move
+    int32_t client_height = 0;
+    int32_t hidden_x = 0, hidden_y = 0;  // where the cursor was hidden
+};
+constexpr int32_t kViewerBarRevealRows = 10;
+constexpr int32_t kViewerBarMinClientHeight = 48;
+constexpr int32_t kViewerCursorStillDistance = 16;
+ViewerMoveAction viewer_move_action(const ViewerMoveState& state);
