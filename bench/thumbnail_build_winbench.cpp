@@ -1,12 +1,13 @@
 // The folder refresh's timing harness for the Windows build (run under Wine):
-//   thumbnail_build_winbench FOLDER [COUNT [SMALL1 SMALL2]]
+//   thumbnail_build_winbench FOLDER [COUNT [SIZE...]]
 // 1. Thumbnails per second of a whole refresh (listing, build loop, storing) over COUNT
 //    12-megapixel JPEGs with the cache off, beside libjpeg's own 1/8-scaled decode of the same
 //    files, as a ratio.
-// 2. Warm-cache time per file: a refresh of an unchanged, cached folder of SMALL1 (1,000) and
-//    of SMALL2 (10,000) small JPEGs, and the ratio of the two (flat is 1); beside it the time of
-//    the system's own lookup of one file by name (FindFirstFileW) in the same folder, which
-//    the cache's time check makes once per file.
+// 2. The same folder with the cache on: the cold refresh (every photo decoded, the cache
+//    written) beside the warm one (every thumbnail from the cache, nothing decoded or written).
+// 3. Warm-cache time per file: refreshes of unchanged, cached folders of each SIZE small JPEGs
+//    (by default 1,000, 10,000 and 50,000), each beside the first size as a ratio (flat is 1).
+// Photos already in FOLDER\photos (photo1000.jpg on) are used as they are.
 #include <windows.h>
 
 #include <chrono>
@@ -65,26 +66,56 @@ bool encode_small(const char* path, int width, int height, int seed, unsigned ch
     return std::fclose(out) == 0;
 }
 
+// Small files keep a folder of 50,000 and its cache file within reach of a 32-bit program.
+constexpr int kSmallWidth = 160;
+constexpr int kSmallHeight = 120;
+
 bool small_folder(const std::string& folder, int count) {
     CreateDirectoryA(folder.c_str(), nullptr);
-    std::vector<unsigned char> row(3 * 640);
+    std::vector<unsigned char> row(3 * kSmallWidth);
     for (int i = 0; i < count; ++i) {
         const std::string path = folder + "/p" + std::to_string(100000 + i) + ".jpg";
-        if (!thumbnail_bench::file_present(path) && !encode_small(path.c_str(), 640, 480, i, row.data()))
+        if (!thumbnail_bench::file_present(path) &&
+            !encode_small(path.c_str(), kSmallWidth, kSmallHeight, i, row.data()))
             return false;
     }
     return true;
 }
 
-// Seconds spent decoding inside the refreshes, so that a cold refresh's time can be split into
-// the decodes and everything around them.
+// Seconds spent decoding files inside the refreshes, and their number, so that a refresh's time
+// can be split into the decodes and everything around them.
 double g_decode_seconds = 0;
+int g_decodes = 0;
 bool timed_decoder(const std::u16string& path) {
     const Clock::time_point start = Clock::now();
     const bool ok = decode_thumbnail_file(path);
     g_decode_seconds += seconds_since(start);
+    ++g_decodes;
     return ok;
 }
+
+// The newest file of the cache folder: the data file the last refresh wrote, and its time.
+uint64_t newest_write(const std::string& cache) {
+    WIN32_FIND_DATAA data;
+    HANDLE h = FindFirstFileA((cache + "*.dat").c_str(), &data);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    uint64_t newest = 0;
+    do {
+        const uint64_t t =
+            (uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+        if (t > newest) newest = t;
+    } while (FindNextFileA(h, &data));
+    FindClose(h);
+    return newest;
+}
+
+struct ColdWarm {
+    double cold = 0, warm = 0;  // seconds of the two refreshes
+    double cold_decode = 0;     // of which decoding the files
+    int cold_decodes = 0, warm_decodes = 0;
+    int32_t entries = 0;  // of the warm refresh
+    bool warm_wrote = false;
+};
 
 void empty_view() {
     ViewState& v = view_state(0);
@@ -107,16 +138,21 @@ double refresh_seconds(const std::string& folder, int32_t* count) {
     return s;
 }
 
-// Milliseconds per file of FindFirstFileW on each file of the folder by its full name.
-double lookup_ms_per_file(const std::string& folder, int count) {
-    const Clock::time_point start = Clock::now();
-    for (int i = 0; i < count; ++i) {
-        const std::string path = folder + "\\p" + std::to_string(100000 + i) + ".jpg";
-        WIN32_FIND_DATAA data;
-        HANDLE h = FindFirstFileA(path.c_str(), &data);
-        if (h != INVALID_HANDLE_VALUE) FindClose(h);
-    }
-    return 1000 * seconds_since(start) / count;
+// A cold and then a warm refresh of `folder` with the cache on.
+ColdWarm cold_then_warm(const std::string& folder, const std::string& cache) {
+    ColdWarm out;
+    int32_t entries = 0;
+    g_decode_seconds = 0;
+    g_decodes = 0;
+    out.cold = refresh_seconds(folder, &entries);
+    out.cold_decode = g_decode_seconds;
+    out.cold_decodes = g_decodes;
+    const uint64_t written = newest_write(cache);
+    g_decodes = 0;
+    out.warm = refresh_seconds(folder, &out.entries);
+    out.warm_decodes = g_decodes;
+    out.warm_wrote = newest_write(cache) != written;
+    return out;
 }
 
 std::string windows_path(const std::string& path) {
@@ -130,7 +166,7 @@ std::string windows_path(const std::string& path) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s FOLDER [COUNT]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s FOLDER [COUNT [SIZE...]]\n", argv[0]);
         return 2;
     }
     const std::string root = windows_path(argv[1]);
@@ -170,31 +206,42 @@ int main(int argc, char** argv) {
     std::printf("ratio refresh/1/8    %8.3f\n", base / ours);
 
     set_thumbnail_decoder(timed_decoder);
-    // Warm: the second refresh of an unchanged folder takes every thumbnail from the cache.
     g_shell.main_settings.cache_enabled = 1;
-    double per_file[2] = {0, 0};
-    const int sizes[2] = {argc > 4 ? std::atoi(argv[3]) : 1000, argc > 4 ? std::atoi(argv[4]) : 10000};
     bool complete = made == int32_t(files.size());
-    for (int k = 0; k < 2; ++k) {
-        const std::string folder = root + "\\small" + std::to_string(sizes[k]);
-        if (!small_folder(folder, sizes[k])) {
+
+    // The photos with the cache on: cold, then warm.
+    const ColdWarm photo = cold_then_warm(photos, cache);
+    complete = complete && photo.entries == int32_t(files.size());
+    std::printf(
+        "%d photos, cache on: cold %8.3f s (%7.2f ms per file, %d decodes), warm %8.3f s (%7.3f ms per "
+        "file, %d decodes, cache %s), cold/warm %6.1f\n",
+        int(files.size()), photo.cold, 1000 * photo.cold / double(files.size()), photo.cold_decodes,
+        photo.warm, 1000 * photo.warm / double(files.size()), photo.warm_decodes,
+        photo.warm_wrote ? "rewritten" : "not written", photo.cold / photo.warm);
+
+    // Warm per file as the folder grows.
+    std::vector<int> sizes;
+    for (int i = 3; i < argc; ++i) sizes.push_back(std::atoi(argv[i]));
+    if (sizes.empty()) sizes = {1000, 10000, 50000};
+    double first_per_file = 0;
+    for (size_t k = 0; k < sizes.size(); ++k) {
+        const int size = sizes[k];
+        const std::string folder =
+            root + "\\small" + std::to_string(kSmallWidth) + "-" + std::to_string(size);
+        if (!small_folder(folder, size)) {
             std::fprintf(stderr, "cannot make %s\n", folder.c_str());
             return 1;
         }
-        int32_t entries = 0;
-        g_decode_seconds = 0;
-        const double cold = refresh_seconds(folder, &entries);
-        const double cold_decode = g_decode_seconds;
-        const double warm = refresh_seconds(folder, &entries);
-        per_file[k] = warm / sizes[k];
-        complete = complete && entries == sizes[k];
+        const ColdWarm run = cold_then_warm(folder, cache);
+        const double per_file = run.warm / size;
+        if (k == 0) first_per_file = per_file;
+        complete = complete && run.entries == size;
         std::printf(
-            "%5d files: cold %7.3f ms per file (decoding %7.3f), warm %7.3f ms per file, lookup %7.3f "
-            "ms per file\n",
-            sizes[k], 1000 * cold / sizes[k], 1000 * cold_decode / sizes[k], 1000 * per_file[k],
-            lookup_ms_per_file(folder, sizes[k]));
+            "%6d files: cold %7.3f ms per file (decoding %7.3f), warm %7.3f ms per file (%d decodes, "
+            "cache %s), warm ratio to %d files %6.3f\n",
+            size, 1000 * run.cold / size, 1000 * run.cold_decode / size, 1000 * per_file, run.warm_decodes,
+            run.warm_wrote ? "rewritten" : "not written", sizes[0], per_file / first_per_file);
     }
-    std::printf("ratio warm %d/%d %7.3f\n", sizes[1], sizes[0], per_file[1] / per_file[0]);
     empty_view();
     destroy_codec_contexts();
     return complete ? 0 : 1;

@@ -7,8 +7,10 @@ bool SystemFolderSearch::find(const std::u16string& pattern, std::vector<FoundFi
     FindHandle search(FindFirstFileW(reinterpret_cast<const wchar_t*>(pattern.c_str()), &data));
     if (!search.valid()) return false;
     do {
-        found->push_back(FoundFile{std::u16string(reinterpret_cast<const char16_t*>(data.cFileName)),
-                                   static_cast<uint32_t>(data.dwFileAttributes)});
+        found->push_back(
+            FoundFile{std::u16string(reinterpret_cast<const char16_t*>(data.cFileName)),
+                      static_cast<uint32_t>(data.dwFileAttributes),
+                      {data.ftLastWriteTime.dwLowDateTime, data.ftLastWriteTime.dwHighDateTime}});
     } while (FindNextFileW(search.get(), &data));
     return true;
 }

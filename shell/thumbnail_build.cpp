@@ -8,6 +8,8 @@
 #include "shell/thumbnail_build.h"
 
 #include <cstring>
+#include <memory>
+#include <unordered_map>
 
 #include "common/win/app_messages.h"
 #include "common/win/process_lock.h"
@@ -33,6 +35,28 @@ std::vector<std::u16string> plugin_listing_patterns() {
     return patterns;
 }
 
+// The system's search, noting the last-write time of every file it reports, so that the
+// cache's check of a file needs no second search of its own.
+class TimedFolderSearch : public FolderSearch {
+public:
+    bool find(const std::u16string& pattern, std::vector<FoundFile>* found) override {
+        const size_t first = found->size();
+        if (!system_folder_search().find(pattern, found)) return false;
+        for (size_t i = first; i < found->size(); ++i) times_[(*found)[i].name] = (*found)[i].last_write;
+        return true;
+    }
+    // The time of a listed name; false when the search did not report it.
+    bool time_of(const std::u16string& name, FileTime* time) const {
+        const auto it = times_.find(name);
+        if (it == times_.end()) return false;
+        *time = it->second;
+        return true;
+    }
+
+private:
+    std::unordered_map<std::u16string, FileTime> times_;
+};
+
 // The build's services over the view's windows, the loader, the thumbnail cache and the
 // view thread's queue.
 class ViewBuildServices : public ThumbnailBuildServices {
@@ -42,16 +66,26 @@ public:
     void lock() override { process_lock_enter(); }
     void unlock() override { process_lock_leave(); }
 
-    void list_folder(const std::u16string& folder, std::vector<std::u16string>* names) override {
-        FolderSearch& search = system_folder_search();
-        const int32_t files = count_files_in_folder(search, folder);
+    void list_folder(const std::u16string& folder, std::vector<std::u16string>* names,
+                     std::vector<FileTime>* times) override {
+        const int32_t files = count_files_in_folder(system_folder_search(), folder);
         if (files <= 0) return;
         ListingOptions options;
         options.type_filter = g_shell.filter_index;
         options.excluded_attributes = static_cast<uint32_t>(g_shell.main_settings.hidden_mask);
         if (options.type_filter < 1 || options.type_filter > 5)
             options.plugin_patterns = plugin_listing_patterns();
+        TimedFolderSearch search;
         list_folder_images(search, folder, options, static_cast<size_t>(files), names);
+        // Every listed name was reported by the search; a time it lacks ends the times there,
+        // and the names after it are decoded.
+        times->clear();
+        times->reserve(names->size());
+        FileTime time;
+        for (const std::u16string& name : *names) {
+            if (!search.time_of(name, &time)) break;
+            times->push_back(time);
+        }
     }
     BuildCacheRead read_cache(const std::u16string& folder) override {
         BuildCacheRead read;
@@ -61,8 +95,8 @@ public:
         read.box_smaller = cache_.where.box.smaller;
         return read;
     }
-    bool take_from_cache(const std::u16string& name, const std::u16string& path) override {
-        return take_thumbnail_from_cache(name, cache_, path);
+    bool take_from_cache(const std::u16string& name, const FileTime& listed) override {
+        return take_thumbnail_from_cache(name, cache_, listed);
     }
     void free_cache() override { cache_ = CacheFolderData(); }
     bool load(const std::u16string& path) override { return g_decoder(path); }
@@ -85,8 +119,14 @@ public:
         return true;
     }
     void release_load() override { release_load_result(); }
+    void start_cache_file() override { file_ = std::make_unique<CacheDataFileBuilder>(cache_.bytes.size()); }
+    void add_to_cache_file(const FileEntry& entry, bool from_cache) override {
+        if (file_) file_->add(entry, from_cache, &cache_);
+    }
     bool write_cache(const std::u16string& folder) override {
-        return write_cache_folder(folder, view_state(view_)) == CacheStatus::ok;
+        const bool written = file_ && file_->write(folder) == CacheStatus::ok;
+        file_.reset();
+        return written;
     }
     bool use_cache() override { return g_shell.main_settings.cache_enabled != 0; }
 
@@ -123,6 +163,7 @@ private:
 
     int view_;
     CacheFolderData cache_;
+    std::unique_ptr<CacheDataFileBuilder> file_;
 };
 
 bool sent_at_once(UINT message) {
@@ -160,10 +201,10 @@ int pump_view_messages_for(int view, HWND frame) {
 namespace {
 
 int build_thumbnails(int view, int32_t* failed, uint8_t* save_needed, const std::u16string& folder,
-                     const std::vector<std::u16string>& names) {
+                     const std::vector<std::u16string>& names, const std::vector<FileTime>& times) {
     ViewBuildServices services(view);
     bool save = false;
-    const int32_t result = build_thumbnails(services, view_state(view), folder, names, failed, &save);
+    const int32_t result = build_thumbnails(services, view_state(view), folder, names, times, failed, &save);
     *save_needed = save ? 1 : 0;
     return result;
 }
@@ -198,12 +239,12 @@ int refresh_view_2() {
 }
 
 int build_thumbnails_1(int32_t* failed, uint8_t* save_needed, const std::u16string& folder,
-                       const std::vector<std::u16string>& names) {
-    return build_thumbnails(0, failed, save_needed, folder, names);
+                       const std::vector<std::u16string>& names, const std::vector<FileTime>& times) {
+    return build_thumbnails(0, failed, save_needed, folder, names, times);
 }
 int build_thumbnails_2(int32_t* failed, uint8_t* save_needed, const std::u16string& folder,
-                       const std::vector<std::u16string>& names) {
-    return build_thumbnails(1, failed, save_needed, folder, names);
+                       const std::vector<std::u16string>& names, const std::vector<FileTime>& times) {
+    return build_thumbnails(1, failed, save_needed, folder, names, times);
 }
 
 int pump_view_messages_1() {

@@ -6,6 +6,7 @@
 #include <shlwapi.h>
 // clang-format on
 
+#include <algorithm>
 #include <vector>
 
 #include "codecs/file_io.h"
@@ -69,16 +70,6 @@ int32_t box_width() {
 
 int32_t box_height() {
     return g_browser_options.box_height;
-}
-
-bool current_write_time(const std::u16string& path, FileTime* time) {
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW(wide(path), &found);
-    if (find == INVALID_HANDLE_VALUE) return false;
-    FindClose(find);
-    time->low = found.ftLastWriteTime.dwLowDateTime;
-    time->high = found.ftLastWriteTime.dwHighDateTime;
-    return true;
 }
 
 // The stored JPEG, decoded on the shared reader towards the box. Null when it does not decode
@@ -163,14 +154,12 @@ bool read_cache_folder(const std::u16string& folder, CacheFolderData* out) {
 }
 
 bool take_thumbnail_from_cache(const std::u16string& name, const CacheFolderData& cache,
-                               const std::u16string& path) {
+                               const FileTime& listed) {
     const CacheEntry* entry = cache_find_entry(cache, name);
     if (!entry) return false;
-    FileTime now;
-    if (!current_write_time(path, &now)) return false;
     const FileLoadInfo& info = entry->header.load_info;
-    if (now.low != info.last_write.low || now.high != info.last_write.high) return false;
-    LoadedImage* image = decode_cached_jpeg(*entry, path);
+    if (listed.low != info.last_write.low || listed.high != info.last_write.high) return false;
+    LoadedImage* image = decode_cached_jpeg(*entry, name);
     if (!image) return false;
     LoadResult& r = g_load_result;
     r.time_low = info.last_write.low;
@@ -197,28 +186,47 @@ bool register_cache_folder(const std::u16string& folder, std::u16string* path) {
            CacheStatus::ok;
 }
 
-CacheStatus write_cache_folder(const std::u16string& folder, const ViewState& view) {
-    std::vector<uint8_t> file(kCacheFileHeaderBytes);
-    uint32_t count = 0;
-    std::vector<uint8_t> jpeg;
-    for (int32_t i = 0; view.entries && i < view.count; ++i) {
-        const FileEntry& entry = view.entries[i];
-        if (!encode_thumbnail(entry, &jpeg)) continue;
-        CacheEntryHeader header;
-        header.name = entry_name(entry);
-        header.load_info = entry.load_info;
-        header.thumbnail_width = entry.thumbnail_width;
-        header.thumbnail_height = entry.thumbnail_height;
-        const size_t before = file.size();
-        if (append_cache_entry(header, jpeg.data(), static_cast<uint32_t>(jpeg.size()), &file) !=
-            CacheRecordError::none) {
-            file.resize(before);
-            continue;
-        }
-        ++count;
+CacheDataFileBuilder::CacheDataFileBuilder(size_t expected_bytes) : file_(kCacheFileHeaderBytes) {
+    file_.reserve(std::max(expected_bytes, kCacheFileHeaderBytes));
+}
+
+void CacheDataFileBuilder::add(const FileEntry& entry, bool from_cache, const CacheFolderData* previous) {
+    CacheEntryHeader header;
+    header.name = entry_name(entry);
+    header.load_info = entry.load_info;
+    header.thumbnail_width = entry.thumbnail_width;
+    header.thumbnail_height = entry.thumbnail_height;
+    const CacheEntry* stored =
+        from_cache && previous && entry.thumbnail_bits ? cache_entry_still_valid(*previous, header) : nullptr;
+    const uint8_t* data = nullptr;
+    uint32_t size = 0;
+    if (stored) {
+        data = stored->data;
+        size = static_cast<uint32_t>(stored->header.data_size);
+    } else if (encode_thumbnail(entry, &jpeg_)) {
+        data = jpeg_.data();
+        size = static_cast<uint32_t>(jpeg_.size());
+    } else {
+        return;
     }
-    build_cache_file_header(count, file.data());
-    return cache_write_folder(cache_file_ops(), cache_folder(), folder, box_width(), box_height(), file);
+    const size_t before = file_.size();
+    if (append_cache_entry(header, data, size, &file_) != CacheRecordError::none) {
+        file_.resize(before);
+        return;
+    }
+    ++count_;
+    if (stored) ++kept_;
+}
+
+CacheStatus CacheDataFileBuilder::write(const std::u16string& folder) {
+    build_cache_file_header(count_, file_.data());
+    return cache_write_folder(cache_file_ops(), cache_folder(), folder, box_width(), box_height(), file_);
+}
+
+CacheStatus write_cache_folder(const std::u16string& folder, const ViewState& view) {
+    CacheDataFileBuilder builder;
+    for (int32_t i = 0; view.entries && i < view.count; ++i) builder.add(view.entries[i], false, nullptr);
+    return builder.write(folder);
 }
 
 CacheStatus compact_cache_index() {

@@ -3,7 +3,9 @@
 // runs under the process-wide lock.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "shell/core/folder_listing.h"
 #include "shell/core/thumbnail_cache_files.h"
@@ -16,14 +18,38 @@ CacheFolderFound find_cache_folder(const std::u16string& folder);
 // then built from its files). `out->where` holds what find_cache_folder reports either way.
 bool read_cache_folder(const std::u16string& folder, CacheFolderData* out);
 
-// When the cache holds `name` with the current last-write time of the file at `path`, decodes
-// its thumbnail, scaled for the thumbnail box, and publishes it in g_load_result with the
-// stored load-info words, as a fresh load would. False when the caller must decode the file.
+// When the cache holds `name` with the last-write time that the folder listing found for the
+// file, decodes its thumbnail, scaled for the thumbnail box, and publishes it in g_load_result
+// with the stored load-info words, as a fresh load would. False when the caller must decode the
+// file.
 bool take_thumbnail_from_cache(const std::u16string& name, const CacheFolderData& cache,
-                               const std::u16string& path);
+                               const FileTime& listed);
 
 // Makes or updates the folder's index record with the current box; `*path` gets its data file.
 bool register_cache_folder(const std::u16string& folder, std::u16string* path);
+
+// A folder's data file being made, one thumbnail after the other.
+class CacheDataFileBuilder {
+public:
+    // `expected_bytes`: room reserved at once, such as the size of the file it replaces, so that
+    // a large folder's file is not copied over and over while it grows.
+    explicit CacheDataFileBuilder(size_t expected_bytes = 0);
+    // Appends the entry's thumbnail. With `from_cache`, the entry holds the thumbnail decoded
+    // from `previous`: when that still holds it for the same file at the same size, its stored
+    // JPEG bytes are copied, so that a thumbnail is not degraded by encoding it again at every
+    // write. Otherwise the thumbnail is encoded; one that does not encode is left out.
+    void add(const FileEntry& entry, bool from_cache, const CacheFolderData* previous);
+    // Replaces the folder's data file and index record.
+    [[nodiscard]] CacheStatus write(const std::u16string& folder);
+    uint32_t count() const { return count_; }
+    uint32_t kept() const { return kept_; }
+
+private:
+    std::vector<uint8_t> file_;
+    std::vector<uint8_t> jpeg_;
+    uint32_t count_ = 0;
+    uint32_t kept_ = 0;
+};
 
 // Encodes the view's thumbnails (those that encode) and replaces the folder's data file and
 // index record. Anything but ok leaves the previous cache in place; the caller reports it.

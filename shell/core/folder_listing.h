@@ -98,6 +98,7 @@ int32_t capped_entry_count(int64_t listed);
 struct FoundFile {
     std::u16string name;
     uint32_t attributes = 0;
+    FileTime last_write = {};  // the file's ftLastWriteTime as the search reports it
 };
 
 class FolderSearch {

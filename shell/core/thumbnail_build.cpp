@@ -62,24 +62,28 @@ bool join_entry_path(const std::u16string& folder, const char16_t* name, std::u1
     return true;
 }
 
-int32_t build_thumbnails(ThumbnailBuildServices& s, ViewState& view, const std::u16string& folder,
-                         const std::vector<std::u16string>& names, int32_t* failed, bool* save_needed) {
+namespace {
+
+// The build loop without freeing the cache file's data, which the cache write still reads.
+// `from_cached_data[j]` is 1 while entry j holds the thumbnail decoded from the cache file.
+int32_t build_entries(ThumbnailBuildServices& s, ViewState& view, const std::u16string& folder,
+                      const std::vector<std::u16string>& names, const std::vector<FileTime>& times,
+                      int32_t* failed, bool* save_needed, std::vector<uint8_t>* from_cached_data) {
     *save_needed = false;
+    from_cached_data->clear();
     const int32_t total = static_cast<int32_t>(names.size());
     s.set_status(2, build_progress_text(total), false);
 
     BuildCacheRead cache;
-    const bool cache_used = s.use_cache();
-    if (cache_used) {
+    if (s.use_cache()) {
         LockedStep hold(s);
         cache = s.read_cache(folder);
     }
     if (cache.box_larger) *save_needed = true;
 
-    // Which entries hold a thumbnail made from the cache's smaller one: only those are decoded
-    // again in the second pass. A file decoded here is fitted at once, so that no unreduced
-    // bitmap is kept per entry while the folder builds.
-    std::vector<uint8_t> from_cached_data;
+    // Only the entries made from the cache's smaller thumbnails are decoded again in the second
+    // pass. A file decoded here is fitted at once, so that no unreduced bitmap is kept per entry
+    // while the folder builds.
     int32_t loaded = 0;
     int32_t result = kBuildDone;
     bool reported = false;
@@ -90,7 +94,8 @@ int32_t build_thumbnails(ThumbnailBuildServices& s, ViewState& view, const std::
         if (join_entry_path(folder, names[i].c_str(), &path)) {
             LockedStep hold(s);
             FileEntry* entry = &view.entries[loaded];
-            took = cache.read && s.take_from_cache(names[i], path);
+            took =
+                cache.read && static_cast<size_t>(i) < times.size() && s.take_from_cache(names[i], times[i]);
             bool published = took;
             if (!took && s.load(path)) {
                 published = true;
@@ -103,7 +108,7 @@ int32_t build_thumbnails(ThumbnailBuildServices& s, ViewState& view, const std::
             }
         }
         if (made == Made::kept) {
-            from_cached_data.push_back(took ? 1 : 0);
+            from_cached_data->push_back(took ? 1 : 0);
             s.repaint_entry(loaded);
             ++loaded;
         } else if (made == Made::not_kept && !reported) {
@@ -114,14 +119,10 @@ int32_t build_thumbnails(ThumbnailBuildServices& s, ViewState& view, const std::
         s.set_status(3, decimal(i + 1), false);
         if (result != kBuildDone) break;
     }
-    if (cache_used) {
-        LockedStep hold(s);
-        s.free_cache();
-    }
 
     if (result == kBuildDone && cache.box_smaller) {
         for (int32_t j = 0; j < loaded; ++j) {
-            if (from_cached_data[j]) {
+            if ((*from_cached_data)[static_cast<size_t>(j)]) {
                 std::u16string path;
                 FileEntry* entry = &view.entries[j];
                 Made made = Made::none;
@@ -131,6 +132,7 @@ int32_t build_thumbnails(ThumbnailBuildServices& s, ViewState& view, const std::
                 }
                 if (made == Made::kept) {
                     *save_needed = true;
+                    (*from_cached_data)[static_cast<size_t>(j)] = 0;
                     s.repaint_entry(j);
                 } else if (made == Made::not_kept && !reported) {
                     s.post_error(kBuildErrorMemory);
@@ -146,20 +148,57 @@ int32_t build_thumbnails(ThumbnailBuildServices& s, ViewState& view, const std::
     return result;
 }
 
+void free_cache_data(ThumbnailBuildServices& s) {
+    if (!s.use_cache()) return;
+    LockedStep hold(s);
+    s.free_cache();
+}
+
+// Writes the loaded entries to the cache file, letting the lock go between two entries so that
+// the main thread and the other view are not held up by a whole folder's encoding.
+bool write_entries_to_cache(ThumbnailBuildServices& s, const ViewState& view, const std::u16string& folder,
+                            const std::vector<uint8_t>& from_cached_data) {
+    {
+        LockedStep hold(s);
+        s.start_cache_file();
+    }
+    for (int32_t i = 0; i < view.count; ++i) {
+        LockedStep hold(s);
+        const size_t at = static_cast<size_t>(i);
+        s.add_to_cache_file(view.entries[i], at < from_cached_data.size() && from_cached_data[at] != 0);
+    }
+    LockedStep hold(s);
+    return s.write_cache(folder);
+}
+
+}  // namespace
+
+int32_t build_thumbnails(ThumbnailBuildServices& s, ViewState& view, const std::u16string& folder,
+                         const std::vector<std::u16string>& names, const std::vector<FileTime>& times,
+                         int32_t* failed, bool* save_needed) {
+    std::vector<uint8_t> from_cached_data;
+    const int32_t result =
+        build_entries(s, view, folder, names, times, failed, save_needed, &from_cached_data);
+    free_cache_data(s);
+    return result;
+}
+
 int32_t refresh_view(ThumbnailBuildServices& s, ViewState& view, const std::u16string& folder) {
     s.refresh_starting();
     s.set_status(3, folder, false);
     if (folder.empty()) return kBuildDone;
 
     std::vector<std::u16string> names;
+    std::vector<FileTime> times;
     {
         LockedStep hold(s);
-        s.list_folder(folder, &names);
+        s.list_folder(folder, &names, &times);
     }
     if (names.empty()) return kBuildDone;
 
     s.set_busy(kViewBuilding);
     names.resize(static_cast<size_t>(capped_entry_count(static_cast<int64_t>(names.size()))));
+    if (times.size() > names.size()) times.resize(names.size());
     const int32_t count = static_cast<int32_t>(names.size());
     int32_t result = kBuildDone;
     FileEntry* entries = s.allocate_entries(count);
@@ -172,21 +211,20 @@ int32_t refresh_view(ThumbnailBuildServices& s, ViewState& view, const std::u16s
         s.create_cells();
         int32_t failed = 0;
         bool save_needed = false;
-        result = build_thumbnails(s, view, folder, names, &failed, &save_needed);
+        std::vector<uint8_t> from_cached_data;
+        result = build_entries(s, view, folder, names, times, &failed, &save_needed, &from_cached_data);
         if (result != kBuildDone) {
+            free_cache_data(s);
             s.clear_view();
         } else {
             if (failed > 0) s.drop_failed_cells(failed);
             if (s.use_cache() && save_needed) {
                 s.set_busy(kViewWritingCache);
                 s.set_status(2, u"Save", false);
-                bool written;
-                {
-                    LockedStep hold(s);
-                    written = s.write_cache(folder);
-                }
-                if (!written) s.post_error(kBuildErrorCacheWrite);
+                if (!write_entries_to_cache(s, view, folder, from_cached_data))
+                    s.post_error(kBuildErrorCacheWrite);
             }
+            free_cache_data(s);
         }
     }
     names.clear();

@@ -35,12 +35,16 @@ public:
     virtual void lock() = 0;
     virtual void unlock() = 0;
 
-    // Under the lock. The folder's image names, sorted.
-    virtual void list_folder(const std::u16string& folder, std::vector<std::u16string>* names) = 0;
-    // Reads the folder's cache file into memory for take_from_cache until free_cache.
+    // Under the lock. The folder's image names, sorted, and beside each the last-write time the
+    // listing found for it.
+    virtual void list_folder(const std::u16string& folder, std::vector<std::u16string>* names,
+                             std::vector<FileTime>* times) = 0;
+    // Reads the folder's cache file into memory for take_from_cache and the cache write, until
+    // free_cache.
     virtual BuildCacheRead read_cache(const std::u16string& folder) = 0;
-    // Publishes the cached thumbnail of `name` when the file at `path` is unchanged.
-    virtual bool take_from_cache(const std::u16string& name, const std::u16string& path) = 0;
+    // Publishes the cached thumbnail of `name` when the cache holds it with the last-write time
+    // the listing found.
+    virtual bool take_from_cache(const std::u16string& name, const FileTime& listed) = 0;
     virtual void free_cache() = 0;
     // Decodes the file for a thumbnail and publishes it.
     virtual bool load(const std::u16string& path) = 0;
@@ -52,6 +56,12 @@ public:
     virtual bool store(FileEntry* entry) = 0;
     // Drops a published image that was not stored.
     virtual void release_load() = 0;
+    // The cache write, one entry at a time so that the lock is let go between two thumbnails:
+    // start_cache_file, then add_to_cache_file for each entry in index order, then write_cache.
+    // `from_cache` says that the entry still holds the thumbnail decoded from the cache file
+    // read, whose stored JPEG is then kept instead of encoding the decoded pixels again.
+    virtual void start_cache_file() = 0;
+    virtual void add_to_cache_file(const FileEntry& entry, bool from_cache) = 0;
     [[nodiscard]] virtual bool write_cache(const std::u16string& folder) = 0;
 
     // The use-cache setting.
@@ -87,10 +97,12 @@ std::u16string build_progress_text(int32_t names);
 bool join_entry_path(const std::u16string& folder, const char16_t* name, std::u16string* path);
 
 // Makes a thumbnail for each name in order into the view's entries (allocated for at least
-// names.size()), keeping the loaded ones contiguous. `failed` gets the number of names that
-// produced no thumbnail; `save_needed` whether the cache must be written.
+// names.size()), keeping the loaded ones contiguous. `times` holds the listing's last-write time
+// of each name; a name without one is decoded. `failed` gets the number of names that produced
+// no thumbnail; `save_needed` whether the cache must be written.
 int32_t build_thumbnails(ThumbnailBuildServices& services, ViewState& view, const std::u16string& folder,
-                         const std::vector<std::u16string>& names, int32_t* failed, bool* save_needed);
+                         const std::vector<std::u16string>& names, const std::vector<FileTime>& times,
+                         int32_t* failed, bool* save_needed);
 
 // The whole refresh of a view's folder: listing, entries, cells, build, dropping the failed
 // tail and writing the cache. `folder` is the view's folder as the refresh starts.

@@ -77,6 +77,22 @@ const CacheEntry* cache_find_entry(const CacheFolderData& data, const std::u16st
     return nullptr;
 }
 
+const CacheEntry* cache_entry_still_valid(const CacheFolderData& data, const CacheEntryHeader& wanted) {
+    const CacheEntry* entry = cache_find_entry(data, wanted.name);
+    if (!entry) return nullptr;
+    const CacheEntryHeader& h = entry->header;
+    const FileLoadInfo& a = h.load_info;
+    const FileLoadInfo& b = wanted.load_info;
+    const bool same_file = a.last_write.low == b.last_write.low && a.last_write.high == b.last_write.high &&
+                           a.width == b.width && a.height == b.height && a.file_size == b.file_size &&
+                           a.format == b.format && a.bit_depth == b.bit_depth &&
+                           a.comment_count == b.comment_count && a.text_count == b.text_count &&
+                           a.interlaced == b.interlaced && a.alpha == b.alpha;
+    const bool same_size =
+        h.thumbnail_width == wanted.thumbnail_width && h.thumbnail_height == wanted.thumbnail_height;
+    return same_file && same_size && h.data_size > 0 ? entry : nullptr;
+}
+
 CacheStatus cache_register_in_memory(CacheFileOps& ops, const std::u16string& cache_folder,
                                      const std::u16string& folder, int32_t box_width, int32_t box_height,
                                      CacheRegistration* out) {

@@ -77,6 +77,11 @@ bool cache_read_folder(CacheFileOps& ops, const std::u16string& cache_folder, co
 // The first entry whose name equals `name` exactly; null when none.
 const CacheEntry* cache_find_entry(const CacheFolderData& data, const std::u16string& name);
 
+// The entry of `wanted.name` when its stored JPEG still is the thumbnail `wanted` describes:
+// the same eleven load-info words, so the same file as far as the cache can tell, and the same
+// thumbnail size, so not one fitted to another box since. Null otherwise.
+const CacheEntry* cache_entry_still_valid(const CacheFolderData& data, const CacheEntryHeader& wanted);
+
 // The index with `folder` registered, in memory only: an index that is missing or refused
 // starts anew (its records and data files are forgotten); one over the record limit is
 // `index_unusable`.

@@ -21,10 +21,25 @@ std::u16string decimal(int32_t value) {
     return std::u16string(n.begin(), n.end());
 }
 
+// The last-write time the listing reports for name_of(i).
+FileTime listed_time(int i) {
+    return FileTime{0x1000u + static_cast<uint32_t>(i), 0x01D9u};
+}
+
+int index_of(const std::u16string& name) {
+    return (name[3] - u'0') * 10 + (name[4] - u'0');
+}
+
 std::vector<std::u16string> names_of(int count) {
     std::vector<std::u16string> names;
     for (int i = 0; i < count; ++i) names.push_back(name_of(i));
     return names;
+}
+
+std::vector<FileTime> times_of(int count) {
+    std::vector<FileTime> times;
+    for (int i = 0; i < count; ++i) times.push_back(listed_time(i));
+    return times;
 }
 
 // The services a refresh uses, in memory. It records what was asked of it and fails the test
@@ -33,9 +48,9 @@ std::vector<std::u16string> names_of(int count) {
 class FakeServices : public ThumbnailBuildServices {
 public:
     // What the folder holds and how it behaves.
-    std::vector<std::u16string> listing;
+    std::vector<std::u16string> listing;    // names as name_of gives them
     std::set<std::u16string> unreadable;    // names whose decode fails
-    std::set<std::u16string> cached;        // names the cache file holds unchanged
+    std::set<std::u16string> cached;        // names the cache file holds with the listed time
     std::set<std::u16string> not_storable;  // names whose thumbnail cannot be kept
     BuildCacheRead cache_file;              // what reading the cache finds
     bool cache_on = true;
@@ -47,14 +62,22 @@ public:
 
     // What happened.
     bool locked = false;
+    int locks = 0;
     int pumps = 0;
     int cache_calls = 0;
     int writes = 0;
     int cleared = 0;
     int closed = 0;
     int dropped = -1;
-    std::vector<std::u16string> decoded;  // paths, in order
-    std::vector<bool> size_only_args;     // of every shrink
+    std::vector<std::u16string> decoded;    // paths, in order
+    std::vector<std::u16string> looked_up;  // names offered to the cache, in order
+    // The cache write: the names added and whether each still held the cached thumbnail, and
+    // the locks taken from the start of the cache file to its write.
+    std::vector<std::u16string> added;
+    std::vector<bool> added_from_cache;
+    int write_locks = 0;
+    int locks_at_start = -1;
+    std::vector<bool> size_only_args;  // of every shrink
     std::vector<int32_t> errors;
     std::vector<int32_t> busy;
     std::map<int, std::u16string> status;  // last text of each part
@@ -65,24 +88,32 @@ public:
     void lock() override {
         ASSERT_FALSE(locked) << "lock taken twice";
         locked = true;
+        ++locks;
     }
     void unlock() override {
         ASSERT_TRUE(locked) << "lock left while not held";
         locked = false;
     }
-    void list_folder(const std::u16string& folder, std::vector<std::u16string>* names) override {
+    void list_folder(const std::u16string& folder, std::vector<std::u16string>* names,
+                     std::vector<FileTime>* times) override {
         EXPECT_TRUE(locked);
         EXPECT_EQ(folder, kFolder);
         *names = listing;
+        times->clear();
+        for (const std::u16string& name : listing) times->push_back(listed_time(index_of(name)));
     }
     BuildCacheRead read_cache(const std::u16string&) override {
         EXPECT_TRUE(locked);
         ++cache_calls;
         return cache_file;
     }
-    bool take_from_cache(const std::u16string& name, const std::u16string&) override {
+    bool take_from_cache(const std::u16string& name, const FileTime& listed) override {
         EXPECT_TRUE(locked);
         ++cache_calls;
+        looked_up.push_back(name);
+        // The time is the one the listing gave for this very name.
+        const FileTime want = listed_time(index_of(name));
+        EXPECT_TRUE(listed.low == want.low && listed.high == want.high) << index_of(name);
         if (!cached.count(name)) return false;
         publish(name, true);
         return true;
@@ -116,10 +147,26 @@ public:
         return true;
     }
     void release_load() override { published_ = false; }
+    void start_cache_file() override {
+        EXPECT_TRUE(locked);
+        EXPECT_EQ(locks_at_start, -1) << "one cache file per refresh";
+        locks_at_start = locks;
+    }
+    void add_to_cache_file(const FileEntry& entry, bool from_cache) override {
+        EXPECT_TRUE(locked);
+        EXPECT_GE(locks_at_start, 0);
+        added.emplace_back(entry.name);
+        added_from_cache.push_back(from_cache);
+        // A thumbnail said to come from the cache is the one the cache published.
+        if (from_cache) {
+            EXPECT_EQ(entry.thumbnail_width, 1) << index_of(entry.name);
+        }
+    }
     bool write_cache(const std::u16string& folder) override {
         EXPECT_TRUE(locked);
         EXPECT_EQ(folder, kFolder);
         ++writes;
+        write_locks = locks - locks_at_start + 1;
         return write_ok;
     }
     bool use_cache() override { return cache_on; }
@@ -229,7 +276,7 @@ TEST_F(ThumbnailRefresh, AnInterruptionStopsAtTheCurrentFile) {
         FileEntry entries[10] = {};
         v.entries = entries;
         v.count = 10;
-        EXPECT_EQ(build_thumbnails(s, v, kFolder, s.listing, &failed, &save), c.code);
+        EXPECT_EQ(build_thumbnails(s, v, kFolder, s.listing, times_of(10), &failed, &save), c.code);
         EXPECT_EQ(s.decoded.size(), static_cast<size_t>(c.stop_at));
         EXPECT_EQ(failed, 10 - c.stop_at) << "entries kept: " << c.stop_at;
         EXPECT_EQ(std::u16string(entries[c.stop_at - 1].name), name_of(c.stop_at - 1));
@@ -261,19 +308,22 @@ TEST_F(ThumbnailRefresh, CacheBoxDecidesSecondPassAndRewrite) {
         std::set<int> cached;
         size_t decodes;  // both passes
         bool rewritten;
+        // Of each entry written: whether it still holds the thumbnail taken from the cache.
+        std::vector<bool> from_cache;
     };
     const Case cases[] = {
-        {"no cache file: everything decoded once", {false, false, false}, {}, 4, true},
-        {"same box, unchanged files: nothing decoded", {true, false, false}, {0, 1, 2, 3}, 0, false},
-        {"same box, one changed file", {true, false, false}, {0, 1, 3}, 1, true},
+        {"no cache file: everything decoded once", {false, false, false}, {}, 4, true, {0, 0, 0, 0}},
+        {"same box, unchanged files: nothing decoded", {true, false, false}, {0, 1, 2, 3}, 0, false, {}},
+        {"same box, one changed file", {true, false, false}, {0, 1, 3}, 1, true, {1, 1, 0, 1}},
         {"box made smaller since: shown from the cache and rewritten",
          {true, true, false},
          {0, 1, 2, 3},
          0,
-         true},
+         true,
+         {1, 1, 1, 1}},
         // Cached thumbnails are stretched first, then decoded again; the changed file was decoded
         // at full fit in the first pass and is not decoded a second time.
-        {"box made larger since: second pass", {true, false, true}, {0, 1, 2}, 1 + 3, true},
+        {"box made larger since: second pass", {true, false, true}, {0, 1, 2}, 1 + 3, true, {0, 0, 0, 0}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -286,6 +336,7 @@ TEST_F(ThumbnailRefresh, CacheBoxDecidesSecondPassAndRewrite) {
         EXPECT_EQ(refresh_view(s, v, kFolder), kBuildDone);
         EXPECT_EQ(s.decoded.size(), c.decodes);
         EXPECT_EQ(s.writes, c.rewritten ? 1 : 0);
+        EXPECT_EQ(s.added_from_cache, c.from_cache);
         ASSERT_EQ(v.count, 4);
         for (int i = 0; i < 4; ++i) {
             EXPECT_EQ(v.entries[i].from_cache, c.file.read ? 1 : 0);
@@ -295,6 +346,40 @@ TEST_F(ThumbnailRefresh, CacheBoxDecidesSecondPassAndRewrite) {
             }
         }
     }
+}
+
+TEST_F(ThumbnailRefresh, CacheFileIsWrittenEntryByEntryWithTheLockLetGoBetween) {
+    services.listing = names_of(10);
+    services.unreadable = {name_of(0), name_of(4), name_of(9)};
+    services.cache_file = {true, false, false};
+    services.cached = {name_of(2), name_of(4), name_of(5)};
+    EXPECT_EQ(refresh(), kBuildDone);
+    // The loaded entries, in index order: name 4, whose file no longer decodes, comes from the
+    // cache all the same.
+    EXPECT_EQ(services.added, services.entry_names());
+    EXPECT_EQ(services.added.size(), 8u);
+    EXPECT_EQ(services.added_from_cache, (std::vector<bool>{0, 1, 0, 1, 1, 0, 0, 0}));
+    // One lock for starting the file, one per entry, one for the write.
+    EXPECT_EQ(services.write_locks, 2 + 8);
+    EXPECT_EQ(services.looked_up, services.listing);
+}
+
+TEST_F(ThumbnailRefresh, NamesWithoutAListedTimeAreDecoded) {
+    services.listing = names_of(4);
+    services.cache_file = {true, false, false};
+    services.cached = {name_of(0), name_of(1), name_of(2), name_of(3)};
+    FileEntry entries[4] = {};
+    view.entries = entries;
+    view.count = 4;
+    int32_t failed = -1;
+    bool save = false;
+    std::vector<FileTime> times = times_of(2);
+    EXPECT_EQ(build_thumbnails(services, view, kFolder, services.listing, times, &failed, &save), kBuildDone);
+    EXPECT_EQ(services.looked_up, (std::vector<std::u16string>{name_of(0), name_of(1)}));
+    EXPECT_EQ(services.decoded,
+              (std::vector<std::u16string>{u"C:\\pics\\" + name_of(2), u"C:\\pics\\" + name_of(3)}));
+    EXPECT_TRUE(save);
+    EXPECT_EQ(failed, 0);
 }
 
 TEST_F(ThumbnailRefresh, SecondPassFitsCachedThumbnailsBySizeFirst) {

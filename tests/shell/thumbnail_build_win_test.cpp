@@ -94,6 +94,41 @@ bool counting_decoder(const std::u16string& path) {
     return decode_thumbnail_file(path);
 }
 
+// The entries' thumbnail and display widths as the first decode of a refresh finds them.
+struct ShownBeforeDecoding {
+    bool taken = false;
+    int32_t thumbnail_width[2] = {};
+    int32_t display_width[2] = {};
+};
+ShownBeforeDecoding g_shown;
+bool noting_decoder(const std::u16string& path) {
+    const ViewState& v = view_state(0);
+    if (!g_shown.taken && v.entries && v.count >= 2) {
+        g_shown.taken = true;
+        for (int i = 0; i < 2; ++i) {
+            g_shown.thumbnail_width[i] = v.entries[i].thumbnail_width;
+            g_shown.display_width[i] = v.entries[i].display_width;
+        }
+    }
+    return counting_decoder(path);
+}
+
+// What a rewrite would change of a file.
+struct FileStamp {
+    uint64_t size = 0;
+    uint64_t written = 0;
+    bool operator==(const FileStamp& o) const { return size == o.size && written == o.written; }
+};
+FileStamp stamp_of(const std::u16string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    FileStamp s;
+    if (!GetFileAttributesExW(wide(path), GetFileExInfoStandard, &data)) return s;
+    s.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    s.written = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                data.ftLastWriteTime.dwLowDateTime;
+    return s;
+}
+
 // The system's cache file operations, counting the files written.
 class CountingOps : public CacheFileOps {
 public:
@@ -235,6 +270,13 @@ TEST_F(ThumbnailBuildWin, RefreshKeepsTheReadableFilesInOrderAndTheSecondDecodes
     EXPECT_LT(a.thumbnail_bits[0], a.thumbnail_bits[3 * 140]);
     EXPECT_GT(counting_->writes, 0);
 
+    const std::u16string index = root_ + u"\\cache\\index.dat";
+    const std::u16string data = root_ + u"\\cache\\10000000.dat";
+    const FileStamp index_before = stamp_of(index);
+    const FileStamp data_before = stamp_of(data);
+    ASSERT_GT(data_before.size, 8u);
+    Sleep(20);  // so that a rewrite would show in the last-write times
+
     open_view();
     g_decodes = 0;
     counting_->writes = 0;
@@ -243,6 +285,8 @@ TEST_F(ThumbnailBuildWin, RefreshKeepsTheReadableFilesInOrderAndTheSecondDecodes
     // Only the damaged files, which the cache cannot hold, are decoded again.
     EXPECT_EQ(g_decodes, 3);
     EXPECT_EQ(counting_->writes, 0);
+    EXPECT_TRUE(stamp_of(index) == index_before);
+    EXPECT_TRUE(stamp_of(data) == data_before);
     EXPECT_EQ(view_state(0).entries[0].from_cache, 1);
     EXPECT_EQ(view_state(0).entries[0].thumbnail_width, 144);
 }
@@ -267,12 +311,15 @@ TEST_F(ThumbnailBuildWin, ChangedBoxRewritesTheCache) {
         {"larger box", 200, 150, 2, 200, 200},
         {"same box again", 200, 150, 0, 200, 200},
     };
+    set_thumbnail_decoder(noting_decoder);
+    int32_t before_width = 144;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         g_browser_options.box_width = c.box_width;
         g_browser_options.box_height = c.box_height;
         open_view();
         g_decodes = 0;
+        g_shown = ShownBeforeDecoding{};
         counting_->writes = 0;
         ASSERT_EQ(refresh_view_1(), 0);
         ASSERT_EQ(view_state(0).count, 2);
@@ -280,7 +327,62 @@ TEST_F(ThumbnailBuildWin, ChangedBoxRewritesTheCache) {
         EXPECT_EQ(counting_->writes > 0, c.decodes > 0 || c.box_width == 72);
         EXPECT_EQ(view_state(0).entries[0].thumbnail_width, c.a_width);
         EXPECT_EQ(view_state(0).entries[0].display_width, c.a_display);
+        if (c.decodes > 0) {
+            // Before the second pass decoded anything, both cells showed the cache's smaller
+            // thumbnails stretched to the new display size.
+            ASSERT_TRUE(g_shown.taken);
+            EXPECT_EQ(g_shown.thumbnail_width[0], before_width);
+            EXPECT_EQ(g_shown.display_width[0], c.a_display);
+            EXPECT_LT(g_shown.thumbnail_width[1], g_shown.display_width[1]);
+        }
+        // The data file holds the thumbnails at the size now shown, and the record the box.
+        CacheFolderData cache;
+        ASSERT_TRUE(read_cache_folder(pics_, &cache));
+        EXPECT_FALSE(cache.where.box.larger);
+        EXPECT_FALSE(cache.where.box.smaller);
+        ASSERT_EQ(cache.entries.size(), 2u);
+        EXPECT_EQ(cache.entries[0].header.thumbnail_width, c.a_width);
+        before_width = c.a_width;
     }
+}
+
+TEST_F(ThumbnailBuildWin, ChangedFileIsDecodedAndTheOthersKeepTheirStoredJpeg) {
+    write(u"a.jpg", encode_jpeg(300, 200));
+    write(u"b.jpg", encode_jpeg(200, 300));
+    write(u"c.jpg", encode_jpeg(90, 90));
+    open_view();
+    ASSERT_EQ(refresh_view_1(), 0);
+    CacheFolderData before;
+    ASSERT_TRUE(read_cache_folder(pics_, &before));
+    ASSERT_EQ(before.entries.size(), 3u);
+
+    write(u"b.jpg", encode_jpeg(120, 60));
+    HANDLE h = CreateFileW(wide(pics_ + u"\\b.jpg"), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    const FILETIME later = {0x12345678, 0x01DA0000};
+    SetFileTime(h, nullptr, nullptr, &later);
+    CloseHandle(h);
+    open_view();
+    g_decodes = 0;
+    counting_->writes = 0;
+    ASSERT_EQ(refresh_view_1(), 0);
+    EXPECT_EQ(g_decodes, 1);
+    EXPECT_GT(counting_->writes, 0);
+
+    CacheFolderData after;
+    ASSERT_TRUE(read_cache_folder(pics_, &after));
+    ASSERT_EQ(after.entries.size(), 3u);
+    // Decoding a JPEG and encoding it again would not give the same bytes.
+    for (size_t i : {size_t{0}, size_t{2}}) {
+        SCOPED_TRACE(static_cast<int>(i));
+        const CacheEntry& was = before.entries[i];
+        const CacheEntry& now = after.entries[i];
+        ASSERT_EQ(now.header.data_size, was.header.data_size);
+        EXPECT_EQ(0, std::memcmp(now.data, was.data, static_cast<size_t>(was.header.data_size)));
+    }
+    EXPECT_EQ(after.entries[1].header.load_info.last_write.low, later.dwLowDateTime);
+    EXPECT_EQ(after.entries[1].header.load_info.width, 120);
+    EXPECT_EQ(after.entries[1].header.thumbnail_width, 120);
 }
 
 TEST_F(ThumbnailBuildWin, UseCacheOffNeitherReadsNorWrites) {

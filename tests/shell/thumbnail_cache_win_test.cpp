@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,8 @@
 namespace {
 
 constexpr FILETIME kListedTime = {0x11223344, 0x01D00000};
+// The time the folder listing reports for the files made at kListedTime.
+constexpr FileTime kListed = {kListedTime.dwLowDateTime, kListedTime.dwHighDateTime};
 
 std::u16string make_folder(const std::u16string& path) {
     CreateDirectoryW(wide(path), nullptr);
@@ -35,14 +38,6 @@ void make_file(const std::u16string& path, FILETIME time) {
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     DWORD n = 0;
     WriteFile(h, "image", 5, &n, nullptr);
-    SetFileTime(h, nullptr, nullptr, &time);
-    CloseHandle(h);
-}
-
-void set_time(const std::u16string& path, FILETIME time) {
-    HANDLE h =
-        CreateFileW(wide(path), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
     SetFileTime(h, nullptr, nullptr, &time);
     CloseHandle(h);
 }
@@ -142,9 +137,9 @@ TEST_F(ThumbnailCacheWin, WrittenFolderGivesBackItsThumbnailsWhileTheFilesAreUnc
     CacheFolderData data;
     ASSERT_TRUE(read_cache_folder(pics_, &data));
     ASSERT_EQ(data.entries.size(), 1u);
-    EXPECT_FALSE(take_thumbnail_from_cache(u"b.png", data, pics_ + u"\\b.png"));
+    EXPECT_FALSE(take_thumbnail_from_cache(u"b.png", data, kListed));
 
-    ASSERT_TRUE(take_thumbnail_from_cache(u"a.jpg", data, pics_ + u"\\a.jpg"));
+    ASSERT_TRUE(take_thumbnail_from_cache(u"a.jpg", data, kListed));
     const LoadResult& r = g_load_result;
     EXPECT_EQ(r.time_low, kListedTime.dwLowDateTime);
     EXPECT_EQ(r.time_high, kListedTime.dwHighDateTime);
@@ -167,13 +162,11 @@ TEST_F(ThumbnailCacheWin, WrittenFolderGivesBackItsThumbnailsWhileTheFilesAreUnc
     EXPECT_NEAR(r.image->pixels[2], 200, 4);
     release_load_result();
 
-    // A file whose time changed, or that is gone, must be decoded again.
-    set_time(pics_ + u"\\a.jpg", FILETIME{kListedTime.dwLowDateTime + 1, kListedTime.dwHighDateTime});
-    EXPECT_FALSE(take_thumbnail_from_cache(u"a.jpg", data, pics_ + u"\\a.jpg"));
-    set_time(pics_ + u"\\a.jpg", FILETIME{kListedTime.dwLowDateTime, kListedTime.dwHighDateTime + 1});
-    EXPECT_FALSE(take_thumbnail_from_cache(u"a.jpg", data, pics_ + u"\\a.jpg"));
-    DeleteFileW(wide(pics_ + u"\\a.jpg"));
-    EXPECT_FALSE(take_thumbnail_from_cache(u"a.jpg", data, pics_ + u"\\a.jpg"));
+    // A file listed with another time in either word must be decoded again; so must a name
+    // the cache holds in another case.
+    EXPECT_FALSE(take_thumbnail_from_cache(u"a.jpg", data, FileTime{kListed.low + 1, kListed.high}));
+    EXPECT_FALSE(take_thumbnail_from_cache(u"a.jpg", data, FileTime{kListed.low, kListed.high + 1}));
+    EXPECT_FALSE(take_thumbnail_from_cache(u"A.jpg", data, kListed));
     EXPECT_EQ(r.image, nullptr);
 }
 
@@ -186,7 +179,7 @@ TEST_F(ThumbnailCacheWin, CachedThumbnailIsDecodedAtTheScaleOfTheCurrentBox) {
     ASSERT_TRUE(read_cache_folder(pics_, &data));
     EXPECT_TRUE(data.where.box.larger);
     EXPECT_FALSE(data.where.box.smaller);
-    ASSERT_TRUE(take_thumbnail_from_cache(u"big.jpg", data, pics_ + u"\\big.jpg"));
+    ASSERT_TRUE(take_thumbnail_from_cache(u"big.jpg", data, kListed));
     EXPECT_EQ(g_load_result.current_width, 36);
     EXPECT_EQ(g_load_result.current_height, 27);
     EXPECT_EQ(g_load_result.full_width, 1000);
@@ -203,7 +196,7 @@ TEST_F(ThumbnailCacheWin, DamagedIndexIsReplacedAndDamagedDataFileIsNoCache) {
     ASSERT_TRUE(write_bytes(cache_ + u"10000000.dat", bytes));
     CacheFolderData data;
     EXPECT_FALSE(read_cache_folder(pics_, &data));
-    EXPECT_FALSE(take_thumbnail_from_cache(u"a.jpg", data, pics_ + u"\\a.jpg"));
+    EXPECT_FALSE(take_thumbnail_from_cache(u"a.jpg", data, kListed));
 
     // Index: a foreign file in its place; the next write starts a new index.
     const std::u16string other = make_folder(root_ + u"\\other");
@@ -215,7 +208,7 @@ TEST_F(ThumbnailCacheWin, DamagedIndexIsReplacedAndDamagedDataFileIsNoCache) {
     ASSERT_EQ(write_cache_folder(pics_, files.view()), CacheStatus::ok);
     ASSERT_TRUE(read_cache_folder(pics_, &data));
     EXPECT_EQ(data.where.path, cache_ + u"10000000.dat");
-    EXPECT_TRUE(take_thumbnail_from_cache(u"a.jpg", data, pics_ + u"\\a.jpg"));
+    EXPECT_TRUE(take_thumbnail_from_cache(u"a.jpg", data, kListed));
     EXPECT_FALSE(find_cache_folder(other).found);
 }
 
@@ -239,7 +232,7 @@ TEST_F(ThumbnailCacheWin, CompactionForgetsVanishedFoldersAndDeletesTheirFiles) 
     EXPECT_FALSE(find_cache_folder(gone).found);
     CacheFolderData data;
     ASSERT_TRUE(read_cache_folder(pics_, &data));
-    EXPECT_TRUE(take_thumbnail_from_cache(u"a.jpg", data, pics_ + u"\\a.jpg"));
+    EXPECT_TRUE(take_thumbnail_from_cache(u"a.jpg", data, kListed));
 }
 
 TEST_F(ThumbnailCacheWin, FailedWriteKeepsTheOldCache) {
@@ -260,7 +253,76 @@ TEST_F(ThumbnailCacheWin, FailedWriteKeepsTheOldCache) {
     EXPECT_EQ(index_after, index);
     CacheFolderData data;
     ASSERT_TRUE(read_cache_folder(pics_, &data));
-    EXPECT_TRUE(take_thumbnail_from_cache(u"a.jpg", data, pics_ + u"\\a.jpg"));
+    EXPECT_TRUE(take_thumbnail_from_cache(u"a.jpg", data, kListed));
+}
+
+// The blue of the first pixel of `name`'s stored thumbnail, decoded.
+int stored_blue(const std::u16string& name, const CacheFolderData& data) {
+    if (!take_thumbnail_from_cache(name, data, kListed) || !g_load_result.image) return -1;
+    const int blue = g_load_result.image->pixels[0];
+    release_load_result();
+    return blue;
+}
+
+TEST_F(ThumbnailCacheWin, RewriteKeepsTheStoredJpegOfThumbnailsTakenFromTheCache) {
+    TestView files(pics_, {u"a.jpg", u"b.jpg", u"c.jpg", u"d.jpg", u"e.jpg"}, 30, 20);
+    ASSERT_EQ(write_cache_folder(pics_, files.view()), CacheStatus::ok);
+    CacheFolderData previous;
+    ASSERT_TRUE(read_cache_folder(pics_, &previous));
+
+    // The pixels now differ from the stored ones, so that the rewritten file tells a kept JPEG
+    // (blue 40) from one encoded anew (blue 220).
+    for (size_t i = 0; i < 5; ++i) {
+        FileEntry& e = files.entry(i);
+        const size_t stride = static_cast<size_t>(row_stride_bytes(e.thumbnail_width, 24));
+        for (size_t row = 0; row < static_cast<size_t>(e.thumbnail_height); ++row)
+            for (size_t x = 0; x < static_cast<size_t>(e.thumbnail_width); ++x)
+                e.thumbnail_bits[row * stride + 3 * x] = 220;
+    }
+    files.entry(1).load_info.last_write.low += 1;  // the file changed since
+    // Fitted to another box since.
+    std::vector<uint8_t> refitted(static_cast<size_t>(row_stride_bytes(15, 24) * 10), 220);
+    files.entry(2).thumbnail_bits = refitted.data();
+    files.entry(2).thumbnail_width = 15;
+    files.entry(2).thumbnail_height = 10;
+    files.entry(4).load_info.file_size += 1;
+    struct Case {
+        const char16_t* name;
+        bool from_cache;
+        int blue;
+    };
+    const Case cases[] = {
+        {u"a.jpg", true, 40},    // unchanged: the stored bytes
+        {u"b.jpg", true, 220},   // another time: encoded
+        {u"c.jpg", true, 220},   // another size: encoded
+        {u"d.jpg", false, 220},  // decoded from its file: encoded
+        {u"e.jpg", true, 220},   // another load-info word: encoded
+    };
+    CacheDataFileBuilder builder;
+    for (size_t i = 0; i < 5; ++i) builder.add(files.entry(i), cases[i].from_cache, &previous);
+    EXPECT_EQ(builder.count(), 5u);
+    EXPECT_EQ(builder.kept(), 1u);
+    ASSERT_EQ(builder.write(pics_), CacheStatus::ok);
+
+    CacheFolderData data;
+    ASSERT_TRUE(read_cache_folder(pics_, &data));
+    ASSERT_EQ(data.entries.size(), 5u);
+    EXPECT_EQ(data.entries[0].header.data_size, previous.entries[0].header.data_size);
+    EXPECT_EQ(0, std::memcmp(data.entries[0].data, previous.entries[0].data,
+                             static_cast<size_t>(previous.entries[0].header.data_size)));
+    // The time check of the reader uses the listed time; the changed entry is stored with its own.
+    data.entries[1].header.load_info.last_write.low -= 1;
+    for (size_t i = 0; i < 5; ++i) {
+        SCOPED_TRACE(static_cast<int>(i));
+        EXPECT_NEAR(stored_blue(cases[i].name, data), cases[i].blue, 6);
+    }
+    EXPECT_EQ(data.entries[2].header.thumbnail_width, 15);
+
+    // Without the file it came from, a thumbnail marked as cached is encoded.
+    CacheDataFileBuilder alone;
+    alone.add(files.entry(0), true, nullptr);
+    EXPECT_EQ(alone.kept(), 0u);
+    EXPECT_EQ(alone.count(), 1u);
 }
 
 HANDLE g_lock_taken = nullptr;
