@@ -624,6 +624,53 @@ TEST(BrowserFormats, ThumbnailJpegDecodesAtTheScaleOfTheBox) {
     destroy_codec_contexts();
 }
 
+// A JPEG is read into one buffer that every load reuses, or mapped when it is larger than the
+// buffer takes: both give djpeg's 1/8 decode. A file cut short after a longer one was read is
+// decoded from its own bytes only, exactly as the same bytes passed in memory.
+TEST(BrowserFormats, BufferedAndMappedJpegsDecodeOnlyTheirOwnBytes) {
+    ASSERT_TRUE(create_codec_contexts());
+    const BrowserOptions saved = g_browser_options;
+    g_browser_options.box_width = 12;
+    g_browser_options.box_height = 9;
+    int width = 0, height = 0;
+    std::vector<uint8_t> want;
+    ASSERT_TRUE(read_ppm_as_bitmap_rows(browser_fixture("jpeg_420_scale8.ppm"), &width, &height, &want));
+    const std::u16string whole = browser_fixture("jpeg_420.jpg");
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(read_bytes(whole, &bytes));
+    // Bytes after the end-of-image marker are never decoded.
+    std::vector<uint8_t> padded = bytes;
+    padded.resize(static_cast<size_t>(kBrowserReadBufferLimit) + 1, 0);
+    const std::u16string large = scratch_path("large.jpg");
+    ASSERT_TRUE(write_bytes(large, padded));
+    const std::vector<uint8_t> head(bytes.begin(), bytes.begin() + bytes.size() / 2);
+    const std::u16string cut = scratch_path("cut.jpg");
+    ASSERT_TRUE(write_bytes(cut, head));
+
+    for (const std::u16string& path : {large, whole}) {
+        LoadedImage* image = load_thumbnail_image_24(nullptr, 0, path, nullptr);
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(g_load_result.file_size, path == large ? padded.size() : bytes.size());
+        ASSERT_EQ(g_load_result.current_width, width);
+        ASSERT_EQ(g_load_result.current_height, height);
+        EXPECT_TRUE(same_24_pixels(image->pixels, want, width, height));
+        release_load_result();
+    }
+    // The buffer still holds the whole file's bytes beyond the cut.
+    LoadedImage* image = load_thumbnail_image_24(nullptr, 0, cut, nullptr);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(g_load_result.file_size, head.size());
+    const std::vector<uint8_t> from_file(image->pixels, image->pixels + want.size());
+    release_load_result();
+    image = load_thumbnail_image_24(head.data(), uint32_t(head.size()), cut, nullptr);
+    ASSERT_NE(image, nullptr);
+    EXPECT_TRUE(same_24_pixels(image->pixels, from_file, width, height));
+    EXPECT_FALSE(same_24_pixels(image->pixels, want, width, height));
+    release_load_result();
+    g_browser_options = saved;
+    destroy_codec_contexts();
+}
+
 // The in-place rotation with the program's own lossless transform gives jpegtran's result.
 TEST(BrowserFormats, InPlaceRotationMatchesJpegtran) {
     for (int kind = 1; kind <= 5; ++kind) {
