@@ -1,6 +1,7 @@
 // The thumbnail benchmark's shared part, for the native Google Benchmark and the Wine timing
 // harness: a folder of generated 12-megapixel JPEGs, the browser's thumbnail pipeline over
-// it, and the baseline it is measured against, libjpeg's own 1/8-scaled decode of each file.
+// it (load, fit, store), and the baseline it is measured against, libjpeg's own 1/8-scaled
+// decode of each file.
 #pragma once
 
 #include <jpeglib.h>
@@ -125,13 +126,18 @@ inline bool decode_scale8(const char* path, std::vector<unsigned char>* rows) {
     return true;
 }
 
-// The browser's thumbnail of one file: the scaled load to 24 bits, fitted into the box.
+// The browser's thumbnail of one file as the build loop makes it: the scaled load to 24 bits,
+// fitted into the box and stored in an entry.
 inline bool make_thumbnail(const std::u16string& path) {
     if (!load_thumbnail_image_24(nullptr, 0, path, nullptr)) return false;
     int32_t size[2];
-    const bool ok = shrink_loaded_image_to_box(size, false);
+    ThumbnailTarget entry;
+    if (shrink_loaded_image_to_box(size, false)) store_thumbnail_in_entry(&entry);
+    // The store leaves the load published when it could not take the rows.
+    const bool stored = g_load_result.image == nullptr && entry.bits != nullptr;
     release_load_result();
-    return ok;
+    free_thumbnail_bits(entry.bits);
+    return stored;
 }
 
 // Seconds spent on the browser's thumbnails and on the baseline decodes over the same files,
