@@ -129,6 +129,41 @@ LoadedImage* load_buffered_jpeg(OsHandle file, const uint8_t* data, uint32_t siz
     return load_jpeg_bits_mapped(nullptr, bytes, static_cast<uint32_t>(got), path);
 }
 
+// The rows that shrink_loaded_image_to_box made: a block from alloc_thumbnail_bits, which the
+// entry takes over as it is where a load's own rows are copied. Null while the current rows
+// are a load's own.
+uint8_t* g_fitted_rows = nullptr;
+
+// Frees the image's rows by the routine that pairs with their allocation.
+void free_current_rows(LoadedImage* image) {
+    if (image->pixels && image->pixels == g_fitted_rows) {
+        free_thumbnail_bits(image->pixels);
+        image->pixels = nullptr;
+        image->bitmap = 0;
+        g_fitted_rows = nullptr;
+        return;
+    }
+    free_loaded_image(image);
+}
+
+// Shrinks 24-bit rows into `out`, a block of the fitted size.
+bool resample_24_into(const uint8_t* rows, int32_t width, int32_t height, int32_t fitted_width,
+                      int32_t fitted_height, uint8_t* out) {
+    // The kernels' area average rather than the display's halftone stretch: the same
+    // thumbnail on every system, and under Wine the halftone stretch neither averages nor
+    // keeps up with the scaled decode.
+    DibPair pair;
+    pair.width = width;
+    pair.height = height;
+    pair.source = rows;
+    pair.destination = out;
+    if (fitted_width == width && fitted_height == height) {
+        std::memcpy(out, rows, static_cast<size_t>(stride_for_depth(width, 24) * height));
+        return true;
+    }
+    return resize_pixels(pair, fitted_width, fitted_height);
+}
+
 }  // namespace
 
 void prepare_plugin_record(PluginContext* record, uint8_t in_memory) {
@@ -244,26 +279,16 @@ LoadedImage* load_thumbnail_image_24(const uint8_t* data, uint32_t size, const s
 }
 
 void release_load_result() {
-    if (g_load_result.image) free_loaded_image(g_load_result.image);
+    if (g_load_result.image) free_current_rows(g_load_result.image);
     g_load_result.image = nullptr;
 }
 
 uint8_t* browser_resample_24(const uint8_t* rows, int32_t width, int32_t height, int32_t fitted_width,
                              int32_t fitted_height) {
-    // The kernels' area average rather than the display's halftone stretch: the same
-    // thumbnail on every system, and under Wine the halftone stretch neither averages nor
-    // keeps up with the scaled decode.
     if (!rows) return nullptr;
     uint8_t* out = alloc_pixels(stride_for_depth(fitted_width, 24) * fitted_height);
     if (!out) return nullptr;
-    DibPair pair;
-    pair.width = width;
-    pair.height = height;
-    pair.source = rows;
-    pair.destination = out;
-    if (fitted_width == width && fitted_height == height) {
-        std::memcpy(out, rows, static_cast<size_t>(stride_for_depth(width, 24) * height));
-    } else if (!resize_pixels(pair, fitted_width, fitted_height)) {
+    if (!resample_24_into(rows, width, height, fitted_width, fitted_height, out)) {
         free_pixels(out);
         return nullptr;
     }
@@ -311,12 +336,21 @@ bool shrink_loaded_image_to_box(int32_t size[2], bool size_only) {
     if (bw >= r.current_width && bh >= r.current_height) return true;
     fit_to_box(size);
     LoadedImage* image = r.image;
-    uint8_t* rows =
-        image ? browser_resample_24(image->pixels, r.current_width, r.current_height, size[0], size[1])
-              : nullptr;
-    if (image) free_loaded_image(image);
+    // The fitted rows go to the entry as they are: a block of the entry's own kind, so that
+    // storing them needs neither a second block nor a copy.
+    const int64_t bytes = stride_for_depth(size[0], 24) * size[1];
+    uint8_t* rows = image && image->pixels ? alloc_thumbnail_bits(bytes) : nullptr;
+    if (rows) {
+        std::memset(rows, 0, static_cast<size_t>(bytes));
+        if (!resample_24_into(image->pixels, r.current_width, r.current_height, size[0], size[1], rows)) {
+            free_thumbnail_bits(rows);
+            rows = nullptr;
+        }
+    }
+    if (image) free_current_rows(image);
     if (!rows) return false;
     image->pixels = rows;
+    g_fitted_rows = rows;
     image->info = header_24(size[0], size[1]);
     r.header = image->info;
     r.header_pad = 0;
@@ -398,11 +432,16 @@ namespace {
 
 void move_thumbnail(ThumbnailTarget* entry, int words) {
     LoadResult& r = g_load_result;
-    // The rows are copied into a block of their own size: a page-granular block per entry
+    // The entry holds its rows in a block of their own size: a page-granular block per entry
     // (64 KB each under Windows) would run a 32-bit process out of address space long before a
-    // folder reaches its entry limit.
+    // folder reaches its entry limit. Fitted rows already are such a block; a load's own rows
+    // are copied into one.
     uint8_t* rows = nullptr;
-    if (r.image && r.image->pixels) {
+    if (r.image && r.image->pixels && r.image->pixels == g_fitted_rows) {
+        rows = r.image->pixels;
+        r.image->pixels = nullptr;
+        g_fitted_rows = nullptr;
+    } else if (r.image && r.image->pixels) {
         const int64_t height = r.header.height < 0 ? -int64_t{r.header.height} : int64_t{r.header.height};
         const int64_t bytes = stride_for_depth(r.header.width, 24) * height;
         rows = alloc_thumbnail_bits(bytes);

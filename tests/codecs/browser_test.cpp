@@ -119,6 +119,19 @@ TEST_F(BrowserShrink, ExactBoxIsKeptAndOnePixelMoreIsResampled) {
     EXPECT_EQ(g_load_result.header.height, 107);
     EXPECT_EQ(g_load_result.header.bit_count, 24);
     ASSERT_NE(image_.pixels, nullptr);
+    // The fitted rows are the entry's block already: the store takes them without a copy.
+    uint8_t* fitted = image_.pixels;
+    ThumbnailTarget entry;
+    store_thumbnail_in_entry(&entry);
+    EXPECT_EQ(entry.bits, fitted);
+    EXPECT_EQ(g_load_result.image, nullptr);
+    EXPECT_EQ(entry.thumbnail_width, 144);
+    free_thumbnail_bits(entry.bits);
+    // Fitted rows that no entry took are freed with the load.
+    publish(300, 20);
+    ASSERT_TRUE(shrink_loaded_image_to_box(size, false));
+    release_load_result();
+    EXPECT_EQ(g_load_result.image, nullptr);
 }
 
 // Shrinking averages areas: the four uniform 3 x 3 quarters of a 6 x 6 image become the four
