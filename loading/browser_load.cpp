@@ -72,6 +72,98 @@ private:
     int32_t height_;
 };
 
+// A JPEG is read whole into one buffer kept from load to load rather than mapped: mapping and
+// unmapping a view per file costs more than the copy (a fault on every page of the view, a
+// server round trip each way under Wine), while the reused buffer stays in the page tables.
+// Files above kBrowserReadBufferLimit are mapped, so the buffer never grows beyond it. Shared
+// like every published record here, it is used only under the lock.
+struct ReadBuffer {
+    uint8_t* bytes = nullptr;
+    uint64_t capacity = 0;
+};
+ReadBuffer g_read_buffer;
+
+bool reserve_read_buffer(uint64_t size) {
+    if (size <= g_read_buffer.capacity) return true;
+    // Grown in whole megabytes, so that a folder of similar photos settles on one block.
+    const uint64_t capacity = (size + 0xFFFFF) & ~uint64_t{0xFFFFF};
+    uint8_t* bytes = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(capacity)));
+    if (!bytes) return false;
+    std::free(g_read_buffer.bytes);
+    g_read_buffer.bytes = bytes;
+    g_read_buffer.capacity = capacity;
+    return true;
+}
+
+// Reads up to `size` bytes from the file's current position into `out`; the count read.
+uint64_t read_up_to(OsHandle file, uint8_t* out, uint64_t size) {
+    uint64_t total = 0;
+    while (total < size) {
+        const uint64_t left = size - total;
+        uint32_t got = 0;
+        if (!file_read(file, out + total, left > 0x40000000 ? 0x40000000u : static_cast<uint32_t>(left),
+                       &got) ||
+            got == 0)
+            break;
+        total += got;
+    }
+    return total;
+}
+
+// The opened file when it is a JPEG that fits the read buffer: its bytes are read into the
+// buffer (unless the caller passed the data) and decoded from there. Null with *handled false
+// when the file is to go the mapped way; *handled true once the JPEG reader ran.
+LoadedImage* load_buffered_jpeg(OsHandle file, const uint8_t* data, uint32_t size, const std::u16string& path,
+                                bool* handled) {
+    *handled = false;
+    uint64_t file_bytes = 0;
+    if (!file_size(file, &file_bytes) || file_bytes < 2 || file_bytes > kBrowserReadBufferLimit)
+        return nullptr;
+    if (!reserve_read_buffer(data ? 2 : file_bytes)) return nullptr;
+    uint8_t* bytes = g_read_buffer.bytes;
+    // The first two bytes tell a JPEG from every other type.
+    if (read_up_to(file, bytes, 2) != 2 || detect_file_type_bytes(bytes, 2) != kFileJpeg) return nullptr;
+    *handled = true;
+    if (data) return load_jpeg_bits_mapped(nullptr, data, size, path);
+    const uint64_t got = 2 + read_up_to(file, bytes + 2, file_bytes - 2);
+    return load_jpeg_bits_mapped(nullptr, bytes, static_cast<uint32_t>(got), path);
+}
+
+// The rows that shrink_loaded_image_to_box made: a block from alloc_thumbnail_bits, which the
+// entry takes over as it is where a load's own rows are copied. Null while the current rows
+// are a load's own.
+uint8_t* g_fitted_rows = nullptr;
+
+// Frees the image's rows by the routine that pairs with their allocation.
+void free_current_rows(LoadedImage* image) {
+    if (image->pixels && image->pixels == g_fitted_rows) {
+        free_thumbnail_bits(image->pixels);
+        image->pixels = nullptr;
+        image->bitmap = 0;
+        g_fitted_rows = nullptr;
+        return;
+    }
+    free_loaded_image(image);
+}
+
+// Shrinks 24-bit rows into `out`, a block of the fitted size.
+bool resample_24_into(const uint8_t* rows, int32_t width, int32_t height, int32_t fitted_width,
+                      int32_t fitted_height, uint8_t* out) {
+    // The kernels' area average rather than the display's halftone stretch: the same
+    // thumbnail on every system, and under Wine the halftone stretch neither averages nor
+    // keeps up with the scaled decode.
+    DibPair pair;
+    pair.width = width;
+    pair.height = height;
+    pair.source = rows;
+    pair.destination = out;
+    if (fitted_width == width && fitted_height == height) {
+        std::memcpy(out, rows, static_cast<size_t>(stride_for_depth(width, 24) * height));
+        return true;
+    }
+    return resize_pixels(pair, fitted_width, fitted_height);
+}
+
 }  // namespace
 
 void prepare_plugin_record(PluginContext* record, uint8_t in_memory) {
@@ -98,26 +190,39 @@ LoadedImage* load_image_24(const uint8_t* data, uint32_t size, const std::u16str
     LoadResult& r = g_load_result;
     // The alpha word is cleared too: a stale flag of an earlier PNG must not mark this file.
     r.w1 = r.w2 = r.w3 = r.w4 = 0;
+    FileTime time = {};
+    bool have_time = false;
+    LoadedImage* image = nullptr;
+    bool buffered = false;
+    {
+        // A JPEG is decoded from the read buffer; everything else, and a JPEG too large for
+        // the buffer, from a mapping.
+        const OsHandle file = file_open_read(path);
+        if (file == kClosedFile) return nullptr;
+        have_time = file_last_write_time(file, &time);
+        image = load_buffered_jpeg(file, data, size, path, &buffered);
+        file_close(file);
+    }
     // One mapping serves the type sniff, the reader and the file's time. A file that opens but
     // does not map (an empty one) is sniffed by reading, as the readers would then fail.
     MappedInput input;
-    const bool mapped = input.open(path);
-    if (input.file() == kClosedFile) return nullptr;
-    FileTime time = {};
-    const bool have_time = input.last_write_time(&time);
-    const MappedInput* view = mapped ? &input : nullptr;
-
-    LoadedImage* image = nullptr;
-    const FileTypeCode type = mapped ? detect_file_type_bytes(input.data(), static_cast<size_t>(input.size()))
-                                     : detect_file_type(path);
-    switch (type) {
-        case kFileBmp: image = load_bmp_bits_mapped(view, path); break;
-        case kFilePng: image = load_png_bits_mapped(view, path); break;
-        case kFileJpeg: image = load_jpeg_bits_mapped(view, data, size, path); break;
-        case kFileTiff: image = load_tiff_bits_mapped(view, path); break;
-        case kFileGif: image = load_gif_bits_mapped(view, path); break;
-        case kFileUnknown: break;
-        default: return nullptr;  // too short to tell: not offered to the plug-ins
+    if (!buffered) {
+        const bool mapped = input.open(path);
+        if (input.file() == kClosedFile) return nullptr;
+        have_time = input.last_write_time(&time);
+        const MappedInput* view = mapped ? &input : nullptr;
+        const FileTypeCode type =
+            mapped ? detect_file_type_bytes(input.data(), static_cast<size_t>(input.size()))
+                   : detect_file_type(path);
+        switch (type) {
+            case kFileBmp: image = load_bmp_bits_mapped(view, path); break;
+            case kFilePng: image = load_png_bits_mapped(view, path); break;
+            case kFileJpeg: image = load_jpeg_bits_mapped(view, data, size, path); break;
+            case kFileTiff: image = load_tiff_bits_mapped(view, path); break;
+            case kFileGif: image = load_gif_bits_mapped(view, path); break;
+            case kFileUnknown: break;
+            default: return nullptr;  // too short to tell: not offered to the plug-ins
+        }
     }
     if (!image) {
         r.w1 = r.w2 = r.w3 = r.w4 = 0;
@@ -174,26 +279,16 @@ LoadedImage* load_thumbnail_image_24(const uint8_t* data, uint32_t size, const s
 }
 
 void release_load_result() {
-    if (g_load_result.image) free_loaded_image(g_load_result.image);
+    if (g_load_result.image) free_current_rows(g_load_result.image);
     g_load_result.image = nullptr;
 }
 
 uint8_t* browser_resample_24(const uint8_t* rows, int32_t width, int32_t height, int32_t fitted_width,
                              int32_t fitted_height) {
-    // The kernels' area average rather than the display's halftone stretch: the same
-    // thumbnail on every system, and under Wine the halftone stretch neither averages nor
-    // keeps up with the scaled decode.
     if (!rows) return nullptr;
     uint8_t* out = alloc_pixels(stride_for_depth(fitted_width, 24) * fitted_height);
     if (!out) return nullptr;
-    DibPair pair;
-    pair.width = width;
-    pair.height = height;
-    pair.source = rows;
-    pair.destination = out;
-    if (fitted_width == width && fitted_height == height) {
-        std::memcpy(out, rows, static_cast<size_t>(stride_for_depth(width, 24) * height));
-    } else if (!resize_pixels(pair, fitted_width, fitted_height)) {
+    if (!resample_24_into(rows, width, height, fitted_width, fitted_height, out)) {
         free_pixels(out);
         return nullptr;
     }
@@ -241,12 +336,21 @@ bool shrink_loaded_image_to_box(int32_t size[2], bool size_only) {
     if (bw >= r.current_width && bh >= r.current_height) return true;
     fit_to_box(size);
     LoadedImage* image = r.image;
-    uint8_t* rows =
-        image ? browser_resample_24(image->pixels, r.current_width, r.current_height, size[0], size[1])
-              : nullptr;
-    if (image) free_loaded_image(image);
+    // The fitted rows go to the entry as they are: a block of the entry's own kind, so that
+    // storing them needs neither a second block nor a copy.
+    const int64_t bytes = stride_for_depth(size[0], 24) * size[1];
+    uint8_t* rows = image && image->pixels ? alloc_thumbnail_bits(bytes) : nullptr;
+    if (rows) {
+        std::memset(rows, 0, static_cast<size_t>(bytes));
+        if (!resample_24_into(image->pixels, r.current_width, r.current_height, size[0], size[1], rows)) {
+            free_thumbnail_bits(rows);
+            rows = nullptr;
+        }
+    }
+    if (image) free_current_rows(image);
     if (!rows) return false;
     image->pixels = rows;
+    g_fitted_rows = rows;
     image->info = header_24(size[0], size[1]);
     r.header = image->info;
     r.header_pad = 0;
@@ -328,11 +432,16 @@ namespace {
 
 void move_thumbnail(ThumbnailTarget* entry, int words) {
     LoadResult& r = g_load_result;
-    // The rows are copied into a block of their own size: a page-granular block per entry
+    // The entry holds its rows in a block of their own size: a page-granular block per entry
     // (64 KB each under Windows) would run a 32-bit process out of address space long before a
-    // folder reaches its entry limit.
+    // folder reaches its entry limit. Fitted rows already are such a block; a load's own rows
+    // are copied into one.
     uint8_t* rows = nullptr;
-    if (r.image && r.image->pixels) {
+    if (r.image && r.image->pixels && r.image->pixels == g_fitted_rows) {
+        rows = r.image->pixels;
+        r.image->pixels = nullptr;
+        g_fitted_rows = nullptr;
+    } else if (r.image && r.image->pixels) {
         const int64_t height = r.header.height < 0 ? -int64_t{r.header.height} : int64_t{r.header.height};
         const int64_t bytes = stride_for_depth(r.header.width, 24) * height;
         rows = alloc_thumbnail_bits(bytes);

@@ -117,6 +117,10 @@ LoadedImage* load_jpeg_bits_mapped(const MappedInput* input, const uint8_t* data
 LoadedImage* load_tiff_bits_mapped(const MappedInput* input, const std::u16string& path);
 LoadedImage* load_gif_bits_mapped(const MappedInput* input, const std::u16string& path);
 
+// JPEG files up to this size are read whole into one buffer that the loads reuse; larger ones
+// are mapped.
+constexpr uint64_t kBrowserReadBufferLimit = uint64_t{16} << 20;
+
 // Decodes `path` (JPEG data may be given in memory instead) on the global reader contexts,
 // falls back to the plug-ins, converts to 24 bits and publishes the result. The caller owns
 // the returned rows (release_load_result frees them). Null on failure; `loaded` gets 1 on

@@ -119,6 +119,19 @@ TEST_F(BrowserShrink, ExactBoxIsKeptAndOnePixelMoreIsResampled) {
     EXPECT_EQ(g_load_result.header.height, 107);
     EXPECT_EQ(g_load_result.header.bit_count, 24);
     ASSERT_NE(image_.pixels, nullptr);
+    // The fitted rows are the entry's block already: the store takes them without a copy.
+    uint8_t* fitted = image_.pixels;
+    ThumbnailTarget entry;
+    store_thumbnail_in_entry(&entry);
+    EXPECT_EQ(entry.bits, fitted);
+    EXPECT_EQ(g_load_result.image, nullptr);
+    EXPECT_EQ(entry.thumbnail_width, 144);
+    free_thumbnail_bits(entry.bits);
+    // Fitted rows that no entry took are freed with the load.
+    publish(300, 20);
+    ASSERT_TRUE(shrink_loaded_image_to_box(size, false));
+    release_load_result();
+    EXPECT_EQ(g_load_result.image, nullptr);
 }
 
 // Shrinking averages areas: the four uniform 3 x 3 quarters of a 6 x 6 image become the four
@@ -619,6 +632,53 @@ TEST(BrowserFormats, ThumbnailJpegDecodesAtTheScaleOfTheBox) {
                                     nullptr);
     ASSERT_NE(image, nullptr);
     EXPECT_TRUE(same_24_pixels(image->pixels, want, width, height));
+    release_load_result();
+    g_browser_options = saved;
+    destroy_codec_contexts();
+}
+
+// A JPEG is read into one buffer that every load reuses, or mapped when it is larger than the
+// buffer takes: both give djpeg's 1/8 decode. A file cut short after a longer one was read is
+// decoded from its own bytes only, exactly as the same bytes passed in memory.
+TEST(BrowserFormats, BufferedAndMappedJpegsDecodeOnlyTheirOwnBytes) {
+    ASSERT_TRUE(create_codec_contexts());
+    const BrowserOptions saved = g_browser_options;
+    g_browser_options.box_width = 12;
+    g_browser_options.box_height = 9;
+    int width = 0, height = 0;
+    std::vector<uint8_t> want;
+    ASSERT_TRUE(read_ppm_as_bitmap_rows(browser_fixture("jpeg_420_scale8.ppm"), &width, &height, &want));
+    const std::u16string whole = browser_fixture("jpeg_420.jpg");
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(read_bytes(whole, &bytes));
+    // Bytes after the end-of-image marker are never decoded.
+    std::vector<uint8_t> padded = bytes;
+    padded.resize(static_cast<size_t>(kBrowserReadBufferLimit) + 1, 0);
+    const std::u16string large = scratch_path("large.jpg");
+    ASSERT_TRUE(write_bytes(large, padded));
+    const std::vector<uint8_t> head(bytes.begin(), bytes.begin() + bytes.size() / 2);
+    const std::u16string cut = scratch_path("cut.jpg");
+    ASSERT_TRUE(write_bytes(cut, head));
+
+    for (const std::u16string& path : {large, whole}) {
+        LoadedImage* image = load_thumbnail_image_24(nullptr, 0, path, nullptr);
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(g_load_result.file_size, path == large ? padded.size() : bytes.size());
+        ASSERT_EQ(g_load_result.current_width, width);
+        ASSERT_EQ(g_load_result.current_height, height);
+        EXPECT_TRUE(same_24_pixels(image->pixels, want, width, height));
+        release_load_result();
+    }
+    // The buffer still holds the whole file's bytes beyond the cut.
+    LoadedImage* image = load_thumbnail_image_24(nullptr, 0, cut, nullptr);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(g_load_result.file_size, head.size());
+    const std::vector<uint8_t> from_file(image->pixels, image->pixels + want.size());
+    release_load_result();
+    image = load_thumbnail_image_24(head.data(), uint32_t(head.size()), cut, nullptr);
+    ASSERT_NE(image, nullptr);
+    EXPECT_TRUE(same_24_pixels(image->pixels, from_file, width, height));
+    EXPECT_FALSE(same_24_pixels(image->pixels, want, width, height));
     release_load_result();
     g_browser_options = saved;
     destroy_codec_contexts();
