@@ -14,6 +14,7 @@
 #include "imagewin/edit_tool_host.h"
 #include "imagewin/image_windows.h"
 #include "imagewin/save_window_seam.h"
+#include "shell/main_menus.h"
 #include "shell/shell_state.h"
 
 namespace {
@@ -35,7 +36,7 @@ WNDPROC g_zoom_bar_proc = nullptr;
 WNDPROC g_save_bar_proc = nullptr;
 WNDPROC g_option_bar_proc = nullptr;
 int32_t g_last_track = -1;
-RECT g_group_rects[4] = {};
+ToolGroupRect g_group_rects[kToolGroupCount] = {};
 
 const wchar_t* wide(const char16_t* text) {
     return reinterpret_cast<const wchar_t*>(text);
@@ -309,6 +310,14 @@ void create_zoom_bar() {
         SetWindowLongPtrW(g_zoom_bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(zoom_bar_proc)));
 }
 
+// Taken once every button is in: a text button's width moves the ones after it.
+void store_tool_group_rects() {
+    for (int32_t i = 0; i < kToolGroupCount; ++i) {
+        const RECT r = button_rect(g_tool_tab, kToolGroupIds[i]);
+        g_group_rects[i] = {int32_t(r.left), int32_t(r.top), int32_t(r.right), int32_t(r.bottom)};
+    }
+}
+
 void create_tool_tab_bar() {
     const Button buttons[] = {
         {8000, 0, BTNS_BUTTON, 0},      {kSeparatorId, 0, BTNS_SEP, 6}, {8031, 16, BTNS_BUTTON, 0},
@@ -318,7 +327,8 @@ void create_tool_tab_bar() {
     g_tool_tab = make_toolbar(g_rebar, kToolTabBarId, 161, 25, buttons, int(std::size(buttons)),
                               TBSTYLE_LIST | WS_CLIPCHILDREN);
     if (!g_tool_tab) return;
-    SendMessageW(g_tool_tab, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_MIXEDBUTTONS | TBSTYLE_EX_DRAWDDARROWS);
+    // No separate arrow: a press anywhere on a group button drops its popup down.
+    SendMessageW(g_tool_tab, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_MIXEDBUTTONS);
     static const struct {
         int id;
         const wchar_t* text;
@@ -331,8 +341,8 @@ void create_tool_tab_bar() {
         b.fsStyle = BTNS_SHOWTEXT | BTNS_DROPDOWN | BTNS_AUTOSIZE;
         b.iString = INT_PTR(groups[i].text);
         SendMessageW(g_tool_tab, TB_ADDBUTTONSW, 1, LPARAM(&b));
-        g_group_rects[i] = button_rect(g_tool_tab, groups[i].id);
     }
+    store_tool_group_rects();
     g_tool_tab_proc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(g_tool_tab, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(tool_tab_proc)));
 }
@@ -743,8 +753,19 @@ LRESULT edit_bars_notify(const NMHDR* header) {
         case NM_RDOWN:
             if (g_frame) SetFocus(g_frame);
             return 0;
+        case NM_CUSTOMDRAW:
+            // The buttons look like the main window's menu-bar buttons.
+            if (id == UINT_PTR(kRebarId)) return CDRF_DODEFAULT;
+            return menu_bar_custom_draw(const_cast<NMHDR*>(header));
         default: return 0;
     }
+}
+
+int32_t tool_group_button_at(POINT screen, int32_t except) {
+    if (!g_tool_tab) return 0;
+    POINT p = screen;
+    ScreenToClient(g_tool_tab, &p);
+    return tool_group_at(g_group_rects, p.x, p.y, except);
 }
 
 bool edit_bars_command(int id, int code) {
