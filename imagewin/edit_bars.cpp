@@ -154,7 +154,18 @@ void set_band_child(HWND window, const wchar_t* caption) {
     band.cxMinChild = 780;
     band.cyMinChild = 24;
     SendMessageW(g_rebar, RB_SETBANDINFOW, WPARAM(index), LPARAM(&band));
-    if (window) ShowWindow(window, SW_SHOWNA);
+    if (window) {
+        // Some rebars keep a new child at the size it was made with (none): it is placed in the
+        // band here.
+        RECT area = {}, borders = {};
+        SendMessageW(g_rebar, RB_GETRECT, WPARAM(index), LPARAM(&area));
+        SendMessageW(g_rebar, RB_GETBANDBORDERS, WPARAM(index), LPARAM(&borders));
+        const int left = area.left + borders.left, top = area.top + borders.top;
+        const int width = area.right - borders.right - left, height = area.bottom - borders.bottom - top;
+        if (width > 0 && height > 0)
+            SetWindowPos(window, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+        ShowWindow(window, SW_SHOWNA);
+    }
     InvalidateRect(g_rebar, nullptr, TRUE);
 }
 
@@ -697,6 +708,47 @@ void update_bit_depth_list() {
     SendMessageW(combo, CB_SETCURSEL, WPARAM(state.selection), 0);
 }
 
+namespace {
+
+void place_control(int id, int x, int y, int width, int height) {
+    if (HWND window = control(id))
+        SetWindowPos(window, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// An edit field with its arrows at the field's right end: the arrows take their width from it.
+void place_field(int id, int arrows_id, int x, int width) {
+    place_control(id, x, 2, width, 18);
+    if (HWND arrows = control(arrows_id)) SendMessageW(arrows, UDM_SETBUDDY, WPARAM(control(id)), 0);
+}
+
+void set_placeholder_width(int id, int width) {
+    TBBUTTONINFOW info = {};
+    info.cbSize = sizeof info;
+    info.dwMask = TBIF_SIZE;
+    info.cx = WORD(width);
+    SendMessageW(g_save_bar, TB_SETBUTTONINFOW, WPARAM(id), LPARAM(&info));
+}
+
+// The controls sit on the placeholders, which move as a format shows and hides the buttons in
+// front of them (the rectangles a bar gives while it is being built are not yet final either).
+// The size limit needs more room than the gamma field that otherwise takes that place.
+void place_save_bar_controls(bool size_controls) {
+    set_placeholder_width(9942, size_controls ? 186 : 38);
+    const RECT slot = button_rect(g_save_bar, 9940);
+    const RECT colour = button_rect(g_save_bar, 9941);
+    const RECT gamma = button_rect(g_save_bar, 9942);
+    place_field(kPngLevelId, 743, slot.left, 36);
+    place_control(kPngFilterId, slot.left + 40, 1, 70, 200);
+    place_field(kJpegQualityId, 746, slot.left, 45);
+    place_control(kColourBoxId, colour.left + 1, 3, 18, 18);
+    place_control(kGammaEditId, gamma.left + 2, 2, 35, 18);
+    place_control(kSizeLimitBoxId, gamma.left, 4, 75, 16);
+    place_field(kSizeLimitEditId, 749, gamma.left + 76, 52);
+    place_control(750, gamma.left + 130, 4, 50, 16);
+}
+
+}  // namespace
+
 void update_save_bar() {
     if (!g_save_bar) return;
     const SaveSettings& save = g_edit_state.save;
@@ -728,11 +780,8 @@ void update_save_bar() {
     for (int id : {kSizeLimitEditId, 749, 750}) show_control(id, layout.size_controls, layout.size_enabled);
     show_control(kGammaEditId, layout.gamma_edit);
     show_control(kBitDepthComboId, true, layout.bit_depth_enabled);
-    if (HWND box = control(kColourBoxId)) {
-        const RECT anchor = button_rect(g_save_bar, layout.colour_box_before ? 9941 : 9941);
-        SetWindowPos(box, nullptr, anchor.left + 1, 3, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        ShowWindow(box, layout.colour_box ? SW_SHOWNA : SW_HIDE);
-    }
+    if (HWND box = control(kColourBoxId)) ShowWindow(box, layout.colour_box ? SW_SHOWNA : SW_HIDE);
+    place_save_bar_controls(layout.size_controls);
 }
 
 LRESULT edit_bars_notify(const NMHDR* header) {

@@ -96,7 +96,8 @@ void register_edit_classes() {
     } classes[] = {{L"Pexaron_swin_class", edit_window_proc},
                    {L"Pexaron_sch1_class", DefWindowProcW},
                    {L"Pexaron_sch2_class", DefWindowProcW},
-                   {L"Pexaron_hisw_class", DefWindowProcW}};
+                   {L"Pexaron_hisw_class", DefWindowProcW},
+                   {L"Pexaron_cbox_class", DefWindowProcW}};
     for (const auto& c : classes) {
         WNDCLASSEXW wc = {};
         wc.cbSize = sizeof wc;
@@ -595,6 +596,55 @@ TEST_F(EditWindowWin, SaveBarShowsEachFormatsControlsAndLists) {
     g_edit_state.image.source_format = 3;
     refresh_after_image_change(false);
     EXPECT_EQ(combo_items(kFormatComboId).size(), 6u);
+}
+
+RECT control_rect(int id) {
+    RECT r = {};
+    GetWindowRect(edit_bar_control(id), &r);
+    MapWindowPoints(nullptr, edit_bar_control(kSaveBarId), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+TEST_F(EditWindowWin, SaveBarFieldsStayOnTheirPlacesAsTheFormatChanges) {
+    load(40, 30);
+    const int combos_right = control_rect(kBitDepthComboId).right;
+    const struct {
+        int32_t format;
+        std::vector<int> shown;  // left to right, none overlapping the next
+    } cases[] = {
+        {kSaveJpeg, {kJpegQualityId, kSizeLimitBoxId, kSizeLimitEditId}},
+        {kSavePng, {kPngLevelId, kPngFilterId, kColourBoxId, kGammaEditId}},
+        {kSaveGif, {kColourBoxId}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.format);
+        choose(kFormatComboId, c.format);
+        int left = combos_right;
+        for (int id : c.shown) {
+            ASSERT_TRUE(shown(id)) << id;
+            const RECT r = control_rect(id);
+            EXPECT_GE(r.left, left) << id;
+            EXPECT_GT(r.right, r.left) << id;
+            left = r.right;
+        }
+    }
+}
+
+TEST_F(EditWindowWin, ToolOptionBarFillsItsBand) {
+    load(40, 30);
+    create_tool_option_bar();
+    HWND bar = edit_bar_control(kOptionBandId);
+    ASSERT_NE(bar, nullptr);
+    set_tool_band_child(bar, L"テスト");
+    RECT r;
+    GetClientRect(bar, &r);
+    EXPECT_TRUE(IsWindowVisible(bar));
+    EXPECT_GE(r.right, 100);
+    EXPECT_GE(r.bottom, 20);
+    EXPECT_FALSE(IsWindowVisible(edit_bar_control(kSaveBarId)));
+    close_tool_option_bar();
+    EXPECT_EQ(edit_bar_control(kOptionBandId), nullptr);
+    EXPECT_TRUE(IsWindowVisible(edit_bar_control(kSaveBarId)));
 }
 
 TEST_F(EditWindowWin, ZoomTrackAndFieldFollowEachOther) {
