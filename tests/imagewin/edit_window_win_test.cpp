@@ -513,12 +513,21 @@ TEST_F(EditWindowWin, NavigatorShowsWhilePanningAndHidesAfter) {
     destroy_navigator_window(g_edit_state.navigator);
 }
 
-TEST_F(EditWindowWin, TrimmingRefusesMaximiseWhileItDraws) {
+TEST_F(EditWindowWin, TrimmingRefusesMaximiseAndBandDragWhileItDraws) {
     load(40, 30);
     g_edit_tool.kind = kToolTrimming;
     g_edit_tool.trimming_state = 1;
     SendMessageW(frame_, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
     EXPECT_FALSE(IsZoomed(frame_));
+    // Nor may a band of the rebar be dragged meanwhile.
+    NMREBAR drag = {};
+    drag.hdr.hwndFrom = edit_bar_control(kRebarId);
+    drag.hdr.idFrom = kRebarId;
+    drag.hdr.code = RBN_BEGINDRAG;
+    EXPECT_EQ(SendMessageW(frame_, WM_NOTIFY, kRebarId, LPARAM(&drag)), 1);
+    g_edit_tool.trimming_state = kTrimmingAdjusting;
+    EXPECT_EQ(SendMessageW(frame_, WM_NOTIFY, kRebarId, LPARAM(&drag)), 0);
+    g_edit_tool.trimming_state = 1;
     g_edit_tool.trimming_state = kTrimmingAdjusting;
     SendMessageW(frame_, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
     EXPECT_TRUE(IsZoomed(frame_));
