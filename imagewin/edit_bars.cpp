@@ -12,6 +12,7 @@
 #include "imagewin/edit_menus.h"
 #include "imagewin/edit_panes.h"
 #include "imagewin/edit_tool_host.h"
+#include "imagewin/edit_window.h"
 #include "imagewin/image_windows.h"
 #include "imagewin/save_window_seam.h"
 #include "shell/main_menus.h"
@@ -498,7 +499,12 @@ void on_colour_box_click(HWND box) {
         choose.rgbResult = colour_of(rgb);
         choose.lpCustColors = custom;
         choose.Flags = CC_RGBINIT | CC_FULLOPEN;
-        if (!ChooseColorW(&choose)) return;
+        bool chosen = false;
+        {
+            EditModalScope modal;
+            chosen = ChooseColorW(&choose) != FALSE;
+        }
+        if (!chosen) return;
         g_edit_state.save.transparent_colour = int32_t(choose.rgbResult & 0xFFFFFF);
         g_edit_state.save_choices.transparent = 1;
         update_save_bar();
@@ -509,7 +515,11 @@ void on_colour_box_click(HWND box) {
     if (!ops || !ops->choose_colour) return;
     if (g_frame) SetFocus(g_frame);
     host.hook_armed = false;
-    const bool chosen = ops->choose_colour(host.context, box);
+    bool chosen = false;
+    {
+        EditModalScope modal;
+        chosen = ops->choose_colour(host.context, box);
+    }
     host.hook_armed = true;
     if (!chosen) return;
     InvalidateRect(box, nullptr, FALSE);
