@@ -182,6 +182,18 @@ LRESULT CALLBACK tool_tab_proc(HWND window, UINT message, WPARAM wparam, LPARAM 
     return CallWindowProcW(g_tool_tab_proc, window, message, wparam, lparam);
 }
 
+WNDPROC g_zoom_track_proc = nullptr;
+
+LRESULT CALLBACK zoom_track_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
+    if (message == WM_RBUTTONUP && edit_image_loaded()) {
+        POINT at = {int16_t(LOWORD(lparam)), int16_t(HIWORD(lparam))};
+        ClientToScreen(window, &at);
+        show_edit_zoom_menu(at);
+        return 1;
+    }
+    return CallWindowProcW(g_zoom_track_proc, window, message, wparam, lparam);
+}
+
 LRESULT CALLBACK zoom_bar_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
     switch (message) {
         case WM_COMMAND:
@@ -317,6 +329,8 @@ void create_zoom_bar() {
     set_text(kZoomEditId, u"100");
     set_zoom_trackbar(100);
     add_control_tip(track, L"表示倍率/右クリックでメニュー表示");
+    g_zoom_track_proc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(track, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(zoom_track_proc)));
     add_control_tip(edit, L"表示倍率");
     g_zoom_bar_proc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(g_zoom_bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(zoom_bar_proc)));
@@ -453,7 +467,8 @@ void destroy_edit_bars() {
     } subclassed[] = {{g_save_bar, &g_save_bar_proc},
                       {g_zoom_bar, &g_zoom_bar_proc},
                       {g_tool_tab, &g_tool_tab_proc},
-                      {g_option_bar, &g_option_bar_proc}};
+                      {g_option_bar, &g_option_bar_proc},
+                      {control(kZoomTrackId), &g_zoom_track_proc}};
     for (const auto& s : subclassed) {
         if (s.bar && *s.proc) SetWindowLongPtrW(s.bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(*s.proc));
         *s.proc = nullptr;

@@ -656,6 +656,29 @@ TEST_F(EditWindowWin, ToolOptionBarFillsItsBand) {
     EXPECT_TRUE(IsWindowVisible(edit_bar_control(kSaveBarId)));
 }
 
+// Ends the menu whose loop runs, noting whether the edit window counted it as a modal loop.
+std::vector<bool> g_menu_loops;
+void CALLBACK end_menu_loop(HWND, UINT, UINT_PTR, DWORD) {
+    g_menu_loops.push_back(edit_window_modal());
+    EndMenu();
+}
+
+TEST_F(EditWindowWin, RightClickOnTheZoomTrackShowsThePresetsOnlyWithAnImage) {
+    HWND track = edit_bar_control(kZoomTrackId);
+    ASSERT_NE(track, nullptr);
+    for (bool image : {false, true}) {
+        SCOPED_TRACE(image);
+        if (image) load(40, 30);
+        g_menu_loops.clear();
+        const UINT_PTR timer = SetTimer(nullptr, 0, 50, end_menu_loop);
+        const LRESULT result = SendMessageW(track, WM_RBUTTONUP, 0, at(5, 5));
+        KillTimer(nullptr, timer);
+        EXPECT_EQ(result != 0, image);
+        EXPECT_EQ(g_menu_loops, image ? std::vector<bool>{true} : std::vector<bool>{});
+        EXPECT_FALSE(edit_window_modal());
+    }
+}
+
 TEST_F(EditWindowWin, ZoomTrackAndFieldFollowEachOther) {
     load(3000, 3000);
     HWND track = edit_bar_control(kZoomTrackId);
