@@ -12,8 +12,10 @@
 #include "imagewin/edit_menus.h"
 #include "imagewin/edit_panes.h"
 #include "imagewin/edit_tool_host.h"
+#include "imagewin/edit_window.h"
 #include "imagewin/image_windows.h"
 #include "imagewin/save_window_seam.h"
+#include "shell/main_menus.h"
 #include "shell/shell_state.h"
 
 namespace {
@@ -35,7 +37,7 @@ WNDPROC g_zoom_bar_proc = nullptr;
 WNDPROC g_save_bar_proc = nullptr;
 WNDPROC g_option_bar_proc = nullptr;
 int32_t g_last_track = -1;
-RECT g_group_rects[4] = {};
+ToolGroupRect g_group_rects[kToolGroupCount] = {};
 
 const wchar_t* wide(const char16_t* text) {
     return reinterpret_cast<const wchar_t*>(text);
@@ -153,7 +155,18 @@ void set_band_child(HWND window, const wchar_t* caption) {
     band.cxMinChild = 780;
     band.cyMinChild = 24;
     SendMessageW(g_rebar, RB_SETBANDINFOW, WPARAM(index), LPARAM(&band));
-    if (window) ShowWindow(window, SW_SHOWNA);
+    if (window) {
+        // Some rebars keep a new child at the size it was made with (none): it is placed in the
+        // band here.
+        RECT area = {}, borders = {};
+        SendMessageW(g_rebar, RB_GETRECT, WPARAM(index), LPARAM(&area));
+        SendMessageW(g_rebar, RB_GETBANDBORDERS, WPARAM(index), LPARAM(&borders));
+        const int left = area.left + borders.left, top = area.top + borders.top;
+        const int width = area.right - borders.right - left, height = area.bottom - borders.bottom - top;
+        if (width > 0 && height > 0)
+            SetWindowPos(window, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+        ShowWindow(window, SW_SHOWNA);
+    }
     InvalidateRect(g_rebar, nullptr, TRUE);
 }
 
@@ -167,6 +180,18 @@ LRESULT colour_static(WPARAM wparam) {
 LRESULT CALLBACK tool_tab_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
     if (message == WM_RBUTTONDOWN) return 0;
     return CallWindowProcW(g_tool_tab_proc, window, message, wparam, lparam);
+}
+
+WNDPROC g_zoom_track_proc = nullptr;
+
+LRESULT CALLBACK zoom_track_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
+    if (message == WM_RBUTTONUP && edit_image_loaded()) {
+        POINT at = {int16_t(LOWORD(lparam)), int16_t(HIWORD(lparam))};
+        ClientToScreen(window, &at);
+        show_edit_zoom_menu(at);
+        return 1;
+    }
+    return CallWindowProcW(g_zoom_track_proc, window, message, wparam, lparam);
 }
 
 LRESULT CALLBACK zoom_bar_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
@@ -304,9 +329,19 @@ void create_zoom_bar() {
     set_text(kZoomEditId, u"100");
     set_zoom_trackbar(100);
     add_control_tip(track, L"表示倍率/右クリックでメニュー表示");
+    g_zoom_track_proc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(track, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(zoom_track_proc)));
     add_control_tip(edit, L"表示倍率");
     g_zoom_bar_proc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(g_zoom_bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(zoom_bar_proc)));
+}
+
+// Taken once every button is in: a text button's width moves the ones after it.
+void store_tool_group_rects() {
+    for (int32_t i = 0; i < kToolGroupCount; ++i) {
+        const RECT r = button_rect(g_tool_tab, kToolGroupIds[i]);
+        g_group_rects[i] = {int32_t(r.left), int32_t(r.top), int32_t(r.right), int32_t(r.bottom)};
+    }
 }
 
 void create_tool_tab_bar() {
@@ -318,7 +353,8 @@ void create_tool_tab_bar() {
     g_tool_tab = make_toolbar(g_rebar, kToolTabBarId, 161, 25, buttons, int(std::size(buttons)),
                               TBSTYLE_LIST | WS_CLIPCHILDREN);
     if (!g_tool_tab) return;
-    SendMessageW(g_tool_tab, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_MIXEDBUTTONS | TBSTYLE_EX_DRAWDDARROWS);
+    // No separate arrow: a press anywhere on a group button drops its popup down.
+    SendMessageW(g_tool_tab, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_MIXEDBUTTONS);
     static const struct {
         int id;
         const wchar_t* text;
@@ -331,8 +367,8 @@ void create_tool_tab_bar() {
         b.fsStyle = BTNS_SHOWTEXT | BTNS_DROPDOWN | BTNS_AUTOSIZE;
         b.iString = INT_PTR(groups[i].text);
         SendMessageW(g_tool_tab, TB_ADDBUTTONSW, 1, LPARAM(&b));
-        g_group_rects[i] = button_rect(g_tool_tab, groups[i].id);
     }
+    store_tool_group_rects();
     g_tool_tab_proc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(g_tool_tab, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(tool_tab_proc)));
 }
@@ -431,7 +467,8 @@ void destroy_edit_bars() {
     } subclassed[] = {{g_save_bar, &g_save_bar_proc},
                       {g_zoom_bar, &g_zoom_bar_proc},
                       {g_tool_tab, &g_tool_tab_proc},
-                      {g_option_bar, &g_option_bar_proc}};
+                      {g_option_bar, &g_option_bar_proc},
+                      {control(kZoomTrackId), &g_zoom_track_proc}};
     for (const auto& s : subclassed) {
         if (s.bar && *s.proc) SetWindowLongPtrW(s.bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(*s.proc));
         *s.proc = nullptr;
@@ -477,7 +514,12 @@ void on_colour_box_click(HWND box) {
         choose.rgbResult = colour_of(rgb);
         choose.lpCustColors = custom;
         choose.Flags = CC_RGBINIT | CC_FULLOPEN;
-        if (!ChooseColorW(&choose)) return;
+        bool chosen = false;
+        {
+            EditModalScope modal;
+            chosen = ChooseColorW(&choose) != FALSE;
+        }
+        if (!chosen) return;
         g_edit_state.save.transparent_colour = int32_t(choose.rgbResult & 0xFFFFFF);
         g_edit_state.save_choices.transparent = 1;
         update_save_bar();
@@ -488,7 +530,11 @@ void on_colour_box_click(HWND box) {
     if (!ops || !ops->choose_colour) return;
     if (g_frame) SetFocus(g_frame);
     host.hook_armed = false;
-    const bool chosen = ops->choose_colour(host.context, box);
+    bool chosen = false;
+    {
+        EditModalScope modal;
+        chosen = ops->choose_colour(host.context, box);
+    }
     host.hook_armed = true;
     if (!chosen) return;
     InvalidateRect(box, nullptr, FALSE);
@@ -687,6 +733,47 @@ void update_bit_depth_list() {
     SendMessageW(combo, CB_SETCURSEL, WPARAM(state.selection), 0);
 }
 
+namespace {
+
+void place_control(int id, int x, int y, int width, int height) {
+    if (HWND window = control(id))
+        SetWindowPos(window, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// An edit field with its arrows at the field's right end: the arrows take their width from it.
+void place_field(int id, int arrows_id, int x, int width) {
+    place_control(id, x, 2, width, 18);
+    if (HWND arrows = control(arrows_id)) SendMessageW(arrows, UDM_SETBUDDY, WPARAM(control(id)), 0);
+}
+
+void set_placeholder_width(int id, int width) {
+    TBBUTTONINFOW info = {};
+    info.cbSize = sizeof info;
+    info.dwMask = TBIF_SIZE;
+    info.cx = WORD(width);
+    SendMessageW(g_save_bar, TB_SETBUTTONINFOW, WPARAM(id), LPARAM(&info));
+}
+
+// The controls sit on the placeholders, which move as a format shows and hides the buttons in
+// front of them (the rectangles a bar gives while it is being built are not yet final either).
+// The size limit needs more room than the gamma field that otherwise takes that place.
+void place_save_bar_controls(bool size_controls) {
+    set_placeholder_width(9942, size_controls ? 186 : 38);
+    const RECT slot = button_rect(g_save_bar, 9940);
+    const RECT colour = button_rect(g_save_bar, 9941);
+    const RECT gamma = button_rect(g_save_bar, 9942);
+    place_field(kPngLevelId, 743, slot.left, 36);
+    place_control(kPngFilterId, slot.left + 40, 1, 70, 200);
+    place_field(kJpegQualityId, 746, slot.left, 45);
+    place_control(kColourBoxId, colour.left + 1, 3, 18, 18);
+    place_control(kGammaEditId, gamma.left + 2, 2, 35, 18);
+    place_control(kSizeLimitBoxId, gamma.left, 4, 75, 16);
+    place_field(kSizeLimitEditId, 749, gamma.left + 76, 52);
+    place_control(750, gamma.left + 130, 4, 50, 16);
+}
+
+}  // namespace
+
 void update_save_bar() {
     if (!g_save_bar) return;
     const SaveSettings& save = g_edit_state.save;
@@ -718,11 +805,8 @@ void update_save_bar() {
     for (int id : {kSizeLimitEditId, 749, 750}) show_control(id, layout.size_controls, layout.size_enabled);
     show_control(kGammaEditId, layout.gamma_edit);
     show_control(kBitDepthComboId, true, layout.bit_depth_enabled);
-    if (HWND box = control(kColourBoxId)) {
-        const RECT anchor = button_rect(g_save_bar, layout.colour_box_before ? 9941 : 9941);
-        SetWindowPos(box, nullptr, anchor.left + 1, 3, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        ShowWindow(box, layout.colour_box ? SW_SHOWNA : SW_HIDE);
-    }
+    if (HWND box = control(kColourBoxId)) ShowWindow(box, layout.colour_box ? SW_SHOWNA : SW_HIDE);
+    place_save_bar_controls(layout.size_controls);
 }
 
 LRESULT edit_bars_notify(const NMHDR* header) {
@@ -743,8 +827,19 @@ LRESULT edit_bars_notify(const NMHDR* header) {
         case NM_RDOWN:
             if (g_frame) SetFocus(g_frame);
             return 0;
+        case NM_CUSTOMDRAW:
+            // The buttons look like the main window's menu-bar buttons.
+            if (id == UINT_PTR(kRebarId)) return CDRF_DODEFAULT;
+            return menu_bar_custom_draw(const_cast<NMHDR*>(header));
         default: return 0;
     }
+}
+
+int32_t tool_group_button_at(POINT screen, int32_t except) {
+    if (!g_tool_tab) return 0;
+    POINT p = screen;
+    ScreenToClient(g_tool_tab, &p);
+    return tool_group_at(g_group_rects, p.x, p.y, except);
 }
 
 bool edit_bars_command(int id, int code) {

@@ -37,6 +37,9 @@ HWND edit_bar_control(int id);
 
 // WM_NOTIFY of the frame for the bars; 0 for any other sender.
 LRESULT edit_bars_notify(const NMHDR* header);
+// The tool-group button (8400, 8410, 8420, 8440) under a screen point, skipping `except` (-1:
+// none); 0 when none.
+int32_t tool_group_button_at(POINT screen, int32_t except);
 // A save-bar control's WM_COMMAND; false when `id` is not one of them.
 bool edit_bars_command(int id, int code);
 

@@ -216,6 +216,7 @@ void edit_window_command_message(HWND window, WPARAM wparam, LPARAM lparam) {
             create_history_window();
             break;
         case 8610: start_transparent_colour_pick(); break;
+        case 8670: toggle_comment_insertion(); break;
         case 8401: undo_or_redo(-1); break;
         case 8402: undo_or_redo(1); break;
         case 9000: end_edit_tool(true); break;

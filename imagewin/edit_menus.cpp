@@ -4,6 +4,7 @@
 
 #include "imagewin/core/command_labels.h"
 #include "imagewin/edit_commands.h"
+#include "imagewin/edit_window.h"
 #include "imagewin/image_windows.h"
 #include "shell/core/menu_rules.h"
 #include "shell/main_menus.h"
@@ -133,6 +134,18 @@ void update_edit_menu_states() {
         if (g_menus[which] && which != kEditMenuTools) update_menu(g_menus[which], context);
 }
 
+namespace {
+
+// The menu's loop counts as a modal loop: a close meanwhile would destroy the menu it tracks.
+void track_edit_popup(HMENU menu, POINT at) {
+    if (!menu) return;
+    update_edit_menu_states();
+    EditModalScope modal;
+    TrackPopupMenuEx(menu, TPM_NOANIMATION, at.x, at.y, g_edit_state.image_window, nullptr);
+}
+
+}  // namespace
+
 bool show_edit_context_menu(HWND pane, LPARAM screen_point) {
     if (!g_container || !pane) return false;
     POINT at = {int16_t(LOWORD(screen_point)), int16_t(HIWORD(screen_point))};
@@ -146,10 +159,12 @@ bool show_edit_context_menu(HWND pane, LPARAM screen_point) {
         ScreenToClient(pane, &local);
         if (!PtInRect(&client, local)) return false;
     }
-    update_edit_menu_states();
-    TrackPopupMenuEx(g_menus[kEditMenuContext], TPM_NOANIMATION, at.x, at.y, g_edit_state.image_window,
-                     nullptr);
+    track_edit_popup(g_menus[kEditMenuContext], at);
     return true;
+}
+
+void show_edit_zoom_menu(POINT at) {
+    track_edit_popup(g_menus[kEditMenuZoom], at);
 }
 
 void show_tool_group_menu(int id, POINT at) {
@@ -158,8 +173,7 @@ void show_tool_group_menu(int id, POINT at) {
                       : id == 8420 ? kEditMenuCorrect
                                    : kEditMenuProcess;
     g_open_group = id;
-    update_edit_menu_states();
-    TrackPopupMenuEx(g_menus[which], TPM_NOANIMATION, at.x, at.y, g_edit_state.image_window, nullptr);
+    track_edit_popup(g_menus[which], at);
 }
 
 int open_tool_group_popup() {

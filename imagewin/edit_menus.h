@@ -23,6 +23,8 @@ void update_edit_menu_states();
 // The context menu at a screen point (keyboard: lParam -1, at the pane's origin); false when
 // the point lies outside the pane.
 bool show_edit_context_menu(HWND pane, LPARAM screen_point);
+// The zoom presets at a screen point.
+void show_edit_zoom_menu(POINT at);
 // The tool-group popup of button `id` below its rectangle (screen coordinates).
 void show_tool_group_menu(int id, POINT at);
 // The tool-group button whose popup is open, -1 when none.

@@ -295,7 +295,8 @@ void refresh_after_image_change(bool reset_zoom) {
 }
 
 void scroll_edit_view(int32_t dy, int32_t dx) {
-    scroll_view_source(g_edit_state.view, dx, dy);
+    // While panning the navigator's frame follows the view; the edit window has no pan cursor.
+    scroll_view_source(g_edit_state.view, dx, dy, &g_edit_state.navigator, PanCursors{});
     rect_to_view();
     repaint(g_first);
     repaint(g_edited);
@@ -339,10 +340,20 @@ void begin_edit_right_drag(HWND capture_window, int32_t x, int32_t y) {
 
 void track_edit_right_drag(int32_t x, int32_t y) {
     if (edit_tool_holds_view() || g_edit_state.view.drag_mode == kDragNone) return;
-    const RightDragStep step = track_right_drag(g_edit_state.view, {x, y}, edit_image_loaded());
-    if (g_edit_state.view.drag_mode == kDragPanning && (step.dx || step.dy))
-        scroll_edit_view(step.dy, step.dx);
+    EditState& s = g_edit_state;
+    const RightDragStep step = track_right_drag(s.view, {x, y}, edit_image_loaded());
+    if (step.show_navigator && s.navigator.window && s.image_window)
+        show_navigator(s.navigator, s.view, s.image_window);
+    if (s.view.drag_mode == kDragPanning && (step.dx || step.dy)) scroll_edit_view(step.dy, step.dx);
 }
+
+namespace {
+
+void hide_navigator() {
+    if (HWND navigator = g_edit_state.navigator.window) ShowWindow(navigator, SW_HIDE);
+}
+
+}  // namespace
 
 bool end_edit_right_drag() {
     const int32_t mode = end_right_drag(g_edit_state.view);
@@ -356,6 +367,7 @@ bool end_edit_right_drag() {
     }
     repaint(g_edited);
     if (!g_edit_tool.pick_mode) ReleaseCapture();
+    if (mode == kDragPanning) hide_navigator();
     return false;
 }
 
@@ -365,6 +377,7 @@ void edit_capture_lost() {
     // next move without a button would still pan or stretch a rectangle.
     if (v.drag_mode != kDragNone) {
         end_right_drag(v);
+        hide_navigator();
         repaint(g_edited);
     }
     if (v.zoom_drag_active) {

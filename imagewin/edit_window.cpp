@@ -7,6 +7,7 @@
 
 #include "imagewin/edit_window.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <string>
 
@@ -30,7 +31,8 @@ HWND volatile g_window = nullptr;
 HANDLE volatile g_ready = nullptr;
 HHOOK g_keyboard_hook = nullptr;
 HHOOK g_mouse_hook = nullptr;
-int g_modal_depth = 0;
+// Read by the main thread when the program closes.
+std::atomic<int> g_modal_depth{0};
 bool g_close_waiting = false;
 // Placement the system keeps moving is tried this many times, then taken as it is.
 constexpr int kPlacementAttempts = 3;
@@ -185,6 +187,7 @@ bool confirm_edit_window_close(HWND window) {
     std::free(selection.selection_mask);
     selection.selection_mask = nullptr;
     save_placement(window);
+    destroy_navigator_window(g_edit_state.navigator);
     close_tool_option_bar();
     destroy_edit_bars();
     destroy_edit_menus();
@@ -226,8 +229,43 @@ LRESULT CALLBACK edit_keyboard_hook(int code, WPARAM wparam, LPARAM lparam) noex
 
 namespace {
 
+// The screen point of the move that switched tool groups, until the frame pressed there.
+POINT g_group_point = {-1, -1};
+
+// With a tool-group popup open, moving onto another group's button closes the popup and opens
+// that group's: the move is eaten and the frame presses the button once the menu loop is over.
 LRESULT CALLBACK edit_mouse_hook(int code, WPARAM wparam, LPARAM lparam) noexcept {
+    const int32_t open = open_tool_group_popup();
+    if (code == HC_ACTION && wparam == WM_MOUSEMOVE && open != -1 && edit_image_loaded()) {
+        const auto* mouse = reinterpret_cast<const MOUSEHOOKSTRUCT*>(lparam);
+        if (tool_group_button_at(mouse->pt, open) != 0) {
+            g_group_point = mouse->pt;
+            EndMenu();
+            PostMessageW(g_edit_state.image_window, WM_APP, 0, 0);
+            return 1;
+        }
+    }
     return CallNextHookEx(g_mouse_hook, code, wparam, lparam);
+}
+
+void press_tool_group_under_cursor() {
+    POINT cursor = {};
+    if (!GetCursorPos(&cursor)) return;
+    // Where the system keeps the cursor after an eaten move differs between systems: the press
+    // goes where the move went.
+    if (tool_group_button_at(g_group_point, -1) != 0 &&
+        (cursor.x != g_group_point.x || cursor.y != g_group_point.y)) {
+        cursor = g_group_point;
+        SetCursorPos(cursor.x, cursor.y);
+    }
+    g_group_point = {-1, -1};
+    if (tool_group_button_at(cursor, -1) == 0) return;
+    // A real press and release where the cursor is, so the toolbar drops the popup down itself.
+    INPUT clicks[2] = {};
+    clicks[0].type = clicks[1].type = INPUT_MOUSE;
+    clicks[0].mi.dwFlags = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_LEFTDOWN;
+    clicks[1].mi.dwFlags = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_LEFTUP;
+    SendInput(2, clicks, sizeof(INPUT));
 }
 
 }  // namespace
@@ -258,6 +296,7 @@ LRESULT CALLBACK edit_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
         case WM_ACTIVATEAPP: on_edit_activate_app(window, wparam != 0); return 0;
         case WM_INITMENU: update_edit_menu_states(); return 0;
         case WM_EXITMENULOOP: clear_tool_group_popup(); return 0;
+        case WM_APP: press_tool_group_under_cursor(); return 0;
         case WM_MEASUREITEM:
         case WM_DRAWITEM: draw_menu_item(message, lparam); return TRUE;
         case WM_CONTEXTMENU:
@@ -344,6 +383,8 @@ HWND create_edit_window() {
         create_file_list_window();
         refresh_after_image_change(true);
         update_image_window_title();
+        create_navigator_window(g_edit_state.navigator, window, L"Pexaron_navi_class", g_shell.instance,
+                                NavigatorSource{&g_edit_state.view, g_edit_state.memory_dc});
         if (g_shell.main_settings.help_at_start[kEditHelpFlag]) {
             EditModalScope modal;
             run_modal_dialog(window, 6770, edit_help_dialog_proc, 0);
@@ -404,5 +445,6 @@ void fill_image_window_entry_points(ShellEntryPoints* table) {
     table->edit_window_proc = edit_window_proc;
     table->start_edit_window_thread = start_edit_window_thread;
     table->current_image_window = current_image_window;
+    table->image_window_modal = edit_window_modal;
     table->edit_help_dialog_proc = edit_help_dialog_proc;
 }

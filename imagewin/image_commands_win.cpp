@@ -15,26 +15,44 @@
 #include "common/win/message_box.h"
 #include "imagewin/core/image_window_texts.h"
 #include "imagewin/edit_state.h"
+#include "imagewin/edit_window.h"
 #include "imagewin/image_file_list_win.h"
 #include "imagewin/image_view_win.h"
 #include "imagewin/image_windows.h"
+#include "imagewin/save_window_seam.h"
 #include "imagewin/saving_seam.h"
 #include "imagewin/undo_history_win.h"
 #include "shell/folder_watch.h"
+#include "shell/launch.h"
 #include "shell/shell_helpers.h"
 #include "shell/shell_state.h"
 
 namespace {
 
 constexpr int32_t kDialogComment = 5200;
+constexpr int32_t kDialogPngText = 5300;
+constexpr int32_t kDialogExif = 5400;
+constexpr int32_t kDialogCommentCreate = 5900;
 constexpr int32_t kDialogPrintPreview = 6400;
 
-// Until the dialogs exist, every dialog closes at once as if cancelled.
-INT_PTR image_dialog_seam(int32_t, HWND, LPARAM) {
-    return 0;
+ImageDialogProcs g_dialog_procs;
+ImageDialogRunner g_dialog_runner = nullptr;
+
+DLGPROC image_dialog_proc(int32_t dialog_id) {
+    switch (dialog_id) {
+        case kDialogComment: return g_dialog_procs.image_comment_dialog_proc;
+        case kDialogPngText: return g_dialog_procs.png_text_dialog_proc;
+        case kDialogExif: return g_dialog_procs.exif_dialog_proc;
+        case kDialogCommentCreate: return g_dialog_procs.comment_create_dialog_proc;
+        case kDialogPrintPreview: return g_dialog_procs.image_print_dialog_proc;
+        default: return nullptr;
+    }
 }
 
-ImageDialogRunner g_dialog_runner = nullptr;
+INT_PTR run_image_dialog_procedure(int32_t dialog_id, HWND owner, LPARAM param) {
+    const DLGPROC procedure = image_dialog_proc(dialog_id);
+    return procedure ? run_modal_dialog(owner, dialog_id, procedure, param) : 0;
+}
 
 const wchar_t* wide_text(const char16_t* text) {
     return reinterpret_cast<const wchar_t*>(text);
@@ -79,12 +97,18 @@ int image_window_message_box(HWND owner, const wchar_t* text, const wchar_t* cap
         while (ShowCursor(TRUE) < 0) {
         }
     ListWindowDisabled disabled;
+    EditModalScope modal;
     return app_message_box(owner, text, caption, style);
+}
+
+void install_image_dialog_procs(const ImageDialogProcs& procs) {
+    g_dialog_procs = procs;
 }
 
 INT_PTR run_image_dialog(int32_t dialog_id, HWND owner, LPARAM param) {
     ListWindowDisabled disabled;
-    return (g_dialog_runner ? g_dialog_runner : image_dialog_seam)(dialog_id, owner, param);
+    EditModalScope modal;
+    return (g_dialog_runner ? g_dialog_runner : run_image_dialog_procedure)(dialog_id, owner, param);
 }
 
 ImageDialogRunner set_image_dialog_runner(ImageDialogRunner runner) {
@@ -264,6 +288,17 @@ void show_text_data_for_image() {
         return;
     }
     run_image_dialog(dialog, s.image_window, 0);
+}
+
+void toggle_comment_insertion() {
+    EditState& s = g_edit_state;
+    if (s.save_choices.insert_comment) {
+        s.save_choices.insert_comment = 0;
+    } else if (run_image_dialog(kDialogCommentCreate, s.image_window,
+                                reinterpret_cast<LPARAM>(&s.save_record.comment)) == 1) {
+        s.save_choices.insert_comment = s.save_record.comment.empty() ? 0 : 1;
+    }
+    update_save_bar();
 }
 
 void show_print_preview_for_image() {

@@ -4,6 +4,7 @@
 
 #include "codecs/file_type.h"
 #include "imagewin/edit_state.h"
+#include "imagewin/edit_window.h"
 #include "imagewin/image_file_list_win.h"
 #include "imagewin/image_view_win.h"
 #include "imagewin/save_edit_image.h"
@@ -122,6 +123,7 @@ SaveFileDialogRoutine set_save_file_dialog_routine(SaveFileDialogRoutine routine
 }
 
 BOOL run_save_file_dialog(OPENFILENAMEW* request) {
+    EditModalScope modal;
     return g_routine ? g_routine(request) : GetSaveFileNameW(request);
 }
 

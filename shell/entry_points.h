@@ -19,6 +19,9 @@ struct ShellEntryPoints {
     HANDLE (*start_view_window_thread)(int start_mode, unsigned* thread_id) = nullptr;
     // The window of the running image-window thread, or null.
     HWND (*current_image_window)() = nullptr;
+    // Whether the image window runs a modal loop (a box, a dialog): closing it now would free
+    // what the loop uses, so the program does not close meanwhile. Asked from the main thread.
+    bool (*image_window_modal)() = nullptr;
     // The single view's window and bar procedures.
     WNDPROC view_window_proc = nullptr;
     WNDPROC view_bar_proc = nullptr;

@@ -58,6 +58,7 @@ ShellEntryPoints with_stand_ins(ShellEntryPoints t) {
     fill(&t.edit_window_proc, static_cast<WNDPROC>(no_edit_window_proc));
     fill(&t.start_edit_window_thread, no_edit_window_thread);
     fill(&t.current_image_window, no_window);
+    fill(&t.image_window_modal, nothing_runs);
     fill(&t.view_window_proc, static_cast<WNDPROC>(no_edit_window_proc));
     fill(&t.view_bar_proc, static_cast<WNDPROC>(no_edit_window_proc));
     fill(&t.navigator_window_proc, static_cast<WNDPROC>(no_edit_window_proc));

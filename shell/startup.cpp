@@ -269,6 +269,8 @@ bool shutdown_main_window() {
     }
     if (g_shell.image_thread.valid()) {
         if (HWND image = shell_entry_points().current_image_window()) {
+            // A box or dialog of the image window is up: its user answers it first.
+            if (shell_entry_points().image_window_modal()) return false;
             SendMessageW(image, WM_CLOSE, 0, 0);
             // Its user chose to keep it open (for example to save first): so does the program.
             if (IsWindow(image)) return false;

@@ -99,6 +99,15 @@ int32_t clamp_zoom_percent(int32_t percent) {
     return std::clamp(percent, kZoomPercentMin, kZoomPercentMax);
 }
 
+int32_t tool_group_at(const ToolGroupRect (&rects)[kToolGroupCount], int32_t x, int32_t y, int32_t except) {
+    for (int32_t i = 0; i < kToolGroupCount; ++i) {
+        const ToolGroupRect& r = rects[i];
+        if (kToolGroupIds[i] == except) continue;
+        if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) return kToolGroupIds[i];
+    }
+    return 0;
+}
+
 namespace {
 
 uint8_t check_state(bool checked) {

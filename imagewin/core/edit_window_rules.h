@@ -71,6 +71,23 @@ int32_t zoom_percent_to_track(int32_t percent);
 // The zoom edit's text value clamped to what the view takes.
 int32_t clamp_zoom_percent(int32_t percent);
 
+// ---- Tool-group buttons ----
+
+// The four drop-down buttons of the tool-tab toolbar, in bar order: 8400, 8410, 8420, 8440.
+constexpr int32_t kToolGroupCount = 4;
+constexpr int32_t kToolGroupIds[kToolGroupCount] = {8400, 8410, 8420, 8440};
+
+struct ToolGroupRect {
+    int32_t left = 0;
+    int32_t top = 0;
+    int32_t right = 0;  // exclusive, as TB_GETRECT gives it
+    int32_t bottom = 0;
+};
+
+// The tool-group button under toolbar point (x, y), skipping `except` (the button whose popup is
+// open, or -1); 0 when none. The rows above and below the buttons belong to none of them.
+int32_t tool_group_at(const ToolGroupRect (&rects)[kToolGroupCount], int32_t x, int32_t y, int32_t except);
+
 // ---- Save bar ----
 
 // TB_SETSTATE values.

@@ -12,6 +12,7 @@
 #include "common/win/process_lock.h"
 #include "imagewin/edit_commands.h"
 #include "imagewin/edit_tool_host.h"
+#include "imagewin/edit_window.h"
 #include "imagewin/image_windows.h"
 
 namespace {
@@ -408,6 +409,56 @@ TEST_F(EditToolHostWin, TrimmingRefusesWhatMovesTheViewWhileItDraws) {
     EXPECT_EQ(g_edit_tool.kind, 0);
     EXPECT_EQ(g_calls, (std::vector<std::string>{"finish cancel", "destroy"}));
     EXPECT_EQ(g_edit_tool.trimming_state, 0);
+}
+
+// A tool with a preview worker: the colour its box's dialog returns asks the worker for a new
+// preview, a dialog left without a colour asks nothing.
+bool g_colour_chosen = true;
+std::vector<bool> g_colour_dialog_modal;
+bool choose_tool_colour(void*, HWND) {
+    g_colour_dialog_modal.push_back(edit_window_modal());
+    return g_colour_chosen;
+}
+std::vector<WPARAM> g_worker_requests;
+LRESULT CALLBACK worker_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
+    if (message == WM_APP) g_worker_requests.push_back(wparam);
+    return DefWindowProcW(window, message, wparam, lparam);
+}
+
+TEST_F(EditToolHostWin, AColourChosenForAPreviewingToolAsksItsWorkerForAPreview) {
+    load();
+    EditToolOps ops = invert_ops();
+    ops.choose_colour = choose_tool_colour;
+    register_edit_tool(kToolColourFilter, ops);
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = worker_proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"tool_worker_test";
+    RegisterClassW(&wc);
+    HWND worker =
+        CreateWindowW(L"tool_worker_test", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    HWND box = CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 18, 18, nullptr, nullptr, wc.hInstance, nullptr);
+    ASSERT_NE(box, nullptr);
+    SetWindowLongPtrW(box, GWLP_ID, 2830);  // a colour filter preset
+    SetWindowLongPtrW(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(colour_box_proc));
+    command(8441);
+    ASSERT_EQ(g_edit_tool.kind, kToolColourFilter);
+    g_edit_tool.worker_window = worker;
+    for (bool chosen : {true, false}) {
+        SCOPED_TRACE(chosen);
+        g_colour_chosen = chosen;
+        g_worker_requests.clear();
+        g_colour_dialog_modal.clear();
+        SendMessageW(box, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+        MSG msg;
+        while (PeekMessageW(&msg, worker, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        EXPECT_EQ(g_colour_dialog_modal, std::vector<bool>{true});
+        EXPECT_EQ(g_worker_requests, chosen ? std::vector<WPARAM>{500} : std::vector<WPARAM>{});
+        EXPECT_TRUE(g_edit_tool.hook_armed);
+    }
+    command(9001);
+    DestroyWindow(box);
+    DestroyWindow(worker);
 }
 
 TEST_F(EditToolHostWin, CancellingResizeNeverRunsItsFinish) {

@@ -144,6 +144,24 @@ uint8_t button(const SaveBarLayout& layout, uint16_t id) {
     return 0;
 }
 
+TEST(ToolGroupHoverTest, FindsTheButtonUnderThePointOtherThanTheOpenOne) {
+    // Four buttons side by side in one row, as the tool-tab toolbar lays them out: 3 px of bar
+    // above them, each right edge exclusive.
+    const ToolGroupRect rects[kToolGroupCount] = {
+        {90, 3, 130, 25}, {130, 3, 170, 25}, {170, 3, 210, 25}, {210, 3, 250, 25}};
+    const struct {
+        int32_t x, y, except, expected;
+    } cases[] = {
+        {100, 10, -1, 8400},   {129, 10, -1, 8400}, {130, 10, -1, 8410}, {249, 24, -1, 8440},
+        {250, 10, -1, 0},      {89, 10, -1, 0},     {100, 2, -1, 0},     {100, 25, -1, 0},
+        {100, 10, 8400, 0},  // the open popup's own button does not switch
+        {175, 10, 8400, 8420}, {215, 10, 8440, 0},  {60, 10, 8410, 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(tool_group_at(rects, c.x, c.y, c.except), c.expected)
+            << c.x << "," << c.y << " open " << c.except;
+}
+
 TEST(SaveBarLayoutTest, ShowsEachFormatsControls) {
     SaveBarInput in;
     in.has_image = true;

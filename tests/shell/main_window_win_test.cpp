@@ -95,6 +95,7 @@ protected:
 
     void TearDown() override {
         stand_in::set_image_window_refuses_close(false);
+        stand_in::set_image_window_modal(false);
         stand_in::set_batch_state(nullptr, false);
         g_shell.view_busy[0] = g_shell.view_busy[1] = 0;
         if (g_shell.main_window) close_app();
@@ -563,6 +564,23 @@ TEST_F(ShellAppTest, ImageWindowKeptOpenByItsUserKeepsTheProgramOpen) {
     ASSERT_TRUE(close_app());
     EXPECT_FALSE(g_shell.image_thread.valid());
     EXPECT_EQ(stand_in::current_image_window(), nullptr);
+}
+
+TEST_F(ShellAppTest, CloseIsRefusedWhileTheImageWindowRunsAModalLoop) {
+    start_app();
+    PostMessageW(g_shell.main_window, kAppMessage, kMainOpenEditWindow, 0);
+    ASSERT_TRUE(pump_until([] { return stand_in::current_image_window() != nullptr; }));
+    stand_in::set_image_window_modal(true);
+    const LONG closes = stand_in::g_close_count;
+    PostMessageW(g_shell.main_window, WM_CLOSE, 0, 0);
+    pump_until([] { return false; }, 300);
+    ASSERT_NE(g_shell.main_window, nullptr);
+    EXPECT_NE(stand_in::current_image_window(), nullptr);
+    // Not even asked: a close sent into its loop would wait there and end the window later.
+    EXPECT_EQ(stand_in::g_close_count, closes);
+    stand_in::set_image_window_modal(false);
+    ASSERT_TRUE(close_app());
+    EXPECT_FALSE(g_shell.image_thread.valid());
 }
 
 TEST_F(ShellAppTest, ImageWindowEndingByItselfIsReapedByCode170) {

@@ -17,6 +17,8 @@
 namespace stand_in {
 
 inline volatile LONG g_refuse_close = 0;
+inline volatile LONG g_modal = 0;        // the image window says it runs a modal loop
+inline volatile LONG g_close_count = 0;  // WM_CLOSE messages the image window received
 inline HWND volatile g_image_window = nullptr;
 inline HANDLE volatile g_ready = nullptr;
 inline HWND g_batch_window = nullptr;
@@ -24,6 +26,7 @@ inline bool g_batch_running = false;
 
 inline LRESULT CALLBACK edit_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
     if (message == WM_CLOSE) {
+        InterlockedIncrement(&g_close_count);
         if (!g_refuse_close) DestroyWindow(window);
         return 0;
     }
@@ -59,6 +62,9 @@ inline HANDLE start_edit_window_thread(unsigned* thread_id) {
 inline HWND current_image_window() {
     return g_image_window;
 }
+inline bool image_window_modal() {
+    return g_modal != 0;
+}
 inline HWND batch_window() {
     return g_batch_window;
 }
@@ -69,12 +75,14 @@ inline bool batch_conversion_running() {
 // Installs the stand-ins with nothing refused and no batch window.
 inline void install() {
     InterlockedExchange(&g_refuse_close, 0);
+    InterlockedExchange(&g_modal, 0);
     g_batch_window = nullptr;
     g_batch_running = false;
     ShellEntryPoints table;
     table.edit_window_proc = edit_window_proc;
     table.start_edit_window_thread = start_edit_window_thread;
     table.current_image_window = current_image_window;
+    table.image_window_modal = image_window_modal;
     table.batch_window = batch_window;
     table.batch_conversion_running = batch_conversion_running;
     install_shell_entry_points(table);
@@ -82,6 +90,10 @@ inline void install() {
 
 inline void set_image_window_refuses_close(bool refuse) {
     InterlockedExchange(&g_refuse_close, refuse ? 1 : 0);
+}
+
+inline void set_image_window_modal(bool modal) {
+    InterlockedExchange(&g_modal, modal ? 1 : 0);
 }
 
 inline void set_batch_state(HWND window, bool running) {
