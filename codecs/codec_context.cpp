@@ -13,29 +13,16 @@ CodecContext* init_codec_context(CodecContext* context, uint8_t shared) {
 }
 
 void reset_codec_handles(CodecContext* context) {
-    context->error = kCodecOk;
-    context->output_file.close();
-    context->mapped.close();
-    context->output_failed = false;
-    context->input = ByteCursor();
+    static_cast<CodecUse&>(*context) = CodecUse();
 }
 
 void close_codec_files(CodecContext* context) {
-    context->mapped.close();
     context->output_file.close();
     context->input = ByteCursor();
 }
 
 void close_codec_files_if_owned(CodecContext* context) {
     close_codec_files(context);
-}
-
-uint32_t map_input_file(const std::u16string& path, CodecContext* context) {
-    if (!context->mapped.open(path)) {
-        set_codec_error(context, kCodecReadFailed);
-        return 0;
-    }
-    return use_mapped_input(context->mapped, context);
 }
 
 uint32_t use_mapped_input(const MappedInput& input, CodecContext* context) {
@@ -49,6 +36,19 @@ uint32_t use_mapped_input(const MappedInput& input, CodecContext* context) {
     FileTime time = {};
     if (input.last_write_time(&time)) context->loaded.last_write_time = time;
     return static_cast<uint32_t>(size);
+}
+
+MappedRead::MappedRead(const std::u16string& path, CodecContext* context) : context_(context) {
+    if (!input_.open(path)) {
+        set_codec_error(context, kCodecReadFailed);
+        return;
+    }
+    size_ = use_mapped_input(input_, context);
+}
+
+MappedRead::~MappedRead() {
+    // The cursor must not outlive the view it runs over.
+    if (size_ != 0) context_->input = ByteCursor();
 }
 
 namespace {

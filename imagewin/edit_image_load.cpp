@@ -115,7 +115,7 @@ bool load_tiff_into_edit_state(const std::u16string& path, uint32_t* out_size) {
     reset_codec_handles(c);
     c->in_memory = 0;
     LoadedImage* image = nullptr;
-    if (map_input_file(path, c) != 0) image = read_tiff_image(c);
+    image = read_tiff_file(path, c);
     const bool ok = take_loaded_image(image, path, out_size);
     if (ok && !out_size) g_edit_state.image.flag_comment = c->state.description_seen ? 1 : 0;
     tiff_reader_release(c);
@@ -129,7 +129,7 @@ bool load_gif_into_edit_state(const std::u16string& path, uint32_t* out_size) {
     // The save preview shows one picture: its frames would only be freed again.
     c->options.animation_wanted = out_size ? 0 : 1;
     LoadedImage* image = nullptr;
-    if (map_input_file(path, c) != 0) image = read_gif_image(c);
+    image = read_gif_file(path, c);
     const bool ok = take_loaded_image(image, path, out_size);
     if (ok && !out_size) {
         EditImageDescription& d = g_edit_state.image;

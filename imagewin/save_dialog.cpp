@@ -127,7 +127,7 @@ BOOL run_save_file_dialog(OPENFILENAMEW* request) {
     return g_routine ? g_routine(request) : GetSaveFileNameW(request);
 }
 
-UINT_PTR CALLBACK save_dialog_hook(HWND dialog, UINT message, WPARAM, LPARAM lparam) {
+UINT_PTR CALLBACK save_dialog_hook(HWND dialog, UINT message, WPARAM, LPARAM lparam) noexcept {
     switch (message) {
         case WM_INITDIALOG: {
             HWND frame = GetParent(dialog);

@@ -18,7 +18,7 @@ BOOL run_save_file_dialog(OPENFILENAMEW* request);
 bool save_edit_image_as();
 
 // The dialog's hook: places the dialog's frame and follows the type list.
-UINT_PTR CALLBACK save_dialog_hook(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
+UINT_PTR CALLBACK save_dialog_hook(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) noexcept;
 
 // How often the frame is moved to its place before the user may move it anyway: a system that
 // keeps moving it elsewhere would otherwise get it back forever.

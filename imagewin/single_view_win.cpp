@@ -10,6 +10,7 @@
 
 #include "common/win/app_messages.h"
 #include "common/win/error_message.h"
+#include "common/win/message_loop.h"
 #include "imagewin/core/single_view_rules.h"
 #include "imagewin/image_windows.h"
 #include "imagewin/single_view.h"
@@ -1132,21 +1133,21 @@ HWND create_view_window(int32_t start_mode) {
     return window;
 }
 
+namespace {
+
+bool view_accelerator(MSG* msg) {
+    HACCEL keys = g_shell.view_accelerators.get();
+    return !view_state().slide_show && keys && state().image_window &&
+           TranslateAcceleratorW(state().image_window, keys, msg);
+}
+
+}  // namespace
+
 unsigned __stdcall view_window_thread(void* start_mode) noexcept {
     set_undo_file_ops(&system_undo_file_ops());
     HWND window = create_view_window(int32_t(reinterpret_cast<INT_PTR>(start_mode)));
     if (g_ready) SetEvent(g_ready);
-    if (window) {
-        MSG msg;
-        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-            HACCEL keys = g_shell.view_accelerators.get();
-            if (!view_state().slide_show && keys && state().image_window &&
-                TranslateAcceleratorW(state().image_window, keys, &msg))
-                continue;
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
+    if (window) pump_thread_messages(view_accelerator);
     g_view_window = nullptr;
     g_shell.image_thread_id = 0;
     if (g_shell.main_window) {

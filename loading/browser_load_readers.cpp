@@ -15,15 +15,26 @@ void publish_full_size(const LoadedImage* image) {
     g_load_result.full_height = image->info.height;
 }
 
-// Sets the reader's cursor over the caller's mapping, or maps the file when there is none.
-bool map_for_reader(const MappedInput* input, const std::u16string& path, CodecContext* context) {
-    return (input ? use_mapped_input(*input, context) : map_input_file(path, context)) != 0;
+// Sets the reader's cursor over the caller's mapping; error 4 when there is none.
+bool map_for_reader(const MappedInput* input, const std::u16string&, CodecContext* context) {
+    if (input) return use_mapped_input(*input, context) != 0;
+    set_codec_error(context, kCodecReadFailed);
+    return false;
+}
+
+// The path entries own the file's mapping for the length of the read. One that cannot be
+// opened or mapped holds none, and the reader reports error 4.
+MappedInput map_whole_file(const std::u16string& path) {
+    MappedInput input;
+    if (!input.open(path)) input.close();
+    return input;
 }
 
 }  // namespace
 
 LoadedImage* load_bmp_bits(const std::u16string& path) {
-    return load_bmp_bits_mapped(nullptr, path);
+    const MappedInput input = map_whole_file(path);
+    return load_bmp_bits_mapped(&input, path);
 }
 
 LoadedImage* load_bmp_bits_mapped(const MappedInput* input, const std::u16string& path) {
@@ -69,7 +80,8 @@ void prepare_gif_reader(GifContext* c, uint8_t in_memory) {
 }
 
 LoadedImage* load_png_bits(const std::u16string& path) {
-    return load_png_bits_mapped(nullptr, path);
+    const MappedInput input = map_whole_file(path);
+    return load_png_bits_mapped(&input, path);
 }
 
 LoadedImage* load_png_bits_mapped(const MappedInput* input, const std::u16string& path) {
@@ -130,7 +142,8 @@ LoadedImage* load_jpeg_bits_mapped(const MappedInput* input, const uint8_t* data
 }
 
 LoadedImage* load_tiff_bits(const std::u16string& path) {
-    return load_tiff_bits_mapped(nullptr, path);
+    const MappedInput input = map_whole_file(path);
+    return load_tiff_bits_mapped(&input, path);
 }
 
 LoadedImage* load_tiff_bits_mapped(const MappedInput* input, const std::u16string& path) {
@@ -150,7 +163,8 @@ LoadedImage* load_tiff_bits_mapped(const MappedInput* input, const std::u16strin
 }
 
 LoadedImage* load_gif_bits(const std::u16string& path) {
-    return load_gif_bits_mapped(nullptr, path);
+    const MappedInput input = map_whole_file(path);
+    return load_gif_bits_mapped(&input, path);
 }
 
 LoadedImage* load_gif_bits_mapped(const MappedInput* input, const std::u16string& path) {

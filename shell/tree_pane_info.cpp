@@ -55,7 +55,7 @@ bool read_exif_rows(const std::u16string& path, std::vector<InfoRow>* rows) {
         ProcessLockGuard hold;
         auto context = std::make_unique<JpegReaderContext>();
         init_codec_context(context.get(), 0);
-        if (map_input_file(path, context.get()) != 0) found = jpeg_read_exif(context.get(), &summary);
+        found = jpeg_read_exif_file(path, context.get(), &summary);
         close_codec_files(context.get());
     }
     if (!found) return false;

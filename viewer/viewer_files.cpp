@@ -107,7 +107,7 @@ Decoded decode_builtin(FileTypeCode type, const std::u16string& path) {
             auto c = make_context<TiffContext>();
             if (!c) break;
             tiff_reader_reset(c.get());
-            if (map_input_file(path, c.get()) != 0) take(read_tiff_image(c.get()), &out);
+            take(read_tiff_file(path, c.get()), &out);
             tiff_reader_release(c.get());
             break;
         }
@@ -121,7 +121,7 @@ Decoded decode_builtin(FileTypeCode type, const std::u16string& path) {
             c->options.configured_colour[0] = static_cast<uint8_t>(s.transparent_background);
             c->options.configured_colour[1] = static_cast<uint8_t>(s.transparent_background >> 8);
             c->options.configured_colour[2] = static_cast<uint8_t>(s.transparent_background >> 16);
-            if (map_input_file(path, c.get()) != 0) take(read_gif_image(c.get()), &out);
+            take(read_gif_file(path, c.get()), &out);
             if (out.ok) take_gif_animation(c.get(), &out);
             gif_reader_release(c.get());
             break;

@@ -46,12 +46,7 @@ int32_t tool_decode_gif(const std::u16string& path, const ToolArgs& args, Loaded
     const bool all_frames = args.has("all-frames");
     c->options.animation_wanted = wanted_frame > 0 || all_frames;
     c->options.replace_transparent_colour = static_cast<uint8_t>(args.get_int("replace-transparent", 1) != 0);
-    if (map_input_file(path, c) == 0) {
-        const int32_t code = c->error;
-        gif_reader_release(c);
-        return code;
-    }
-    LoadedImage* image = read_gif_image(c);
+    LoadedImage* image = read_gif_file(path, c);
     if (!image) {
         const int32_t code = c->error != kCodecOk ? c->error : kCodecReadFailed;
         gif_reader_release(c);

@@ -151,8 +151,7 @@ int tool_exif(const ToolArgs& args) {
     init_codec_context(&context, 0);
     ExifSummary s;
     std::memset(&s, 0, sizeof s);
-    bool found = false;
-    if (map_input_file(tool_path(args.positional[0]), &context) != 0) found = jpeg_read_exif(&context, &s);
+    const bool found = jpeg_read_exif_file(tool_path(args.positional[0]), &context, &s);
     const int32_t code = context.error;
     close_codec_files(&context);
     if (code != kCodecOk) return report_codec_error(code);

@@ -35,9 +35,7 @@ bool parse_list(const std::string& text, int count, int* out) {
 
 int32_t tool_decode_png(const std::u16string& path, const ToolArgs& args, LoadedImage* out) {
     PngContext* c = g_codecs.png_reader;
-    c->error = kCodecOk;
-    c->mapped.close();
-    c->output_file.close();
+    reset_codec_handles(c);
     c->state.grey = 0;
     c->state.interlace = 0;
     png_reader_reset(c);

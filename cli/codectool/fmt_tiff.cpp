@@ -14,7 +14,7 @@ int32_t tool_decode_tiff(const std::u16string& path, const ToolArgs&, LoadedImag
     init_codec_context(c, 0);
     tiff_reader_reset(c);
     c->in_memory = 1;
-    LoadedImage* image = map_input_file(path, c) != 0 ? read_tiff_image(c) : nullptr;
+    LoadedImage* image = read_tiff_file(path, c);
     const int32_t code = image ? kCodecOk : (c->error != kCodecOk ? c->error : kCodecReadFailed);
     if (image) *out = *image;
     tiff_reader_release(c);

@@ -174,10 +174,6 @@ bool read_palette(BmpContext* c, uint64_t offset, uint32_t entries, bool core, R
     return c->error == kCodecOk;
 }
 
-void free_rows_on_failure(BmpContext* c) {
-    free_loaded_image(&c->loaded);
-}
-
 // The body shared by files and packed DIBs, after the info header was read.
 LoadedImage* decode_dib(BmpContext* c, DibHeader h, DibLayout layout) {
     // Rows are bottom-up only: a negative height (top-down rows) is refused with the other
@@ -186,6 +182,7 @@ LoadedImage* decode_dib(BmpContext* c, DibHeader h, DibLayout layout) {
         set_codec_error(c, kCodecUnsupported);
         return nullptr;
     }
+    LoadedRowsOwner rows(&c->loaded);
     c->loaded.source_bits = h.bits;
     const uint8_t* base = c->input.begin();
     switch (h.bits) {
@@ -254,7 +251,6 @@ LoadedImage* decode_dib(BmpContext* c, DibHeader h, DibLayout layout) {
                 if (!allocated) return nullptr;
                 if (!converted) {
                     set_codec_error(c, kCodecReadFailed);
-                    free_rows_on_failure(c);
                     return nullptr;
                 }
             }
@@ -322,16 +318,14 @@ LoadedImage* decode_dib(BmpContext* c, DibHeader h, DibLayout layout) {
             set_dib_info_header(c, h.width, h.height, 24, h.x_ppm, h.y_ppm);
             if (!allocate_loaded_rows(c, row_stride_bytes(h.width, 24) * h.height)) return nullptr;
             if (!unpack_bitfields(c, h, present > 0 ? base + layout.pixel_offset : nullptr, src_stride,
-                                  present)) {
-                free_rows_on_failure(c);
+                                  present))
                 return nullptr;
-            }
             break;
         }
         default: set_codec_error(c, kCodecUnsupported); return nullptr;
     }
     c->loaded.format = kFileBmp;
-    return &c->loaded;
+    return rows.keep();
 }
 
 void put16(uint8_t* p, uint32_t v) {
@@ -409,8 +403,8 @@ LoadedImage* decode_bmp_input(BmpContext* c) {
 }
 
 LoadedImage* read_bmp_file(const std::u16string& path, BmpContext* c) {
-    if (map_input_file(path, c) == 0) return nullptr;
-    return decode_bmp_input(c);
+    const MappedRead file(path, c);
+    return file.size() != 0 ? decode_bmp_input(c) : nullptr;
 }
 
 LoadedImage* parse_packed_dib(BmpContext* c, const uint8_t* data, uint64_t size) {

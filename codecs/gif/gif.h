@@ -152,9 +152,12 @@ struct GifContext : CodecContext {
 };
 
 void gif_reader_reset(GifContext* context);
-// Decodes the input at the context's read cursor (map_input_file first). Null on failure,
-// with the error in the context.
+// Decodes the input at the context's read cursor. Null on failure, with the error in the
+// context.
 LoadedImage* read_gif_image(GifContext* context);
+// The same over the file at `path`, mapped for the length of the read (every frame is decoded
+// before it returns).
+LoadedImage* read_gif_file(const std::u16string& path, GifContext* context);
 [[nodiscard]] bool gif_get_animation_info(GifContext* context, GifAnimationInfo* record);
 // Frees the frames after the first of a record taken with gif_get_animation_info.
 void gif_free_animation_frames(GifAnimationInfo* record);

@@ -19,15 +19,11 @@ int64_t canvas_stride(int32_t width) {
     return row_stride_bytes(width, 8);
 }
 
-void free_frames(GifContext* c, bool including_first) {
-    for (int32_t i = including_first ? 0 : 1; i < kGifMaxFrames; ++i) {
-        if (i == 0 && c->frames.frame_pixels[0] == c->loaded.pixels) {
-            free_loaded_image(&c->loaded);
-        } else if (c->frames.frame_bitmaps[i]) {
-            delete_bitmap(c->frames.frame_bitmaps[i]);
-        } else if (c->frames.frame_pixels[i]) {
-            free_pixels(c->frames.frame_pixels[i]);
-        }
+// Frees the frames after the first. The first frame is the loaded image's rows: they belong
+// to the read's owner until it hands them to its caller.
+void free_later_frames(GifContext* c) {
+    for (int32_t i = 1; i < kGifMaxFrames; ++i) {
+        PixelRows rows(c->frames.frame_pixels[i], c->frames.frame_bitmaps[i]);
         c->frames.frame_bitmaps[i] = 0;
         c->frames.frame_pixels[i] = nullptr;
     }
@@ -246,27 +242,21 @@ bool place_later_frame(GifContext* c, int32_t width, int32_t height) {
     };
     int32_t background = -1;
 
-    uint8_t* out = alloc_pixels(bytes);
+    PixelBuffer out(alloc_pixels(bytes));
     if (!out) return fail(c, kCodecNoMemory);
     const uint8_t* previous = c->state.previous_frame;
     const int32_t pl = c->state.previous_left, pt = c->state.previous_top;
     const int32_t pw = c->state.previous_width, ph = c->state.previous_height;
     const int32_t pd = c->state.previous_disposal;
-    uint8_t* restore = nullptr;
+    PixelBuffer restore;
     if (c->state.disposal == 3 && width > 0 && height > 0) {
-        restore = alloc_pixels(static_cast<int64_t>(width) * height);
-        if (!restore) {
-            free_pixels(out);
-            return fail(c, kCodecNoMemory);
-        }
+        restore.reset(alloc_pixels(static_cast<int64_t>(width) * height));
+        if (!restore) return fail(c, kCodecNoMemory);
     }
     // The decoded row holding each image row, so interlace costs one table.
-    int32_t* source_row = reinterpret_cast<int32_t*>(alloc_pixels(static_cast<int64_t>(height) * 4));
-    if (height > 0 && !source_row) {
-        free_pixels(out);
-        free_pixels(restore);
-        return fail(c, kCodecNoMemory);
-    }
+    const PixelBuffer source_rows(alloc_pixels(static_cast<int64_t>(height) * 4));
+    if (height > 0 && !source_rows) return fail(c, kCodecNoMemory);
+    int32_t* source_row = reinterpret_cast<int32_t*>(source_rows.get());
     for (int32_t i = 0; i < height; ++i) {
         const int32_t y = c->state.interlaced ? interlaced_row(i, height) : i;
         if (y < height) source_row[y] = i;
@@ -277,7 +267,7 @@ bool place_later_frame(GifContext* c, int32_t width, int32_t height) {
         // Canvas row cy from the top, stored bottom-up.
         const int64_t row = static_cast<int64_t>(c->state.screen_height) - 1 - cy;
         const uint8_t* prev = previous + row * stride;
-        uint8_t* dst = out + row * stride;
+        uint8_t* dst = out.get() + row * stride;
         const bool in_prev_rows = cy >= pt && cy < pt + ph;
         for (int32_t x = 0; x < c->state.screen_width; ++x) {
             uint8_t base;
@@ -295,28 +285,24 @@ bool place_later_frame(GifContext* c, int32_t width, int32_t height) {
         const int32_t iy = cy - c->state.image_top;
         const uint8_t* src = c->index_buffer + static_cast<int64_t>(source_row[iy]) * width;
         uint8_t* d = dst + c->state.image_left;
-        if (restore) std::memcpy(restore + static_cast<int64_t>(iy) * width, d, static_cast<size_t>(width));
+        if (restore)
+            std::memcpy(restore.get() + static_cast<int64_t>(iy) * width, d, static_cast<size_t>(width));
         for (int32_t x = 0; x < width; ++x) {
             if (!transparent || src[x] != t) d[x] = src[x];
         }
     }
-    free_pixels(source_row);
     free_pixels(c->restore_buffer);
-    c->restore_buffer = restore;
+    c->restore_buffer = restore.release();
 
     std::memcpy(c->frames.frame_palettes[k], palette.entries, sizeof palette.entries);
     if (c->in_memory) {
-        c->frames.frame_pixels[k] = out;
+        c->frames.frame_pixels[k] = out.release();
     } else {
         BitmapInfoHeader header = c->loaded.info;
         uint8_t* bits = nullptr;
         const OsHandle bitmap = create_dib_section(header, palette.entries, &bits);
-        if (!bitmap) {
-            free_pixels(out);
-            return fail(c, kCodecNoMemory);
-        }
-        std::memcpy(bits, out, static_cast<size_t>(bytes));
-        free_pixels(out);
+        if (!bitmap) return fail(c, kCodecNoMemory);
+        std::memcpy(bits, out.get(), static_cast<size_t>(bytes));
         c->frames.frame_bitmaps[k] = bitmap;
         c->frames.frame_pixels[k] = bits;
     }
@@ -436,12 +422,12 @@ bool decode(GifContext* c) {
 
 void GifContext::free_format_buffers() {
     free_intermediates(this);
-    if (!state.frames_taken) free_frames(this, false);
+    if (!state.frames_taken) free_later_frames(this);
 }
 
 void gif_reader_reset(GifContext* c) {
     free_intermediates(c);
-    if (!c->state.frames_taken) free_frames(c, false);
+    if (!c->state.frames_taken) free_later_frames(c);
     c->in_memory = 0;
     c->error = kCodecOk;
     static_assert(std::is_trivially_copyable<GifContext::Frames>::value,
@@ -453,22 +439,27 @@ void gif_reader_reset(GifContext* c) {
 }
 
 LoadedImage* read_gif_image(GifContext* c) {
-    c->loaded.pixels = nullptr;
-    c->loaded.bitmap = 0;
+    LoadedRowsOwner rows(&c->loaded);
     if (c->error == kCodecOk && decode(c) && c->error == kCodecOk) {
         free_intermediates(c);
         c->frames.frame_bitmaps[0] = c->loaded.bitmap;
         c->loaded.source_bits = c->state.colour_bits;
         c->loaded.format = kFileGif;
-        return &c->loaded;
+        return rows.keep();
     }
     set_codec_error(c, kCodecBadData);
     free_intermediates(c);
-    free_frames(c, true);
-    free_loaded_image(&c->loaded);
+    free_later_frames(c);
+    c->frames.frame_pixels[0] = nullptr;
+    c->frames.frame_bitmaps[0] = 0;
     c->state.frame_count = 0;
     c->state.animation = 0;
     return nullptr;
+}
+
+LoadedImage* read_gif_file(const std::u16string& path, GifContext* c) {
+    const MappedRead file(path, c);
+    return file.size() != 0 ? read_gif_image(c) : nullptr;
 }
 
 bool gif_get_animation_info(GifContext* c, GifAnimationInfo* record) {

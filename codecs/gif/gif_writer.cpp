@@ -156,16 +156,15 @@ bool write_gif_file(const std::u16string& path, GifWriterContext* c, RgbQuad* so
         c->conversion.height > 0xFFFF || c->conversion.target_bits < 1 || c->conversion.target_bits > 8)
         return fail(c, kCodecSaveFailed);
     const int64_t pixel_count = static_cast<int64_t>(c->conversion.width) * c->conversion.height;
-    uint8_t* indices = alloc_pixels(pixel_count);
+    const PixelBuffer indices(alloc_pixels(pixel_count));
     if (!indices) return fail(c, kCodecNoMemory);
     RgbQuad palette[256] = {};
-    bool ok = reduce_to_indexed(palette, &c->conversion, source_palette, source_bits, indices);
+    bool ok = reduce_to_indexed(palette, &c->conversion, source_palette, source_bits, indices.get());
     if (!ok) {
         fail(c, kCodecSaveFailed);
     } else {
-        ok = gif_write_indexed(c, palette, indices);
+        ok = gif_write_indexed(c, palette, indices.get());
     }
-    free_pixels(indices);
     if (ok && !file_flush(c->output_file.get())) ok = fail(c, kCodecSaveFailed);
     return ok && !c->output_failed;
 }

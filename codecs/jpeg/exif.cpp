@@ -268,3 +268,8 @@ bool jpeg_read_exif(JpegReaderContext* context, ExifSummary* summary) {
         if (!jpeg_skip_segment(context)) return false;
     }
 }
+
+bool jpeg_read_exif_file(const std::u16string& path, JpegReaderContext* context, ExifSummary* summary) {
+    const MappedRead file(path, context);
+    return file.size() != 0 && jpeg_read_exif(context, summary);
+}

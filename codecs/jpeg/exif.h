@@ -31,6 +31,9 @@ struct ExifSummary {
 // first scan; error 4 for a marker walk that runs out of data, a bad segment length, or an
 // Exif block without an Exif IFD pointer.
 [[nodiscard]] bool jpeg_read_exif(JpegReaderContext* context, ExifSummary* summary);
+// The same over the file at `path`, mapped for the length of the read; error 4 when it cannot be.
+[[nodiscard]] bool jpeg_read_exif_file(const std::u16string& path, JpegReaderContext* context,
+                                       ExifSummary* summary);
 
 // Read at the cursor in the block's byte order and advance; with fewer bytes left they return
 // 0 and do not move.

@@ -90,8 +90,8 @@ void jpeg_read_comment_at_cursor(CodecContext* context, char* out, uint32_t out_
 
 void jpeg_read_comment(const std::u16string& path, CodecContext* context, char* out, uint32_t out_capacity) {
     if (out_capacity > 0) out[0] = 0;
-    if (map_input_file(path, context) == 0) return;
-    jpeg_read_comment_at_cursor(context, out, out_capacity);
+    const MappedRead file(path, context);
+    if (file.size() != 0) jpeg_read_comment_at_cursor(context, out, out_capacity);
 }
 
 bool jpeg_find_comment_position(CodecContext* context, uint32_t* insert_offset, uint32_t* resume_offset) {
@@ -146,7 +146,8 @@ bool fail_create(CodecContext* context) {
 
 bool jpeg_write_comment(const std::u16string& source, CodecContext* context,
                         const std::u16string& destination, const char* text, int32_t* mode) {
-    if (map_input_file(source, context) == 0) return fail_create(context);
+    const MappedRead file(source, context);
+    if (file.size() == 0) return fail_create(context);
     uint32_t insert = 0;
     uint32_t resume = 0;
     if (!jpeg_find_comment_position(context, &insert, &resume)) return fail_create(context);
@@ -154,8 +155,8 @@ bool jpeg_write_comment(const std::u16string& source, CodecContext* context,
     context->output_file.close();
     context->output_failed = false;
     if (!context->output_file.create(destination)) return fail_create(context);
-    const uint8_t* data = context->mapped.data();
-    const uint64_t size = context->mapped.size();
+    const uint8_t* data = file.data();
+    const uint64_t size = file.size();
     if (!write_output(context, data, insert)) return fail_create(context);
     if (*mode != 0) {
         if (!jpeg_write_comment_segment(text ? text : "", context)) return fail_create(context);

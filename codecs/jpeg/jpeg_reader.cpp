@@ -185,23 +185,19 @@ void jpeg_reader_release(JpegReaderContext* context) {
 }
 
 LoadedImage* read_jpeg_image(JpegReaderContext* context, const std::u16string& path, const uint8_t* data) {
-    LoadedImage& image = context->loaded;
-    image.pixels = nullptr;
-    image.bitmap = 0;
+    LoadedRowsOwner rows(&context->loaded);
     context->state.comment_count = 0;
     context->state.app1_seen = 0;
     context->state.grey_output = 0;
     context->state.progressive = 0;
-    if (!context->state.data_supplied) {
-        if (map_input_file(path, context) == 0) return nullptr;
-        data = context->mapped.data();
-    } else if (!data) {
-        set_codec_error(context, kCodecReadFailed);
-        return nullptr;
+    if (context->state.data_supplied) {
+        if (!data) {
+            set_codec_error(context, kCodecReadFailed);
+            return nullptr;
+        }
+        return decode_with_library(context, data, context->loaded.file_size) ? rows.keep() : nullptr;
     }
-    if (!decode_with_library(context, data, image.file_size)) {
-        free_loaded_image(&image);
-        return nullptr;
-    }
-    return &image;
+    const MappedRead file(path, context);
+    if (file.size() == 0) return nullptr;
+    return decode_with_library(context, file.data(), file.size()) ? rows.keep() : nullptr;
 }

@@ -5,6 +5,7 @@
 // mirrored place (the opposite edge would then hold a partial iMCU); they stay where they are,
 // only transposed or flipped in place, unless trimming cuts them off.
 #include <cstring>
+#include <memory>
 
 #include "codecs/file_io.h"
 #include "codecs/jpeg/jpeg.h"
@@ -303,7 +304,8 @@ void jpeg_transform_execute(const JpegTransformContext* context, TransformJob* j
 }
 
 // The library part of the transform. Holds nothing with a destructor (see jpeg_library.h).
-bool transform_with_library(JpegTransformContext* context, TransformJob* job) {
+bool transform_with_library(JpegTransformContext* context, TransformJob* job, const uint8_t* data,
+                            size_t size) {
     std::memset(job, 0, sizeof *job);
     job->source.err = jpeg_install_error_manager(&job->errors);
     job->output.err = &job->errors.pub;
@@ -315,8 +317,7 @@ bool transform_with_library(JpegTransformContext* context, TransformJob* job) {
     jpeg_create_decompress(&job->source);
     jpeg_create_compress(&job->output);
     job->source.mem->max_memory_to_use = job->output.mem->max_memory_to_use;
-    jpeg_use_memory_source(&job->source, &job->source_manager, context->mapped.data(),
-                           static_cast<size_t>(context->mapped.size()));
+    jpeg_use_memory_source(&job->source, &job->source_manager, data, size);
     if (context->state.marker_copy == kJpegCopyAll) {
         for (int i = 0; i < 16; ++i) jpeg_save_markers(&job->source, JPEG_APP0 + i, 0xFFFF);
         jpeg_save_markers(&job->source, JPEG_COM, 0xFFFF);
@@ -380,7 +381,8 @@ bool jpeg_transform_file(JpegTransformContext* context, const std::u16string& so
                          const std::u16string& destination) {
     context->state.output_width = 0;
     context->state.output_height = 0;
-    if (map_input_file(source, context) == 0) return false;
+    const MappedRead file(source, context);
+    if (file.size() == 0) return false;
     close_output(context);
     context->output_failed = false;
     if (!context->output_file.create(destination)) {
@@ -388,9 +390,9 @@ bool jpeg_transform_file(JpegTransformContext* context, const std::u16string& so
         return false;
     }
     // About 1.5 KB of library state: kept off the stack of the calling window thread.
-    TransformJob* job = new TransformJob;
-    bool ok = transform_with_library(context, job);
-    delete job;
+    std::unique_ptr<TransformJob> job(new TransformJob);
+    bool ok = transform_with_library(context, job.get(), file.data(), file.size());
+    job.reset();
     if (ok && (context->output_failed || !file_flush(context->output_file.get()))) {
         set_codec_error(context, kCodecSaveFailed);
         ok = false;

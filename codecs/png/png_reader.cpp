@@ -480,8 +480,8 @@ LoadedImage* read_png_mapped(PngContext* context) {
 }
 
 LoadedImage* read_png_file(PngContext* context, const std::u16string& path) {
-    if (map_input_file(path, context) == 0) return nullptr;
-    return read_png_mapped(context);
+    const MappedRead file(path, context);
+    return file.size() != 0 ? read_png_mapped(context) : nullptr;
 }
 
 void png_free_buffers(PngContext* context) {

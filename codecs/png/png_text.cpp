@@ -92,8 +92,8 @@ void png_read_comment_mapped(PngContext* context, char* text) {
 
 void png_read_comment(PngContext* context, const std::u16string& path, char* text) {
     text[0] = 0;
-    if (map_input_file(path, context) == 0) return;
-    png_read_comment_mapped(context, text);
+    const MappedRead file(path, context);
+    if (file.size() != 0) png_read_comment_mapped(context, text);
 }
 
 bool png_find_comment_chunk(PngContext* context, uint32_t* start, uint32_t* end) {
@@ -135,7 +135,12 @@ bool png_write_comment(const std::u16string& source, PngContext* context, const 
     PngContext* c = context;
     uint32_t start = 0, end = 0;
     // Writing over the mapped source would destroy what is being copied.
-    if (source == output || map_input_file(source, c) == 0 || !png_find_comment_chunk(c, &start, &end)) {
+    if (source == output) {
+        c->error = kCodecCreateFailed;
+        return false;
+    }
+    const MappedRead file(source, c);
+    if (file.size() == 0 || !png_find_comment_chunk(c, &start, &end)) {
         c->error = kCodecCreateFailed;
         return false;
     }
@@ -198,6 +203,6 @@ bool png_list_text_chunks_mapped(uint8_t* buffer, PngContext* context) {
 }
 
 bool png_list_text_chunks(const std::u16string& path, uint8_t* buffer, PngContext* context) {
-    if (map_input_file(path, context) == 0) return false;
-    return png_list_text_chunks_mapped(buffer, context);
+    const MappedRead file(path, context);
+    return file.size() != 0 && png_list_text_chunks_mapped(buffer, context);
 }

@@ -12,7 +12,6 @@ constexpr int32_t kTiffMaxSize = 25000;
 struct TiffContext : CodecContext {
     uint32_t* strip_offsets = nullptr;
     uint32_t* strip_byte_counts = nullptr;
-    uint8_t* strip_data = nullptr;
 
     // What one read finds; the reset starts it over.
     struct State {
@@ -40,9 +39,11 @@ struct TiffContext : CodecContext {
 };
 
 void tiff_reader_reset(TiffContext* context);
-// Decodes the input at the context's read cursor (map_input_file first). Null on failure,
-// with the error in the context.
+// Decodes the input at the context's read cursor. Null on failure, with the error in the
+// context.
 LoadedImage* read_tiff_image(TiffContext* context);
+// The same over the file at `path`, mapped for the length of the read.
+LoadedImage* read_tiff_file(const std::u16string& path, TiffContext* context);
 void tiff_free_buffers(TiffContext* context);
 void tiff_reader_release(TiffContext* context);
 

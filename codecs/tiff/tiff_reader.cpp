@@ -219,14 +219,14 @@ bool decode(TiffContext* c) {
     if (needed > kMaxImageBytes) return fail(c, kCodecUnsupported);
     for (uint32_t i = 0; i < c->state.strip_count; ++i)
         if (!within(c, c->strip_offsets[i], c->strip_byte_counts[i])) return fail(c, kCodecReadFailed);
-    c->strip_data = alloc_pixels(needed);
-    if (!c->strip_data) return fail(c, kCodecNoMemory);
+    const PixelBuffer strip_data(alloc_pixels(needed));
+    if (!strip_data) return fail(c, kCodecNoMemory);
     int64_t filled = 0;
     for (uint32_t i = 0; i < c->state.strip_count && filled < needed; ++i) {
         const int64_t take = c->strip_byte_counts[i] < static_cast<uint64_t>(needed - filled)
                                  ? c->strip_byte_counts[i]
                                  : needed - filled;
-        std::memcpy(c->strip_data + filled, in.begin() + c->strip_offsets[i], static_cast<size_t>(take));
+        std::memcpy(strip_data.get() + filled, in.begin() + c->strip_offsets[i], static_cast<size_t>(take));
         filled += take;
     }
 
@@ -240,7 +240,7 @@ bool decode(TiffContext* c) {
 
     uint8_t* pixels = c->loaded.pixels;
     for (int32_t y = 0; y < c->conversion.height; ++y) {
-        const uint8_t* src = c->strip_data + static_cast<int64_t>(y) * row_bytes;
+        const uint8_t* src = strip_data.get() + static_cast<int64_t>(y) * row_bytes;
         uint8_t* dst = pixels + static_cast<int64_t>(c->conversion.height - 1 - y) * stride;
         if (c->state.output_bits == 24) {
             const int32_t step = bits / 8;
@@ -261,8 +261,6 @@ bool decode(TiffContext* c) {
             for (int32_t x = 0; x < c->conversion.width; ++x) dst[x] = (src[x >> 3] >> (7 - (x & 7))) & 1;
         }
     }
-    free_pixels(c->strip_data);
-    c->strip_data = nullptr;
     return true;
 }
 
@@ -273,8 +271,6 @@ void tiff_free_buffers(TiffContext* c) {
     c->strip_offsets = nullptr;
     free_pixels(c->strip_byte_counts);
     c->strip_byte_counts = nullptr;
-    free_pixels(c->strip_data);
-    c->strip_data = nullptr;
 }
 
 void TiffContext::free_format_buffers() {
@@ -292,17 +288,18 @@ void tiff_reader_reset(TiffContext* c) {
 }
 
 LoadedImage* read_tiff_image(TiffContext* c) {
-    c->loaded.pixels = nullptr;
-    c->loaded.bitmap = 0;
+    LoadedRowsOwner rows(&c->loaded);
     if (c->error == kCodecOk && decode(c) && c->error == kCodecOk) {
         c->loaded.format = kFileTiff;
-        return &c->loaded;
+        return rows.keep();
     }
     set_codec_error(c, kCodecBadData);
-    free_pixels(c->strip_data);
-    c->strip_data = nullptr;
-    free_loaded_image(&c->loaded);
     return nullptr;
+}
+
+LoadedImage* read_tiff_file(const std::u16string& path, TiffContext* c) {
+    const MappedRead file(path, c);
+    return file.size() != 0 ? read_tiff_image(c) : nullptr;
 }
 
 void tiff_reader_release(TiffContext* c) {

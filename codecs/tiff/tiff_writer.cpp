@@ -91,22 +91,20 @@ bool fill_strip(TiffWriterContext* c, const Layout& l, RgbQuad* source_palette, 
             return true;
         }
         const uint8_t* rows = source;
-        uint8_t* work = nullptr;
+        PixelBuffer work;
         int32_t step = 3, high = 0;
         if (s == 8) {
             // Expanded through the palette into a 24-bit work copy first.
             const int32_t keep = c->conversion.target_bits;
             c->conversion.target_bits = 24;
             compute_row_sizes(&c->conversion);
-            work = c->conversion.size_overflow ? nullptr : alloc_pixels(c->conversion.image_bytes);
-            bool ok = work && convert_pixel_depth(nullptr, work, &c->conversion, source_palette, source);
+            if (!c->conversion.size_overflow) work.reset(alloc_pixels(c->conversion.image_bytes));
+            bool ok =
+                work && convert_pixel_depth(nullptr, work.get(), &c->conversion, source_palette, source);
             c->conversion.target_bits = keep;
             if (!work) return fail(c, kCodecNoMemory);
-            if (!ok) {
-                free_pixels(work);
-                return fail(c, kCodecSaveFailed);
-            }
-            rows = work;
+            if (!ok) return fail(c, kCodecSaveFailed);
+            rows = work.get();
         } else if (s == 48) {
             step = 6;
             high = 1;  // the high byte of each little-endian 16-bit sample
@@ -123,35 +121,30 @@ bool fill_strip(TiffWriterContext* c, const Layout& l, RgbQuad* source_palette, 
                 d[2] = p[0];
             }
         }
-        free_pixels(work);
         return true;
     }
 
     if (l.photometric == 1 && target == 8) {
-        uint8_t* grey = alloc_pixels(static_cast<int64_t>(w) * h);
+        const PixelBuffer grey(alloc_pixels(static_cast<int64_t>(w) * h));
         if (!grey) return fail(c, kCodecNoMemory);
-        const bool ok = convert_to_8bit_grey(&c->conversion, source_palette, source, grey);
+        const bool ok = convert_to_8bit_grey(&c->conversion, source_palette, source, grey.get());
         if (ok)
             for (int32_t y = 0; y < h; ++y)
-                std::memcpy(out(y), grey + static_cast<int64_t>(h - 1 - y) * w, static_cast<size_t>(w));
-        free_pixels(grey);
+                std::memcpy(out(y), grey.get() + static_cast<int64_t>(h - 1 - y) * w, static_cast<size_t>(w));
         return ok ? true : fail(c, kCodecSaveFailed);
     }
 
     // 1-bit grey, 4- and 8-bit palette: the converter's bottom-up rows, then repacked top first.
     compute_row_sizes(&c->conversion);
-    uint8_t* work = c->conversion.size_overflow ? nullptr : alloc_pixels(c->conversion.image_bytes);
+    const PixelBuffer work(c->conversion.size_overflow ? nullptr : alloc_pixels(c->conversion.image_bytes));
     if (!work) return fail(c, kCodecNoMemory);
-    const bool ok = convert_pixel_depth(palette, work, &c->conversion, source_palette, source);
-    if (!ok) {
-        free_pixels(work);
+    if (!convert_pixel_depth(palette, work.get(), &c->conversion, source_palette, source))
         return fail(c, kCodecSaveFailed);
-    }
     if (target == 1) {
         // BlackIsZero: a set bit must be the lighter of the two entries.
         const bool invert = grey_of_entry(palette[0]) > grey_of_entry(palette[1]);
         for (int32_t y = 0; y < h; ++y) {
-            const uint8_t* p = work + static_cast<int64_t>(h - 1 - y) * c->conversion.stride;
+            const uint8_t* p = work.get() + static_cast<int64_t>(h - 1 - y) * c->conversion.stride;
             uint8_t* d = out(y);
             for (int64_t i = 0; i < out_row; ++i) d[i] = invert ? static_cast<uint8_t>(~p[i]) : p[i];
             // Bits past the width stay zero.
@@ -159,12 +152,11 @@ bool fill_strip(TiffWriterContext* c, const Layout& l, RgbQuad* source_palette, 
         }
     } else {
         for (int32_t y = 0; y < h; ++y)
-            std::memcpy(out(y), work + static_cast<int64_t>(h - 1 - y) * c->conversion.stride,
+            std::memcpy(out(y), work.get() + static_cast<int64_t>(h - 1 - y) * c->conversion.stride,
                         static_cast<size_t>(out_row));
         if (target == 4 && (w & 1))
             for (int32_t y = 0; y < h; ++y) out(y)[out_row - 1] &= 0xF0;
     }
-    free_pixels(work);
     return true;
 }
 

@@ -56,9 +56,32 @@ TEST(CodecContext, InitClearsPerUseFieldsOnlyForContextsOfOneJob) {
     EXPECT_EQ(c.error, 0);
     EXPECT_EQ(c.in_memory, 0);
     EXPECT_FALSE(c.output_file.is_open());
-    EXPECT_EQ(c.mapped.file(), kClosedFile);
-    EXPECT_FALSE(c.mapped.mapped());
+    EXPECT_FALSE(c.input.has(1));
     EXPECT_EQ(c.conversion.dither_mode, 0);
+}
+
+// Each use starts from the per-use record's defaults, whatever the previous use left: an
+// error, a cursor, an open output file, a failed write.
+TEST(CodecContext, ResetStartsEveryPerUseFieldOver) {
+    const std::u16string path = scratch_path("reset_output.bin");
+    const uint8_t bytes[3] = {1, 2, 3};
+    CodecContext c;
+    init_codec_context(&c, 1);
+    c.error = kCodecBadData;
+    c.input = ByteCursor(bytes, sizeof bytes);
+    ASSERT_TRUE(c.output_file.create(path));
+    c.output_failed = true;
+    c.in_memory = 1;
+    c.loaded.file_size = 9;
+    reset_codec_handles(&c);
+    EXPECT_EQ(c.error, kCodecOk);
+    EXPECT_FALSE(c.input.has(1));
+    EXPECT_FALSE(c.output_file.is_open());
+    EXPECT_FALSE(c.output_failed);
+    EXPECT_TRUE(write_output(&c, bytes, 0)) << "no failure is carried into the next use";
+    EXPECT_EQ(c.in_memory, 1) << "the mode and the image are not per-use fields";
+    EXPECT_EQ(c.loaded.file_size, 9u);
+    EXPECT_TRUE(file_delete(path)) << "the output file was closed";
 }
 
 TEST(CodecContext, MapReadAndCloseAreBoundedAndIdempotent) {
@@ -66,20 +89,22 @@ TEST(CodecContext, MapReadAndCloseAreBoundedAndIdempotent) {
     ASSERT_TRUE(write_bytes(path, {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07}));
     CodecContext c;
     init_codec_context(&c, 0);
-    ASSERT_EQ(map_input_file(path, &c), 7u);
-    EXPECT_EQ(c.loaded.file_size, 7u);
-    EXPECT_NE(c.loaded.last_write_time.high, 0u);
-    EXPECT_EQ(read_le16(&c), 0x0201);
-    EXPECT_EQ(read_be16(&c), 0x0304);
-    EXPECT_EQ(c.error, 0);
-    EXPECT_EQ(read_be32(&c), 0u) << "only three bytes were left";
-    EXPECT_EQ(c.error, kCodecBadData);
-    EXPECT_EQ(read_u8(&c), 0) << "the cursor stays failed";
+    {
+        const MappedRead file(path, &c);
+        ASSERT_EQ(file.size(), 7u);
+        EXPECT_EQ(c.loaded.file_size, 7u);
+        EXPECT_NE(c.loaded.last_write_time.high, 0u);
+        EXPECT_EQ(read_le16(&c), 0x0201);
+        EXPECT_EQ(read_be16(&c), 0x0304);
+        EXPECT_EQ(c.error, 0);
+        EXPECT_EQ(read_be32(&c), 0u) << "only three bytes were left";
+        EXPECT_EQ(c.error, kCodecBadData);
+        EXPECT_EQ(read_u8(&c), 0) << "the cursor stays failed";
+    }
+    EXPECT_FALSE(c.input.has(1)) << "the cursor goes with the mapping";
     close_codec_files(&c);
-    EXPECT_FALSE(c.mapped.mapped());
-    EXPECT_EQ(c.mapped.file(), kClosedFile);
     close_codec_files(&c);  // a second close has nothing left to close
-    EXPECT_FALSE(c.input.has(1));
+    EXPECT_TRUE(file_delete(path)) << "the mapping and the file were closed";
 }
 
 TEST(CodecContext, LittleAndBigEndianWords) {
@@ -87,7 +112,8 @@ TEST(CodecContext, LittleAndBigEndianWords) {
     ASSERT_TRUE(write_bytes(path, {0x78, 0x56, 0x34, 0x12, 0x12, 0x34, 0x56, 0x78}));
     CodecContext c;
     init_codec_context(&c, 0);
-    ASSERT_EQ(map_input_file(path, &c), 8u);
+    const MappedRead file(path, &c);
+    ASSERT_EQ(file.size(), 8u);
     EXPECT_EQ(read_le32(&c), 0x12345678u);
     EXPECT_EQ(read_be32(&c), 0x12345678u);
     EXPECT_EQ(c.error, 0);
@@ -104,12 +130,15 @@ TEST(CodecContext, MissingOrEmptyFileFailsWithReadError) {
         }
         CodecContext c;
         init_codec_context(&c, 0);
-        EXPECT_EQ(map_input_file(path, &c), 0u);
-        EXPECT_EQ(c.error, kCodecReadFailed);
-        EXPECT_FALSE(c.mapped.mapped());
-        EXPECT_FALSE(c.input.has(1)) << "the cursor is untouched";
-        close_codec_files(&c);
-        EXPECT_EQ(c.mapped.file(), kClosedFile);
+        {
+            const MappedRead file(path, &c);
+            EXPECT_EQ(file.size(), 0u);
+            EXPECT_EQ(c.error, kCodecReadFailed);
+            EXPECT_FALSE(c.input.has(1)) << "the cursor is untouched";
+        }
+        if (create) {
+            EXPECT_TRUE(file_delete(path)) << "what was opened is closed";
+        }
     }
 }
 
@@ -119,10 +148,13 @@ TEST(CodecContext, EveryContextClosesWhatItMapped) {
         init_codec_context(&c, shared);
         const std::u16string path = scratch_path("shared.bin");
         ASSERT_TRUE(write_bytes(path, {1, 2, 3}));
-        ASSERT_EQ(map_input_file(path, &c), 3u);
+        {
+            const MappedRead file(path, &c);
+            ASSERT_EQ(file.size(), 3u);
+        }
+        EXPECT_FALSE(c.input.has(1)) << int(shared);
         close_codec_files_if_owned(&c);
-        EXPECT_FALSE(c.mapped.mapped()) << int(shared);
-        EXPECT_EQ(c.mapped.file(), kClosedFile);
+        EXPECT_TRUE(file_delete(path)) << int(shared);
     }
 }
 

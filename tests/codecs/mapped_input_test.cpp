@@ -88,7 +88,8 @@ TEST(MappedInput, ACallersMappingServesAReaderLikeItsOwn) {
 
     CodecContext own;
     init_codec_context(&own, 0);
-    ASSERT_EQ(map_input_file(path, &own), 4u);
+    const MappedRead own_file(path, &own);
+    ASSERT_EQ(own_file.size(), 4u);
     CodecContext borrowed;
     init_codec_context(&borrowed, 0);
     ASSERT_EQ(use_mapped_input(input, &borrowed), 4u);

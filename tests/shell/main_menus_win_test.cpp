@@ -724,7 +724,7 @@ TEST_F(MainMenusTest, RequestsOpenTheirPopups) {
         KillTimer(nullptr, timer);
         EXPECT_EQ(g_seen_open_menu, c.open_menu) << c.code;
         EXPECT_EQ(g_shell.open_menu, -1) << c.code;
-        if (c.code != 121) {
+        if (c.code != kMainThumbMenu) {
             EXPECT_EQ(menu_bar_hot(), -1) << c.code;  // cleared when the popup closes
         }
     }

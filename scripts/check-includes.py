@@ -1,0 +1,120 @@
+#!/usr/bin/env python3
+"""Checks the include graph of the rooms: no include runs upward and no include cycle.
+
+Every room has a rank; a file may include only files of its own room or of rooms of lower
+rank. Rooms of the same rank are peers and do not include each other (the formats, the
+portable kernels beside the shared codecs). A room's win/ and native/ folders belong to it.
+Then the files themselves must form no cycle. Prints each fault; exits 1 when there is one.
+
+Usage: scripts/check-includes.py [top]   (top defaults to the checkout holding this script)
+"""
+import os
+import re
+import sys
+
+FORMATS = ("bmp", "png", "jpeg", "gif", "tiff")
+
+# Lower ranks sit below higher ones.
+RANKS = {
+    "common": 0,
+    "kernels": 1,
+    "codecs": 1,
+    **{"codecs/" + f: 2 for f in FORMATS},
+    "loading": 3,
+    "shell/core": 4,
+    "view/core": 4,
+    "shell": 5,
+    "view": 5,
+    "imagewin/core": 5,
+    "imagewin": 6,
+    "viewer/core": 6,
+    "viewer": 7,
+    "app": 8,
+    "cli": 8,
+}
+
+INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.MULTILINE)
+
+
+def room_of(path):
+    parts = path.split("/")
+    if len(parts) > 2 and parts[0] == "codecs" and parts[1] in FORMATS:
+        return "codecs/" + parts[1]
+    if len(parts) > 2 and parts[1] == "core" and parts[0] + "/core" in RANKS:
+        return parts[0] + "/core"
+    return parts[0] if parts[0] in RANKS else None
+
+
+def source_files(top):
+    for name in sorted({r.split("/")[0] for r in RANKS}):
+        for folder, _, files in os.walk(os.path.join(top, name)):
+            for f in files:
+                if f.endswith((".h", ".cpp")):
+                    yield os.path.relpath(os.path.join(folder, f), top)
+
+
+def main():
+    top = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    graph = {}
+    faults = []
+    for path in source_files(top):
+        with open(os.path.join(top, path), encoding="utf-8", errors="replace") as f:
+            text = f.read()
+        targets = [t for t in INCLUDE.findall(text) if os.path.isfile(os.path.join(top, t))]
+        graph[path] = targets
+        source = room_of(path)
+        for target in targets:
+            dest = room_of(target)
+            if dest is None or dest == source:
+                continue
+            if RANKS[dest] >= RANKS[source]:
+                kind = "sideways" if RANKS[dest] == RANKS[source] else "upward"
+                faults.append(f"{kind}: {path} ({source}) includes {target} ({dest})")
+
+    # Cycles among the files: Tarjan's strongly connected components, iteratively.
+    index, low, on_stack, stack, order = {}, {}, set(), [], [0]
+    cycles = []
+    for start in graph:
+        if start in index:
+            continue
+        work = [(start, 0)]
+        while work:
+            node, i = work.pop()
+            if i == 0:
+                index[node] = low[node] = order[0]
+                order[0] += 1
+                stack.append(node)
+                on_stack.add(node)
+            children = graph.get(node, [])
+            if i < len(children):
+                work.append((node, i + 1))
+                child = children[i]
+                if child not in index:
+                    work.append((child, 0))
+                elif child in on_stack:
+                    low[node] = min(low[node], index[child])
+                continue
+            if low[node] == index[node]:
+                component = []
+                while True:
+                    top_node = stack.pop()
+                    on_stack.discard(top_node)
+                    component.append(top_node)
+                    if top_node == node:
+                        break
+                if len(component) > 1 or node in graph.get(node, []):
+                    cycles.append(sorted(component))
+            if work:
+                parent = work[-1][0]
+                low[parent] = min(low[parent], low[node])
+    for component in cycles:
+        faults.append("cycle: " + " -> ".join(component))
+
+    for fault in faults:
+        print(fault)
+    print(f"{len(graph)} files, {sum(len(t) for t in graph.values())} includes, {len(faults)} faults")
+    return 1 if faults else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
