@@ -3,8 +3,12 @@
 #include "codecs/file_io.h"
 
 bool MappedInput::open(const std::u16string& path) {
+    return adopt(file_open_read(path));
+}
+
+bool MappedInput::adopt(OsHandle file) {
     close();
-    file_ = file_open_read(path);
+    file_ = file;
     if (file_ == kClosedFile) return false;
     has_write_time_ = file_last_write_time(file_, &write_time_);
     uint64_t size = 0;

@@ -26,6 +26,9 @@ public:
     // has 4 GB or more (more than a 32-bit process can map whole); what was opened stays
     // owned until close() or the destructor.
     [[nodiscard]] bool open(const std::u16string& path);
+    // The same for a file the caller opened for reading: the owner takes it over, mapped or
+    // not, so that a caller that has already looked at the file need not open it again.
+    [[nodiscard]] bool adopt(OsHandle file);
     // Unmaps the view, closes the mapping and the file; the owner is empty afterwards.
     void close();
 

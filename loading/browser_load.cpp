@@ -194,21 +194,19 @@ LoadedImage* load_image_24(const uint8_t* data, uint32_t size, const std::u16str
     bool have_time = false;
     LoadedImage* image = nullptr;
     bool buffered = false;
-    {
-        // A JPEG is decoded from the read buffer; everything else, and a JPEG too large for
-        // the buffer, from a mapping.
-        const OsHandle file = file_open_read(path);
-        if (file == kClosedFile) return nullptr;
-        have_time = file_last_write_time(file, &time);
-        image = load_buffered_jpeg(file, data, size, path, &buffered);
-        file_close(file);
-    }
-    // One mapping serves the type sniff, the reader and the file's time. A file that opens but
-    // does not map (an empty one) is sniffed by reading, as the readers would then fail.
+    // The file is opened once. A JPEG is decoded from the read buffer; everything else, and a
+    // JPEG too large for the buffer, from a mapping of the same open file, which then serves
+    // the type sniff, the reader and the file's time. A file that opens but does not map (an
+    // empty one) is sniffed by reading, as the readers would then fail.
     MappedInput input;
-    if (!buffered) {
-        const bool mapped = input.open(path);
-        if (input.file() == kClosedFile) return nullptr;
+    const OsHandle file = file_open_read(path);
+    if (file == kClosedFile) return nullptr;
+    image = load_buffered_jpeg(file, data, size, path, &buffered);
+    if (buffered) {
+        have_time = file_last_write_time(file, &time);
+        file_close(file);
+    } else {
+        const bool mapped = input.adopt(file);
         have_time = input.last_write_time(&time);
         const MappedInput* view = mapped ? &input : nullptr;
         const FileTypeCode type =

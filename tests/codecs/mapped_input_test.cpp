@@ -45,6 +45,29 @@ TEST(MappedInput, MapsTheWholeFileAndMovesOwnershipOnce) {
     EXPECT_TRUE(file_delete(path));
 }
 
+TEST(MappedInput, AdoptsAFileOpenedAndAlreadyReadFrom) {
+    const std::vector<uint8_t> bytes = {9, 8, 7, 6};
+    const std::u16string path = scratch_path("mapped_input_adopt.bin");
+    ASSERT_TRUE(write_bytes(path, bytes));
+    const OsHandle file = file_open_read(path);
+    ASSERT_NE(file, kClosedFile);
+    uint8_t first[2] = {};
+    uint32_t got = 0;
+    ASSERT_TRUE(file_read(file, first, 2, &got));  // the read position does not matter
+
+    MappedInput input;
+    ASSERT_TRUE(input.adopt(file));
+    EXPECT_EQ(input.file(), file);
+    EXPECT_EQ(std::vector<uint8_t>(input.data(), input.data() + input.size()), bytes);
+    FileTime time = {};
+    EXPECT_TRUE(input.last_write_time(&time));
+    input.close();
+    EXPECT_TRUE(file_delete(path));  // the owner closed the adopted file too
+
+    EXPECT_FALSE(input.adopt(kClosedFile));
+    EXPECT_EQ(input.file(), kClosedFile);
+}
+
 TEST(MappedInput, RefusesMissingAndEmptyFilesAndStaysEmpty) {
     MappedInput input;
     EXPECT_FALSE(input.open(scratch_path("mapped_input_missing/none.bin")));
