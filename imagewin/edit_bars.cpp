@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "common/win/app_messages.h"
 #include "imagewin/core/command_labels.h"
 #include "imagewin/core/edit_window_rules.h"
 #include "imagewin/core/save_settings.h"
@@ -492,7 +493,7 @@ COLORREF colour_of(const uint8_t rgb[3]) {
 COLORREF paint_colour_box(HWND box) {
     const EditToolHost& host = g_edit_tool;
     if (host.pick_mode) return colour_of(host.picked);
-    if (host.kind != 0) {
+    if (host.kind != kToolNone) {
         const EditToolOps* ops = edit_tool_ops(host.kind);
         return ops && ops->colour_box ? ops->colour_box(host.context, GetDlgCtrlID(box)) : RGB(255, 255, 255);
     }
@@ -504,7 +505,7 @@ COLORREF paint_colour_box(HWND box) {
 void on_colour_box_click(HWND box) {
     EditToolHost& host = g_edit_tool;
     if (host.kind > kToolColourFilter) return;
-    if (host.kind == 0) {
+    if (host.kind == kToolNone) {
         static COLORREF custom[16] = {};
         uint8_t rgb[3];
         transparent_colour_bytes(g_edit_state.save.transparent_colour, rgb);
@@ -539,7 +540,7 @@ void on_colour_box_click(HWND box) {
     if (!chosen) return;
     InvalidateRect(box, nullptr, FALSE);
     if ((host.kind == kToolRotation || host.kind == kToolColourFilter) && host.worker_window)
-        PostMessageW(host.worker_window, WM_APP, 500, 0);
+        PostMessageW(host.worker_window, kAppMessage, kToolRecompute, 0);
 }
 
 }  // namespace
@@ -644,7 +645,7 @@ void update_edit_toolbar_states() {
     set_state(g_tool_tab, 8031, image ? on : off);
     set_state(g_tool_tab, 8401, image && c.history_current > 0 ? on : off);
     set_state(g_tool_tab, 8402, image && c.history_current + 1 < c.history_count ? on : off);
-    if (g_edit_tool.kind == 0) set_tool_group_buttons_state(image ? on : off);
+    if (g_edit_tool.kind == kToolNone) set_tool_group_buttons_state(image ? on : off);
 }
 
 void update_view_options_buttons() {

@@ -360,7 +360,7 @@ bool end_edit_right_drag() {
     if (mode == kDragNone) return false;
     if (mode == kDragPressed) {
         if (!g_edit_tool.pick_mode) ReleaseCapture();
-        if (g_edit_tool.kind == 0 && !g_edit_tool.pick_mode) return true;
+        if (g_edit_tool.kind == kToolNone && !g_edit_tool.pick_mode) return true;
         if (g_edit_tool.pick_mode) end_tool_colour_pick(false);
         repaint(g_edited);
         return false;
@@ -432,7 +432,7 @@ LRESULT common_pane_message(HWND pane, UINT message, WPARAM wparam, LPARAM lpara
         case WM_VSCROLL:
         case WM_HSCROLL: on_edit_scroll(message == WM_VSCROLL, LOWORD(wparam)); return 0;
         case WM_CONTEXTMENU:
-            if (g_edit_tool.kind == 0 && !g_edit_tool.pick_mode && show_edit_context_menu(pane, lparam))
+            if (g_edit_tool.kind == kToolNone && !g_edit_tool.pick_mode && show_edit_context_menu(pane, lparam))
                 return 0;
             return DefWindowProcW(pane, message, wparam, lparam);
         case WM_CAPTURECHANGED:
@@ -479,7 +479,7 @@ LRESULT CALLBACK first_view_pane_proc(HWND pane, UINT message, WPARAM wparam, LP
                 const ViewPoint p = to_frame(pane, lparam);
                 track_edit_right_drag(p.x, p.y);
             } else if (g_edit_tool.pick_mode) {
-                if (read_pixel_under_cursor({lparam_x(lparam), lparam_y(lparam)}) && g_edit_tool.kind == 0)
+                if (read_pixel_under_cursor({lparam_x(lparam), lparam_y(lparam)}) && g_edit_tool.kind == kToolNone)
                     if (HWND box = GetDlgItem(GetDlgItem(edit_window_rebar(), 724), 751))
                         InvalidateRect(box, nullptr, FALSE);
             }

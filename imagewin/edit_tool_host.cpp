@@ -41,7 +41,7 @@ int32_t open_edit_tool_kind() {
 
 bool open_edit_tool_checked(int32_t kind) {
     EditToolHost& host = g_edit_tool;
-    if (!edit_image_loaded() || host.kind != 0) return false;
+    if (!edit_image_loaded() || host.kind != kToolNone) return false;
     const EditToolTraits* traits = edit_tool_traits(kind);
     const EditToolOps* ops = edit_tool_ops(kind);
     if (!traits || !ops) return false;
@@ -76,7 +76,7 @@ void open_edit_tool(int32_t kind) {
 bool close_edit_tool(bool apply) {
     EditToolHost& host = g_edit_tool;
     const int32_t kind = host.kind;
-    if (kind == 0) return false;
+    if (kind == kToolNone) return false;
     const EditToolTraits* traits = edit_tool_traits(kind);
     const EditToolOps* ops = edit_tool_ops(kind);
     if (host.pick_mode) end_tool_colour_pick(false);
@@ -136,7 +136,7 @@ EditHookKey edit_hook_key(UINT key, int32_t focus_id, bool capture, bool history
     const EditToolHost& host = g_edit_tool;
     if (key == VK_RETURN) {
         if (host.pick_mode) return EditHookKey::pass;
-        if (host.kind != 0) {
+        if (host.kind != kToolNone) {
             if (edit_tool_holds_view()) return EditHookKey::eat;
             if (host.kind == kToolRotation && capture) return EditHookKey::eat;
             return EditHookKey::apply;
@@ -153,7 +153,7 @@ EditHookKey edit_hook_key(UINT key, int32_t focus_id, bool capture, bool history
                        ? EditHookKey::end_pick
                        : EditHookKey::pass;
         }
-        if (host.kind != 0) {
+        if (host.kind != kToolNone) {
             if (host.kind == kToolRotation && capture) return EditHookKey::eat;
             return EditHookKey::cancel;
         }
@@ -193,7 +193,7 @@ bool edit_tool_right_press() {
 void end_tool_colour_pick(bool take) {
     EditToolHost& host = g_edit_tool;
     if (!host.pick_mode) return;
-    if (host.kind == 0) {
+    if (host.kind == kToolNone) {
         end_transparent_colour_pick(take);
         return;
     }

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "common/win/app_messages.h"
+#include "common/win/message_loop.h"
 #include "imagewin/core/image_commands.h"
 #include "imagewin/edit_bars.h"
 #include "imagewin/edit_commands.h"
@@ -300,7 +301,7 @@ LRESULT CALLBACK edit_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
         case WM_MEASUREITEM:
         case WM_DRAWITEM: draw_menu_item(message, lparam); return TRUE;
         case WM_CONTEXTMENU:
-            if (g_edit_tool.kind == 0 && !g_edit_tool.pick_mode &&
+            if (g_edit_tool.kind == kToolNone && !g_edit_tool.pick_mode &&
                 show_edit_context_menu(first_view_pane(), lparam))
                 return 0;
             break;
@@ -331,7 +332,7 @@ LRESULT CALLBACK edit_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
             rules.has_image = edit_image_loaded();
             rules.wheel_mode = g_shell.single_view.wheel_action[1];
             rules.wheel_reversed = g_shell.single_view.wheel_reversed != 0;
-            rules.file_switch_refused = g_edit_tool.kind != 0;
+            rules.file_switch_refused = g_edit_tool.kind != kToolNone;
             const int32_t id = wheel_command(g_edit_state.view, uint32_t(wparam), rules);
             if (id) edit_window_command(window, id);
             return 0;
@@ -397,23 +398,19 @@ HWND create_edit_window() {
     return window;
 }
 
+// The live table is read for every message: a key customisation may have replaced it.
+bool edit_accelerator(MSG* msg) {
+    HACCEL keys = g_shell.view_accelerators.get();
+    HWND frame = g_edit_state.image_window;
+    return !g_edit_tool.accelerators_suspended && keys && frame && TranslateAcceleratorW(frame, keys, msg);
+}
+
 unsigned __stdcall edit_thread(void*) noexcept {
     set_undo_file_ops(&system_undo_file_ops());
     HWND window = create_edit_window();
     g_window = window;
     if (g_ready) SetEvent(g_ready);
-    if (window) {
-        MSG msg;
-        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-            HACCEL keys = g_shell.view_accelerators.get();
-            HWND frame = g_edit_state.image_window;
-            if (!g_edit_tool.accelerators_suspended && keys && frame &&
-                TranslateAcceleratorW(frame, keys, &msg))
-                continue;
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
+    if (window) pump_thread_messages(edit_accelerator);
     if (g_keyboard_hook) UnhookWindowsHookEx(g_keyboard_hook);
     if (g_mouse_hook) UnhookWindowsHookEx(g_mouse_hook);
     g_keyboard_hook = g_mouse_hook = nullptr;

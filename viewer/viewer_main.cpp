@@ -10,6 +10,7 @@
 // clang-format on
 
 #include "common/win/message_box.h"
+#include "common/win/message_loop.h"
 #include "kernels/lookup_tables.h"
 #include "shell/core/settings_store.h"
 #include "shell/shell_helpers.h"
@@ -222,6 +223,11 @@ void on_wininichange() {
     viewer_on_settings_change();
 }
 
+bool viewer_accelerator(MSG* msg) {
+    const ViewerApp& v = g_viewer;
+    return v.accelerators && v.frame && TranslateAcceleratorW(v.frame, v.accelerators, msg);
+}
+
 }  // namespace
 
 void viewer_show_error() {
@@ -315,14 +321,10 @@ int viewer_main(HINSTANCE instance, int show) {
     v.ui_font = g_shell.ui_font.get();
     DWORD_PTR help_cookie = 0;
     html_help_begin(&help_cookie);
-    MSG msg = {};
+    int exit_code = 0;
     if (read_command_line(show)) {
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-            if (v.accelerators && v.frame && TranslateAcceleratorW(v.frame, v.accelerators, &msg)) continue;
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
+        exit_code = pump_thread_messages(viewer_accelerator);
         CoUninitialize();
     } else {
         app_message_box(nullptr, kStartFailed, L"Error", kErrorBoxStyle);
@@ -331,5 +333,5 @@ int viewer_main(HINSTANCE instance, int show) {
     if (v.accelerators) DestroyAcceleratorTable(v.accelerators);
     delete_ui_font();
     HeapDestroy(v.heap);
-    return static_cast<int>(msg.wParam);
+    return exit_code;
 }

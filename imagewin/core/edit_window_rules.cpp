@@ -260,7 +260,7 @@ bool edit_tool_panel_matches(int32_t open_kind, int32_t owner_kind) {
 }
 
 EditCommandState edit_command_state(int32_t id, const EditCommandContext& c) {
-    const bool no_tool = c.tool_kind == 0;
+    const bool no_tool = c.tool_kind == kToolNone;
     const bool image = c.has_image;
     const bool file = no_tool && image && c.named;
     const bool trimming_drawing = c.tool_kind == kToolTrimming && c.trimming_state != kTrimmingAdjusting;

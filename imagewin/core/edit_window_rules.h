@@ -138,7 +138,8 @@ SaveBarLayout save_bar_layout(const SaveBarInput& in);
 
 // ---- Edit tools ----
 
-constexpr int32_t kEditToolKindCount = 24;  // kinds 1-24; 0 is "no tool"
+constexpr int32_t kToolNone = 0;
+constexpr int32_t kEditToolKindCount = 24;  // kinds 1-24
 constexpr int32_t kToolSelection = 1;
 constexpr int32_t kToolPaint = 2;
 constexpr int32_t kToolPartialCorrection = 3;
