@@ -657,17 +657,14 @@ unsigned __stdcall open_file_then_move_to_view(void* arg) noexcept {
     // closed directly rather than by a key that handling could swallow.
     EndMenu();
     int closed = wait_open_menu(-1);
-    // Ending the menu from another thread is not always honoured at once: Esc closes it too.
-    if (closed != -1) {
+    // Ending the menu from another thread is not always honoured at once, and under load a key
+    // can arrive before the menu loop reads input: Esc closes it too, asked again until it is.
+    for (int i = 0; i < 20 && closed != -1; ++i) {
+        EndMenu();
         press(VK_ESCAPE);
         closed = wait_open_menu(-1);
     }
     run.open_menus.push_back(closed);
-    for (int i = 0; i < 20 && g_shell.open_menu != -1; ++i) {
-        EndMenu();
-        press(VK_ESCAPE);
-        Sleep(100);
-    }
     InterlockedExchange(&run.done, 1);
     return 0;
 }

@@ -403,7 +403,7 @@ TEST_F(ViewerProgram, DeleteShowsTheNextFileAndTheLastDeleteEmptiesTheView) {
         PostMessageW(v.frame(), WM_COMMAND, 8050, 0);
         HWND box = nullptr;
         // The system asks before the file goes to the recycle bin.
-        if (wait_until([&] { return (box = window_of(v.pid(), L"#32770")) != nullptr; }, 5000))
+        if (wait_until([&] { return (box = window_of(v.pid(), L"#32770")) != nullptr; }, 20000))
             PostMessageW(box, WM_COMMAND, IDYES, 0);
     };
     delete_and_confirm();
