@@ -4,10 +4,10 @@
 // 1. opens a folder of FIRST_ROW_FILES (10,000) small JPEGs in the view and reports the time
 //    from the open to the first row of thumbnails painted, and to the end of the build, once
 //    with no cache file (every file decoded) and once again from the cache the first open wrote;
-// 2. opens a folder of MANY_FILES (50,000) tiny JPEGs, waits for its build to end and reports
-//    the process's private bytes and working set beside those before any folder was open, and
-//    the number of the main window's windows and of GDI objects, at the top of the list and
-//    after scrolling to its end.
+// 2. opens a folder of MANY_FILES (50,000) JPEGs that fill the thumbnail box, waits for its
+//    build to end and reports the process's private bytes and working set beside those before any folder was
+//    open, and the number of the main window's windows and of GDI objects, at the top of the list and after
+//    scrolling to its end.
 // A row counts as painted when every cell of the first row has painted itself with its
 // thumbnail: a hook on the view's thread sees each cell's paint return, whether the build
 // loop sent it or the message loop dispatched it.
@@ -321,7 +321,7 @@ int main(int argc, char** argv) {
     const int many_files = argc > 3 ? std::atoi(argv[3]) : 50000;
     const std::string small = root + "\\view" + std::to_string(first_row_files);
     const std::string many = root + "\\many" + std::to_string(many_files);
-    if (!jpeg_folder(small, first_row_files, 320, 240) || !jpeg_folder(many, many_files, 64, 48)) {
+    if (!jpeg_folder(small, first_row_files, 320, 240) || !jpeg_folder(many, many_files, 192, 144)) {
         std::fprintf(stderr, "cannot make the benchmark folders\n");
         return 1;
     }
