@@ -1,5 +1,7 @@
 #include "shell/core/thumbnail_cache_files.h"
 
+#include <cstring>
+
 namespace {
 
 // The count field of an index whose magic matches, read without trusting the rest.
@@ -81,13 +83,8 @@ const CacheEntry* cache_entry_still_valid(const CacheFolderData& data, const Cac
     const CacheEntry* entry = cache_find_entry(data, wanted.name);
     if (!entry) return nullptr;
     const CacheEntryHeader& h = entry->header;
-    const FileLoadInfo& a = h.load_info;
-    const FileLoadInfo& b = wanted.load_info;
-    const bool same_file = a.last_write.low == b.last_write.low && a.last_write.high == b.last_write.high &&
-                           a.width == b.width && a.height == b.height && a.file_size == b.file_size &&
-                           a.format == b.format && a.bit_depth == b.bit_depth &&
-                           a.comment_count == b.comment_count && a.text_count == b.text_count &&
-                           a.interlaced == b.interlaced && a.alpha == b.alpha;
+    // The eleven load-info words are packed without padding: equal bytes are the same file.
+    const bool same_file = std::memcmp(&h.load_info, &wanted.load_info, sizeof(FileLoadInfo)) == 0;
     const bool same_size =
         h.thumbnail_width == wanted.thumbnail_width && h.thumbnail_height == wanted.thumbnail_height;
     return same_file && same_size && h.data_size > 0 ? entry : nullptr;
