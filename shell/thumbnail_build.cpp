@@ -155,6 +155,7 @@ public:
     }
     void post_error(int32_t code) override { post_main(kMainShowError, code); }
     int32_t pump() override { return view_ ? pump_view_messages_2() : pump_view_messages_1(); }
+    uint32_t now_ms() override { return GetTickCount(); }
 
 private:
     void post_main(WPARAM code, LPARAM value) {

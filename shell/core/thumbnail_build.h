@@ -87,7 +87,13 @@ public:
     virtual void post_error(int32_t code) = 0;
     // Serves the waiting messages that keep the view usable; 0, or the clear or close code.
     virtual int32_t pump() = 0;
+    // A millisecond clock that wraps (only differences are taken).
+    virtual uint32_t now_ms() = 0;
 };
+
+// While building, status part 3 counts the files done: at most once per this many milliseconds,
+// and always at the last file.
+constexpr uint32_t kBuildProgressIntervalMs = 100;
 
 // "Load/" and the number of names: status part 2 while building.
 std::u16string build_progress_text(int32_t names);

@@ -59,6 +59,9 @@ public:
     // pump() answers this code once `pumps` reaches stop_at (0 never).
     int32_t stop_code = kBuildDone;
     int stop_at = 0;
+    // The clock moves on by this much with every decode.
+    uint32_t decode_ms = 0;
+    uint32_t clock_ms = 0xFFFFFF00u;  // wraps during a build
 
     // What happened.
     bool locked = false;
@@ -80,7 +83,8 @@ public:
     std::vector<bool> size_only_args;  // of every shrink
     std::vector<int32_t> errors;
     std::vector<int32_t> busy;
-    std::map<int, std::u16string> status;  // last text of each part
+    std::map<int, std::u16string> status;      // last text of each part
+    std::vector<std::u16string> counts_drawn;  // every text part 3 was given
     std::vector<FileEntry> storage;
     ViewState* view = nullptr;
     bool busy_when_closed = false;
@@ -125,6 +129,7 @@ public:
     bool load(const std::u16string& path) override {
         EXPECT_TRUE(locked);
         decoded.push_back(path);
+        clock_ms += decode_ms;
         const std::u16string name = path.substr(path.rfind(u'\\') + 1);
         if (unreadable.count(name)) return false;
         publish(name, false);
@@ -176,7 +181,10 @@ public:
         busy.push_back(value);
         view->busy = value;
     }
-    void set_status(int part, const std::u16string& text, bool) override { status[part] = text; }
+    void set_status(int part, const std::u16string& text, bool) override {
+        status[part] = text;
+        if (part == 3) counts_drawn.push_back(text);
+    }
     void update_status_text() override {
         status[2] = decimal(view->marked_count) + u"/" + decimal(view->count);
     }
@@ -207,6 +215,7 @@ public:
         EXPECT_FALSE(locked);
         errors.push_back(code);
     }
+    uint32_t now_ms() override { return clock_ms; }
     int32_t pump() override {
         EXPECT_FALSE(locked) << "messages served under the lock";
         ++pumps;
@@ -486,4 +495,45 @@ TEST(ThumbnailBuildPaths, AFileWhosePathDoesNotFitIsLeftOut) {
     EXPECT_EQ(refresh_view(s, v, kFolder), kBuildDone);
     EXPECT_EQ(s.entry_names(), (std::vector<std::u16string>{u"a.jpg", u"c.jpg"}));
     EXPECT_EQ(s.decoded.size(), 2u);
+}
+
+TEST_F(ThumbnailRefresh, FilesDoneAreCountedAtAReadablePaceAndAlwaysAtTheLast) {
+    struct Case {
+        const char* what;
+        uint32_t decode_ms;
+        std::vector<std::u16string> counts;
+    } cases[] = {
+        // 30 ms a file: the first count, then one per 100 ms, then the last.
+        {"fast files", 30, {u"1", u"5", u"9", u"10"}},
+        {"slow files", 150, {u"1", u"2", u"3", u"4", u"5", u"6", u"7", u"8", u"9", u"10"}},
+        {"instant files", 0, {u"1", u"10"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeServices s;
+        ViewState v = {};
+        s.view = &v;
+        s.listing = names_of(10);
+        s.cache_on = false;
+        s.decode_ms = c.decode_ms;
+        EXPECT_EQ(refresh_view(s, v, kFolder), kBuildDone);
+        // The folder's path first and last, around the counts.
+        ASSERT_GE(s.counts_drawn.size(), 2u);
+        EXPECT_EQ(s.counts_drawn.front(), kFolder);
+        EXPECT_EQ(s.counts_drawn.back(), kFolder);
+        EXPECT_EQ(std::vector<std::u16string>(s.counts_drawn.begin() + 1, s.counts_drawn.end() - 1),
+                  c.counts);
+    }
+}
+
+TEST_F(ThumbnailRefresh, SecondPassCountsItsOwnFilesToTheLast) {
+    services.listing = names_of(6);
+    services.cached = {name_of(0), name_of(1), name_of(2), name_of(3), name_of(4), name_of(5)};
+    services.cache_file = BuildCacheRead{true, false, true};
+    services.decode_ms = 10;
+    EXPECT_EQ(refresh(), kBuildDone);
+    // First pass: no decode moves the clock, so only its first and last counts; the second pass
+    // decodes all six at 10 ms each, so again its first and last.
+    const std::vector<std::u16string> want = {kFolder, u"1", u"6", u"1", u"6", kFolder};
+    EXPECT_EQ(services.counts_drawn, want);
 }
