@@ -1,6 +1,9 @@
 // The thumbnail view's timing and resource harness for the Windows build (run under Wine):
-//   thumbnail_view_winbench FOLDER [FIRST_ROW_FILES [MANY_FILES]]
+//   thumbnail_view_winbench FOLDER [FIRST_ROW_FILES [MANY_FILES [PHOTOS]]]
 // starts the program's main window with view 1 alone (900 x 700), then
+// 0. opens a folder of PHOTOS (200) generated 12-megapixel JPEGs in the view with the cache
+//    off, twice, and reports thumbnails per second through the whole view path (listing, build
+//    loop, cells) beside libjpeg's own 1/8-scaled decode of the same files, as a ratio;
 // 1. opens a folder of FIRST_ROW_FILES (10,000) small JPEGs in the view and reports the time
 //    from the open to the first row of thumbnails painted, and to the end of the build, once
 //    with no cache file (every file decoded) and once again from the cache the first open wrote;
@@ -8,6 +11,7 @@
 //    build to end and reports the process's private bytes and working set beside those before any folder was
 //    open, and the number of the main window's windows and of GDI objects, at the top of the list and after
 //    scrolling to its end.
+// A count of 0 leaves its step out.
 // A row counts as painted when every cell of the first row has painted itself with its
 // thumbnail: a hook on the view's thread sees each cell's paint return, whether the build
 // loop sent it or the message loop dispatched it.
@@ -319,9 +323,16 @@ int main(int argc, char** argv) {
     CreateDirectoryA(root.c_str(), nullptr);
     const int first_row_files = argc > 2 ? std::atoi(argv[2]) : 10000;
     const int many_files = argc > 3 ? std::atoi(argv[3]) : 50000;
+    const int photo_count = argc > 4 ? std::atoi(argv[4]) : 200;
     const std::string small = root + "\\view" + std::to_string(first_row_files);
     const std::string many = root + "\\many" + std::to_string(many_files);
-    if (!jpeg_folder(small, first_row_files, 320, 240) || !jpeg_folder(many, many_files, 192, 144)) {
+    const std::string photos = root + "\\photos";
+    CreateDirectoryA(photos.c_str(), nullptr);
+    const std::vector<std::string> photo_files =
+        photo_count > 0 ? thumbnail_bench::bench_files(photos, photo_count) : std::vector<std::string>();
+    if ((first_row_files > 0 && !jpeg_folder(small, first_row_files, 320, 240)) ||
+        (many_files > 0 && !jpeg_folder(many, many_files, 192, 144)) ||
+        int(photo_files.size()) != photo_count) {
         std::fprintf(stderr, "cannot make the benchmark folders\n");
         return 1;
     }
@@ -353,24 +364,49 @@ int main(int argc, char** argv) {
     const Resources before = measure();
 
     bool complete = true;
-    const OpenTimes cold = open_and_time(small, 600000);
-    const OpenTimes warm = open_and_time(small, 600000);
-    complete = complete && cold.entries == first_row_files && warm.entries == first_row_files;
-    std::printf("%d files, no cache file: first painted row %8.1f ms, build done %9.1f ms\n", cold.entries,
-                cold.first_row_ms, cold.build_ms);
-    std::printf("%d files, from the cache: first painted row %8.1f ms, build done %9.1f ms\n", warm.entries,
-                warm.first_row_ms, warm.build_ms);
-
-    print_resources("before any folder", before);
-    const OpenTimes big = open_and_time(many, 1800000);
-    complete = complete && big.entries == many_files;
-    std::printf("%d files, no cache file: first painted row %8.1f ms, build done %9.1f ms\n", big.entries,
-                big.first_row_ms, big.build_ms);
-    print_resources("entries listed, at the top", measure());
-    PostMessageW(view_frame_window(0), kAppMessage, kViewScroll, SB_BOTTOM);
-    const DWORD settle = GetTickCount();
-    pump_until([&] { return GetTickCount() - settle > 2000; }, 3000);
-    print_resources("scrolled to the end", measure());
+    if (photo_count > 0) {
+        // The cache off, so that every pass decodes every photo; the baseline's passes alternate
+        // with the view's so that a changing machine load falls on both alike.
+        g_shell.main_settings.cache_enabled = 0;
+        std::vector<unsigned char> rows;
+        for (const std::string& f : photo_files) thumbnail_bench::decode_scale8(f.c_str(), &rows);
+        double ours = 0, base = 0;
+        for (int pass = 0; pass < 2; ++pass) {
+            const Clock::time_point start = Clock::now();
+            for (const std::string& f : photo_files) thumbnail_bench::decode_scale8(f.c_str(), &rows);
+            base += ms_between(start, Clock::now());
+            const OpenTimes t = open_and_time(photos, 600000);
+            complete = complete && t.entries == photo_count && t.build_ms >= 0;
+            ours += t.build_ms;
+        }
+        g_shell.main_settings.cache_enabled = 1;
+        const double n = 2.0 * photo_count;
+        std::printf("%d 12-MP photos through the view (cache off, two opens)\n", photo_count);
+        std::printf("view thumbnails      %8.1f per s\n", 1000 * n / ours);
+        std::printf("libjpeg 1/8 decode   %8.1f per s\n", 1000 * n / base);
+        std::printf("ratio view/1/8       %8.3f\n", base / ours);
+    }
+    if (first_row_files > 0) {
+        const OpenTimes cold = open_and_time(small, 600000);
+        const OpenTimes warm = open_and_time(small, 600000);
+        complete = complete && cold.entries == first_row_files && warm.entries == first_row_files;
+        std::printf("%d files, no cache file: first painted row %8.1f ms, build done %9.1f ms\n",
+                    cold.entries, cold.first_row_ms, cold.build_ms);
+        std::printf("%d files, from the cache: first painted row %8.1f ms, build done %9.1f ms\n",
+                    warm.entries, warm.first_row_ms, warm.build_ms);
+    }
+    if (many_files > 0) {
+        print_resources("before any folder", before);
+        const OpenTimes big = open_and_time(many, 1800000);
+        complete = complete && big.entries == many_files;
+        std::printf("%d files, no cache file: first painted row %8.1f ms, build done %9.1f ms\n", big.entries,
+                    big.first_row_ms, big.build_ms);
+        print_resources("entries listed, at the top", measure());
+        PostMessageW(view_frame_window(0), kAppMessage, kViewScroll, SB_BOTTOM);
+        const DWORD settle = GetTickCount();
+        pump_until([&] { return GetTickCount() - settle > 2000; }, 3000);
+        print_resources("scrolled to the end", measure());
+    }
 
     if (sent) UnhookWindowsHookEx(sent);
     if (fetched) UnhookWindowsHookEx(fetched);
