@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "common/win/handle.h"
@@ -76,6 +77,10 @@ void tree_hover_test(int screen_x);
 bool entry_path(int view, int index, wchar_t* path);
 // Frees an entry's thumbnail rows, however the store that filled the entry allocated them.
 void free_entry_bits(uint8_t* bits);
+
+// The text of caption line `line` of an entry (0 the name, 1 the size, 2 the depth and flags,
+// 3 the date), as the caption paints it.
+std::wstring caption_line(const FileEntry& e, int line);
 // Frees the view's thumbnails and entry array (virtual memory) and empties its list.
 void free_view_file_lists_of(int view);
 // The long parameter of 153 / 154 naming `entry` (-1: 0).
