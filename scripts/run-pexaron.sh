@@ -13,6 +13,19 @@ fi
 . "$top/scripts/wine-env.sh"
 "$top/scripts/wine-prefix.sh"
 exe="$PX_BUILD_DIR/$tree/bin/Pexaron.exe"
+# Given no path, the program opens a folder of generated photos in its first view.
+if [ $# -eq 0 ]; then
+  sample="$PX_BUILD_DIR/sample-photos"
+  if [ ! -f "$sample/photo24.jpg" ]; then
+    mkdir -p "$sample"
+    for i in $(seq -w 1 24); do
+      convert -seed "$i" -size 1200x900 plasma: -blur 0x1 -quality 88 "$sample/photo$i.jpg"
+    done
+  fi
+  # Drive Z: is the root of the file system in every Wine prefix. (Asking winepath would
+  # start the Wine server before the display is set, with nowhere to show the windows.)
+  set -- "Z:${sample//\//\\}"
+fi
 if [ -n "${DISPLAY:-}" ]; then
   exec wine "$exe" "$@"
 fi
