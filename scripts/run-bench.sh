@@ -58,12 +58,28 @@ for name in "${names[@]}"; do
   [ -s "$json" ] && jsons+=("$json")
 done
 
-# The Windows harnesses (bench/<name>_winbench.cpp, run as "<harness> FOLDER [COUNT]") time
-# the same work under Wine, which needs a kernel that runs 32-bit programs.
+# The Windows harnesses (bench/*_winbench.cpp) time the same work, and what only the Windows
+# program does, under Wine, which needs a kernel that runs 32-bit programs. A named benchmark
+# brings its own harness along; a whole run takes every harness.
 winbench=()
-for name in "${names[@]}"; do
-  [ -f "$top/bench/${name}_winbench.cpp" ] && winbench+=("${name}_winbench")
-done
+if [ $# = 0 ]; then
+  for source in "$top"/bench/*_winbench.cpp; do
+    winbench+=("$(basename "$source" .cpp)")
+  done
+else
+  for name in "${names[@]}"; do
+    [ -f "$top/bench/${name}_winbench.cpp" ] && winbench+=("${name}_winbench")
+  done
+fi
+# A harness's arguments: most take the folder for their files, the photo harnesses also how
+# many 12-megapixel photos to make, and the painter's harness neither.
+winbench_args() {
+  case $1 in
+    single_view_paint_winbench) ;;
+    browser_thumbnail_winbench | thumbnail_build_winbench) echo "Z:$2" "${PX_BENCH_FILES:-200}" ;;
+    *) echo "Z:$2" ;;
+  esac
+}
 winlogs=()
 if [ ${#winbench[@]} -gt 0 ]; then
   if ! timeout 30 wine --version >/dev/null 2>&1; then
@@ -75,8 +91,9 @@ if [ ${#winbench[@]} -gt 0 ]; then
       log=$out/$harness.log
       echo "== $harness under Wine (output in ${log#"$top"/})"
       mkdir -p "$out/$harness-files"
-      "$top/scripts/wine-run.sh" "$build/win32/bin/$harness.exe" "Z:$out/$harness-files" \
-        "${PX_BENCH_FILES:-200}" >"$log" 2>&1 || status=1
+      # shellcheck disable=SC2046 # the arguments hold no blanks
+      "$top/scripts/wine-run.sh" "$build/win32/bin/$harness.exe" $(winbench_args "$harness" "$out/$harness-files") \
+        >"$log" 2>&1 || status=1
       winlogs+=("$log")
     done
   else
