@@ -466,8 +466,22 @@ TEST_F(ThumbnailViewTest, AFolderOfEveryFormatShowsItsReadableFilesWithTheirCapt
     const std::wstring source_folder(source.begin(), source.end());
     const wchar_t* const files[] = {L"a.bmp", L"b.png", L"c.jpg", L"d.tif", L"e.gif", L"f.bmp",
                                     L"g.png", L"h.jpg", L"i.tif", L"j.gif", L"k.txt"};
-    for (const wchar_t* f : files)
-        ASSERT_TRUE(CopyFileW((source_folder + f).c_str(), (folder + L"\\" + f).c_str(), FALSE)) << f;
+    // Each copy is dated noon on 6 May 2024, a date no time zone moves out of its year.
+    SYSTEMTIME noon = {};
+    noon.wYear = 2024;
+    noon.wMonth = 5;
+    noon.wDay = 6;
+    noon.wHour = 12;
+    FILETIME dated = {};
+    ASSERT_TRUE(SystemTimeToFileTime(&noon, &dated));
+    for (const wchar_t* f : files) {
+        const std::wstring copy = folder + L"\\" + f;
+        ASSERT_TRUE(CopyFileW((source_folder + f).c_str(), copy.c_str(), FALSE)) << f;
+        HANDLE file = CreateFileW(copy.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &dated));
+        CloseHandle(file);
+    }
     for (int i = 0; i < 4; ++i) g_shell.main_settings.caption_lines[i] = 1;
 
     open_folder_in_view(0, folder.c_str());
@@ -504,7 +518,6 @@ TEST_F(ThumbnailViewTest, AFolderOfEveryFormatShowsItsReadableFilesWithTheirCapt
         const std::u16string size = caption_size_text(40, 30, data.nFileSizeLow);
         EXPECT_EQ(caption_line(e, 1), std::wstring(size.begin(), size.end()));
         EXPECT_EQ(caption_line(e, 2), w.depth);
-        // The fixture's files were last written in May 2024; the copies keep that time.
         EXPECT_NE(caption_line(e, 3).find(L"2024"), std::wstring::npos) << caption_line(e, 3);
         ASSERT_NE(shown_cell(i), nullptr);
     }
