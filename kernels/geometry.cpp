@@ -162,6 +162,47 @@ bool make_plan(int32_t n, int32_t m, PassPlan* plan) {
     return true;
 }
 
+// The area window (in 1/32768 of a source value) up to which the shrink's sums fit 32 bits:
+// with k at most 2^30, the position stays below 2^31 and a sum of at most 2^15 + 2 values of 255
+// far below.
+constexpr int64_t kNarrowShrinkWindow = int64_t{1} << 30;
+
+// The shrinking pass of run_pass, its sums and positions of type Sum.
+template <typename Sum>
+void shrink_run(const PassPlan& plan, const uint8_t* src, int64_t src_step, uint8_t* dst, int64_t dst_step) {
+    const int32_t n = plan.n;
+    const int32_t m = plan.m;
+    const Sum k = static_cast<Sum>(plan.k);
+    const Sum last_index = static_cast<Sum>(plan.table_size - 1);
+    const uint8_t* table = plan.table;
+    auto lookup = [&](Sum i) { return table[i < last_index ? i : last_index]; };
+    Sum s = 0;
+    Sum p = 0;
+    int32_t out = 0;
+    const uint8_t* in = src;
+    uint8_t* to = dst;
+    for (int32_t i = 0; i < n - 1; ++i, in += src_step) {
+        const Sum value = *in;
+        p += 32768;
+        if (p < k) {
+            s += value;
+            continue;
+        }
+        const Sum c = value * (p - k) / 32768;
+        if (out < m) {
+            *to = lookup(s + value - c);
+            to += dst_step;
+            ++out;
+        }
+        s = c;
+        p -= k;
+    }
+    const Sum value = *in;
+    p += 32768;
+    const Sum counted = p < k ? value : value - value * (p - k) / 32768;
+    if (out < m) *to = lookup(s + counted);
+}
+
 void run_pass(const PassPlan& plan, const uint8_t* src, int64_t src_step, uint8_t* dst, int64_t dst_step) {
     const int32_t n = plan.n;
     const int32_t m = plan.m;
@@ -177,27 +218,12 @@ void run_pass(const PassPlan& plan, const uint8_t* src, int64_t src_step, uint8_
         }
         return;
     }
-    const int64_t last_index = plan.table_size - 1;
-    auto lookup = [&](int64_t i) { return plan.table[i < last_index ? i : last_index]; };
-    int64_t s = 0;
-    int64_t p = 0;
-    int32_t out = 0;
-    for (int32_t i = 0; i < n - 1; ++i) {
-        const int64_t value = src[i * src_step];
-        p += 32768;
-        if (p < plan.k) {
-            s += value;
-            continue;
-        }
-        const int64_t c = value * (p - plan.k) / 32768;
-        if (out < m) dst[(out++) * dst_step] = lookup(s + value - c);
-        s = c;
-        p -= plan.k;
-    }
-    const int64_t value = src[static_cast<int64_t>(n - 1) * src_step];
-    p += 32768;
-    const int64_t counted = p < plan.k ? value : value - value * (p - plan.k) / 32768;
-    if (out < m) dst[out * dst_step] = lookup(s + counted);
+    // The sums fit 32 bits unless the window spans more than 32,768 source values; 64-bit sums
+    // cost a 32-bit build several times as much on the thumbnails' every row.
+    if (plan.k <= kNarrowShrinkWindow)
+        shrink_run<int32_t>(plan, src, src_step, dst, dst_step);
+    else
+        shrink_run<int64_t>(plan, src, src_step, dst, dst_step);
 }
 
 // Along rows: each of height rows of width pixels into new_width pixels.
