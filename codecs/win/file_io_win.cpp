@@ -1,5 +1,9 @@
 #include <windows.h>
 
+#include <cstring>
+#include <mutex>
+#include <utility>
+
 #include "codecs/file_io.h"
 #include "codecs/pixel_memory.h"
 
@@ -94,13 +98,57 @@ bool file_replace(const std::u16string& source, const std::u16string& target) {
            FALSE;
 }
 
+namespace {
+
+// One released block of up to this size is kept for the next request of about its size: a
+// folder's thumbnails decode one picture after another at much the same size, and under Wine
+// a fresh block's mapping and first touch cost a good part of a small decode.
+constexpr SIZE_T kSpareBlockLimit = SIZE_T{8} << 20;
+
+struct SpareBlock {
+    std::mutex lock;
+    void* block = nullptr;
+    SIZE_T size = 0;
+};
+
+SpareBlock& spare_block() {
+    static SpareBlock spare;
+    return spare;
+}
+
+}  // namespace
+
 uint8_t* alloc_pixels(int64_t bytes) {
     if (bytes < 0 || bytes > 0x7FFFFFFF) return nullptr;
-    return static_cast<uint8_t*>(VirtualAlloc(nullptr, bytes ? static_cast<SIZE_T>(bytes) : 1,
-                                              MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    const SIZE_T wanted = bytes ? static_cast<SIZE_T>(bytes) : 1;
+    {
+        SpareBlock& spare = spare_block();
+        std::lock_guard<std::mutex> hold(spare.lock);
+        // Only a request that fills at least half of the block takes it, so that a small one
+        // does not hold a large block for its lifetime.
+        if (spare.block && wanted <= spare.size && wanted >= spare.size / 2) {
+            void* block = spare.block;
+            spare.block = nullptr;
+            spare.size = 0;
+            // A fresh block reads as zeros, and the readers rely on that.
+            std::memset(block, 0, wanted);
+            return static_cast<uint8_t*>(block);
+        }
+    }
+    return static_cast<uint8_t*>(VirtualAlloc(nullptr, wanted, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
 }
 
 void free_pixels(void* block) {
+    if (!block) return;
+    MEMORY_BASIC_INFORMATION info = {};
+    if (VirtualQuery(block, &info, sizeof info) == sizeof info && info.BaseAddress == block &&
+        info.RegionSize <= kSpareBlockLimit) {
+        // The newer block is kept; the one it replaces goes back to the system.
+        SpareBlock& spare = spare_block();
+        std::lock_guard<std::mutex> hold(spare.lock);
+        std::swap(spare.block, block);
+        spare.size = info.RegionSize;
+    }
     if (block) VirtualFree(block, 0, MEM_RELEASE);
 }
 

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "codecs/pixel_memory.h"
 #include "codecs/win/codec_error_box.h"
 #include "common/win/message_box.h"
 #include "loading/codec_set.h"
@@ -101,6 +104,38 @@ TEST(PixelMemoryWin, DibSectionModeMakesARealSection) {
     ASSERT_NE(VirtualQuery(c.loaded.pixels, &info, sizeof info), 0u);
     EXPECT_EQ(info.State, static_cast<DWORD>(MEM_COMMIT));
     free_loaded_image(&c.loaded);
+}
+
+// A released block may serve the next request of about its size; whichever block a request
+// gets, it reads as zeros, like fresh memory, and holds what the request asked for.
+TEST(PixelMemoryWin, EveryBlockReadsAsZerosWhateverWasReleasedBefore) {
+    struct Case {
+        const char* what;
+        int64_t released, requested;
+    } const cases[] = {
+        {"the same size again", 600000, 600000},
+        {"a little smaller", 600000, 500000},
+        {"much smaller", 600000, 1000},
+        {"larger", 600000, 700000},
+        {"above the kept size", 12 << 20, 12 << 20},
+        {"empty", 4096, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        uint8_t* old = alloc_pixels(c.released);
+        ASSERT_NE(old, nullptr);
+        std::memset(old, 0xA5, static_cast<size_t>(c.released));
+        free_pixels(old);
+        uint8_t* block = alloc_pixels(c.requested);
+        ASSERT_NE(block, nullptr);
+        const size_t n = static_cast<size_t>(c.requested > 0 ? c.requested : 1);
+        MEMORY_BASIC_INFORMATION info = {};
+        ASSERT_EQ(VirtualQuery(block, &info, sizeof info), sizeof info);
+        EXPECT_EQ(info.State, static_cast<DWORD>(MEM_COMMIT));
+        EXPECT_GE(info.RegionSize, n);
+        EXPECT_EQ(std::count(block, block + n, 0), static_cast<std::ptrdiff_t>(n));
+        free_pixels(block);
+    }
 }
 
 }  // namespace
