@@ -2,7 +2,7 @@
 //   thumbnail_view_winbench FOLDER [FIRST_ROW_FILES [MANY_FILES [PHOTOS]]]
 // starts the program's main window with view 1 alone (900 x 700), then
 // 0. opens a folder of PHOTOS (200) generated 12-megapixel JPEGs in the view with the cache
-//    off, twice, and reports thumbnails per second through the whole view path (listing, build
+//    off, three times, and reports thumbnails per second through the whole view path (listing, build
 //    loop, cells) beside libjpeg's own 1/8-scaled decode of the same files, as a ratio;
 // 1. opens a folder of FIRST_ROW_FILES (10,000) small JPEGs in the view and reports the time
 //    from the open to the first row of thumbnails painted, and to the end of the build, once
@@ -370,18 +370,21 @@ int main(int argc, char** argv) {
         g_shell.main_settings.cache_enabled = 0;
         std::vector<unsigned char> rows;
         for (const std::string& f : photo_files) thumbnail_bench::decode_scale8(f.c_str(), &rows);
+        // The fastest of three passes of each side: on a shared machine the slower passes measure
+        // the neighbours.
         double ours = 0, base = 0;
-        for (int pass = 0; pass < 2; ++pass) {
+        for (int pass = 0; pass < 3; ++pass) {
             const Clock::time_point start = Clock::now();
             for (const std::string& f : photo_files) thumbnail_bench::decode_scale8(f.c_str(), &rows);
-            base += ms_between(start, Clock::now());
+            const double decoded = ms_between(start, Clock::now());
             const OpenTimes t = open_and_time(photos, 600000);
             complete = complete && t.entries == photo_count && t.build_ms >= 0;
-            ours += t.build_ms;
+            base = pass == 0 || decoded < base ? decoded : base;
+            ours = pass == 0 || t.build_ms < ours ? t.build_ms : ours;
         }
         g_shell.main_settings.cache_enabled = 1;
-        const double n = 2.0 * photo_count;
-        std::printf("%d 12-MP photos through the view (cache off, two opens)\n", photo_count);
+        const double n = photo_count;
+        std::printf("%d 12-MP photos through the view (cache off, fastest of three opens)\n", photo_count);
         std::printf("view thumbnails      %8.1f per s\n", 1000 * n / ours);
         std::printf("libjpeg 1/8 decode   %8.1f per s\n", 1000 * n / base);
         std::printf("ratio view/1/8       %8.3f\n", base / ours);
