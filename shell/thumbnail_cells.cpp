@@ -95,6 +95,48 @@ void paint_cell(int n, HWND window) {
     EndPaint(window, &ps);
 }
 
+std::wstring date_text(const FileTime& time) {
+    FILETIME utc = {time.low, time.high};
+    FILETIME local = {};
+    SYSTEMTIME st = {};
+    LocalFileTime parts;
+    {
+        const bool locked = process_lock_exists();
+        if (locked) process_lock_enter();
+        const bool ok = FileTimeToLocalFileTime(&utc, &local) && FileTimeToSystemTime(&local, &st);
+        if (locked) process_lock_leave();
+        if (!ok) return std::wstring();
+    }
+    parts.year = st.wYear;
+    parts.month = st.wMonth;
+    parts.day = st.wDay;
+    parts.hour = st.wHour;
+    parts.minute = st.wMinute;
+    parts.second = st.wSecond;
+    const std::u16string text = format_file_time(parts);
+    return std::wstring(text.begin(), text.end());
+}
+
+}  // namespace
+
+std::wstring caption_line(const FileEntry& e, int line) {
+    switch (line) {
+        case 0: return std::wstring(reinterpret_cast<const wchar_t*>(e.name));
+        case 1: {
+            const std::u16string t = caption_size_text(e.load_info.width, e.load_info.height,
+                                                       static_cast<uint32_t>(e.load_info.file_size));
+            return std::wstring(t.begin(), t.end());
+        }
+        case 2: {
+            const std::u16string t = caption_depth_text(e.load_info);
+            return std::wstring(t.begin(), t.end());
+        }
+        default: return date_text(e.load_info.last_write);
+    }
+}
+
+namespace {
+
 void paint_caption(int n, HWND window) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(window, &ps);
@@ -321,48 +363,6 @@ void fit_pool(int n) {
 }
 
 }  // namespace
-
-namespace {
-
-std::wstring date_text(const FileTime& time) {
-    FILETIME utc = {time.low, time.high};
-    FILETIME local = {};
-    SYSTEMTIME st = {};
-    LocalFileTime parts;
-    {
-        const bool locked = process_lock_exists();
-        if (locked) process_lock_enter();
-        const bool ok = FileTimeToLocalFileTime(&utc, &local) && FileTimeToSystemTime(&local, &st);
-        if (locked) process_lock_leave();
-        if (!ok) return std::wstring();
-    }
-    parts.year = st.wYear;
-    parts.month = st.wMonth;
-    parts.day = st.wDay;
-    parts.hour = st.wHour;
-    parts.minute = st.wMinute;
-    parts.second = st.wSecond;
-    const std::u16string text = format_file_time(parts);
-    return std::wstring(text.begin(), text.end());
-}
-
-}  // namespace
-
-std::wstring caption_line(const FileEntry& e, int line) {
-    switch (line) {
-        case 0: return std::wstring(reinterpret_cast<const wchar_t*>(e.name));
-        case 1: {
-            const std::u16string t = caption_size_text(e.load_info.width, e.load_info.height,
-                                                       static_cast<uint32_t>(e.load_info.file_size));
-            return std::wstring(t.begin(), t.end());
-        }
-        case 2: {
-            const std::u16string t = caption_depth_text(e.load_info);
-            return std::wstring(t.begin(), t.end());
-        }
-        default: return date_text(e.load_info.last_write);
-    }
-}
 
 const wchar_t* cell_class_name(int view) {
     return view ? L"Pexaron_thimg2_class" : L"Pexaron_thimg1_class";
