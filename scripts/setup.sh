@@ -15,6 +15,7 @@ packages=(
   libjpeg-turbo-progs pngcheck python3-pil libimage-exiftool-perl libtiff-tools
   giflib-tools gifsicle
   libbenchmark-dev libvips-tools
+  openbox xdotool
 )
 
 sudo_() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
