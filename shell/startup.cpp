@@ -200,6 +200,7 @@ bool init_application(int show) {
         return false;
     }
     process_lock_init();
+    open_thumbnail_cache();
     g_shell.view_thread[0].reset(reinterpret_cast<HANDLE>(
         _beginthreadex(nullptr, 0, view1_thread_proc, nullptr, 0, &g_shell.view_thread_id[0])));
     g_shell.view_thread[1].reset(reinterpret_cast<HANDLE>(

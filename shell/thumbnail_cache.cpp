@@ -7,6 +7,7 @@
 // clang-format on
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 #include "codecs/file_io.h"
@@ -38,6 +39,37 @@ public:
         return ok;
     }
 
+    bool file_size(const std::u16string& path, uint64_t* size) override {
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
+        if (!GetFileAttributesExW(wide(path), GetFileExInfoStandard, &data) ||
+            (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            return false;
+        *size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        return true;
+    }
+
+    bool read_pieces(const std::u16string& path, size_t piece_bytes,
+                     const std::function<bool(const uint8_t*, size_t)>& piece) override {
+        OsHandle file = file_open_read(path);
+        if (file == kClosedFile) return false;
+        std::vector<uint8_t> buffer(std::max<size_t>(piece_bytes, 1));
+        bool ok = true;
+        for (;;) {
+            uint32_t got = 0;
+            if (!file_read(file, buffer.data(), static_cast<uint32_t>(buffer.size()), &got)) {
+                ok = false;
+                break;
+            }
+            if (got == 0) break;
+            if (!piece(buffer.data(), got)) {
+                ok = false;
+                break;
+            }
+        }
+        file_close(file);
+        return ok;
+    }
+
     bool file_exists(const std::u16string& path) override { return PathFileExistsW(wide(path)) != FALSE; }
 
     bool is_directory(const std::u16string& path) override { return PathIsDirectoryW(wide(path)) != FALSE; }
@@ -55,6 +87,28 @@ public:
     }
 
     void delete_file(const std::u16string& path) override { (void)file_delete(path); }
+
+    bool set_aside(const std::u16string& path) override {
+        // The last damaged file is kept under ".bad"; a folder there cannot be replaced, so a
+        // few numbered names follow.
+        const std::u16string aside = path + u".bad";
+        if (MoveFileExW(wide(path), wide(aside), MOVEFILE_REPLACE_EXISTING)) return true;
+        for (char16_t n = u'1'; n <= u'9'; ++n)
+            if (MoveFileW(wide(path), wide(aside + n))) return true;
+        return false;
+    }
+
+    std::vector<std::u16string> file_names(const std::u16string& folder) override {
+        std::vector<std::u16string> names;
+        WIN32_FIND_DATAW found = {};
+        HANDLE find = FindFirstFileW(wide(folder + u"*"), &found);
+        if (find == INVALID_HANDLE_VALUE) return names;
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(u16(found.cFileName));
+        } while (FindNextFileW(find, &found));
+        FindClose(find);
+        return names;
+    }
 };
 
 SystemCacheFileOps g_system_ops;
@@ -94,8 +148,11 @@ LoadedImage* decode_cached_jpeg(const CacheEntry& entry, const std::u16string& p
     c->state.data_supplied = 1;
     c->loaded.file_size = static_cast<uint32_t>(size);
     LoadedImage* image = read_jpeg_image(c, path, entry.data);
+    // The cache wrote this stream itself, so any corrupt-data warning means damage on disk: the
+    // image would show it, and the rewrite would carry its bytes on. The file is decoded instead.
+    const bool warned = c->state.warning_count != 0;
     jpeg_reader_release(c);
-    if (image && image->info.bit_count != 24) {
+    if (image && (image->info.bit_count != 24 || warned)) {
         free_loaded_image(image);
         image = nullptr;
     }
@@ -186,8 +243,10 @@ bool register_cache_folder(const std::u16string& folder, std::u16string* path) {
            CacheStatus::ok;
 }
 
-CacheDataFileBuilder::CacheDataFileBuilder(size_t expected_bytes) : file_(kCacheFileHeaderBytes) {
-    file_.reserve(std::max(expected_bytes, kCacheFileHeaderBytes));
+CacheDataFileBuilder::CacheDataFileBuilder(size_t expected_bytes, uint64_t limit)
+    : file_(kCacheFileHeaderBytes), limit_(limit) {
+    file_.reserve(static_cast<size_t>(
+        std::min<uint64_t>(std::max(expected_bytes, kCacheFileHeaderBytes), std::max<uint64_t>(limit, 8))));
 }
 
 void CacheDataFileBuilder::add(const FileEntry& entry, bool from_cache, const CacheFolderData* previous) {
@@ -209,7 +268,16 @@ void CacheDataFileBuilder::add(const FileEntry& entry, bool from_cache, const Ca
     } else {
         return;
     }
+    if (!cache_entry_fits(file_.size(), size, limit_)) {
+        ++omitted_;
+        return;
+    }
     const size_t before = file_.size();
+    const uint64_t needed = before + kCacheEntryHeaderBytes + size;
+    // Grown by hand so that the room taken never passes the bound either.
+    if (needed > file_.capacity())
+        file_.reserve(static_cast<size_t>(
+            std::min<uint64_t>(limit_, std::max<uint64_t>(needed, 2 * file_.capacity()))));
     if (append_cache_entry(header, data, size, &file_) != CacheRecordError::none) {
         file_.resize(before);
         return;
@@ -220,7 +288,8 @@ void CacheDataFileBuilder::add(const FileEntry& entry, bool from_cache, const Ca
 
 CacheStatus CacheDataFileBuilder::write(const std::u16string& folder) {
     build_cache_file_header(count_, file_.data());
-    return cache_write_folder(cache_file_ops(), cache_folder(), folder, box_width(), box_height(), file_);
+    return cache_write_folder(cache_file_ops(), cache_folder(), folder, box_width(), box_height(), file_,
+                              limit_);
 }
 
 CacheStatus write_cache_folder(const std::u16string& folder, const ViewState& view) {
@@ -234,6 +303,11 @@ CacheStatus compact_cache_index() {
     // thread that touches the cache files.
     ProcessLockGuard lock;
     return cache_compact_index(cache_file_ops(), cache_folder());
+}
+
+void open_thumbnail_cache() {
+    ProcessLockGuard lock;
+    cache_remove_stale_temp_files(cache_file_ops(), cache_folder());
 }
 
 void compact_thumbnail_cache_index() {

@@ -32,8 +32,10 @@ bool register_cache_folder(const std::u16string& folder, std::u16string* path);
 class CacheDataFileBuilder {
 public:
     // `expected_bytes`: room reserved at once, such as the size of the file it replaces, so that
-    // a large folder's file is not copied over and over while it grows.
-    explicit CacheDataFileBuilder(size_t expected_bytes = 0);
+    // a large folder's file is not copied over and over while it grows. `limit`: the data file
+    // bound that the reader applies as well; a thumbnail that would take the file past it is
+    // left out, as one that does not encode is, and is decoded again at the next refresh.
+    explicit CacheDataFileBuilder(size_t expected_bytes = 0, uint64_t limit = kCacheDataFileLimit);
     // Appends the entry's thumbnail. With `from_cache`, the entry holds the thumbnail decoded
     // from `previous`: when that still holds it for the same file at the same size, its stored
     // JPEG bytes are copied, so that a thumbnail is not degraded by encoding it again at every
@@ -43,17 +45,24 @@ public:
     [[nodiscard]] CacheStatus write(const std::u16string& folder);
     uint32_t count() const { return count_; }
     uint32_t kept() const { return kept_; }
+    uint32_t omitted() const { return omitted_; }  // left out for the bound
+    size_t size() const { return file_.size(); }
 
 private:
     std::vector<uint8_t> file_;
     std::vector<uint8_t> jpeg_;
+    uint64_t limit_;
     uint32_t count_ = 0;
     uint32_t kept_ = 0;
+    uint32_t omitted_ = 0;
 };
 
 // Encodes the view's thumbnails (those that encode) and replaces the folder's data file and
 // index record. Anything but ok leaves the previous cache in place; the caller reports it.
 [[nodiscard]] CacheStatus write_cache_folder(const std::u16string& folder, const ViewState& view);
+
+// At start-up: removes the temporary files of a write that was cut off before its swap.
+void open_thumbnail_cache();
 
 // Drops the records of folders that no longer exist and deletes their data files.
 CacheStatus compact_cache_index();

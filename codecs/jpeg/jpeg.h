@@ -50,6 +50,7 @@ struct JpegReaderContext : CodecContext {
         int32_t source_height = 0;
         int32_t comment_count = 0;     // COM segments met while decoding
         int32_t app1_seen = 0;         // 1 once an APP1 segment was met
+        int32_t warning_count = 0;     // corrupt-data warnings of the library in a decode that ended
         uint16_t exif_byte_order = 0;  // TIFF header word while an Exif block is read
     } state;
 };

@@ -12,7 +12,8 @@ void clear_jpeg_error_text() {
 
 namespace {
 
-// A program without a console has nowhere to print warnings; they are dropped.
+// A program without a console has nowhere to print warnings. The library still counts them in
+// num_warnings, which a decode reports to its caller.
 void jpeg_silent_output(j_common_ptr) {}
 
 void source_init(j_decompress_ptr) {}

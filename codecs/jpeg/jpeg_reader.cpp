@@ -145,6 +145,9 @@ bool decode_with_library(JpegReaderContext* context, const uint8_t* data, size_t
         }
     }
     jpeg_finish_decompress(&object);
+    // Damaged entropy data still gives an image, with grey or garbled blocks; the library says
+    // so only by these warnings.
+    context->state.warning_count = static_cast<int32_t>(errors.pub.num_warnings);
     context->state.progressive = object.progressive_mode ? 1 : 0;
     image.info.x_pels_per_meter = pixels_per_metre(object.density_unit, object.X_density);
     image.info.y_pels_per_meter = pixels_per_metre(object.density_unit, object.Y_density);
@@ -190,6 +193,7 @@ LoadedImage* read_jpeg_image(JpegReaderContext* context, const std::u16string& p
     context->state.app1_seen = 0;
     context->state.grey_output = 0;
     context->state.progressive = 0;
+    context->state.warning_count = 0;
     if (context->state.data_supplied) {
         if (!data) {
             set_codec_error(context, kCodecReadFailed);

@@ -4,24 +4,29 @@
 
 namespace {
 
-// The count field of an index whose magic matches, read without trusting the rest.
-bool index_count_over_limit(const std::vector<uint8_t>& bytes) {
-    if (bytes.size() < kCacheFileHeaderBytes) return false;
-    uint32_t magic = 0;
-    uint32_t count = 0;
-    for (int i = 0; i < 4; ++i) {
-        magic |= static_cast<uint32_t>(bytes[static_cast<size_t>(i)]) << (8 * i);
-        count |= static_cast<uint32_t>(bytes[static_cast<size_t>(4 + i)]) << (8 * i);
-    }
-    return magic == kCacheMagic && static_cast<int32_t>(count) > kMaxCacheIndexRecords;
-}
-
 // The index's records; false when it is missing or refused.
 bool read_index(CacheFileOps& ops, const std::u16string& cache_folder, std::vector<CacheIndexRecord>* records,
                 std::vector<uint8_t>* bytes) {
     records->clear();
     if (!ops.read_file(cache_index_path(cache_folder), kCacheIndexFileLimit, bytes)) return false;
     return parse_cache_index(bytes->data(), bytes->size(), records) == CacheRecordError::none;
+}
+
+bool ends_with(const std::u16string& s, const std::u16string& tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// The written file holds exactly `bytes`, checked without holding a second copy of it.
+bool file_holds(CacheFileOps& ops, const std::u16string& path, const std::vector<uint8_t>& bytes) {
+    uint64_t size = 0;
+    if (!ops.file_size(path, &size) || size != bytes.size()) return false;
+    size_t at = 0;
+    const bool read = ops.read_pieces(path, kCacheCheckPieceBytes, [&](const uint8_t* piece, size_t n) {
+        if (n > bytes.size() - at || std::memcmp(piece, bytes.data() + at, n) != 0) return false;
+        at += n;
+        return true;
+    });
+    return read && at == bytes.size();
 }
 
 }  // namespace
@@ -51,13 +56,13 @@ CacheFolderFound cache_find_folder(CacheFileOps& ops, const std::u16string& cach
 }
 
 bool cache_read_folder(CacheFileOps& ops, const std::u16string& cache_folder, const std::u16string& folder,
-                       int32_t box_width, int32_t box_height, CacheFolderData* out) {
+                       int32_t box_width, int32_t box_height, CacheFolderData* out, uint64_t limit) {
     out->bytes.clear();
     out->entries.clear();
     out->by_name.clear();
     out->where = cache_find_folder(ops, cache_folder, folder, box_width, box_height);
     if (!out->where.found) return false;
-    if (!ops.read_file(out->where.path, kCacheDataFileLimit, &out->bytes) ||
+    if (!ops.read_file(out->where.path, limit, &out->bytes) ||
         parse_cache_data_file(out->bytes.data(), out->bytes.size(), &out->entries) !=
             CacheRecordError::none) {
         out->entries.clear();
@@ -96,16 +101,22 @@ CacheStatus cache_register_in_memory(CacheFileOps& ops, const std::u16string& ca
     out->records.clear();
     out->record = -1;
     out->path.clear();
+    out->index_damaged = false;
     if (folder.empty() || folder.size() >= static_cast<size_t>(kCacheNameChars) ||
         folder.find(u'\0') != std::u16string::npos)
         return CacheStatus::bad_folder;
     const std::u16string index = cache_index_path(cache_folder);
     std::vector<uint8_t> bytes;
+    uint64_t size = 0;
     if (ops.read_file(index, kCacheIndexFileLimit, &bytes)) {
-        if (index_count_over_limit(bytes)) return CacheStatus::index_unusable;
-        // Any other refusal replaces the index with one holding this folder alone.
-        if (parse_cache_index(bytes.data(), bytes.size(), &out->records) != CacheRecordError::none)
+        // A damaged index is replaced by one holding this folder alone; keeping it would leave
+        // the cache off for good.
+        if (parse_cache_index(bytes.data(), bytes.size(), &out->records) != CacheRecordError::none) {
             out->records.clear();
+            out->index_damaged = true;
+        }
+    } else if (ops.is_directory(index) || (ops.file_size(index, &size) && size > kCacheIndexFileLimit)) {
+        out->index_damaged = true;
     } else if (ops.file_exists(index)) {
         return CacheStatus::index_unusable;
     }
@@ -117,23 +128,33 @@ CacheStatus cache_register_in_memory(CacheFileOps& ops, const std::u16string& ca
 
 bool cache_replace_file(CacheFileOps& ops, const std::u16string& path, const std::vector<uint8_t>& bytes) {
     const std::u16string temp = path + u".tmp";
+    if (ops.is_directory(temp) && !ops.set_aside(temp)) return false;
     bool written = false;
-    if (ops.write_new_file(temp, bytes.data(), bytes.size())) {
-        std::vector<uint8_t> back;
-        written = ops.read_file(temp, bytes.size(), &back) && back == bytes && ops.replace_file(temp, path);
+    if (ops.write_new_file(temp, bytes.data(), bytes.size()) && file_holds(ops, temp, bytes)) {
+        written = (!ops.is_directory(path) || ops.set_aside(path)) && ops.replace_file(temp, path);
     }
     if (!written) ops.delete_file(temp);
     return written;
 }
 
+bool cache_make_folder(CacheFileOps& ops, const std::u16string& cache_folder) {
+    if (ops.is_directory(cache_folder)) return true;
+    // The folder's own name, without the separator that ends it, is what a file can be named.
+    std::u16string name = cache_folder;
+    while (!name.empty() && (name.back() == u'\\' || name.back() == u'/')) name.pop_back();
+    if (!name.empty() && ops.file_exists(name) && !ops.is_directory(name)) (void)ops.set_aside(name);
+    return ops.create_directory(cache_folder);
+}
+
 CacheStatus cache_commit_index(CacheFileOps& ops, const std::u16string& cache_folder,
-                               const std::vector<CacheIndexRecord>& records) {
+                               const std::vector<CacheIndexRecord>& records, bool set_aside_old) {
     std::vector<uint8_t> bytes;
     if (build_cache_index(records, &bytes) != CacheRecordError::none) return CacheStatus::index_not_written;
-    if (!ops.is_directory(cache_folder) && !ops.create_directory(cache_folder))
-        return CacheStatus::no_cache_folder;
-    return cache_replace_file(ops, cache_index_path(cache_folder), bytes) ? CacheStatus::ok
-                                                                          : CacheStatus::index_not_written;
+    if (!cache_make_folder(ops, cache_folder)) return CacheStatus::no_cache_folder;
+    const std::u16string index = cache_index_path(cache_folder);
+    if (set_aside_old && ops.file_exists(index) && !ops.set_aside(index))
+        return CacheStatus::index_not_written;
+    return cache_replace_file(ops, index, bytes) ? CacheStatus::ok : CacheStatus::index_not_written;
 }
 
 CacheStatus cache_register_folder(CacheFileOps& ops, const std::u16string& cache_folder,
@@ -143,24 +164,31 @@ CacheStatus cache_register_folder(CacheFileOps& ops, const std::u16string& cache
     CacheRegistration registration;
     CacheStatus status =
         cache_register_in_memory(ops, cache_folder, folder, box_width, box_height, &registration);
-    if (status == CacheStatus::ok) status = cache_commit_index(ops, cache_folder, registration.records);
+    if (status == CacheStatus::ok)
+        status = cache_commit_index(ops, cache_folder, registration.records, registration.index_damaged);
     if (status == CacheStatus::ok) *path = registration.path;
     return status;
 }
 
 CacheStatus cache_write_folder(CacheFileOps& ops, const std::u16string& cache_folder,
                                const std::u16string& folder, int32_t box_width, int32_t box_height,
-                               const std::vector<uint8_t>& data_file) {
+                               const std::vector<uint8_t>& data_file, uint64_t limit) {
     CacheRegistration registration;
     const CacheStatus status =
         cache_register_in_memory(ops, cache_folder, folder, box_width, box_height, &registration);
     if (status != CacheStatus::ok) return status;
-    if (!ops.is_directory(cache_folder) && !ops.create_directory(cache_folder))
-        return CacheStatus::no_cache_folder;
+    if (!cache_make_folder(ops, cache_folder)) return CacheStatus::no_cache_folder;
+    // A file the reader would refuse is not worth the disk.
+    if (data_file.size() > limit) return CacheStatus::data_not_written;
     // The data file first: until the index names it with the new box, the old record still
     // describes whatever data file is in place.
     if (!cache_replace_file(ops, registration.path, data_file)) return CacheStatus::data_not_written;
-    return cache_commit_index(ops, cache_folder, registration.records);
+    return cache_commit_index(ops, cache_folder, registration.records, registration.index_damaged);
+}
+
+void cache_remove_stale_temp_files(CacheFileOps& ops, const std::u16string& cache_folder) {
+    for (const std::u16string& name : ops.file_names(cache_folder))
+        if (ends_with(name, u".tmp")) ops.delete_file(cache_folder + name);
 }
 
 CacheStatus cache_compact_index(CacheFileOps& ops, const std::u16string& cache_folder) {

@@ -198,6 +198,40 @@ TEST(JpegReader, TruncatedScanDecodesAndEveryPrefixEndsCleanly) {
     }
 }
 
+// Damage inside the entropy data still gives an image; only the library's warnings tell it
+// from a sound one.
+TEST(JpegReader, DamagedScanDecodesWithItsWarningsCounted) {
+    const std::vector<uint8_t> jpeg = encode(make_picture(48, 32));
+    const int64_t sos = find_marker(jpeg, 0xDA);
+    ASSERT_GT(sos, 0);
+    const size_t scan = static_cast<size_t>(sos) + 2 + ((jpeg[sos + 2] << 8) | jpeg[sos + 3]);
+    const size_t middle = (scan + jpeg.size() - 2) / 2;
+    std::vector<uint8_t> early_end = jpeg;  // an end marker in the middle of the scan
+    early_end[middle] = 0xFF;
+    early_end[middle + 1] = 0xD9;
+    std::vector<uint8_t> restart = jpeg;  // a restart marker the frame has no interval for
+    restart[middle] = 0xFF;
+    restart[middle + 1] = 0xD3;
+    const std::vector<uint8_t> cut(jpeg.begin(), jpeg.begin() + static_cast<int64_t>(middle));
+    struct Case {
+        const char* name;
+        const std::vector<uint8_t>* bytes;
+        bool warned;
+    };
+    const Case cases[] = {{"sound", &jpeg, false},
+                          {"early end", &early_end, true},
+                          {"restart", &restart, true},
+                          {"cut", &cut, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Decoded d;
+        decode(*c.bytes, &d);
+        ASSERT_TRUE(d.ok);
+        EXPECT_EQ(d.image.info.width, 48);
+        EXPECT_EQ(d.info.state.warning_count != 0, c.warned);
+    }
+}
+
 TEST(JpegReader, LibraryErrorKeepsItsMessage) {
     Decoded d;
     decode({0xFF, 0xD8, 0xFF, 0xC0, 0x00, 0x02, 0xFF, 0xD9}, &d);

@@ -137,6 +137,17 @@ public:
     bool read_file(const std::u16string& path, uint64_t limit, std::vector<uint8_t>* bytes) override {
         return inner_.read_file(path, limit, bytes);
     }
+    bool file_size(const std::u16string& path, uint64_t* size) override {
+        return inner_.file_size(path, size);
+    }
+    bool read_pieces(const std::u16string& path, size_t piece_bytes,
+                     const std::function<bool(const uint8_t*, size_t)>& piece) override {
+        return inner_.read_pieces(path, piece_bytes, piece);
+    }
+    bool set_aside(const std::u16string& path) override { return inner_.set_aside(path); }
+    std::vector<std::u16string> file_names(const std::u16string& folder) override {
+        return inner_.file_names(folder);
+    }
     bool file_exists(const std::u16string& path) override { return inner_.file_exists(path); }
     bool is_directory(const std::u16string& path) override { return inner_.is_directory(path); }
     bool create_directory(const std::u16string& path) override { return inner_.create_directory(path); }
@@ -383,6 +394,48 @@ TEST_F(ThumbnailBuildWin, ChangedFileIsDecodedAndTheOthersKeepTheirStoredJpeg) {
     EXPECT_EQ(after.entries[1].header.load_info.last_write.low, later.dwLowDateTime);
     EXPECT_EQ(after.entries[1].header.load_info.width, 120);
     EXPECT_EQ(after.entries[1].header.thumbnail_width, 120);
+}
+
+TEST_F(ThumbnailBuildWin, DamagedCachedThumbnailIsDecodedFromItsFileAndStoredAnew) {
+    write(u"a.jpg", encode_jpeg(300, 200));
+    write(u"b.jpg", encode_jpeg(200, 300));
+    open_view();
+    ASSERT_EQ(refresh_view_1(), 0);
+    const std::u16string data_path = root_ + u"\\cache\\10000000.dat";
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(read_bytes(data_path, &bytes));
+    // An end-of-image marker in the middle of a.jpg's stored scan: it still decodes, grey below.
+    const size_t data = kCacheFileHeaderBytes + kCacheEntryHeaderBytes;
+    const size_t size = bytes[data - 4] | (bytes[data - 3] << 8);
+    size_t scan = data + 2;
+    while (bytes[scan + 1] != 0xDA) scan += 2 + ((bytes[scan + 2] << 8) | bytes[scan + 3]);
+    scan += 2 + ((bytes[scan + 2] << 8) | bytes[scan + 3]);
+    const size_t middle = (scan + data + size - 2) / 2;
+    bytes[middle] = 0xFF;
+    bytes[middle + 1] = 0xD9;
+    ASSERT_TRUE(write_bytes(data_path, bytes));
+    const std::vector<uint8_t> damaged(bytes.begin() + static_cast<int64_t>(data),
+                                       bytes.begin() + static_cast<int64_t>(data + size));
+
+    open_view();
+    g_decodes = 0;
+    counting_->writes = 0;
+    ASSERT_EQ(refresh_view_1(), 0);
+    EXPECT_EQ(g_decodes, 1);
+    EXPECT_GT(counting_->writes, 0);
+    // The gradient is whole again: no grey lower half.
+    const FileEntry& a = view_state(0).entries[0];
+    EXPECT_LT(a.thumbnail_bits[0], a.thumbnail_bits[3 * 140]);
+    CacheFolderData after;
+    ASSERT_TRUE(read_cache_folder(pics_, &after));
+    ASSERT_EQ(after.entries.size(), 2u);
+    const std::vector<uint8_t> stored(after.entries[0].data,
+                                      after.entries[0].data + after.entries[0].header.data_size);
+    EXPECT_NE(stored, damaged);
+    open_view();
+    g_decodes = 0;
+    ASSERT_EQ(refresh_view_1(), 0);
+    EXPECT_EQ(g_decodes, 0);
 }
 
 TEST_F(ThumbnailBuildWin, UseCacheOffNeitherReadsNorWrites) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -17,16 +19,45 @@ public:
     std::set<std::u16string> folders{kCache};
     std::set<std::u16string> refuse_writes;    // paths whose creation fails
     std::set<std::u16string> refuse_replaces;  // targets that cannot be replaced
-    bool garble_writes = false;                // what lands on disk differs from what was sent
+    // Files of this size that exist but are too large to be read.
+    std::map<std::u16string, uint64_t> oversized;
+    enum class Garble { none, first_byte, last_byte, one_short };
+    Garble garble_writes = Garble::none;  // what lands on disk differs from what was sent
     bool refuse_folders = false;
+    int whole_temp_reads = 0;  // temporary files read back in one piece
+    size_t largest_piece = 0;  // of the reads in pieces
+    std::vector<std::u16string> set_aside_paths;
 
     bool read_file(const std::u16string& path, uint64_t limit, std::vector<uint8_t>* bytes) override {
+        if (ends_with_tmp(path)) ++whole_temp_reads;
         auto it = files.find(path);
         if (it == files.end() || it->second.size() > limit) return false;
         *bytes = it->second;
         return true;
     }
-    bool file_exists(const std::u16string& path) override { return files.count(path) || folders.count(path); }
+    bool file_size(const std::u16string& path, uint64_t* size) override {
+        if (oversized.count(path)) {
+            *size = oversized[path];
+            return true;
+        }
+        auto it = files.find(path);
+        if (it == files.end()) return false;
+        *size = it->second.size();
+        return true;
+    }
+    bool read_pieces(const std::u16string& path, size_t piece_bytes,
+                     const std::function<bool(const uint8_t*, size_t)>& piece) override {
+        auto it = files.find(path);
+        if (it == files.end()) return false;
+        const std::vector<uint8_t>& f = it->second;
+        largest_piece = std::max(largest_piece, piece_bytes);
+        for (size_t at = 0; at < f.size(); at += piece_bytes)
+            if (!piece(f.data() + at, std::min(piece_bytes, f.size() - at))) return false;
+        return true;
+    }
+    bool file_exists(const std::u16string& path) override {
+        return files.count(path) || folders.count(path) || oversized.count(path);
+    }
     bool is_directory(const std::u16string& path) override { return folders.count(path) != 0; }
     bool create_directory(const std::u16string& path) override {
         if (refuse_folders) return false;
@@ -35,21 +66,51 @@ public:
     }
     bool write_new_file(const std::u16string& path, const uint8_t* data, size_t size) override {
         if (refuse_writes.count(path)) return false;
-        files[path].assign(data, data + size);
-        if (garble_writes && size) files[path][0] ^= 1;
+        std::vector<uint8_t>& f = files[path];
+        f.assign(data, data + size);
+        if (garble_writes == Garble::first_byte && size) f[0] ^= 1;
+        if (garble_writes == Garble::last_byte && size) f.back() ^= 0x80;
+        if (garble_writes == Garble::one_short && size) f.pop_back();
         return true;
     }
     bool replace_file(const std::u16string& source, const std::u16string& target) override {
-        if (refuse_replaces.count(target) || !files.count(source)) return false;
+        if (refuse_replaces.count(target) || !files.count(source) || folders.count(target)) return false;
         files[target] = files[source];
         files.erase(source);
         return true;
     }
     void delete_file(const std::u16string& path) override { files.erase(path); }
+    bool set_aside(const std::u16string& path) override {
+        const std::u16string aside = path + u".bad";
+        set_aside_paths.push_back(path);
+        if (folders.erase(path)) {
+            folders.insert(aside);
+        } else if (files.count(path)) {
+            files[aside] = files[path];
+            files.erase(path);
+        } else if (oversized.count(path)) {
+            oversized[aside] = oversized[path];
+            oversized.erase(path);
+        } else {
+            return false;
+        }
+        return true;
+    }
+    std::vector<std::u16string> file_names(const std::u16string& folder) override {
+        std::vector<std::u16string> names;
+        for (const auto& f : files)
+            if (f.first.size() > folder.size() && f.first.compare(0, folder.size(), folder) == 0 &&
+                f.first.find(u'\\', folder.size()) == std::u16string::npos)
+                names.push_back(f.first.substr(folder.size()));
+        return names;
+    }
 
+    static bool ends_with_tmp(const std::u16string& path) {
+        return path.size() > 4 && path.compare(path.size() - 4, 4, u".tmp") == 0;
+    }
     bool has_temp_files() const {
         for (const auto& f : files)
-            if (f.first.size() > 4 && f.first.compare(f.first.size() - 4, 4, u".tmp") == 0) return true;
+            if (ends_with_tmp(f.first)) return true;
         return false;
     }
 };
@@ -210,7 +271,7 @@ TEST(ThumbnailCacheFiles, DamagedIndexIsNoCacheAndIsReplacedAtTheNextWrite) {
     }
 }
 
-TEST(ThumbnailCacheFiles, IndexOverTheRecordLimitIsRefusedAndKept) {
+TEST(ThumbnailCacheFiles, IndexOverTheRecordLimitIsSetAsideAndANewOneStarts) {
     FakeFiles fs;
     std::vector<uint8_t> bytes = index_of({{u"C:\\p", 10000000, 1, 1}});
     const uint32_t count = kMaxCacheIndexRecords + 1;
@@ -218,13 +279,127 @@ TEST(ThumbnailCacheFiles, IndexOverTheRecordLimitIsRefusedAndKept) {
     fs.files[kIndex] = bytes;
     fs.files[kCache + u"10000000.dat"] = data_file({u"a.jpg"});
     EXPECT_FALSE(cache_find_folder(fs, kCache, u"C:\\p", 1, 1).found);
-    EXPECT_EQ(cache_write_folder(fs, kCache, u"C:\\q", 1, 1, data_file({})), CacheStatus::index_unusable);
-    std::u16string path;
-    EXPECT_EQ(cache_register_folder(fs, kCache, u"C:\\q", 1, 1, &path), CacheStatus::index_unusable);
-    EXPECT_TRUE(path.empty());
-    EXPECT_EQ(fs.files[kIndex], bytes);
+    // Compaction leaves a damaged index alone; the next write sets it aside.
     EXPECT_EQ(cache_compact_index(fs, kCache), CacheStatus::index_unusable);
     EXPECT_EQ(fs.files[kIndex], bytes);
+    std::u16string path;
+    ASSERT_EQ(cache_register_folder(fs, kCache, u"C:\\q", 1, 1, &path), CacheStatus::ok);
+    EXPECT_EQ(path, kCache + u"10000000.dat");
+    EXPECT_EQ(fs.files[kIndex + u".bad"], bytes);
+    const std::vector<CacheIndexRecord> records = records_on_disk(fs);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].folder, u"C:\\q");
+    ASSERT_EQ(cache_write_folder(fs, kCache, u"C:\\r", 1, 1, data_file({u"b.jpg"})), CacheStatus::ok);
+    CacheFolderData data;
+    ASSERT_TRUE(cache_read_folder(fs, kCache, u"C:\\r", 1, 1, &data));
+    EXPECT_NE(cache_find_entry(data, u"b.jpg"), nullptr);
+}
+
+// Whatever one damaged file does to the cache, the next write puts it aside and the cache works
+// again: a cache that stays off shows an error at every folder.
+TEST(ThumbnailCacheFiles, DamagedCacheFilesAreSetAsideAndTheCacheWorksAgain) {
+    struct Case {
+        const char* name;
+        void (*damage)(FakeFiles*);
+        std::u16string set_aside;
+    };
+    const Case cases[] = {
+        {"index over the size bound",
+         [](FakeFiles* fs) {
+             fs->files.erase(kIndex);
+             fs->oversized[kIndex] = kCacheIndexFileLimit + 1;
+         },
+         kIndex},
+        {"index is a folder",
+         [](FakeFiles* fs) {
+             fs->files.erase(kIndex);
+             fs->folders.insert(kIndex);
+         },
+         kIndex},
+        {"data file is a folder",
+         [](FakeFiles* fs) {
+             fs->files.erase(kCache + u"10000000.dat");
+             fs->folders.insert(kCache + u"10000000.dat");
+         },
+         kCache + u"10000000.dat"},
+        {"cache path is a file",
+         [](FakeFiles* fs) {
+             fs->files.clear();
+             fs->folders.erase(kCache);
+             fs->files[u"C:\\set\\cache"] = {1, 2, 3};
+         },
+         u"C:\\set\\cache"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeFiles fs;
+        ASSERT_EQ(cache_write_folder(fs, kCache, u"C:\\p", 1, 1, data_file({u"a.jpg"})), CacheStatus::ok);
+        c.damage(&fs);
+        CacheFolderData data;
+        EXPECT_FALSE(cache_read_folder(fs, kCache, u"C:\\p", 1, 1, &data));
+        ASSERT_EQ(cache_write_folder(fs, kCache, u"C:\\p", 1, 1, data_file({u"b.jpg"})), CacheStatus::ok);
+        EXPECT_EQ(fs.set_aside_paths, std::vector<std::u16string>{c.set_aside});
+        ASSERT_TRUE(cache_read_folder(fs, kCache, u"C:\\p", 1, 1, &data));
+        EXPECT_NE(cache_find_entry(data, u"b.jpg"), nullptr);
+        EXPECT_EQ(cache_compact_index(fs, kCache), CacheStatus::ok);
+        EXPECT_FALSE(fs.has_temp_files());
+    }
+}
+
+TEST(ThumbnailCacheFiles, WriterAndReaderShareTheDataFileBound) {
+    const std::vector<uint8_t> file = data_file({u"a.jpg", u"b.jpg"});
+    const uint64_t bound = file.size();
+    struct Case {
+        uint64_t file_bytes, jpeg_bytes;
+        bool fits;
+    };
+    const uint64_t entry = kCacheEntryHeaderBytes + 7;
+    const Case cases[] = {{bound - entry, 7, true},
+                          {bound - entry + 1, 7, false},
+                          {bound, 0, false},
+                          {bound + 1, 0, false},
+                          {8, UINT64_MAX - 100, false}};
+    for (const Case& c : cases)
+        EXPECT_EQ(cache_entry_fits(c.file_bytes, c.jpeg_bytes, bound), c.fits) << c.file_bytes;
+
+    FakeFiles fs;
+    // A file exactly at the bound is written and read back whole.
+    ASSERT_EQ(cache_write_folder(fs, kCache, u"C:\\p", 1, 1, file, bound), CacheStatus::ok);
+    CacheFolderData data;
+    ASSERT_TRUE(cache_read_folder(fs, kCache, u"C:\\p", 1, 1, &data, bound));
+    EXPECT_EQ(data.entries.size(), 2u);
+    // One byte more is never written, and the file in place stays.
+    std::vector<uint8_t> over = file;
+    over.push_back(0);
+    EXPECT_EQ(cache_write_folder(fs, kCache, u"C:\\p", 1, 1, over, bound), CacheStatus::data_not_written);
+    EXPECT_EQ(fs.files[kCache + u"10000000.dat"], file);
+    EXPECT_FALSE(fs.has_temp_files());
+    // The reader refuses what the writer would not write.
+    fs.files[kCache + u"10000000.dat"] = over;
+    EXPECT_FALSE(cache_read_folder(fs, kCache, u"C:\\p", 1, 1, &data, bound));
+    // The product bound is the default of both.
+    fs.files[kCache + u"10000000.dat"] = file;
+    ASSERT_TRUE(cache_read_folder(fs, kCache, u"C:\\p", 1, 1, &data));
+    EXPECT_EQ(fs.whole_temp_reads, 0);
+    EXPECT_GT(fs.largest_piece, 0u);
+    EXPECT_LE(fs.largest_piece, kCacheCheckPieceBytes);
+}
+
+TEST(ThumbnailCacheFiles, StaleTemporaryFilesAreRemovedAndNothingElse) {
+    FakeFiles fs;
+    ASSERT_EQ(cache_write_folder(fs, kCache, u"C:\\p", 1, 1, data_file({u"a.jpg"})), CacheStatus::ok);
+    fs.files[kIndex + u".tmp"] = {1};
+    fs.files[kCache + u"10000000.dat.tmp"] = {2};
+    fs.files[kCache + u"notes.txt"] = {3};
+    fs.files[u"C:\\set\\other.tmp"] = {4};
+    const std::vector<uint8_t> index = fs.files[kIndex];
+    cache_remove_stale_temp_files(fs, kCache);
+    EXPECT_FALSE(fs.files.count(kIndex + u".tmp"));
+    EXPECT_FALSE(fs.files.count(kCache + u"10000000.dat.tmp"));
+    EXPECT_TRUE(fs.files.count(kCache + u"notes.txt"));
+    EXPECT_TRUE(fs.files.count(u"C:\\set\\other.tmp"));
+    EXPECT_EQ(fs.files[kIndex], index);
+    EXPECT_TRUE(fs.files.count(kCache + u"10000000.dat"));
 }
 
 TEST(ThumbnailCacheFiles, DamagedDataFileLeavesTheFolderUncached) {
@@ -299,7 +474,12 @@ TEST(ThumbnailCacheFiles, FailedWriteKeepsThePreviousCacheAndSaysWhy) {
          CacheStatus::data_not_written},
         {"data file not swapped", [](FakeFiles* fs) { fs->refuse_replaces.insert(kCache + u"10000000.dat"); },
          CacheStatus::data_not_written},
-        {"written bytes differ", [](FakeFiles* fs) { fs->garble_writes = true; },
+        {"first written byte differs",
+         [](FakeFiles* fs) { fs->garble_writes = FakeFiles::Garble::first_byte; },
+         CacheStatus::data_not_written},
+        {"last written byte differs", [](FakeFiles* fs) { fs->garble_writes = FakeFiles::Garble::last_byte; },
+         CacheStatus::data_not_written},
+        {"written one byte short", [](FakeFiles* fs) { fs->garble_writes = FakeFiles::Garble::one_short; },
          CacheStatus::data_not_written},
         {"index not swapped", [](FakeFiles* fs) { fs->refuse_replaces.insert(kIndex); },
          CacheStatus::index_not_written},
@@ -314,7 +494,8 @@ TEST(ThumbnailCacheFiles, FailedWriteKeepsThePreviousCacheAndSaysWhy) {
         EXPECT_EQ(cache_write_folder(fs, kCache, u"C:\\p", 50, 50, data_file({u"new.jpg"})), c.status);
         EXPECT_EQ(fs.files[kIndex], index);
         EXPECT_FALSE(fs.has_temp_files());
-        fs.garble_writes = false;
+        fs.garble_writes = FakeFiles::Garble::none;
+        EXPECT_EQ(fs.whole_temp_reads, 0);
         CacheFolderData data;
         ASSERT_TRUE(cache_read_folder(fs, kCache, u"C:\\p", 144, 108, &data));
         EXPECT_FALSE(data.where.box.larger || data.where.box.smaller);

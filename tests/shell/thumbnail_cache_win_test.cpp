@@ -325,6 +325,156 @@ TEST_F(ThumbnailCacheWin, RewriteKeepsTheStoredJpegOfThumbnailsTakenFromTheCache
     EXPECT_EQ(alone.count(), 1u);
 }
 
+// The first entry's JPEG in a data file's bytes: an end-of-image marker in the middle of its
+// scan, as a flipped bit can make one. The stream still decodes, with grey blocks.
+void damage_first_scan(std::vector<uint8_t>* file) {
+    const size_t data = kCacheFileHeaderBytes + kCacheEntryHeaderBytes;
+    const size_t size = (*file)[data - 4] | ((*file)[data - 3] << 8) | ((*file)[data - 2] << 16);
+    size_t scan = data + 2;
+    while (scan + 4 < data + size && (*file)[scan + 1] != 0xDA)
+        scan += 2 + (((*file)[scan + 2] << 8) | (*file)[scan + 3]);
+    scan += 2 + (((*file)[scan + 2] << 8) | (*file)[scan + 3]);
+    const size_t middle = (scan + data + size - 2) / 2;
+    (*file)[middle] = 0xFF;
+    (*file)[middle + 1] = 0xD9;
+}
+
+TEST_F(ThumbnailCacheWin, CachedThumbnailThatDecodesWithWarningsIsNotTaken) {
+    TestView files(pics_, {u"a.jpg", u"b.jpg"}, 64, 48);
+    ASSERT_EQ(write_cache_folder(pics_, files.view()), CacheStatus::ok);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(read_bytes(cache_ + u"10000000.dat", &bytes));
+    damage_first_scan(&bytes);
+    ASSERT_TRUE(write_bytes(cache_ + u"10000000.dat", bytes));
+    CacheFolderData data;
+    ASSERT_TRUE(read_cache_folder(pics_, &data));
+    EXPECT_FALSE(take_thumbnail_from_cache(u"a.jpg", data, kListed));
+    EXPECT_EQ(g_load_result.image, nullptr);
+    EXPECT_TRUE(take_thumbnail_from_cache(u"b.jpg", data, kListed));
+    release_load_result();
+}
+
+// Each damage left the cache off for good before: every folder then reported a failed write.
+TEST_F(ThumbnailCacheWin, DamagedCacheFilesOnDiskAreSetAsideAndTheCacheWorksAgain) {
+    struct Case {
+        const char* name;
+        void (*damage)(const std::u16string& cache);
+        const char16_t* set_aside;  // beside the cache folder's own path without its backslash
+    };
+    const Case cases[] = {
+        {"count over the record limit",
+         [](const std::u16string& cache) {
+             std::vector<uint8_t> index;
+             ASSERT_TRUE(read_bytes(cache + u"index.dat", &index));
+             const uint32_t count = kMaxCacheIndexRecords + 1;
+             for (int i = 0; i < 4; ++i)
+                 index[4 + static_cast<size_t>(i)] = static_cast<uint8_t>(count >> (8 * i));
+             ASSERT_TRUE(write_bytes(cache + u"index.dat", index));
+         },
+         u"\\index.dat.bad"},
+        {"index over the size bound",
+         [](const std::u16string& cache) {
+             // Extended without writing: the file system keeps it sparse.
+             HANDLE h = CreateFileW(wide(cache + u"index.dat"), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                                    nullptr);
+             ASSERT_NE(h, INVALID_HANDLE_VALUE);
+             LARGE_INTEGER at;
+             at.QuadPart = static_cast<LONGLONG>(kCacheIndexFileLimit + 1);
+             EXPECT_TRUE(SetFilePointerEx(h, at, nullptr, FILE_BEGIN));
+             EXPECT_TRUE(SetEndOfFile(h));
+             CloseHandle(h);
+         },
+         u"\\index.dat.bad"},
+        {"index is a folder",
+         [](const std::u16string& cache) {
+             ASSERT_TRUE(DeleteFileW(wide(cache + u"index.dat")));
+             ASSERT_TRUE(CreateDirectoryW(wide(cache + u"index.dat"), nullptr));
+         },
+         u"\\index.dat.bad"},
+        {"data file is a folder",
+         [](const std::u16string& cache) {
+             ASSERT_TRUE(DeleteFileW(wide(cache + u"10000000.dat")));
+             ASSERT_TRUE(CreateDirectoryW(wide(cache + u"10000000.dat"), nullptr));
+         },
+         u"\\10000000.dat.bad"},
+        {"cache path is a file",
+         [](const std::u16string& cache) {
+             ASSERT_TRUE(DeleteFileW(wide(cache + u"index.dat")));
+             ASSERT_TRUE(DeleteFileW(wide(cache + u"10000000.dat")));
+             const std::u16string folder = cache.substr(0, cache.size() - 1);
+             ASSERT_TRUE(RemoveDirectoryW(wide(folder)));
+             ASSERT_TRUE(write_bytes(folder, {1, 2, 3}));
+         },
+         u".bad"},
+    };
+    TestView files(pics_, {u"a.jpg"}, 8, 8);
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::u16string cache =
+            root_ + u"\\cache" + std::u16string(1, static_cast<char16_t>(u'a' + n++));
+        lstrcpyW(g_shell.cache_folder, wide(cache + u"\\"));
+        ASSERT_EQ(write_cache_folder(pics_, files.view()), CacheStatus::ok);
+        c.damage(cache + u"\\");
+        CacheFolderData data;
+        EXPECT_FALSE(read_cache_folder(pics_, &data));
+        ASSERT_EQ(write_cache_folder(pics_, files.view()), CacheStatus::ok);
+        EXPECT_TRUE(exists(cache + c.set_aside));
+        ASSERT_TRUE(read_cache_folder(pics_, &data));
+        EXPECT_TRUE(take_thumbnail_from_cache(u"a.jpg", data, kListed));
+        release_load_result();
+        EXPECT_EQ(compact_cache_index(), CacheStatus::ok);
+        EXPECT_FALSE(exists(cache + u"\\index.dat.tmp"));
+        EXPECT_FALSE(exists(cache + u"\\10000000.dat.tmp"));
+    }
+}
+
+TEST_F(ThumbnailCacheWin, OpeningTheCacheRemovesTheTemporaryFilesOfAnInterruptedWrite) {
+    TestView files(pics_, {u"a.jpg"}, 8, 8);
+    ASSERT_EQ(write_cache_folder(pics_, files.view()), CacheStatus::ok);
+    ASSERT_TRUE(write_bytes(cache_ + u"index.dat.tmp", {1, 2}));
+    ASSERT_TRUE(write_bytes(cache_ + u"10000000.dat.tmp", {3}));
+    ASSERT_TRUE(write_bytes(cache_ + u"readme.txt", {4}));
+    open_thumbnail_cache();
+    EXPECT_FALSE(exists(cache_ + u"index.dat.tmp"));
+    EXPECT_FALSE(exists(cache_ + u"10000000.dat.tmp"));
+    EXPECT_TRUE(exists(cache_ + u"readme.txt"));
+    CacheFolderData data;
+    ASSERT_TRUE(read_cache_folder(pics_, &data));
+    EXPECT_TRUE(take_thumbnail_from_cache(u"a.jpg", data, kListed));
+}
+
+// The bound the reader applies is the one the writer stops at; the product's bound is too large
+// to write in a test, so a smaller one stands in for it on both sides.
+TEST_F(ThumbnailCacheWin, WriterStopsAtTheDataFileBoundAndTheReaderTakesAllItWrote) {
+    TestView files(pics_, {u"a.jpg", u"b.jpg", u"c.jpg", u"d.jpg"}, 30, 20);
+    CacheDataFileBuilder probe;
+    probe.add(files.entry(0), false, nullptr);
+    probe.add(files.entry(1), false, nullptr);
+    const uint64_t bound = probe.size();  // exactly two thumbnails of these flat pixels
+
+    CacheDataFileBuilder builder(0, bound);
+    for (size_t i = 0; i < 4; ++i) builder.add(files.entry(i), false, nullptr);
+    EXPECT_EQ(builder.count(), 2u);
+    EXPECT_EQ(builder.omitted(), 2u);
+    EXPECT_EQ(builder.size(), bound);
+    ASSERT_EQ(builder.write(pics_), CacheStatus::ok);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(read_bytes(cache_ + u"10000000.dat", &bytes));
+    EXPECT_EQ(bytes.size(), bound);
+    CacheFolderData data;
+    ASSERT_TRUE(cache_read_folder(cache_file_ops(), cache_, pics_, 144, 108, &data, bound));
+    EXPECT_EQ(data.entries.size(), 2u);
+    EXPECT_TRUE(take_thumbnail_from_cache(u"b.jpg", data, kListed));
+    release_load_result();
+    EXPECT_FALSE(take_thumbnail_from_cache(u"c.jpg", data, kListed));
+    // One byte less and the second thumbnail no longer fits.
+    CacheDataFileBuilder smaller(0, bound - 1);
+    for (size_t i = 0; i < 4; ++i) smaller.add(files.entry(i), false, nullptr);
+    EXPECT_EQ(smaller.count(), 1u);
+    EXPECT_LE(smaller.size(), bound - 1);
+}
+
 HANDLE g_lock_taken = nullptr;
 volatile LONG g_lock_released = 0;
 
