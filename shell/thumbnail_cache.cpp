@@ -28,7 +28,7 @@ public:
         OsHandle file = file_open_read(path);
         if (file == kClosedFile) return false;
         uint64_t size = 0;
-        bool ok = file_size(file, &size) && size <= limit;
+        bool ok = ::file_size(file, &size) && size <= limit;
         if (ok) {
             bytes->resize(static_cast<size_t>(size));
             uint32_t got = 0;
