@@ -27,7 +27,8 @@ constexpr uint64_t kCacheDataFileLimit = 256u << 20;
 // Whether a thumbnail of `jpeg_bytes` still fits after the `file_bytes` a data file has so far.
 constexpr bool cache_entry_fits(uint64_t file_bytes, uint64_t jpeg_bytes,
                                 uint64_t limit = kCacheDataFileLimit) {
-    return file_bytes <= limit && kCacheEntryHeaderBytes + jpeg_bytes <= limit - file_bytes;
+    return file_bytes <= limit && jpeg_bytes <= limit - file_bytes &&
+           kCacheEntryHeaderBytes <= limit - file_bytes - jpeg_bytes;
 }
 // A written file is checked against what was meant in pieces of this size, never read whole.
 constexpr size_t kCacheCheckPieceBytes = 1u << 20;
