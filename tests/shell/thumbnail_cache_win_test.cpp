@@ -240,14 +240,16 @@ TEST_F(ThumbnailCacheWin, FailedWriteKeepsTheOldCache) {
     ASSERT_EQ(write_cache_folder(pics_, files.view()), CacheStatus::ok);
     std::vector<uint8_t> index;
     ASSERT_TRUE(read_bytes(cache_ + u"index.dat", &index));
-    // The new data file cannot be made beside the old one.
+    // The new data file cannot be made beside the old one: another program holds its name.
     const std::u16string blocked = cache_ + u"10000000.dat.tmp";
-    ASSERT_TRUE(CreateDirectoryW(wide(blocked), nullptr));
+    HANDLE held = CreateFileW(wide(blocked), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
 
     g_browser_options.box_width = 60;
     g_browser_options.box_height = 40;
     EXPECT_EQ(write_cache_folder(pics_, files.view()), CacheStatus::data_not_written);
-    RemoveDirectoryW(wide(blocked));
+    CloseHandle(held);
+    DeleteFileW(wide(blocked));
     std::vector<uint8_t> index_after;
     ASSERT_TRUE(read_bytes(cache_ + u"index.dat", &index_after));
     EXPECT_EQ(index_after, index);
