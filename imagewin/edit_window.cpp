@@ -200,6 +200,8 @@ bool confirm_edit_window_close(HWND window) {
     if (g_edit_state.folder_change) FindCloseChangeNotification(g_edit_state.folder_change);
     g_edit_state.folder_change = nullptr;
     g_edit_state.image.file_name[0] = 0;
+    // The next window's list box starts empty: it must list the folder again, not only select.
+    g_edit_state.image.folder[0] = 0;
     g_edit_state.image_window = nullptr;
     // The file list is owned by the frame and goes with it.
     g_edit_state.file_list_window = nullptr;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -299,7 +300,8 @@ protected:
     }
     std::wstring put_fixture(const std::wstring& name, const char* fixture) {
         std::vector<uint8_t> bytes;
-        EXPECT_TRUE(read_bytes(fixture_path(fixture), &bytes));
+        EXPECT_TRUE(read_bytes(
+            u16(L"" PX_TEST_SOURCE_DIR "/" + std::wstring(fixture, fixture + strlen(fixture))), &bytes));
         return put_file(name, bytes);
     }
 
