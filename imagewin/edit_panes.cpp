@@ -269,10 +269,10 @@ void refit_edit_view(bool reset_zoom) {
     v.image_width = g_edit_state.image.width;
     v.image_height = g_edit_state.image.height;
     if (reset_zoom) {
-        if (!g_shell.single_view.keep_zoom[1] || v.zoom <= 0) v.zoom = kZoomActualSize;
+        if (!g_shell.single_view.keep_zoom[2] || v.zoom <= 0) v.zoom = kZoomActualSize;
         int32_t width = 0, height = 0;
         full_client(&width, &height);
-        compute_view_zoom(v, g_shell.single_view.fit_large[1] != 0, g_shell.single_view.enlarge_small[1] != 0,
+        compute_view_zoom(v, g_shell.single_view.fit_large[2] != 0, g_shell.single_view.enlarge_small[2] != 0,
                           width, height, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     } else {
         update_display_size(v);
@@ -432,7 +432,8 @@ LRESULT common_pane_message(HWND pane, UINT message, WPARAM wparam, LPARAM lpara
         case WM_VSCROLL:
         case WM_HSCROLL: on_edit_scroll(message == WM_VSCROLL, LOWORD(wparam)); return 0;
         case WM_CONTEXTMENU:
-            if (g_edit_tool.kind == kToolNone && !g_edit_tool.pick_mode && show_edit_context_menu(pane, lparam))
+            if (g_edit_tool.kind == kToolNone && !g_edit_tool.pick_mode &&
+                show_edit_context_menu(pane, lparam))
                 return 0;
             return DefWindowProcW(pane, message, wparam, lparam);
         case WM_CAPTURECHANGED:
@@ -479,7 +480,8 @@ LRESULT CALLBACK first_view_pane_proc(HWND pane, UINT message, WPARAM wparam, LP
                 const ViewPoint p = to_frame(pane, lparam);
                 track_edit_right_drag(p.x, p.y);
             } else if (g_edit_tool.pick_mode) {
-                if (read_pixel_under_cursor({lparam_x(lparam), lparam_y(lparam)}) && g_edit_tool.kind == kToolNone)
+                if (read_pixel_under_cursor({lparam_x(lparam), lparam_y(lparam)}) &&
+                    g_edit_tool.kind == kToolNone)
                     if (HWND box = GetDlgItem(GetDlgItem(edit_window_rebar(), 724), 751))
                         InvalidateRect(box, nullptr, FALSE);
             }

@@ -156,6 +156,7 @@ UndoResult set_current_image_info(const LoadedImage& image, const char16_t* path
         s.save.save_format = kSaveFormatJpeg;
     if (path) {
         s.image.file_time = image.last_write_time;
+        s.file_turned_since_load = false;
         copy_path(s.image.path, path);
         copy_path(s.image.file_name, file_name_part(s.image.path));
     }

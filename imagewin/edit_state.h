@@ -104,6 +104,9 @@ struct EditState {
     SaveSettings save;
     EditSaveChoices save_choices;
     EditSaveRecord save_record;
+    // The file on show was turned by a lossless save but the image was not: another lossless
+    // save would turn it again. Cleared when a file is loaded.
+    bool file_turned_since_load = false;
     UndoHistory history;
     SingleViewState single;
 };

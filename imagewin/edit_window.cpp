@@ -111,10 +111,11 @@ void save_placement(HWND window) {
     settings.edit_maximised = placement.showCmd == SW_SHOWMAXIMIZED ? 1 : 0;
     if (HWND rebar = edit_window_rebar())
         settings.edit_layout = int32_t(SendMessageW(rebar, RB_GETROWCOUNT, 0, 0));
+    settings.save = g_edit_state.save;
 }
 
 void ask_reload_changed_file(HWND window) {
-    if (history_window()) return;
+    if (history_window() || !edit_image_loaded()) return;
     HWND list = g_edit_state.file_list_window;
     const bool list_shown = list && IsWindowVisible(list);
     if (list_shown) EnableWindow(list, FALSE);
@@ -143,8 +144,9 @@ void on_edit_activate_app(HWND window, bool active) {
     if (!edit_image_loaded()) return;
     HANDLE change = g_edit_state.folder_change;
     if (change && WaitForSingleObject(change, 0) == WAIT_OBJECT_0) refresh_image_folder_list();
-    // The new time is taken at once: one change asks once.
-    if (file_time_changed(true) == 1) ask_reload_changed_file(window);
+    // The new time is taken at once: one change asks once. A box raised while the activation is
+    // still being handled stops repainting on some systems: the question waits for the queue.
+    if (file_time_changed(true) == 1) PostMessageW(window, kAppMessage, kImageAskReload, 0);
 }
 
 }  // namespace
@@ -198,6 +200,8 @@ bool confirm_edit_window_close(HWND window) {
     if (g_edit_state.folder_change) FindCloseChangeNotification(g_edit_state.folder_change);
     g_edit_state.folder_change = nullptr;
     g_edit_state.image.file_name[0] = 0;
+    // The next window's list box starts empty: it must list the folder again, not only select.
+    g_edit_state.image.folder[0] = 0;
     g_edit_state.image_window = nullptr;
     // The file list is owned by the frame and goes with it.
     g_edit_state.file_list_window = nullptr;
@@ -242,7 +246,7 @@ LRESULT CALLBACK edit_mouse_hook(int code, WPARAM wparam, LPARAM lparam) noexcep
         if (tool_group_button_at(mouse->pt, open) != 0) {
             g_group_point = mouse->pt;
             EndMenu();
-            PostMessageW(g_edit_state.image_window, WM_APP, 0, 0);
+            PostMessageW(g_edit_state.image_window, kAppMessage, kImagePressToolGroup, 0);
             return 1;
         }
     }
@@ -297,7 +301,12 @@ LRESULT CALLBACK edit_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
         case WM_ACTIVATEAPP: on_edit_activate_app(window, wparam != 0); return 0;
         case WM_INITMENU: update_edit_menu_states(); return 0;
         case WM_EXITMENULOOP: clear_tool_group_popup(); return 0;
-        case WM_APP: press_tool_group_under_cursor(); return 0;
+        case WM_APP:
+            if (wparam == kImageAskReload)
+                ask_reload_changed_file(window);
+            else
+                press_tool_group_under_cursor();
+            return 0;
         case WM_MEASUREITEM:
         case WM_DRAWITEM: draw_menu_item(message, lparam); return TRUE;
         case WM_CONTEXTMENU:
@@ -330,7 +339,7 @@ LRESULT CALLBACK edit_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
             if (g_edit_tool.accelerators_suspended) return 0;
             WheelRules rules;
             rules.has_image = edit_image_loaded();
-            rules.wheel_mode = g_shell.single_view.wheel_action[1];
+            rules.wheel_mode = g_shell.single_view.wheel_action[2];
             rules.wheel_reversed = g_shell.single_view.wheel_reversed != 0;
             rules.file_switch_refused = g_edit_tool.kind != kToolNone;
             const int32_t id = wheel_command(g_edit_state.view, uint32_t(wparam), rules);
@@ -364,6 +373,8 @@ HWND create_edit_window() {
     g_edit_tool = EditToolHost{};
     g_edit_tool.pane_mode = kEditPaneFirstOnly;
     g_edit_state.selection.show_selection = true;
+    // Before the bars are built: they show these.
+    g_edit_state.save = g_shell.single_view.save;
     const WindowPlace place = edit_window_place();
     DWORD style = WS_OVERLAPPEDWINDOW | WS_VISIBLE | WS_CLIPCHILDREN;
     if (g_shell.single_view.edit_maximised == 1) style |= WS_MAXIMIZE;

@@ -275,7 +275,11 @@ void show_comment_dialog_for_image() {
         end_save_preview();
         set_edit_pane_mode(1);
     }
+    // The dialog may rewrite the file with its new comment: that write is the program's own, but
+    // a change made outside before it still has to be noticed.
+    const bool time_known = file_time_changed(false) == 0;
     run_image_dialog(kDialogComment, s.image_window, 0);
+    if (time_known) refresh_file_time();
     update_image_window_title();
 }
 

@@ -182,7 +182,7 @@ void refresh_image_folder_list() {
         ImageListSources sources;
         sources.enumerate = enumerate_folder;
         sources.compare = compare_list_names;
-        sources.excluded_attributes = kDefaultExcludedAttributes;
+        sources.excluded_attributes = static_cast<uint32_t>(g_shell.main_settings.hidden_mask);
         sources.plugin_patterns = plugin_patterns();
         listed = !folder.empty() && build_image_folder_list(folder, sources, &names);
     }

@@ -285,7 +285,7 @@ bool save_jpeg_from_edit_state(const std::u16string& name) {
 bool save_jpeg_lossless_from_edit_state(const std::u16string& name) {
     EditState& s = g_edit_state;
     const int changed = s.image.path[0] ? file_time_changed(false) : -1;
-    if (changed != 0) {
+    if (changed != 0 || s.file_turned_since_load) {
         report_save_error(changed < 0 ? kErrorDataRead : kErrorFileChanged);
         return false;
     }
@@ -396,13 +396,11 @@ bool install_saved_file(const std::u16string& path) {
         refresh_image_folder_list();
     if (over_current) {
         if (s.save.save_format == kSaveJpegLossless) {
-            // The file is turned now but the image on show is not: a second lossless save would
-            // turn it again. The cleared time refuses it until the file is loaded anew.
             s.save_choices.lossless_operation = 0;
-            s.image.file_time = FileTime{};
-        } else {
-            refresh_file_time();
+            s.file_turned_since_load = true;
         }
+        // The program's own write: the next activation must not take it for a change outside.
+        refresh_file_time();
     }
     return true;
 }

@@ -525,6 +525,7 @@ void view_on_close(HWND window) {
     s.folder_change = nullptr;
     destroy_view_menus();
     s.image.folder[0] = 0;
+    g_shell.single_view.save = s.save;
     set_cursor_visible(true);
     s.image_window = nullptr;
     if (g_shell.main_window) SetForegroundWindow(g_shell.main_window);
@@ -1086,6 +1087,7 @@ HWND create_view_window(int32_t start_mode) {
     s.window_kind = 0;
     s.single = SingleViewState{};
     s.view.zoom = kZoomActualSize;
+    s.save = g_shell.single_view.save;
     s.single.background_index = std::clamp(g_shell.single_view.view_background, 0, 4);
     build_view_menus();
     RECT monitor = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};

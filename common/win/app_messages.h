@@ -63,6 +63,12 @@ enum PreviewCode : WPARAM {
     kPreviewEnd = 402,
 };
 
+// To the edit window (lParam unused).
+enum ImageWindowCode : WPARAM {
+    kImagePressToolGroup = 0,  // its mouse hook: the pointer moved onto another tool group's button
+    kImageAskReload = 600,     // its activation: the file on show changed on disk
+};
+
 // To an edit tool's worker window.
 enum ToolWorkerCode : WPARAM {
     kToolRecompute = 500,

@@ -862,6 +862,7 @@ TEST_F(EditWindowWin, ActivationAsksOnceAboutAFileChangedOutside) {
     refresh_file_time();
 
     SendMessageW(frame_, WM_ACTIVATEAPP, TRUE, 0);
+    pump();
     EXPECT_TRUE(g_boxes.empty());
 
     file = CreateFileW(g_save_path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -869,10 +870,14 @@ TEST_F(EditWindowWin, ActivationAsksOnceAboutAFileChangedOutside) {
     SetFileTime(file, nullptr, nullptr, &later);
     CloseHandle(file);
     g_answer = IDNO;
+    // The question waits until the activation has been handled.
     SendMessageW(frame_, WM_ACTIVATEAPP, TRUE, 0);
+    EXPECT_TRUE(g_boxes.empty());
+    pump();
     ASSERT_EQ(g_boxes.size(), 1u);
     EXPECT_EQ(g_boxes[0], L"edit_window_outside.bmp は変更されています。開き直しますか?");
     SendMessageW(frame_, WM_ACTIVATEAPP, TRUE, 0);
+    pump();
     EXPECT_EQ(g_boxes.size(), 1u);
 }
 
