@@ -4,6 +4,7 @@
 // clang-format off
 #include <windows.h>
 #include <commctrl.h>
+#include <objbase.h>
 // clang-format on
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "shell/shell_helpers.h"
 #include "tests/shell/unique_scratch.h"
 #include "viewer/core/viewer_rules.h"
 
@@ -312,6 +314,24 @@ TEST_F(ViewerProgram, StartedMaximisedTheViewerEntersItsFullScreen) {
     })) << v.client().cx
         << "x" << v.client().cy;
     EXPECT_FALSE(SendMessageW(v.toolbar(), TB_ISBUTTONHIDDEN, 8202, 0));
+}
+
+TEST_F(ViewerProgram, StartedWithAShortcutItShowsTheTargetAndListsItsFolder) {
+    const std::wstring links = wide(unique_scratch_path("viewer-links"));
+    CreateDirectoryW(links.c_str(), nullptr);
+    const std::wstring link = links + L"\\to b.lnk";
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const bool made = create_shortcut(path(L"b.bmp").c_str(), link.c_str());
+    CoUninitialize();
+    ASSERT_TRUE(made);
+    Viewer v(link);
+    ASSERT_NE(v.frame(), nullptr);
+    auto starts = [](const wchar_t* name) {
+        return [name](const std::wstring& t) { return t.rfind(name, 0) == 0; };
+    };
+    ASSERT_TRUE(wait_until([&] { return starts(L"b.bmp  (")(v.title()); })) << v.title();
+    // The target's folder is the listed one.
+    EXPECT_TRUE(v.command(8013, starts(L"c.bmp  ("))) << v.title();
 }
 
 TEST_F(ViewerProgram, StepsThroughTheFolderAndStopsAtBothEnds) {
