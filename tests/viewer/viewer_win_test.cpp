@@ -237,7 +237,7 @@ TEST_F(ViewerProgram, OpensTheFileZoomsAndSwitchesToFullScreenAndBack) {
     ASSERT_NE(v.frame(), nullptr);
     const std::wstring at100 = caption_for(L"a.bmp", 64, 48, bmp_size(64, 48), 10000);
     ASSERT_TRUE(wait_until([&] { return v.title() == at100; })) << v.title();
-    EXPECT_EQ(v.client().cy, 48);
+    EXPECT_TRUE(wait_until([&] { return v.client().cy == 48; })) << v.client().cy;
     HWND toolbar = v.toolbar();
     for (int id : kImageButtons) {
         EXPECT_TRUE(button_state(toolbar, id, TBSTATE_ENABLED)) << id;
@@ -251,11 +251,11 @@ TEST_F(ViewerProgram, OpensTheFileZoomsAndSwitchesToFullScreenAndBack) {
     // Zoom out a step: 50 %, and the window follows the displayed size.
     const std::wstring at50 = caption_for(L"a.bmp", 64, 48, bmp_size(64, 48), 5000);
     EXPECT_TRUE(v.command(8131, [&](const std::wstring& t) { return t == at50; })) << v.title();
-    EXPECT_EQ(v.client().cy, 24);
+    EXPECT_TRUE(wait_until([&] { return v.client().cy == 24; })) << v.client().cy;
     const std::wstring at200 = caption_for(L"a.bmp", 64, 48, bmp_size(64, 48), 20000);
     v.send(8130);  // 50 % to 100 %, then a step further
     EXPECT_TRUE(v.command(8130, [&](const std::wstring& t) { return t == at200; })) << v.title();
-    EXPECT_EQ(v.client().cy, 96);
+    EXPECT_TRUE(wait_until([&] { return v.client().cy == 96; })) << v.client().cy;
 
     // Full screen drops the caption and shows the window buttons and the caption text on the
     // bar; again restores both. The system may answer the size late on a loaded machine.
@@ -297,7 +297,7 @@ TEST_F(ViewerProgram, ASettingsChangePlacesTheWindowAgainAndFullScreenKeepsItsMo
     EXPECT_GE(r.left, work.left);
     EXPECT_GE(r.top, work.top);
     EXPECT_GE(v.client().cx, 64);
-    EXPECT_EQ(v.client().cy, 48);
+    EXPECT_TRUE(wait_until([&] { return v.client().cy == 48; })) << v.client().cy;
 
     // Full screen: the window goes on covering the whole monitor, without a frame.
     v.send(8200);
@@ -416,7 +416,7 @@ TEST_F(ViewerProgram, TurningTheDisplayExchangesTheSidesAndLeavesTheFile) {
     const std::u16string turned_info = viewer_info_text(u"b.bmp", 40, 80, 24, turned_image_size(40, 80, 24));
     const std::wstring turned = wide(viewer_caption(true, turned_info, 10000));
     EXPECT_TRUE(v.command(8100, [&](const std::wstring& t) { return t == turned; })) << v.title();
-    EXPECT_EQ(v.client().cy, 80);
+    EXPECT_TRUE(wait_until([&] { return v.client().cy == 80; })) << v.client().cy;
     HANDLE f = CreateFileW(path(L"b.bmp").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                            nullptr);
     ASSERT_NE(f, INVALID_HANDLE_VALUE);
