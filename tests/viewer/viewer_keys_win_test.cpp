@@ -411,17 +411,32 @@ POINT client_centre() {
     return centre;
 }
 
+struct DragRun {
+    POINT from = {};
+    DWORD viewer_thread = 0;
+};
+
+bool in_move_loop(DWORD thread) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(thread, &info) && (info.flags & GUI_INMOVESIZE);
+}
+
 // A plain left drag over the view by (40, 32), then PageUp, typed from another thread while the
 // viewer's thread runs its messages (and the system's move loop when the drag moves the window).
-// The moves come one by one, so that the loop sees some; once the zoom has changed, every
-// earlier input has been handled.
+// The rest of the drag waits for that loop (for at most a second, as when there is none), so
+// that a loaded machine cannot merge it into the move that starts the loop; once the zoom has
+// changed, every earlier input has been handled.
 unsigned __stdcall drag_then_zoom_keys(void* arg) noexcept {
-    const POINT from = *static_cast<const POINT*>(arg);
+    const DragRun& run = *static_cast<const DragRun*>(arg);
+    const POINT from = run.from;
     mouse(from.x, from.y, 0);
     mouse(from.x, from.y, MOUSEEVENTF_LEFTDOWN);
-    for (int step = 1; step <= 40; ++step) {
+    mouse(from.x + 4, from.y + 3, 0);
+    for (int waited = 0; waited < 1000 && !in_move_loop(run.viewer_thread); waited += 20) Sleep(20);
+    for (int step = 5; step <= 40; ++step) {
         mouse(from.x + step, from.y + step * 4 / 5, 0);
-        Sleep(20);
+        Sleep(10);
     }
     mouse(from.x + 40, from.y + 32, MOUSEEVENTF_LEFTUP);
     press(VK_PRIOR);
@@ -429,9 +444,11 @@ unsigned __stdcall drag_then_zoom_keys(void* arg) noexcept {
 }
 
 void drag_then_zoom() {
-    POINT from = client_centre();
+    DragRun run;
+    run.from = client_centre();
+    run.viewer_thread = GetCurrentThreadId();
     HANDLE thread =
-        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, drag_then_zoom_keys, &from, 0, nullptr));
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, drag_then_zoom_keys, &run, 0, nullptr));
     ASSERT_NE(thread, nullptr);
     EXPECT_TRUE(pump_until([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }));
     CloseHandle(thread);
