@@ -64,6 +64,9 @@ struct ViewerApp {
     HANDLE heap = nullptr;
     HFONT ui_font = nullptr;
     int os_class = 0;
+    // The folder in which the settings folder lives, when it is not the user's application-data
+    // folder (tests point it at a scratch folder).
+    wchar_t appdata_folder[MAX_PATH] = {};
     ViewerSettings settings;
     KeyEntry keys[kViewerKeyCount] = {};
     HACCEL accelerators = nullptr;
@@ -122,6 +125,11 @@ extern uint8_t g_viewer_blend_table[65536];
 
 // viewer_main.cpp
 int viewer_main(HINSTANCE instance, int show);
+// Reads the settings and sets up the windows for the command line; false when the viewer cannot
+// run. The process's start calls it; tests run it with a settings folder of their own.
+bool viewer_start(int show, const wchar_t* command_line);
+// The message loop's filter: the viewer's key table, translated for the frame.
+bool viewer_accelerator(MSG* msg);
 LRESULT CALLBACK viewer_frame_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept;
 void viewer_show_error();
 void show_viewer_cursor();

@@ -358,8 +358,10 @@ int viewer_step_file(int32_t kind) {
     const int32_t index = viewer_step_index(kViewerFirstFile + kind, current, count);
     if (index < 0) return 0;
     wchar_t folder[MAX_PATH], name[MAX_PATH], path[MAX_PATH];
-    if (!shown_folder(folder) || !list_entry(index, name) || !join(folder, name, path)) return 0;
-    if (viewer_open_file(path)) {
+    if (!shown_folder(folder)) return 0;
+    // An entry that makes no path fails like a file that does not load: left in the list it
+    // would stop every later step at the same place.
+    if (list_entry(index, name) && join(folder, name, path) && viewer_open_file(path)) {
         viewer_show_loaded_image();
         return 2;
     }
@@ -390,14 +392,22 @@ void viewer_delete_current_file() {
     if (removed >= 0) SendMessageW(v.list, LB_DELETESTRING, static_cast<WPARAM>(removed), 0);
     const int32_t count = static_cast<int32_t>(SendMessageW(v.list, LB_GETCOUNT, 0, 0));
     const int32_t next = viewer_index_after_delete(removed, count);
-    wchar_t name[MAX_PATH], path[MAX_PATH];
-    if (next < 0 || !have_folder || !list_entry(next, name) || !join(folder, name, path)) {
+    if (next < 0) {
         viewer_free_image();
         viewer_set_empty_view();
         return;
     }
     SendMessageW(v.list, LB_SETCURSEL, static_cast<WPARAM>(next), 0);
-    open_and_show(path);
+    wchar_t name[MAX_PATH], path[MAX_PATH];
+    if (have_folder && list_entry(next, name) && join(folder, name, path)) {
+        open_and_show(path);
+        return;
+    }
+    // Other files remain, so the view is not emptied: the entry that makes no path leaves the
+    // list as a failed step's does, and the next step goes on after it.
+    SendMessageW(v.list, LB_DELETESTRING, static_cast<WPARAM>(next), 0);
+    SendMessageW(v.list, LB_SETCURSEL, static_cast<WPARAM>(next - 1), 0);
+    viewer_show_error();
 }
 
 void viewer_rotate_display(int32_t command) {
@@ -449,12 +459,18 @@ void viewer_rotate_display(int32_t command) {
 void viewer_on_drop_files(HDROP drop) {
     ViewerApp& v = g_viewer;
     wchar_t path[MAX_PATH] = {};
-    const UINT length = DragQueryFileW(drop, 0, path, MAX_PATH);
+    // A longer path would arrive cut short and might name another file: it fails instead.
+    const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+    const bool fits = length > 0 && length < MAX_PATH && DragQueryFileW(drop, 0, path, MAX_PATH) == length;
     DragFinish(drop);
     SetForegroundWindow(v.frame);
     if (length == 0) return;
-    if (is_shortcut(path)) resolve_shortcut(path);
-    open_and_show(path);
+    if (!fits) {
+        viewer_show_error();
+    } else {
+        if (is_shortcut(path)) resolve_shortcut(path);
+        open_and_show(path);
+    }
     viewer_show_image_info();
 }
 

@@ -109,9 +109,23 @@ RECT start_window_rect() {
     return RECT{r.left, r.top, r.right, r.bottom};
 }
 
+// The argument's long form; false when it or that form does not fit a path buffer, since cut
+// short it could name another file.
+bool long_form(const wchar_t* argument, wchar_t* path) {
+    if (lstrlenW(argument) >= MAX_PATH) return false;
+    const DWORD length = GetLongPathNameW(argument, path, MAX_PATH);
+    if (length >= MAX_PATH) return false;
+    if (length == 0 || path[0] == 0) lstrcpynW(path, argument, MAX_PATH);
+    return true;
+}
+
 void open_first_file(const wchar_t* argument) {
     wchar_t path[MAX_PATH] = {};
-    if (!GetLongPathNameW(argument, path, MAX_PATH) || path[0] == 0) lstrcpynW(path, argument, MAX_PATH);
+    if (!long_form(argument, path)) {
+        viewer_show_error();
+        viewer_show_image_info();
+        return;
+    }
     SHFILEINFOW info = {};
     info.dwAttributes = SFGAO_LINK;
     if (SHGetFileInfoW(path, 0, &info, sizeof info, SHGFI_ATTRIBUTES | SHGFI_ATTR_SPECIFIED) &&
@@ -157,10 +171,13 @@ bool create_windows(int argc, wchar_t** argv, int show) {
 }
 
 // The settings path under the application-data folder, then the windows for the command line.
-bool read_command_line(int show) {
+bool read_command_line(int show, const wchar_t* command_line) {
     if (g_viewer.os_class == 0) return false;
     wchar_t folder[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, folder))) return false;
+    if (g_viewer.appdata_folder[0])
+        lstrcpynW(folder, g_viewer.appdata_folder, MAX_PATH);
+    else if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, folder)))
+        return false;
     if (!PathAppendW(folder, L"Pexaron")) return false;
     if (!PathIsDirectoryW(folder)) CreateDirectoryW(folder, nullptr);
     wchar_t settings[MAX_PATH] = {};
@@ -168,7 +185,7 @@ bool read_command_line(int show) {
     if (!PathAppendW(settings, L"Pexaron.ini")) return false;
     read_settings(u16(settings));
     int argc = 0;
-    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    wchar_t** argv = CommandLineToArgvW(command_line, &argc);
     const bool ok = create_windows(argv ? argc : 0, argv, show);
     if (argv) LocalFree(argv);
     return ok;
@@ -223,12 +240,16 @@ void on_wininichange() {
     viewer_on_settings_change();
 }
 
+}  // namespace
+
+bool viewer_start(int show, const wchar_t* command_line) {
+    return read_command_line(show, command_line);
+}
+
 bool viewer_accelerator(MSG* msg) {
     const ViewerApp& v = g_viewer;
     return v.accelerators && v.frame && TranslateAcceleratorW(v.frame, v.accelerators, msg);
 }
-
-}  // namespace
 
 void viewer_show_error() {
     show_viewer_cursor();
@@ -322,13 +343,14 @@ int viewer_main(HINSTANCE instance, int show) {
     DWORD_PTR help_cookie = 0;
     html_help_begin(&help_cookie);
     int exit_code = 0;
-    if (read_command_line(show)) {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    // COM comes before the windows: a shortcut on the command line is resolved while they are
+    // set up, and without COM it would not be.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (viewer_start(show, GetCommandLineW()))
         exit_code = pump_thread_messages(viewer_accelerator);
-        CoUninitialize();
-    } else {
+    else
         app_message_box(nullptr, kStartFailed, L"Error", kErrorBoxStyle);
-    }
+    if (SUCCEEDED(com)) CoUninitialize();
     html_help_end(help_cookie);
     if (v.accelerators) DestroyAcceleratorTable(v.accelerators);
     delete_ui_font();

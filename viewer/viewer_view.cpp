@@ -480,12 +480,13 @@ bool viewer_mouse(UINT message, WPARAM wparam, LPARAM lparam) {
                 show_viewer_cursor();
                 return true;
             }
+            // Without the drag-without-Ctrl setting a plain left drag does nothing, in either mode.
+            if (!v.settings.zoom_drag_without_ctrl && !(wparam & MK_CONTROL)) return true;
             if (!v.full_screen && !(wparam & MK_CONTROL)) {
                 v.window_drag_armed = true;
                 v.window_drag_start = p;
                 return true;
             }
-            if (!v.settings.zoom_drag_without_ctrl && !(wparam & MK_CONTROL)) return true;
             if (v.has_image) begin_zoom_rect_drag(v.frame, v.view, p);
             return true;
         case WM_MOUSEMOVE:
