@@ -7,7 +7,7 @@ constexpr size_t kPathChars = 260;
 }  // namespace
 
 bool settings_group_was_read(const SettingsReader& reader) {
-    return reader.status == SettingsFileStatus::ok || reader.status == SettingsFileStatus::missing;
+    return settings_file_was_read(reader);
 }
 
 bool settings_exit_pass_needed(const SettingsGroupsRead& read) {

@@ -16,236 +16,148 @@ constexpr int kPresetWidthSlot = 398;
 constexpr int kPresetHeightSlot = 406;
 constexpr int kHistorySlot = 164;
 
-template <typename S>
-SettingsSlot<S> number(int slot, int32_t* (*field)(S*, int), int32_t fallback,
-                       SlotRule rule = SlotRule::value, int32_t low = 0, int32_t high = 0, int index = 0) {
-    return SettingsSlot<S>{static_cast<int16_t>(slot), rule,   fallback, low, high, field, nullptr,
-                           static_cast<int8_t>(index), nullptr};
-}
-
-template <typename S>
-SettingsSlot<S> text(int slot, std::u16string* (*field)(S*, int), int index = 0,
-                     SlotRule rule = SlotRule::text, const char16_t* fallback = nullptr) {
-    return SettingsSlot<S>{static_cast<int16_t>(slot), rule,    0, 0, 0, nullptr, field,
-                           static_cast<int8_t>(index), fallback};
-}
-
-template <typename S>
-SettingsSlot<S> list(int slot, SlotRule rule) {
-    return SettingsSlot<S>{static_cast<int16_t>(slot), rule, 0, 0, 0, nullptr, nullptr, 0, nullptr};
-}
-
 std::vector<MainSlot> build_main_slots() {
     using S = MainSettings;
     constexpr SlotRule flag = SlotRule::flag;
+    constexpr auto column = [](auto& s, int i) -> decltype(auto) { return (s.info_column_width[i]); };
+    constexpr auto caption = [](auto& s, int i) -> decltype(auto) { return (s.caption_lines[i]); };
+    constexpr auto rename_value = [](auto& s, int i) -> decltype(auto) { return (s.rename_values[i]); };
+    constexpr auto rename_flag = [](auto& s, int i) -> decltype(auto) { return (s.rename_flags[i]); };
+    constexpr auto rename_text = [](auto& s, int i) -> decltype(auto) { return (s.rename_texts[i]); };
+    constexpr auto tool_path = [](auto& s, int i) -> decltype(auto) { return (s.tool_path[i]); };
+    constexpr auto tool_name = [](auto& s, int i) -> decltype(auto) { return (s.tool_name[i]); };
+    constexpr auto tool_params = [](auto& s, int i) -> decltype(auto) { return (s.tool_params[i]); };
+    constexpr auto preset_width = [](auto& s, int i) -> decltype(auto) { return (s.presets[i].width); };
+    constexpr auto preset_height = [](auto& s, int i) -> decltype(auto) { return (s.presets[i].height); };
+    constexpr auto help = [](auto& s, int i) -> decltype(auto) { return (s.help_at_start[i]); };
     std::vector<MainSlot> t = {
-        number<S>(
-            0, [](S* s, int) { return &s->maximised; }, 0, flag),
+        {0, &S::maximised, 0, flag},
         // The default place centres the default size on the work area, whatever size is stored.
-        number<S>(
-            1, [](S* s, int) { return &s->window.left; }, 0, SlotRule::computed),
-        number<S>(
-            2, [](S* s, int) { return &s->window.top; }, 0, SlotRule::computed),
-        number<S>(
-            3, [](S* s, int) { return &s->window.width; }, 800),
-        number<S>(
-            4, [](S* s, int) { return &s->window.height; }, 600),
-        number<S>(
-            6, [](S* s, int) { return &s->tree_width; }, 170),
-        number<S>(
-            7, [](S* s, int) { return &s->tree_auto_show; }, 0, flag),
-        number<S>(
-            8, [](S* s, int) { return &s->info_list_shown; }, 1, flag),
-        number<S>(
-            9, [](S* s, int i) { return &s->info_column_width[i]; }, 58, SlotRule::low16, 0, 0, 0),
-        number<S>(
-            10, [](S* s, int i) { return &s->info_column_width[i]; }, 108, SlotRule::low16, 0, 0, 1),
-        number<S>(
-            5, [](S* s, int) { return &s->hidden_mask; }, 2),
-        number<S>(
-            385, [](S* s, int) { return &s->viewer_limit; }, 5),
-        text<S>(139, [](S* s, int) { return &s->main_text; }),
+        {1, [](auto& s) -> decltype(auto) { return (s.window.left); }, 0, SlotRule::computed},
+        {2, [](auto& s) -> decltype(auto) { return (s.window.top); }, 0, SlotRule::computed},
+        {3, [](auto& s) -> decltype(auto) { return (s.window.width); }, 800},
+        {4, [](auto& s) -> decltype(auto) { return (s.window.height); }, 600},
+        {6, &S::tree_width, 170},
+        {7, &S::tree_auto_show, 0, flag},
+        {8, &S::info_list_shown, 1, flag},
+        {9, {column, 0}, 58, SlotRule::low16},
+        {10, {column, 1}, 108, SlotRule::low16},
+        {5, &S::hidden_mask, 2},
+        {385, &S::viewer_limit, 5},
+        {139, &S::main_text},
     };
     for (int i = 0; i < kToolCount; ++i) {
-        t.push_back(text<S>(
-            140 + i, [](S* s, int n) { return &s->tool_path[n]; }, i));
-        t.push_back(text<S>(
-            148 + i, [](S* s, int n) { return &s->tool_name[n]; }, i));
-        t.push_back(text<S>(
-            156 + i, [](S* s, int n) { return &s->tool_params[n]; }, i));
+        t.push_back({140 + i, {tool_path, i}});
+        t.push_back({148 + i, {tool_name, i}});
+        t.push_back({156 + i, {tool_params, i}});
     }
-    t.push_back(list<S>(kFolderSlot, SlotRule::folder_list));
-    t.push_back(list<S>(kPresetWidthSlot, SlotRule::size_presets));
+    t.push_back({kFolderSlot, &S::folders, kFolderSlots});
+    // A preset is empty unless both of its slots are set: see load_main_settings.
+    for (int i = 0; i < kSizePresetCount; ++i) {
+        t.push_back({kPresetWidthSlot + i, {preset_width, i}, 0, SlotRule::computed});
+        t.push_back({kPresetHeightSlot + i, {preset_height, i}, 0, SlotRule::computed});
+    }
     const MainSlot rest[] = {
-        number<S>(
-            11, [](S* s, int) { return &s->thumb_width; }, 144, SlotRule::clamp, kBoxMin, kBoxMax),
-        number<S>(
-            12, [](S* s, int) { return &s->thumb_height; }, 108, SlotRule::clamp, kBoxMin, kBoxMax),
-        number<S>(
-            13, [](S* s, int) { return &s->marked_colour; }, 0x80FFFF, SlotRule::colour),
-        number<S>(
-            14, [](S* s, int) { return &s->action_image_double; }, 1),
-        number<S>(
-            15, [](S* s, int) { return &s->action_info_double; }, 3),
+        {11, &S::thumb_width, 144, kBoxMin, kBoxMax},
+        {12, &S::thumb_height, 108, kBoxMin, kBoxMax},
+        {13, &S::marked_colour, 0x80FFFF, SlotRule::colour},
+        {14, &S::action_image_double, 1},
+        {15, &S::action_info_double, 3},
         // Only three layouts exist; anything else would show no view at all.
-        number<S>(
-            16, [](S* s, int) { return &s->view_layout; }, 0, SlotRule::in_range, 0, 2),
-        number<S>(
-            17, [](S* s, int) { return &s->preview_enabled; }, 1, flag),
-        number<S>(
-            18, [](S* s, int) { return &s->captions_shown; }, 1, flag),
-        number<S>(
-            19, [](S* s, int i) { return &s->caption_lines[i]; }, 1, flag, 0, 0, 0),
-        number<S>(
-            20, [](S* s, int i) { return &s->caption_lines[i]; }, 1, flag, 0, 0, 1),
-        number<S>(
-            21, [](S* s, int i) { return &s->caption_lines[i]; }, 0, flag, 0, 0, 2),
-        number<S>(
-            22, [](S* s, int i) { return &s->caption_lines[i]; }, 0, flag, 0, 0, 3),
-        number<S>(
-            23, [](S* s, int) { return &s->cache_enabled; }, 1, flag),
-        number<S>(
-            24, [](S* s, int) { return &s->expand_desktop; }, 1, flag),
-        number<S>(
-            25, [](S* s, int) { return &s->optimise_cache; }, 1, flag),
+        {16, &S::view_layout, 0, 0, 2, SlotRule::in_range},
+        {17, &S::preview_enabled, 1, flag},
+        {18, &S::captions_shown, 1, flag},
+        {19, {caption, 0}, 1, flag},
+        {20, {caption, 1}, 1, flag},
+        {21, {caption, 2}, 0, flag},
+        {22, {caption, 3}, 0, flag},
+        {23, &S::cache_enabled, 1, flag},
+        {24, &S::expand_desktop, 1, flag},
+        {25, &S::optimise_cache, 1, flag},
         // The largest square client of the screen, and the upper limit too.
-        number<S>(
-            26, [](S* s, int) { return &s->preview_max; }, 0, SlotRule::computed),
-        number<S>(
-            27, [](S* s, int) { return &s->options_page; }, 0, SlotRule::in_range, 0, 5),
-        number<S>(
-            28, [](S* s, int) { return &s->png_gamma_on; }, 1, flag),
-        number<S>(
-            29, [](S* s, int) { return &s->display_gamma; }, 2200),
-        number<S>(
-            30, [](S* s, int) { return &s->transparency_on; }, 1, flag),
-        number<S>(
-            31, [](S* s, int) { return &s->background_info_on; }, 1, flag),
-        number<S>(
-            32, [](S* s, int) { return &s->background_colour; }, 0xFFFFFF, SlotRule::colour),
-        number<S>(
-            33, [](S* s, int) { return &s->delete_silently; }, 0, flag),
-        number<S>(
-            34, [](S* s, int) { return &s->thumb_print_option; }, 6),
-        number<S>(
-            35, [](S* s, int) { return &s->rename_option; }, 0, flag),
-        number<S>(
-            36, [](S* s, int i) { return &s->rename_values[i]; }, 2, SlotRule::value, 0, 0, 0),
-        number<S>(
-            37, [](S* s, int i) { return &s->rename_values[i]; }, 0, SlotRule::value, 0, 0, 1),
-        number<S>(
-            38, [](S* s, int i) { return &s->rename_flags[i]; }, 0, flag, 0, 0, 0),
-        number<S>(
-            39, [](S* s, int i) { return &s->rename_flags[i]; }, 0, flag, 0, 0, 1),
-        text<S>(
-            40, [](S* s, int i) { return &s->rename_texts[i]; }, 0),
-        text<S>(
-            41, [](S* s, int i) { return &s->rename_texts[i]; }, 1),
+        {26, &S::preview_max, 0, SlotRule::computed},
+        {27, &S::options_page, 0, 0, 5, SlotRule::in_range},
+        {28, &S::png_gamma_on, 1, flag},
+        {29, &S::display_gamma, 2200},
+        {30, &S::transparency_on, 1, flag},
+        {31, &S::background_info_on, 1, flag},
+        {32, &S::background_colour, 0xFFFFFF, SlotRule::colour},
+        {33, &S::delete_silently, 0, flag},
+        {34, &S::thumb_print_option, 6},
+        {35, &S::rename_option, 0, flag},
+        {36, {rename_value, 0}, 2},
+        {37, {rename_value, 1}, 0},
+        {38, {rename_flag, 0}, 0, flag},
+        {39, {rename_flag, 1}, 0, flag},
+        {40, {rename_text, 0}},
+        {41, {rename_text, 1}},
     };
     t.insert(t.end(), std::begin(rest), std::end(rest));
-    for (int i = 0; i < kHelpFlagCount; ++i)
-        t.push_back(number<S>(
-            42 + i, [](S* s, int n) { return &s->help_at_start[n]; }, 1, flag, 0, 0, i));
-    t.push_back(number<S>(
-        382, [](S* s, int) { return &s->action_image_both; }, 2));
-    t.push_back(number<S>(
-        383, [](S* s, int) { return &s->action_info_both; }, 2));
+    for (int i = 0; i < kHelpFlagCount; ++i) t.push_back({42 + i, {help, i}, 1, flag});
+    t.push_back({382, &S::action_image_both, 2});
+    t.push_back({383, &S::action_info_both, 2});
     return t;
 }
 
 std::vector<ViewSlot> build_single_view_slots() {
     using S = SingleViewSettings;
     constexpr SlotRule flag = SlotRule::flag;
-    std::vector<ViewSlot> t = {
-        number<S>(
-            48, [](S* s, int) { return &s->stretch_mode; }, 4, SlotRule::quality),
-    };
-    for (int i = 0; i < 3; ++i)
-        t.push_back(number<S>(
-            49 + i, [](S* s, int n) { return &s->wheel_action[n]; }, 0, SlotRule::value, 0, 0, i));
-    const int32_t keep_zoom[3] = {1, 0, 0};
-    for (int i = 0; i < 3; ++i)
-        t.push_back(number<S>(
-            52 + i, [](S* s, int n) { return &s->keep_zoom[n]; }, keep_zoom[i], flag, 0, 0, i));
-    for (int i = 0; i < 3; ++i) {
-        t.push_back(number<S>(
-            55 + 2 * i, [](S* s, int n) { return &s->fit_large[n]; }, 1, flag, 0, 0, i));
-        t.push_back(number<S>(
-            56 + 2 * i, [](S* s, int n) { return &s->enlarge_small[n]; }, 0, flag, 0, 0, i));
-    }
-    const ViewSlot rest[] = {
-        number<S>(
-            61, [](S* s, int) { return &s->drag_zooms_view; }, 1, flag),
-        number<S>(
-            62, [](S* s, int) { return &s->drag_zooms_edit; }, 1, flag),
-        number<S>(
-            63, [](S* s, int) { return &s->double_click_closes_view; }, 1, flag),
-        number<S>(
-            64, [](S* s, int) { return &s->double_click_closes_edit; }, 1, flag),
-        number<S>(
-            384, [](S* s, int) { return &s->both_buttons_edit; }, 1, flag),
-        number<S>(
-            65, [](S* s, int) { return &s->slide_repeat; }, 0, flag),
-        number<S>(
-            66, [](S* s, int) { return &s->slide_interval; }, 1, SlotRule::in_range, 1, 60),
-        number<S>(
-            67, [](S* s, int) { return &s->view_background; }, 3, SlotRule::in_range, 0, 4),
-        number<S>(
-            68, [](S* s, int) { return &s->edit_background; }, 1, SlotRule::in_range, 0, 4),
-        number<S>(
-            69, [](S* s, int) { return &s->wheel_reversed; }, 0, flag),
-        number<S>(
-            70, [](S* s, int) { return &s->edit_scroll_bars; }, 1, flag),
-        number<S>(
-            71, [](S* s, int) { return &s->edit_maximised; }, 0, flag),
+    constexpr SlotRule in_range = SlotRule::in_range;
+    constexpr auto wheel = [](auto& s, int i) -> decltype(auto) { return (s.wheel_action[i]); };
+    constexpr auto keep_zoom = [](auto& s, int i) -> decltype(auto) { return (s.keep_zoom[i]); };
+    constexpr auto fit_large = [](auto& s, int i) -> decltype(auto) { return (s.fit_large[i]); };
+    constexpr auto enlarge_small = [](auto& s, int i) -> decltype(auto) { return (s.enlarge_small[i]); };
+    return {
+        {48, &S::stretch_mode, 4, SlotRule::quality},
+        {49, {wheel, 0}, 0},
+        {50, {wheel, 1}, 0},
+        {51, {wheel, 2}, 0},
+        {52, {keep_zoom, 0}, 1, flag},
+        {53, {keep_zoom, 1}, 0, flag},
+        {54, {keep_zoom, 2}, 0, flag},
+        {55, {fit_large, 0}, 1, flag},
+        {56, {enlarge_small, 0}, 0, flag},
+        {57, {fit_large, 1}, 1, flag},
+        {58, {enlarge_small, 1}, 0, flag},
+        {59, {fit_large, 2}, 1, flag},
+        {60, {enlarge_small, 2}, 0, flag},
+        {61, &S::drag_zooms_view, 1, flag},
+        {62, &S::drag_zooms_edit, 1, flag},
+        {63, &S::double_click_closes_view, 1, flag},
+        {64, &S::double_click_closes_edit, 1, flag},
+        {384, &S::both_buttons_edit, 1, flag},
+        {65, &S::slide_repeat, 0, flag},
+        {66, &S::slide_interval, 1, 1, 60, in_range},
+        {67, &S::view_background, 3, 0, 4, in_range},
+        {68, &S::edit_background, 1, 0, 4, in_range},
+        {69, &S::wheel_reversed, 0, flag},
+        {70, &S::edit_scroll_bars, 1, flag},
+        {71, &S::edit_maximised, 0, flag},
         // Centred on the main window for the loaded width and height.
-        number<S>(
-            72, [](S* s, int) { return &s->edit_window.left; }, 0, SlotRule::computed),
-        number<S>(
-            73, [](S* s, int) { return &s->edit_window.top; }, 0, SlotRule::computed),
-        number<S>(
-            74, [](S* s, int) { return &s->edit_window.width; }, 800),
-        number<S>(
-            75, [](S* s, int) { return &s->edit_window.height; }, 600),
-        number<S>(
-            76, [](S* s, int) { return &s->edit_layout; }, 2),
-        number<S>(
-            77, [](S* s, int) { return &s->save.save_format; }, 2, SlotRule::in_range, 0, 5),
-        number<S>(
-            78, [](S* s, int) { return &s->save.target_bits; }, 24, SlotRule::bits),
-        number<S>(
-            79, [](S* s, int) { return &s->save.greyscale; }, 0, flag),
-        number<S>(
-            80, [](S* s, int) { return &s->save.dither_mode; }, 0, SlotRule::in_range, 0, 3),
-        number<S>(
-            81, [](S* s, int) { return &s->save.interlace; }, 0, flag),
-        number<S>(
-            82, [](S* s, int) { return &s->save.png_compression; }, 9, SlotRule::in_range, 0, 9),
-        number<S>(
-            83, [](S* s, int) { return &s->save.write_gamma; }, 0, flag),
-        number<S>(
-            84, [](S* s, int) { return &s->save.gamma; }, 2200),
-        number<S>(
-            85, [](S* s, int) { return &s->save.transparent_colour; }, 0xFFFFFF, SlotRule::colour),
-        number<S>(
-            86, [](S* s, int) { return &s->save.png_filter; }, 0, SlotRule::in_range, 0, 5),
-        number<S>(
-            87, [](S* s, int) { return &s->save.jpeg_quality; }, 75, SlotRule::in_range, 1, 100),
-        number<S>(
-            88, [](S* s, int) { return &s->save.jpeg_sampling; }, 0, SlotRule::in_range, 0, 2),
-        number<S>(
-            89, [](S* s, int) { return &s->save.progressive; }, 0, flag),
-        number<S>(
-            90, [](S* s, int) { return &s->save.jpeg_markers; }, 2, SlotRule::in_range, 0, 2),
-        number<S>(
-            91, [](S* s, int) { return &s->save.jpeg_trim; }, 1, flag),
-        number<S>(
-            92, [](S* s, int) { return &s->save.jpeg_size_limit_on; }, 0, flag),
-        number<S>(
-            93, [](S* s, int) { return &s->save.jpeg_size_limit_kb; }, 100),
+        {72, [](auto& s) -> decltype(auto) { return (s.edit_window.left); }, 0, SlotRule::computed},
+        {73, [](auto& s) -> decltype(auto) { return (s.edit_window.top); }, 0, SlotRule::computed},
+        {74, [](auto& s) -> decltype(auto) { return (s.edit_window.width); }, 800},
+        {75, [](auto& s) -> decltype(auto) { return (s.edit_window.height); }, 600},
+        {76, &S::edit_layout, 2},
+        {77, [](auto& s) -> decltype(auto) { return (s.save.save_format); }, 2, 0, 5, in_range},
+        {78, [](auto& s) -> decltype(auto) { return (s.save.target_bits); }, 24, SlotRule::bits},
+        {79, [](auto& s) -> decltype(auto) { return (s.save.greyscale); }, 0, flag},
+        {80, [](auto& s) -> decltype(auto) { return (s.save.dither_mode); }, 0, 0, 3, in_range},
+        {81, [](auto& s) -> decltype(auto) { return (s.save.interlace); }, 0, flag},
+        {82, [](auto& s) -> decltype(auto) { return (s.save.png_compression); }, 9, 0, 9, in_range},
+        {83, [](auto& s) -> decltype(auto) { return (s.save.write_gamma); }, 0, flag},
+        {84, [](auto& s) -> decltype(auto) { return (s.save.gamma); }, 2200},
+        {85, [](auto& s) -> decltype(auto) { return (s.save.transparent_colour); }, 0xFFFFFF,
+         SlotRule::colour},
+        {86, [](auto& s) -> decltype(auto) { return (s.save.png_filter); }, 0, 0, 5, in_range},
+        {87, [](auto& s) -> decltype(auto) { return (s.save.jpeg_quality); }, 75, 1, 100, in_range},
+        {88, [](auto& s) -> decltype(auto) { return (s.save.jpeg_sampling); }, 0, 0, 2, in_range},
+        {89, [](auto& s) -> decltype(auto) { return (s.save.progressive); }, 0, flag},
+        {90, [](auto& s) -> decltype(auto) { return (s.save.jpeg_markers); }, 2, 0, 2, in_range},
+        {91, [](auto& s) -> decltype(auto) { return (s.save.jpeg_trim); }, 1, flag},
+        {92, [](auto& s) -> decltype(auto) { return (s.save.jpeg_size_limit_on); }, 0, flag},
+        {93, [](auto& s) -> decltype(auto) { return (s.save.jpeg_size_limit_kb); }, 100},
     };
-    t.insert(t.end(), std::begin(rest), std::end(rest));
-    return t;
 }
 
 std::vector<BatchSlot> build_conversion_slots() {
@@ -256,33 +168,27 @@ std::vector<BatchSlot> build_conversion_slots() {
     };
     static const Default kDefaults[] = {{94, 2},    {95, 9},  {96, 75}, {99, 100}, {100, 2},
                                         {102, 100}, {106, 2}, {115, 1}, {136, 1}};
+    constexpr auto value = [](auto& s, int i) -> decltype(auto) { return (s.values[i]); };
     std::vector<BatchSlot> t;
     for (int slot = kBatchFirstSlot; slot <= kBatchLastSlot; ++slot) {
         switch (slot) {
-            case 110: t.push_back(text<S>(slot, [](S* s, int) { return &s->prefix; })); continue;
-            case 111: t.push_back(text<S>(slot, [](S* s, int) { return &s->suffix; })); continue;
-            case 113:
-                t.push_back(text<S>(
-                    slot, [](S* s, int) { return &s->subfolder; }, 0, SlotRule::text, u"Output"));
-                continue;
-            case 120:
-                t.push_back(text<S>(
-                    slot, [](S* s, int) { return &s->comment; }, 0, SlotRule::long_text));
-                continue;
+            case 110: t.push_back({slot, &S::prefix}); continue;
+            case 111: t.push_back({slot, &S::suffix}); continue;
+            case 113: t.push_back({slot, &S::subfolder, u"Output"}); continue;
+            case 120: t.push_back({slot, &S::comment, nullptr, SlotRule::long_text}); continue;
             default: break;
         }
         int32_t fallback = 0;
         for (const Default& d : kDefaults)
             if (d.slot == slot) fallback = d.value;
-        auto field = [](S* s, int n) { return &s->values[n]; };
         const int index = slot - kBatchFirstSlot;
         // The output format: six formats exist.
         if (slot == 94)
-            t.push_back(number<S>(slot, field, fallback, SlotRule::in_range, 0, 5, index));
+            t.push_back({slot, {value, index}, fallback, 0, 5, SlotRule::in_range});
         else
-            t.push_back(number<S>(slot, field, fallback, SlotRule::value, 0, 0, index));
+            t.push_back({slot, {value, index}, fallback});
     }
-    t.push_back(list<S>(kHistorySlot, SlotRule::history_list));
+    t.push_back({kHistorySlot, &S::history, kBatchHistoryCount});
     return t;
 }
 
@@ -290,57 +196,7 @@ int32_t clamp(int32_t v, int32_t low, int32_t high) {
     return v < low ? low : v > high ? high : v;
 }
 
-// The rules every group shares; the lists and computed defaults are left to the caller.
-template <typename S>
-void load_slot(const SettingsReader& r, const SettingsSlot<S>& e, S* out) {
-    if (e.number) {
-        const SettingsEntry stored = settings_entry(r, e.slot);
-        *e.number(out, e.index) =
-            apply_slot_rule(e.rule, stored.offset == 1, stored.size, e.fallback, e.low, e.high);
-    } else if (e.text && e.rule == SlotRule::long_text) {
-        std::u16string buffer(kSettingsLongStringChars, u'\0');
-        settings_read_long_string(r, &buffer[0]);
-        *e.text(out, e.index) = buffer.c_str();
-    } else if (e.text) {
-        std::u16string value = settings_string(r, e.slot);
-        if (value.empty() && e.text_fallback) value = e.text_fallback;
-        *e.text(out, e.index) = std::move(value);
-    }
-}
-
-// Writing reads the settings through the same accessors as loading, which take them by
-// pointer to non-const; nothing is changed.
-template <typename S>
-void save_slot(SettingsWriter& w, const SettingsSlot<S>& e, const S& in) {
-    S* s = const_cast<S*>(&in);
-    if (e.number) settings_write_int(w, e.slot, *e.number(s, e.index));
-    if (e.text) settings_write_string(w, e.slot, *e.text(s, e.index));
-}
-
-void write_list(SettingsWriter& w, int first, int count, const std::vector<std::u16string>& items) {
-    for (int i = 0; i < count; ++i) {
-        const size_t n = static_cast<size_t>(i);
-        settings_write_string(w, first + i, n < items.size() ? items[n] : std::u16string());
-    }
-}
-
 }  // namespace
-
-int32_t apply_slot_rule(SlotRule rule, bool present, int32_t stored, int32_t fallback, int32_t low,
-                        int32_t high) {
-    const int32_t v = present ? stored : fallback;
-    switch (rule) {
-        case SlotRule::flag: return v & 1;
-        case SlotRule::colour: return v & 0xFFFFFF;
-        case SlotRule::low16: return v & 0xFFFF;
-        case SlotRule::clamp: return clamp(v, low, high);
-        case SlotRule::in_range: return v < low || v > high ? fallback : v;
-        case SlotRule::bits: return (v >= 1 && v <= 8) || v == 24 ? v : fallback;
-        case SlotRule::quality: return v == fallback ? v : 3;
-        case SlotRule::computed: return fallback;
-        default: return v;
-    }
-}
 
 const std::vector<MainSlot>& main_settings_slots() {
     static const std::vector<MainSlot> table = build_main_slots();
@@ -360,7 +216,7 @@ const std::vector<BatchSlot>& conversion_settings_slots() {
 void load_main_settings(const SettingsReader& r, const MainSettingsEnvironment& env, MainSettings* out) {
     MainSettings& s = *out;
     s = MainSettings{};
-    for (const MainSlot& e : main_settings_slots()) load_slot(r, e, out);
+    load_settings_slots(r, main_settings_slots(), out);
     const ScreenRect& work = env.work_area;
     s.window.left = settings_int(r, 1, work.left + ((work.right - work.left) / 2 - 400));
     s.window.top = settings_int(r, 2, work.top + ((work.bottom - work.top) / 2 - 300));
@@ -369,11 +225,10 @@ void load_main_settings(const SettingsReader& r, const MainSettingsEnvironment& 
     // With a readable file the list is what it holds, up to the first empty slot, without the
     // folders that are gone; without one it is the user's pictures folder.
     if (r.ok) {
-        for (int i = 0; i < kFolderSlots; ++i) {
-            std::u16string folder = settings_string(r, kFolderSlot + i);
-            if (folder.empty()) break;
+        std::vector<std::u16string> stored;
+        stored.swap(s.folders);
+        for (std::u16string& folder : stored)
             if (!env.folder_exists || env.folder_exists(folder)) s.folders.push_back(std::move(folder));
-        }
     } else if (!env.pictures_folder.empty()) {
         s.folders.push_back(env.pictures_folder);
     }
@@ -386,25 +241,14 @@ void load_main_settings(const SettingsReader& r, const MainSettingsEnvironment& 
 }
 
 void save_main_settings(SettingsWriter& w, const MainSettings& s) {
-    for (const MainSlot& e : main_settings_slots()) {
-        if (e.rule == SlotRule::folder_list) {
-            write_list(w, kFolderSlot, kFolderSlots, s.folders);
-        } else if (e.rule == SlotRule::size_presets) {
-            for (int i = 0; i < kSizePresetCount; ++i) {
-                settings_write_int(w, kPresetWidthSlot + i, s.presets[i].width);
-                settings_write_int(w, kPresetHeightSlot + i, s.presets[i].height);
-            }
-        } else {
-            save_slot(w, e, s);
-        }
-    }
+    save_settings_slots(w, main_settings_slots(), s);
 }
 
 void load_single_view_settings(const SettingsReader& r, const WindowPlace& main_window,
                                SingleViewSettings* out) {
     SingleViewSettings& s = *out;
     s = SingleViewSettings{};
-    for (const ViewSlot& e : single_view_settings_slots()) load_slot(r, e, out);
+    load_settings_slots(r, single_view_settings_slots(), out);
     s.edit_window.left =
         settings_int(r, 72, main_window.left + (main_window.width - s.edit_window.width) / 2);
     s.edit_window.top =
@@ -412,12 +256,12 @@ void load_single_view_settings(const SettingsReader& r, const WindowPlace& main_
 }
 
 void save_single_view_settings(SettingsWriter& w, const SingleViewSettings& s) {
-    for (const ViewSlot& e : single_view_settings_slots()) save_slot(w, e, s);
+    save_settings_slots(w, single_view_settings_slots(), s);
 }
 
 bool is_conversion_int_slot(int slot) {
     for (const BatchSlot& e : conversion_settings_slots())
-        if (e.slot == slot) return e.number != nullptr;
+        if (e.slot == slot) return static_cast<bool>(e.number);
     return false;
 }
 
@@ -426,21 +270,10 @@ void default_conversion_settings(ConversionSettings* out) {
 }
 
 void load_conversion_settings(const SettingsReader& r, ConversionSettings* out) {
-    ConversionSettings& s = *out;
-    s = ConversionSettings{};
-    for (const BatchSlot& e : conversion_settings_slots()) load_slot(r, e, out);
-    for (int i = 0; i < kBatchHistoryCount; ++i) {
-        std::u16string folder = settings_string(r, kHistorySlot + i);
-        if (folder.empty()) break;
-        s.history.push_back(std::move(folder));
-    }
+    *out = ConversionSettings{};
+    load_settings_slots(r, conversion_settings_slots(), out);
 }
 
 void save_conversion_settings(SettingsWriter& w, const ConversionSettings& s) {
-    for (const BatchSlot& e : conversion_settings_slots()) {
-        if (e.rule == SlotRule::history_list)
-            write_list(w, kHistorySlot, kBatchHistoryCount, s.history);
-        else
-            save_slot(w, e, s);
-    }
+    save_settings_slots(w, conversion_settings_slots(), s);
 }

@@ -10,6 +10,7 @@
 
 #include "shell/core/key_table.h"
 #include "shell/core/settings_store.h"
+#include "shell/core/settings_table.h"
 
 struct ScreenRect {
     int32_t left = 0;
@@ -37,8 +38,8 @@ constexpr int kSizePresetCount = 8;
 constexpr int kHelpFlagCount = 5;
 
 // The settings are plain values here: which slot holds each, its default and the rule applied
-// on loading live in one table per group (main_settings_slots() and the others below), which
-// drives loading, saving and their tests.
+// on loading live in one settings table per group (main_settings_slots() and the others below),
+// which drives loading, saving and their tests.
 struct MainSettings {
     int32_t maximised = 0;
     WindowPlace window;
@@ -170,43 +171,7 @@ void save_conversion_settings(SettingsWriter& writer, const ConversionSettings& 
 // Whether a slot of the batch group holds an integer (the rest of 94-136 are strings).
 bool is_conversion_int_slot(int slot);
 
-// How a slot's stored value becomes a setting. A missing slot, or one of the wrong kind, always
-// gives the default.
-enum class SlotRule : uint8_t {
-    value,         // the stored integer as it is
-    flag,          // bit 0
-    colour,        // the low 24 bits, 0x00BBGGRR
-    low16,         // the low 16 bits
-    clamp,         // clamped to low ... high
-    in_range,      // a value outside low ... high gives the default
-    bits,          // 1 to 8 or 24; anything else gives the default
-    quality,       // the default (4, halftone) when stored as it, else 3 (fast)
-    computed,      // the default depends on the screen or on other settings: see the group's loader
-    text,          // a string of up to 259 characters; empty gives `text_fallback` when there is one
-    long_text,     // slot 120: up to 10,000 characters
-    folder_list,   // 196 ... 295, see load_main_settings
-    size_presets,  // widths 398 ... 405, heights 406 ... 413
-    history_list,  // 164 ... 195, read until the first empty slot
-};
-
-template <typename Settings>
-struct SettingsSlot {
-    int16_t slot;
-    SlotRule rule;
-    int32_t fallback;
-    int32_t low;
-    int32_t high;
-    int32_t* (*number)(Settings*, int index);
-    std::u16string* (*text)(Settings*, int index);
-    int8_t index;
-    const char16_t* text_fallback;
-};
-
 // Each group's table, in the order in which the exit pass writes it.
 const std::vector<SettingsSlot<MainSettings>>& main_settings_slots();
 const std::vector<SettingsSlot<SingleViewSettings>>& single_view_settings_slots();
 const std::vector<SettingsSlot<ConversionSettings>>& conversion_settings_slots();
-
-// A stored integer (present or not) through a slot's rule; `computed` slots give `fallback`.
-int32_t apply_slot_rule(SlotRule rule, bool present, int32_t stored, int32_t fallback, int32_t low,
-                        int32_t high);

@@ -47,6 +47,9 @@ PortableFileOps g_portable_ops;
 Replaceable<SettingsFileOps> g_ops(g_portable_ops);
 std::mutex g_write_pass;
 
+// Fewer than this many bytes: at most 10,000 units and the terminator fit the buffer.
+constexpr uint32_t kLongStringBytes = 2 * kSettingsLongStringChars;
+
 // How long a busy file is waited for: a writing pass holds it for a few milliseconds only.
 constexpr int kBusyAttempts = 8;
 constexpr uint32_t kBusyPauseMs = 50;
@@ -181,7 +184,13 @@ std::u16string settings_string(const SettingsReader& reader, int slot) {
 }
 
 void settings_read_long_string(const SettingsReader& reader, char16_t* buffer) {
-    read_text(reader, kSettingsLongStringSlot, 20002, buffer);
+    read_text(reader, kSettingsLongStringSlot, kLongStringBytes, buffer);
+}
+
+std::u16string settings_long_string(const SettingsReader& reader, int slot) {
+    std::u16string buffer(kSettingsLongStringChars, u'\0');
+    read_text(reader, slot, kLongStringBytes, &buffer[0]);
+    return buffer.c_str();
 }
 
 bool settings_read_blob(const SettingsReader& reader, int slot, void* buffer, uint32_t capacity) {

@@ -84,6 +84,8 @@ void settings_read_string(const SettingsReader& reader, int slot, char16_t* buff
 std::u16string settings_string(const SettingsReader& reader, int slot);
 // Slot 120 with the bound of 20002 bytes; `buffer` holds kSettingsLongStringChars units.
 void settings_read_long_string(const SettingsReader& reader, char16_t* buffer);
+// Any slot under the same bound: up to kSettingsLongStringChars - 1 units, else empty.
+std::u16string settings_long_string(const SettingsReader& reader, int slot);
 // False when the slot holds no data, its size is negative or above `capacity`, or the bytes
 // lie outside the file. A shorter blob fills the start of `buffer` and leaves the rest.
 bool settings_read_blob(const SettingsReader& reader, int slot, void* buffer, uint32_t capacity);

@@ -5,6 +5,8 @@
 #include <set>
 
 #include "tests/shell/settings_file_builder.h"
+#include "tests/shell/unique_scratch.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -254,10 +256,7 @@ template <typename S>
 std::set<int> table_slots(const std::vector<SettingsSlot<S>>& table) {
     std::set<int> slots;
     for (const SettingsSlot<S>& e : table) {
-        int first = e.slot, count = 1;
-        if (e.rule == SlotRule::folder_list) count = kFolderSlots;
-        if (e.rule == SlotRule::size_presets) count = 2 * kSizePresetCount;
-        if (e.rule == SlotRule::history_list) count = kBatchHistoryCount;
+        const int first = e.slot, count = e.count;
         for (int i = 0; i < count; ++i)
             EXPECT_TRUE(slots.insert(first + i).second) << "slot twice: " << first + i;
     }
@@ -305,12 +304,12 @@ void check_each_integer_slot(const std::vector<SettingsSlot<S>>& table, Load loa
         SettingsFileBuilder b;
         b.integer(e.slot, v);
         S loaded = load(b);
-        EXPECT_EQ(*e.number(&loaded, e.index), v) << "slot " << e.slot;
+        EXPECT_EQ(e.number(loaded), v) << "slot " << e.slot;
         for (const SettingsSlot<S>& f : table) {
             // Computed defaults may follow other slots (the edit window is centred for its size).
             if (!f.number || f.slot == e.slot || f.rule == SlotRule::computed) continue;
             S d = defaults;
-            EXPECT_EQ(*f.number(&loaded, f.index), *f.number(&d, f.index)) << e.slot << " touched " << f.slot;
+            EXPECT_EQ(f.number(loaded), f.number(d)) << e.slot << " touched " << f.slot;
         }
         SettingsWriter w = settings_begin_write(nullptr, 0);
         save(w, loaded);
@@ -350,6 +349,108 @@ TEST(SettingsSlotTableTest, StringSlotsLandInTheirOwnFields) {
     }
     EXPECT_EQ(s.rename_texts[0][1], u'0');
     EXPECT_EQ(s.rename_texts[1][1], u'1');
+}
+
+// A damaged settings file on disk, read the way the program reads it: every value out of its
+// range comes back clamped or as its default, and entries of the wrong kind or pointing outside
+// the file read as absent.
+TEST(SettingsGroupsFromDiskTest, DamagedFileValuesComeBackClampedOrDefaulted) {
+    SettingsFileBuilder b;
+    b.integer(0, 0xFE)
+        .integer(3, 10000)
+        .integer(4, 20)
+        .text(6, u"170")
+        .integer(11, 20)
+        .integer(12, 2000)
+        .integer(13, static_cast<int32_t>(0xFF00FF00))
+        .integer(16, 9)
+        .integer(26, 50000)
+        .integer(27, 6)
+        .integer(29, -5)
+        .text(139, std::u16string(300, u'p'))
+        .text(140, u"C:\\tool.exe")
+        .integer(148, 3)
+        .integer(398, 1)
+        .integer(406, 9000)
+        .integer(399, -40)
+        .text(407, u"60");
+    b.integer(48, 0)
+        .integer(66, 61)
+        .integer(67, -1)
+        .integer(68, 5)
+        .integer(77, 6)
+        .integer(78, 9)
+        .integer(80, -1)
+        .integer(82, 10)
+        .integer(85, static_cast<int32_t>(0xAB123456))
+        .integer(86, 6)
+        .integer(87, 0)
+        .integer(88, 3)
+        .integer(90, 3)
+        .text(92, u"1")
+        .integer(384, 2);
+    b.integer(94, 6)
+        .text(95, u"9")
+        .integer(113, 4)
+        .text(120, std::u16string(10001, u'c'))
+        .text(164, u"C:\\out")
+        .entry(165, 1 << 20, 8)
+        .text(166, u"C:\\after-damage");
+    // The first folder's bytes lie past the end of the file.
+    b.entry(196, 4000000, 10).text(197, u"C:\\second");
+    const std::u16string path = unique_scratch_path("damaged.ini");
+    ASSERT_TRUE(write_bytes(path, b.bytes()));
+    SettingsReader r = settings_open_read(path);
+    ASSERT_TRUE(r.ok);
+
+    MainSettings m;
+    load_main_settings(r, environment(), &m);
+    EXPECT_EQ(m.maximised, 0);
+    EXPECT_EQ(m.window.width, 10000);  // the main window shrinks it to the work area
+    EXPECT_EQ(m.window.height, 20);
+    EXPECT_EQ(m.tree_width, 170);
+    EXPECT_EQ(m.thumb_width, 32);
+    EXPECT_EQ(m.thumb_height, 800);
+    EXPECT_EQ(m.marked_colour, 0x00FF00);
+    EXPECT_EQ(m.view_layout, 0);
+    EXPECT_EQ(m.preview_max, 900);
+    EXPECT_EQ(m.options_page, 0);
+    EXPECT_EQ(m.display_gamma, -5);
+    EXPECT_EQ(m.main_text, u"");
+    EXPECT_EQ(m.tool_path[0], u"C:\\tool.exe");
+    EXPECT_EQ(m.tool_name[0], u"");
+    EXPECT_TRUE(m.folders.empty());  // a readable file: no pictures folder in place of it
+    EXPECT_EQ(m.presets[0].width, 32);
+    EXPECT_EQ(m.presets[0].height, 800);
+    EXPECT_EQ(m.presets[1].width, 0);  // the height is a string: an empty preset
+    EXPECT_EQ(m.presets[1].height, 0);
+
+    SingleViewSettings v;
+    load_single_view_settings(r, WindowPlace{100, 50, 1000, 700}, &v);
+    EXPECT_EQ(v.stretch_mode, 3);
+    EXPECT_EQ(v.slide_interval, 1);
+    EXPECT_EQ(v.view_background, 3);
+    EXPECT_EQ(v.edit_background, 1);
+    EXPECT_EQ(v.save.save_format, 2);
+    EXPECT_EQ(v.save.target_bits, 24);
+    EXPECT_EQ(v.save.dither_mode, 0);
+    EXPECT_EQ(v.save.png_compression, 9);
+    EXPECT_EQ(v.save.transparent_colour, 0x123456);
+    EXPECT_EQ(v.save.png_filter, 0);
+    EXPECT_EQ(v.save.jpeg_quality, 75);
+    EXPECT_EQ(v.save.jpeg_sampling, 0);
+    EXPECT_EQ(v.save.jpeg_markers, 2);
+    EXPECT_EQ(v.save.jpeg_size_limit_on, 0);
+    EXPECT_EQ(v.both_buttons_edit, 0);
+
+    ConversionSettings c;
+    load_conversion_settings(r, &c);
+    EXPECT_EQ(c.at(94), 2);
+    EXPECT_EQ(c.at(95), 9);
+    EXPECT_EQ(c.subfolder, u"Output");
+    EXPECT_EQ(c.comment, u"");
+    EXPECT_EQ(c.history, std::vector<std::u16string>{u"C:\\out"});
+    settings_close_read(r);
 }
 
 }  // namespace
