@@ -4,6 +4,7 @@
 #include <cwchar>
 
 #include "imagewin/core/edit_window_rules.h"
+#include "imagewin/edit_bars.h"
 #include "imagewin/edit_commands.h"
 #include "imagewin/edit_menus.h"
 #include "imagewin/edit_tool_host.h"
@@ -285,6 +286,7 @@ void refit_edit_view(bool reset_zoom) {
 void refresh_after_image_change(bool reset_zoom) {
     refit_edit_view(reset_zoom);
     end_save_preview();
+    show_zoom_in_edit();
     update_format_list();
     update_bit_depth_list();
     update_edit_toolbar_states();
@@ -420,6 +422,7 @@ void end_zoom_rect(HWND pane) {
     if (GetCapture() == pane) ReleaseCapture();
     if (end.zoomed) {
         update_edit_view();
+        show_zoom_in_edit();
     } else {
         repaint(pane);
     }
@@ -432,7 +435,8 @@ LRESULT common_pane_message(HWND pane, UINT message, WPARAM wparam, LPARAM lpara
         case WM_VSCROLL:
         case WM_HSCROLL: on_edit_scroll(message == WM_VSCROLL, LOWORD(wparam)); return 0;
         case WM_CONTEXTMENU:
-            if (g_edit_tool.kind == kToolNone && !g_edit_tool.pick_mode && show_edit_context_menu(pane, lparam))
+            if (g_edit_tool.kind == kToolNone && !g_edit_tool.pick_mode &&
+                show_edit_context_menu(pane, lparam))
                 return 0;
             return DefWindowProcW(pane, message, wparam, lparam);
         case WM_CAPTURECHANGED:
@@ -479,7 +483,8 @@ LRESULT CALLBACK first_view_pane_proc(HWND pane, UINT message, WPARAM wparam, LP
                 const ViewPoint p = to_frame(pane, lparam);
                 track_edit_right_drag(p.x, p.y);
             } else if (g_edit_tool.pick_mode) {
-                if (read_pixel_under_cursor({lparam_x(lparam), lparam_y(lparam)}) && g_edit_tool.kind == kToolNone)
+                if (read_pixel_under_cursor({lparam_x(lparam), lparam_y(lparam)}) &&
+                    g_edit_tool.kind == kToolNone)
                     if (HWND box = GetDlgItem(GetDlgItem(edit_window_rebar(), 724), 751))
                         InvalidateRect(box, nullptr, FALSE);
             }
