@@ -88,8 +88,9 @@ void update_menu(HMENU menu, const EditCommandContext& context) {
 }  // namespace
 
 void build_edit_menus() {
-    if (g_container) return;
+    // The labels follow the keys in force when a window opens; items point at them.
     refresh_image_command_labels();
+    if (g_container) return;
     g_container = CreateMenu();
     for (HMENU& menu : g_menus) menu = CreatePopupMenu();
     AppendMenuW(g_container, MF_POPUP, UINT_PTR(g_menus[kEditMenuContext]), L"");

@@ -12,9 +12,9 @@
 struct HelpDialogSeen {
     int id = 0;
     std::wstring caption;
-    // Every child's id and text, and the ids of texts that do not fit their control.
+    // Every child's id and text, and the texts that do not fit their control.
     std::vector<std::pair<int, std::wstring>> texts;
-    std::vector<int> clipped;
+    std::vector<std::wstring> clipped;
 };
 
 inline std::vector<HelpDialogSeen> g_help_dialogs;
@@ -37,7 +37,7 @@ inline BOOL CALLBACK read_help_child(HWND child, LPARAM data) {
         DrawTextW(dc, text, -1, &need, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
         SelectObject(dc, old);
         ReleaseDC(child, dc);
-        if (need.bottom > client.bottom || need.right > client.right) seen->clipped.push_back(id);
+        if (need.bottom > client.bottom || need.right > client.right) seen->clipped.push_back(text);
     }
     return TRUE;
 }
@@ -77,5 +77,6 @@ inline void expect_help_dialog(const HelpDialogSeen& seen, int id, const wchar_t
             }
         EXPECT_TRUE(found) << want.first;
     }
-    EXPECT_TRUE(seen.clipped.empty()) << "a text does not fit its control: " << seen.clipped[0];
+    for (const std::wstring& text : seen.clipped)
+        ADD_FAILURE() << "does not fit its control: " << testing::PrintToString(text);
 }

@@ -22,6 +22,7 @@
 struct DrawnMenuItem {
     UINT id = 0;
     bool separator = false;
+    bool submenu = false;  // its id is the system's business
     SIZE measured = {};
     // The strings the item drew, in drawing order: its text, then its key when it has one.
     std::vector<std::wstring> drawn;
@@ -45,11 +46,12 @@ inline std::vector<DrawnMenuItem> draw_menu_items(HWND window, HMENU menu) {
     for (int i = 0; i < count; ++i) {
         MENUITEMINFOW info = {};
         info.cbSize = sizeof info;
-        info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_DATA;
+        info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_DATA | MIIM_SUBMENU;
         GetMenuItemInfoW(menu, UINT(i), TRUE, &info);
         DrawnMenuItem item;
         item.id = info.wID;
         item.separator = (info.fType & MFT_SEPARATOR) != 0;
+        item.submenu = info.hSubMenu != nullptr;
         if (!item.separator) {
             MEASUREITEMSTRUCT measure = {};
             measure.CtlType = ODT_MENU;

@@ -726,7 +726,7 @@ TEST_F(SingleViewWin, RightClickMenuAndBarShowEachCommandWithItsKeyFromTheSettin
     ASSERT_EQ(items.size(), std::size(want));
     for (size_t i = 0; i < items.size(); ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(items[i].id, want[i].id);
+        if (!items[i].submenu) EXPECT_EQ(items[i].id, want[i].id);
         EXPECT_EQ(items[i].separator, want[i].id == kSep);
         if (items[i].separator) continue;
         EXPECT_GT(items[i].measured.cx, 20);
