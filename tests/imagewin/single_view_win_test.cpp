@@ -801,4 +801,24 @@ TEST_F(SingleViewWin, HelpDialogsOpenWithTheirTextsAtStartAndFromTheMainHelpMenu
     EXPECT_EQ(table.slide_show_help_dialog_proc, &slide_show_help_dialog_proc);
 }
 
+TEST(ImageWindowCursors, PanMoveAndRotationCursorsLoadFromTheProgram) {
+    std::vector<int> ids;
+    for (int id = 120; id <= 134; ++id) ids.push_back(id);
+    ids.push_back(150);
+    ids.push_back(153);
+    for (int id : ids) {
+        HANDLE cursor = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_CURSOR, 0, 0,
+                                   LR_DEFAULTSIZE | LR_SHARED);
+        ASSERT_NE(cursor, nullptr) << id;
+        ICONINFO info = {};
+        ASSERT_TRUE(GetIconInfo(static_cast<HCURSOR>(cursor), &info)) << id;
+        // Each cursor points from its middle: the pan marks and the rotation pivot.
+        EXPECT_FALSE(info.fIcon) << id;
+        EXPECT_EQ(info.xHotspot, 16u) << id;
+        EXPECT_EQ(info.yHotspot, 16u) << id;
+        if (info.hbmMask) DeleteObject(info.hbmMask);
+        if (info.hbmColor) DeleteObject(info.hbmColor);
+    }
+}
+
 }  // namespace
