@@ -1074,6 +1074,8 @@ LRESULT CALLBACK view_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
             v.window_dc = nullptr;
             // The single view keeps no history beyond its window.
             history_clear();
+            // A window that is gone is no longer the image window the shell asks about.
+            if (g_view_window == window) g_view_window = nullptr;
             PostQuitMessage(0);
             return 0;
         default: break;
