@@ -454,6 +454,12 @@ void create_edit_bars(HWND frame) {
     add_band(g_save_bar, kOptionBandId,
              RBBS_CHILDEDGE | (g_shell.single_view.edit_layout == 2 ? RBBS_BREAK : 0), 780, 780, L"保存設定");
     add_button_tips();
+    // A key change rewrites these buttons' tips; the save options' tips name no key.
+    const int count = int(std::size(kEditBarCommands));
+    const ImageBarTips bars[] = {{g_tool_tab, kEditBarCommands, count},
+                                 {g_zoom_bar, kEditBarCommands, count},
+                                 {g_save_bar, kEditBarCommands, count}};
+    set_image_window_bars(g_tips, bars, int(std::size(bars)));
     update_format_list();
     update_bit_depth_list();
     update_save_bar();
@@ -476,6 +482,7 @@ void destroy_edit_bars() {
     }
     if (g_bar_brush) DeleteObject(g_bar_brush);
     g_bar_brush = nullptr;
+    set_image_window_bars(nullptr, nullptr, 0);
     for (HWND tips : {g_tips, g_control_tips})
         if (tips) DestroyWindow(tips);
     g_rebar = g_tool_tab = g_zoom_bar = g_save_bar = g_option_bar = g_tips = g_control_tips = nullptr;

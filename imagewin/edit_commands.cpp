@@ -105,6 +105,11 @@ EditCommandContext current_edit_command_context() {
     c.named = s.image.file_name[0] != 0;
     c.has_path = s.image.path[0] != 0;
     c.jpeg_source = s.image.source_format == kFileJpeg;
+    c.png_source = s.image.source_format == kFilePng;
+    c.flag_comment = s.image.flag_comment != 0;
+    c.flag_metadata = s.image.flag_metadata != 0;
+    c.clipboard_dib = IsClipboardFormatAvailable(CF_DIB) != FALSE;
+    c.selection_mask = s.selection.selection_mask != nullptr;
     c.folder_in_batch = c.has_path && !path_free_of_conversion(wide(s.image.folder));
     c.history_count = s.history.step_count();
     c.history_current = s.history.current_step;
@@ -136,7 +141,8 @@ void edit_window_command_message(HWND window, WPARAM wparam, LPARAM lparam) {
         return;
     }
     if (id >= 8010 && id <= 8013) {
-        (void)navigate_file_list(id - 8010);
+        // The unreadable entry has left the list; the user is told which step failed.
+        if (navigate_file_list(id - 8010) == kNavigateFailed) show_view_error(window, kViewErrorImageDisplay);
         update_image_window_title();
         return;
     }

@@ -1,7 +1,5 @@
 #include "imagewin/edit_menus.h"
 
-#include <deque>
-
 #include "imagewin/core/command_labels.h"
 #include "imagewin/edit_commands.h"
 #include "imagewin/edit_window.h"
@@ -16,8 +14,6 @@ constexpr int kMenuCount = 8;
 HMENU g_container = nullptr;
 HMENU g_menus[kMenuCount] = {};
 int g_open_group = -1;
-// Owner-drawn items point at their label; the labels live as long as the menus.
-std::deque<MenuItemLabel>* g_labels = nullptr;
 
 const int kContext[] = {8030, 8032, kSeparator, 8040, 8041, kSeparator, 8320, 8321,      8050, kSeparator,
                         8060, 8061, kSeparator, 8310, 8311, kSeparator, 8070, kSeparator};
@@ -29,21 +25,19 @@ const int kCorrect[] = {8421, 8422, kSeparator, 8423,       8424, 8425, 8426, kS
 const int kProcess[] = {8441, kSeparator, 8442, 8443, kSeparator, 8444, 8445, kSeparator, 8446, 8447};
 const int kBackground[] = {8211, 8212, 8213, 8214, 8215};
 
+// The two submenu items draw fixed texts without keys.
+MenuItemLabel g_background_label = {u"背景色", u"", u""};
+MenuItemLabel g_tools_label = {u"ツール(&T)", u"", u""};
+
+// What an item draws: the command's live label row, so that a key change shows at once.
 const MenuItemLabel* label_for(int id) {
-    MenuItemLabel label = {u"", u"", u""};
-    if (const CommandLabel* found = find_command_label(image_command_labels(), uint16_t(id))) {
-        label = {found->text, found->modifier, found->key};
-    } else if (const char16_t* text = command_text(uint16_t(id))) {
-        label.text = text;
-    }
-    g_labels->push_back(label);
-    return &g_labels->back();
+    if (id == 8210) return &g_background_label;
+    if (id == 7300) return &g_tools_label;
+    return find_command_label(image_command_labels(), uint16_t(id));
 }
 
-void insert_item(HMENU menu, UINT position, int id, HMENU submenu = nullptr, bool radio = false,
-                 const char16_t* text = nullptr) {
+void insert_item(HMENU menu, UINT position, int id, HMENU submenu = nullptr, bool radio = false) {
     const MenuItemLabel* label = label_for(id);
-    if (text) const_cast<MenuItemLabel*>(label)->text = text;
     MENUITEMINFOW info = {};
     info.cbSize = sizeof info;
     info.fMask = MIIM_FTYPE | MIIM_STRING | MIIM_DATA | MIIM_ID | (submenu ? MIIM_SUBMENU : 0);
@@ -51,7 +45,7 @@ void insert_item(HMENU menu, UINT position, int id, HMENU submenu = nullptr, boo
     info.wID = UINT(id);
     info.hSubMenu = submenu;
     info.dwItemData = ULONG_PTR(label);
-    info.dwTypeData = const_cast<wchar_t*>(reinterpret_cast<const wchar_t*>(label->text));
+    info.dwTypeData = const_cast<wchar_t*>(reinterpret_cast<const wchar_t*>(label ? label->text : u""));
     InsertMenuItemW(menu, position, TRUE, &info);
 }
 
@@ -94,14 +88,15 @@ void update_menu(HMENU menu, const EditCommandContext& context) {
 }  // namespace
 
 void build_edit_menus() {
+    // The labels follow the keys in force when a window opens; items point at them.
+    refresh_image_command_labels();
     if (g_container) return;
-    g_labels = new std::deque<MenuItemLabel>();
     g_container = CreateMenu();
     for (HMENU& menu : g_menus) menu = CreatePopupMenu();
     AppendMenuW(g_container, MF_POPUP, UINT_PTR(g_menus[kEditMenuContext]), L"");
     AppendMenuW(g_container, MF_POPUP, UINT_PTR(g_menus[kEditMenuZoom]), L"");
-    insert_item(g_menus[kEditMenuContext], UINT(-1), 8210, g_menus[kEditMenuBackground], false, u"背景色");
-    insert_item(g_menus[kEditMenuContext], UINT(-1), 7300, g_menus[kEditMenuTools], false, u"ツール(&T)");
+    insert_item(g_menus[kEditMenuContext], UINT(-1), 8210, g_menus[kEditMenuBackground]);
+    insert_item(g_menus[kEditMenuContext], UINT(-1), 7300, g_menus[kEditMenuTools]);
     fill(g_menus[kEditMenuZoom], kZoom);
     fill(g_menus[kEditMenuEdit], kEditGroup);
     fill(g_menus[kEditMenuTransform], kTransform);
@@ -120,8 +115,6 @@ void destroy_edit_menus() {
     DestroyMenu(g_container);
     g_container = nullptr;
     for (HMENU& menu : g_menus) menu = nullptr;
-    delete g_labels;
-    g_labels = nullptr;
 }
 
 HMENU edit_menu(int which) {

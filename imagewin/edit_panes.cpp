@@ -4,6 +4,7 @@
 #include <cwchar>
 
 #include "imagewin/core/edit_window_rules.h"
+#include "imagewin/edit_bars.h"
 #include "imagewin/edit_commands.h"
 #include "imagewin/edit_menus.h"
 #include "imagewin/edit_tool_host.h"
@@ -285,6 +286,7 @@ void refit_edit_view(bool reset_zoom) {
 void refresh_after_image_change(bool reset_zoom) {
     refit_edit_view(reset_zoom);
     end_save_preview();
+    show_zoom_in_edit();
     update_format_list();
     update_bit_depth_list();
     update_edit_toolbar_states();
@@ -420,6 +422,7 @@ void end_zoom_rect(HWND pane) {
     if (GetCapture() == pane) ReleaseCapture();
     if (end.zoomed) {
         update_edit_view();
+        show_zoom_in_edit();
     } else {
         repaint(pane);
     }

@@ -35,8 +35,14 @@ void refresh_image_command_labels() {
     KeyEntry live[kImageAcceleratorCount];
     if (copy_accelerators(g_shell.view_accelerators.get(), live, kImageAcceleratorCount) >= kViewKeyCount) {
         update_command_labels(live, &g_labels);
-    } else {
+    } else if (g_shell.view_keys.count >= kViewKeyCount) {
         update_command_labels(g_shell.view_keys.entries, &g_labels);
+    } else {
+        // Before any key table is loaded the rows still name their commands, so that a menu
+        // built now points at the rows a later load fills.
+        KeyEntry defaults[kViewKeyCount];
+        fill_default_view_keys(defaults);
+        update_command_labels(defaults, &g_labels);
     }
 }
 

@@ -20,8 +20,14 @@ struct ViewMenus {
 };
 ViewMenus g_menus;
 
-// The label row a command's item points at; null for a command without one.
-const CommandLabel* label_of(UINT id) {
+// The two submenu items draw fixed texts without keys.
+MenuItemLabel g_background_label = {u"背景色(&G)", u"", u""};
+MenuItemLabel g_tools_label = {u"ツール(&T)", u"", u""};
+
+// What an item draws: the command's live label row, so that a key change shows at once.
+const MenuItemLabel* label_of(UINT id) {
+    if (id == kCmdBackgroundMenu) return &g_background_label;
+    if (id == kToolsMenuId) return &g_tools_label;
     return find_command_label(image_command_labels(), uint16_t(id));
 }
 
@@ -45,7 +51,7 @@ void insert_separator_before(HMENU menu, UINT command) {
     MENUITEMINFOW item = {};
     item.cbSize = sizeof item;
     item.fMask = MIIM_FTYPE | MIIM_ID;
-    item.fType = MFT_SEPARATOR | MFT_OWNERDRAW;
+    item.fType = MFT_SEPARATOR;
     item.wID = kSeparatorId;
     InsertMenuItemW(menu, command, FALSE, &item);
 }
@@ -62,6 +68,7 @@ void set_state(HMENU menu, UINT id, const CommandState& state) {
 
 void build_view_menus() {
     destroy_view_menus();
+    refresh_image_command_labels();
     g_menus.container = CreateMenu();
     g_menus.popup = CreatePopupMenu();
     g_menus.background = CreatePopupMenu();
@@ -71,8 +78,8 @@ void build_view_menus() {
         return;
     }
     AppendMenuW(g_menus.container, MF_POPUP, reinterpret_cast<UINT_PTR>(g_menus.popup), L"");
-    append_item(g_menus.popup, kCmdBackgroundMenu, u"背景色(&G)", g_menus.background);
-    append_item(g_menus.popup, kToolsMenuId, u"ツール(&T)", g_menus.tools);
+    append_item(g_menus.popup, kCmdBackgroundMenu, g_background_label.text, g_menus.background);
+    append_item(g_menus.popup, kToolsMenuId, g_tools_label.text, g_menus.tools);
     const struct {
         UINT id;
         const char16_t* text;

@@ -346,7 +346,7 @@ void slide_show_tick() {
 }
 
 void show_help_dialog(int32_t dialog, DLGPROC procedure) {
-    DialogBoxParamW(g_shell.instance, MAKEINTRESOURCEW(dialog), state().image_window, procedure, 0);
+    run_modal_dialog(state().image_window, dialog, procedure, 0);
 }
 
 INT_PTR help_dialog(HWND dialog, UINT message, WPARAM wparam, int help_index, int check_id) {
@@ -1075,6 +1075,8 @@ LRESULT CALLBACK view_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
             v.window_dc = nullptr;
             // The single view keeps no history beyond its window.
             history_clear();
+            // A window that is gone is no longer the image window the shell asks about.
+            if (g_view_window == window) g_view_window = nullptr;
             PostQuitMessage(0);
             return 0;
         default: break;
@@ -1190,6 +1192,8 @@ void fill_single_view_entry_points(ShellEntryPoints* table) {
     table->navigator_window_proc = navigator_window_proc;
     table->file_list_window_proc = file_list_window_proc;
     table->start_view_window_thread = start_single_view_thread;
+    table->view_help_dialog_proc = view_help_dialog_proc;
+    table->slide_show_help_dialog_proc = slide_show_help_dialog_proc;
     g_other_image_window = table->current_image_window;
     table->current_image_window = running_image_window;
 }

@@ -6,14 +6,15 @@
 #include <string>
 
 #include "shell/core/key_table.h"
+#include "shell/core/menu_rules.h"
 
-// One row per image-window command, in key-table order. The menus keep a pointer to a row as
-// their item data, so rows are updated in place, never moved.
-struct CommandLabel {
+// One row per image-window command, in key-table order. Every owner-drawn menu draws from a
+// MenuItemLabel: the image windows' items point at a row's label part, so rows are updated in
+// place, never moved. `modifier` is "Shift+", "Ctrl+", "Ctrl+Shift+" or empty; an empty `key`
+// means the command has no key.
+struct CommandLabel : MenuItemLabel {
+    CommandLabel() : MenuItemLabel{u"", u"", u""} {}
     uint16_t cmd = 0;
-    const char16_t* text = u"";
-    const char16_t* modifier = u"";  // "Shift+", "Ctrl+", "Ctrl+Shift+" or empty
-    const char16_t* key = u"";       // empty: the command has no key
 };
 
 struct CommandLabels {

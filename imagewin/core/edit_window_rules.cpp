@@ -268,6 +268,7 @@ EditCommandState edit_command_state(int32_t id, const EditCommandContext& c) {
     EditCommandState state;
     if (edit_tool_for_command(id) != 0) {
         state.enabled = no_tool && image;
+        state.checked = id == 8404 && c.selection_mask;
         return state;
     }
     if (id >= 7311 && id <= 7318) {
@@ -304,10 +305,14 @@ EditCommandState edit_command_state(int32_t id, const EditCommandContext& c) {
             break;
         case 8050: state.enabled = file && c.has_path && !c.folder_in_batch; break;
         case 8060:
-        case 8070:
-        case 8321:
+            // Only JPEG and PNG files hold a comment the dialog can show.
+            state.enabled = no_tool && image && (c.jpeg_source || c.png_source);
+            state.checked = state.enabled && c.flag_comment;
+            break;
+        case 8061: state.enabled = no_tool && image && c.flag_metadata; break;
+        case 8321: state.enabled = no_tool && c.clipboard_dib; break;
         case 8670: state.enabled = no_tool; break;
-        case 8061:
+        case 8070:
         case 8310:
         case 8311:
         case 8320:

@@ -189,6 +189,11 @@ struct EditCommandContext {
     bool named = false;     // the current file name is not empty
     bool has_path = false;  // the current full path is not empty
     bool jpeg_source = false;
+    bool png_source = false;
+    bool flag_comment = false;   // the image carries a comment
+    bool flag_metadata = false;  // the image carries Exif or PNG text data
+    bool clipboard_dib = false;  // the clipboard offers CF_DIB
+    bool selection_mask = false;
     bool folder_in_batch = false;  // a batch conversion reads or writes the image's folder
     int32_t history_count = 0;
     int32_t history_current = -1;

@@ -317,30 +317,44 @@ TEST(EditCommandStateTest, PreconditionsPerCommand) {
     EditCommandContext after_undo = idle;
     after_undo.history_count = 3;
     after_undo.history_current = 1;
+    EditCommandContext png = idle;
+    png.png_source = true;
+    EditCommandContext metadata = idle;
+    metadata.flag_metadata = true;
+    EditCommandContext metadata_tool = metadata;
+    metadata_tool.tool_kind = 17;
+    EditCommandContext clip_no_image;
+    clip_no_image.clipboard_dib = true;
+    EditCommandContext clip_tool = tool;
+    clip_tool.clipboard_dib = true;
 
     const struct {
         int32_t id;
         const EditCommandContext* context;
         bool enabled;
     } cases[] = {
-        {8000, &idle, true},       {8000, &pasted, false},    {8000, &tool, false},
-        {8031, &pasted, false},    {8032, &idle, true},       {8032, &pasted, false},
-        {8010, &no_image, false},  {8013, &tool, false},      {8013, &idle, true},
-        {8040, &idle, false},      {8040, &jpeg, true},       {8041, &jpeg_nameless_path, false},
-        {8041, &batch, false},     {8050, &idle, true},       {8050, &pasted, false},
-        {8050, &batch, false},     {8050, &tool, false},      {8060, &no_image, true},
-        {8060, &tool, false},      {8061, &no_image, false},  {8110, &no_image, false},
-        {8110, &tool, true},       {8125, &idle, true},       {8141, &no_image, false},
-        {8321, &no_image, true},   {8321, &tool, false},      {8330, &tool, false},
-        {8401, &idle, false},      {8401, &after_undo, true}, {8402, &idle, false},
-        {8402, &after_undo, true}, {8401, &paint, true},      {8402, &paint, true},
-        {8401, &tool, false},      {8403, &idle, true},       {8403, &no_image, false},
-        {8403, &tool, false},      {8404, &idle, true},       {8404, &no_image, false},
-        {8428, &tool, false},      {8414, &tool, false},      {8447, &idle, true},
-        {8405, &idle, false},      {8610, &tool, false},      {8610, &idle, true},
-        {9000, &idle, false},      {9001, &tool, true},       {8201, &idle, false},
-        {8100, &idle, false},      {8202, &tool, true},       {7311, &tool, false},
-        {7318, &no_image, true},   {8300, &idle, false},      {8670, &tool, false},
+        {8000, &idle, true},       {8000, &pasted, false},        {8000, &tool, false},
+        {8031, &pasted, false},    {8032, &idle, true},           {8032, &pasted, false},
+        {8010, &no_image, false},  {8013, &tool, false},          {8013, &idle, true},
+        {8040, &idle, false},      {8040, &jpeg, true},           {8041, &jpeg_nameless_path, false},
+        {8041, &batch, false},     {8050, &idle, true},           {8050, &pasted, false},
+        {8050, &batch, false},     {8050, &tool, false},          {8060, &no_image, false},
+        {8060, &tool, false},      {8060, &idle, false},          {8060, &png, true},
+        {8060, &jpeg, true},       {8061, &no_image, false},      {8061, &idle, false},
+        {8061, &metadata, true},   {8061, &metadata_tool, false}, {8070, &no_image, false},
+        {8070, &idle, true},       {8070, &tool, false},          {8110, &no_image, false},
+        {8110, &tool, true},       {8125, &idle, true},           {8141, &no_image, false},
+        {8321, &no_image, false},  {8321, &idle, false},          {8321, &clip_no_image, true},
+        {8321, &clip_tool, false}, {8330, &tool, false},          {8401, &idle, false},
+        {8401, &after_undo, true}, {8402, &idle, false},          {8402, &after_undo, true},
+        {8401, &paint, true},      {8402, &paint, true},          {8401, &tool, false},
+        {8403, &idle, true},       {8403, &no_image, false},      {8403, &tool, false},
+        {8404, &idle, true},       {8404, &no_image, false},      {8428, &tool, false},
+        {8414, &tool, false},      {8447, &idle, true},           {8405, &idle, false},
+        {8610, &tool, false},      {8610, &idle, true},           {9000, &idle, false},
+        {9001, &tool, true},       {8201, &idle, false},          {8100, &idle, false},
+        {8202, &tool, true},       {7311, &tool, false},          {7318, &no_image, true},
+        {8300, &idle, false},      {8670, &tool, false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(edit_command_state(c.id, *c.context).enabled, c.enabled) << c.id;
@@ -360,6 +374,17 @@ TEST(EditCommandStateTest, ChecksAndRefusals) {
     EXPECT_TRUE(edit_command_state(8220, c).checked);
     EXPECT_TRUE(edit_command_state(8150, c).checked);
     EXPECT_TRUE(edit_command_state(8600, c).checked);
+
+    // Area selection is checked while a selection exists; the comment item while the image has one.
+    EXPECT_FALSE(edit_command_state(8404, c).checked);
+    c.selection_mask = true;
+    EXPECT_TRUE(edit_command_state(8404, c).checked);
+    EXPECT_TRUE(edit_command_state(8404, c).enabled);
+    c.flag_comment = true;
+    EXPECT_FALSE(edit_command_state(8060, c).checked);  // a BMP holds no comment
+    c.jpeg_source = true;
+    EXPECT_TRUE(edit_command_state(8060, c).checked);
+    c = idle_with_image();
 
     // The selection tool owns the display while open.
     c.tool_kind = kToolSelection;

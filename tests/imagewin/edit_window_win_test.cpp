@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "codecs/file_type.h"
 #include "common/win/app_messages.h"
 #include "common/win/message_box.h"
 #include "common/win/process_lock.h"
@@ -23,6 +24,8 @@
 #include "loading/codec_set.h"
 #include "shell/launch.h"
 #include "shell/shell_state.h"
+#include "tests/imagewin/help_dialog_readback_win.h"
+#include "tests/imagewin/menu_readback_win.h"
 
 namespace {
 
@@ -1013,6 +1016,143 @@ TEST_F(EditThreadWin, AFileThatDoesNotLoadClosesTheWindowAfterTheBox) {
     EXPECT_EQ(ended_, 1);
     ASSERT_FALSE(g_boxes.empty());
     EXPECT_EQ(g_boxes.back(), L"画像の表示に失敗しました。");
+}
+
+TEST_F(EditWindowWin, MenusAndBarTooltipsShowTheKeysFromTheSettingsFile) {
+    ASSERT_TRUE(load_view_keys_from_file("edit-keys.ini", {{0x09, 'H', 8310}, {0x0D, VK_F1, 8111}}));
+    // The window reads the keys in force when it opens.
+    DestroyWindow(frame_);
+    frame_ = CreateWindowExW(0, L"Pexaron_swin_class", nullptr, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800,
+                             600, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(frame_, nullptr);
+
+    constexpr UINT kSep = 9900;
+    const struct {
+        UINT id;
+        std::vector<std::wstring> drawn;
+    } want[] = {
+        {8030, drawn_line(L"開き直す(&B)", L"BackSpace")},
+        {8032, drawn_line(L"上書き保存(&S)")},
+        {kSep, {}},
+        {8040, drawn_line(L"右回転保存(JEPGロスレス)(&R)")},
+        {8041, drawn_line(L"左回転保存(JEPGロスレス)(&L)")},
+        {kSep, {}},
+        {8320, drawn_line(L"コピー(クリップボード)(&C)", L"C")},
+        {8321, drawn_line(L"貼り付け(クリップボード)(&V)", L"V")},
+        {8050, drawn_line(L"削除(&D)", L"Delete")},
+        {kSep, {}},
+        {8060, drawn_line(L"コメント表示/編集(&E)...")},
+        {8061, drawn_line(L"テキストデータ表示(&T)")},
+        {kSep, {}},
+        {8310, drawn_line(L"ヒストグラム表示(&H)", L"Ctrl+H")},
+        {8311, drawn_line(L"使用色数確認(&N)")},
+        {kSep, {}},
+        {8070, drawn_line(L"印刷(プレビュー)(&P)...", L"Ctrl+P")},
+        {kSep, {}},
+        {UINT(-1), drawn_line(L"背景色")},
+        {UINT(-1), drawn_line(L"ツール(&T)")},
+    };
+    const std::vector<DrawnMenuItem> items = draw_menu_items(frame_, edit_menu(kEditMenuContext));
+    ASSERT_EQ(items.size(), std::size(want));
+    for (size_t i = 0; i < items.size(); ++i) {
+        SCOPED_TRACE(i);
+        if (!items[i].submenu) EXPECT_EQ(items[i].id, want[i].id);
+        if (items[i].separator) continue;
+        EXPECT_GT(items[i].measured.cx, 20);
+        EXPECT_EQ(items[i].drawn, want[i].drawn);
+    }
+    const std::vector<DrawnMenuItem> edit_group = draw_menu_items(frame_, edit_menu(kEditMenuEdit));
+    ASSERT_FALSE(edit_group.empty());
+    EXPECT_EQ(edit_group.front().drawn, drawn_line(L"領域選択(&S)..."));
+    EXPECT_EQ(edit_group.back().drawn, drawn_line(L"変更履歴表示(&W)"));
+
+    HWND tab = edit_bar_control(kToolTabBarId);
+    HWND zoom = edit_bar_control(kZoomBarId);
+    HWND tips = reinterpret_cast<HWND>(SendMessageW(tab, TB_GETTOOLTIPS, 0, 0));
+    ASSERT_NE(tips, nullptr);
+    EXPECT_EQ(tooltip_text(tips, tab, 8031), L"名前を付けて保存 (Ctrl+S)");
+    EXPECT_EQ(tooltip_text(tips, tab, 8401), L"元に戻す (Ctrl+Z)");
+    EXPECT_EQ(tooltip_text(tips, tab, 8402), L"やり直し (Ctrl+Shift+Z)");
+    EXPECT_EQ(tooltip_text(tips, zoom, 8111), L"画面に合わせて表示 (Ctrl+Shift+F1)");
+    EXPECT_EQ(tooltip_text(tips, zoom, 8231), L"ファーストビュー(元の画像) (D)");
+
+    fill_default_view_keys(g_shell.view_keys.entries);
+    g_shell.view_accelerators.reset();
+    g_shell.settings_read.single_view = false;
+    g_shell.settings_path[0] = 0;
+}
+
+TEST_F(EditWindowWin, ZoomFieldAndTrackbarFollowARefitAndAZoomRectangle) {
+    g_shell.single_view.fit_large[1] = 1;
+    load(1600, 1200);
+    HWND field = edit_bar_control(kZoomEditId);
+    HWND track = edit_bar_control(kZoomTrackId);
+    auto shown = [&] {
+        wchar_t text[16] = {};
+        GetWindowTextW(field, text, 16);
+        return std::wstring(text);
+    };
+    const int32_t fitted = g_edit_state.view.zoom / 100;
+    ASSERT_LT(fitted, 100);
+    EXPECT_EQ(shown(), std::to_wstring(fitted));
+    EXPECT_EQ(SendMessageW(track, TBM_GETPOS, 0, 0), zoom_percent_to_track(fitted));
+    // Showing the value does not act on it.
+    EXPECT_EQ(g_edit_state.view.zoom / 100, fitted);
+
+    HWND pane = first_view_pane();
+    const WPARAM keys = MK_LBUTTON | MK_CONTROL;
+    SendMessageW(pane, WM_LBUTTONDOWN, keys, at(100, 100));
+    SendMessageW(pane, WM_MOUSEMOVE, keys, at(160, 140));
+    SendMessageW(pane, WM_LBUTTONUP, MK_CONTROL, at(160, 140));
+    const int32_t zoomed = g_edit_state.view.zoom / 100;
+    ASSERT_GT(zoomed, fitted);
+    EXPECT_EQ(shown(), std::to_wstring(zoomed));
+    EXPECT_EQ(SendMessageW(track, TBM_GETPOS, 0, 0), zoom_percent_to_track(zoomed));
+}
+
+TEST_F(EditWindowWin, MenuStatesFollowTheImageItsFormatAndTheClipboard) {
+    if (OpenClipboard(frame_)) {
+        EmptyClipboard();
+        CloseClipboard();
+    }
+    HMENU context = edit_menu(kEditMenuContext);
+    HMENU edit_group = edit_menu(kEditMenuEdit);
+    auto state = [&](HMENU menu, UINT id) {
+        SendMessageW(frame_, WM_INITMENU, WPARAM(menu), 0);
+        return GetMenuState(menu, id, MF_BYCOMMAND);
+    };
+    for (UINT id : {8060u, 8061u, 8070u, 8321u, 8320u}) EXPECT_TRUE(state(context, id) & MF_GRAYED) << id;
+
+    load(40, 30);  // a BMP
+    for (UINT id : {8060u, 8061u, 8321u}) EXPECT_TRUE(state(context, id) & MF_GRAYED) << id;
+    for (UINT id : {8070u, 8320u, 8310u}) EXPECT_FALSE(state(context, id) & MF_GRAYED) << id;
+
+    g_edit_state.image.source_format = kFilePng;
+    g_edit_state.image.flag_comment = 1;
+    g_edit_state.image.flag_metadata = 1;
+    EXPECT_EQ(state(context, 8060) & (MF_GRAYED | MF_CHECKED), UINT(MF_CHECKED));
+    EXPECT_FALSE(state(context, 8061) & MF_GRAYED);
+
+    EXPECT_FALSE(state(edit_group, 8404) & MF_CHECKED);
+    uint8_t mask = 0;
+    g_edit_state.selection.selection_mask = &mask;
+    EXPECT_TRUE(state(edit_group, 8404) & MF_CHECKED);
+    g_edit_state.selection.selection_mask = nullptr;
+
+    copy_image_to_clipboard();
+    EXPECT_FALSE(state(context, 8321) & MF_GRAYED);
+    if (OpenClipboard(frame_)) {
+        EmptyClipboard();
+        CloseClipboard();
+    }
+}
+
+TEST_F(EditWindowWin, MouseHelpShowsItsTextsUnclipped) {
+    g_help_dialogs.clear();
+    ASSERT_EQ(read_help_dialog(frame_, 6770, edit_help_dialog_proc, 0), IDOK);
+    ASSERT_EQ(g_help_dialogs.size(), 1u);
+    expect_help_dialog(g_help_dialogs[0], 6770, L"編集用ウィンドウのマウス操作",
+                       {{6771, L"次回からこのヘルプを表示しない"}, {IDOK, L"OK"}});
 }
 
 }  // namespace

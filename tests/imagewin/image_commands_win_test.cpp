@@ -10,6 +10,7 @@
 #include "common/utf16.h"
 #include "common/win/message_box.h"
 #include "common/win/process_lock.h"
+#include "imagewin/edit_commands.h"
 #include "imagewin/image_windows.h"
 #include "imagewin/save_dialog.h"
 #include "loading/browser_load.h"
@@ -347,6 +348,23 @@ TEST_F(ImageCommandsWin, NavigationStopsAtTheEndsAndDropsAFileThatNoLongerLoads)
     EXPECT_EQ(w(g_edit_state.image.file_name), L"a.bmp");
     EXPECT_EQ(navigate_file_list(kNavigateFirst), kNavigateNothing);
     EXPECT_TRUE(g_boxes.empty());
+}
+
+TEST_F(ImageCommandsWin, EditWindowNavigationToAnUnreadableFileSaysSo) {
+    const std::u16string folder = folder_of({"a.bmp", "b.bmp", "c.bmp"});
+    open(folder, "c.bmp");
+    ASSERT_TRUE(write_bytes(folder + u"\\b.bmp", {'B', 'M', 1}));
+    edit_window_command(nullptr, 8012);
+    ASSERT_EQ(g_boxes.size(), 1u);
+    EXPECT_EQ(g_boxes[0].text, L"画像の表示に失敗しました。");
+    EXPECT_EQ(g_boxes[0].caption, L"Error");
+    EXPECT_EQ(g_boxes[0].style, UINT(MB_ICONERROR | MB_SETFOREGROUND));
+    EXPECT_EQ(list_box_names(), (std::vector<std::string>{"a.bmp", "c.bmp"}));
+    EXPECT_EQ(w(g_edit_state.image.file_name), L"c.bmp");
+    g_boxes.clear();
+    edit_window_command(nullptr, 8012);
+    EXPECT_TRUE(g_boxes.empty());
+    EXPECT_EQ(w(g_edit_state.image.file_name), L"a.bmp");
 }
 
 TEST_F(ImageCommandsWin, FileDialogsOpenOnlyForTheirFormatsAndExistingFiles) {

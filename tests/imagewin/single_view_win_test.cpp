@@ -21,8 +21,11 @@
 #include "loading/browser_load.h"
 #include "loading/codec_set.h"
 #include "shell/entry_points.h"
+#include "shell/launch.h"
 #include "shell/shell_helpers.h"
 #include "shell/shell_state.h"
+#include "tests/imagewin/help_dialog_readback_win.h"
+#include "tests/imagewin/menu_readback_win.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -683,6 +686,139 @@ TEST_F(SingleViewWin, TheThreadReportsItsEndAndHandsOverToTheEditWindow) {
     }
     g_shell.main_window = nullptr;
     DestroyWindow(main);
+}
+
+TEST_F(SingleViewWin, RightClickMenuAndBarShowEachCommandWithItsKeyFromTheSettingsFile) {
+    // Ctrl+H, Shift+Delete, Alt+E (Alt never survives loading) and Ctrl+Shift+F1.
+    ASSERT_TRUE(load_view_keys_from_file(
+        "view-keys.ini",
+        {{0x09, 'H', 8310}, {0x05, VK_DELETE, 8050}, {0x11, 'E', 8060}, {0x0D, VK_F1, 8111}}));
+    const std::u16string folder =
+        folder_of({{"a.bmp", bmp_file(320, 200, 1)}, {"b.bmp", bmp_file(30, 20, 2)}});
+    HWND window = open(folder + u"\\a.bmp", 0);
+    ASSERT_NE(window, nullptr);
+    HMENU popup = view_popup_menu();
+    ASSERT_NE(popup, nullptr);
+
+    constexpr UINT kSep = 9900;
+    const struct {
+        UINT id;
+        std::vector<std::wstring> drawn;
+    } want[] = {
+        {8040, drawn_line(L"右回転保存(JEPGロスレス)(&R)")},
+        {8041, drawn_line(L"左回転保存(JEPGロスレス)(&L)")},
+        {kSep, {}},
+        {8320, drawn_line(L"コピー(クリップボード)(&C)", L"C")},
+        {8050, drawn_line(L"削除(&D)", L"Shift+Delete")},
+        {kSep, {}},
+        {8060, drawn_line(L"コメント表示/編集(&E)...", L"E")},
+        {8061, drawn_line(L"テキストデータ表示(&T)")},
+        {kSep, {}},
+        {8310, drawn_line(L"ヒストグラム表示(&H)", L"Ctrl+H")},
+        {8311, drawn_line(L"使用色数確認(&N)")},
+        {kSep, {}},
+        {8070, drawn_line(L"印刷(プレビュー)(&P)...", L"Ctrl+P")},
+        {kSep, {}},
+        {UINT(-1), drawn_line(L"背景色(&G)")},
+        {UINT(-1), drawn_line(L"ツール(&T)")},
+    };
+    const std::vector<DrawnMenuItem> items = draw_menu_items(window, popup);
+    ASSERT_EQ(items.size(), std::size(want));
+    for (size_t i = 0; i < items.size(); ++i) {
+        SCOPED_TRACE(i);
+        if (!items[i].submenu) EXPECT_EQ(items[i].id, want[i].id);
+        EXPECT_EQ(items[i].separator, want[i].id == kSep);
+        if (items[i].separator) continue;
+        EXPECT_GT(items[i].measured.cx, 20);
+        EXPECT_GT(items[i].measured.cy, 6);
+        EXPECT_EQ(items[i].drawn, want[i].drawn);
+    }
+    const std::vector<DrawnMenuItem> colours = draw_menu_items(window, GetSubMenu(popup, 14));
+    const wchar_t* colour_texts[] = {L"白(&W)", L"ライトグレイ(&L)", L"グレイ(&G)", L"ダークグレイ(&D)",
+                                     L"黒(&B)"};
+    ASSERT_EQ(colours.size(), 5u);
+    for (size_t i = 0; i < 5; ++i) EXPECT_EQ(colours[i].drawn, drawn_line(colour_texts[i])) << i;
+
+    // The bar's tooltips name the same keys.
+    const SingleViewState& v = s().single;
+    const struct {
+        UINT id;
+        const wchar_t* tip;
+    } tips[] = {{8000, L"ファイルリスト表示"},
+                {8010, L"先頭へ (←)"},
+                {8111, L"画面に合わせて表示 (Ctrl+Shift+F1)"},
+                {8130, L"拡大表示 (PageUp)"},
+                {8201, L"編集/保存 (Tab)"},
+                {8202, L"閉じる (Esc)"}};
+    for (const auto& t : tips) EXPECT_EQ(tooltip_text(v.tooltips[0], v.toolbar, t.id), t.tip) << t.id;
+
+    close_view();
+    fill_default_view_keys(g_shell.view_keys.entries);
+    g_shell.view_accelerators.reset();
+    g_shell.settings_read.single_view = false;
+    g_shell.settings_path[0] = 0;
+}
+
+TEST_F(SingleViewWin, HelpDialogsOpenWithTheirTextsAtStartAndFromTheMainHelpMenu) {
+    const ModalDialogRunner previous = set_modal_dialog_runner(read_help_dialog);
+    g_help_dialogs.clear();
+    g_shell.main_settings.help_at_start[1] = 1;
+    g_shell.main_settings.help_at_start[3] = 1;
+    const std::u16string folder = folder_of({{"a.bmp", bmp_file(32, 20, 1)}, {"b.bmp", bmp_file(30, 20, 2)}});
+    HWND window = open(folder + u"\\a.bmp", 0);
+    ASSERT_NE(window, nullptr);
+    command(8020);
+    pump_until([] { return g_help_dialogs.size() >= 2; }, 2000);
+    stop_slide_show();
+    close_view();
+    set_modal_dialog_runner(previous);
+
+    ASSERT_EQ(g_help_dialogs.size(), 2u);
+    expect_help_dialog(g_help_dialogs[0], 6750, L"主なマウス操作 (シングルビュー)",
+                       {{6753, L"ウィンドウ上端にポインタ移動\t= ツールバー表示"},
+                        {6754, L"ウィンドウを右ボタンでクリック\t= メニュー表示"},
+                        {6755, L"ウィンドウを右ボタンでドラッグ\t= スクロール"},
+                        {6756, L"ホイールクリック/ホイール回転\t= ズーミング"},
+                        {6757, L"ウィンドウをダブルクリック\t= 閉じる"},
+                        {6758, L"ウィンドウを左右同時クリック\t= 編集/保存"},
+                        {6759, L"※ウィンドウモード、全画面モード共通の操作です。"},
+                        {6751, L"起動時に操作説明を表示しない"},
+                        {IDOK, L"OK"}});
+    expect_help_dialog(g_help_dialogs[1], 6780, L"スライドショー操作",
+                       {{6783, L"マウスクリック/キー操作で、スライドショーが停止します。"},
+                        {6784, L"停止後は、ダブルクリックまたは「Esc」キーで閉じます。"},
+                        {6785, L"※操作方法は、シングルビューと同等です。"},
+                        {6781, L"起動時に操作説明を表示しない"},
+                        {IDOK, L"OK"}});
+    // Confirmed with the box unticked: both go on showing at start.
+    EXPECT_EQ(g_shell.main_settings.help_at_start[1], 1);
+    EXPECT_EQ(g_shell.main_settings.help_at_start[3], 1);
+
+    // The main window's help menu reaches the same two dialogs.
+    ShellEntryPoints table;
+    fill_single_view_entry_points(&table);
+    EXPECT_EQ(table.view_help_dialog_proc, &view_help_dialog_proc);
+    EXPECT_EQ(table.slide_show_help_dialog_proc, &slide_show_help_dialog_proc);
+}
+
+TEST(ImageWindowCursors, PanMoveAndRotationCursorsLoadFromTheProgram) {
+    std::vector<int> ids;
+    for (int id = 120; id <= 134; ++id) ids.push_back(id);
+    ids.push_back(150);
+    ids.push_back(153);
+    for (int id : ids) {
+        HANDLE cursor = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_CURSOR, 0, 0,
+                                   LR_DEFAULTSIZE | LR_SHARED);
+        ASSERT_NE(cursor, nullptr) << id;
+        ICONINFO info = {};
+        ASSERT_TRUE(GetIconInfo(static_cast<HCURSOR>(cursor), &info)) << id;
+        // Each cursor points from its middle: the pan marks and the rotation pivot.
+        EXPECT_FALSE(info.fIcon) << id;
+        EXPECT_EQ(info.xHotspot, 16u) << id;
+        EXPECT_EQ(info.yHotspot, 16u) << id;
+        if (info.hbmMask) DeleteObject(info.hbmMask);
+        if (info.hbmColor) DeleteObject(info.hbmColor);
+    }
 }
 
 }  // namespace
