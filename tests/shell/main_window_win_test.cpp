@@ -153,25 +153,24 @@ protected:
 // The browser's image load (thumbnails, preview; the image windows use the same PNG reader set-up)
 // takes gamma, transparency and background colour from slots 28-32 of the settings file. A
 // display gamma under 1.0 is a setting like any other: the image gets darker, it is not raised
-// to 1.0. The file: gamma 1.0 (gAMA 100000), a blue background (bKGD) and a colour key (tRNS)
-// that makes the second pixel transparent.
+// to 1.0. The file: gamma 1.0 (gAMA 100000), a blue background (bKGD), an opaque grey pixel and
+// a wholly transparent one.
 TEST_F(ShellAppTest, PngDisplayOptionsComeFromTheSettingsFile) {
     PngFile png;
-    png.ihdr(2, 1, 8, 2);
+    png.ihdr(2, 1, 8, 6);
     Bytes gamma;
     append_be32(gamma, 100000);
     png.chunk("gAMA", gamma);
     png.chunk("bKGD", Bytes{0, 0, 0, 0, 0, 255});
-    png.chunk("tRNS", Bytes{0, 10, 0, 20, 0, 30});
-    png.idat(Bytes{0, 128, 128, 128, 10, 20, 30}).end();
-    const std::wstring path = make_scratch_folder("png-display") + L"\\key.png";
+    png.idat(Bytes{0, 128, 128, 128, 255, 10, 20, 30, 0}).end();
+    const std::wstring path = make_scratch_folder("png-display") + L"\\clear.png";
     ASSERT_TRUE(write_bytes(std::u16string(path.begin(), path.end()), png.bytes));
 
     struct Case {
         const char* what;
         int32_t gamma_on, gamma, transparency, file_background, colour;
         uint8_t grey;      // what 128 becomes
-        uint8_t keyed[3];  // the keyed pixel, red, green, blue
+        uint8_t clear[3];  // the transparent pixel, red, green, blue
     } const cases[] = {
         // 255 x (128 / 255)^2 = 64.25 with a display gamma of 0.5.
         {"gamma 0.5, configured green", 1, 500, 1, 0, 0x00FF00, 64, {0, 255, 0}},
@@ -199,9 +198,9 @@ TEST_F(ShellAppTest, PngDisplayOptionsComeFromTheSettingsFile) {
         EXPECT_EQ(bgr[0], c.grey);
         EXPECT_EQ(bgr[1], c.grey);
         EXPECT_EQ(bgr[2], c.grey);
-        EXPECT_EQ(bgr[5], c.keyed[0]);
-        EXPECT_EQ(bgr[4], c.keyed[1]);
-        EXPECT_EQ(bgr[3], c.keyed[2]);
+        EXPECT_EQ(bgr[5], c.clear[0]);
+        EXPECT_EQ(bgr[4], c.clear[1]);
+        EXPECT_EQ(bgr[3], c.clear[2]);
         ASSERT_TRUE(close_app());
     }
     set_browser_display_options(ReaderDisplayOptions{});
