@@ -12,6 +12,7 @@
 struct GifContext;
 struct PngContext;
 struct PluginContext;
+struct ReaderDisplayOptions;
 
 // What the last load published. The first eleven words are the load-info block that a
 // thumbnail entry and the thumbnail cache keep.
@@ -96,6 +97,9 @@ struct ThumbnailTarget {
 // after their reset; `in_memory` 1 keeps the pixel rows in plain memory, 0 in a DIB section.
 // The image windows load through the same readers with the same options.
 void prepare_png_reader(PngContext* c, uint8_t in_memory);
+// The display options of g_browser_options, which the shell sets from the settings.
+ReaderDisplayOptions browser_display_options();
+void set_browser_display_options(const ReaderDisplayOptions& options);
 void prepare_gif_reader(GifContext* c, uint8_t in_memory);
 void prepare_plugin_record(PluginContext* record, uint8_t in_memory);
 
@@ -177,8 +181,11 @@ void refresh_thumbnail_in_entry(ThumbnailTarget* entry);
 // vertical). Nothing is done when the file changed since it was listed at `listed_time`.
 // The rotated file is written and checked beside the original before the original goes to
 // the recycle bin; any failure leaves the original in place. Partial iMCU strips at the
-// edges the transform mirrors are trimmed off.
-bool transform_jpeg_file_in_place(const std::u16string& path, FileTime listed_time, int32_t kind);
+// edges the transform mirrors are trimmed off. `owner` is the open image window's frame, or 0
+// when none is open: the recycle bin's windows belong to it, so they stay above the image
+// window the user works in.
+bool transform_jpeg_file_in_place(const std::u16string& path, FileTime listed_time, int32_t kind,
+                                  OsHandle owner);
 
 // Replaceable steps of the in-place transform, so that failures can be injected in tests.
 struct InPlaceTransformSteps {
@@ -191,11 +198,6 @@ struct InPlaceTransformSteps {
 
 InPlaceTransformSteps default_in_place_transform_steps();
 extern InPlaceTransformSteps g_in_place_transform_steps;
-
-// The frame window of the open image window, or 0 when none is open: the image windows set it
-// as they open and clear it as they close. The in-place transform hands it to the recycle bin
-// as the owner of the bin's windows, so they stay above the image window the user works in.
-extern OsHandle g_image_window_frame;
 
 // Shrinks 24-bit rows into a new buffer of the fitted size by area averaging; null when
 // memory is short.

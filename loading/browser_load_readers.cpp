@@ -7,6 +7,7 @@
 #include "codecs/tiff/tiff.h"
 #include "loading/browser_load.h"
 #include "loading/codec_set.h"
+#include "loading/reader_display_options.h"
 
 namespace {
 
@@ -50,33 +51,40 @@ LoadedImage* load_bmp_bits_mapped(const MappedInput* input, const std::u16string
     return image;
 }
 
+ReaderDisplayOptions browser_display_options() {
+    const BrowserOptions& o = g_browser_options;
+    ReaderDisplayOptions d;
+    d.gamma_enabled = o.gamma_enabled;
+    d.display_gamma_x1000 = o.display_gamma_x1000;
+    d.apply_transparency = o.apply_transparency;
+    d.use_file_background = o.use_file_background;
+    d.background_colour = o.background_colour;
+    return d;
+}
+
+void set_browser_display_options(const ReaderDisplayOptions& d) {
+    BrowserOptions& o = g_browser_options;
+    o.gamma_enabled = d.gamma_enabled;
+    o.display_gamma_x1000 = d.display_gamma_x1000;
+    o.apply_transparency = d.apply_transparency;
+    o.use_file_background = d.use_file_background;
+    o.background_colour = d.background_colour;
+}
+
 void prepare_png_reader(PngContext* c, uint8_t in_memory) {
     png_reader_reset(c);
     reset_codec_handles(c);
     c->state.grey = 0;
     c->state.interlace = 0;
     c->in_memory = in_memory;
-    const BrowserOptions& o = g_browser_options;
-    c->options.blend_table = g_blend_table;
-    c->options.transparency = o.apply_transparency ? 1 : 0;
-    c->options.ignore_bkgd = o.use_file_background ? 0 : 1;
-    c->options.configured_red = static_cast<uint8_t>(o.background_colour);
-    c->options.configured_green = static_cast<uint8_t>(o.background_colour >> 8);
-    c->options.configured_blue = static_cast<uint8_t>(o.background_colour >> 16);
-    if (o.gamma_enabled)
-        c->options.display_gamma = o.display_gamma_x1000 < 1000 ? 1000u : uint32_t(o.display_gamma_x1000);
+    set_png_display_options(c, browser_display_options(), g_blend_table);
 }
 
 void prepare_gif_reader(GifContext* c, uint8_t in_memory) {
     gif_reader_reset(c);
     reset_codec_handles(c);
     c->in_memory = in_memory;
-    const BrowserOptions& o = g_browser_options;
-    c->options.replace_transparent_colour = o.apply_transparency ? 1 : 0;
-    c->options.use_configured_colour = o.use_file_background ? 0 : 1;
-    c->options.configured_colour[0] = static_cast<uint8_t>(o.background_colour);
-    c->options.configured_colour[1] = static_cast<uint8_t>(o.background_colour >> 8);
-    c->options.configured_colour[2] = static_cast<uint8_t>(o.background_colour >> 16);
+    set_gif_display_options(c, browser_display_options());
 }
 
 LoadedImage* load_png_bits(const std::u16string& path) {

@@ -11,7 +11,6 @@
 #include "loading/browser_load_jpeg.h"
 
 int32_t g_in_place_transform_error = kCodecOk;
-OsHandle g_image_window_frame = 0;
 
 namespace {
 
@@ -73,7 +72,7 @@ bool fail(int32_t code) {
     return false;
 }
 
-bool transform_in_place(const std::u16string& path, FileTime listed_time, int32_t kind) {
+bool transform_in_place(const std::u16string& path, FileTime listed_time, int32_t kind, OsHandle owner) {
     OsHandle file = file_open_read(path);
     if (file == kClosedFile) return fail(kCodecReadFailed);
     FileTime time = {};
@@ -107,7 +106,7 @@ bool transform_in_place(const std::u16string& path, FileTime listed_time, int32_
         file_delete(rotated);
         return fail(kCodecCreateFailed);
     }
-    if (path_exists(path) && !steps.recycle(path, g_image_window_frame)) {
+    if (path_exists(path) && !steps.recycle(path, owner)) {
         file_delete(rotated);
         file_delete(backup);
         return fail(kCodecSaveFailed);
@@ -135,10 +134,11 @@ InPlaceTransformSteps default_in_place_transform_steps() {
 
 InPlaceTransformSteps g_in_place_transform_steps = default_in_place_transform_steps();
 
-bool transform_jpeg_file_in_place(const std::u16string& path, FileTime listed_time, int32_t kind) {
+bool transform_jpeg_file_in_place(const std::u16string& path, FileTime listed_time, int32_t kind,
+                                  OsHandle owner) {
     g_in_place_transform_error = kCodecOk;
     browser_show_wait_cursor(true);
-    const bool ok = transform_in_place(path, listed_time, kind);
+    const bool ok = transform_in_place(path, listed_time, kind, owner);
     browser_show_wait_cursor(false);
     return ok;
 }

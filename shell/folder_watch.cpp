@@ -78,5 +78,6 @@ bool folder_free_of_conversion(const wchar_t* folder) {
 bool path_free_of_conversion(const wchar_t* path) {
     ConversionFolders conversion;
     if (!running_conversion(&conversion)) return true;
-    return lstrcmpW(path, conversion.input) != 0 && lstrcmpW(path, conversion.output) != 0;
+    return !same_path_text(u16(path), u16(conversion.input)) &&
+           !same_path_text(u16(path), u16(conversion.output));
 }

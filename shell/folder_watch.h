@@ -18,5 +18,5 @@ int compare_folder_with_path(const wchar_t* folder, const wchar_t* path);
 // False while a batch conversion runs whose input or output folder is `folder` or lies inside
 // it: renaming, deleting or moving the folder would pull it from under the conversion.
 bool folder_free_of_conversion(const wchar_t* folder);
-// False while a batch conversion runs whose input or output folder is exactly `path`.
+// False while a batch conversion runs whose input or output folder is `path`, letter case aside.
 bool path_free_of_conversion(const wchar_t* path);

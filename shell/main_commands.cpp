@@ -9,9 +9,12 @@
 // clang-format on
 
 #include <string>
+#include <vector>
 
 #include "common/win/app_messages.h"
 #include "common/win/error_message.h"
+#include "shell/core/folder_tree_rules.h"
+#include "shell/core/path_rules.h"
 #include "shell/entry_points.h"
 #include "shell/folder_tree.h"
 #include "shell/folder_watch.h"
@@ -101,6 +104,8 @@ void select_filter(int index) {
 // The files go to the bin without the process-wide lock: the shell may ask the user first, and
 // the lock is never held while a box is up. Nothing else reads them meanwhile: this view is
 // idle, and so is the other one when it shows the same folder.
+// What the views show afterwards follows the files, not the shell's result: a cancelled or
+// failed operation may have binned some of them already, and a success may have skipped some.
 void delete_marked_files() {
     if (!allowed(kCommandDelete)) return;
     const int v = active();
@@ -108,11 +113,19 @@ void delete_marked_files() {
     const std::u16string list = build_selected_path_list(state);
     if (list.size() < 2) return;
     FILEOP_FLAGS flags = g_shell.main_settings.delete_silently ? FOF_NOCONFIRMATION : 0;
-    const int result = recycle_files_ex(w(list.c_str()), list.size(), g_shell.main_window, &flags);
-    if (result != 0 || flags != 0) return;
-    post_to_view(v, kViewRemoveMarked, 0);
+    recycle_files_ex(w(list.c_str()), list.size(), g_shell.main_window, &flags);
+    std::vector<bool> gone;
+    for (size_t at = 0; at < list.size() && list[at];) {
+        const wchar_t* path = w(list.c_str() + at);
+        gone.push_back(GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES);
+        at += static_cast<size_t>(lstrlenW(path)) + 1;
+    }
+    const FileOperationFollowUp follow_up = file_operation_follow_up(true, gone, {});
+    if (follow_up.remove_marked) post_to_view(v, kViewRemoveMarked, 0);
+    if (follow_up.rescan_source) open_view_folder(0, v);
     const ViewState& other = view_state(1 - v);
-    if (other.busy == kViewIdle && std::u16string(other.folder) == std::u16string(state.folder))
+    if (follow_up.destination_changed && other.busy == kViewIdle &&
+        same_path_text(other.folder, state.folder))
         open_view_folder(0, 1 - v);
 }
 

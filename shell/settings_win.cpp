@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "common/win/handle.h"
+#include "loading/browser_load.h"
+#include "loading/reader_display_options.h"
 #include "shell/core/settings_groups.h"
 #include "shell/core/settings_store.h"
 #include "shell/shell_state.h"
@@ -142,9 +144,21 @@ HACCEL create_view_accelerators(const KeyEntry* view_entries, const KeyEntry* ma
     return create_accelerators(all, kImageAcceleratorCount);
 }
 
+void publish_reader_display_options() {
+    const MainSettings& s = g_shell.main_settings;
+    ReaderDisplayOptions d;
+    d.gamma_enabled = s.png_gamma_on;
+    d.display_gamma_x1000 = s.display_gamma;
+    d.apply_transparency = s.transparency_on;
+    d.use_file_background = s.background_info_on;
+    d.background_colour = static_cast<uint32_t>(s.background_colour);
+    set_browser_display_options(d);
+}
+
 void load_main_settings_group() {
     SettingsReader reader = settings_open_read(settings_path());
     load_main_settings(reader, main_environment(), &g_shell.main_settings);
+    publish_reader_display_options();
     load_main_key_table(reader, &g_shell.main_keys);
     g_shell.settings_read.main = settings_group_was_read(reader);
     settings_close_read(reader);

@@ -12,6 +12,7 @@
 #include "common/win/app_messages.h"
 #include "common/win/process_lock.h"
 #include "loading/browser_load.h"
+#include "shell/entry_points.h"
 #include "shell/shell_state.h"
 #include "shell/thumbnail_view.h"
 #include "shell/thumbnail_view_windows.h"
@@ -74,7 +75,8 @@ bool transform_one(int view, int32_t index, const wchar_t* path, int kind) {
     ProcessLockGuard hold;
     FileEntry& e = state.entries[index];
     const std::u16string file(reinterpret_cast<const char16_t*>(path));
-    if (!transform_jpeg_file_in_place(file, e.load_info.last_write, kind)) return false;
+    const OsHandle owner = reinterpret_cast<OsHandle>(shell_entry_points().current_image_window());
+    if (!transform_jpeg_file_in_place(file, e.load_info.last_write, kind, owner)) return false;
     int32_t loaded = 0;
     load_image_24(nullptr, 0, file, &loaded);
     if (!loaded) {

@@ -21,6 +21,7 @@
 #include "codecs/tiff/tiff.h"
 #include "kernels/geometry.h"
 #include "loading/plugin.h"
+#include "loading/reader_display_options.h"
 #include "shell/shell_helpers.h"
 #include "shell/shell_state.h"
 #include "viewer/viewer_app.h"
@@ -67,6 +68,16 @@ void take(LoadedImage* image, Decoded* out) {
     out->ok = true;
 }
 
+ReaderDisplayOptions viewer_display_options(const ViewerSettings& s) {
+    ReaderDisplayOptions d;
+    d.gamma_enabled = s.png_gamma ? 1 : 0;
+    d.display_gamma_x1000 = s.display_gamma;
+    d.apply_transparency = s.transparency_direct;
+    d.use_file_background = s.transparency_inverted;
+    d.background_colour = s.transparent_background;
+    return d;
+}
+
 Decoded decode_builtin(FileTypeCode type, const std::u16string& path) {
     const ViewerSettings& s = g_viewer.settings;
     Decoded out;
@@ -84,13 +95,7 @@ Decoded decode_builtin(FileTypeCode type, const std::u16string& path) {
             if (!c) break;
             png_build_crc_table(c.get());
             png_reader_reset(c.get());
-            c->options.blend_table = g_viewer_blend_table;
-            c->options.transparency = static_cast<uint8_t>(s.transparency_direct ? 1 : 0);
-            c->options.ignore_bkgd = static_cast<uint8_t>(s.transparency_inverted ? 0 : 1);
-            c->options.configured_red = static_cast<uint8_t>(s.transparent_background);
-            c->options.configured_green = static_cast<uint8_t>(s.transparent_background >> 8);
-            c->options.configured_blue = static_cast<uint8_t>(s.transparent_background >> 16);
-            c->options.display_gamma = s.png_gamma ? static_cast<uint32_t>(s.display_gamma) : 0;
+            set_png_display_options(c.get(), viewer_display_options(s), g_viewer_blend_table);
             take(read_png_file(c.get(), path), &out);
             png_reader_release(c.get());
             break;
@@ -115,12 +120,8 @@ Decoded decode_builtin(FileTypeCode type, const std::u16string& path) {
             auto c = make_context<GifContext>();
             if (!c) break;
             gif_reader_reset(c.get());
-            c->options.replace_transparent_colour = static_cast<uint8_t>(s.transparency_direct ? 1 : 0);
-            c->options.use_configured_colour = static_cast<uint8_t>(s.transparency_inverted ? 0 : 1);
+            set_gif_display_options(c.get(), viewer_display_options(s));
             c->options.animation_wanted = 1;
-            c->options.configured_colour[0] = static_cast<uint8_t>(s.transparent_background);
-            c->options.configured_colour[1] = static_cast<uint8_t>(s.transparent_background >> 8);
-            c->options.configured_colour[2] = static_cast<uint8_t>(s.transparent_background >> 16);
             take(read_gif_file(path, c.get()), &out);
             if (out.ok) take_gif_animation(c.get(), &out);
             gif_reader_release(c.get());

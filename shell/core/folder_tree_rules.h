@@ -82,9 +82,9 @@ enum class AutoScroll : int32_t { none, previous, next };
 AutoScrollBand auto_scroll_band(int32_t item_height, int32_t client_height, int32_t scroll_bar_height);
 AutoScroll auto_scroll_direction(const AutoScrollBand& band, int32_t y);
 
-// What a move or copy of a view's marked files changed, judged from the files afterwards and
-// not from the shell's result: a cancelled or failed operation may still have moved some of
-// them, and a reported success may have skipped some.
+// What a move or copy of a view's marked files changed (a delete to the bin is a move), judged
+// from the files afterwards and not from the shell's result: a cancelled or failed operation may still have
+// moved some of them, and a reported success may have skipped some.
 struct FileOperationFollowUp {
     bool remove_marked = false;        // every marked file left the folder: the view drops them
     bool rescan_source = false;        // some left, some stayed: the view reads its folder again

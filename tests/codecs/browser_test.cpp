@@ -456,7 +456,7 @@ TEST_F(BrowserNative, InPlaceRotationReplacesTheFileWithTheTrimmedRotation) {
     g_jpegtran_extra = "-trim";
     for (int kind = 1; kind <= 5; ++kind) {
         const std::u16string path = fresh_copy_of_fixture("photo.jpg");
-        ASSERT_TRUE(transform_jpeg_file_in_place(path, time_of(path), kind)) << kind;
+        ASSERT_TRUE(transform_jpeg_file_in_place(path, time_of(path), kind, 0)) << kind;
         DecodedJpeg got, want;
         ASSERT_TRUE(decode_jpeg_file(path, &got));
         ASSERT_TRUE(decode_jpeg_file(browser_fixture("rot_420_kind" + std::to_string(kind) + ".jpg"), &want));
@@ -482,11 +482,9 @@ TEST_F(BrowserNative, InPlaceRotationHandsTheImageWindowFrameToTheRecycleBin) {
     g_recycle_owners.clear();
     const OsHandle frame = static_cast<OsHandle>(0x5A3C);
     for (OsHandle open_frame : {frame, OsHandle{0}}) {
-        g_image_window_frame = open_frame;
         const std::u16string path = fresh_copy_of_fixture("photo.jpg");
-        EXPECT_TRUE(transform_jpeg_file_in_place(path, time_of(path), 2));
+        EXPECT_TRUE(transform_jpeg_file_in_place(path, time_of(path), 2, open_frame));
     }
-    g_image_window_frame = 0;
     EXPECT_EQ(g_recycle_owners, (std::vector<OsHandle>{frame, 0}));
 }
 
@@ -516,7 +514,7 @@ TEST_F(BrowserNative, InPlaceRotationFailuresLeaveTheOriginal) {
         const std::u16string path = fresh_copy_of_fixture("photo.jpg");
         FileTime listed = time_of(path);
         if (c.stale_time) listed.low ^= 1;
-        EXPECT_FALSE(transform_jpeg_file_in_place(path, listed, 1)) << c.name;
+        EXPECT_FALSE(transform_jpeg_file_in_place(path, listed, 1, 0)) << c.name;
         EXPECT_NE(g_in_place_transform_error, 0) << c.name;
         std::vector<uint8_t> now;
         ASSERT_TRUE(read_bytes(path, &now)) << c.name;
@@ -696,7 +694,7 @@ TEST(BrowserFormats, InPlaceRotationMatchesJpegtran) {
         ASSERT_NE(f, kClosedFile);
         ASSERT_TRUE(file_last_write_time(f, &listed));
         file_close(f);
-        ASSERT_TRUE(transform_jpeg_file_in_place(path, listed, kind)) << kind;
+        ASSERT_TRUE(transform_jpeg_file_in_place(path, listed, kind, 0)) << kind;
         DecodedJpeg got, want;
         ASSERT_TRUE(decode_jpeg_file(path, &got));
         ASSERT_TRUE(decode_jpeg_file(browser_fixture("rot_420_kind" + std::to_string(kind) + ".jpg"), &want));

@@ -128,7 +128,7 @@ TEST_F(BrowserWin, InPlaceRotationSwapsFilesThroughTheRecycleBin) {
 
     const std::u16string path = scratch_path("photo.jpg");
     ASSERT_TRUE(write_bytes(path, original));
-    ASSERT_TRUE(transform_jpeg_file_in_place(path, listed_time(path), 3));
+    ASSERT_TRUE(transform_jpeg_file_in_place(path, listed_time(path), 3, 0));
     ASSERT_TRUE(read_bytes(path, &now));
     EXPECT_EQ(now, expected);
     EXPECT_EQ(GetFileAttributesW(wide(path + u".bak0")), INVALID_FILE_ATTRIBUTES);
@@ -137,7 +137,7 @@ TEST_F(BrowserWin, InPlaceRotationSwapsFilesThroughTheRecycleBin) {
     g_in_place_transform_steps.replace = failing_replace;
     const std::u16string kept = scratch_path("kept.jpg");
     ASSERT_TRUE(write_bytes(kept, original));
-    EXPECT_FALSE(transform_jpeg_file_in_place(kept, listed_time(kept), 1));
+    EXPECT_FALSE(transform_jpeg_file_in_place(kept, listed_time(kept), 1, 0));
     ASSERT_TRUE(read_bytes(kept, &now));
     EXPECT_EQ(now, original);
     EXPECT_EQ(GetFileAttributesW(wide(kept + u".bak0")), INVALID_FILE_ATTRIBUTES);

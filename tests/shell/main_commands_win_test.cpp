@@ -321,6 +321,16 @@ TEST_F(CommandsTest, CommandsPostToTheViewsAndChangeTheSettings) {
          },
          {},
          nullptr},
+        {"rotate in a folder under conversion, named in capitals",
+         kCommandRotateRight,
+         [this] {
+             set_view(0, {u"*a.jpg"});
+             g_batch_input = folder_[0];
+             CharUpperW(&g_batch_input[0]);
+             stand_in::set_batch_state(nullptr, true);
+         },
+         {},
+         nullptr},
         {"rotate while converting another folder",
          kCommandRotateRight,
          [this] {
@@ -662,6 +672,80 @@ TEST_F(CommandsTest, DeletedFilesLeaveTheViewsAndTheOtherViewOfTheFolderReloads)
     command(kCommandDelete);
     EXPECT_NE(GetFileAttributesW((folder_[0] + L"\\b.png").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(g_posted.empty());
+    g_shell.main_settings.delete_silently = 0;
+}
+
+// The shell's own boxes (its confirmations) are answered in turn from this list; each box is
+// answered once.
+std::vector<int> g_shell_box_answers;
+std::vector<HWND> g_answered_boxes;
+
+BOOL CALLBACK answer_one_box(HWND window, LPARAM) {
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (lstrcmpW(name, L"#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+    if (std::find(g_answered_boxes.begin(), g_answered_boxes.end(), window) != g_answered_boxes.end())
+        return TRUE;
+    if (g_shell_box_answers.empty()) return FALSE;
+    g_answered_boxes.push_back(window);
+    PostMessageW(window, WM_COMMAND, static_cast<WPARAM>(g_shell_box_answers.front()), 0);
+    g_shell_box_answers.erase(g_shell_box_answers.begin());
+    return FALSE;
+}
+
+void CALLBACK answer_shell_boxes(HWND, UINT, UINT_PTR, DWORD) noexcept {
+    EnumThreadWindows(GetCurrentThreadId(), answer_one_box, 0);
+}
+
+// A delete that stops half-way, because the shell cannot bin a file (it is open elsewhere) and
+// either gives up (failure) or asks and is told no (cancel), has binned the files before it:
+// the view must not go on showing those. One that is cancelled before anything went changes
+// nothing. The other view of the folder reloads whenever a file went.
+TEST_F(CommandsTest, AStoppedDeleteLeavesTheViewsShowingWhatIsLeft) {
+    struct Case {
+        const char* what;
+        int silently;
+        std::vector<int> answers;  // to the shell's boxes, in turn
+        bool a_goes;
+        std::vector<Posted> posted;
+    } const cases[] = {
+        {"the shell fails on the open file",
+         1,
+         {},
+         true,
+         {{0, kViewClear, 0}, {0, kViewRefresh, 0}, {1, kViewClear, 0}, {1, kViewRefresh, 0}}},
+        {"the user declines deleting the open file for good",
+         0,
+         {IDYES, IDNO},
+         true,
+         {{0, kViewClear, 0}, {0, kViewRefresh, 0}, {1, kViewClear, 0}, {1, kViewRefresh, 0}}},
+        {"the user cancels at once", 0, {IDNO}, false, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::wstring folder = make_folder("stopped delete");
+        for (const wchar_t* name : {L"a.jpg", L"b.png", L"c.bmp"}) touch(folder + L"\\" + name);
+        views_[0].set(to_u16(folder), {u"*a.jpg", u"*b.png", u"*c.bmp"});
+        view_state(0) = views_[0].state;
+        views_[1].set(to_u16(folder), {u"a.jpg", u"b.png", u"c.bmp"});
+        view_state(1) = views_[1].state;
+        g_shell.main_settings.delete_silently = c.silently;
+        // Open without sharing: nothing can move or delete it meanwhile.
+        HANDLE held = CreateFileW((folder + L"\\b.png").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        g_shell_box_answers = c.answers;
+        g_answered_boxes.clear();
+        const UINT_PTR timer = SetTimer(nullptr, 0, 50, answer_shell_boxes);
+        g_posted.clear();
+        command(kCommandDelete);
+        KillTimer(nullptr, timer);
+        CloseHandle(held);
+        EXPECT_TRUE(g_shell_box_answers.empty());
+        EXPECT_EQ(GetFileAttributesW((folder + L"\\a.jpg").c_str()) == INVALID_FILE_ATTRIBUTES, c.a_goes);
+        EXPECT_NE(GetFileAttributesW((folder + L"\\b.png").c_str()), INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(g_posted, c.posted);
+    }
     g_shell.main_settings.delete_silently = 0;
 }
 

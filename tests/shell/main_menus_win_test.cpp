@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@
 #include "shell/shell_state.h"
 #include "shell/startup.h"
 #include "shell/thumbnail_view_parts.h"
+#include "tests/shell/main_menu_texts.h"
 #include "tests/shell/stand_in_subsystems.h"
 #include "tests/shell/unique_scratch.h"
 
@@ -152,32 +154,26 @@ TEST_F(MainMenusTest, MenuStructureReadsBackThroughTheSystem) {
     }
     EXPECT_EQ(read_menu(main_menu_popup(1))[3].submenu, main_menu_popup(8));
     // Without registered tools the Tools popup starts with the greyed placeholder.
-    EXPECT_EQ(wide_of(read_menu(main_menu_popup(3))[0].label->text), L"<未登録>");
+    EXPECT_EQ(read_menu(main_menu_popup(3))[0].id, 7310u);
     EXPECT_TRUE(GetMenuState(main_menu_popup(3), 7310, MF_BYCOMMAND) & MF_GRAYED);
 
+    // The key each item shows beside its text (the texts themselves: main_menu_texts.h).
     struct KeyCase {
         int position;
         UINT id;
-        const wchar_t* text;
         const wchar_t* keys;
     } const keys[] = {
-        {0, 7040, L"すべて選択(&L)", L"Ctrl+A"},
-        {0, 7020, L"ファイル削除(&D)", L"Delete"},
-        {0, 7050, L"サムネイル印刷(&P)...", L"Ctrl+P"},
-        {0, 7090, L"終了(&X)", L""},
-        {1, 7150, L"サムネイル更新(&R)", L"F5"},
-        {2, 7210, L"シングルビュー(ウィンドウ)(&V)", L"Space"},
-        {4, 7410, L"ヘルプ表示(&H)", L"F1"},
-        {4, 7430, L"バージョン情報(&V)...", L""},
-        {7, 7160, L"隠し属性表示(&H)", L""},
-        {8, 7122, L"ビュー1表示(&F)", L"D"},
+        {0, 7040, L"Ctrl+A"}, {0, 7020, L"Delete"}, {0, 7050, L"Ctrl+P"}, {0, 7090, L""}, {1, 7150, L"F5"},
+        {2, 7210, L"Space"},  {4, 7410, L"F1"},     {4, 7430, L""},       {7, 7160, L""}, {8, 7122, L"D"},
     };
     for (const KeyCase& k : keys) {
+        bool found = false;
         for (const ReadItem& item : read_menu(main_menu_popup(k.position))) {
             if (item.id != k.id) continue;
-            EXPECT_EQ(wide_of(item.label->text), k.text) << k.id;
+            found = true;
             EXPECT_EQ(wide_of(item.label->modifier) + wide_of(item.label->key), k.keys) << k.id;
         }
+        EXPECT_TRUE(found) << k.id;
     }
 }
 
@@ -376,6 +372,174 @@ std::wstring list_entry(HWND list, int i) {
     wchar_t text[64] = {};
     SendMessageW(list, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
     return text;
+}
+
+// The tip the lists' tooltip control holds for `list`: that control is one of the thread's
+// tooltip windows, told apart by whether it knows the list as a tool.
+std::wstring list_tip(HWND list) {
+    struct Search {
+        HWND list;
+        std::wstring text;
+    } search{list, L""};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM p) -> BOOL {
+            Search* s = reinterpret_cast<Search*>(p);
+            wchar_t name[64] = {};
+            GetClassNameW(window, name, 64);
+            if (lstrcmpiW(name, TOOLTIPS_CLASSW) != 0) return TRUE;
+            wchar_t text[256] = {};
+            TOOLINFOW tool = {};
+            tool.cbSize = TTTOOLINFOW_V2_SIZE;
+            tool.uFlags = TTF_IDISHWND;
+            tool.hwnd = GetParent(s->list);
+            tool.uId = reinterpret_cast<UINT_PTR>(s->list);
+            tool.lpszText = text;
+            SendMessageW(window, TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(&tool));
+            if (!text[0]) return TRUE;
+            s->text = text;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.text;
+}
+
+std::wstring wide_of(const std::u16string& s) {
+    return std::wstring(s.begin(), s.end());
+}
+
+std::wstring menu_string(HMENU menu, int position) {
+    wchar_t text[128] = {};
+    MENUITEMINFOW info = {};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_STRING;
+    info.dwTypeData = text;
+    info.cch = 128;
+    GetMenuItemInfoW(menu, static_cast<UINT>(position), TRUE, &info);
+    return text;
+}
+
+// A white 32-bit bitmap to draw one menu item into.
+struct ItemCanvas {
+    static constexpr int kWidth = 480, kHeight = 24;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ old = nullptr;
+    uint32_t* bits = nullptr;
+
+    ItemCanvas() {
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = kWidth;
+        info.bmiHeader.biHeight = kHeight;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        void* p = nullptr;
+        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &p, nullptr, 0);
+        bits = static_cast<uint32_t*>(p);
+        old = SelectObject(dc, bitmap);
+        FillMemory(bits, kWidth * kHeight * 4, 0xFF);
+    }
+    ~ItemCanvas() {
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
+    std::vector<uint32_t> pixels() const {
+        GdiFlush();
+        return std::vector<uint32_t>(bits, bits + kWidth * kHeight);
+    }
+};
+
+// What an unselected, enabled item with this text and key must look like: the menu background,
+// the text from 20 pixels in, the key right-aligned 12 pixels before the end, in the menu font.
+std::vector<uint32_t> expected_item_pixels(const std::wstring& text, const std::wstring& keys) {
+    ItemCanvas canvas;
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = 500;
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, 500, &metrics, 0);
+    HFONT font = CreateFontIndirectW(&metrics.lfMenuFont);
+    HGDIOBJ old_font = SelectObject(canvas.dc, font);
+    RECT all = {0, 0, ItemCanvas::kWidth, ItemCanvas::kHeight};
+    HBRUSH menu = CreateSolidBrush(GetSysColor(COLOR_MENU));
+    FillRect(canvas.dc, &all, menu);
+    DeleteObject(menu);
+    SetBkMode(canvas.dc, TRANSPARENT);
+    SetTextColor(canvas.dc, GetSysColor(COLOR_MENUTEXT));
+    RECT column = {20, 0, ItemCanvas::kWidth - 12, ItemCanvas::kHeight};
+    DrawTextW(canvas.dc, text.c_str(), -1, &column, DT_SINGLELINE | DT_VCENTER);
+    if (!keys.empty()) DrawTextW(canvas.dc, keys.c_str(), -1, &column, DT_SINGLELINE | DT_VCENTER | DT_RIGHT);
+    SelectObject(canvas.dc, old_font);
+    DeleteObject(font);
+    return canvas.pixels();
+}
+
+std::vector<uint32_t> drawn_item_pixels(UINT id, const MenuItemLabel* label) {
+    ItemCanvas canvas;
+    DRAWITEMSTRUCT draw = {};
+    draw.CtlType = ODT_MENU;
+    draw.itemID = id;
+    draw.hDC = canvas.dc;
+    draw.rcItem = {0, 0, ItemCanvas::kWidth, ItemCanvas::kHeight};
+    draw.itemData = reinterpret_cast<ULONG_PTR>(label);
+    SendMessageW(g_shell.main_window, WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&draw));
+    return canvas.pixels();
+}
+
+// Every item of every popup, read back from the real menus and drawn by the main window, shows
+// the text written out in main_menu_texts.h; so do the menu bar's buttons and the toolbar's tips
+// and lists.
+TEST_F(MainMenusTest, EveryMenuAndBarTextIsTheWrittenText) {
+    std::map<UINT, std::wstring> keys_of;
+    for (const main_menu_texts::Popup& expected : main_menu_texts::popups()) {
+        SCOPED_TRACE(expected.position);
+        HMENU menu = main_menu_popup(expected.position);
+        ASSERT_TRUE(IsMenu(menu));
+        const std::vector<ReadItem> items = read_menu(menu);
+        ASSERT_EQ(items.size(), expected.items.size());
+        for (size_t i = 0; i < items.size(); ++i) {
+            const main_menu_texts::Item& want = expected.items[i];
+            const ReadItem& item = items[i];
+            ASSERT_EQ(item.id, want.id) << i;
+            if (!want.text) continue;
+            const std::wstring text = wide_of(std::u16string(want.text));
+            EXPECT_EQ(menu_string(menu, static_cast<int>(i)), text) << item.id;
+            ASSERT_NE(item.label, nullptr) << item.id;
+            EXPECT_EQ(wide_of(item.label->text), text) << item.id;
+            const std::wstring keys = wide_of(item.label->modifier) + wide_of(item.label->key);
+            keys_of[item.id] = keys;
+            EXPECT_TRUE(drawn_item_pixels(item.id, item.label) == expected_item_pixels(text, keys))
+                << "drawn text of " << item.id;
+        }
+    }
+
+    HWND bar = g_shell.menu_toolbar;
+    const std::vector<main_menu_texts::Item>& captions = main_menu_texts::menu_bar();
+    ASSERT_EQ(SendMessageW(bar, TB_BUTTONCOUNT, 0, 0), static_cast<LRESULT>(captions.size()));
+    for (size_t i = 0; i < captions.size(); ++i) {
+        TBBUTTON b = {};
+        SendMessageW(bar, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&b));
+        EXPECT_EQ(b.idCommand, captions[i].id);
+        EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(b.dwData)),
+                  wide_of(std::u16string(captions[i].text)));
+    }
+
+    // A tip carries its command's key as the menus show it; the columns button never does.
+    for (const main_menu_texts::Item& tip : main_menu_texts::toolbar_tips()) {
+        std::wstring want = wide_of(std::u16string(tip.text));
+        if (tip.id != 7500 && !keys_of[tip.id].empty()) want += L" (" + keys_of[tip.id] + L")";
+        EXPECT_EQ(button_tip(tip.id), want) << tip.id;
+    }
+    HWND toolbar = main_toolbar_window();
+    HWND sizes = GetDlgItem(toolbar, kSizeListId);
+    HWND filter = GetDlgItem(toolbar, kFilterListId);
+    EXPECT_EQ(list_entry(sizes, 9), wide_of(std::u16string(main_menu_texts::size_register_entry())));
+    const std::vector<const char16_t*>& filters = main_menu_texts::filter_entries();
+    ASSERT_EQ(SendMessageW(filter, CB_GETCOUNT, 0, 0), static_cast<LRESULT>(filters.size()));
+    for (size_t i = 0; i < filters.size(); ++i)
+        EXPECT_EQ(list_entry(filter, static_cast<int>(i)), wide_of(std::u16string(filters[i])));
+    EXPECT_EQ(list_tip(sizes), wide_of(std::u16string(main_menu_texts::size_list_tip())));
+    EXPECT_EQ(list_tip(filter), wide_of(std::u16string(main_menu_texts::filter_list_tip())));
 }
 
 // What the dialog showed before the timer typed into it and pressed OK.

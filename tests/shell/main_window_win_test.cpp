@@ -17,7 +17,9 @@
 #include "common/win/app_messages.h"
 #include "common/win/message_box.h"
 #include "common/win/process_lock.h"
+#include "loading/browser_load.h"
 #include "loading/codec_set.h"
+#include "loading/reader_display_options.h"
 #include "shell/core/settings_store.h"
 #include "shell/folder_tree.h"
 #include "shell/main_menus.h"
@@ -27,6 +29,7 @@
 #include "shell/shell_state.h"
 #include "shell/startup.h"
 #include "shell/thumbnail_view.h"
+#include "tests/codecs/png_fixtures.h"
 #include "tests/shell/settings_file_builder.h"
 #include "tests/shell/stand_in_subsystems.h"
 #include "tests/shell/unique_scratch.h"
@@ -146,6 +149,62 @@ protected:
     std::wstring settings_folder_;
     std::wstring settings_file_;
 };
+
+// The browser's image load (thumbnails, preview; the image windows use the same PNG reader set-up)
+// takes gamma, transparency and background colour from slots 28-32 of the settings file. A
+// display gamma under 1.0 is a setting like any other: the image gets darker, it is not raised
+// to 1.0. The file: gamma 1.0 (gAMA 100000), a blue background (bKGD), an opaque grey pixel and
+// a wholly transparent one.
+TEST_F(ShellAppTest, PngDisplayOptionsComeFromTheSettingsFile) {
+    PngFile png;
+    png.ihdr(2, 1, 8, 6);
+    Bytes gamma;
+    append_be32(gamma, 100000);
+    png.chunk("gAMA", gamma);
+    png.chunk("bKGD", Bytes{0, 0, 0, 0, 0, 255});
+    png.idat(Bytes{0, 128, 128, 128, 255, 10, 20, 30, 0}).end();
+    const std::wstring path = make_scratch_folder("png-display") + L"\\clear.png";
+    ASSERT_TRUE(write_bytes(std::u16string(path.begin(), path.end()), png.bytes));
+
+    struct Case {
+        const char* what;
+        int32_t gamma_on, gamma, transparency, file_background, colour;
+        uint8_t grey;      // what 128 becomes
+        uint8_t clear[3];  // the transparent pixel, red, green, blue
+    } const cases[] = {
+        // 255 x (128 / 255)^2 = 64.25 with a display gamma of 0.5.
+        {"gamma 0.5, configured green", 1, 500, 1, 0, 0x00FF00, 64, {0, 255, 0}},
+        {"gamma 2.2, the file's blue", 1, 2200, 1, 1, 0x00FF00, 186, {0, 0, 255}},
+        {"gamma 0 is raised to 0.001", 1, 0, 1, 0, 0x0000FF, 0, {255, 0, 0}},
+        {"gamma off, transparency off", 0, 500, 0, 0, 0x00FF00, 128, {10, 20, 30}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SettingsFileBuilder b;
+        b.integer(28, c.gamma_on).integer(29, c.gamma).integer(30, c.transparency);
+        b.integer(31, c.file_background).integer(32, c.colour);
+        store_settings(b);
+        start_app();
+        uint8_t bgr[6] = {};
+        {
+            ProcessLockGuard hold;
+            int32_t loaded = 0;
+            LoadedImage* image = load_image_24(nullptr, 0, std::u16string(path.begin(), path.end()), &loaded);
+            ASSERT_NE(image, nullptr);
+            ASSERT_EQ(image->info.bit_count, 24);
+            std::memcpy(bgr, image->pixels, 6);
+            release_load_result();
+        }
+        EXPECT_EQ(bgr[0], c.grey);
+        EXPECT_EQ(bgr[1], c.grey);
+        EXPECT_EQ(bgr[2], c.grey);
+        EXPECT_EQ(bgr[5], c.clear[0]);
+        EXPECT_EQ(bgr[4], c.clear[1]);
+        EXPECT_EQ(bgr[3], c.clear[2]);
+        ASSERT_TRUE(close_app());
+    }
+    set_browser_display_options(ReaderDisplayOptions{});
+}
 
 TEST_F(ShellAppTest, MainWindowTakesTitleAndPlaceAndLayoutFromTheSettings) {
     struct Case {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "codecs/file_type.h"
+#include "tests/shell/main_menu_texts.h"
 
 namespace {
 
@@ -50,26 +51,33 @@ TEST(MenuRulesTest, KeyTexts) {
     }
 }
 
-TEST(MenuRulesTest, EveryItemOfEveryPopupHasItsLabel) {
+TEST(MenuRulesTest, EveryItemOfEveryPopupShowsItsText) {
     const std::vector<KeyEntry> keys = default_keys();
     MenuLabelSet set;
     fill_menu_labels(keys.data(), &set);
-    for (int popup = 0; popup < kMenuPopupCount; ++popup) {
-        const MenuRows rows = popup_rows(popup);
-        ASSERT_GT(rows.count, 0) << popup;
+    for (const main_menu_texts::Popup& expected : main_menu_texts::popups()) {
+        SCOPED_TRACE(expected.position);
+        // The Tools popup's rows are the fixed part below the placeholder or the tool items.
+        std::vector<main_menu_texts::Item> items = expected.items;
+        if (expected.position == kPopupTools) {
+            ASSERT_EQ(items.front().id, kNoToolItemId);
+            EXPECT_EQ(std::u16string(set.labels[menu_label_index(keys.data(), kNoToolItemId)].text),
+                      items.front().text);
+            items.erase(items.begin());
+        }
+        const MenuRows rows = popup_rows(expected.position);
+        ASSERT_EQ(rows.count, static_cast<int>(items.size()));
         for (int i = 0; i < rows.count; ++i) {
             const MenuRow& row = rows.rows[i];
-            if (row.kind == MenuRowKind::separator) {
-                EXPECT_EQ(row.id, kMenuSeparatorId);
-                // Separators only ever stand between items.
-                EXPECT_TRUE(i > 0 || popup == kPopupTools) << popup;
-                EXPECT_LT(i, rows.count - 1) << popup;
+            const main_menu_texts::Item& item = items[static_cast<size_t>(i)];
+            EXPECT_EQ(row.id, item.id) << i;
+            if (item.id == main_menu_texts::kSeparator) {
+                EXPECT_EQ(row.kind, MenuRowKind::separator) << i;
                 continue;
             }
             const int label = menu_label_index(keys.data(), row.id);
             ASSERT_GE(label, 0) << row.id;
-            ASSERT_NE(menu_item_text(row.id), nullptr) << row.id;
-            EXPECT_EQ(std::u16string(set.labels[label].text), menu_item_text(row.id)) << row.id;
+            EXPECT_EQ(std::u16string(set.labels[label].text), item.text) << row.id;
         }
     }
     // Label i belongs to key-table entry i; the labels after the table have no key.
@@ -346,6 +354,24 @@ TEST(MenuRulesTest, ToolbarButtonsAndTips) {
     EXPECT_EQ(buttons[15].id, kColumnsButtonId);
 
     std::vector<KeyEntry> keys = default_keys();
+    // Without any key bound, each tip is the button's own text.
+    std::vector<KeyEntry> no_keys = keys;
+    for (KeyEntry& e : no_keys) e.key = 0;
+    std::vector<main_menu_texts::Item> shown;
+    for (int i = 0; i < kToolbarButtonCount; ++i)
+        if (buttons[i].kind != ToolbarButtonKind::separator) shown.push_back({buttons[i].id, nullptr});
+    ASSERT_EQ(shown.size(), main_menu_texts::toolbar_tips().size());
+    for (size_t i = 0; i < shown.size(); ++i) {
+        const main_menu_texts::Item& expected = main_menu_texts::toolbar_tips()[i];
+        EXPECT_EQ(shown[i].id, expected.id) << i;
+        for (int b = 0; b < kToolbarButtonCount; ++b) {
+            if (buttons[b].id == expected.id) {
+                EXPECT_EQ(toolbar_tip_text(buttons[b], no_keys.data()), expected.text) << expected.id;
+            }
+        }
+    }
+    EXPECT_EQ(std::u16string(kSizeListTip), main_menu_texts::size_list_tip());
+    EXPECT_EQ(std::u16string(kFilterListTip), main_menu_texts::filter_list_tip());
     auto tip = [&](uint16_t id) {
         for (int i = 0; i < kToolbarButtonCount; ++i)
             if (buttons[i].id == id) return toolbar_tip_text(buttons[i], keys.data());
@@ -368,8 +394,9 @@ TEST(MenuRulesTest, SizeListEntries) {
     presets[0] = {200, 150};
     presets[7] = {32, 800};
     const SizePreset box = {160, 120};
-    const std::vector<std::u16string> expected = {u"160x120", u"1. 200x150", u"2. -", u"3. -",      u"4. -",
-                                                  u"5. -",    u"6. -",       u"7. -", u"8. 32x800", u"登録"};
+    const std::vector<std::u16string> expected = {
+        u"160x120", u"1. 200x150", u"2. -", u"3. -",      u"4. -",
+        u"5. -",    u"6. -",       u"7. -", u"8. 32x800", main_menu_texts::size_register_entry()};
     for (int i = 0; i <= kSizeRegisterEntry; ++i)
         EXPECT_EQ(size_list_entry_text(i, box, presets), expected[static_cast<size_t>(i)]) << i;
     // A preset with only one value is empty.
@@ -427,8 +454,10 @@ TEST(MenuRulesTest, RegisteredRowsAreClampedOrEmpty) {
 }
 
 TEST(MenuRulesTest, FilterEntries) {
-    const std::vector<std::u16string> expected = {u"ALL", u"BMP", u"PNG", u"JPEG", u"TIFF", u"GIF"};
-    for (int i = 0; i < kFilterCount; ++i) EXPECT_EQ(filter_entry_text(i), expected[static_cast<size_t>(i)]);
+    const std::vector<const char16_t*>& expected = main_menu_texts::filter_entries();
+    ASSERT_EQ(static_cast<size_t>(kFilterCount), expected.size());
+    for (int i = 0; i < kFilterCount; ++i)
+        EXPECT_EQ(std::u16string(filter_entry_text(i)), expected[static_cast<size_t>(i)]);
     EXPECT_EQ(std::u16string(filter_entry_text(6)), u"");
 }
 

@@ -446,7 +446,9 @@ TEST_F(ThumbnailViewTest, DropsGoToTheMainWindowUnlessAViewIsBusy) {
     EXPECT_EQ(GlobalFlags(drop), static_cast<UINT>(GMEM_INVALID_HANDLE));
 }
 
-bool delete_instead_of_recycling(const std::u16string& path, OsHandle) {
+std::vector<OsHandle> g_recycle_owners;
+bool delete_instead_of_recycling(const std::u16string& path, OsHandle owner) {
+    g_recycle_owners.push_back(owner);
     return DeleteFileW(reinterpret_cast<const wchar_t*>(path.c_str())) != 0;
 }
 
@@ -561,10 +563,19 @@ TEST_F(ThumbnailViewTest, TransformTurnsMarkedJpegFilesOneAtATime) {
     });
     const InPlaceTransformSteps saved = g_in_place_transform_steps;
     g_in_place_transform_steps.recycle = delete_instead_of_recycling;
+    g_recycle_owners.clear();
+    // The open image window owns the recycle bin's windows.
+    HWND image_window =
+        CreateWindowExW(0, L"STATIC", L"image", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    stand_in::g_image_window = image_window;
     g_probe_saw_lock.clear();
     PostMessageW(view_frame_window(0), kProbe, 0, 0);
     SendMessageW(view_frame_window(0), kAppMessage, kViewTransform, 3);  // a quarter turn left
     g_in_place_transform_steps = saved;
+    stand_in::g_image_window = nullptr;
+    DestroyWindow(image_window);
+    const OsHandle owner = reinterpret_cast<OsHandle>(image_window);
+    EXPECT_EQ(g_recycle_owners, (std::vector<OsHandle>{owner, owner}));
 
     ASSERT_FALSE(g_probe_saw_lock.empty());
     for (bool held : g_probe_saw_lock) EXPECT_FALSE(held);
@@ -787,8 +798,8 @@ TEST_F(ThumbnailViewTest, StatusPartZeroWaitsForAConversionIntoTheFolder) {
         publish(5);
         SendMessageW(view_frame_window(0), WM_NOTIFY, 502, reinterpret_cast<LPARAM>(&click));
         pump_a_while(100);
-        // Only the very folder, as written, is guarded.
-        const bool guarded = lstrcmpW(output, L"C:\\pictures") == 0;
+        // Only the very folder is guarded, however its letters are cased.
+        const bool guarded = lstrcmpiW(output, L"C:\\pictures") == 0;
         EXPECT_EQ(view_state(0).count, guarded ? 5 : 0);
     }
     stand_in::set_batch_state(nullptr, false);
