@@ -1083,7 +1083,7 @@ TEST_F(EditWindowWin, MenusAndBarTooltipsShowTheKeysFromTheSettingsFile) {
 }
 
 TEST_F(EditWindowWin, ZoomFieldAndTrackbarFollowARefitAndAZoomRectangle) {
-    g_shell.single_view.fit_large[1] = 1;
+    g_shell.single_view.fit_large[2] = 1;
     load(1600, 1200);
     HWND field = edit_bar_control(kZoomEditId);
     HWND track = edit_bar_control(kZoomTrackId);
