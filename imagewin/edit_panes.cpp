@@ -432,7 +432,8 @@ LRESULT common_pane_message(HWND pane, UINT message, WPARAM wparam, LPARAM lpara
         case WM_VSCROLL:
         case WM_HSCROLL: on_edit_scroll(message == WM_VSCROLL, LOWORD(wparam)); return 0;
         case WM_CONTEXTMENU:
-            if (g_edit_tool.kind == kToolNone && !g_edit_tool.pick_mode && show_edit_context_menu(pane, lparam))
+            if (g_edit_tool.kind == kToolNone && !g_edit_tool.pick_mode &&
+                show_edit_context_menu(pane, lparam))
                 return 0;
             return DefWindowProcW(pane, message, wparam, lparam);
         case WM_CAPTURECHANGED:
@@ -479,7 +480,8 @@ LRESULT CALLBACK first_view_pane_proc(HWND pane, UINT message, WPARAM wparam, LP
                 const ViewPoint p = to_frame(pane, lparam);
                 track_edit_right_drag(p.x, p.y);
             } else if (g_edit_tool.pick_mode) {
-                if (read_pixel_under_cursor({lparam_x(lparam), lparam_y(lparam)}) && g_edit_tool.kind == kToolNone)
+                if (read_pixel_under_cursor({lparam_x(lparam), lparam_y(lparam)}) &&
+                    g_edit_tool.kind == kToolNone)
                     if (HWND box = GetDlgItem(GetDlgItem(edit_window_rebar(), 724), 751))
                         InvalidateRect(box, nullptr, FALSE);
             }

@@ -4,7 +4,10 @@
 Every room has a rank; a file may include only files of its own room or of rooms of lower
 rank. Rooms of the same rank are peers and do not include each other (the formats, the
 portable kernels beside the shared codecs). A room's win/ and native/ folders belong to it.
-Then the files themselves must form no cycle. Prints each fault; exits 1 when there is one.
+Then the components must form no cycle: a header and the source file of the same name are one
+component, since the source defines what the header declares, so a header that includes B
+while B's source includes that header is a cycle even though no file includes itself. Prints
+each fault; exits 1 when there is one.
 
 Usage: scripts/check-includes.py [top]   (top defaults to the checkout holding this script)
 """
@@ -33,6 +36,22 @@ RANKS = {
     "cli": 8,
 }
 
+# Cycles that were there when the check moved to components, in areas still being reworked.
+# Each must not grow; one that is broken is reported so that it leaves this list.
+KNOWN_CYCLES = [
+    {"kernels/adjust_context", "kernels/lookup_tables"},
+    {"kernels/filter_rows", "kernels/filter_work"},
+    {"view/core/view_geometry", "view/core/view_mapping"},
+    {"imagewin/edit_state", "imagewin/edit_tools_seam"},
+    {
+        "imagewin/edit_bars", "imagewin/edit_commands", "imagewin/edit_history_window",
+        "imagewin/edit_menus", "imagewin/edit_panes", "imagewin/edit_tool_host",
+        "imagewin/edit_window", "imagewin/image_commands_win", "imagewin/image_file_list_win",
+        "imagewin/image_view_win", "imagewin/image_windows", "imagewin/save_dialog",
+        "imagewin/save_edit_image", "imagewin/save_preview", "imagewin/saving_seam",
+    },
+]
+
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.MULTILINE)
 
 
@@ -53,10 +72,17 @@ def source_files(top):
                     yield os.path.relpath(os.path.join(folder, f), top)
 
 
+def cycle_edges(graph, component):
+    """The includes inside a cycle, so the fault says which one to move."""
+    members = set(component)
+    return ", ".join(f"{a} -> {b}" for a in component for b in graph.get(a, []) if b in members)
+
+
 def main():
     top = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     graph = {}
     faults = []
+    notes = []
     for path in source_files(top):
         with open(os.path.join(top, path), encoding="utf-8", errors="replace") as f:
             text = f.read()
@@ -71,7 +97,18 @@ def main():
                 kind = "sideways" if RANKS[dest] == RANKS[source] else "upward"
                 faults.append(f"{kind}: {path} ({source}) includes {target} ({dest})")
 
-    # Cycles among the files: Tarjan's strongly connected components, iteratively.
+    # The component graph: a.h and a.cpp are the node "a".
+    files = graph
+    graph = {}
+    for path, targets in files.items():
+        node = os.path.splitext(path)[0]
+        edges = graph.setdefault(node, [])
+        for target in targets:
+            dest = os.path.splitext(target)[0]
+            if dest != node and dest not in edges:
+                edges.append(dest)
+
+    # Cycles among the components: Tarjan's strongly connected components, iteratively.
     index, low, on_stack, stack, order = {}, {}, set(), [], [0]
     cycles = []
     for start in graph:
@@ -107,12 +144,20 @@ def main():
             if work:
                 parent = work[-1][0]
                 low[parent] = min(low[parent], low[node])
+    found = [set(c) for c in cycles]
     for component in cycles:
-        faults.append("cycle: " + " -> ".join(component))
+        if set(component) in KNOWN_CYCLES:
+            notes.append("known cycle: " + " <-> ".join(component))
+        else:
+            faults.append("cycle: " + " <-> ".join(component) + " (" + cycle_edges(graph, component) + ")")
+    for known in KNOWN_CYCLES:
+        if known not in found:
+            notes.append("no longer a cycle (remove it from KNOWN_CYCLES): " + " <-> ".join(sorted(known)))
 
-    for fault in faults:
-        print(fault)
-    print(f"{len(graph)} files, {sum(len(t) for t in graph.values())} includes, {len(faults)} faults")
+    for line in notes + faults:
+        print(line)
+    print(f"{len(files)} files, {len(graph)} components, {sum(len(t) for t in files.values())} includes, "
+          f"{len(faults)} faults")
     return 1 if faults else 0
 
 
