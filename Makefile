@@ -1,6 +1,8 @@
 # make       builds both trees into build/
 # make run   sets up, builds and starts Pexaron.exe under Wine
-# make test  sets up, builds both trees and runs every test
+# make test  checks the include graph and the formatting, sets up, builds both trees and runs
+#            every test
+# make check checks the include graph and the formatting only (seconds, no build)
 # make bench builds and runs the benchmarks (BENCH=kernels for one) and prints their table
 BUILD ?= build
 export PX_BUILD_DIR := $(abspath $(BUILD))
@@ -8,7 +10,7 @@ export PX_BUILD_DIR := $(abspath $(BUILD))
 export PX_DEPS_DIR ?= $(abspath build/deps)
 JPEG_PREFIX := $(PX_DEPS_DIR)/libjpeg-turbo
 
-.PHONY: all setup native win32 win64 fuzz test bench run clean
+.PHONY: all setup native win32 win64 fuzz check test bench run clean
 
 all: native win32
 
@@ -43,7 +45,13 @@ fuzz: setup
 	  -DPX_FUZZ=ON >/dev/null
 	@cmake --build $(BUILD)/fuzz
 
-test: all fuzz
+# A cycle or an unformatted file fails in seconds, before anything is built.
+check:
+	@python3 scripts/check-includes.py
+	@scripts/check-format.sh
+
+test: check
+	@$(MAKE) --no-print-directory all fuzz
 	@scripts/run-tests.sh
 
 bench: setup $(BUILD)/native/build.ninja

@@ -2,7 +2,7 @@
 // used on its own) and the building blocks that the depth conversion and the palette reduction
 // share: row sizes, error-diffusion tables, grey values and work copies.
 // Kept apart from conversion.h so that the palette code, which the depth conversion calls,
-// needs nothing above it. The definitions live in conversion.cpp.
+// needs nothing above it.
 #pragma once
 
 #include <cstdint>
@@ -76,6 +76,10 @@ const int32_t* ensure_squares(ConversionContext* context);
 // Grey value of a 24-bit pixel and of a palette entry, by the program's grey rule.
 uint8_t grey_of_bgr(uint8_t blue, uint8_t green, uint8_t red);
 uint8_t grey_of_entry(const RgbQuad& entry);
+
+// The grey values of the source (8 or 24 bits) into rows `out_stride` (>= width) bytes apart.
+void grey_rows(const ConversionContext* context, const RgbQuad* source_palette, const uint8_t* source_pixels,
+               uint8_t* out, int64_t out_stride);
 
 // Grey work copy of the source (8 or 24 bits) in rows of exactly width bytes; null when the
 // allocation fails. Free with free_work().

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Starts Pexaron.exe under Wine. With no display it runs on a private Xvfb, saves a
-# screenshot into the build folder, then ends the program.
+# Starts Pexaron.exe under Wine. With no display it runs on a private Xvfb with the openbox
+# window manager (as on a user's desktop: captions, framed popups placed by the manager),
+# saves a screenshot into the build folder, then ends the program.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 tree=win32
@@ -31,6 +32,19 @@ if [ -n "${DISPLAY:-}" ]; then
 fi
 . "$top/scripts/xvfb-start.sh"
 start_xvfb
+# The manager runs the start-up command once it manages the screen.
+wm_ready=$(mktemp -u)
+openbox --sm-disable --startup "touch $wm_ready" </dev/null >/dev/null 2>&1 &
+wm_pid=$!
+for _ in $(seq 100); do
+  [ -e "$wm_ready" ] && break
+  kill -0 $wm_pid 2>/dev/null || break
+  sleep 0.1
+done
+if [ ! -e "$wm_ready" ]; then
+  echo "run-pexaron: openbox did not start; the screenshot shows no window manager" >&2
+fi
+rm -f "$wm_ready"
 shot="$PX_BUILD_DIR/pexaron-screenshot.png"
 wine "$exe" "$@" </dev/null >/dev/null 2>&1 &
 pid=$!
@@ -43,5 +57,7 @@ sleep 2
 /usr/bin/import -window root "$shot"
 wineserver -k >/dev/null 2>&1 || true
 wait $pid 2>/dev/null || true
+kill $wm_pid 2>/dev/null || true
+wait $wm_pid 2>/dev/null || true
 kill "$xvfb_pid" 2>/dev/null || true
 echo "screenshot: $shot"

@@ -11,7 +11,7 @@ packages=(
   gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix binutils-mingw-w64-i686
   libz-mingw-w64-dev nasm wine wine32:i386 xvfb xauth x11-apps fonts-ipafont-gothic locales
   cmake ninja-build googletest libjpeg62-turbo-dev zlib1g-dev clang libclang-rt-14-dev
-  imagemagick ccache dpkg-dev
+  imagemagick ccache dpkg-dev clang-format
   libjpeg-turbo-progs pngcheck python3-pil libimage-exiftool-perl libtiff-tools
   giflib-tools gifsicle
   libbenchmark-dev libvips-tools

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "shell/core/settings_slots.h"
+#include "shell/main_layout.h"
 
 // Creates and shows the main window with the saved place, moved onto the nearest monitor's
 // work area when it is not wholly on it.
@@ -13,7 +14,6 @@ LRESULT CALLBACK client_window_proc(HWND window, UINT message, WPARAM wparam, LP
 LRESULT CALLBACK main_mouse_hook(int code, WPARAM wparam, LPARAM lparam) noexcept;
 LRESULT CALLBACK main_keyboard_hook(int code, WPARAM wparam, LPARAM lparam) noexcept;
 
-void layout_panes();
 void set_main_title();
 void main_app_message(WPARAM code, LPARAM value);
 // WM_COPYDATA from a second start. The data comes from another process: anything but a

@@ -13,6 +13,7 @@
 
 #include "common/win/handle.h"
 #include "shell/core/folder_listing.h"
+#include "shell/core/preview_rules.h"
 #include "shell/core/shell_rules.h"
 #include "shell/folder_search.h"
 #include "shell/shell_state.h"
@@ -275,4 +276,26 @@ void html_help_end(DWORD_PTR cookie) {
     if (g_help_library) FreeLibrary(g_help_library);
     g_html_help = nullptr;
     g_help_library = nullptr;
+}
+
+void measure_screen() {
+    RECT frame = {0, 0, 0, 0};
+    AdjustWindowRectEx(&frame, WS_POPUP | WS_THICKFRAME, FALSE, WS_EX_CLIENTEDGE);
+    g_shell.frame_width = frame.right - frame.left;
+    g_shell.frame_height = frame.bottom - frame.top;
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &g_shell.work_area, 0);
+    g_shell.largest_square = largest_preview_size(g_shell.work_area.right - g_shell.work_area.left,
+                                                  g_shell.work_area.bottom - g_shell.work_area.top,
+                                                  g_shell.frame_width, g_shell.frame_height);
+    g_shell.arrow_cursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+    g_shell.wait_cursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32514));
+    g_shell.no_cursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32648));
+    // Visual styles are looked up at run time: the program also runs where there are none.
+    g_shell.themed = false;
+    if (HMODULE theme = GetModuleHandleW(L"uxtheme.dll")) {
+        using IsThemeActiveFunction = BOOL(WINAPI*)();
+        auto active = reinterpret_cast<IsThemeActiveFunction>(
+            reinterpret_cast<void*>(GetProcAddress(theme, "IsThemeActive")));
+        g_shell.themed = active && active();
+    }
 }

@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+// The frame sizes, work area, cursors and visual style of this session, into the shell state.
+void measure_screen();
+
 void create_ui_font();
 void delete_ui_font();
 

@@ -200,12 +200,15 @@ TEST_F(PreviewWindowTest, RefusedRequestsAndUnreadableFilesShowNothing) {
     const std::u16string text = unique_scratch_path("not-an-image.bmp");
     ASSERT_TRUE(write_bytes(text, std::vector<uint8_t>(100, 'x')));
     ASSERT_TRUE(show_preview_for_cell(cell.window, std::wstring(text.begin(), text.end()).c_str()));
-    EXPECT_EQ(GetThreadPriority(g_shell.preview_thread.get()), THREAD_PRIORITY_NORMAL);
-    // Back at idle priority once the load has failed.
-    EXPECT_TRUE(pump_until(
+    // The request raised the thread's priority; it is back at idle only once the load has
+    // failed, so from then on nothing of this request can still appear.
+    ASSERT_TRUE(pump_until(
         [] { return GetThreadPriority(g_shell.preview_thread.get()) == THREAD_PRIORITY_IDLE; }, 5000));
     pump_for(100);
     EXPECT_FALSE(preview_shown());
+    // The failed load left the thread serving: the next readable file shows.
+    show(cell.window, write_image(300, 200));
+    EXPECT_EQ(client_size(g_shell.preview_window).cx, 300);
 }
 
 TEST_F(PreviewWindowTest, FrameKeepsTheImageAspect) {
