@@ -23,6 +23,7 @@
 #include "shell/entry_points.h"
 #include "shell/shell_helpers.h"
 #include "shell/shell_state.h"
+#include "tests/support/test_double_dialog.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -160,6 +161,10 @@ protected:
         for (int32_t& flag : g_shell.main_settings.help_at_start) flag = 0;
         g_boxes.clear();
         previous_hook_ = set_message_box_hook(recording_box);
+        ShellEntryPoints table;
+        test_double_dialog::fill_entry_points(&table);
+        table.show_luminance_histogram_dialog = [] {};
+        install_shell_entry_points(table);
     }
 
     void TearDown() override {
