@@ -1,5 +1,5 @@
-// Entry point of the main program: joins the subsystems the shell reaches only through its table
-// of entry points, then runs the shell.
+// Entry point of the main program: fills the one table through which the subsystems above the
+// shell reach each other, then runs the shell.
 #include <windows.h>
 
 #include "imagewin/edit_window_seam.h"
@@ -8,9 +8,9 @@
 #include "shell/startup.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show) {
-    ShellEntryPoints entry_points;
-    fill_image_window_entry_points(&entry_points);
-    fill_single_view_entry_points(&entry_points);
-    install_shell_entry_points(entry_points);
+    ShellEntryPoints table;
+    fill_image_window_entry_points(&table);
+    fill_single_view_entry_points(&table);
+    install_shell_entry_points(table);
     return pexaron_main(instance, show);
 }

@@ -802,8 +802,11 @@ void update_save_bar() {
     in.comment = g_edit_state.save_choices.insert_comment;
     in.size_limit = save.jpeg_size_limit_on;
     const SaveBarLayout layout = save_bar_layout(in);
-    for (int32_t i = 0; i < kSaveBarButtonCount; ++i)
-        set_state(g_save_bar, kSaveBarButtons[i], layout.buttons[i]);
+    for (int32_t i = 0; i < kSaveBarButtonCount; ++i) {
+        uint8_t state = layout.buttons[i];
+        if (!(state & kButtonHidden) && !image_command_available(kSaveBarButtons[i])) state = kButtonGreyed;
+        set_state(g_save_bar, kSaveBarButtons[i], state);
+    }
     show_control(kPngLevelId, layout.png_controls);
     show_control(743, layout.png_controls);
     show_control(kPngFilterId, layout.png_controls, layout.filter_enabled);

@@ -3,6 +3,7 @@
 #include "codecs/file_type.h"
 #include "imagewin/core/image_commands.h"
 #include "imagewin/core/image_file_list.h"
+#include "imagewin/core/image_window_ids.h"
 #include "imagewin/edit_bars.h"
 #include "imagewin/edit_history_window.h"
 #include "imagewin/edit_panes.h"
@@ -49,17 +50,17 @@ void flip(int32_t& flag) {
 bool save_option_command(int32_t id) {
     SaveSettings& save = g_edit_state.save;
     switch (id) {
-        case 8600: save.dither_mode = save.dither_mode == 0 ? 3 : 0; break;
-        case 8620: flip(save.write_gamma); break;
-        case 8630: flip(save.interlace); break;
-        case 8631: flip(save.progressive); break;
-        case 8640:
-        case 8641:
-        case 8642: save.jpeg_sampling = id - 8640; break;
-        case 8650:
-        case 8651:
-        case 8652: save.jpeg_markers = id - 8650; break;
-        case 8660: flip(save.jpeg_trim); break;
+        case kCmdDither: save.dither_mode = save.dither_mode == 0 ? 3 : 0; break;
+        case kCmdWriteGamma: flip(save.write_gamma); break;
+        case kCmdInterlace: flip(save.interlace); break;
+        case kCmdProgressive: flip(save.progressive); break;
+        case kCmdJpegSamplingFirst:
+        case kCmdJpegSamplingFirst + 1:
+        case kCmdJpegSamplingLast: save.jpeg_sampling = id - kCmdJpegSamplingFirst; break;
+        case kCmdJpegMarkersFirst:
+        case kCmdJpegMarkersFirst + 1:
+        case kCmdJpegMarkersLast: save.jpeg_markers = id - kCmdJpegMarkersFirst; break;
+        case kCmdJpegTrim: flip(save.jpeg_trim); break;
         default: return false;
     }
     update_save_bar();
@@ -69,8 +70,8 @@ bool save_option_command(int32_t id) {
 // The zoom commands: then the view and the zoom field follow.
 bool apply_edit_zoom(int32_t id) {
     ViewGeometry& v = g_edit_state.view;
-    if (id == 8110) id = v.zoom == kZoomActualSize ? 8111 : 8112;
-    if (id == 8111) {
+    if (id == kCmdZoomToggle) id = v.zoom == kZoomActualSize ? kCmdZoomFit : kCmdZoomActualSize;
+    if (id == kCmdZoomFit) {
         int32_t width = v.client_width, height = v.client_height;
         if (width <= 0 || height <= 0) return true;
         compute_fit_zoom(v, width, v.image_height, v.image_width, height);
@@ -130,36 +131,38 @@ void edit_window_command_message(HWND window, WPARAM wparam, LPARAM lparam) {
     if (lparam && edit_bars_command(id, HIWORD(wparam))) return;
     if (route_edit_tool_command(id, wparam, reinterpret_cast<HWND>(lparam))) return;
     if (!edit_command_allowed(id, current_edit_command_context())) return;
+    if (!image_command_available(id)) return;
 
     if (const int32_t kind = edit_tool_for_command(id)) {
         open_edit_tool(kind);
         return;
     }
     if (save_option_command(id)) return;
-    if (id >= 7311 && id <= 7318) {
+    if (id >= kCmdExternalTool1 && id <= kCmdExternalTool8) {
         run_external_tool_on_image(id);
         return;
     }
-    if (id >= 8010 && id <= 8013) {
+    if (id >= kCmdFirstFile && id <= kCmdNextFile) {
         // The unreadable entry has left the list; the user is told which step failed.
-        if (navigate_file_list(id - 8010) == kNavigateFailed) show_view_error(window, kViewErrorImageDisplay);
+        if (navigate_file_list(id - kCmdFirstFile) == kNavigateFailed)
+            show_view_error(window, kViewErrorImageDisplay);
         update_image_window_title();
         return;
     }
-    if (id >= 8211 && id <= 8215) {
-        g_shell.single_view.edit_background = id - 8211;
+    if (id >= kCmdBackgroundWhite && id <= kCmdBackgroundBlack) {
+        g_shell.single_view.edit_background = id - kCmdBackgroundWhite;
         for (HWND pane : {first_view_pane(), edited_view_pane()})
             if (pane) InvalidateRect(pane, nullptr, FALSE);
         return;
     }
     if (apply_edit_zoom(id)) return;
-    if (id >= 8230 && id <= 8232) {
-        if (g_edit_tool.pane_mode != id - 8230) set_edit_pane_mode(id - 8230);
+    if (id >= kCmdPaneBoth && id <= kCmdPaneEditedOnly) {
+        if (g_edit_tool.pane_mode != id - kCmdPaneBoth) set_edit_pane_mode(id - kCmdPaneBoth);
         return;
     }
     switch (id) {
-        case 8000: place_file_list_window(); break;
-        case 8030:
+        case kCmdFileList: place_file_list_window(); break;
+        case kCmdReload:
             if (!may_replace_image()) break;
             if (load_image_into_edit_state(g_edit_state.image.path)) {
                 refresh_after_image_change(true);
@@ -169,23 +172,23 @@ void edit_window_command_message(HWND window, WPARAM wparam, LPARAM lparam) {
             }
             update_image_window_title();
             break;
-        case 8031:
+        case kCmdSaveAs:
             (void)save_edit_image_as();
             update_image_window_title();
             break;
-        case 8032:
+        case kCmdSave:
             (void)save_edit_image_to(g_edit_state.image.path);
             update_image_window_title();
             break;
-        case 8040:
-        case 8041:
+        case kCmdRotateSaveRight:
+        case kCmdRotateSaveLeft:
             if (!may_replace_image()) break;
-            if (lossless_rotate_current_file(id == 8040 ? 1 : 3) &&
+            if (lossless_rotate_current_file(id == kCmdRotateSaveRight ? 1 : 3) &&
                 load_image_into_edit_state(std::u16string(g_edit_state.image.path)))
                 refresh_after_image_change(true);
             update_image_window_title();
             break;
-        case 8050: {
+        case kCmdDeleteFile: {
             if (!may_replace_image()) break;
             const int32_t result = delete_current_file_and_advance();
             if (result == kDeleteNextLoaded) refresh_after_image_change(true);
@@ -193,23 +196,27 @@ void edit_window_command_message(HWND window, WPARAM wparam, LPARAM lparam) {
             update_image_window_title();
             break;
         }
-        case 8060: show_comment_dialog_for_image(); break;
-        case 8061: show_text_data_for_image(); break;
-        case 8070: show_print_preview_for_image(); break;
-        case 8150: toggle_selection_display(); break;
-        case 8220: toggle_edit_scrollbars(); break;
-        case 8300:
-        case 8301: scroll_edit_view(0, (id == 8300 ? -1 : 1) * pan_step_pixels(g_edit_state.view)); break;
-        case 8302:
-        case 8303: scroll_edit_view((id == 8302 ? -1 : 1) * pan_step_pixels(g_edit_state.view), 0); break;
-        case 8202: PostMessageW(window, WM_CLOSE, 0, 0); break;
-        case 8311: show_colour_count(); break;
-        case 8320: copy_image_to_clipboard(); break;
-        case 8321:
+        case kCmdComment: show_comment_dialog_for_image(); break;
+        case kCmdTextData: show_text_data_for_image(); break;
+        case kCmdPrintPreview: show_print_preview_for_image(); break;
+        case kCmdSelectionDisplay: toggle_selection_display(); break;
+        case kCmdScrollBars: toggle_edit_scrollbars(); break;
+        case kCmdPanLeft:
+        case kCmdPanRight:
+            scroll_edit_view(0, (id == kCmdPanLeft ? -1 : 1) * pan_step_pixels(g_edit_state.view));
+            break;
+        case kCmdPanUp:
+        case kCmdPanDown:
+            scroll_edit_view((id == kCmdPanUp ? -1 : 1) * pan_step_pixels(g_edit_state.view), 0);
+            break;
+        case kCmdCloseView: PostMessageW(window, WM_CLOSE, 0, 0); break;
+        case kCmdColourCount: show_colour_count(); break;
+        case kCmdCopyImage: copy_image_to_clipboard(); break;
+        case kCmdPasteImage:
             if (paste_clipboard_image()) refresh_after_image_change(true);
             update_image_window_title();
             break;
-        case 8330:
+        case kCmdSavePreview:
             if (show_save_preview()) {
                 if (g_edit_tool.pane_mode != kEditPaneBoth)
                     set_edit_pane_mode(kEditPaneBoth);
@@ -217,16 +224,16 @@ void edit_window_command_message(HWND window, WPARAM wparam, LPARAM lparam) {
                     repaint_edited_pane();
             }
             break;
-        case 8403:
+        case kCmdHistoryWindow:
             if (HWND list = g_edit_state.file_list_window) ShowWindow(list, SW_HIDE);
             create_history_window();
             break;
-        case 8610: start_transparent_colour_pick(); break;
-        case 8670: toggle_comment_insertion(); break;
-        case 8401: undo_or_redo(-1); break;
-        case 8402: undo_or_redo(1); break;
-        case 9000: end_edit_tool(true); break;
-        case 9001: end_edit_tool(false); break;
+        case kCmdTransparentColour: start_transparent_colour_pick(); break;
+        case kCmdCommentInsertion: toggle_comment_insertion(); break;
+        case kCmdUndo: undo_or_redo(-1); break;
+        case kCmdRedo: undo_or_redo(1); break;
+        case kCmdApplyTool: end_edit_tool(true); break;
+        case kCmdCancelTool: end_edit_tool(false); break;
         default: break;
     }
 }

@@ -80,7 +80,8 @@ void update_menu(HMENU menu, const EditCommandContext& context) {
         }
         if (id == 9900 || id == 7310) continue;
         const EditCommandState state = edit_command_state(int(id), context);
-        EnableMenuItem(menu, id, MF_BYCOMMAND | (state.enabled ? MF_ENABLED : MF_GRAYED));
+        const bool enabled = state.enabled && image_command_available(int32_t(id));
+        EnableMenuItem(menu, id, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
         CheckMenuItem(menu, id, MF_BYCOMMAND | (state.checked ? MF_CHECKED : MF_UNCHECKED));
     }
 }

@@ -302,10 +302,16 @@ LRESULT CALLBACK edit_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
         case WM_INITMENU: update_edit_menu_states(); return 0;
         case WM_EXITMENULOOP: clear_tool_group_popup(); return 0;
         case WM_APP:
-            if (wparam == kImageAskReload)
+            if (wparam == kImageAskReload) {
                 ask_reload_changed_file(window);
-            else
+            } else if (wparam == kImageRemeasure) {
+                RECT client = {};
+                GetClientRect(window, &client);
+                if (!IsIconic(window))
+                    on_size(window, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
+            } else {
                 press_tool_group_under_cursor();
+            }
             return 0;
         case WM_MEASUREITEM:
         case WM_DRAWITEM: draw_menu_item(message, lparam); return TRUE;
@@ -416,15 +422,24 @@ bool edit_accelerator(MSG* msg) {
     return !g_edit_tool.accelerators_suspended && keys && frame && TranslateAcceleratorW(frame, keys, msg);
 }
 
+// Called from the main thread just before it terminates a thread that did not end in time; the
+// thread's own unhooking at its end may run at the same moment, so each hook is taken once.
+void remove_edit_window_hooks() {
+    if (HHOOK keyboard = static_cast<HHOOK>(
+            InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&g_keyboard_hook), nullptr)))
+        UnhookWindowsHookEx(keyboard);
+    if (HHOOK mouse = static_cast<HHOOK>(
+            InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&g_mouse_hook), nullptr)))
+        UnhookWindowsHookEx(mouse);
+}
+
 unsigned __stdcall edit_thread(void*) noexcept {
     set_undo_file_ops(&system_undo_file_ops());
     HWND window = create_edit_window();
     g_window = window;
     if (g_ready) SetEvent(g_ready);
     if (window) pump_thread_messages(edit_accelerator);
-    if (g_keyboard_hook) UnhookWindowsHookEx(g_keyboard_hook);
-    if (g_mouse_hook) UnhookWindowsHookEx(g_mouse_hook);
-    g_keyboard_hook = g_mouse_hook = nullptr;
+    remove_edit_window_hooks();
     g_window = nullptr;
     g_edit_state.window_kind = 0;
     PostMessageW(g_shell.main_window, kAppMessage, kMainThreadEnded,
@@ -447,6 +462,12 @@ HWND current_image_window() {
     return g_window;
 }
 
+// The new system metrics reach the bars and panes through a fresh layout on the window's own
+// thread.
+void remeasure_edit_window() {
+    if (HWND window = g_window) PostMessageW(window, kAppMessage, kImageRemeasure, 0);
+}
+
 }  // namespace
 
 void fill_image_window_entry_points(ShellEntryPoints* table) {
@@ -455,4 +476,6 @@ void fill_image_window_entry_points(ShellEntryPoints* table) {
     table->current_image_window = current_image_window;
     table->image_window_modal = edit_window_modal;
     table->edit_help_dialog_proc = edit_help_dialog_proc;
+    table->image_window_remeasure = remeasure_edit_window;
+    table->remove_image_window_hooks = remove_edit_window_hooks;
 }

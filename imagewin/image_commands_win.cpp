@@ -13,6 +13,7 @@
 #include "codecs/palette.h"
 #include "common/win/error_message.h"
 #include "common/win/message_box.h"
+#include "imagewin/core/image_window_ids.h"
 #include "imagewin/core/image_window_texts.h"
 #include "imagewin/edit_state.h"
 #include "imagewin/edit_window.h"
@@ -22,6 +23,7 @@
 #include "imagewin/save_window_seam.h"
 #include "imagewin/saving_seam.h"
 #include "imagewin/undo_history_win.h"
+#include "shell/entry_points.h"
 #include "shell/folder_watch.h"
 #include "shell/launch.h"
 #include "shell/shell_helpers.h"
@@ -30,28 +32,25 @@
 namespace {
 
 constexpr int32_t kDialogComment = 5200;
-constexpr int32_t kDialogPngText = 5300;
-constexpr int32_t kDialogExif = 5400;
 constexpr int32_t kDialogCommentCreate = 5900;
 constexpr int32_t kDialogPrintPreview = 6400;
 
-ImageDialogProcs g_dialog_procs;
 ImageDialogRunner g_dialog_runner = nullptr;
 
 DLGPROC image_dialog_proc(int32_t dialog_id) {
+    const ShellEntryPoints& e = shell_entry_points();
     switch (dialog_id) {
-        case kDialogComment: return g_dialog_procs.image_comment_dialog_proc;
-        case kDialogPngText: return g_dialog_procs.png_text_dialog_proc;
-        case kDialogExif: return g_dialog_procs.exif_dialog_proc;
-        case kDialogCommentCreate: return g_dialog_procs.comment_create_dialog_proc;
-        case kDialogPrintPreview: return g_dialog_procs.image_print_dialog_proc;
+        case kDialogComment: return e.image_comment_dialog_proc;
+        case kDialogPngText: return e.png_text_dialog_proc;
+        case kDialogExif: return e.exif_dialog_proc;
+        case kDialogCommentCreate: return e.comment_create_dialog_proc;
+        case kDialogPrintPreview: return e.image_print_dialog_proc;
         default: return nullptr;
     }
 }
 
 INT_PTR run_image_dialog_procedure(int32_t dialog_id, HWND owner, LPARAM param) {
-    const DLGPROC procedure = image_dialog_proc(dialog_id);
-    return procedure ? run_modal_dialog(owner, dialog_id, procedure, param) : 0;
+    return run_modal_dialog(owner, dialog_id, image_dialog_proc(dialog_id), param);
 }
 
 const wchar_t* wide_text(const char16_t* text) {
@@ -101,11 +100,26 @@ int image_window_message_box(HWND owner, const wchar_t* text, const wchar_t* cap
     return app_message_box(owner, text, caption, style);
 }
 
-void install_image_dialog_procs(const ImageDialogProcs& procs) {
-    g_dialog_procs = procs;
+bool image_command_available(int32_t id) {
+    const ShellEntryPoints& e = shell_entry_points();
+    const EditState& s = g_edit_state;
+    switch (id) {
+        case kCmdComment: return e.image_comment_dialog_proc != nullptr;
+        case kCmdTextData: {
+            const int32_t dialog = text_data_dialog(s.image.source_format, s.image.flag_metadata);
+            return !dialog || image_dialog_proc(dialog) != nullptr;
+        }
+        case kCmdPrintPreview: return e.image_print_dialog_proc != nullptr;
+        case kCmdHistogram: return e.show_luminance_histogram_dialog != nullptr;
+        // Turning the comment off needs no dialog.
+        case kCmdCommentInsertion:
+            return e.comment_create_dialog_proc != nullptr || s.save_choices.insert_comment;
+        default: return true;
+    }
 }
 
 INT_PTR run_image_dialog(int32_t dialog_id, HWND owner, LPARAM param) {
+    if (!image_dialog_proc(dialog_id)) return kDialogUnavailable;
     ListWindowDisabled disabled;
     EditModalScope modal;
     return (g_dialog_runner ? g_dialog_runner : run_image_dialog_procedure)(dialog_id, owner, param);

@@ -13,27 +13,20 @@
 // the cursor made visible first. Through the program's replaceable box routine.
 int image_window_message_box(HWND owner, const wchar_t* text, const wchar_t* caption, UINT style);
 
-// The procedures of the subsystem-6 dialogs that the image windows open. That subsystem builds
-// on this one, so the program fills the table at start (app/); an empty entry closes at once as
-// if cancelled.
-struct ImageDialogProcs {
-    DLGPROC image_comment_dialog_proc = nullptr;  // 5200, parameter 0
-    DLGPROC png_text_dialog_proc = nullptr;       // 5300, parameter 0
-    DLGPROC exif_dialog_proc = nullptr;           // 5400, parameter 0
-    // 5900: the parameter is the std::u16string* of the comment to write; on OK the dialog
-    // stores the new text into it and ends with 1.
-    DLGPROC comment_create_dialog_proc = nullptr;
-    DLGPROC image_print_dialog_proc = nullptr;  // 6400, parameter 0
-};
-void install_image_dialog_procs(const ImageDialogProcs& procs);
-
-// The subsystem-6 dialogs the image windows open (5200, 5300, 5400, 5900, 6400) go through one
-// replaceable routine, so that tests answer them. Returns the dialog's result, below 0 when it
-// could not be created. The image window counts as inside a modal loop meanwhile.
+// The dialogs the image windows open (5200, 5300, 5400, 5900, 6400) take their procedures from
+// the program's table (shell/entry_points.h) and go through one replaceable routine, so that
+// tests answer them. Returns the dialog's result, below 0 when it could not be created, and
+// kDialogUnavailable (shell/launch.h), with nothing shown, when its procedure is an empty entry.
+// The image window counts as inside a modal loop meanwhile.
 using ImageDialogRunner = INT_PTR (*)(int32_t dialog_id, HWND owner, LPARAM param);
 INT_PTR run_image_dialog(int32_t dialog_id, HWND owner, LPARAM param);
 // Installs a replacement (null restores the default); returns the previous one.
 ImageDialogRunner set_image_dialog_runner(ImageDialogRunner runner);
+
+// Whether the entries of the program's table that image-window command `id` needs are filled for
+// the current image; the menus and bars grey the commands that are not, and the dispatchers do
+// nothing for them.
+bool image_command_available(int32_t id);
 
 // Command 8320: the image as CF_DIB; nothing is shown when the clipboard cannot be opened.
 void copy_image_to_clipboard();

@@ -25,11 +25,6 @@ constexpr int kViewErrorMemory = 0;
 constexpr int kViewErrorImageDisplay = 13;
 constexpr int kViewErrorCommandUnavailable = 15;
 
-// Pane modes of the edit window.
-constexpr int32_t kPaneBoth = 0;
-constexpr int32_t kPaneFirstOnly = 1;
-constexpr int32_t kPaneEditedOnly = 2;
-
 // ---- Stand-ins until the edit window exists ----
 
 // Opens the edit tool of `kind`; refused without an image or with a tool open.
@@ -54,8 +49,6 @@ void update_view_options_buttons();
 void set_zoom_controls_enabled(bool enable, UINT scroll_arrow_flags);
 // After a tool or a history step replaced the image.
 void refresh_after_image_change(bool size_changed);
-// The brush circle of the open brush tool on the pane's overlay DC.
-void draw_brush_outline();
 // The edit window's rebar, or null.
 HWND edit_window_rebar();
 

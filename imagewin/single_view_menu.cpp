@@ -120,8 +120,12 @@ HMENU view_popup_menu() {
 void view_on_init_menu() {
     if (!g_menus.popup) return;
     const ViewCommandContext c = view_command_context();
-    for (UINT id : {8040u, 8041u, 8060u, 8050u, 8070u, 8061u, 8320u, 8310u, 8311u})
-        set_state(g_menus.popup, id, view_command_state(int32_t(id), c));
+    for (int32_t id : {kCmdRotateSaveRight, kCmdRotateSaveLeft, kCmdComment, kCmdDeleteFile, kCmdPrintPreview,
+                       kCmdTextData, kCmdCopyImage, kCmdHistogram, kCmdColourCount}) {
+        CommandState state = view_command_state(id, c);
+        state.enabled = state.enabled && image_command_available(id);
+        set_state(g_menus.popup, UINT(id), state);
+    }
     for (UINT id = kCmdBackgroundWhite; id <= UINT(kCmdBackgroundBlack); ++id)
         set_state(g_menus.background, id, view_command_state(int32_t(id), c));
 }

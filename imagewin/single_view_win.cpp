@@ -31,8 +31,6 @@ constexpr int32_t kStartClientWidth = 200;
 constexpr int32_t kStartClientHeight = 150;
 constexpr int kHelpSingleView = 1;  // settings slot 43: dialog 6750
 constexpr int kHelpSlideShow = 3;   // settings slot 45: dialog 6780
-constexpr int32_t kTurnRightCommand = 8414;
-constexpr int32_t kTurnLeftCommand = 8416;
 
 DisplayCopy g_display_copy;
 HWND volatile g_view_window = nullptr;
@@ -90,14 +88,14 @@ void error_box(int code) {
 
 bool folder_in_batch_use() {
     const ShellEntryPoints& entries = shell_entry_points();
-    if (!entries.batch_conversion_running()) return false;
+    if (!entries.conversion_running()) return false;
     const wchar_t* folder = reinterpret_cast<const wchar_t*>(state().image.folder);
     if (!folder[0]) return false;
     wchar_t other[MAX_PATH] = {};
-    entries.batch_input_folder(other);
+    entries.conversion_input_folder(other);
     if (other[0] && lstrcmpiW(other, folder) == 0) return true;
     other[0] = 0;
-    entries.batch_output_folder(other);
+    entries.conversion_output_folder(other);
     return other[0] && lstrcmpiW(other, folder) == 0;
 }
 
@@ -702,7 +700,7 @@ void view_window_command(int32_t id) {
     EditState& s = state();
     SingleViewState& v = s.single;
     HWND window = s.image_window;
-    if (!window) return;
+    if (!window || !image_command_available(id)) return;
     set_cursor_visible(true);
     if (!v.full_screen && v.bar_shown) {
         show_view_bar(false);
@@ -757,7 +755,7 @@ void view_window_command(int32_t id) {
         case kCmdHistogram: {
             const bool disable = s.file_list_window && IsWindowEnabled(s.file_list_window);
             if (disable) EnableWindow(s.file_list_window, FALSE);
-            show_luminance_histogram_dialog();
+            shell_entry_points().show_luminance_histogram_dialog();
             if (disable) EnableWindow(s.file_list_window, TRUE);
             break;
         }

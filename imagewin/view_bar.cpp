@@ -132,7 +132,7 @@ void update_view_bar_buttons() {
     if (!v.toolbar) return;
     const ViewCommandContext context = view_command_context();
     for (uint16_t id : kViewBarStateCommands) {
-        const bool enabled = view_command_state(id, context).enabled;
+        const bool enabled = view_command_state(id, context).enabled && image_command_available(id);
         SendMessageW(v.toolbar, TB_SETSTATE, id,
                      MAKELPARAM(enabled ? TBSTATE_ENABLED : TBSTATE_INDETERMINATE, 0));
     }

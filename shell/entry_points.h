@@ -1,12 +1,19 @@
-// What the main window uses of the subsystems built on top of the shell: the image windows and
-// the dialogs and batch jobs. Their libraries depend on the shell, so the shell never calls them
-// by name: the program fills this table at start (app/), and every entry it leaves empty keeps
-// a stand-in that says that nothing of that subsystem runs.
+// The one table through which the subsystems built on top of the shell reach each other: the
+// image windows, the dialogs and batch jobs, and the edit tools. Their libraries depend on the
+// shell, so neither the shell nor the image windows call a later subsystem by name: the program
+// fills this table at start (app/), each subsystem through a fill function of its own.
+//
+// An empty entry has one meaning: what it serves is unavailable. A command that needs it is
+// greyed in menus and on toolbars, and when it is posted anyway it does nothing visible and its
+// dispatcher reports it unavailable. An empty query entry answers that nothing of its subsystem
+// runs (no window, no conversion, no text).
 #pragma once
 
 #include <windows.h>
 
 struct ExifSummary;
+// The edit tools' operations, defined by the image windows' tool host.
+struct EditToolTable;
 
 struct ShellEntryPoints {
     // Image windows.
@@ -33,6 +40,22 @@ struct ShellEntryPoints {
     DLGPROC view_help_dialog_proc = nullptr;        // dialog 6750
     DLGPROC edit_help_dialog_proc = nullptr;        // dialog 6770
     DLGPROC slide_show_help_dialog_proc = nullptr;  // dialog 6780
+
+    // The dialogs the image windows open modally over themselves.
+    DLGPROC image_comment_dialog_proc = nullptr;  // 5200, parameter 0
+    DLGPROC png_text_dialog_proc = nullptr;       // 5300, parameter 0
+    DLGPROC exif_dialog_proc = nullptr;           // 5400, parameter 0
+    // 5900: the parameter is the std::u16string* of the comment to write; on OK the dialog
+    // stores the new text into it and ends with 1.
+    DLGPROC comment_create_dialog_proc = nullptr;
+    DLGPROC image_print_dialog_proc = nullptr;  // 6400, parameter 0
+
+    // Edit tools: their operations, and the services of theirs the image windows call.
+    const EditToolTable* edit_tools = nullptr;
+    // The modal luminance histogram (dialog 6100) of the current image (command 8310).
+    void (*show_luminance_histogram_dialog)() = nullptr;
+    // The open brush tool's outline on the edited pane's overlay DC.
+    void (*draw_brush_outline)() = nullptr;
 
     // Dialogs and batch jobs.
     HWND (*batch_window)() = nullptr;  // the batch conversion window, when its thread has one
@@ -65,9 +88,23 @@ struct ShellEntryPoints {
     // The twelve display texts of the Exif rows (64 characters each, cleared by the caller),
     // as the Exif shooting-data dialog shows them.
     void (*format_exif_fields)(const ExifSummary* summary, wchar_t (*texts)[64]) = nullptr;
+
+    // The answers of the query entries, an empty entry answering that nothing runs.
+    HWND running_image_window() const { return current_image_window ? current_image_window() : nullptr; }
+    bool image_window_in_modal_loop() const { return image_window_modal && image_window_modal(); }
+    HWND running_batch_window() const { return batch_window ? batch_window() : nullptr; }
+    bool conversion_running() const { return batch_conversion_running && batch_conversion_running(); }
+    // MAX_PATH characters, empty when no conversion runs.
+    void conversion_input_folder(wchar_t* folder) const {
+        folder[0] = 0;
+        if (batch_input_folder) batch_input_folder(folder);
+    }
+    void conversion_output_folder(wchar_t* folder) const {
+        folder[0] = 0;
+        if (batch_output_folder) batch_output_folder(folder);
+    }
 };
 
-// The table in use: never an empty entry.
+// The table in use; its entries may be empty.
 const ShellEntryPoints& shell_entry_points();
-// Installs `table`; its empty entries take the stand-ins.
 void install_shell_entry_points(const ShellEntryPoints& table);

@@ -25,9 +25,9 @@ struct ConversionFolders {
 // False when no conversion runs; the folders are read only then.
 bool running_conversion(ConversionFolders* folders) {
     const ShellEntryPoints& entry = shell_entry_points();
-    if (!entry.batch_conversion_running()) return false;
-    entry.batch_input_folder(folders->input);
-    entry.batch_output_folder(folders->output);
+    if (!entry.conversion_running()) return false;
+    entry.conversion_input_folder(folders->input);
+    entry.conversion_output_folder(folders->output);
     folders->input[MAX_PATH - 1] = 0;
     folders->output[MAX_PATH - 1] = 0;
     return true;

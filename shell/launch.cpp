@@ -115,6 +115,9 @@ bool open_image_window(int view, int mode, int entry) {
     lstrcpynW(g_handover_path, w(*path), MAX_PATH);
     unsigned id = 0;
     const ShellEntryPoints& entry_points = shell_entry_points();
+    if (!(mode == 2 ? entry_points.start_edit_window_thread != nullptr
+                    : entry_points.start_view_window_thread != nullptr))
+        return false;
     HANDLE thread = mode == 2 ? entry_points.start_edit_window_thread(&id)
                               : entry_points.start_view_window_thread(mode == 1 ? 1 : 0, &id);
     store_image_thread(thread, id);
@@ -122,7 +125,7 @@ bool open_image_window(int view, int mode, int entry) {
 }
 
 bool start_slide_show() {
-    if (image_window_running()) return false;
+    if (image_window_running() || !shell_entry_points().start_view_window_thread) return false;
     const ViewState& state = view_state(active_view());
     if (state.busy != kViewIdle || !state.entries || state.count <= 0) return false;
     const std::optional<std::u16string> path = join_entry_path(state.folder, state.entries[0].name);
@@ -215,7 +218,7 @@ void open_view_folder(int refresh, int view) {
 // batch conversion writes into their folders; the watch is then left as it is.
 void recheck_view_folders() {
     if (!g_shell.main_window || !IsWindowEnabled(g_shell.main_window) ||
-        shell_entry_points().batch_conversion_running())
+        shell_entry_points().conversion_running())
         return;
     bool changed[2] = {};
     poll_folder_watch(&changed[0], &changed[1]);
@@ -244,6 +247,7 @@ void set_viewer_folder(const wchar_t* folder) {
 }
 
 INT_PTR run_modal_dialog(HWND owner, int dialog_id, DLGPROC procedure, LPARAM parameter) {
+    if (!procedure) return kDialogUnavailable;
     return g_dialog_runner(owner, dialog_id, procedure, parameter);
 }
 

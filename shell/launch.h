@@ -43,6 +43,9 @@ int32_t view_caption_height();
 void set_viewer_folder(const wchar_t* folder);
 
 // Every modal dialog of the commands runs through this routine, so that tests can answer them.
+// A dialog whose procedure is an empty entry of the program's table is never created: the
+// routine returns kDialogUnavailable, a value no dialog ends with and no failure.
+constexpr INT_PTR kDialogUnavailable = -2;
 using ModalDialogRunner = INT_PTR (*)(HWND owner, int dialog_id, DLGPROC procedure, LPARAM parameter);
 INT_PTR run_modal_dialog(HWND owner, int dialog_id, DLGPROC procedure, LPARAM parameter);
 // Installs a replacement (null restores DialogBoxParamW); returns the previous one.

@@ -45,7 +45,7 @@ CommandScene scene() {
     s.active = &view_state(v);
     s.other = &view_state(1 - v);
     s.folder_valid = s.active->folder[0] != 0 && path_free_of_conversion(w(s.active->folder));
-    s.batch_running = shell_entry_points().batch_conversion_running();
+    s.batch_running = shell_entry_points().conversion_running();
     s.batch_thread_exists = g_shell.batch_thread.valid();
     return s;
 }
@@ -200,102 +200,126 @@ void open_columns_popup() {
 
 }  // namespace
 
-void on_main_command(HWND main_window, WPARAM wparam, LPARAM lparam) {
+bool main_command_available(int id) {
+    const ShellEntryPoints& e = shell_entry_points();
+    switch (id) {
+        case kCommandComment: return e.comment_dialog_proc != nullptr;
+        case kCommandRename: return e.rename_dialog_proc != nullptr;
+        case kCommandPrintThumbnails: return e.thumbnail_print_dialog_proc != nullptr;
+        case kCommandWallpaper: return e.set_wallpaper_from_selection != nullptr;
+        case kCommandCaptionSettings: return e.display_info_dialog_proc != nullptr;
+        case kCommandSingleViewWindow:
+        case kCommandSingleViewFullScreen:
+        case kCommandSlideShow: return e.start_view_window_thread != nullptr;
+        case kCommandEditWindow: return e.start_edit_window_thread != nullptr;
+        case kCommandBatchConversion: return e.batch_conversion_thread != nullptr;
+        case kCommandBatchRename: return e.batch_rename_dialog_proc != nullptr;
+        case kCommandRegisterTools:
+        case kCommandOptions: return e.options_dialog_proc != nullptr;
+        case kCommandVersion: return e.create_version_window != nullptr;
+        default: break;
+    }
+    if (const int32_t dialog = help_dialog_for_command(id)) return help_dialog_proc(dialog) != nullptr;
+    return true;
+}
+
+bool on_main_command(HWND main_window, WPARAM wparam, LPARAM lparam) {
     const int id = LOWORD(wparam);
     const int code = HIWORD(wparam);
+    if (!main_command_available(id)) return false;
     if (code == 1 && g_shell.preview_window)
         PostMessageW(g_shell.preview_window, kAppMessage, kPreviewHide, 0);
     const int v = active();
     switch (id) {
         case kCommandSizeList:
             if (code == CBN_CLOSEUP) size_preset_selected(reinterpret_cast<HWND>(lparam));
-            return;
+            return true;
         case kCommandFilterList: {
             const LRESULT selected = SendMessageW(reinterpret_cast<HWND>(lparam), CB_GETCURSEL, 0, 0);
             if (selected >= 0 && selected <= 5) select_filter(static_cast<int>(selected));
-            return;
+            return true;
         }
-        case kCommandComment: show_comment_dialog(); return;
-        case kCommandDelete: delete_marked_files(); return;
+        case kCommandComment: show_comment_dialog(); return true;
+        case kCommandDelete: delete_marked_files(); return true;
         case kCommandRename:
             run_modal_dialog(main_window, 5500, shell_entry_points().rename_dialog_proc,
                              static_cast<LPARAM>(v) * 0x10000 + kCommandRename);
-            return;
+            return true;
         case kCommandSelectAll:
             if (allowed(id)) post_to_view(v, kViewToggleMarks, 0);
-            return;
+            return true;
         case kCommandPrintThumbnails:
             if (allowed(id) &&
                 run_modal_dialog(main_window, 6300, shell_entry_points().thumbnail_print_dialog_proc, 0) < 0)
                 show_error_message(main_window, kErrorPrintPreview);
-            return;
-        case kCommandWallpaper: shell_entry_points().set_wallpaper_from_selection(); return;
-        case kCommandProperties: show_properties(); return;
-        case kCommandExitProgram: SendMessageW(main_window, WM_CLOSE, 0, 0); return;
-        case kCommandTreeAutoShow: toggle_tree_auto_show(); return;
-        case kCommandInfoList: toggle_info_list(); return;
+            return true;
+        case kCommandWallpaper: shell_entry_points().set_wallpaper_from_selection(); return true;
+        case kCommandProperties: show_properties(); return true;
+        case kCommandExitProgram: SendMessageW(main_window, WM_CLOSE, 0, 0); return true;
+        case kCommandTreeAutoShow: toggle_tree_auto_show(); return true;
+        case kCommandInfoList: toggle_info_list(); return true;
         case kCommandLayoutSideBySide:
         case kCommandLayoutOnlyView1:
-        case kCommandLayoutOnlyView2: set_view_layout(id - kCommandLayoutSideBySide); return;
+        case kCommandLayoutOnlyView2: set_view_layout(id - kCommandLayoutSideBySide); return true;
         case kCommandPreview:
             g_shell.main_settings.preview_enabled = g_shell.main_settings.preview_enabled ? 0 : 1;
             update_toolbar_checks();
-            return;
+            return true;
         case kCommandCaptions:
             g_shell.main_settings.captions_shown = g_shell.main_settings.captions_shown ? 0 : 1;
             update_toolbar_checks();
             captions_changed(0);
-            return;
+            return true;
         case kCommandCaptionSettings:
             if (run_modal_dialog(main_window, 5800, shell_entry_points().display_info_dialog_proc, 0) == 1)
                 captions_changed(1);
-            return;
+            return true;
         case kCommandRefresh:
             open_view_folder(0, v);
             open_view_folder(0, 1 - v);
-            return;
+            return true;
         case kCommandClearViews:
             post_to_view(0, kViewClear, 0);
             post_to_view(1, kViewClear, 0);
-            return;
-        case kCommandHiddenFiles: toggle_hidden_files(); return;
+            return true;
+        case kCommandHiddenFiles: toggle_hidden_files(); return true;
         case kCommandSingleViewWindow:
         case kCommandSingleViewFullScreen:
         case kCommandEditWindow:
-            if (image_window_running()) return;
+            if (image_window_running()) return true;
             load_single_view_settings_group();
             open_image_window(v, id - kCommandSingleViewWindow, -1);
-            return;
+            return true;
         case kCommandSlideShow:
-            if (image_window_running()) return;
+            if (image_window_running()) return true;
             load_single_view_settings_group();
             start_slide_show();
-            return;
-        case kCommandViewer: start_viewer_processes(v); return;
+            return true;
+        case kCommandViewer: start_viewer_processes(v); return true;
         case kCommandRotateRight:
         case kCommandRotateLeft:
             if (allowed(id)) post_to_view(v, kViewTransform, id == kCommandRotateRight ? 1 : 3);
-            return;
-        case kCommandBatchConversion: start_batch_conversion(); return;
+            return true;
+        case kCommandBatchConversion: start_batch_conversion(); return true;
         case kCommandBatchRename:
-            if (!allowed(id)) return;
+            if (!allowed(id)) return true;
             start_folder_watch();
             run_modal_dialog(main_window, 5000, shell_entry_points().batch_rename_dialog_proc, v);
             recheck_view_folders();
-            return;
-        case kCommandAssociatedProgram: open_with_associated_program(v); return;
+            return true;
+        case kCommandAssociatedProgram: open_with_associated_program(v); return true;
         case kCommandRegisterTools:
-        case kCommandOptions: open_options(id); return;
-        case kCommandHelpFile: show_help_file(); return;
+        case kCommandOptions: open_options(id); return true;
+        case kCommandHelpFile: show_help_file(); return true;
         case kCommandVersion:
             if (!shell_entry_points().create_version_window(main_window))
                 show_error_message(main_window, kErrorMemory);
-            return;
-        case kCommandColumnsButton: open_columns_popup(); return;
+            return true;
+        case kCommandColumnsButton: open_columns_popup(); return true;
         case kCommandSwitchView:
             set_view_layout(0);
             post_to_view(1 - v, kViewActivate, 0);
-            return;
+            return true;
         default: break;
     }
     if (id >= kCommandToolFirst && id <= kCommandToolLast) {
@@ -306,10 +330,11 @@ void on_main_command(HWND main_window, WPARAM wparam, LPARAM lparam) {
         set_columns(columns);
     } else if (id >= kCommandFilterFirst && id <= kCommandFilterLast) {
         const int index = id - kCommandFilterFirst;
-        if (index == g_shell.filter_index) return;
+        if (index == g_shell.filter_index) return true;
         if (HWND list = toolbar_child(kFilterListId)) SendMessageW(list, CB_SETCURSEL, index, 0);
         select_filter(index);
     } else if (const int32_t step = scroll_step_for_command(id); step >= 0) {
         post_to_view(v, kViewScroll, step);
     }
+    return true;
 }

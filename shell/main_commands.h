@@ -6,4 +6,10 @@
 
 // The command id is the low word of `wparam`, the notification the high word (1 from an
 // accelerator); `lparam` is the control of a toolbar list.
-void on_main_command(HWND main_window, WPARAM wparam, LPARAM lparam);
+// False when the command is unavailable: the entry of the program's table it needs is empty, so
+// nothing happened.
+bool on_main_command(HWND main_window, WPARAM wparam, LPARAM lparam);
+
+// Whether the entries of the program's table that command `id` needs are filled; menus and
+// toolbars grey the commands that are not.
+bool main_command_available(int id);

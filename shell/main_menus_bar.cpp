@@ -9,6 +9,7 @@
 #include "shell/entry_points.h"
 #include "shell/folder_watch.h"
 #include "shell/launch.h"
+#include "shell/main_commands.h"
 #include "shell/main_menus.h"
 #include "shell/main_menus_internal.h"
 #include "shell/shell_ids.h"
@@ -108,8 +109,8 @@ MenuConditions current_conditions() {
     read_setting_conditions(g_shell.main_settings, &c);
     c.free = path_free_of_conversion(reinterpret_cast<const wchar_t*>(view.folder));
     c.image_window_open = image_window_running();
-    c.batch_window_exists = shell_entry_points().batch_window() != nullptr;
-    c.batch_running = shell_entry_points().batch_conversion_running();
+    c.batch_window_exists = shell_entry_points().running_batch_window() != nullptr;
+    c.batch_running = shell_entry_points().conversion_running();
     return c;
 }
 
@@ -261,16 +262,23 @@ void update_menu_states(HMENU popup) {
     const MenuStateRows rows = menu_state_rows();
     bool any = false;
     for (int i = 0; i < rows.count && !any; ++i) any = (rows.rows[i].popups & (1u << position)) != 0;
-    if (!any) return;
-    const MenuConditions conditions = current_conditions();
-    for (int i = 0; i < rows.count; ++i) {
-        const MenuStateRow& row = rows.rows[i];
-        if (!(row.popups & (1u << position))) continue;
-        MENUITEMINFOW info = {};
-        info.cbSize = sizeof info;
-        info.fMask = MIIM_STATE;
-        info.fState = menu_item_state(row.condition, conditions);
-        SetMenuItemInfoW(popup, row.id, FALSE, &info);
+    if (any) {
+        const MenuConditions conditions = current_conditions();
+        for (int i = 0; i < rows.count; ++i) {
+            const MenuStateRow& row = rows.rows[i];
+            if (!(row.popups & (1u << position))) continue;
+            MENUITEMINFOW info = {};
+            info.cbSize = sizeof info;
+            info.fMask = MIIM_STATE;
+            info.fState = menu_item_state(row.condition, conditions);
+            SetMenuItemInfoW(popup, row.id, FALSE, &info);
+        }
+    }
+    const int count = GetMenuItemCount(popup);
+    for (int i = 0; i < count; ++i) {
+        const UINT id = GetMenuItemID(popup, i);
+        if (id != UINT(-1) && !main_command_available(int(id)))
+            EnableMenuItem(popup, UINT(i), MF_BYPOSITION | MF_GRAYED);
     }
 }
 

@@ -11,6 +11,7 @@
 
 #include "shell/core/menu_rules.h"
 #include "shell/launch.h"
+#include "shell/main_commands.h"
 #include "shell/main_menus.h"
 #include "shell/main_menus_internal.h"
 #include "shell/shell_ids.h"
@@ -137,7 +138,7 @@ int create_main_toolbar(HWND rebar) {
         const ToolbarButton& b = table[i];
         TBBUTTON& t = buttons[i];
         t.idCommand = b.id;
-        t.fsState = TBSTATE_ENABLED;
+        t.fsState = main_command_available(b.id) ? TBSTATE_ENABLED : 0;
         switch (b.kind) {
             case ToolbarButtonKind::check: t.fsStyle = BTNS_CHECK; break;
             case ToolbarButtonKind::group: t.fsStyle = BTNS_CHECKGROUP; break;

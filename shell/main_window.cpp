@@ -68,7 +68,7 @@ void run_startup_tail() {
     wchar_t path[MAX_PATH];
     first_argument_long_form(path);
     if (path[0]) open_path_in_folder_tree(path);
-    if (g_shell.main_settings.help_at_start[0])
+    if (g_shell.main_settings.help_at_start[0] && shell_entry_points().show_main_operations_help)
         shell_entry_points().show_main_operations_help(g_shell.main_window);
 }
 
@@ -324,7 +324,8 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
         case WM_WININICHANGE:
             measure_screen();
             rebuild_menu_gdi_objects();
-            if (shell_entry_points().current_image_window()) shell_entry_points().image_window_remeasure();
+            if (shell_entry_points().running_image_window() && shell_entry_points().image_window_remeasure)
+                shell_entry_points().image_window_remeasure();
             break;
         case WM_ACTIVATEAPP:
             if (wparam) {
@@ -367,7 +368,7 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
             if (g_shell.preview_window) PostMessageW(g_shell.preview_window, kAppMessage, kPreviewHide, 0);
             SetFocus(window);
             break;
-        case WM_COMMAND: on_main_command(window, wparam, lparam); return 0;
+        case WM_COMMAND: (void)on_main_command(window, wparam, lparam); return 0;
         case WM_INITMENUPOPUP: init_menu_popup(reinterpret_cast<HMENU>(wparam)); return 0;
         case WM_EXITMENULOOP: g_shell.open_menu = -1; return 0;
         case kAppMessage:

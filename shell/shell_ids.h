@@ -24,9 +24,3 @@ constexpr int kView2IdOffset = 100;
 constexpr int kMenuBarButtonCount = 5;
 constexpr int kMenuBarFirstButton = 7000;
 constexpr int kMenuBarButtonStep = 100;
-
-// Main-window commands.
-constexpr int kCmdExit = 7090;
-constexpr int kCmdLayoutBoth = 7121;
-constexpr int kCmdLayoutView1 = 7122;
-constexpr int kCmdLayoutView2 = 7123;

@@ -99,8 +99,8 @@ bool shutdown_main_window() {
     ShutdownPlan plan(g_shell.main_settings.optimise_cache != 0);
     if (g_shell.batch_thread.valid()) {
         const ShellEntryPoints& entry = shell_entry_points();
-        HWND batch = entry.batch_window();
-        if (entry.batch_conversion_running()) {
+        HWND batch = entry.running_batch_window();
+        if (entry.conversion_running()) {
             if (batch) {
                 ShowWindowAsync(batch, SW_RESTORE);
                 SetForegroundWindow(batch);
@@ -115,9 +115,9 @@ bool shutdown_main_window() {
         end_thread(&g_shell.batch_thread, nullptr, 0, 10000, nullptr, ShutdownThread::conversion, &plan);
     }
     if (g_shell.image_thread.valid()) {
-        if (HWND image = shell_entry_points().current_image_window()) {
+        if (HWND image = shell_entry_points().running_image_window()) {
             // A box or dialog of the image window is up: its user answers it first.
-            if (shell_entry_points().image_window_modal()) return false;
+            if (shell_entry_points().image_window_in_modal_loop()) return false;
             SendMessageW(image, WM_CLOSE, 0, 0);
             // Its user chose to keep it open (for example to save first): so does the program.
             if (IsWindow(image)) return false;
@@ -136,7 +136,10 @@ bool shutdown_main_window() {
     for (ShutdownStep step : plan.tail()) {
         switch (step) {
             case ShutdownStep::delete_lock: process_lock_delete(); break;
-            case ShutdownStep::free_printer_setup: shell_entry_points().free_printer_setup_handles(); break;
+            case ShutdownStep::free_printer_setup:
+                if (shell_entry_points().free_printer_setup_handles)
+                    shell_entry_points().free_printer_setup_handles();
+                break;
             case ShutdownStep::restore_subclassed_controls: restore_subclassed_controls(); break;
             case ShutdownStep::destroy_codec_contexts: destroy_codec_contexts(); break;
             case ShutdownStep::destroy_main_menus: delete_menu_resources(); break;

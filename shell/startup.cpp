@@ -70,6 +70,8 @@ void register_classes() {
         {L"Pexaron_cbox_class", placeholder_window_proc, false},
     };
     for (const ClassEntry& c : classes) {
+        // A subsystem the program was built without has no windows to register.
+        if (!c.procedure) continue;
         HCURSOR cursor = arrow;
         if (lstrcmpW(c.name, L"Pexaron_cbox_class") == 0)
             cursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32649));

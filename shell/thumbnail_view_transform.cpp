@@ -75,7 +75,7 @@ bool transform_one(int view, int32_t index, const wchar_t* path, int kind) {
     ProcessLockGuard hold;
     FileEntry& e = state.entries[index];
     const std::u16string file(reinterpret_cast<const char16_t*>(path));
-    const OsHandle owner = reinterpret_cast<OsHandle>(shell_entry_points().current_image_window());
+    const OsHandle owner = reinterpret_cast<OsHandle>(shell_entry_points().running_image_window());
     if (!transform_jpeg_file_in_place(file, e.load_info.last_write, kind, owner)) return false;
     int32_t loaded = 0;
     load_image_24(nullptr, 0, file, &loaded);

@@ -328,6 +328,7 @@ void open_name_dialog(HTREEITEM item, int command) {
     // The dialog works on the tree's selected item: it must be the item the menu was opened on,
     // not whatever folder happened to be selected before.
     if (TreeView_GetSelection(g_shell.tree) != item) select_with_source(item, TreeSelectionSource::silent);
+    if (!shell_entry_points().rename_dialog_proc) return;
     const LPARAM parameter = (g_shell.active_view ? 1 : 0) * 65536 + command;
     DialogBoxParamW(g_shell.instance, MAKEINTRESOURCEW(kNameDialogId), g_shell.main_window,
                     shell_entry_points().rename_dialog_proc, parameter);

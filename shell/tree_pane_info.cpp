@@ -60,7 +60,7 @@ bool read_exif_rows(const std::u16string& path, std::vector<InfoRow>* rows) {
     }
     if (!found) return false;
     wchar_t texts[kExifRows][kExifTextChars] = {};
-    shell_entry_points().format_exif_fields(&summary, texts);
+    if (shell_entry_points().format_exif_fields) shell_entry_points().format_exif_fields(&summary, texts);
     for (int i = 0; i < kExifRows; ++i) {
         texts[i][kExifTextChars - 1] = 0;
         rows->push_back({kInfoExifLabels[i], texts[i]});

@@ -67,6 +67,7 @@ enum PreviewCode : WPARAM {
 enum ImageWindowCode : WPARAM {
     kImagePressToolGroup = 0,  // its mouse hook: the pointer moved onto another tool group's button
     kImageAskReload = 600,     // its activation: the file on show changed on disk
+    kImageRemeasure = 601,     // the main window: the system's metrics changed; lay out again
 };
 
 // To an edit tool's worker window.

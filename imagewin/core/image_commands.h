@@ -7,10 +7,8 @@
 #include <string>
 
 #include "imagewin/core/edit_image_description.h"
+#include "imagewin/core/image_window_ids.h"
 #include "view/core/view_geometry.h"
-
-constexpr int32_t kCmdExternalTool1 = 7311;
-constexpr int32_t kCmdExternalTool8 = 7318;
 
 // External tool 0..7 of a command id, -1 for another id.
 int32_t external_tool_index(int32_t id);

@@ -6,35 +6,8 @@
 
 #include <cstdint>
 
+#include "imagewin/core/image_window_ids.h"
 #include "view/core/view_geometry.h"
-
-constexpr int32_t kCmdFileList = 8000;
-constexpr int32_t kCmdFirstFile = 8010;
-constexpr int32_t kCmdLastFile = 8011;
-constexpr int32_t kCmdSlideShow = 8020;
-constexpr int32_t kCmdRotateSaveRight = 8040;
-constexpr int32_t kCmdRotateSaveLeft = 8041;
-constexpr int32_t kCmdDeleteFile = 8050;
-constexpr int32_t kCmdComment = 8060;
-constexpr int32_t kCmdTextData = 8061;
-constexpr int32_t kCmdPrintPreview = 8070;
-constexpr int32_t kCmdTurnLeft = 8100;
-constexpr int32_t kCmdTurnRight = 8101;
-constexpr int32_t kCmdZoomToggle = 8110;
-constexpr int32_t kCmdFullScreen = 8200;
-constexpr int32_t kCmdToEditWindow = 8201;
-constexpr int32_t kCmdCloseView = 8202;
-constexpr int32_t kCmdMinimise = 8203;
-constexpr int32_t kCmdBackgroundMenu = 8210;
-constexpr int32_t kCmdBackgroundWhite = 8211;
-constexpr int32_t kCmdBackgroundBlack = 8215;
-constexpr int32_t kCmdPanLeft = 8300;
-constexpr int32_t kCmdPanRight = 8301;
-constexpr int32_t kCmdPanUp = 8302;
-constexpr int32_t kCmdPanDown = 8303;
-constexpr int32_t kCmdHistogram = 8310;
-constexpr int32_t kCmdColourCount = 8311;
-constexpr int32_t kCmdCopyImage = 8320;
 
 constexpr uint32_t kSlideShowTimerId = 200000;
 // The bar drops down when the pointer is this close to the client top ...

@@ -22,10 +22,12 @@
 #include "imagewin/save_dialog.h"
 #include "imagewin/save_window_seam.h"
 #include "loading/codec_set.h"
+#include "shell/entry_points.h"
 #include "shell/launch.h"
 #include "shell/shell_state.h"
 #include "tests/imagewin/help_dialog_readback_win.h"
 #include "tests/imagewin/menu_readback_win.h"
+#include "tests/support/test_double_dialog.h"
 
 namespace {
 
@@ -351,6 +353,10 @@ TEST_F(EditWindowWin, CommentCreationTurnsOnWithATextAndOffWithoutAsking) {
     load(40, 30);
     g_edit_state.save.save_format = kSaveJpeg;
     update_save_bar();
+    const ShellEntryPoints saved_table = shell_entry_points();
+    ShellEntryPoints table = saved_table;
+    test_double_dialog::fill_entry_points(&table);
+    install_shell_entry_points(table);
     const ImageDialogRunner previous = set_image_dialog_runner(answering_comment_dialog);
     const struct {
         const char* name;
@@ -397,7 +403,54 @@ TEST_F(EditWindowWin, CommentCreationTurnsOnWithATextAndOffWithoutAsking) {
     g_edit_tool.kind = 0;
     EXPECT_FALSE(edit_window_modal());
     set_image_dialog_runner(previous);
+    install_shell_entry_points(saved_table);
     g_comment_result = 1;
+}
+
+void type_comment(LPARAM parameter) {
+    *reinterpret_cast<std::u16string*>(parameter) = u"撮影メモ";
+}
+
+// The dialog comes from the program's table through the real modal-dialog routine; without its
+// entry the save bar greys the button and the posted command leaves everything as it was.
+TEST_F(EditWindowWin, CommentCreationOpensTheRegisteredDialogAndAnEmptyEntryGreysIt) {
+    load(40, 30);
+    g_edit_state.save.save_format = kSaveJpeg;
+    const ShellEntryPoints saved_table = shell_entry_points();
+    const ModalDialogRunner previous = test_double_dialog::reset();
+    test_double_dialog::g_on_open = type_comment;
+    ShellEntryPoints table = saved_table;
+    test_double_dialog::fill_entry_points(&table);
+    install_shell_entry_points(table);
+    g_edit_state.save_choices.insert_comment = 0;
+    g_edit_state.save_record.comment.clear();
+    update_save_bar();
+    HWND bar = edit_bar_control(kSaveBarId);
+    EXPECT_TRUE(SendMessageW(bar, TB_GETSTATE, kCmdCommentInsertion, 0) & TBSTATE_ENABLED);
+
+    PostMessageW(frame_, WM_COMMAND, kCmdCommentInsertion, 0);
+    for (int i = 0; i < 50 && g_edit_state.save_choices.insert_comment == 0; ++i) pump();
+    ASSERT_EQ(test_double_dialog::g_openings.size(), 1u);
+    EXPECT_EQ(test_double_dialog::g_openings[0].dialog_id, 5900);
+    EXPECT_EQ(test_double_dialog::g_openings[0].parameter, LPARAM(&g_edit_state.save_record.comment));
+    EXPECT_EQ(g_edit_state.save_choices.insert_comment, 1);
+    EXPECT_EQ(g_edit_state.save_record.comment, u"撮影メモ");
+
+    table.comment_create_dialog_proc = nullptr;
+    install_shell_entry_points(table);
+    g_edit_state.save_choices.insert_comment = 0;
+    g_edit_state.save_record.comment.clear();
+    update_save_bar();
+    EXPECT_FALSE(SendMessageW(bar, TB_GETSTATE, kCmdCommentInsertion, 0) & TBSTATE_ENABLED);
+    test_double_dialog::g_openings.clear();
+    PostMessageW(frame_, WM_COMMAND, kCmdCommentInsertion, 0);
+    for (int i = 0; i < 5; ++i) pump();
+    EXPECT_TRUE(test_double_dialog::g_openings.empty());
+    EXPECT_EQ(g_edit_state.save_choices.insert_comment, 0);
+    EXPECT_FALSE(edit_window_modal());
+
+    set_modal_dialog_runner(previous);
+    install_shell_entry_points(saved_table);
 }
 
 TEST_F(EditWindowWin, BoxesAndDialogsCountAsModalLoopsForTheProgram) {

@@ -15,7 +15,9 @@
 #include "imagewin/save_dialog.h"
 #include "loading/browser_load.h"
 #include "loading/codec_set.h"
+#include "shell/entry_points.h"
 #include "shell/shell_state.h"
+#include "tests/support/test_double_dialog.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -368,6 +370,10 @@ TEST_F(ImageCommandsWin, EditWindowNavigationToAnUnreadableFileSaysSo) {
 }
 
 TEST_F(ImageCommandsWin, FileDialogsOpenOnlyForTheirFormatsAndExistingFiles) {
+    const ShellEntryPoints saved_table = shell_entry_points();
+    ShellEntryPoints table = saved_table;
+    test_double_dialog::fill_entry_points(&table);
+    install_shell_entry_points(table);
     const ImageDialogRunner previous = set_image_dialog_runner(recording_dialog);
     const struct {
         const char* fixture;
@@ -407,9 +413,14 @@ TEST_F(ImageCommandsWin, FileDialogsOpenOnlyForTheirFormatsAndExistingFiles) {
         }
     }
     set_image_dialog_runner(previous);
+    install_shell_entry_points(saved_table);
 }
 
 TEST_F(ImageCommandsWin, PrintPreviewHidesTheListAndReportsADialogThatFailed) {
+    const ShellEntryPoints saved_table = shell_entry_points();
+    ShellEntryPoints table = saved_table;
+    test_double_dialog::fill_entry_points(&table);
+    install_shell_entry_points(table);
     const ImageDialogRunner previous = set_image_dialog_runner(recording_dialog);
     ASSERT_TRUE(load_image_into_edit_state(browser_fixture_path("bmp_24.bmp")));
     for (INT_PTR result : {INT_PTR(1), INT_PTR(-1)}) {
@@ -430,6 +441,7 @@ TEST_F(ImageCommandsWin, PrintPreviewHidesTheListAndReportsADialogThatFailed) {
     }
     g_dialog_result = 1;
     set_image_dialog_runner(previous);
+    install_shell_entry_points(saved_table);
 }
 
 TEST_F(ImageCommandsWin, ClickInTheListOpensAnotherFileOnly) {

@@ -30,6 +30,7 @@
 #include "shell/thumbnail_view_parts.h"
 #include "tests/shell/settings_file_builder.h"
 #include "tests/shell/unique_scratch.h"
+#include "tests/support/test_double_dialog.h"
 #include "tests/support/test_support.h"
 #include "view/core/view_geometry.h"
 
@@ -228,6 +229,7 @@ protected:
         ShellEntryPoints table;
         fill_image_window_entry_points(&table);
         fill_single_view_entry_points(&table);
+        test_double_dialog::fill_entry_points(&table);
         install_shell_entry_points(table);
         g_shell.main_window = CreateWindowExW(0, L"image_window_settings_main", nullptr, WS_POPUP, 0, 0, 10,
                                               10, nullptr, nullptr, instance, nullptr);

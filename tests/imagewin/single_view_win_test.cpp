@@ -26,6 +26,7 @@
 #include "shell/shell_state.h"
 #include "tests/imagewin/help_dialog_readback_win.h"
 #include "tests/imagewin/menu_readback_win.h"
+#include "tests/support/test_double_dialog.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -163,6 +164,10 @@ protected:
         for (int32_t& flag : g_shell.main_settings.help_at_start) flag = 0;
         g_boxes.clear();
         previous_hook_ = set_message_box_hook(recording_box);
+        ShellEntryPoints table;
+        test_double_dialog::fill_entry_points(&table);
+        table.show_luminance_histogram_dialog = [] {};
+        install_shell_entry_points(table);
     }
 
     void TearDown() override {

@@ -23,6 +23,8 @@
 #include "shell/core/command_rules.h"
 #include "shell/entry_points.h"
 #include "shell/launch.h"
+#include "shell/main_commands.h"
+#include "shell/main_menus.h"
 #include "shell/main_window.h"
 #include "shell/settings_win.h"
 #include "shell/shell_helpers.h"
@@ -32,6 +34,7 @@
 #include "tests/shell/stand_in_subsystems.h"
 #include "tests/shell/test_views.h"
 #include "tests/shell/unique_scratch.h"
+#include "tests/support/test_double_dialog.h"
 
 namespace {
 
@@ -210,6 +213,7 @@ protected:
         table.set_wallpaper_from_selection = record_wallpaper;
         table.batch_conversion_thread = record_batch;
         table.batch_input_folder = batch_input_folder;
+        table.create_version_window = [](HWND) -> HWND { return nullptr; };
         install_shell_entry_points(table);
 
         ASSERT_TRUE(start_single_instance(SW_SHOWNORMAL, L"Pexaron.exe"));
@@ -948,3 +952,59 @@ TEST_F(CommandsTest, ExitClosesTheMainWindow) {
 }
 
 }  // namespace
+
+namespace {
+
+bool item_greyed(int popup_position, int id) {
+    HMENU popup = main_menu_popup(popup_position);
+    SendMessageW(g_shell.main_window, WM_INITMENUPOPUP, WPARAM(popup), popup_position);
+    return (GetMenuState(popup, UINT(id), MF_BYCOMMAND) & MF_GRAYED) != 0;
+}
+
+}  // namespace
+
+// The dialog comes from the program's table through the modal-dialog routine and hands its
+// result back; without its entry the command is greyed in the real popup and, posted anyway,
+// shows and changes nothing.
+TEST_F(CommandsTest, RegisteredDialogOpensWithItsParameterAndAnEmptyEntryGreysItsCommand) {
+    const ShellEntryPoints saved_table = shell_entry_points();
+    const ModalDialogRunner previous = test_double_dialog::reset();
+    ShellEntryPoints table = saved_table;
+    test_double_dialog::fill_entry_points(&table);
+    table.create_version_window = nullptr;
+    install_shell_entry_points(table);
+    EXPECT_FALSE(item_greyed(1, kCommandCaptionSettings));
+    for (INT_PTR result : {INT_PTR(1), INT_PTR(2)}) {
+        SCOPED_TRACE(result);
+        test_double_dialog::g_openings.clear();
+        test_double_dialog::g_result = result;
+        g_posted.clear();
+        SendMessageW(g_shell.main_window, WM_COMMAND, kCommandCaptionSettings, 0);
+        drain();
+        ASSERT_EQ(test_double_dialog::g_openings.size(), 1u);
+        EXPECT_EQ(test_double_dialog::g_openings[0].dialog_id, 5800);
+        EXPECT_EQ(test_double_dialog::g_openings[0].parameter, 0);
+        const bool relaid = std::any_of(g_posted.begin(), g_posted.end(), [](const Posted& p) {
+            return p.code == kViewRelayout && p.value == 1;
+        });
+        EXPECT_EQ(relaid, result == 1);
+    }
+
+    table.display_info_dialog_proc = nullptr;
+    install_shell_entry_points(table);
+    EXPECT_TRUE(item_greyed(1, kCommandCaptionSettings));
+    EXPECT_TRUE(item_greyed(4, kCommandVersion));
+    test_double_dialog::g_openings.clear();
+    g_posted.clear();
+    g_boxes.clear();
+    PostMessageW(g_shell.main_window, WM_COMMAND, kCommandCaptionSettings, 0);
+    PostMessageW(g_shell.main_window, WM_COMMAND, kCommandVersion, 0);
+    drain();
+    EXPECT_TRUE(test_double_dialog::g_openings.empty());
+    EXPECT_TRUE(g_boxes.empty());
+    EXPECT_TRUE(g_posted.empty());
+    EXPECT_FALSE(on_main_command(g_shell.main_window, kCommandVersion, 0));
+
+    set_modal_dialog_runner(previous);
+    install_shell_entry_points(saved_table);
+}

@@ -13,6 +13,7 @@
 #include "shell/entry_points.h"
 #include "shell/message_loop.h"
 #include "shell/shell_state.h"
+#include "tests/support/test_double_dialog.h"
 
 namespace stand_in {
 
@@ -85,6 +86,11 @@ inline void install() {
     table.image_window_modal = image_window_modal;
     table.batch_window = batch_window;
     table.batch_conversion_running = batch_conversion_running;
+    // The commands that need the later subsystems stay available: their dialogs are the test
+    // double's, and no single view or wallpaper ever comes.
+    test_double_dialog::fill_entry_points(&table);
+    table.start_view_window_thread = [](int, unsigned*) -> HANDLE { return nullptr; };
+    table.set_wallpaper_from_selection = [] {};
     install_shell_entry_points(table);
 }
 
