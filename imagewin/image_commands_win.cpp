@@ -21,6 +21,7 @@
 #include "imagewin/image_windows.h"
 #include "imagewin/save_window_seam.h"
 #include "imagewin/saving_seam.h"
+#include "imagewin/tool_host.h"
 #include "imagewin/undo_history_win.h"
 #include "shell/folder_watch.h"
 #include "shell/launch.h"
@@ -157,7 +158,7 @@ bool paste_clipboard_image() {
             const LoadedImage taken = *image;
             (void)install_edit_image(taken, false, true);
             s.image.source_bits = taken.source_bits;
-            (void)set_current_image_info(taken, nullptr, kHistoryClear);
+            (void)set_current_image_info(taken, nullptr, kHistoryClear, nullptr, kResetAllSaveChoices);
             describe_pasted_image(s.image);
             ok = true;
         }
@@ -221,10 +222,7 @@ int32_t delete_current_file_and_advance() {
         release_current_image();
         describe_blank_image(s.image, s.view);
         history_clear();
-        if (s.selection.selection_overlay) DeleteObject(s.selection.selection_overlay);
-        s.selection.selection_overlay = nullptr;
-        std::free(s.selection.selection_mask);
-        s.selection.selection_mask = nullptr;
+        drop_edit_selection();
         return kDeleteFolderEmpty;
     }
     std::u16string next;
