@@ -544,10 +544,7 @@ void on_colour_box_click(HWND box) {
         chosen = ops->choose_colour(host.context, box);
     }
     host.hook_armed = true;
-    if (!chosen) return;
-    InvalidateRect(box, nullptr, FALSE);
-    if ((host.kind == kToolRotation || host.kind == kToolColourFilter) && host.worker_window)
-        PostMessageW(host.worker_window, kAppMessage, kToolRecompute, 0);
+    if (chosen) edit_tool_colour_chosen(box);
 }
 
 }  // namespace
@@ -586,11 +583,14 @@ HWND edit_bar_control(int id) {
 LRESULT CALLBACK tool_band_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
     switch (message) {
         case WM_HSCROLL:
-            if (g_edit_tool.horizontal_trackbar) g_edit_tool.horizontal_trackbar(wparam, lparam);
+            if (g_edit_tool.horizontal_trackbar)
+                g_edit_tool.horizontal_trackbar(g_edit_tool.context, wparam, lparam);
             return 0;
         case WM_VSCROLL:
-            if (g_edit_tool.vertical_trackbar) g_edit_tool.vertical_trackbar(wparam, lparam);
+            if (g_edit_tool.vertical_trackbar)
+                g_edit_tool.vertical_trackbar(g_edit_tool.context, wparam, lparam);
             return 0;
+        case WM_NOTIFY: return route_edit_tool_notify(reinterpret_cast<const NMHDR*>(lparam));
         case WM_CTLCOLORSTATIC: return colour_static(wparam);
         case WM_COMMAND:
             if (lparam) {

@@ -122,6 +122,8 @@ EditCommandContext current_edit_command_context() {
     c.dither = s.save.dither_mode == 0;
     c.wider_than_view = s.view.display_width > s.view.client_width;
     c.taller_than_view = s.view.display_height > s.view.client_height;
+    c.missing_kinds = missing_edit_tool_kinds();
+    c.missing_one_shots = missing_edit_one_shots();
     return c;
 }
 
@@ -135,6 +137,10 @@ void edit_window_command_message(HWND window, WPARAM wparam, LPARAM lparam) {
 
     if (const int32_t kind = edit_tool_for_command(id)) {
         open_edit_tool(kind);
+        return;
+    }
+    if (edit_one_shot_index(id) >= 0) {
+        (void)run_edit_one_shot(id);
         return;
     }
     if (save_option_command(id)) return;
@@ -223,6 +229,10 @@ void edit_window_command_message(HWND window, WPARAM wparam, LPARAM lparam) {
                 else
                     repaint_edited_pane();
             }
+            break;
+        case kCmdDeselect:
+            drop_edit_selection();
+            if (HWND pane = first_view_pane()) InvalidateRect(pane, nullptr, FALSE);
             break;
         case kCmdHistoryWindow:
             if (HWND list = g_edit_state.file_list_window) ShowWindow(list, SW_HIDE);

@@ -82,8 +82,7 @@ HWND create_history_window() {
                                 reinterpret_cast<HMENU>(INT_PTR(kListId)), g_shell.instance, nullptr);
     SendMessageW(list, WM_SETFONT, WPARAM(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
     for (const UndoStep& step : g_edit_state.history.steps)
-        SendMessageW(list, LB_ADDSTRING, 0,
-                     LPARAM(step.name ? reinterpret_cast<const wchar_t*>(step.name) : L""));
+        SendMessageW(list, LB_ADDSTRING, 0, LPARAM(reinterpret_cast<const wchar_t*>(step.name.c_str())));
     SendMessageW(list, LB_SETCURSEL, WPARAM(g_edit_state.history.current_step), 0);
     return window;
 }

@@ -483,10 +483,8 @@ LRESULT CALLBACK first_view_pane_proc(HWND pane, UINT message, WPARAM wparam, LP
                 const ViewPoint p = to_frame(pane, lparam);
                 track_edit_right_drag(p.x, p.y);
             } else if (g_edit_tool.pick_mode) {
-                if (read_pixel_under_cursor({lparam_x(lparam), lparam_y(lparam)}) &&
-                    g_edit_tool.kind == kToolNone)
-                    if (HWND box = GetDlgItem(GetDlgItem(edit_window_rebar(), 724), 751))
-                        InvalidateRect(box, nullptr, FALSE);
+                if (read_pixel_under_cursor({lparam_x(lparam), lparam_y(lparam)}))
+                    repaint_picked_colour_box();
             }
             return 0;
         case WM_LBUTTONDOWN:
@@ -529,8 +527,8 @@ LRESULT CALLBACK edit_pane_proc(HWND pane, UINT message, WPARAM wparam, LPARAM l
                 track_edit_right_drag(p.x, p.y);
             } else if (g_edit_state.view.zoom_drag_active) {
                 track_zoom_rect(pane, lparam);
-            } else if (ops && ops->mouse_move) {
-                ops->mouse_move(host.context, lparam, wparam);
+            } else {
+                (void)route_edit_pane_mouse(pane, message, wparam, lparam);
             }
             return 0;
         case WM_LBUTTONDOWN:
@@ -540,20 +538,18 @@ LRESULT CALLBACK edit_pane_proc(HWND pane, UINT message, WPARAM wparam, LPARAM l
             } else if (g_edit_state.view.drag_mode != kDragNone) {
             } else if ((wparam & MK_CONTROL) && edit_image_loaded() && !edit_tool_holds_view()) {
                 start_zoom_rect(pane, lparam);
-            } else if (ops && ops->mouse_down) {
-                ops->mouse_down(host.context, lparam, wparam);
+            } else {
+                (void)route_edit_pane_mouse(pane, message, wparam, lparam);
             }
             return 0;
         case WM_LBUTTONUP:
             if (g_edit_state.view.zoom_drag_active) {
                 if (edit_image_loaded()) end_zoom_rect(pane);
-            } else if (ops && ops->mouse_up) {
-                ops->mouse_up(host.context, lparam, wparam);
+            } else {
+                (void)route_edit_pane_mouse(pane, message, wparam, lparam);
             }
             return 0;
-        case WM_MOUSELEAVE:
-            if (ops && ops->mouse_leave) ops->mouse_leave(host.context);
-            return 0;
+        case WM_MOUSELEAVE: (void)route_edit_pane_mouse(pane, message, wparam, lparam); return 0;
         default: break;
     }
     return DefWindowProcW(pane, message, wparam, lparam);
@@ -639,4 +635,8 @@ bool read_pixel_under_cursor(POINT point) {
 
 void repaint_edited_pane() {
     repaint(g_edited);
+}
+
+HDC edited_pane_overlay_dc() {
+    return g_edited_dc;
 }

@@ -10,6 +10,7 @@
 #include "common/win/message_box.h"
 #include "common/win/process_lock.h"
 #include "imagewin/edit_tools_seam.h"
+#include "imagewin/tool_host.h"
 
 EditState g_edit_state;
 
@@ -63,14 +64,6 @@ const wchar_t* wide(const char16_t* text) {
     return reinterpret_cast<const wchar_t*>(text);
 }
 
-void drop_selection_now() {
-    EditSelection& selection = g_edit_state.selection;
-    if (selection.selection_overlay) DeleteObject(selection.selection_overlay);
-    selection.selection_overlay = nullptr;
-    std::free(selection.selection_mask);
-    selection.selection_mask = nullptr;
-}
-
 bool read_file_time(FILETIME* time) {
     HANDLE file = CreateFileW(wide(g_edit_state.image.path), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -113,10 +106,16 @@ UndoResult install_edit_image(const LoadedImage& image, bool push_first_step, bo
     EditState& s = g_edit_state;
     UndoResult result = UndoResult::ok;
     if (edit_image_loaded()) {
-        if (push_first_step && s.history.step_count() == 0)
+        if (push_first_step && s.history.step_count() == 0) {
             result = history_push_step(s.history, shown_step_image(), u"元の画像");
+            // Without the image before it the change could never be undone: it is not made.
+            if (result != UndoResult::ok) {
+                report_view_error(box_owner(), undo_error_box_code(result));
+                return result;
+            }
+        }
         release_current_image();
-        if (drop_selection && s.selection.selection_mask) drop_selection_now();
+        if (drop_selection) drop_edit_selection();
     }
     s.bitmap = reinterpret_cast<HBITMAP>(image.bitmap);
     std::memcpy(s.image.palette, image.palette, sizeof s.image.palette);
@@ -142,7 +141,7 @@ UndoResult install_edit_image(const LoadedImage& image, bool push_first_step, bo
 }
 
 UndoResult set_current_image_info(const LoadedImage& image, const char16_t* path, int32_t history_mode,
-                                  const char16_t* step_name) {
+                                  const char16_t* step_name, uint32_t reset_choices) {
     EditState& s = g_edit_state;
     s.image.width = image.info.width;
     s.image.height = image.info.height;
@@ -160,7 +159,10 @@ UndoResult set_current_image_info(const LoadedImage& image, const char16_t* path
         copy_path(s.image.path, path);
         copy_path(s.image.file_name, file_name_part(s.image.path));
     }
-    s.save_choices = EditSaveChoices{};
+    if (reset_choices == kResetChoicesByPath) reset_choices = path ? kResetAllSaveChoices : 0;
+    if (reset_choices & kResetLossless) s.save_choices.lossless_operation = 0;
+    if (reset_choices & kResetComment) s.save_choices.insert_comment = 0;
+    if (reset_choices & kResetTransparency) s.save_choices.transparent = 0;
     switch (history_mode) {
         case kHistoryClear: history_clear(s.history, s.image.source_format); break;
         case kHistoryPush:

@@ -145,15 +145,25 @@ bool load_tiff_into_edit_state(const std::u16string& path, uint32_t* out_size = 
 bool load_gif_into_edit_state(const std::u16string& path, uint32_t* out_size = nullptr);
 bool load_plugin_into_edit_state(const std::u16string& path);
 
-// Makes `image` (whose bitmap and rows the state takes over) the current image. The result is
-// that of pushing the replaced image as the first history step ("元の画像"), ok when none was
-// pushed; the caller shows the box of a failure.
+// Makes `image` (whose bitmap and rows the state takes over) the current image. With
+// `push_first_step` and an empty history the image on show is stored first as "元の画像";
+// when that fails the box is shown, nothing is installed (the bitmap stays the caller's) and
+// the failure is returned.
 UndoResult install_edit_image(const LoadedImage& image, bool push_first_step, bool drop_selection);
 
-// Copies the describing fields of `image`; `path` null keeps the path and time. The result is
-// that of a history push (mode 2), else ok.
+// `reset_choices` of set_current_image_info: which save choices the new image resets.
+constexpr uint32_t kResetLossless = 1;
+constexpr uint32_t kResetComment = 2;
+constexpr uint32_t kResetTransparency = 4;
+constexpr uint32_t kResetAllSaveChoices = 7;
+// Every choice when a path names a newly shown file, none for an image without one.
+constexpr uint32_t kResetChoicesByPath = 0x100;
+
+// Copies the describing fields of `image` (its format code too: a tool's result is 1, BMP);
+// `path` null keeps the path and time. The result is that of a history push (mode 2), else ok.
 UndoResult set_current_image_info(const LoadedImage& image, const char16_t* path, int32_t history_mode,
-                                  const char16_t* step_name = nullptr);
+                                  const char16_t* step_name = nullptr,
+                                  uint32_t reset_choices = kResetChoicesByPath);
 
 // Gives up the current bitmap, or every frame of an animation, each bitmap deleted once.
 void release_current_image();

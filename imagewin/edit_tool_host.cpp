@@ -8,12 +8,6 @@ EditToolHost g_edit_tool;
 
 namespace {
 
-EditToolOps g_ops[kEditToolKindCount + 1];
-
-bool available(const EditToolOps& ops) {
-    return ops.create && ops.start && ops.finish && ops.destroy;
-}
-
 void hide_file_list_window() {
     HWND list = g_edit_state.file_list_window;
     if (list && IsWindowVisible(list)) ShowWindow(list, SW_HIDE);
@@ -24,16 +18,6 @@ HWND edited_pane() {
 }
 
 }  // namespace
-
-void register_edit_tool(int32_t kind, const EditToolOps& ops) {
-    if (kind < 1 || kind > kEditToolKindCount) return;
-    g_ops[kind] = ops;
-}
-
-const EditToolOps* edit_tool_ops(int32_t kind) {
-    if (kind < 1 || kind > kEditToolKindCount) return nullptr;
-    return available(g_ops[kind]) ? &g_ops[kind] : nullptr;
-}
 
 int32_t open_edit_tool_kind() {
     return g_edit_tool.kind;
@@ -61,6 +45,9 @@ bool open_edit_tool_checked(int32_t kind) {
         // A refusing tool may have armed the hook or taken the work DC before it gave up.
         host.hook_armed = false;
         host.result_present = false;
+        host.horizontal_trackbar = nullptr;
+        host.vertical_trackbar = nullptr;
+        host.worker_window = nullptr;
         return false;
     }
     host.kind = kind;
@@ -100,7 +87,11 @@ bool close_edit_tool(bool apply) {
     host.hook_armed = false;
     host.horizontal_trackbar = nullptr;
     host.vertical_trackbar = nullptr;
+    host.worker_window = nullptr;
     host.trimming_state = 0;
+    host.mouse_tracked = false;
+    // The trimming tool took the zoom controls when it opened; nobody else gives them back.
+    if (kind == kToolTrimming) set_zoom_controls_enabled(true, ESB_ENABLE_BOTH);
 
     if (changed) {
         refresh_after_image_change(traits->resets_zoom);
@@ -188,19 +179,6 @@ bool edit_tool_right_press() {
             return false;
         default: return true;
     }
-}
-
-void end_tool_colour_pick(bool take) {
-    EditToolHost& host = g_edit_tool;
-    if (!host.pick_mode) return;
-    if (host.kind == kToolNone) {
-        end_transparent_colour_pick(take);
-        return;
-    }
-    host.pick_mode = false;
-    const EditToolOps* ops = edit_tool_ops(host.kind);
-    if (ops && ops->end_colour_pick) ops->end_colour_pick(host.context, take);
-    if (GetCapture()) ReleaseCapture();
 }
 
 void edit_tool_capture_lost() {

@@ -184,11 +184,7 @@ bool confirm_edit_window_close(HWND window) {
     history_clear();
     end_save_preview();
     release_current_image();
-    EditSelection& selection = g_edit_state.selection;
-    if (selection.selection_overlay) DeleteObject(selection.selection_overlay);
-    selection.selection_overlay = nullptr;
-    std::free(selection.selection_mask);
-    selection.selection_mask = nullptr;
+    drop_edit_selection();
     save_placement(window);
     destroy_navigator_window(g_edit_state.navigator);
     close_tool_option_bar();

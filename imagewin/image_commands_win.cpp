@@ -22,6 +22,7 @@
 #include "imagewin/image_windows.h"
 #include "imagewin/save_window_seam.h"
 #include "imagewin/saving_seam.h"
+#include "imagewin/tool_host.h"
 #include "imagewin/undo_history_win.h"
 #include "shell/entry_points.h"
 #include "shell/folder_watch.h"
@@ -110,7 +111,7 @@ bool image_command_available(int32_t id) {
             return !dialog || image_dialog_proc(dialog) != nullptr;
         }
         case kCmdPrintPreview: return e.image_print_dialog_proc != nullptr;
-        case kCmdHistogram: return e.show_luminance_histogram_dialog != nullptr;
+        case kCmdHistogram: return edit_one_shot(kCmdHistogram) != nullptr;
         // Turning the comment off needs no dialog.
         case kCmdCommentInsertion:
             return e.comment_create_dialog_proc != nullptr || s.save_choices.insert_comment;
@@ -171,7 +172,7 @@ bool paste_clipboard_image() {
             const LoadedImage taken = *image;
             (void)install_edit_image(taken, false, true);
             s.image.source_bits = taken.source_bits;
-            (void)set_current_image_info(taken, nullptr, kHistoryClear);
+            (void)set_current_image_info(taken, nullptr, kHistoryClear, nullptr, kResetAllSaveChoices);
             describe_pasted_image(s.image);
             ok = true;
         }
@@ -235,10 +236,7 @@ int32_t delete_current_file_and_advance() {
         release_current_image();
         describe_blank_image(s.image, s.view);
         history_clear();
-        if (s.selection.selection_overlay) DeleteObject(s.selection.selection_overlay);
-        s.selection.selection_overlay = nullptr;
-        std::free(s.selection.selection_mask);
-        s.selection.selection_mask = nullptr;
+        drop_edit_selection();
         return kDeleteFolderEmpty;
     }
     std::u16string next;

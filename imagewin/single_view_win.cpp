@@ -12,6 +12,7 @@
 #include "common/win/error_message.h"
 #include "common/win/message_loop.h"
 #include "imagewin/core/single_view_rules.h"
+#include "imagewin/edit_tool_host.h"
 #include "imagewin/image_windows.h"
 #include "imagewin/single_view.h"
 #include "imagewin/single_view_paint.h"
@@ -755,7 +756,7 @@ void view_window_command(int32_t id) {
         case kCmdHistogram: {
             const bool disable = s.file_list_window && IsWindowEnabled(s.file_list_window);
             if (disable) EnableWindow(s.file_list_window, FALSE);
-            shell_entry_points().show_luminance_histogram_dialog();
+            (void)run_edit_one_shot(kCmdHistogram);
             if (disable) EnableWindow(s.file_list_window, TRUE);
             break;
         }

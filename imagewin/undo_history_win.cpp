@@ -149,7 +149,7 @@ bool history_move(int32_t delta, bool* size_changed) {
     image.info.y_pels_per_meter = s.image.y_resolution;
     (void)install_edit_image(image, false, !move.keep_selection);
     (void)take_format_flags(s.image);
-    (void)set_current_image_info(image, nullptr, kHistoryLeave);
+    (void)set_current_image_info(image, nullptr, kHistoryLeave, nullptr, kResetAllSaveChoices);
     *size_changed = move.size_changed;
     return true;
 }

@@ -52,8 +52,6 @@ struct ShellEntryPoints {
 
     // Edit tools: their operations, and the services of theirs the image windows call.
     const EditToolTable* edit_tools = nullptr;
-    // The modal luminance histogram (dialog 6100) of the current image (command 8310).
-    void (*show_luminance_histogram_dialog)() = nullptr;
     // The open brush tool's outline on the edited pane's overlay DC.
     void (*draw_brush_outline)() = nullptr;
 

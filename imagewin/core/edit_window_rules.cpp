@@ -266,8 +266,13 @@ EditCommandState edit_command_state(int32_t id, const EditCommandContext& c) {
     const bool trimming_drawing = c.tool_kind == kToolTrimming && c.trimming_state != kTrimmingAdjusting;
     const bool brush_tool = c.tool_kind == kToolPaint || c.tool_kind == kToolPartialCorrection;
     EditCommandState state;
-    if (edit_tool_for_command(id) != 0) {
-        state.enabled = no_tool && image;
+    const int32_t one_shot = edit_one_shot_index(id);
+    if (one_shot >= 0 && (c.missing_one_shots >> one_shot) & 1u) {
+        state.enabled = false;
+        return state;
+    }
+    if (const int32_t kind = edit_tool_for_command(id)) {
+        state.enabled = no_tool && image && !((c.missing_kinds >> kind) & 1u);
         state.checked = id == 8404 && c.selection_mask;
         return state;
     }

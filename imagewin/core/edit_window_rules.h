@@ -206,6 +206,10 @@ struct EditCommandContext {
     // The displayed image beyond the view client (the pan commands need room).
     bool wider_than_view = false;
     bool taller_than_view = false;
+    // Bit k: tool kind k has no operations; bit i: one-shot command i (edit_one_shot_index) has
+    // no routine. Either greys what would run it.
+    uint32_t missing_kinds = 0;
+    uint32_t missing_one_shots = 0;
 };
 
 struct EditCommandState {
@@ -218,3 +222,18 @@ EditCommandState edit_command_state(int32_t id, const EditCommandContext& contex
 // Whether the command runs: its state is enabled and no right drag is in progress. The single
 // view's own commands never run here.
 bool edit_command_allowed(int32_t id, const EditCommandContext& context);
+
+// ---- One-shot commands ----
+
+// The commands of the tool menus that run at once instead of opening a tool: the luminance
+// histogram, the fixed rotations and flips, equalize, invert, edge extraction, painting style.
+constexpr int32_t kEditOneShotCount = 10;
+constexpr int32_t kEditOneShotCommands[kEditOneShotCount] = {8310, 8414, 8415, 8416, 8417,
+                                                             8418, 8422, 8430, 8445, 8447};
+
+// The command's place in kEditOneShotCommands, -1 for any other command.
+constexpr int32_t edit_one_shot_index(int32_t command) {
+    for (int32_t i = 0; i < kEditOneShotCount; ++i)
+        if (kEditOneShotCommands[i] == command) return i;
+    return -1;
+}

@@ -55,6 +55,7 @@ constexpr int32_t kCmdSavePreview = 8330;
 constexpr int32_t kCmdUndo = 8401;
 constexpr int32_t kCmdRedo = 8402;
 constexpr int32_t kCmdHistoryWindow = 8403;
+constexpr int32_t kCmdDeselect = 8405;
 constexpr int32_t kCmdRotate90Right = 8414;
 constexpr int32_t kCmdRotate90Left = 8416;
 

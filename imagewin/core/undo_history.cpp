@@ -217,7 +217,7 @@ UndoResult history_push_step(UndoHistory& history, const StepImage& image, const
     }
     UndoStep step;
     step.path = path;
-    step.name = step_name;
+    step.name = step_name ? step_name : u"";
     // The first step records the image on show before its first change; every later one a
     // new image.
     step.serial = history.steps.empty() ? history.shown_serial : next_serial(history);

@@ -103,7 +103,7 @@ struct StepFile {
 
 struct UndoStep {
     std::u16string path;
-    const char16_t* name = nullptr;  // a constant of the program, not copied
+    std::u16string name;  // copied: a tool may build it in a buffer of its own
     uint64_t serial = 0;
 };
 

@@ -129,6 +129,16 @@ protected:
         g_shell.instance = GetModuleHandleW(nullptr);
         g_shell.single_view.edit_scroll_bars = 1;
         g_edit_tool = EditToolHost{};
+        // Every tool and one-shot command present, as in the whole program.
+        EditToolTable tools;
+        for (int32_t kind = 1; kind <= kEditToolKindCount; ++kind) {
+            tools.kinds[kind].create = [] { return static_cast<void*>(nullptr); };
+            tools.kinds[kind].start = [](void*, int32_t) { return false; };
+            tools.kinds[kind].finish = [](void*, bool) { return false; };
+            tools.kinds[kind].destroy = [](void*) {};
+        }
+        for (auto& routine : tools.one_shots) routine = [](int32_t) { return false; };
+        install_edit_tool_table(&tools);
         frame_ = CreateWindowExW(0, L"Pexaron_swin_class", nullptr, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
                                  800, 600, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         ASSERT_NE(frame_, nullptr);
@@ -147,6 +157,7 @@ protected:
         if (g_edit_state.memory_dc) DeleteDC(g_edit_state.memory_dc);
         g_edit_state = EditState{};
         g_edit_tool = EditToolHost{};
+        install_edit_tool_table(nullptr);
         g_shell.single_view = SingleViewSettings{};
         set_save_file_dialog_routine(previous_dialog_);
         set_message_box_hook(previous_hook_);

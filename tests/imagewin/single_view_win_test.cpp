@@ -18,6 +18,7 @@
 #include "imagewin/image_windows.h"
 #include "imagewin/single_view.h"
 #include "imagewin/single_view_paint.h"
+#include "imagewin/tool_host.h"
 #include "loading/browser_load.h"
 #include "loading/codec_set.h"
 #include "shell/entry_points.h"
@@ -166,7 +167,8 @@ protected:
         previous_hook_ = set_message_box_hook(recording_box);
         ShellEntryPoints table;
         test_double_dialog::fill_entry_points(&table);
-        table.show_luminance_histogram_dialog = [] {};
+        // The histogram is a one-shot of the tools: present, so the view's menu offers it.
+        register_edit_one_shot(kCmdHistogram, [](int32_t) { return false; });
         install_shell_entry_points(table);
     }
 
@@ -174,6 +176,7 @@ protected:
         close_view();
         g_edit_state = EditState{};
         install_shell_entry_points(ShellEntryPoints{});
+        install_edit_tool_table(nullptr);
         set_message_box_hook(previous_hook_);
         g_browser_options = saved_options_;
         destroy_codec_contexts();
