@@ -49,13 +49,13 @@ KNOWN_CYCLES = [
     {"kernels/adjust_context", "kernels/lookup_tables"},
     {"kernels/filter_rows", "kernels/filter_work"},
     {"view/core/view_geometry", "view/core/view_mapping"},
-    {"imagewin/edit_state", "imagewin/edit_tools_seam"},
     {
         "imagewin/edit_bars", "imagewin/edit_commands", "imagewin/edit_history_window",
-        "imagewin/edit_menus", "imagewin/edit_panes", "imagewin/edit_tool_host",
-        "imagewin/edit_window", "imagewin/image_commands_win", "imagewin/image_file_list_win",
-        "imagewin/image_view_win", "imagewin/image_windows", "imagewin/save_dialog",
-        "imagewin/save_edit_image", "imagewin/save_preview", "imagewin/saving_seam",
+        "imagewin/edit_menus", "imagewin/edit_panes", "imagewin/edit_state", "imagewin/edit_tool_host",
+        "imagewin/edit_tools_seam", "imagewin/edit_window", "imagewin/image_commands_win",
+        "imagewin/image_file_list_win", "imagewin/image_view_win", "imagewin/image_windows",
+        "imagewin/save_dialog", "imagewin/save_edit_image", "imagewin/save_preview",
+        "imagewin/saving_seam", "imagewin/tool_host", "imagewin/undo_history_win",
     },
 ]
 

@@ -106,3 +106,9 @@ struct ShellEntryPoints {
 // The table in use; its entries may be empty.
 const ShellEntryPoints& shell_entry_points();
 void install_shell_entry_points(const ShellEntryPoints& table);
+
+// Whether the entries of the program's table that command `id` needs are filled; menus and
+// toolbars grey the commands that are not.
+bool main_command_available(int id);
+// The procedure of help dialog `dialog` (6700, 6750, 6770, 6780, else 6790), or null.
+DLGPROC help_dialog_proc(int dialog);

@@ -175,17 +175,6 @@ void show_help_file() {
     if (html_help) html_help(nullptr, path, kHelpDisplayTopic, 0);
 }
 
-DLGPROC help_dialog_proc(int dialog) {
-    const ShellEntryPoints& e = shell_entry_points();
-    switch (dialog) {
-        case 6700: return e.mouse_help_dialog_proc;
-        case 6750: return e.view_help_dialog_proc;
-        case 6770: return e.edit_help_dialog_proc;
-        case 6780: return e.slide_show_help_dialog_proc;
-        default: return e.batch_help_dialog_proc;
-    }
-}
-
 void open_columns_popup() {
     HWND toolbar = main_toolbar_window();
     HMENU popup = main_menu_popup(kPopupColumns);
@@ -199,29 +188,6 @@ void open_columns_popup() {
 }
 
 }  // namespace
-
-bool main_command_available(int id) {
-    const ShellEntryPoints& e = shell_entry_points();
-    switch (id) {
-        case kCommandComment: return e.comment_dialog_proc != nullptr;
-        case kCommandRename: return e.rename_dialog_proc != nullptr;
-        case kCommandPrintThumbnails: return e.thumbnail_print_dialog_proc != nullptr;
-        case kCommandWallpaper: return e.set_wallpaper_from_selection != nullptr;
-        case kCommandCaptionSettings: return e.display_info_dialog_proc != nullptr;
-        case kCommandSingleViewWindow:
-        case kCommandSingleViewFullScreen:
-        case kCommandSlideShow: return e.start_view_window_thread != nullptr;
-        case kCommandEditWindow: return e.start_edit_window_thread != nullptr;
-        case kCommandBatchConversion: return e.batch_conversion_thread != nullptr;
-        case kCommandBatchRename: return e.batch_rename_dialog_proc != nullptr;
-        case kCommandRegisterTools:
-        case kCommandOptions: return e.options_dialog_proc != nullptr;
-        case kCommandVersion: return e.create_version_window != nullptr;
-        default: break;
-    }
-    if (const int32_t dialog = help_dialog_for_command(id)) return help_dialog_proc(dialog) != nullptr;
-    return true;
-}
 
 bool on_main_command(HWND main_window, WPARAM wparam, LPARAM lparam) {
     const int id = LOWORD(wparam);

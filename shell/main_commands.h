@@ -9,7 +9,3 @@
 // False when the command is unavailable: the entry of the program's table it needs is empty, so
 // nothing happened.
 bool on_main_command(HWND main_window, WPARAM wparam, LPARAM lparam);
-
-// Whether the entries of the program's table that command `id` needs are filled; menus and
-// toolbars grey the commands that are not.
-bool main_command_available(int id);

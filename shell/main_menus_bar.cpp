@@ -9,7 +9,6 @@
 #include "shell/entry_points.h"
 #include "shell/folder_watch.h"
 #include "shell/launch.h"
-#include "shell/main_commands.h"
 #include "shell/main_menus.h"
 #include "shell/main_menus_internal.h"
 #include "shell/shell_ids.h"

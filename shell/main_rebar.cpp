@@ -10,8 +10,8 @@
 #include <string>
 
 #include "shell/core/menu_rules.h"
+#include "shell/entry_points.h"
 #include "shell/launch.h"
-#include "shell/main_commands.h"
 #include "shell/main_menus.h"
 #include "shell/main_menus_internal.h"
 #include "shell/shell_ids.h"
