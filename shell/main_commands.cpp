@@ -13,6 +13,7 @@
 
 #include "common/win/app_messages.h"
 #include "common/win/error_message.h"
+#include "common/win/process_lock.h"
 #include "shell/core/folder_tree_rules.h"
 #include "shell/core/path_rules.h"
 #include "shell/entry_points.h"
@@ -84,6 +85,10 @@ void set_columns(int columns) {
     if (box.width == s.thumb_width && box.height == s.thumb_height) return;
     s.thumb_width = box.width;
     s.thumb_height = box.height;
+    {
+        ProcessLockGuard hold;
+        publish_thumbnail_box();
+    }
     if (HWND list = toolbar_child(kSizeListId)) {
         const std::u16string text = size_text(box.width, box.height);
         SendMessageW(list, CB_DELETESTRING, 0, 0);

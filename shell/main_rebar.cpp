@@ -9,11 +9,13 @@
 
 #include <string>
 
+#include "common/win/process_lock.h"
 #include "shell/core/menu_rules.h"
 #include "shell/entry_points.h"
 #include "shell/launch.h"
 #include "shell/main_menus.h"
 #include "shell/main_menus_internal.h"
+#include "shell/settings_win.h"
 #include "shell/shell_ids.h"
 #include "shell/shell_state.h"
 
@@ -242,6 +244,10 @@ void size_preset_selected(HWND list) {
         case SizeChoice::apply_preset: {
             s.thumb_width = box.width;
             s.thumb_height = box.height;
+            {
+                ProcessLockGuard hold;
+                publish_thumbnail_box();
+            }
             replace_entry(list, 0, size_text(box.width, box.height));
             back_to_entry_zero(list);
             const int active = g_shell.active_view ? 1 : 0;

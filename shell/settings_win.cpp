@@ -155,10 +155,17 @@ void publish_reader_display_options() {
     set_browser_display_options(d);
 }
 
+void publish_thumbnail_box() {
+    g_browser_options.box_width = g_shell.main_settings.thumb_width;
+    g_browser_options.box_height = g_shell.main_settings.thumb_height;
+}
+
 void load_main_settings_group() {
     SettingsReader reader = settings_open_read(settings_path());
     load_main_settings(reader, main_environment(), &g_shell.main_settings);
     publish_reader_display_options();
+    publish_thumbnail_box();
+    g_browser_options.plugin_folder = g_shell.main_settings.main_text;
     load_main_key_table(reader, &g_shell.main_keys);
     g_shell.settings_read.main = settings_group_was_read(reader);
     settings_close_read(reader);

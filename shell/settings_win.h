@@ -16,11 +16,15 @@ void install_windows_settings_file_ops();
 
 // Reads the main group and the main key table, and makes the main accelerator table. A file
 // that stays busy leaves the group unread, so that the exit pass keeps its stored values.
-// The readers' display options go to the loaders at once.
+// The readers' display options, the thumbnail box and the plug-in folder go to the loaders at
+// once.
 void load_main_settings_group();
 // Hands the display options of the main settings to the browser's and image windows' loaders;
 // again whenever the options dialog changed them.
 void publish_reader_display_options();
+// Hands the thumbnail box of the main settings to the loaders and the thumbnail cache; again
+// whenever the box changes, then under the process-wide lock, since a view may be building.
+void publish_thumbnail_box();
 // Read on first need; a busy file is tried again on the next need and leaves the group
 // unloaded, so that its stored values are never overwritten by defaults at exit.
 bool load_single_view_settings_group();

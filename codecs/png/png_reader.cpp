@@ -335,10 +335,11 @@ double gamma_exponent(const PngContext* c) {
                   100000000.0);
 }
 
-void apply_gamma(PngContext* c) {
-    const double e = gamma_exponent(c);
-    uint8_t table[256];
-    for (int i = 0; i < 256; ++i) table[i] = gamma_value(e, i);
+void build_gamma_table(double exponent, uint8_t table[256]) {
+    for (int i = 0; i < 256; ++i) table[i] = gamma_value(exponent, i);
+}
+
+void apply_gamma(PngContext* c, const uint8_t table[256]) {
     if (c->state.output_bits == 24) {
         const int64_t n = static_cast<int64_t>(c->state.output_stride) * c->conversion.height;
         uint8_t* p = c->state.image_buffer.get();
@@ -352,7 +353,10 @@ void apply_gamma(PngContext* c) {
     }
 }
 
-void flatten(PngContext* c) {
+// `gamma` (null when no correction runs) is applied here to the pixels of a colour image with a
+// key that do not match it: the key names stored sample values, which the correction would move
+// away from it (and could move another colour onto it).
+void flatten(PngContext* c, const uint8_t* gamma) {
     uint8_t br = c->options.configured_red, bg = c->options.configured_green, bb = c->options.configured_blue;
     if (c->state.bkgd_seen && !c->options.ignore_bkgd) {
         br = c->state.background_red;
@@ -383,6 +387,10 @@ void flatten(PngContext* c) {
                         p[0] = bb;
                         p[1] = bg;
                         p[2] = br;
+                    } else if (gamma) {
+                        p[0] = gamma[p[0]];
+                        p[1] = gamma[p[1]];
+                        p[2] = gamma[p[2]];
                     }
                 }
             }
@@ -454,16 +462,21 @@ LoadedImage* read_png_mapped(PngContext* context) {
     }
     if (!walk_chunks(c)) return nullptr;
     const bool gamma = c->state.gama_seen && c->options.display_gamma != 0;
-    if (gamma) apply_gamma(c);
-    if (c->options.transparency && (c->state.trns_seen || c->state.alpha)) {
-        if (gamma) {
-            const double e = gamma_exponent(c);
-            c->state.background_red = gamma_value(e, c->state.background_red);
-            c->state.background_green = gamma_value(e, c->state.background_green);
-            c->state.background_blue = gamma_value(e, c->state.background_blue);
+    const bool flattened = c->options.transparency && (c->state.trns_seen || c->state.alpha);
+    // A colour key is matched before the correction, in the same pass that corrects the rest.
+    const bool keyed_colour = flattened && c->state.colour_type == 2;
+    uint8_t table[256];
+    if (gamma) {
+        const double e = gamma_exponent(c);
+        build_gamma_table(e, table);
+        if (!keyed_colour) apply_gamma(c, table);
+        if (flattened) {
+            c->state.background_red = table[c->state.background_red];
+            c->state.background_green = table[c->state.background_green];
+            c->state.background_blue = table[c->state.background_blue];
         }
-        flatten(c);
     }
+    if (flattened) flatten(c, gamma && keyed_colour ? table : nullptr);
     set_dib_info_header(c, c->conversion.width, c->conversion.height, c->state.output_bits,
                         c->state.x_resolution, c->state.y_resolution);
     LoadedImage& image = c->loaded;

@@ -101,6 +101,7 @@ struct DecodeOptions {
     uint8_t ignore_bkgd = 0;
     uint32_t display_gamma = 0;
     uint8_t in_memory = 1;
+    uint8_t configured_rgb[3] = {255, 255, 255};
 };
 
 inline void decode_into(Decoded* out, const std::u16string& path, const DecodeOptions& options = {}) {
@@ -113,6 +114,9 @@ inline void decode_into(Decoded* out, const std::u16string& path, const DecodeOp
     c.options.transparency = options.transparency;
     c.options.ignore_bkgd = options.ignore_bkgd;
     c.options.display_gamma = options.display_gamma;
+    c.options.configured_red = options.configured_rgb[0];
+    c.options.configured_green = options.configured_rgb[1];
+    c.options.configured_blue = options.configured_rgb[2];
     LoadedImage* image = read_png_file(&c, path);
     out->ok = image != nullptr;
     out->error = c.error;

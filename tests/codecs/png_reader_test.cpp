@@ -288,6 +288,83 @@ TEST(PngReader, GreyKeySelectsThePaletteEntryThatBecomesBackground) {
     }
 }
 
+// A key names stored samples: with gamma correction on, the keyed pixel still shows the
+// background, and a pixel that the correction moves onto the key's values stays visible. File
+// gamma 1.0 against display gamma 0.5 squares: 128 -> 64, 181 -> 128, 226 -> 200, 100 -> 39.
+// Pixels: the key, the one corrected onto the key, an ordinary one. 16-bit samples carry low
+// bytes that the key ignores.
+TEST(PngReader, ColourKeyIsMatchedBeforeGammaCorrection) {
+    struct Rgb {
+        uint8_t r, g, b;
+    };
+    struct Case {
+        const char* name;
+        uint8_t colour_type, depth;
+        uint32_t display_gamma;
+        bool file_background;
+        Rgb want[3];
+    };
+    const Rgb file_bg_plain{100, 50, 200}, file_bg_corrected{39, 10, 157}, configured{30, 60, 90};
+    const Rgb grey_file_plain{100, 100, 100}, grey_file_corrected{39, 39, 39};
+    const Case cases[] = {
+        {"rgb8 gamma file bg", 2, 8, 500, true, {file_bg_corrected, {200, 128, 64}, {0, 2, 4}}},
+        {"rgb8 gamma configured", 2, 8, 500, false, {configured, {200, 128, 64}, {0, 2, 4}}},
+        {"rgb8 no gamma", 2, 8, 0, true, {file_bg_plain, {226, 181, 128}, {10, 20, 30}}},
+        {"rgb16 gamma file bg", 2, 16, 500, true, {file_bg_corrected, {200, 128, 64}, {0, 2, 4}}},
+        {"rgb16 gamma configured", 2, 16, 500, false, {configured, {200, 128, 64}, {0, 2, 4}}},
+        {"rgb16 no gamma", 2, 16, 0, false, {configured, {226, 181, 128}, {10, 20, 30}}},
+        {"grey8 gamma file bg", 0, 8, 500, true, {grey_file_corrected, {128, 128, 128}, {4, 4, 4}}},
+        {"grey8 gamma configured", 0, 8, 500, false, {configured, {128, 128, 128}, {4, 4, 4}}},
+        {"grey16 gamma file bg", 0, 16, 500, true, {grey_file_corrected, {128, 128, 128}, {4, 4, 4}}},
+        {"grey16 no gamma", 0, 16, 0, true, {grey_file_plain, {181, 181, 181}, {30, 30, 30}}},
+    };
+    const uint8_t rgb_pixels[3][3] = {{200, 128, 64}, {226, 181, 128}, {10, 20, 30}};
+    const uint8_t grey_pixels[3] = {128, 181, 30};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const bool colour = c.colour_type == 2;
+        const int samples = colour ? 3 : 1;
+        auto put = [&](Bytes& out, uint8_t high) {
+            out.push_back(high);
+            if (c.depth == 16) out.push_back(0x5A);
+        };
+        Bytes rows{0};
+        for (int x = 0; x < 3; ++x)
+            for (int i = 0; i < samples; ++i) put(rows, colour ? rgb_pixels[x][i] : grey_pixels[x]);
+        Bytes key, background;
+        for (int i = 0; i < samples; ++i) {
+            // Both halves of each 16-bit value, so that a key read from the wrong byte misses.
+            key.push_back(colour ? rgb_pixels[0][i] : (c.depth == 16 ? grey_pixels[0] : 0));
+            key.push_back(c.depth == 16 ? 0x33 : (colour ? rgb_pixels[0][i] : grey_pixels[0]));
+            const uint8_t b = colour ? (i == 0 ? 100 : (i == 1 ? 50 : 200)) : 100;
+            background.push_back(c.depth == 16 ? b : 0);
+            background.push_back(c.depth == 16 ? 0x44 : b);
+        }
+        Bytes file_gamma;
+        append_be32(file_gamma, 100000);
+        PngFile f;
+        f.ihdr(3, 1, c.depth, c.colour_type)
+            .chunk("gAMA", file_gamma)
+            .chunk("bKGD", background)
+            .chunk("tRNS", key);
+        DecodeOptions o;
+        o.display_gamma = c.display_gamma;
+        o.ignore_bkgd = c.file_background ? 0 : 1;
+        o.configured_rgb[0] = configured.r;
+        o.configured_rgb[1] = configured.g;
+        o.configured_rgb[2] = configured.b;
+        Decoded d;
+        decode_bytes(&d, f.idat(rows).end().bytes, o);
+        ASSERT_TRUE(d.ok);
+        for (int x = 0; x < 3; ++x) {
+            const RgbQuad got = d.at(x, 0);
+            EXPECT_EQ(got.red, c.want[x].r) << x;
+            EXPECT_EQ(got.green, c.want[x].g) << x;
+            EXPECT_EQ(got.blue, c.want[x].b) << x;
+        }
+    }
+}
+
 TEST(PngReader, PaletteTransparencyLongerThanPaletteIsIgnored) {
     PngFile f;
     f.ihdr(1, 1, 8, 3).chunk("PLTE", {10, 20, 30}).chunk("tRNS", {0, 0}).idat({0, 0});

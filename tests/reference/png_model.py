@@ -143,9 +143,11 @@ def expected(path, display_gamma=0, transparency=True):
             v = g(idx)
             out.append((v, v, v))
         elif h.ctype == 2:
-            c = tuple(g(x) for x in p[:3])
-            if flatten and c == h.trns:
+            # The key names stored samples: it is matched before the gamma correction.
+            if flatten and tuple(p[:3]) == h.trns:
                 c = bg
+            else:
+                c = tuple(g(x) for x in p[:3])
             out.append(c)
         elif h.ctype == 6:
             c = tuple(g(x) for x in p[:3])
@@ -159,6 +161,22 @@ def expected(path, display_gamma=0, transparency=True):
                 c = tuple(mix(a, c[i], bg[i]) for i in range(3))
             out.append(c)
     return w, ht, out
+
+
+def key_decisions(path):
+    """Which pixels the reader's key rule makes transparent, and which Pillow's own conversion
+    to RGBA does, for the 8-bit files with a colour key (grey or RGB) and the 16-bit RGB files,
+    where Pillow decides the key itself (it gives no usable decision for other grey depths);
+    None for other files."""
+    data = open(path, 'rb').read()
+    h = read_chunks(data)
+    if h.trns is None or h.ctype not in (0, 2) or (h.ctype == 0 and h.depth != 8):
+        return None
+    im = Image.open(path)
+    im.load()
+    ours = [(tuple(p[:3]) if h.ctype == 2 else p) == h.trns for p in im.getdata()]
+    pillow = [p[3] == 0 for p in im.convert('RGBA').getdata()]
+    return ours, pillow
 
 
 def read_bmp(path):

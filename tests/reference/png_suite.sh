@@ -24,12 +24,26 @@ for f in "$suite"/*.png; do
   case $stem in
     g*) throttle; run decode "$f" -o "$out/$stem.g.bmp" --display-gamma 2200 >/dev/null 2>&1 & ;;
   esac
+  # A display gamma far from the files' own, so that the correction moves the keyed samples.
+  case $stem in
+    t*) throttle; run decode "$f" -o "$out/$stem.k.bmp" --display-gamma 1000 >/dev/null 2>&1 & ;;
+  esac
   case $stem in
     t*|*a08|*a16) throttle; run decode "$f" -o "$out/$stem.n.bmp" --no-transparency >/dev/null 2>&1 & ;;
   esac
 done
 wait
 /usr/bin/python3 "$here/png_suite_check.py" "$suite" "$out" || exit 1
+
+# Colour keys under gamma correction: PngSuite's keys are white, which no correction moves.
+mkdir -p "$out/keyed"
+/usr/bin/python3 "$here/png_key_check.py" make "$out/keyed" || exit 1
+for f in "$out"/keyed/*.png; do
+  throttle
+  run decode "$f" -o "${f%.png}.bmp" --display-gamma 1000 --ignore-bkgd --background 1,254,3 >/dev/null 2>&1 &
+done
+wait
+/usr/bin/python3 "$here/png_key_check.py" check "$out/keyed" || exit 1
 
 # libpng's images: any outcome but a crash (status 0 or 1 with its line) is clean.
 libpng=$("$top/scripts/fetch-suite.sh" libpng1.6)/contrib/testpngs

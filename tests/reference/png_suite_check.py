@@ -1,10 +1,10 @@
 """Compares codectool's decodes of PngSuite with the expected pixels. Arguments: suite folder,
-output folder (NAME.bmp, NAME.g.bmp decoded with display gamma 2200, NAME.n.bmp decoded
-without transparency handling, NAME.status)."""
+output folder (NAME.bmp, NAME.g.bmp decoded with display gamma 2200, NAME.k.bmp decoded with
+display gamma 1000, NAME.n.bmp decoded without transparency handling, NAME.status)."""
 import os
 import sys
 
-from png_model import expected, read_bmp
+from png_model import expected, key_decisions, read_bmp
 
 # The code each corrupt file is refused with: files without a PNG signature are not taken for
 # PNG by the type detection at all.
@@ -31,8 +31,16 @@ for name in sorted(os.listdir(suite)):
     variants = [('', 0, True)]
     if os.path.exists(os.path.join(out, stem + '.g.bmp')):
         variants.append(('.g', 2200, True))
+    if os.path.exists(os.path.join(out, stem + '.k.bmp')):
+        variants.append(('.k', 1000, True))
     if os.path.exists(os.path.join(out, stem + '.n.bmp')):
         variants.append(('.n', 0, False))
+    keys = key_decisions(os.path.join(suite, name))
+    if keys is not None:
+        checked += 1
+        if keys[0] != keys[1] or not any(keys[0]):
+            failures.append('%s: %d keyed pixels, Pillow makes %d transparent' % (
+                stem, sum(keys[0]), sum(keys[1])))
     for suffix, gamma, transparency in variants:
         try:
             got = read_bmp(os.path.join(out, stem + suffix + '.bmp'))

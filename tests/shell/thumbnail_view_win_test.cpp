@@ -25,9 +25,11 @@
 #include "shell/shell_helpers.h"
 #include "shell/shell_state.h"
 #include "shell/startup.h"
+#include "shell/thumbnail_cache.h"
 #include "shell/thumbnail_view.h"
 #include "shell/thumbnail_view_parts.h"
 #include "shell/thumbnail_view_windows.h"
+#include "tests/codecs/plugin_test_format.h"
 #include "tests/shell/settings_file_builder.h"
 #include "tests/shell/stand_in_subsystems.h"
 #include "tests/shell/unique_scratch.h"
@@ -827,6 +829,88 @@ TEST_F(ThumbnailViewTest, BaseContextMenuUnlessThePreviewIsShown) {
     ClientToScreen(base(), &corner);
     EXPECT_EQ(static_cast<short>(LOWORD(p->value)), corner.x);
     EXPECT_EQ(static_cast<short>(HIWORD(p->value)), corner.y);
+}
+
+// A 24-bit BMP file of width x height grey pixels.
+std::vector<uint8_t> plain_bmp(int32_t width, int32_t height) {
+    const uint32_t stride = (3 * static_cast<uint32_t>(width) + 3) & ~3u;
+    const uint32_t image = stride * static_cast<uint32_t>(height);
+    std::vector<uint8_t> out = {'B', 'M'};
+    auto le = [&out](uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    };
+    le(54 + image, 4);
+    le(0, 4);
+    le(54, 4);
+    le(40, 4);
+    le(static_cast<uint32_t>(width), 4);
+    le(static_cast<uint32_t>(height), 4);
+    le(1, 2);
+    le(24, 2);
+    for (int i = 0; i < 6; ++i) le(0, 4);
+    out.resize(out.size() + image, 0x80);
+    return out;
+}
+
+// The thumbnail box and the plug-in folder as a settings file stores them.
+class StoredBoxViewTest : public ThumbnailViewTest {
+protected:
+    void more_settings(SettingsFileBuilder& b) override {
+        plugins_ = appdata_ + L"\\plugins";
+        CreateDirectoryW(plugins_.c_str(), nullptr);
+        const std::string from = "Z:" PX_TEST_BINARY_DIR "/test_plugins/raw.spi";
+        ASSERT_TRUE(CopyFileW(std::wstring(from.begin(), from.end()).c_str(),
+                              (plugins_ + L"\\raw.spi").c_str(), FALSE));
+        b.integer(11, 60).integer(12, 40).text(139, std::u16string(plugins_.begin(), plugins_.end()));
+    }
+    std::wstring plugins_;
+};
+
+// The build fits every thumbnail into the stored 60 x 40 box, not the default 144 x 108, and
+// the cache keeps them at that size; a file that only a plug-in of the stored folder reads is
+// listed and shown.
+TEST_F(StoredBoxViewTest, ThumbnailsAreBuiltAndCachedInTheStoredBox) {
+    const std::wstring folder = appdata_ + L"\\boxed";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::vector<uint8_t> bmp = plain_bmp(300, 100);
+    ASSERT_TRUE(write_bytes(std::u16string(folder.begin(), folder.end()) + u"\\a.bmp", bmp));
+    const std::vector<uint8_t> raw = encode_test_picture(make_test_picture(200, 50, 24));
+    ASSERT_TRUE(write_bytes(std::u16string(folder.begin(), folder.end()) + u"\\b.pxr", raw));
+
+    open_folder_in_view(0, folder.c_str());
+    bool saw_busy = false;
+    ASSERT_TRUE(pump_until([&] {
+        if (view_state(0).busy) saw_busy = true;
+        return saw_busy && view_state(0).busy == 0;
+    }));
+
+    // 300 x 100 fits to 60 x 20 and 200 x 50 to 60 x 15 (the default box would give 144 x 48 and
+    // 144 x 36).
+    struct Fit {
+        const wchar_t* name;
+        int32_t width, height;
+    } const fits[] = {{L"a.bmp", 60, 20}, {L"b.pxr", 60, 15}};
+    const ViewState& state = view_state(0);
+    ASSERT_EQ(state.count, 2);
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i);
+        const FileEntry& e = state.entries[i];
+        EXPECT_STREQ(reinterpret_cast<const wchar_t*>(e.name), fits[i].name);
+        EXPECT_EQ(e.thumbnail_width, fits[i].width);
+        EXPECT_EQ(e.thumbnail_height, fits[i].height);
+        EXPECT_NE(e.thumbnail_bits, nullptr);
+    }
+    CacheFolderData cache;
+    {
+        ProcessLockGuard hold;
+        ASSERT_TRUE(read_cache_folder(std::u16string(folder.begin(), folder.end()), &cache));
+    }
+    ASSERT_EQ(cache.entries.size(), 2u);
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(cache.entries[i].header.thumbnail_width, fits[i].width);
+        EXPECT_EQ(cache.entries[i].header.thumbnail_height, fits[i].height);
+    }
 }
 
 }  // namespace
