@@ -374,33 +374,36 @@ std::wstring list_entry(HWND list, int i) {
     return text;
 }
 
+struct ListTipSearch {
+    HWND list;
+    std::wstring text;
+};
+
+// A named procedure: the 32-bit build needs the system's calling convention, which a lambda
+// does not convert to.
+BOOL CALLBACK find_list_tip(HWND window, LPARAM p) {
+    ListTipSearch* s = reinterpret_cast<ListTipSearch*>(p);
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    if (lstrcmpiW(name, TOOLTIPS_CLASSW) != 0) return TRUE;
+    wchar_t text[256] = {};
+    TOOLINFOW tool = {};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.uFlags = TTF_IDISHWND;
+    tool.hwnd = GetParent(s->list);
+    tool.uId = reinterpret_cast<UINT_PTR>(s->list);
+    tool.lpszText = text;
+    SendMessageW(window, TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(&tool));
+    if (!text[0]) return TRUE;
+    s->text = text;
+    return FALSE;
+}
+
 // The tip the lists' tooltip control holds for `list`: that control is one of the thread's
 // tooltip windows, told apart by whether it knows the list as a tool.
 std::wstring list_tip(HWND list) {
-    struct Search {
-        HWND list;
-        std::wstring text;
-    } search{list, L""};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM p) -> BOOL {
-            Search* s = reinterpret_cast<Search*>(p);
-            wchar_t name[64] = {};
-            GetClassNameW(window, name, 64);
-            if (lstrcmpiW(name, TOOLTIPS_CLASSW) != 0) return TRUE;
-            wchar_t text[256] = {};
-            TOOLINFOW tool = {};
-            tool.cbSize = TTTOOLINFOW_V2_SIZE;
-            tool.uFlags = TTF_IDISHWND;
-            tool.hwnd = GetParent(s->list);
-            tool.uId = reinterpret_cast<UINT_PTR>(s->list);
-            tool.lpszText = text;
-            SendMessageW(window, TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(&tool));
-            if (!text[0]) return TRUE;
-            s->text = text;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    ListTipSearch search{list, L""};
+    EnumThreadWindows(GetCurrentThreadId(), find_list_tip, reinterpret_cast<LPARAM>(&search));
     return search.text;
 }
 
