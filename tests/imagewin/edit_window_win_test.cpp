@@ -1063,10 +1063,15 @@ TEST_F(EditThreadWin, MovingOntoAnotherToolGroupOpensItsPopup) {
     Sleep(100);
     EXPECT_EQ(open_tool_group_popup(), 8420);
 
-    // A click in the panes ends the menu.
+    // A click in the panes ends the menu. The click goes where the popup does not cover the
+    // pane: on one of its items it would be a press on a (greyed) command instead.
     RECT pane;
     GetWindowRect(first_view_pane(), &pane);
-    move_mouse_to({(pane.left + pane.right) / 2, (pane.top + pane.bottom) / 2});
+    RECT popup = {};
+    if (HWND menu = FindWindowW(L"#32768", nullptr)) GetWindowRect(menu, &popup);
+    POINT spot = {pane.right - 20, pane.bottom - 20};
+    if (PtInRect(&popup, spot)) spot.x = pane.left + 20;
+    move_mouse_to(spot);
     click_mouse();
     EXPECT_TRUE(wait_for_popup(-1));
     PostMessageW(window, WM_CLOSE, 0, 0);
@@ -1175,6 +1180,11 @@ TEST_F(EditWindowWin, ZoomFieldAndTrackbarFollowARefitAndAZoomRectangle) {
 }
 
 TEST_F(EditWindowWin, MenuStatesFollowTheImageItsFormatAndTheClipboard) {
+    // The dialogs behind 8060 and 8061 are present, as in the whole program.
+    const ShellEntryPoints saved_table = shell_entry_points();
+    ShellEntryPoints table = saved_table;
+    test_double_dialog::fill_entry_points(&table);
+    install_shell_entry_points(table);
     if (OpenClipboard(frame_)) {
         EmptyClipboard();
         CloseClipboard();
@@ -1209,6 +1219,7 @@ TEST_F(EditWindowWin, MenuStatesFollowTheImageItsFormatAndTheClipboard) {
         EmptyClipboard();
         CloseClipboard();
     }
+    install_shell_entry_points(saved_table);
 }
 
 TEST_F(EditWindowWin, MouseHelpShowsItsTextsUnclipped) {
