@@ -767,6 +767,91 @@ TEST_F(SingleViewWin, RightClickMenuAndBarShowEachCommandWithItsKeyFromTheSettin
     g_shell.settings_path[0] = 0;
 }
 
+// What the real right button makes of the view: the popups the view's thread opened for it, each
+// closed again by the Escape key as soon as it is seen.
+struct PopupWatch {
+    HWND window = nullptr;
+    std::vector<HMENU> opened;
+    bool escape_pressed = false;
+};
+PopupWatch g_popup_watch;
+
+LRESULT CALLBACK watch_popups(int code, WPARAM wparam, LPARAM lparam) {
+    const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lparam);
+    if (code == HC_ACTION && sent->hwnd == g_popup_watch.window && sent->message == WM_INITMENUPOPUP) {
+        g_popup_watch.opened.push_back(reinterpret_cast<HMENU>(sent->wParam));
+        g_popup_watch.escape_pressed = false;
+    }
+    return CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
+void CALLBACK escape_open_popup(HWND, UINT, UINT_PTR, DWORD) {
+    if (g_popup_watch.opened.empty() || g_popup_watch.escape_pressed) return;
+    g_popup_watch.escape_pressed = true;
+    INPUT keys[2] = {};
+    keys[0].type = keys[1].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = keys[1].ki.wVk = VK_ESCAPE;
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, keys, sizeof(INPUT));
+}
+
+// Presses and releases the real right button at a screen point, as the user's mouse would.
+void right_click_at(POINT p) {
+    INPUT input[3] = {};
+    for (INPUT& i : input) i.type = INPUT_MOUSE;
+    input[0].mi.dx =
+        LONG((p.x * 65535 + GetSystemMetrics(SM_CXSCREEN) / 2) / (GetSystemMetrics(SM_CXSCREEN) - 1));
+    input[0].mi.dy =
+        LONG((p.y * 65535 + GetSystemMetrics(SM_CYSCREEN) / 2) / (GetSystemMetrics(SM_CYSCREEN) - 1));
+    input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    input[1].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
+    input[2].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+    SendInput(3, input, sizeof(INPUT));
+}
+
+TEST_F(SingleViewWin, TheRealRightButtonOpensThePopupAgainAfterEscapeInBothModes) {
+    const std::u16string folder =
+        folder_of({{"a.bmp", bmp_file(320, 200, 1)}, {"b.bmp", bmp_file(30, 20, 2)}});
+    HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, watch_popups, nullptr, GetCurrentThreadId());
+    ASSERT_NE(hook, nullptr);
+    // Timers still fire inside the popup's own message loop.
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, escape_open_popup);
+    for (int32_t mode : {0, 1}) {
+        SCOPED_TRACE(mode);
+        HWND window = open(folder + u"\\a.bmp", mode);
+        ASSERT_NE(window, nullptr);
+        SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+        SetForegroundWindow(window);
+        pump_for(100);
+        g_popup_watch = PopupWatch{window, {}, false};
+        RECT client;
+        GetClientRect(window, &client);
+        // A second click after the first popup was closed with Escape opens it again; a freshly
+        // shown window on the X server may miss the very first press, which is pressed again.
+        for (int click = 1; click <= 2; ++click) {
+            SCOPED_TRACE(click);
+            POINT p = {client.right / 2 + click * 5, client.bottom / 2 + click * 5};
+            ClientToScreen(window, &p);
+            const size_t before = g_popup_watch.opened.size();
+            for (int attempt = 0; attempt < 3 && g_popup_watch.opened.size() == before; ++attempt) {
+                right_click_at(p);
+                pump_until([&] { return g_popup_watch.opened.size() > before; }, 1000);
+            }
+            ASSERT_EQ(g_popup_watch.opened.size(), before + 1);
+            EXPECT_EQ(g_popup_watch.opened.back(), view_popup_menu());
+            // The popup's loop has ended (Escape) and the view is no longer in a drag.
+            pump_for(100);
+            EXPECT_EQ(s().view.drag_mode, kDragNone);
+            EXPECT_NE(GetCapture(), window);
+        }
+        EXPECT_TRUE(IsWindow(window)) << "Escape closed the popup, not the view";
+        close_view();
+    }
+    KillTimer(nullptr, timer);
+    UnhookWindowsHookEx(hook);
+    g_popup_watch = PopupWatch{};
+}
+
 TEST_F(SingleViewWin, HelpDialogsOpenWithTheirTextsAtStartAndFromTheMainHelpMenu) {
     const ModalDialogRunner previous = set_modal_dialog_runner(read_help_dialog);
     g_help_dialogs.clear();
