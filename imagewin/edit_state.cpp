@@ -9,7 +9,6 @@
 #include "common/win/error_message.h"
 #include "common/win/message_box.h"
 #include "common/win/process_lock.h"
-#include "imagewin/edit_tools_seam.h"
 #include "imagewin/tool_host.h"
 
 EditState g_edit_state;

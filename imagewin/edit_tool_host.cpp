@@ -1,7 +1,6 @@
 #include "imagewin/edit_tool_host.h"
 
 #include "imagewin/edit_panes.h"
-#include "imagewin/edit_tools_seam.h"
 #include "imagewin/image_windows.h"
 
 EditToolHost g_edit_tool;

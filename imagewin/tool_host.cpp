@@ -1,6 +1,7 @@
 #include "imagewin/tool_host.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "common/stride.h"
 #include "common/win/app_messages.h"
@@ -307,4 +308,24 @@ bool route_edit_pane_mouse(HWND pane, UINT message, WPARAM wparam, LPARAM lparam
             return true;
         default: return false;
     }
+}
+
+void draw_brush_outline() {
+    HDC dc = edited_pane_overlay_dc();
+    const RECT& r = g_edit_tool.brush_outline;
+    if (!dc || r.right <= r.left || r.bottom <= r.top) return;
+    const HGDIOBJ brush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+    const int previous_mode = SetROP2(dc, R2_NOT);
+    Ellipse(dc, r.left, r.top, r.right, r.bottom);
+    SetROP2(dc, previous_mode);
+    SelectObject(dc, brush);
+}
+
+void render_selection_overlay(const uint8_t* mask, uint8_t* out_rows, const uint8_t* image_rows) {
+    if (g_table.render_selection_overlay) {
+        g_table.render_selection_overlay(mask, out_rows, image_rows);
+        return;
+    }
+    const EditImageDescription& image = g_edit_state.image;
+    std::memcpy(out_rows, image_rows, size_t(row_stride_bytes(image.width, 24) * image.height));
 }

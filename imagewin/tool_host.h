@@ -84,6 +84,11 @@ using EditOneShotRoutine = bool (*)(int32_t command);
 struct EditToolTable {
     EditToolOps kinds[kEditToolKindCount + 1] = {};
     EditOneShotRoutine one_shots[kEditOneShotCount] = {};
+    // The selection tool's view of the selection: the 24-bit rows of the image (height rows of
+    // width x 3 bytes, each rounded up to 4) with the pixels outside `mask` greyed. Without a
+    // selection tool no mask is ever made, so nothing asks for it.
+    void (*render_selection_overlay)(const uint8_t* mask, uint8_t* out_rows,
+                                     const uint8_t* image_rows) = nullptr;
 };
 
 // Takes the tools of `table` (copied; null leaves none).
@@ -118,6 +123,7 @@ struct EditToolHost {
     int32_t pane_mode = kEditPaneFirstOnly;
     int32_t pick_return_mode = kEditPaneFirstOnly;  // the pane mode a tool's pick gives back
     bool mouse_tracked = false;                     // TrackMouseEvent asked for the leave
+    RECT brush_outline = {};  // the brush tools' brush square in edited-pane coordinates
 };
 
 extern EditToolHost g_edit_tool;
@@ -144,6 +150,11 @@ HWND first_view_pane();
 void repaint_edited_pane();
 // The edited pane's own DC (R2_NOT) for drawing an overlay outside WM_PAINT.
 HDC edited_pane_overlay_dc();
+// The ellipse in g_edit_tool.brush_outline on that DC: drawn twice, it is gone again.
+void draw_brush_outline();
+// The selection's view through the selection tool (see EditToolTable); without one the image
+// rows are copied unchanged.
+void render_selection_overlay(const uint8_t* mask, uint8_t* out_rows, const uint8_t* image_rows);
 
 // The work DC shows `result` and the pane paints it; the bitmap it held is returned.
 HGDIOBJ show_tool_result(HBITMAP result);

@@ -52,7 +52,7 @@ KNOWN_CYCLES = [
     {
         "imagewin/edit_bars", "imagewin/edit_commands", "imagewin/edit_history_window",
         "imagewin/edit_menus", "imagewin/edit_panes", "imagewin/edit_state", "imagewin/edit_tool_host",
-        "imagewin/edit_tools_seam", "imagewin/edit_window", "imagewin/image_commands_win",
+        "imagewin/edit_window", "imagewin/image_commands_win",
         "imagewin/image_file_list_win", "imagewin/image_view_win", "imagewin/image_windows",
         "imagewin/save_dialog", "imagewin/save_edit_image", "imagewin/save_preview",
         "imagewin/saving_seam", "imagewin/tool_host", "imagewin/undo_history_win",

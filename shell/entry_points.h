@@ -52,8 +52,6 @@ struct ShellEntryPoints {
 
     // Edit tools: their operations, and the services of theirs the image windows call.
     const EditToolTable* edit_tools = nullptr;
-    // The open brush tool's outline on the edited pane's overlay DC.
-    void (*draw_brush_outline)() = nullptr;
 
     // Dialogs and batch jobs.
     HWND (*batch_window)() = nullptr;  // the batch conversion window, when its thread has one

@@ -211,8 +211,21 @@ bool invert_at_once(int32_t command) {
     return true;
 }
 
+// Pixels outside the mask go black; selected ones are copied.
+void black_outside(const uint8_t* mask, uint8_t* out_rows, const uint8_t* image_rows) {
+    const int32_t width = g_edit_state.image.width;
+    const int64_t stride = stride_of(width);
+    for (int32_t y = 0; y < g_edit_state.image.height; ++y)
+        for (int32_t x = 0; x < width; ++x)
+            for (int c = 0; c < 3; ++c) {
+                const int64_t at = y * stride + x * 3 + c;
+                out_rows[at] = mask[int64_t(y) * width + x] == 0 ? image_rows[at] : 0;
+            }
+}
+
 EditToolTable make_table() {
     EditToolTable table;
+    table.render_selection_overlay = black_outside;
     // The paint slot for the mouse, hue/saturation for the pick and the range colour,
     // trimming for the zoom controls.
     for (int32_t kind : {kToolPaint, kToolText, kToolTrimming, kToolHueSaturation, 13})
@@ -559,6 +572,50 @@ TEST_F(ToolHostDouble, ToolResultsKeepTheSaveChoicesUnlessAsked) {
     ASSERT_TRUE(commit_tool_result(result, false, u"x", true));
     EXPECT_EQ(g_edit_state.save_choices.transparent, 0);
     EXPECT_EQ(g_edit_state.save_choices.insert_comment, 1);
+}
+
+TEST_F(ToolHostDouble, TheSelectionViewComesFromTheRegisteredRenderer) {
+    const int32_t width = g_edit_state.image.width;
+    const int32_t height = g_edit_state.image.height;
+    auto* mask = static_cast<uint8_t*>(std::malloc(size_t(width) * height));
+    ASSERT_NE(mask, nullptr);
+    // The left half selected.
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x) mask[y * width + x] = x < width / 2 ? 0 : 255;
+    ASSERT_TRUE(install_edit_selection(mask));
+    ASSERT_NE(g_edit_state.selection.selection_overlay, nullptr);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    std::vector<uint8_t> rows(size_t(stride_of(width) * height));
+    HDC dc = GetDC(nullptr);
+    ASSERT_EQ(GetDIBits(dc, g_edit_state.selection.selection_overlay, 0, UINT(height), rows.data(), &info,
+                        DIB_RGB_COLORS),
+              height);
+    ReleaseDC(nullptr, dc);
+    const int64_t stride = stride_of(width);
+    for (int32_t y : {0, height - 1}) {
+        EXPECT_EQ(rows[size_t(y * stride + (width - 1) * 3)], 0) << y;
+        EXPECT_EQ(rows[size_t(y * stride)], g_edit_state.bits[y * stride]) << y;
+    }
+}
+
+TEST_F(ToolHostDouble, TheBrushOutlineIsDrawnOnTheEditedPaneAndGoneWhenDrawnAgain) {
+    set_edit_pane_mode(kEditPaneBoth);
+    pump();
+    HDC dc = edited_pane_overlay_dc();
+    ASSERT_NE(dc, nullptr);
+    g_edit_tool.brush_outline = {10, 10, 31, 31};
+    const COLORREF before = GetPixel(dc, 20, 10);
+    const COLORREF inside = GetPixel(dc, 20, 20);
+    draw_brush_outline();
+    EXPECT_EQ(GetPixel(dc, 20, 10), (~before) & 0xFFFFFF);
+    EXPECT_EQ(GetPixel(dc, 20, 20), inside);  // a hollow ellipse
+    draw_brush_outline();
+    EXPECT_EQ(GetPixel(dc, 20, 10), before);
 }
 
 TEST_F(ToolHostDouble, DeselectDropsTheMaskAndItsCopy) {
