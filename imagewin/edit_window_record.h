@@ -1,0 +1,41 @@
+// Everything the edit window holds while it is open, in one record so that each resource has
+// one owner and one place where it goes: the record's members are reset when the window closes.
+// Owned by the image-window thread; the image itself, its selection and history live in
+// `g_edit_state`, the open tool in `g_edit_tool`.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "common/win/handle.h"
+#include "imagewin/core/edit_window_rules.h"
+
+// The bars above the panes: the rebar, its bands and their tips.
+struct EditBars {
+    HWND frame = nullptr;
+    HWND rebar = nullptr;
+    HWND tool_tab = nullptr;
+    HWND zoom_bar = nullptr;
+    HWND save_bar = nullptr;
+    HWND option_bar = nullptr;
+    HWND tips = nullptr;
+    HWND control_tips = nullptr;
+    BrushHandle bar_brush;
+    // Each subclassed window's own procedure, given back before the window goes.
+    WNDPROC tool_tab_proc = nullptr;
+    WNDPROC zoom_bar_proc = nullptr;
+    WNDPROC save_bar_proc = nullptr;
+    WNDPROC option_bar_proc = nullptr;
+    WNDPROC zoom_track_proc = nullptr;
+    int32_t last_track = -1;  // the zoom track's position as last set
+    ToolGroupRect group_rects[kToolGroupCount] = {};
+};
+
+struct EditWindow {
+    EditBars bars;
+    // The colour chooser's custom colours of the transparent colour: kept for the whole run.
+    COLORREF transparent_custom_colours[16] = {};
+};
+
+extern EditWindow g_edit_window;
