@@ -6,10 +6,12 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 
 #include "common/win/handle.h"
 #include "imagewin/core/edit_window_rules.h"
+#include "shell/shell_state.h"
 
 // The bars above the panes: the rebar, its bands and their tips.
 struct EditBars {
@@ -33,7 +35,26 @@ struct EditBars {
 };
 
 struct EditWindow {
+    // Read by the main thread: the window while its thread runs, and the event the starter waits
+    // on until the window exists.
+    HWND volatile window = nullptr;
+    HANDLE volatile ready = nullptr;
+    // The thread's own hooks; the main thread may take them away from a thread that hangs, so
+    // each is exchanged out once before it is unhooked.
+    HHOOK volatile keyboard_hook = nullptr;
+    HHOOK volatile mouse_hook = nullptr;
+    // Message loops of boxes and dialogs running over the window; read by the main thread when
+    // the program closes.
+    std::atomic<int> modal_depth{0};
+    // A close came while a modal loop ran: it is asked again once the last loop ends.
+    bool close_waiting = false;
+    // The screen point of the move that switched tool groups, until the frame pressed there.
+    POINT group_point = {-1, -1};
     EditBars bars;
+    // The watch on the folder of the image on show (edit window or single view); empty when the
+    // image has no folder or the watch failed. Reset whenever the folder is listed again and
+    // when the window closes.
+    ChangeNotificationHandle folder_change;
     // The colour chooser's custom colours of the transparent colour: kept for the whole run.
     COLORREF transparent_custom_colours[16] = {};
 };
