@@ -34,6 +34,16 @@ struct EditBars {
     ToolGroupRect group_rects[kToolGroupCount] = {};
 };
 
+// The two view panes: the image as loaded (first) and as edited, each with its DC kept for the
+// window's life.
+struct EditPanes {
+    HWND first = nullptr;
+    HWND edited = nullptr;
+    WindowDc first_dc;
+    WindowDc edited_dc;
+    bool zoom_rect_on_edited = false;  // the zoom rectangle is drawn on the edited pane
+};
+
 struct EditWindow {
     // Read by the main thread: the window while its thread runs, and the event the starter waits
     // on until the window exists.
@@ -51,6 +61,7 @@ struct EditWindow {
     // The screen point of the move that switched tool groups, until the frame pressed there.
     POINT group_point = {-1, -1};
     EditBars bars;
+    EditPanes panes;
     // The watch on the folder of the image on show (edit window or single view); empty when the
     // image has no folder or the watch failed. Reset whenever the folder is listed again and
     // when the window closes.
