@@ -14,6 +14,7 @@
 #include "imagewin/edit_panes.h"
 #include "imagewin/edit_tool_host.h"
 #include "imagewin/edit_window.h"
+#include "imagewin/edit_window_record.h"
 #include "imagewin/image_windows.h"
 #include "imagewin/save_window_seam.h"
 #include "shell/main_menus.h"
@@ -24,28 +25,16 @@ namespace {
 constexpr COLORREF kBarColour = RGB(236, 236, 240);
 constexpr int kSeparatorId = 9910;
 
-HWND g_frame = nullptr;
-HWND g_rebar = nullptr;
-HWND g_tool_tab = nullptr;
-HWND g_zoom_bar = nullptr;
-HWND g_save_bar = nullptr;
-HWND g_option_bar = nullptr;
-HWND g_tips = nullptr;
-HWND g_control_tips = nullptr;
-HBRUSH g_bar_brush = nullptr;
-WNDPROC g_tool_tab_proc = nullptr;
-WNDPROC g_zoom_bar_proc = nullptr;
-WNDPROC g_save_bar_proc = nullptr;
-WNDPROC g_option_bar_proc = nullptr;
-int32_t g_last_track = -1;
-ToolGroupRect g_group_rects[kToolGroupCount] = {};
+EditBars& bars() {
+    return g_edit_window.bars;
+}
 
 const wchar_t* wide(const char16_t* text) {
     return reinterpret_cast<const wchar_t*>(text);
 }
 
 HWND control(int id) {
-    for (HWND bar : {g_zoom_bar, g_save_bar})
+    for (HWND bar : {bars().zoom_bar, bars().save_bar})
         if (bar)
             if (HWND child = GetDlgItem(bar, id)) return child;
     return nullptr;
@@ -68,7 +57,7 @@ HWND make_toolbar(HWND parent, int id, int bitmap, int bitmap_images, const Butt
     if (!bar) return nullptr;
     SendMessageW(bar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     SendMessageW(bar, TB_SETBITMAPSIZE, 0, MAKELPARAM(16, 16));
-    if (g_tips) SendMessageW(bar, TB_SETTOOLTIPS, WPARAM(g_tips), 0);
+    if (bars().tips) SendMessageW(bar, TB_SETTOOLTIPS, WPARAM(bars().tips), 0);
     TBADDBITMAP add = {g_shell.instance, UINT_PTR(bitmap)};
     SendMessageW(bar, TB_ADDBITMAP, WPARAM(bitmap_images), LPARAM(&add));
     for (int i = 0; i < count; ++i) {
@@ -96,14 +85,14 @@ RECT button_rect(HWND bar, int id) {
 }
 
 void add_control_tip(HWND window, const wchar_t* text) {
-    if (!g_control_tips || !window) return;
+    if (!bars().control_tips || !window) return;
     TOOLINFOW info = {};
     info.cbSize = TTTOOLINFOW_V2_SIZE;
     info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
     info.hwnd = GetParent(window);
     info.uId = UINT_PTR(window);
     info.lpszText = const_cast<wchar_t*>(text);
-    SendMessageW(g_control_tips, TTM_ADDTOOLW, 0, LPARAM(&info));
+    SendMessageW(bars().control_tips, TTM_ADDTOOLW, 0, LPARAM(&info));
 }
 
 HWND child(HWND parent, const wchar_t* cls, DWORD style, DWORD ex_style, int x, int y, int w, int h, int id,
@@ -141,12 +130,12 @@ void add_band(HWND child_window, int id, UINT style, int min_width, int width, c
     band.wID = UINT(id);
     band.cxHeader = caption ? 0 : 3;
     band.lpText = const_cast<wchar_t*>(caption);
-    SendMessageW(g_rebar, RB_INSERTBANDW, WPARAM(-1), LPARAM(&band));
+    SendMessageW(bars().rebar, RB_INSERTBANDW, WPARAM(-1), LPARAM(&band));
 }
 
 void set_band_child(HWND window, const wchar_t* caption) {
-    if (!g_rebar) return;
-    const int index = int(SendMessageW(g_rebar, RB_IDTOINDEX, kOptionBandId, 0));
+    if (!bars().rebar) return;
+    const int index = int(SendMessageW(bars().rebar, RB_IDTOINDEX, kOptionBandId, 0));
     if (index < 0) return;
     REBARBANDINFOW band = {};
     band.cbSize = sizeof band;
@@ -155,35 +144,33 @@ void set_band_child(HWND window, const wchar_t* caption) {
     band.lpText = const_cast<wchar_t*>(caption);
     band.cxMinChild = 780;
     band.cyMinChild = 24;
-    SendMessageW(g_rebar, RB_SETBANDINFOW, WPARAM(index), LPARAM(&band));
+    SendMessageW(bars().rebar, RB_SETBANDINFOW, WPARAM(index), LPARAM(&band));
     if (window) {
         // Some rebars keep a new child at the size it was made with (none): it is placed in the
         // band here.
         RECT area = {}, borders = {};
-        SendMessageW(g_rebar, RB_GETRECT, WPARAM(index), LPARAM(&area));
-        SendMessageW(g_rebar, RB_GETBANDBORDERS, WPARAM(index), LPARAM(&borders));
+        SendMessageW(bars().rebar, RB_GETRECT, WPARAM(index), LPARAM(&area));
+        SendMessageW(bars().rebar, RB_GETBANDBORDERS, WPARAM(index), LPARAM(&borders));
         const int left = area.left + borders.left, top = area.top + borders.top;
         const int width = area.right - borders.right - left, height = area.bottom - borders.bottom - top;
         if (width > 0 && height > 0)
             SetWindowPos(window, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
         ShowWindow(window, SW_SHOWNA);
     }
-    InvalidateRect(g_rebar, nullptr, TRUE);
+    InvalidateRect(bars().rebar, nullptr, TRUE);
 }
 
 LRESULT colour_static(WPARAM wparam) {
     HDC dc = reinterpret_cast<HDC>(wparam);
     SetBkMode(dc, OPAQUE);
     SetBkColor(dc, kBarColour);
-    return LRESULT(g_bar_brush);
+    return LRESULT(bars().bar_brush.get());
 }
 
 LRESULT CALLBACK tool_tab_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
     if (message == WM_RBUTTONDOWN) return 0;
-    return CallWindowProcW(g_tool_tab_proc, window, message, wparam, lparam);
+    return CallWindowProcW(bars().tool_tab_proc, window, message, wparam, lparam);
 }
-
-WNDPROC g_zoom_track_proc = nullptr;
 
 LRESULT CALLBACK zoom_track_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
     if (message == WM_RBUTTONUP && edit_image_loaded()) {
@@ -192,7 +179,7 @@ LRESULT CALLBACK zoom_track_proc(HWND window, UINT message, WPARAM wparam, LPARA
         show_edit_zoom_menu(at);
         return 1;
     }
-    return CallWindowProcW(g_zoom_track_proc, window, message, wparam, lparam);
+    return CallWindowProcW(bars().zoom_track_proc, window, message, wparam, lparam);
 }
 
 LRESULT CALLBACK zoom_bar_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
@@ -210,7 +197,7 @@ LRESULT CALLBACK zoom_bar_proc(HWND window, UINT message, WPARAM wparam, LPARAM 
         case WM_CTLCOLORSTATIC: return colour_static(wparam);
         default: break;
     }
-    return CallWindowProcW(g_zoom_bar_proc, window, message, wparam, lparam);
+    return CallWindowProcW(bars().zoom_bar_proc, window, message, wparam, lparam);
 }
 
 LRESULT CALLBACK save_bar_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
@@ -218,7 +205,7 @@ LRESULT CALLBACK save_bar_proc(HWND window, UINT message, WPARAM wparam, LPARAM 
         case WM_COMMAND:
             // The bar's own controls sit on the toolbar: their notifications go on to the frame.
             if (lparam && GetParent(reinterpret_cast<HWND>(lparam)) == window) {
-                SendMessageW(g_frame, WM_COMMAND, wparam, lparam);
+                SendMessageW(bars().frame, WM_COMMAND, wparam, lparam);
                 return 0;
             }
             break;
@@ -226,7 +213,7 @@ LRESULT CALLBACK save_bar_proc(HWND window, UINT message, WPARAM wparam, LPARAM 
         case WM_CTLCOLORSTATIC: return colour_static(wparam);
         default: break;
     }
-    return CallWindowProcW(g_save_bar_proc, window, message, wparam, lparam);
+    return CallWindowProcW(bars().save_bar_proc, window, message, wparam, lparam);
 }
 
 void fill_combo(HWND combo, const char16_t* const* items, int count, int selection) {
@@ -247,45 +234,48 @@ void create_save_bar() {
         {9935, 0, BTNS_SEP, 6},         {8670, 13, BTNS_CHECK, 0},      {8660, 12, BTNS_CHECK, 0},
         {9936, 0, BTNS_SEP, 6},
     };
-    g_save_bar = make_toolbar(g_rebar, kSaveBarId, 162, 16, buttons, int(std::size(buttons)), 0);
-    if (!g_save_bar) return;
-    SendMessageW(g_save_bar, TB_SETINDENT, 213, 0);
+    bars().save_bar = make_toolbar(bars().rebar, kSaveBarId, 162, 16, buttons, int(std::size(buttons)), 0);
+    if (!bars().save_bar) return;
+    SendMessageW(bars().save_bar, TB_SETINDENT, 213, 0);
     const DWORD combo_style = WS_VSCROLL | CBS_DROPDOWNLIST;
-    HWND format = child(g_save_bar, WC_COMBOBOXW, combo_style, 0, 0, 1, 100, 200, kFormatComboId);
-    HWND depth = child(g_save_bar, WC_COMBOBOXW, combo_style, 0, 104, 1, 105, 200, kBitDepthComboId);
+    HWND format = child(bars().save_bar, WC_COMBOBOXW, combo_style, 0, 0, 1, 100, 200, kFormatComboId);
+    HWND depth = child(bars().save_bar, WC_COMBOBOXW, combo_style, 0, 104, 1, 105, 200, kBitDepthComboId);
     SendMessageW(format, CB_SETEXTENDEDUI, TRUE, 0);
     SendMessageW(depth, CB_SETEXTENDEDUI, TRUE, 0);
-    const RECT slot = button_rect(g_save_bar, 9940);
-    const RECT gamma_slot = button_rect(g_save_bar, 9942);
-    const RECT gamma_button = button_rect(g_save_bar, 8620);
-    HWND level = child(g_save_bar, WC_EDITW, ES_NUMBER, WS_EX_CLIENTEDGE, slot.left, 2, 36, 18, kPngLevelId);
+    const RECT slot = button_rect(bars().save_bar, 9940);
+    const RECT gamma_slot = button_rect(bars().save_bar, 9942);
+    const RECT gamma_button = button_rect(bars().save_bar, 8620);
+    HWND level =
+        child(bars().save_bar, WC_EDITW, ES_NUMBER, WS_EX_CLIENTEDGE, slot.left, 2, 36, 18, kPngLevelId);
     SendMessageW(level, EM_LIMITTEXT, 1, 0);
-    HWND level_arrows = child(g_save_bar, UPDOWN_CLASSW, UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS, 0,
-                              0, 0, 0, 0, 743);
+    HWND level_arrows = child(bars().save_bar, UPDOWN_CLASSW,
+                              UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS, 0, 0, 0, 0, 0, 743);
     SendMessageW(level_arrows, UDM_SETBUDDY, WPARAM(level), 0);
     SendMessageW(level_arrows, UDM_SETRANGE32, 0, 9);
-    HWND filter = child(g_save_bar, WC_COMBOBOXW, combo_style, 0, slot.left + 40, 1, 70, 200, kPngFilterId);
+    HWND filter =
+        child(bars().save_bar, WC_COMBOBOXW, combo_style, 0, slot.left + 40, 1, 70, 200, kPngFilterId);
     static const char16_t* const kFilters[] = {u"Auto", u"None", u"Sub", u"Up", u"Average", u"Paeth"};
     fill_combo(filter, kFilters, 6, g_edit_state.save.png_filter);
     HWND quality =
-        child(g_save_bar, WC_EDITW, ES_NUMBER, WS_EX_CLIENTEDGE, slot.left, 2, 45, 18, kJpegQualityId);
-    HWND quality_arrows = child(g_save_bar, UPDOWN_CLASSW, UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS,
-                                0, 0, 0, 0, 0, 746);
+        child(bars().save_bar, WC_EDITW, ES_NUMBER, WS_EX_CLIENTEDGE, slot.left, 2, 45, 18, kJpegQualityId);
+    HWND quality_arrows = child(bars().save_bar, UPDOWN_CLASSW,
+                                UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS, 0, 0, 0, 0, 0, 746);
     SendMessageW(quality_arrows, UDM_SETBUDDY, WPARAM(quality), 0);
     SendMessageW(quality_arrows, UDM_SETRANGE32, 1, 100);
-    if (HWND colour_box = child(g_save_bar, L"Pexaron_cbox_class", 0, 0,
-                                button_rect(g_save_bar, 9941).left + 1, 3, 18, 18, kColourBoxId))
+    if (HWND colour_box = child(bars().save_bar, L"Pexaron_cbox_class", 0, 0,
+                                button_rect(bars().save_bar, 9941).left + 1, 3, 18, 18, kColourBoxId))
         SetWindowLongPtrW(colour_box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(colour_box_proc));
-    child(g_save_bar, WC_EDITW, ES_RIGHT, WS_EX_CLIENTEDGE, gamma_slot.left + 2, 2, 35, 18, kGammaEditId);
-    HWND box = child(g_save_bar, WC_BUTTONW, BS_AUTOCHECKBOX, 0, gamma_button.left, 4, 75, 16,
+    child(bars().save_bar, WC_EDITW, ES_RIGHT, WS_EX_CLIENTEDGE, gamma_slot.left + 2, 2, 35, 18,
+          kGammaEditId);
+    HWND box = child(bars().save_bar, WC_BUTTONW, BS_AUTOCHECKBOX, 0, gamma_button.left, 4, 75, 16,
                      kSizeLimitBoxId, L"サイズ指定");
-    HWND size = child(g_save_bar, WC_EDITW, ES_NUMBER, WS_EX_CLIENTEDGE, gamma_button.left + 76, 2, 52, 18,
-                      kSizeLimitEditId);
-    HWND size_arrows = child(g_save_bar, UPDOWN_CLASSW, UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS, 0,
-                             0, 0, 0, 0, 749);
+    HWND size = child(bars().save_bar, WC_EDITW, ES_NUMBER, WS_EX_CLIENTEDGE, gamma_button.left + 76, 2, 52,
+                      18, kSizeLimitEditId);
+    HWND size_arrows = child(bars().save_bar, UPDOWN_CLASSW, UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS,
+                             0, 0, 0, 0, 0, 749);
     SendMessageW(size_arrows, UDM_SETBUDDY, WPARAM(size), 0);
     SendMessageW(size_arrows, UDM_SETRANGE32, 1, 32767);
-    child(g_save_bar, WC_STATICW, 0, 0, gamma_button.left + 130, 4, 50, 16, 750, L"KB 以下");
+    child(bars().save_bar, WC_STATICW, 0, 0, gamma_button.left + 130, 4, 50, 16, 750, L"KB 以下");
     const SaveSettings& save = g_edit_state.save;
     set_text(kPngLevelId, std::u16string(1, char16_t(u'0' + commit_png_level(save.png_compression))));
     set_text(kJpegQualityId, std::u16string(reinterpret_cast<const char16_t*>(
@@ -300,8 +290,8 @@ void create_save_bar() {
     add_control_tip(control(kColourBoxId), L"透過色/選択");
     add_control_tip(level, L"圧縮レベル");
     add_control_tip(filter, L"フィルター");
-    g_save_bar_proc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(g_save_bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(save_bar_proc)));
+    bars().save_bar_proc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(bars().save_bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(save_bar_proc)));
 }
 
 void create_zoom_bar() {
@@ -311,37 +301,37 @@ void create_zoom_bar() {
         {8150, 23, BTNS_CHECK, 0},      {kSeparatorId, 0, BTNS_SEP, 6}, {8111, 3, BTNS_BUTTON, 0},
         {8112, 4, BTNS_BUTTON, 0},      {9920, 0, BTNS_SEP, 239},
     };
-    g_zoom_bar = make_toolbar(g_rebar, kZoomBarId, 161, 25, buttons, int(std::size(buttons)), 0);
-    if (!g_zoom_bar) return;
-    const RECT slot = button_rect(g_zoom_bar, 9920);
-    HWND track = child(g_zoom_bar, TRACKBAR_CLASSW, TBS_BOTH | TBS_NOTICKS | TBS_FIXEDLENGTH,
+    bars().zoom_bar = make_toolbar(bars().rebar, kZoomBarId, 161, 25, buttons, int(std::size(buttons)), 0);
+    if (!bars().zoom_bar) return;
+    const RECT slot = button_rect(bars().zoom_bar, 9920);
+    HWND track = child(bars().zoom_bar, TRACKBAR_CLASSW, TBS_BOTH | TBS_NOTICKS | TBS_FIXEDLENGTH,
                        WS_EX_STATICEDGE, slot.left + 3, 1, 185, 21, kZoomTrackId);
     SendMessageW(track, TBM_SETTHUMBLENGTH, 14, 0);
     SendMessageW(track, TBM_SETRANGE, FALSE, MAKELPARAM(0, kZoomTrackMax));
     SendMessageW(track, TBM_SETPAGESIZE, 0, 10);
-    HWND edit = child(g_zoom_bar, WC_EDITW, ES_NUMBER | ES_RIGHT, WS_EX_CLIENTEDGE, slot.left + 189, 2, 50,
-                      18, kZoomEditId);
+    HWND edit = child(bars().zoom_bar, WC_EDITW, ES_NUMBER | ES_RIGHT, WS_EX_CLIENTEDGE, slot.left + 189, 2,
+                      50, 18, kZoomEditId);
     SendMessageW(edit, EM_LIMITTEXT, 4, 0);
-    HWND arrows =
-        child(g_zoom_bar, UPDOWN_CLASSW, UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS,
-              0, 0, 0, 0, 0, kZoomUpDownId);
+    HWND arrows = child(bars().zoom_bar, UPDOWN_CLASSW,
+                        UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS, 0, 0, 0, 0, 0,
+                        kZoomUpDownId);
     SendMessageW(arrows, UDM_SETBUDDY, WPARAM(edit), 0);
     SendMessageW(arrows, UDM_SETRANGE32, kZoomPercentMin, kZoomPercentMax);
     set_text(kZoomEditId, u"100");
     set_zoom_trackbar(100);
     add_control_tip(track, L"表示倍率/右クリックでメニュー表示");
-    g_zoom_track_proc = reinterpret_cast<WNDPROC>(
+    bars().zoom_track_proc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(track, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(zoom_track_proc)));
     add_control_tip(edit, L"表示倍率");
-    g_zoom_bar_proc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(g_zoom_bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(zoom_bar_proc)));
+    bars().zoom_bar_proc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(bars().zoom_bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(zoom_bar_proc)));
 }
 
 // Taken once every button is in: a text button's width moves the ones after it.
 void store_tool_group_rects() {
     for (int32_t i = 0; i < kToolGroupCount; ++i) {
-        const RECT r = button_rect(g_tool_tab, kToolGroupIds[i]);
-        g_group_rects[i] = {int32_t(r.left), int32_t(r.top), int32_t(r.right), int32_t(r.bottom)};
+        const RECT r = button_rect(bars().tool_tab, kToolGroupIds[i]);
+        bars().group_rects[i] = {int32_t(r.left), int32_t(r.top), int32_t(r.right), int32_t(r.bottom)};
     }
 }
 
@@ -351,11 +341,11 @@ void create_tool_tab_bar() {
         {kSeparatorId, 0, BTNS_SEP, 6}, {8401, 17, BTNS_BUTTON, 0},     {8402, 18, BTNS_BUTTON, 0},
         {kSeparatorId, 0, BTNS_SEP, 6},
     };
-    g_tool_tab = make_toolbar(g_rebar, kToolTabBarId, 161, 25, buttons, int(std::size(buttons)),
-                              TBSTYLE_LIST | WS_CLIPCHILDREN);
-    if (!g_tool_tab) return;
+    bars().tool_tab = make_toolbar(bars().rebar, kToolTabBarId, 161, 25, buttons, int(std::size(buttons)),
+                                   TBSTYLE_LIST | WS_CLIPCHILDREN);
+    if (!bars().tool_tab) return;
     // No separate arrow: a press anywhere on a group button drops its popup down.
-    SendMessageW(g_tool_tab, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_MIXEDBUTTONS);
+    SendMessageW(bars().tool_tab, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_MIXEDBUTTONS);
     static const struct {
         int id;
         const wchar_t* text;
@@ -367,15 +357,15 @@ void create_tool_tab_bar() {
         b.fsState = TBSTATE_ENABLED;
         b.fsStyle = BTNS_SHOWTEXT | BTNS_DROPDOWN | BTNS_AUTOSIZE;
         b.iString = INT_PTR(groups[i].text);
-        SendMessageW(g_tool_tab, TB_ADDBUTTONSW, 1, LPARAM(&b));
+        SendMessageW(bars().tool_tab, TB_ADDBUTTONSW, 1, LPARAM(&b));
     }
     store_tool_group_rects();
-    g_tool_tab_proc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(g_tool_tab, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(tool_tab_proc)));
+    bars().tool_tab_proc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(bars().tool_tab, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(tool_tab_proc)));
 }
 
 void add_button_tips() {
-    for (HWND bar : {g_tool_tab, g_zoom_bar, g_save_bar, g_option_bar}) {
+    for (HWND bar : {bars().tool_tab, bars().zoom_bar, bars().save_bar, bars().option_bar}) {
         if (!bar) continue;
         const int count = int(SendMessageW(bar, TB_BUTTONCOUNT, 0, 0));
         for (int i = 0; i < count; ++i) {
@@ -401,8 +391,8 @@ void add_button_tips() {
             info.uId = UINT_PTR(b.idCommand);
             info.lpszText = const_cast<wchar_t*>(wide(text));
             SendMessageW(bar, TB_GETRECT, WPARAM(b.idCommand), LPARAM(&info.rect));
-            SendMessageW(g_tips, TTM_DELTOOLW, 0, LPARAM(&info));
-            SendMessageW(g_tips, TTM_ADDTOOLW, 0, LPARAM(&info));
+            SendMessageW(bars().tips, TTM_DELTOOLW, 0, LPARAM(&info));
+            SendMessageW(bars().tips, TTM_ADDTOOLW, 0, LPARAM(&info));
         }
     }
 }
@@ -421,12 +411,12 @@ void show_control(int id, bool shown, bool enabled = true) {
 }  // namespace
 
 void create_edit_bars(HWND frame) {
-    g_frame = frame;
+    bars().frame = frame;
     INITCOMMONCONTROLSEX init = {
         sizeof init, ICC_BAR_CLASSES | ICC_COOL_CLASSES | ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&init);
-    g_bar_brush = CreateSolidBrush(kBarColour);
-    for (HWND* tips : {&g_tips, &g_control_tips}) {
+    bars().bar_brush.reset(CreateSolidBrush(kBarColour));
+    for (HWND* tips : {&bars().tips, &bars().control_tips}) {
         *tips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0,
                                 frame, nullptr, g_shell.instance, nullptr);
         if (*tips) {
@@ -434,32 +424,33 @@ void create_edit_bars(HWND frame) {
             SendMessageW(*tips, TTM_SETTIPBKCOLOR, RGB(255, 255, 255), 0);
         }
     }
-    g_rebar = CreateWindowExW(
+    bars().rebar = CreateWindowExW(
         WS_EX_TOOLWINDOW, REBARCLASSNAMEW, nullptr,
         WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_BORDER | RBS_DBLCLKTOGGLE |
             RBS_FIXEDORDER | RBS_BANDBORDERS | RBS_VARHEIGHT | CCS_NODIVIDER | CCS_NOPARENTALIGN,
         0, 0, 0, 0, frame, reinterpret_cast<HMENU>(INT_PTR(kRebarId)), g_shell.instance, nullptr);
-    if (!g_rebar) return;
-    SendMessageW(g_rebar, WM_SETFONT, WPARAM(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
-    SetWindowTheme(g_rebar, L"", L"");
-    SendMessageW(g_rebar, RB_SETBKCOLOR, 0, kBarColour);
+    if (!bars().rebar) return;
+    SendMessageW(bars().rebar, WM_SETFONT, WPARAM(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
+    SetWindowTheme(bars().rebar, L"", L"");
+    SendMessageW(bars().rebar, RB_SETBKCOLOR, 0, kBarColour);
     create_tool_tab_bar();
     create_zoom_bar();
     create_save_bar();
-    const int tab_width = int(toolbar_size(g_tool_tab).cx);
-    const int zoom_width = int(toolbar_size(g_zoom_bar).cx);
-    add_band(g_tool_tab, kToolTabBarId, RBBS_NOGRIPPER | RBBS_CHILDEDGE, tab_width, tab_width + 7, nullptr);
-    add_band(g_zoom_bar, kZoomBarId, RBBS_NOGRIPPER | RBBS_CHILDEDGE, zoom_width + 4, zoom_width + 11,
+    const int tab_width = int(toolbar_size(bars().tool_tab).cx);
+    const int zoom_width = int(toolbar_size(bars().zoom_bar).cx);
+    add_band(bars().tool_tab, kToolTabBarId, RBBS_NOGRIPPER | RBBS_CHILDEDGE, tab_width, tab_width + 7,
              nullptr);
-    add_band(g_save_bar, kOptionBandId,
+    add_band(bars().zoom_bar, kZoomBarId, RBBS_NOGRIPPER | RBBS_CHILDEDGE, zoom_width + 4, zoom_width + 11,
+             nullptr);
+    add_band(bars().save_bar, kOptionBandId,
              RBBS_CHILDEDGE | (g_shell.single_view.edit_layout == 2 ? RBBS_BREAK : 0), 780, 780, L"保存設定");
     add_button_tips();
     // A key change rewrites these buttons' tips; the save options' tips name no key.
     const int count = int(std::size(kEditBarCommands));
-    const ImageBarTips bars[] = {{g_tool_tab, kEditBarCommands, count},
-                                 {g_zoom_bar, kEditBarCommands, count},
-                                 {g_save_bar, kEditBarCommands, count}};
-    set_image_window_bars(g_tips, bars, int(std::size(bars)));
+    const ImageBarTips tip_bars[] = {{bars().tool_tab, kEditBarCommands, count},
+                                     {bars().zoom_bar, kEditBarCommands, count},
+                                     {bars().save_bar, kEditBarCommands, count}};
+    set_image_window_bars(bars().tips, tip_bars, int(std::size(tip_bars)));
     update_format_list();
     update_bit_depth_list();
     update_save_bar();
@@ -471,23 +462,19 @@ void destroy_edit_bars() {
     const struct {
         HWND bar;
         WNDPROC* proc;
-    } subclassed[] = {{g_save_bar, &g_save_bar_proc},
-                      {g_zoom_bar, &g_zoom_bar_proc},
-                      {g_tool_tab, &g_tool_tab_proc},
-                      {g_option_bar, &g_option_bar_proc},
-                      {control(kZoomTrackId), &g_zoom_track_proc}};
+    } subclassed[] = {{bars().save_bar, &bars().save_bar_proc},
+                      {bars().zoom_bar, &bars().zoom_bar_proc},
+                      {bars().tool_tab, &bars().tool_tab_proc},
+                      {bars().option_bar, &bars().option_bar_proc},
+                      {control(kZoomTrackId), &bars().zoom_track_proc}};
     for (const auto& s : subclassed) {
         if (s.bar && *s.proc) SetWindowLongPtrW(s.bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(*s.proc));
         *s.proc = nullptr;
     }
-    if (g_bar_brush) DeleteObject(g_bar_brush);
-    g_bar_brush = nullptr;
     set_image_window_bars(nullptr, nullptr, 0);
-    for (HWND tips : {g_tips, g_control_tips})
+    for (HWND tips : {bars().tips, bars().control_tips})
         if (tips) DestroyWindow(tips);
-    g_rebar = g_tool_tab = g_zoom_bar = g_save_bar = g_option_bar = g_tips = g_control_tips = nullptr;
-    g_frame = nullptr;
-    g_last_track = -1;
+    g_edit_window.bars = EditBars{};
 }
 
 namespace {
@@ -513,14 +500,13 @@ void on_colour_box_click(HWND box) {
     EditToolHost& host = g_edit_tool;
     if (host.kind > kToolColourFilter) return;
     if (host.kind == kToolNone) {
-        static COLORREF custom[16] = {};
         uint8_t rgb[3];
         transparent_colour_bytes(g_edit_state.save.transparent_colour, rgb);
         CHOOSECOLORW choose = {};
         choose.lStructSize = sizeof choose;
-        choose.hwndOwner = g_frame;
+        choose.hwndOwner = bars().frame;
         choose.rgbResult = colour_of(rgb);
-        choose.lpCustColors = custom;
+        choose.lpCustColors = g_edit_window.transparent_custom_colours;
         choose.Flags = CC_RGBINIT | CC_FULLOPEN;
         bool chosen = false;
         {
@@ -536,7 +522,7 @@ void on_colour_box_click(HWND box) {
     }
     const EditToolOps* ops = edit_tool_ops(host.kind);
     if (!ops || !ops->choose_colour) return;
-    if (g_frame) SetFocus(g_frame);
+    if (bars().frame) SetFocus(bars().frame);
     host.hook_armed = false;
     bool chosen = false;
     {
@@ -568,15 +554,15 @@ LRESULT CALLBACK colour_box_proc(HWND window, UINT message, WPARAM wparam, LPARA
 }
 
 HWND edit_window_rebar() {
-    return g_rebar;
+    return bars().rebar;
 }
 
 HWND edit_bar_control(int id) {
-    if (id == kRebarId) return g_rebar;
-    if (id == kToolTabBarId) return g_tool_tab;
-    if (id == kZoomBarId) return g_zoom_bar;
-    if (id == kSaveBarId) return g_save_bar;
-    if (id == kOptionBandId) return g_option_bar;
+    if (id == kRebarId) return bars().rebar;
+    if (id == kToolTabBarId) return bars().tool_tab;
+    if (id == kZoomBarId) return bars().zoom_bar;
+    if (id == kSaveBarId) return bars().save_bar;
+    if (id == kOptionBandId) return bars().option_bar;
     return control(id);
 }
 
@@ -594,7 +580,7 @@ LRESULT CALLBACK tool_band_proc(HWND window, UINT message, WPARAM wparam, LPARAM
         case WM_CTLCOLORSTATIC: return colour_static(wparam);
         case WM_COMMAND:
             if (lparam) {
-                SendMessageW(g_frame, WM_COMMAND, wparam, lparam);
+                SendMessageW(bars().frame, WM_COMMAND, wparam, lparam);
                 return 0;
             }
             break;
@@ -603,77 +589,78 @@ LRESULT CALLBACK tool_band_proc(HWND window, UINT message, WPARAM wparam, LPARAM
         case WM_RBUTTONDOWN: SetFocus(window); return 0;
         default: break;
     }
-    return g_option_bar_proc ? CallWindowProcW(g_option_bar_proc, window, message, wparam, lparam)
-                             : DefWindowProcW(window, message, wparam, lparam);
+    return bars().option_bar_proc ? CallWindowProcW(bars().option_bar_proc, window, message, wparam, lparam)
+                                  : DefWindowProcW(window, message, wparam, lparam);
 }
 
 void create_tool_option_bar() {
-    if (!g_rebar || g_option_bar) return;
+    if (!bars().rebar || bars().option_bar) return;
     const Button buttons[] = {
         {9000, 14, BTNS_BUTTON, 0}, {9001, 15, BTNS_BUTTON, 0}, {kSeparatorId, 0, BTNS_SEP, 6}};
-    g_option_bar = make_toolbar(g_rebar, kOptionBandId, 162, 16, buttons, 3, 0);
-    if (!g_option_bar) return;
-    g_option_bar_proc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(g_option_bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(tool_band_proc)));
+    bars().option_bar = make_toolbar(bars().rebar, kOptionBandId, 162, 16, buttons, 3, 0);
+    if (!bars().option_bar) return;
+    bars().option_bar_proc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(bars().option_bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(tool_band_proc)));
     add_button_tips();
 }
 
 void close_tool_option_bar() {
-    if (!g_option_bar) return;
-    set_band_child(g_save_bar, L"保存設定");
-    ShowWindow(g_save_bar, SW_SHOWNA);
-    SetWindowLongPtrW(g_option_bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_option_bar_proc));
-    g_option_bar_proc = nullptr;
+    if (!bars().option_bar) return;
+    set_band_child(bars().save_bar, L"保存設定");
+    ShowWindow(bars().save_bar, SW_SHOWNA);
+    SetWindowLongPtrW(bars().option_bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(bars().option_bar_proc));
+    bars().option_bar_proc = nullptr;
     for (int id : {9000, 9001}) {
         TOOLINFOW info = {};
         info.cbSize = TTTOOLINFOW_V2_SIZE;
-        info.hwnd = g_option_bar;
+        info.hwnd = bars().option_bar;
         info.uId = UINT_PTR(id);
-        if (g_tips) SendMessageW(g_tips, TTM_DELTOOLW, 0, LPARAM(&info));
+        if (bars().tips) SendMessageW(bars().tips, TTM_DELTOOLW, 0, LPARAM(&info));
     }
-    DestroyWindow(g_option_bar);
-    g_option_bar = nullptr;
+    DestroyWindow(bars().option_bar);
+    bars().option_bar = nullptr;
 }
 
 void set_tool_band_child(HWND window, const wchar_t* caption) {
-    if (g_save_bar && window != g_save_bar) ShowWindow(g_save_bar, SW_HIDE);
+    if (bars().save_bar && window != bars().save_bar) ShowWindow(bars().save_bar, SW_HIDE);
     set_band_child(window, caption);
 }
 
 void set_tool_group_buttons_state(int32_t state) {
-    for (int id : {8400, 8410, 8420, 8440}) set_state(g_tool_tab, id, uint8_t(state));
+    for (int id : {8400, 8410, 8420, 8440}) set_state(bars().tool_tab, id, uint8_t(state));
 }
 
 void update_edit_toolbar_states() {
     const EditCommandContext c = current_edit_command_context();
     const bool image = c.has_image;
     const uint8_t on = kButtonEnabled, off = kButtonGreyed;
-    set_state(g_tool_tab, 8000, image ? on : off);
-    set_state(g_tool_tab, 8031, image ? on : off);
-    set_state(g_tool_tab, 8401, image && c.history_current > 0 ? on : off);
-    set_state(g_tool_tab, 8402, image && c.history_current + 1 < c.history_count ? on : off);
+    set_state(bars().tool_tab, 8000, image ? on : off);
+    set_state(bars().tool_tab, 8031, image ? on : off);
+    set_state(bars().tool_tab, 8401, image && c.history_current > 0 ? on : off);
+    set_state(bars().tool_tab, 8402, image && c.history_current + 1 < c.history_count ? on : off);
     if (g_edit_tool.kind == kToolNone) set_tool_group_buttons_state(image ? on : off);
 }
 
 void update_view_options_buttons() {
     const EditCommandContext c = current_edit_command_context();
     const uint8_t on = kButtonEnabled;
-    set_state(g_zoom_bar, 8220, c.scroll_bars || g_shell.single_view.edit_scroll_bars ? kButtonChecked : on);
+    set_state(bars().zoom_bar, 8220,
+              c.scroll_bars || g_shell.single_view.edit_scroll_bars ? kButtonChecked : on);
     for (int mode = 0; mode < 3; ++mode)
-        set_state(g_zoom_bar, 8230 + mode, g_edit_tool.pane_mode == mode ? kButtonChecked : on);
+        set_state(bars().zoom_bar, 8230 + mode, g_edit_tool.pane_mode == mode ? kButtonChecked : on);
     const bool image = c.has_image;
-    set_state(g_zoom_bar, 8111, image ? on : kButtonGreyed);
-    set_state(g_zoom_bar, 8112, image ? on : kButtonGreyed);
+    set_state(bars().zoom_bar, 8111, image ? on : kButtonGreyed);
+    set_state(bars().zoom_bar, 8112, image ? on : kButtonGreyed);
     for (int id : {kZoomTrackId, kZoomEditId, kZoomUpDownId})
         if (HWND window = control(id)) EnableWindow(window, image ? TRUE : FALSE);
-    set_state(g_zoom_bar, 8150,
+    set_state(bars().zoom_bar, 8150,
               g_edit_tool.kind == kToolSelection      ? kButtonGreyed
               : g_edit_state.selection.show_selection ? kButtonChecked
                                                       : on);
 }
 
 void set_zoom_controls_enabled(bool enable, UINT scroll_arrow_flags) {
-    for (HWND window : {g_zoom_bar, control(kZoomTrackId), control(kZoomEditId), control(kZoomUpDownId)})
+    for (HWND window : {bars().zoom_bar, control(kZoomTrackId), control(kZoomEditId), control(kZoomUpDownId)})
         if (window) EnableWindow(window, enable ? TRUE : FALSE);
     if (HWND pane = edited_view_pane())
         EnableScrollBar(pane, SB_BOTH, enable ? ESB_ENABLE_BOTH : scroll_arrow_flags);
@@ -688,7 +675,7 @@ void show_zoom_in_edit() {
 
 void set_zoom_trackbar(int32_t percent) {
     const int32_t position = zoom_percent_to_track(percent);
-    g_last_track = position;
+    bars().last_track = position;
     if (HWND track = control(kZoomTrackId)) SendMessageW(track, TBM_SETPOS, TRUE, position);
 }
 
@@ -698,8 +685,8 @@ void on_zoom_trackbar(int code, int position) {
     const int32_t p = code == TB_THUMBPOSITION || code == TB_THUMBTRACK
                           ? position
                           : int32_t(track ? SendMessageW(track, TBM_GETPOS, 0, 0) : 0);
-    if (p == g_last_track) return;
-    g_last_track = p;
+    if (p == bars().last_track) return;
+    bars().last_track = p;
     const int32_t percent = zoom_track_to_percent(p);
     if (percent != g_edit_state.view.zoom / 100)
         if (HWND edit = control(kZoomEditId)) SetWindowTextW(edit, std::to_wstring(percent).c_str());
@@ -759,7 +746,7 @@ void set_placeholder_width(int id, int width) {
     info.cbSize = sizeof info;
     info.dwMask = TBIF_SIZE;
     info.cx = WORD(width);
-    SendMessageW(g_save_bar, TB_SETBUTTONINFOW, WPARAM(id), LPARAM(&info));
+    SendMessageW(bars().save_bar, TB_SETBUTTONINFOW, WPARAM(id), LPARAM(&info));
 }
 
 // The controls sit on the placeholders, which move as a format shows and hides the buttons in
@@ -767,9 +754,9 @@ void set_placeholder_width(int id, int width) {
 // The size limit needs more room than the gamma field that otherwise takes that place.
 void place_save_bar_controls(bool size_controls) {
     set_placeholder_width(9942, size_controls ? 186 : 38);
-    const RECT slot = button_rect(g_save_bar, 9940);
-    const RECT colour = button_rect(g_save_bar, 9941);
-    const RECT gamma = button_rect(g_save_bar, 9942);
+    const RECT slot = button_rect(bars().save_bar, 9940);
+    const RECT colour = button_rect(bars().save_bar, 9941);
+    const RECT gamma = button_rect(bars().save_bar, 9942);
     place_field(kPngLevelId, 743, slot.left, 36);
     place_control(kPngFilterId, slot.left + 40, 1, 70, 200);
     place_field(kJpegQualityId, 746, slot.left, 45);
@@ -783,7 +770,7 @@ void place_save_bar_controls(bool size_controls) {
 }  // namespace
 
 void update_save_bar() {
-    if (!g_save_bar) return;
+    if (!bars().save_bar) return;
     const SaveSettings& save = g_edit_state.save;
     SaveBarInput in;
     in.format = save.save_format;
@@ -805,7 +792,7 @@ void update_save_bar() {
     for (int32_t i = 0; i < kSaveBarButtonCount; ++i) {
         uint8_t state = layout.buttons[i];
         if (!(state & kButtonHidden) && !image_command_available(kSaveBarButtons[i])) state = kButtonGreyed;
-        set_state(g_save_bar, kSaveBarButtons[i], state);
+        set_state(bars().save_bar, kSaveBarButtons[i], state);
     }
     show_control(kPngLevelId, layout.png_controls);
     show_control(743, layout.png_controls);
@@ -828,15 +815,15 @@ LRESULT edit_bars_notify(const NMHDR* header) {
         case RBN_BEGINDRAG: return edit_tool_holds_view() ? 1 : 0;
         case TBN_DROPDOWN: {
             const auto* drop = reinterpret_cast<const NMTOOLBARW*>(header);
-            RECT r = button_rect(g_tool_tab, drop->iItem);
+            RECT r = button_rect(bars().tool_tab, drop->iItem);
             POINT at = {r.left, r.bottom};
-            ClientToScreen(g_tool_tab, &at);
+            ClientToScreen(bars().tool_tab, &at);
             show_tool_group_menu(drop->iItem, at);
             return TBDDRET_DEFAULT;
         }
         case NM_LDOWN:
         case NM_RDOWN:
-            if (g_frame) SetFocus(g_frame);
+            if (bars().frame) SetFocus(bars().frame);
             return 0;
         case NM_CUSTOMDRAW:
             // The buttons look like the main window's menu-bar buttons.
@@ -847,10 +834,10 @@ LRESULT edit_bars_notify(const NMHDR* header) {
 }
 
 int32_t tool_group_button_at(POINT screen, int32_t except) {
-    if (!g_tool_tab) return 0;
+    if (!bars().tool_tab) return 0;
     POINT p = screen;
-    ScreenToClient(g_tool_tab, &p);
-    return tool_group_at(g_group_rects, p.x, p.y, except);
+    ScreenToClient(bars().tool_tab, &p);
+    return tool_group_at(bars().group_rects, p.x, p.y, except);
 }
 
 bool edit_bars_command(int id, int code) {

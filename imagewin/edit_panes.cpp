@@ -8,6 +8,7 @@
 #include "imagewin/edit_commands.h"
 #include "imagewin/edit_menus.h"
 #include "imagewin/edit_tool_host.h"
+#include "imagewin/edit_window_record.h"
 #include "imagewin/image_windows.h"
 #include "imagewin/save_window_seam.h"
 #include "shell/shell_state.h"
@@ -22,11 +23,9 @@ int32_t lparam_y(LPARAM lparam) {
     return int32_t(int16_t(HIWORD(lparam)));
 }
 
-HWND g_first = nullptr;
-HWND g_edited = nullptr;
-HDC g_first_dc = nullptr;
-HDC g_edited_dc = nullptr;
-bool g_zoom_rect_on_edited = false;
+EditPanes& panes() {
+    return g_edit_window.panes;
+}
 
 HWND frame() {
     return g_edit_state.image_window;
@@ -37,7 +36,7 @@ bool scroll_bars_on() {
 }
 
 HWND visible_pane() {
-    return g_edit_tool.pane_mode == kEditPaneEditedOnly ? g_edited : g_first;
+    return g_edit_tool.pane_mode == kEditPaneEditedOnly ? panes().edited : panes().first;
 }
 
 // The pane's window size less the static edge.
@@ -74,7 +73,7 @@ void update_scrollbars() {
     v.client_width = bars.client_width;
     v.client_height = bars.client_height;
     update_view_rects(v);
-    for (HWND pane : {g_first, g_edited}) {
+    for (HWND pane : {panes().first, panes().edited}) {
         if (!pane) continue;
         set_bar(pane, SB_VERT, bars.vertical, v.image_height, v.src_height, v.src_y);
         set_bar(pane, SB_HORZ, bars.horizontal, v.image_width, v.src_width, v.src_x);
@@ -101,8 +100,8 @@ void repaint(HWND pane) {
 }
 
 void repaint_visible() {
-    repaint(g_first);
-    repaint(g_edited);
+    repaint(panes().first);
+    repaint(panes().edited);
 }
 
 void rect_to_view() {
@@ -113,7 +112,7 @@ void rect_to_view() {
 void set_stretch_modes() {
     const ViewGeometry& v = g_edit_state.view;
     const bool plain = v.display_width >= v.image_width && v.display_height >= v.image_height;
-    for (HDC dc : {g_first_dc, g_edited_dc}) {
+    for (HDC dc : {panes().first_dc.get(), panes().edited_dc.get()}) {
         if (!dc) continue;
         SetStretchBltMode(dc, plain ? COLORONCOLOR : HALFTONE);
         if (!plain) SetBrushOrgEx(dc, 0, 0, nullptr);
@@ -145,8 +144,9 @@ void paint_pane(HWND pane) {
     HDC dc = BeginPaint(pane, &ps);
     RECT client;
     GetClientRect(pane, &client);
-    SetStretchBltMode(dc, GetStretchBltMode(pane == g_first ? g_first_dc : g_edited_dc));
-    if (pane == g_first) {
+    SetStretchBltMode(
+        dc, GetStretchBltMode(pane == panes().first ? panes().first_dc.get() : panes().edited_dc.get()));
+    if (pane == panes().first) {
         paint_image(dc, edit_image_loaded() ? g_edit_state.memory_dc : nullptr, client);
     } else {
         HDC source = nullptr;
@@ -173,20 +173,23 @@ ViewPoint to_frame(HWND pane, LPARAM lparam) {
 
 void create_edit_panes(HWND parent) {
     const DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_VSCROLL | WS_HSCROLL;
-    g_first = CreateWindowExW(WS_EX_STATICEDGE, L"Pexaron_sch1_class", nullptr, style, 0, 0, 0, 0, parent,
-                              reinterpret_cast<HMENU>(kFirstPaneId), g_shell.instance, nullptr);
-    g_edited = CreateWindowExW(WS_EX_STATICEDGE, L"Pexaron_sch2_class", nullptr, style, 0, 0, 0, 0, parent,
-                               reinterpret_cast<HMENU>(kEditedPaneId), g_shell.instance, nullptr);
+    panes().first = CreateWindowExW(WS_EX_STATICEDGE, L"Pexaron_sch1_class", nullptr, style, 0, 0, 0, 0,
+                                    parent, reinterpret_cast<HMENU>(kFirstPaneId), g_shell.instance, nullptr);
+    panes().edited =
+        CreateWindowExW(WS_EX_STATICEDGE, L"Pexaron_sch2_class", nullptr, style, 0, 0, 0, 0, parent,
+                        reinterpret_cast<HMENU>(kEditedPaneId), g_shell.instance, nullptr);
     // The shell registers both classes before the image windows exist; the panes take their
     // own procedures here.
-    if (g_first) SetWindowLongPtrW(g_first, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(first_view_pane_proc));
-    if (g_edited) SetWindowLongPtrW(g_edited, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(edit_pane_proc));
-    g_first_dc = g_first ? GetDC(g_first) : nullptr;
-    g_edited_dc = g_edited ? GetDC(g_edited) : nullptr;
-    if (g_edited_dc) SetBkColor(g_edited_dc, RGB(255, 255, 255));
-    if (!g_edit_state.memory_dc) g_edit_state.memory_dc = CreateCompatibleDC(g_first_dc);
-    if (!g_edit_tool.work_dc) g_edit_tool.work_dc = CreateCompatibleDC(g_edited_dc);
-    for (HWND pane : {g_first, g_edited}) {
+    if (panes().first)
+        SetWindowLongPtrW(panes().first, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(first_view_pane_proc));
+    if (panes().edited)
+        SetWindowLongPtrW(panes().edited, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(edit_pane_proc));
+    panes().first_dc = WindowDc(panes().first);
+    panes().edited_dc = WindowDc(panes().edited);
+    if (panes().edited_dc.get()) SetBkColor(panes().edited_dc.get(), RGB(255, 255, 255));
+    if (!g_edit_state.memory_dc) g_edit_state.memory_dc = CreateCompatibleDC(panes().first_dc.get());
+    if (!g_edit_tool.work_dc) g_edit_tool.work_dc = CreateCompatibleDC(panes().edited_dc.get());
+    for (HWND pane : {panes().first, panes().edited}) {
         if (!pane) continue;
         if (scroll_bars_on()) {
             set_bar(pane, SB_VERT, false, 0, 0, 0);
@@ -198,20 +201,17 @@ void create_edit_panes(HWND parent) {
 }
 
 void destroy_edit_pane_dcs() {
-    if (g_first_dc) ReleaseDC(g_first, g_first_dc);
-    if (g_edited_dc) ReleaseDC(g_edited, g_edited_dc);
-    g_first_dc = g_edited_dc = nullptr;
     if (g_edit_tool.work_dc) DeleteDC(g_edit_tool.work_dc);
     g_edit_tool.work_dc = nullptr;
-    g_first = g_edited = nullptr;
+    g_edit_window.panes = EditPanes{};
 }
 
 HWND first_view_pane() {
-    return g_first;
+    return panes().first;
 }
 
 HWND edited_view_pane() {
-    return g_edited;
+    return panes().edited;
 }
 
 void layout_edit_panes(int32_t client_height, int32_t client_width, bool recompute) {
@@ -227,8 +227,8 @@ void layout_edit_panes(int32_t client_height, int32_t client_width, bool recompu
     const struct {
         HWND pane;
         const EditPaneRect& rect;
-    } panes[] = {{g_first, layout.first}, {g_edited, layout.edited}};
-    for (const auto& p : panes) {
+    } placed[] = {{panes().first, layout.first}, {panes().edited, layout.edited}};
+    for (const auto& p : placed) {
         if (!p.pane) continue;
         if (p.rect.shown) MoveWindow(p.pane, p.rect.x, p.rect.y, p.rect.width, p.rect.height, FALSE);
         ShowWindow(p.pane, p.rect.shown ? SW_SHOWNA : SW_HIDE);
@@ -280,7 +280,7 @@ void refit_edit_view(bool reset_zoom) {
     }
     set_stretch_modes();
     update_rects();
-    repaint(g_first);
+    repaint(panes().first);
 }
 
 void refresh_after_image_change(bool reset_zoom) {
@@ -300,15 +300,15 @@ void scroll_edit_view(int32_t dy, int32_t dx) {
     // While panning the navigator's frame follows the view; the edit window has no pan cursor.
     scroll_view_source(g_edit_state.view, dx, dy, &g_edit_state.navigator, PanCursors{});
     rect_to_view();
-    repaint(g_first);
-    repaint(g_edited);
+    repaint(panes().first);
+    repaint(panes().edited);
     if (scroll_bars_on()) update_scrollbars();
 }
 
 void toggle_edit_scrollbars() {
     int32_t& setting = g_shell.single_view.edit_scroll_bars;
     setting = setting ? 0 : 1;
-    for (HWND pane : {g_first, g_edited})
+    for (HWND pane : {panes().first, panes().edited})
         if (pane) ShowScrollBar(pane, SB_BOTH, setting ? TRUE : FALSE);
     update_rects();
     rect_to_view();
@@ -364,10 +364,10 @@ bool end_edit_right_drag() {
         if (!g_edit_tool.pick_mode) ReleaseCapture();
         if (g_edit_tool.kind == kToolNone && !g_edit_tool.pick_mode) return true;
         if (g_edit_tool.pick_mode) end_tool_colour_pick(false);
-        repaint(g_edited);
+        repaint(panes().edited);
         return false;
     }
-    repaint(g_edited);
+    repaint(panes().edited);
     if (!g_edit_tool.pick_mode) ReleaseCapture();
     if (mode == kDragPanning) hide_navigator();
     return false;
@@ -380,7 +380,7 @@ void edit_capture_lost() {
     if (v.drag_mode != kDragNone) {
         end_right_drag(v);
         hide_navigator();
-        repaint(g_edited);
+        repaint(panes().edited);
     }
     if (v.zoom_drag_active) {
         v.zoom_drag_active = false;
@@ -394,7 +394,7 @@ namespace {
 void start_zoom_rect(HWND pane, LPARAM lparam) {
     if (g_edit_state.view.drag_mode != kDragNone) return;
     if (begin_zoom_rect_drag(g_edit_state.view, {lparam_x(lparam), lparam_y(lparam)})) {
-        g_zoom_rect_on_edited = pane == g_edited;
+        panes().zoom_rect_on_edited = pane == panes().edited;
         SetCapture(pane);
     }
 }
@@ -409,7 +409,7 @@ void draw_frame(HDC dc, const ViewFrame& f) {
 void track_zoom_rect(HWND pane, LPARAM lparam) {
     const ZoomRectTrack track = track_zoom_rect_drag(g_edit_state.view, {lparam_x(lparam), lparam_y(lparam)});
     if (!track.redraw) return;
-    HDC dc = pane == g_first ? g_first_dc : g_edited_dc;
+    HDC dc = pane == panes().first ? panes().first_dc.get() : panes().edited_dc.get();
     draw_frame(dc, track.erase);
     draw_frame(dc, track.draw);
 }
@@ -570,8 +570,8 @@ void start_transparent_colour_pick() {
         if (host.pane_mode != kEditPaneFirstOnly)
             set_edit_pane_mode(kEditPaneFirstOnly);
         else
-            repaint(g_first);
-        if (g_first) SetCapture(g_first);
+            repaint(panes().first);
+        if (panes().first) SetCapture(panes().first);
         SetCursor(LoadCursorW(nullptr, IDC_CROSS));
     }
     update_save_bar();
@@ -583,7 +583,7 @@ void end_transparent_colour_pick(bool take) {
     host.pick_mode = false;
     host.accelerators_suspended = false;
     host.hook_armed = false;
-    if (GetCapture() == g_first) ReleaseCapture();
+    if (GetCapture() == panes().first) ReleaseCapture();
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));
     s.view.drag_mode = kDragNone;
     if (take) {
@@ -594,7 +594,7 @@ void end_transparent_colour_pick(bool take) {
     }
     if (s.selection.selection_overlay && s.selection.show_selection && s.memory_dc) {
         SelectObject(s.memory_dc, s.selection.selection_overlay);
-        repaint(g_first);
+        repaint(panes().first);
     }
     update_image_window_title();
 }
@@ -634,9 +634,9 @@ bool read_pixel_under_cursor(POINT point) {
 }
 
 void repaint_edited_pane() {
-    repaint(g_edited);
+    repaint(panes().edited);
 }
 
 HDC edited_pane_overlay_dc() {
-    return g_edited_dc;
+    return panes().edited_dc.get();
 }

@@ -91,7 +91,6 @@ struct EditState {
     int32_t window_kind = 0;  // 1 the edit window, 0 the single view
     HWND image_window = nullptr;
     HWND file_list_window = nullptr;
-    HANDLE folder_change = nullptr;
     HDC save_preview_dc = nullptr;
     HBITMAP save_preview_bitmap = nullptr;
     HBITMAP save_preview_old_bitmap = nullptr;

@@ -7,7 +7,6 @@
 
 #include "imagewin/edit_window.h"
 
-#include <atomic>
 #include <cstdlib>
 #include <string>
 
@@ -20,6 +19,7 @@
 #include "imagewin/edit_menus.h"
 #include "imagewin/edit_panes.h"
 #include "imagewin/edit_tool_host.h"
+#include "imagewin/edit_window_record.h"
 #include "imagewin/image_windows.h"
 #include "imagewin/save_dialog.h"
 #include "shell/launch.h"
@@ -28,13 +28,6 @@
 
 namespace {
 
-HWND volatile g_window = nullptr;
-HANDLE volatile g_ready = nullptr;
-HHOOK g_keyboard_hook = nullptr;
-HHOOK g_mouse_hook = nullptr;
-// Read by the main thread when the program closes.
-std::atomic<int> g_modal_depth{0};
-bool g_close_waiting = false;
 // Placement the system keeps moving is tried this many times, then taken as it is.
 constexpr int kPlacementAttempts = 3;
 // The edit window's entry among the help-at-start flags.
@@ -142,8 +135,8 @@ void on_edit_activate_app(HWND window, bool active) {
         return;
     }
     if (!edit_image_loaded()) return;
-    HANDLE change = g_edit_state.folder_change;
-    if (change && WaitForSingleObject(change, 0) == WAIT_OBJECT_0) refresh_image_folder_list();
+    const ChangeNotificationHandle& change = g_edit_window.folder_change;
+    if (change.valid() && WaitForSingleObject(change.get(), 0) == WAIT_OBJECT_0) refresh_image_folder_list();
     // The new time is taken at once: one change asks once. A box raised while the activation is
     // still being handled stops repainting on some systems: the question waits for the queue.
     if (file_time_changed(true) == 1) PostMessageW(window, kAppMessage, kImageAskReload, 0);
@@ -152,25 +145,25 @@ void on_edit_activate_app(HWND window, bool active) {
 }  // namespace
 
 EditModalScope::EditModalScope() {
-    ++g_modal_depth;
+    ++g_edit_window.modal_depth;
 }
 
 EditModalScope::~EditModalScope() {
-    if (--g_modal_depth == 0 && g_close_waiting) {
-        g_close_waiting = false;
+    if (--g_edit_window.modal_depth == 0 && g_edit_window.close_waiting) {
+        g_edit_window.close_waiting = false;
         if (g_edit_state.image_window) PostMessageW(g_edit_state.image_window, WM_CLOSE, 0, 0);
     }
 }
 
 bool edit_window_modal() {
-    return g_modal_depth > 0;
+    return g_edit_window.modal_depth > 0;
 }
 
 bool confirm_edit_window_close(HWND window) {
     // A box, the save dialog or a print preview of this window still runs its loop: closing now
     // would free what that loop uses. The close comes again when the last loop ends.
-    if (g_modal_depth > 0 || !IsWindowEnabled(window)) {
-        g_close_waiting = true;
+    if (g_edit_window.modal_depth > 0 || !IsWindowEnabled(window)) {
+        g_edit_window.close_waiting = true;
         return false;
     }
     if (g_edit_tool.kind) (void)close_edit_tool(false);
@@ -180,7 +173,7 @@ bool confirm_edit_window_close(HWND window) {
         if (answer == kSaveAnswerCancel) return false;
         if (answer == kSaveAnswerSaveFirst && !save_edit_image_as()) return false;
     }
-    g_close_waiting = false;
+    g_edit_window.close_waiting = false;
     history_clear();
     end_save_preview();
     release_current_image();
@@ -193,8 +186,7 @@ bool confirm_edit_window_close(HWND window) {
     destroy_edit_pane_dcs();
     if (g_edit_state.memory_dc) DeleteDC(g_edit_state.memory_dc);
     g_edit_state.memory_dc = nullptr;
-    if (g_edit_state.folder_change) FindCloseChangeNotification(g_edit_state.folder_change);
-    g_edit_state.folder_change = nullptr;
+    g_edit_window.folder_change.reset();
     g_edit_state.image.file_name[0] = 0;
     // The next window's list box starts empty: it must list the folder again, not only select.
     g_edit_state.image.folder[0] = 0;
@@ -209,7 +201,7 @@ LRESULT CALLBACK edit_keyboard_hook(int code, WPARAM wparam, LPARAM lparam) noex
     const bool first_press = (lparam & 0xC0000000) == 0;
     if (code != HC_ACTION || !g_edit_tool.hook_armed || !first_press ||
         (wparam != VK_RETURN && wparam != VK_ESCAPE))
-        return CallNextHookEx(g_keyboard_hook, code, wparam, lparam);
+        return CallNextHookEx(g_edit_window.keyboard_hook, code, wparam, lparam);
     HWND window = g_edit_state.image_window;
     HWND focus = GetFocus();
     const int32_t focus_id = focus ? GetDlgCtrlID(focus) : 0;
@@ -224,14 +216,11 @@ LRESULT CALLBACK edit_keyboard_hook(int code, WPARAM wparam, LPARAM lparam) noex
             return 1;
         case EditHookKey::close_history: SendMessageW(history_window(), WM_CLOSE, 0, 0); return 1;
         case EditHookKey::eat: return 1;
-        default: return CallNextHookEx(g_keyboard_hook, code, wparam, lparam);
+        default: return CallNextHookEx(g_edit_window.keyboard_hook, code, wparam, lparam);
     }
 }
 
 namespace {
-
-// The screen point of the move that switched tool groups, until the frame pressed there.
-POINT g_group_point = {-1, -1};
 
 // With a tool-group popup open, moving onto another group's button closes the popup and opens
 // that group's: the move is eaten and the frame presses the button once the menu loop is over.
@@ -240,13 +229,13 @@ LRESULT CALLBACK edit_mouse_hook(int code, WPARAM wparam, LPARAM lparam) noexcep
     if (code == HC_ACTION && wparam == WM_MOUSEMOVE && open != -1 && edit_image_loaded()) {
         const auto* mouse = reinterpret_cast<const MOUSEHOOKSTRUCT*>(lparam);
         if (tool_group_button_at(mouse->pt, open) != 0) {
-            g_group_point = mouse->pt;
+            g_edit_window.group_point = mouse->pt;
             EndMenu();
             PostMessageW(g_edit_state.image_window, kAppMessage, kImagePressToolGroup, 0);
             return 1;
         }
     }
-    return CallNextHookEx(g_mouse_hook, code, wparam, lparam);
+    return CallNextHookEx(g_edit_window.mouse_hook, code, wparam, lparam);
 }
 
 void press_tool_group_under_cursor() {
@@ -254,12 +243,12 @@ void press_tool_group_under_cursor() {
     if (!GetCursorPos(&cursor)) return;
     // Where the system keeps the cursor after an eaten move differs between systems: the press
     // goes where the move went.
-    if (tool_group_button_at(g_group_point, -1) != 0 &&
-        (cursor.x != g_group_point.x || cursor.y != g_group_point.y)) {
-        cursor = g_group_point;
+    if (tool_group_button_at(g_edit_window.group_point, -1) != 0 &&
+        (cursor.x != g_edit_window.group_point.x || cursor.y != g_edit_window.group_point.y)) {
+        cursor = g_edit_window.group_point;
         SetCursorPos(cursor.x, cursor.y);
     }
-    g_group_point = {-1, -1};
+    g_edit_window.group_point = {-1, -1};
     if (tool_group_button_at(cursor, -1) == 0) return;
     // A real press and release where the cursor is, so the toolbar drops the popup down itself.
     INPUT clicks[2] = {};
@@ -287,8 +276,8 @@ LRESULT CALLBACK edit_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
             return 0;
         case WM_ENABLE:
             // A box that disabled the window has ended: a close that came meanwhile goes on.
-            if (wparam && g_close_waiting && g_modal_depth == 0) {
-                g_close_waiting = false;
+            if (wparam && g_edit_window.close_waiting && g_edit_window.modal_depth == 0) {
+                g_edit_window.close_waiting = false;
                 PostMessageW(window, WM_CLOSE, 0, 0);
             }
             return 0;
@@ -370,8 +359,9 @@ INT_PTR CALLBACK edit_help_dialog_proc(HWND dialog, UINT message, WPARAM wparam,
 namespace {
 
 HWND create_edit_window() {
-    g_keyboard_hook = SetWindowsHookExW(WH_KEYBOARD, edit_keyboard_hook, nullptr, GetCurrentThreadId());
-    g_mouse_hook = SetWindowsHookExW(WH_MOUSE, edit_mouse_hook, nullptr, GetCurrentThreadId());
+    g_edit_window.keyboard_hook =
+        SetWindowsHookExW(WH_KEYBOARD, edit_keyboard_hook, nullptr, GetCurrentThreadId());
+    g_edit_window.mouse_hook = SetWindowsHookExW(WH_MOUSE, edit_mouse_hook, nullptr, GetCurrentThreadId());
     g_edit_tool = EditToolHost{};
     g_edit_tool.pane_mode = kEditPaneFirstOnly;
     g_edit_state.selection.show_selection = true;
@@ -421,22 +411,22 @@ bool edit_accelerator(MSG* msg) {
 // Called from the main thread just before it terminates a thread that did not end in time; the
 // thread's own unhooking at its end may run at the same moment, so each hook is taken once.
 void remove_edit_window_hooks() {
-    if (HHOOK keyboard = static_cast<HHOOK>(
-            InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&g_keyboard_hook), nullptr)))
+    if (HHOOK keyboard = static_cast<HHOOK>(InterlockedExchangePointer(
+            reinterpret_cast<PVOID volatile*>(&g_edit_window.keyboard_hook), nullptr)))
         UnhookWindowsHookEx(keyboard);
-    if (HHOOK mouse = static_cast<HHOOK>(
-            InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&g_mouse_hook), nullptr)))
+    if (HHOOK mouse = static_cast<HHOOK>(InterlockedExchangePointer(
+            reinterpret_cast<PVOID volatile*>(&g_edit_window.mouse_hook), nullptr)))
         UnhookWindowsHookEx(mouse);
 }
 
 unsigned __stdcall edit_thread(void*) noexcept {
     set_undo_file_ops(&system_undo_file_ops());
     HWND window = create_edit_window();
-    g_window = window;
-    if (g_ready) SetEvent(g_ready);
+    g_edit_window.window = window;
+    if (g_edit_window.ready) SetEvent(g_edit_window.ready);
     if (window) pump_thread_messages(edit_accelerator);
     remove_edit_window_hooks();
-    g_window = nullptr;
+    g_edit_window.window = nullptr;
     g_edit_state.window_kind = 0;
     PostMessageW(g_shell.main_window, kAppMessage, kMainThreadEnded,
                  reinterpret_cast<LPARAM>(&g_shell.image_thread));
@@ -445,23 +435,23 @@ unsigned __stdcall edit_thread(void*) noexcept {
 
 HANDLE start_edit_window_thread(unsigned* thread_id) {
     HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    g_ready = ready;
+    g_edit_window.ready = ready;
     HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, edit_thread, nullptr, 0, thread_id));
     // The caller may close the window at once; it must exist by then.
     if (thread && ready) WaitForSingleObject(ready, 5000);
-    g_ready = nullptr;
+    g_edit_window.ready = nullptr;
     if (ready) CloseHandle(ready);
     return thread;
 }
 
 HWND current_image_window() {
-    return g_window;
+    return g_edit_window.window;
 }
 
 // The new system metrics reach the bars and panes through a fresh layout on the window's own
 // thread.
 void remeasure_edit_window() {
-    if (HWND window = g_window) PostMessageW(window, kAppMessage, kImageRemeasure, 0);
+    if (HWND window = g_edit_window.window) PostMessageW(window, kAppMessage, kImageRemeasure, 0);
 }
 
 }  // namespace

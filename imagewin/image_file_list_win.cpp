@@ -5,6 +5,7 @@
 
 #include "common/win/error_message.h"
 #include "imagewin/edit_state.h"
+#include "imagewin/edit_window_record.h"
 #include "imagewin/image_windows.h"
 #include "imagewin/saving_seam.h"
 #include "loading/browser_load.h"
@@ -57,15 +58,8 @@ void select_current_file() {
 }
 
 bool folder_change_fired() {
-    HANDLE change = g_edit_state.folder_change;
-    if (!change || change == INVALID_HANDLE_VALUE) return false;
-    return WaitForSingleObject(change, 0) == WAIT_OBJECT_0;
-}
-
-void close_folder_change() {
-    HANDLE& change = g_edit_state.folder_change;
-    if (change && change != INVALID_HANDLE_VALUE) FindCloseChangeNotification(change);
-    change = nullptr;
+    const ChangeNotificationHandle& change = g_edit_window.folder_change;
+    return change.valid() && WaitForSingleObject(change.get(), 0) == WAIT_OBJECT_0;
 }
 
 std::vector<std::u16string> plugin_patterns() {
@@ -173,12 +167,10 @@ void refresh_image_folder_list() {
     bool listed = false;
     {
         EditLockScope lock;
-        close_folder_change();
-        if (!folder.empty()) {
-            HANDLE change =
-                FindFirstChangeNotificationW(wide_text(folder.c_str()), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
-            s.folder_change = change == INVALID_HANDLE_VALUE ? nullptr : change;
-        }
+        g_edit_window.folder_change.reset();
+        if (!folder.empty())
+            g_edit_window.folder_change.reset(
+                FindFirstChangeNotificationW(wide_text(folder.c_str()), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME));
         ImageListSources sources;
         sources.enumerate = enumerate_folder;
         sources.compare = compare_list_names;

@@ -13,6 +13,7 @@
 #include "common/win/message_loop.h"
 #include "imagewin/core/single_view_rules.h"
 #include "imagewin/edit_tool_host.h"
+#include "imagewin/edit_window_record.h"
 #include "imagewin/image_windows.h"
 #include "imagewin/single_view.h"
 #include "imagewin/single_view_paint.h"
@@ -519,9 +520,7 @@ void view_on_close(HWND window) {
     s.dc_initial_bitmap = nullptr;
     destroy_navigator_window(s.navigator);
     destroy_view_bar();
-    if (s.folder_change && s.folder_change != INVALID_HANDLE_VALUE)
-        FindCloseChangeNotification(s.folder_change);
-    s.folder_change = nullptr;
+    g_edit_window.folder_change.reset();
     destroy_view_menus();
     s.image.folder[0] = 0;
     g_shell.single_view.save = s.save;

@@ -76,6 +76,41 @@ using PenHandle = UniqueHandle<HPEN, GdiObjectTraits<HPEN>>;
 using AcceleratorHandle = UniqueHandle<HACCEL, AcceleratorTraits>;
 using HookHandle = UniqueHandle<HHOOK, HookTraits>;
 
+// A window's own DC from GetDC, given back with ReleaseDC to the same window.
+class WindowDc {
+public:
+    WindowDc() = default;
+    explicit WindowDc(HWND window) : window_(window), dc_(window ? GetDC(window) : nullptr) {}
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    WindowDc(WindowDc&& other) noexcept : window_(other.window_), dc_(other.dc_) {
+        other.window_ = nullptr;
+        other.dc_ = nullptr;
+    }
+    WindowDc& operator=(WindowDc&& other) noexcept {
+        if (this != &other) {
+            reset();
+            window_ = other.window_;
+            dc_ = other.dc_;
+            other.window_ = nullptr;
+            other.dc_ = nullptr;
+        }
+        return *this;
+    }
+    ~WindowDc() { reset(); }
+
+    HDC get() const { return dc_; }
+    void reset() {
+        if (dc_) ReleaseDC(window_, dc_);
+        window_ = nullptr;
+        dc_ = nullptr;
+    }
+
+private:
+    HWND window_ = nullptr;
+    HDC dc_ = nullptr;
+};
+
 // Selects an object into a device context for one scope and puts the previous one back.
 class SelectGuard {
 public:

@@ -11,6 +11,7 @@
 #include "common/win/message_box.h"
 #include "common/win/process_lock.h"
 #include "imagewin/edit_commands.h"
+#include "imagewin/edit_window_record.h"
 #include "imagewin/image_windows.h"
 #include "imagewin/save_dialog.h"
 #include "loading/browser_load.h"
@@ -116,8 +117,7 @@ protected:
         history_clear();
         if (g_edit_state.memory_dc) DeleteDC(g_edit_state.memory_dc);
         if (g_edit_state.file_list_window) DestroyWindow(g_edit_state.file_list_window);
-        HANDLE change = g_edit_state.folder_change;
-        if (change && change != INVALID_HANDLE_VALUE) FindCloseChangeNotification(change);
+        g_edit_window.folder_change.reset();
         g_edit_state = EditState{};
         g_shell.main_settings.delete_silently = 0;
         set_message_box_hook(previous_hook_);
@@ -314,7 +314,7 @@ TEST_F(ImageCommandsWin, OutsideRenameRebuildsTheList) {
     EXPECT_EQ(list_box_names(), (std::vector<std::string>{"a.bmp", "b.bmp"}));
     ASSERT_TRUE(MoveFileW(wide(folder + u"\\a.bmp"), wide(folder + u"\\z.bmp")));
     // The notification is delivered by the system a moment later.
-    for (int i = 0; i < 50 && WaitForSingleObject(g_edit_state.folder_change, 0) != WAIT_OBJECT_0; ++i)
+    for (int i = 0; i < 50 && WaitForSingleObject(g_edit_window.folder_change.get(), 0) != WAIT_OBJECT_0; ++i)
         Sleep(20);
     sync_image_folder_list();
     EXPECT_EQ(list_box_names(), (std::vector<std::string>{"b.bmp", "z.bmp"}));

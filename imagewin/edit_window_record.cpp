@@ -1,0 +1,3 @@
+#include "imagewin/edit_window_record.h"
+
+EditWindow g_edit_window;
