@@ -311,7 +311,10 @@ bool route_edit_pane_mouse(HWND pane, UINT message, WPARAM wparam, LPARAM lparam
 }
 
 void draw_brush_outline() {
-    HDC dc = edited_pane_overlay_dc();
+    draw_brush_outline_on(edited_pane_overlay_dc());
+}
+
+void draw_brush_outline_on(HDC dc) {
     const RECT& r = g_edit_tool.brush_outline;
     if (!dc || r.right <= r.left || r.bottom <= r.top) return;
     const HGDIOBJ brush = SelectObject(dc, GetStockObject(NULL_BRUSH));

@@ -152,6 +152,8 @@ void repaint_edited_pane();
 HDC edited_pane_overlay_dc();
 // The ellipse in g_edit_tool.brush_outline on that DC: drawn twice, it is gone again.
 void draw_brush_outline();
+// The same on any DC.
+void draw_brush_outline_on(HDC dc);
 // The selection's view through the selection tool (see EditToolTable); without one the image
 // rows are copied unchanged.
 void render_selection_overlay(const uint8_t* mask, uint8_t* out_rows, const uint8_t* image_rows);

@@ -603,19 +603,36 @@ TEST_F(ToolHostDouble, TheSelectionViewComesFromTheRegisteredRenderer) {
     }
 }
 
-TEST_F(ToolHostDouble, TheBrushOutlineIsDrawnOnTheEditedPaneAndGoneWhenDrawnAgain) {
+TEST_F(ToolHostDouble, TheBrushOutlineIsAHollowEllipseGoneWhenDrawnAgain) {
+    // Drawn on a bitmap of its own: a pane's pixels read back only while it is on top.
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP canvas = CreateCompatibleBitmap(screen, 64, 64);
+    ReleaseDC(nullptr, screen);
+    ASSERT_NE(canvas, nullptr);
+    const HGDIOBJ previous = SelectObject(dc, canvas);
+    RECT all = {0, 0, 64, 64};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    g_edit_tool.brush_outline = {10, 10, 31, 31};
+    draw_brush_outline_on(dc);
+    EXPECT_EQ(GetPixel(dc, 20, 10), RGB(0, 0, 0));        // on the ellipse
+    EXPECT_EQ(GetPixel(dc, 20, 20), RGB(255, 255, 255));  // hollow
+    EXPECT_EQ(GetPixel(dc, 10, 10), RGB(255, 255, 255));  // the square's corner is outside it
+    draw_brush_outline_on(dc);
+    EXPECT_EQ(GetPixel(dc, 20, 10), RGB(255, 255, 255));
+    // An empty square draws nothing.
+    g_edit_tool.brush_outline = {};
+    draw_brush_outline_on(dc);
+    EXPECT_EQ(GetPixel(dc, 0, 0), RGB(255, 255, 255));
+    SelectObject(dc, previous);
+    DeleteObject(canvas);
+    DeleteDC(dc);
+    // On the edited pane itself it is drawn without harm when the pane has a DC.
     set_edit_pane_mode(kEditPaneBoth);
     pump();
-    HDC dc = edited_pane_overlay_dc();
-    ASSERT_NE(dc, nullptr);
     g_edit_tool.brush_outline = {10, 10, 31, 31};
-    const COLORREF before = GetPixel(dc, 20, 10);
-    const COLORREF inside = GetPixel(dc, 20, 20);
     draw_brush_outline();
-    EXPECT_EQ(GetPixel(dc, 20, 10), (~before) & 0xFFFFFF);
-    EXPECT_EQ(GetPixel(dc, 20, 20), inside);  // a hollow ellipse
     draw_brush_outline();
-    EXPECT_EQ(GetPixel(dc, 20, 10), before);
 }
 
 TEST_F(ToolHostDouble, DeselectDropsTheMaskAndItsCopy) {
