@@ -92,16 +92,9 @@ void update_rects() {
     update_view_rects(g_edit_state.view);
 }
 
-void repaint(HWND pane) {
-    if (pane && IsWindowVisible(pane)) {
-        InvalidateRect(pane, nullptr, FALSE);
-        UpdateWindow(pane);
-    }
-}
-
 void repaint_visible() {
-    repaint(panes().first);
-    repaint(panes().edited);
+    repaint_view_pane(panes().first);
+    repaint_view_pane(panes().edited);
 }
 
 void rect_to_view() {
@@ -280,7 +273,7 @@ void refit_edit_view(bool reset_zoom) {
     }
     set_stretch_modes();
     update_rects();
-    repaint(panes().first);
+    repaint_view_pane(panes().first);
 }
 
 void refresh_after_image_change(bool reset_zoom) {
@@ -300,8 +293,8 @@ void scroll_edit_view(int32_t dy, int32_t dx) {
     // While panning the navigator's frame follows the view; the edit window has no pan cursor.
     scroll_view_source(g_edit_state.view, dx, dy, &g_edit_state.navigator, PanCursors{});
     rect_to_view();
-    repaint(panes().first);
-    repaint(panes().edited);
+    repaint_view_pane(panes().first);
+    repaint_view_pane(panes().edited);
     if (scroll_bars_on()) update_scrollbars();
 }
 
@@ -364,10 +357,10 @@ bool end_edit_right_drag() {
         if (!g_edit_tool.pick_mode) ReleaseCapture();
         if (g_edit_tool.kind == kToolNone && !g_edit_tool.pick_mode) return true;
         if (g_edit_tool.pick_mode) end_tool_colour_pick(false);
-        repaint(panes().edited);
+        repaint_view_pane(panes().edited);
         return false;
     }
-    repaint(panes().edited);
+    repaint_view_pane(panes().edited);
     if (!g_edit_tool.pick_mode) ReleaseCapture();
     if (mode == kDragPanning) hide_navigator();
     return false;
@@ -380,7 +373,7 @@ void edit_capture_lost() {
     if (v.drag_mode != kDragNone) {
         end_right_drag(v);
         hide_navigator();
-        repaint(panes().edited);
+        repaint_view_pane(panes().edited);
     }
     if (v.zoom_drag_active) {
         v.zoom_drag_active = false;
@@ -424,7 +417,7 @@ void end_zoom_rect(HWND pane) {
         update_edit_view();
         show_zoom_in_edit();
     } else {
-        repaint(pane);
+        repaint_view_pane(pane);
     }
 }
 
@@ -570,7 +563,7 @@ void start_transparent_colour_pick() {
         if (host.pane_mode != kEditPaneFirstOnly)
             set_edit_pane_mode(kEditPaneFirstOnly);
         else
-            repaint(panes().first);
+            repaint_view_pane(panes().first);
         if (panes().first) SetCapture(panes().first);
         SetCursor(LoadCursorW(nullptr, IDC_CROSS));
     }
@@ -594,7 +587,7 @@ void end_transparent_colour_pick(bool take) {
     }
     if (s.selection.selection_overlay && s.selection.show_selection && s.memory_dc) {
         SelectObject(s.memory_dc, s.selection.selection_overlay);
-        repaint(panes().first);
+        repaint_view_pane(panes().first);
     }
     update_image_window_title();
 }
@@ -634,9 +627,16 @@ bool read_pixel_under_cursor(POINT point) {
 }
 
 void repaint_edited_pane() {
-    repaint(panes().edited);
+    repaint_view_pane(panes().edited);
 }
 
 HDC edited_pane_overlay_dc() {
     return panes().edited_dc.get();
+}
+
+void repaint_view_pane(HWND pane) {
+    if (pane && IsWindowVisible(pane)) {
+        InvalidateRect(pane, nullptr, FALSE);
+        UpdateWindow(pane);
+    }
 }

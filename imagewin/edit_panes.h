@@ -21,6 +21,8 @@ HWND edited_view_pane();
 
 // Stretch mode, scroll bars or view rectangles, repaint of the visible panes.
 void update_edit_view();
+// A visible pane painted again now.
+void repaint_view_pane(HWND pane);
 // Pane mode 1 and the layout; with `reset_zoom` the zoom of a new image (kept or fitted).
 void refit_edit_view(bool reset_zoom);
 // Moves the source offset (image pixels) and repaints.

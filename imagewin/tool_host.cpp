@@ -27,13 +27,6 @@ const EditToolTraits* open_traits() {
     return edit_tool_traits(g_edit_tool.kind);
 }
 
-void repaint(HWND window) {
-    if (window && IsWindowVisible(window)) {
-        InvalidateRect(window, nullptr, FALSE);
-        UpdateWindow(window);
-    }
-}
-
 }  // namespace
 
 void install_edit_tool_table(const EditToolTable* table) {
@@ -143,7 +136,7 @@ bool install_edit_selection(uint8_t* mask) {
         return false;
     }
     if (s.selection.show_selection && s.memory_dc) SelectObject(s.memory_dc, overlay);
-    repaint(first_view_pane());
+    repaint_view_pane(first_view_pane());
     return true;
 }
 
@@ -207,7 +200,7 @@ bool start_tool_colour_pick() {
     if (host.pane_mode != kEditPaneFirstOnly)
         set_edit_pane_mode(kEditPaneFirstOnly);
     else
-        repaint(first_view_pane());
+        repaint_view_pane(first_view_pane());
     if (HWND first = first_view_pane()) SetCapture(first);
     SetCursor(LoadCursorW(nullptr, IDC_CROSS));
     return true;
@@ -235,7 +228,7 @@ void end_tool_colour_pick(bool take) {
     if (host.pick_return_mode != kEditPaneFirstOnly)
         set_edit_pane_mode(host.pick_return_mode);
     else
-        repaint(first);
+        repaint_view_pane(first);
     update_image_window_title();
 }
 
